@@ -1,0 +1,5 @@
+// Terminal colours: the TerminalColor context manager, its fourteen instances and
+// clearTerminal.
+#pragma once
+
+bool colorprintSegment();

@@ -1,0 +1,282 @@
+// Vector2: a mutable pair of doubles shared by components, cameras and game code.
+// Methods that change the vector work on its fields and allocate nothing; the
+// operators and copy() build new vectors of the base type.
+#include "geometryMath.hpp"
+
+#include "py/args.hpp"
+#include "py/module.hpp"
+
+#include <cmath>
+
+double RAD2DEG = 0.0;
+double DEG2RAD = 0.0;
+
+static Vector2* asVector(PyObject* self) { return reinterpret_cast<Vector2*>(self); }
+
+static double Vector2_length(const Vector2* self) { return std::sqrt(self->x * self->x + self->y * self->y); }
+
+const Vector2Ops Vector2::table = {Vector2_length};
+
+PyObject* newVector2(double x, double y) {
+    PyObject* self = Vector2::type->tp_new(Vector2::type, nullptr, nullptr);
+    if (self) {
+        asVector(self)->x = x;
+        asVector(self)->y = y;
+    }
+    return self;
+}
+
+// A vector built from two Python numbers, as Vector2(x, y) converts them.
+static PyObject* newVector2From(PyObject* x, PyObject* y) {
+    double vx, vy;
+    if (!py::toDouble(x, vx) || !py::toDouble(y, vy)) return nullptr;
+    return newVector2(vx, vy);
+}
+
+static bool isExactVector(PyObject* object) { return Py_TYPE(object) == Vector2::type; }
+static bool isPlainNumber(PyObject* object) { return PyFloat_CheckExact(object) || PyLong_CheckExact(object); }
+
+static int Vector2_init(PyObject* self, PyObject* args, PyObject* kwargs) {
+    PyObject* a[2];
+    if (!py::parseArgs("__init__", {"x", "y"}, args, kwargs, a)) return -1;
+    double x, y;
+    if (!py::toDouble(a[0], x) || !py::toDouble(a[1], y)) return -1;
+    asVector(self)->x = x;
+    asVector(self)->y = y;
+    return 0;
+}
+
+static bool checkOther(PyObject* other) { return py::checkArgument(other, Vector2::type, "other"); }
+
+// --- methods ----------------------------------------------------------------------------
+
+static PyObject* Vector2_normalize(PyObject* self, PyObject*) {
+    Vector2* v = asVector(self);
+    double length = v->length();
+    if (length != 0.0) {
+        v->x /= length;
+        v->y /= length;
+    }
+    Py_RETURN_NONE;
+}
+
+static PyObject* Vector2_copy(PyObject* self, PyObject*) {
+    return newVector2(asVector(self)->x, asVector(self)->y);
+}
+
+static PyObject* Vector2_getDegrees(PyObject* self, PyObject*) {
+    return PyFloat_FromDouble(std::atan2(asVector(self)->y, asVector(self)->x) * RAD2DEG);
+}
+
+static PyObject* Vector2_angleTo(PyObject* self, PyObject* other) {
+    py::Ref math = py::moduleGlobal("math");
+    py::Ref acos(math ? PyObject_GetAttrString(math.get(), "acos") : nullptr);
+    if (!acos) return nullptr;
+    py::Ref dot(PyNumber_Multiply(self, other));
+    if (!dot) return nullptr;
+    py::Ref ownLength(PyObject_GetAttrString(self, "length"));
+    py::Ref otherLength(ownLength ? PyObject_GetAttrString(other, "length") : nullptr);
+    py::Ref lengths(otherLength ? PyNumber_Multiply(ownLength.get(), otherLength.get()) : nullptr);
+    py::Ref cosine(lengths ? PyNumber_TrueDivide(dot.get(), lengths.get()) : nullptr);
+    if (!cosine) return nullptr;
+    // Rounding can land just past +-1 for (anti)parallel vectors; NaN passes unchanged.
+    for (long bound : {1L, -1L}) {
+        py::Ref limit(PyLong_FromLong(bound));
+        int outside = limit ? PyObject_RichCompareBool(limit.get(), cosine.get(), bound > 0 ? Py_LT : Py_GT) : -1;
+        if (outside < 0) return nullptr;
+        if (outside) cosine = std::move(limit);
+    }
+    return PyObject_CallOneArg(acos.get(), cosine.get());
+}
+
+static PyObject* Vector2_angleToInDegrees(PyObject* self, PyObject* other) {
+    py::Ref radians(PyObject_CallMethod(self, "angleTo", "O", other));
+    py::Ref factor(radians ? PyFloat_FromDouble(RAD2DEG) : nullptr);
+    return factor ? PyNumber_Multiply(radians.get(), factor.get()) : nullptr;
+}
+
+static PyObject* Vector2_set(PyObject* self, PyObject* other) {
+    if (!checkOther(other)) return nullptr;
+    asVector(self)->x = asVector(other)->x;
+    asVector(self)->y = asVector(other)->y;
+    Py_RETURN_NONE;
+}
+
+static PyObject* Vector2_add(PyObject* self, PyObject* other) {
+    if (!checkOther(other)) return nullptr;
+    asVector(self)->x += asVector(other)->x;
+    asVector(self)->y += asVector(other)->y;
+    Py_RETURN_NONE;
+}
+
+static PyObject* Vector2_sub(PyObject* self, PyObject* other) {
+    if (!checkOther(other)) return nullptr;
+    asVector(self)->x -= asVector(other)->x;
+    asVector(self)->y -= asVector(other)->y;
+    Py_RETURN_NONE;
+}
+
+// x = x * factor, then y = y * factor, through the properties so that a subclass
+// overriding them is honoured.
+static bool scaleCoordinate(PyObject* self, const char* name, PyObject* factor) {
+    py::Ref value(PyObject_GetAttrString(self, name));
+    py::Ref scaled(value ? PyNumber_Multiply(value.get(), factor) : nullptr);
+    return scaled && PyObject_SetAttrString(self, name, scaled.get()) == 0;
+}
+
+static PyObject* Vector2_scale(PyObject* self, PyObject* factor) {
+    if (isExactVector(self) && isPlainNumber(factor)) {
+        double f;
+        if (!py::toDouble(factor, f)) return nullptr;
+        asVector(self)->x *= f;
+        asVector(self)->y *= f;
+        Py_RETURN_NONE;
+    }
+    if (!scaleCoordinate(self, "x", factor) || !scaleCoordinate(self, "y", factor)) return nullptr;
+    Py_RETURN_NONE;
+}
+
+static PyObject* Vector2_rotate(PyObject* self, PyObject* degrees) {
+    double radians;
+    if (isPlainNumber(degrees)) {
+        double angle;
+        if (!py::toDouble(degrees, angle)) return nullptr;
+        radians = angle * DEG2RAD;
+    } else {
+        py::Ref factor(PyFloat_FromDouble(DEG2RAD));
+        py::Ref product(factor ? PyNumber_Multiply(degrees, factor.get()) : nullptr);
+        if (!product || !py::toDouble(product.get(), radians)) return nullptr;
+    }
+    double c = std::cos(radians), s = std::sin(radians);
+    Vector2* v = asVector(self);
+    double x = v->x, y = v->y;
+    v->x = c * x - s * y;
+    v->y = c * y + s * x;
+    Py_RETURN_NONE;
+}
+
+static PyObject* Vector2_negate(PyObject* self, PyObject*) {
+    asVector(self)->x = -asVector(self)->x;
+    asVector(self)->y = -asVector(self)->y;
+    Py_RETURN_NONE;
+}
+
+// --- operators: the left operand is the vector ------------------------------------------
+
+// Reads the left operand's coordinate by attribute, as a Python object.
+static py::Ref coordinate(PyObject* vector, const char* name) {
+    return py::Ref(PyObject_GetAttrString(vector, name));
+}
+
+template <PyObject* (*combine)(PyObject*, PyObject*), double (*op)(double, double)>
+static PyObject* combineVectors(PyObject* left, PyObject* right) {
+    if (!checkOther(right)) return nullptr;
+    Vector2* b = asVector(right);
+    if (isExactVector(left)) return newVector2(op(asVector(left)->x, b->x), op(asVector(left)->y, b->y));
+    py::Ref ax = coordinate(left, "x");
+    py::Ref ay(ax ? coordinate(left, "y") : py::Ref());
+    py::Ref bx(ay ? PyFloat_FromDouble(b->x) : nullptr);
+    py::Ref by(bx ? PyFloat_FromDouble(b->y) : nullptr);
+    py::Ref x(by ? combine(ax.get(), bx.get()) : nullptr);
+    py::Ref y(x ? combine(ay.get(), by.get()) : nullptr);
+    return y ? newVector2From(x.get(), y.get()) : nullptr;
+}
+
+static double plus(double a, double b) { return a + b; }
+static double minus(double a, double b) { return a - b; }
+
+static PyObject* Vector2_nb_add(PyObject* left, PyObject* right) {
+    return combineVectors<PyNumber_Add, plus>(left, right);
+}
+
+static PyObject* Vector2_nb_subtract(PyObject* left, PyObject* right) {
+    return combineVectors<PyNumber_Subtract, minus>(left, right);
+}
+
+// vector * Vector2 is the dot product; vector * anything else scales.
+static PyObject* Vector2_nb_multiply(PyObject* left, PyObject* right) {
+    bool dot = isExactVector(right);
+    if (isExactVector(left) && (dot || isPlainNumber(right))) {
+        Vector2* a = asVector(left);
+        if (dot) return PyFloat_FromDouble(a->x * asVector(right)->x + a->y * asVector(right)->y);
+        double factor;
+        if (!py::toDouble(right, factor)) return nullptr;
+        return newVector2(a->x * factor, a->y * factor);
+    }
+    py::Ref ax = coordinate(left, "x");
+    py::Ref ay(ax ? coordinate(left, "y") : py::Ref());
+    if (!ay) return nullptr;
+    if (dot) {
+        py::Ref bx = coordinate(right, "x");
+        py::Ref by(bx ? coordinate(right, "y") : py::Ref());
+        py::Ref xx(by ? PyNumber_Multiply(ax.get(), bx.get()) : nullptr);
+        py::Ref yy(xx ? PyNumber_Multiply(ay.get(), by.get()) : nullptr);
+        return yy ? PyNumber_Add(xx.get(), yy.get()) : nullptr;
+    }
+    py::Ref x(PyNumber_Multiply(ax.get(), right));
+    py::Ref y(x ? PyNumber_Multiply(ay.get(), right) : nullptr);
+    return y ? newVector2From(x.get(), y.get()) : nullptr;
+}
+
+static PyObject* Vector2_repr(PyObject* self) {
+    char* x = PyOS_double_to_string(asVector(self)->x, 'f', 6, 0, nullptr);
+    char* y = x ? PyOS_double_to_string(asVector(self)->y, 'f', 6, 0, nullptr) : nullptr;
+    PyObject* text = y ? PyUnicode_FromFormat("Vector2(%s, %s)", x, y) : PyErr_NoMemory();
+    PyMem_Free(x);
+    PyMem_Free(y);
+    return text;
+}
+
+static PyObject* Vector2_getLength(PyObject* self, void*) {
+    return PyFloat_FromDouble(asVector(self)->length());
+}
+
+static PyMethodDef vector2Methods[] = {
+    {"normalize", Vector2_normalize, METH_NOARGS, "\n        Normalizes the vector in place.\n        "},
+    {"copy", Vector2_copy, METH_NOARGS, "\n        @returns(Vector2)\n        "},
+    {"getDegrees", Vector2_getDegrees, METH_NOARGS, "\n        @returns(float)\n        "},
+    {"angleTo", Vector2_angleTo, METH_O, "\n        @param(other, Vector2)\n        @returns(float)\n        "},
+    {"angleToInDegrees", Vector2_angleToInDegrees, METH_O,
+     "\n        @param(other, Vector2)\n        @returns(float)\n        "},
+    {"set", Vector2_set, METH_O, "\n        @param(other, Vector2)\n        "},
+    {"add", Vector2_add, METH_O, "\n        @param(other, Vector2)\n        "},
+    {"sub", Vector2_sub, METH_O, "\n        @param(other, Vector2)\n        "},
+    {"scale", Vector2_scale, METH_O, "\n        @param(factor, float)\n        "},
+    {"rotate", Vector2_rotate, METH_O, "\n        @param(degrees, float)\n        "},
+    {"negate", Vector2_negate, METH_NOARGS, "\n        Negates the vector in place.\n        "},
+    {},
+};
+
+static PyGetSetDef vector2Properties[] = {
+    py::readwrite<&Vector2::x>("x"),
+    py::readwrite<&Vector2::y>("y"),
+    py::readwrite<&Vector2::x>("_x"),
+    py::readwrite<&Vector2::y>("_y"),
+    {"length", Vector2_getLength, nullptr, nullptr, nullptr},
+    {},
+};
+
+static PyType_Slot vector2Slots[] = {
+    {Py_tp_init, reinterpret_cast<void*>(Vector2_init)},
+    {Py_tp_repr, reinterpret_cast<void*>(Vector2_repr)},
+    {Py_tp_str, reinterpret_cast<void*>(Vector2_repr)},
+    {Py_nb_add, reinterpret_cast<void*>(Vector2_nb_add)},
+    {Py_nb_subtract, reinterpret_cast<void*>(Vector2_nb_subtract)},
+    {Py_nb_multiply, reinterpret_cast<void*>(Vector2_nb_multiply)},
+    {Py_tp_methods, vector2Methods},
+    {Py_tp_getset, vector2Properties},
+    {0, nullptr},
+};
+
+py::ClassDef& vector2Class() {
+    return py::define<Vector2>(
+        "Vector2",
+        {.slots = vector2Slots, .initDoc = "\n        @param(x, float)\n        @param(y, float)\n        "});
+}
+
+bool geometryMathSegment() {
+    if (!py::bind("math", py::Ref(PyImport_ImportModule("math")))) return false;
+    RAD2DEG = 57.29577951308232;
+    DEG2RAD = 0.017453292519943295;
+    return true;
+}

@@ -1,0 +1,33 @@
+// Vector2, the engine's shared 2-D vector, and the angle conversion factors.
+#pragma once
+
+#include "py/classdef.hpp"
+
+// Set when the import runs the geometry segment.
+extern double RAD2DEG;
+extern double DEG2RAD;
+
+struct Vector2;
+struct Vector2Ops {
+    double (*length)(const Vector2* self);
+};
+
+struct Vector2 {
+    PyObject_HEAD
+    const Vector2Ops* ops;
+    double x;
+    double y;
+
+    double length() const { return ops->length(this); }
+
+    static inline PyTypeObject* type = nullptr;
+    static const Vector2Ops table;
+};
+
+// A new vector of the base type.
+PyObject* newVector2(double x, double y);
+
+inline bool isVector2(PyObject* object) { return PyObject_TypeCheck(object, Vector2::type); }
+
+py::ClassDef& vector2Class();
+bool geometryMathSegment();

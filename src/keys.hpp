@@ -1,0 +1,4 @@
+// Binds the KEY_ and MOUSE_ constants in the module namespace.
+#pragma once
+
+bool keysSegment();

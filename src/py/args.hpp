@@ -1,0 +1,43 @@
+// Argument parsing for functions that take several parameters by position or by
+// keyword. Values land in `out` as borrowed references; an optional parameter
+// that was not given stays null. The messages are the engine's fixed ones:
+//   "f() takes exactly 3 positional arguments (2 given)",
+//   "f() got an unexpected keyword argument 'k'", and so on.
+// A method whose only parameter has no default is declared METH_O instead, which
+// takes it by position only.
+#pragma once
+
+#include <Python.h>
+
+#include <cstddef>
+
+namespace py {
+
+struct Parameters {
+    const char* function;     // the name the messages show: "__init__" for constructors
+    const char* const* names; // every parameter, in order
+    Py_ssize_t count;
+    Py_ssize_t required; // the leading parameters that have no default
+};
+
+// From a tuple and a dict (tp_init, tp_new).
+bool parse(const Parameters& parameters, PyObject* args, PyObject* kwargs, PyObject** out);
+// From a vectorcall (METH_FASTCALL | METH_KEYWORDS).
+bool parse(const Parameters& parameters, PyObject* const* args, Py_ssize_t nargs,
+           PyObject* kwnames, PyObject** out);
+
+// The usual way to call it: the names and the slots have the same length.
+//   PyObject* a[3];
+//   if (!py::parseArgs("__init__", {"x", "y", "button"}, args, kwargs, a)) return -1;
+template <size_t N>
+bool parseArgs(const char* function, const char* const (&names)[N], PyObject* args,
+               PyObject* kwargs, PyObject* (&out)[N], size_t required = N) {
+    return parse({function, names, Py_ssize_t(N), Py_ssize_t(required)}, args, kwargs, out);
+}
+template <size_t N>
+bool parseArgs(const char* function, const char* const (&names)[N], PyObject* const* args,
+               Py_ssize_t nargs, PyObject* kwnames, PyObject* (&out)[N], size_t required = N) {
+    return parse({function, names, Py_ssize_t(N), Py_ssize_t(required)}, args, nargs, kwnames, out);
+}
+
+} // namespace py

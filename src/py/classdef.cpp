@@ -1,0 +1,280 @@
+#include "py/classdef.hpp"
+
+#include "py/args.hpp"
+#include "py/module.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace py {
+
+namespace {
+
+std::vector<PyTypeObject*> engineTypes;
+
+bool isEngineType(PyTypeObject* type) {
+    return std::find(engineTypes.begin(), engineTypes.end(), type) != engineTypes.end();
+}
+
+template <const char* message> PyObject* refuse(PyObject*, PyObject*) {
+    return raise(PyExc_TypeError, message);
+}
+
+// The slot wrapper of __init__ shares its documentation with every class; a class
+// with its own text gets its own copy of the wrapper's description.
+bool setInitDoc(PyTypeObject* type, const char* doc) {
+    Ref wrapper(PyObject_GetAttrString(reinterpret_cast<PyObject*>(type), "__init__"));
+    if (!wrapper) return false;
+    if (Py_TYPE(wrapper.get()) != &PyWrapperDescr_Type) return true;
+    auto* descriptor = reinterpret_cast<PyWrapperDescrObject*>(wrapper.get());
+    auto* documented = new wrapperbase(*descriptor->d_base); // lives as long as the class
+    documented->doc = doc;
+    descriptor->d_base = documented;
+    return true;
+}
+
+bool addMethod(PyTypeObject* type, PyMethodDef* method) {
+    Ref descriptor(PyDescr_NewMethod(type, method));
+    return descriptor && PyDict_SetItemString(type->tp_dict, method->ml_name, descriptor.get()) == 0;
+}
+
+bool installPickling(PyTypeObject* type, ClassDef& def) {
+    if (def.definition.checksum) {
+        def.reduceMethod = {"__reduce__", def.reduce, METH_NOARGS, nullptr};
+        def.setstateMethod = {"__setstate__", def.setstate, METH_O, nullptr};
+    } else {
+        bool handle = def.definition.refusal == handleRefusal;
+        PyCFunction refusal = handle ? refuse<handleRefusal> : refuse<cinitRefusal>;
+        def.reduceMethod = {"__reduce__", refusal, METH_NOARGS, nullptr};
+        def.setstateMethod = {"__setstate__", refusal, METH_O, nullptr};
+    }
+    if (addMethod(type, &def.reduceMethod) && addMethod(type, &def.setstateMethod)) {
+        PyType_Modified(type);
+        return true;
+    }
+    if (!PyErr_Occurred())
+        PyErr_Format(PyExc_RuntimeError, "Unable to initialize pickling for %s", type->tp_name);
+    return false;
+}
+
+void completeFields(ClassDef& def) {
+    if (def.baseDef && *def.baseDef) def.fields = (*def.baseDef)->fields;
+    def.fields.insert(def.fields.end(), def.ownFields.begin(), def.ownFields.end());
+    std::sort(def.fields.begin(), def.fields.end(),
+              [](const Field& a, const Field& b) { return a.name < b.name; });
+    def.hasObjectFields = std::any_of(def.fields.begin(), def.fields.end(),
+                                      [](const Field& f) { return f.object != nullptr; });
+    char checksum[16];
+    std::snprintf(checksum, sizeof checksum, "0x%07x", def.definition.checksum);
+    def.checksumMessage = std::string(checksum) + " = (";
+    for (size_t i = 0; i < def.fields.size(); ++i)
+        def.checksumMessage += (i ? ", " : "") + std::string(def.fields[i].name);
+    def.checksumMessage += ")";
+}
+
+std::vector<PyType_Slot> slotsOf(const ClassDef& def, bool gc) {
+    std::vector<PyType_Slot> slots;
+    for (PyType_Slot* slot = def.definition.slots; slot && slot->slot; ++slot) slots.push_back(*slot);
+    auto addDefault = [&](int id, void* function) {
+        if (std::none_of(slots.begin(), slots.end(), [&](const PyType_Slot& s) { return s.slot == id; }))
+            slots.push_back({id, function});
+    };
+    addDefault(Py_tp_new, reinterpret_cast<void*>(def.tpNew));
+    addDefault(Py_tp_dealloc, reinterpret_cast<void*>(def.tpDealloc));
+    if (gc) {
+        addDefault(Py_tp_traverse, reinterpret_cast<void*>(def.tpTraverse));
+        addDefault(Py_tp_clear, reinterpret_cast<void*>(def.tpClear));
+    }
+    slots.push_back({0, nullptr});
+    return slots;
+}
+
+} // namespace
+
+PyTypeObject* nearestEngineType(PyTypeObject* type) {
+    while (type && !isEngineType(type)) type = type->tp_base;
+    return type;
+}
+
+bool registerClass(PyObject* module, ClassDef& def) {
+    completeFields(def);
+    def.qualifiedName = std::string("quorvelin.") + def.name;
+    def.unpickleName = std::string("__pyx_unpickle_") + def.name;
+    using Collect = Definition::Collect;
+    Collect collect = def.definition.collect;
+    bool gc = collect == Collect::always || (collect == Collect::whenObjectFields && def.hasObjectFields);
+    std::vector<PyType_Slot> slots = slotsOf(def, gc);
+    unsigned flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | (gc ? Py_TPFLAGS_HAVE_GC : 0);
+    PyType_Spec spec = {def.qualifiedName.c_str(), int(def.basicsize), 0, flags, slots.data()};
+    Ref bases;
+    if (def.base) {
+        bases = Ref(PyTuple_Pack(1, reinterpret_cast<PyObject*>(*def.base)));
+        if (!bases) return false;
+    }
+    Ref type(PyType_FromSpecWithBases(&spec, bases.get()));
+    if (!type) return false;
+    auto* typeObject = reinterpret_cast<PyTypeObject*>(type.get());
+    if (def.definition.initDoc && !setInitDoc(typeObject, def.definition.initDoc)) return false;
+    if (!installPickling(typeObject, def)) return false;
+    if (PyModule_AddObjectRef(module, def.name, type.get()) < 0) return false;
+    engineTypes.push_back(typeObject);
+    *def.type = typeObject; // the engine's own reference, kept for the life of the process
+    type.release();
+    return true;
+}
+
+bool bindUnpickleFunction(const ClassDef& def) {
+    auto& method = const_cast<ClassDef&>(def).unpickleFunction;
+    method = {def.unpickleName.c_str(), reinterpret_cast<PyCFunction>(def.unpickle),
+              METH_FASTCALL | METH_KEYWORDS, nullptr};
+    return bind(def.unpickleName.c_str(), moduleFunction(&method));
+}
+
+// --- instances ------------------------------------------------------------------------
+
+PyObject* allocate(PyTypeObject* type, const ClassDef& def) {
+    PyObject* self = type->tp_alloc(type, 0); // zeroed: numbers 0, flags false
+    if (!self) return nullptr;
+    if (def.hasObjectFields)
+        for (const Field& field : def.fields)
+            if (field.object) *field.object(self) = newRef(Py_None);
+    return self;
+}
+
+void deallocate(PyObject* self, const ClassDef& def) {
+    PyTypeObject* type = Py_TYPE(self);
+    if (PyObject_IS_GC(self)) PyObject_GC_UnTrack(self);
+    if (def.hasObjectFields)
+        for (const Field& field : def.fields)
+            if (field.object) Py_CLEAR(*field.object(self));
+    type->tp_free(self);
+    Py_DECREF(type);
+}
+
+int traverseFields(PyObject* self, visitproc visit, void* arg, const ClassDef& def) {
+    for (const Field& field : def.fields)
+        if (field.object) Py_VISIT(*field.object(self));
+    return 0;
+}
+
+int clearFields(PyObject* self, const ClassDef& def) {
+    for (const Field& field : def.fields)
+        if (field.object) assign(*field.object(self), Py_None);
+    return 0;
+}
+
+// --- pickling -------------------------------------------------------------------------
+
+namespace {
+
+// The attribute dictionary of an instance of a Python subclass; null without error
+// when there is none.
+Ref instanceDict(PyObject* self, bool discardErrors) {
+    Ref dict(PyObject_GetAttrString(self, "__dict__"));
+    if (!dict && (discardErrors || PyErr_ExceptionMatches(PyExc_AttributeError))) PyErr_Clear();
+    return dict;
+}
+
+bool applyState(PyObject* self, PyObject* state, const ClassDef& def) {
+    if (state == Py_None) return raise(PyExc_TypeError, "'NoneType' object is not subscriptable"), false;
+    Py_ssize_t size = PyTuple_GET_SIZE(state);
+    Py_ssize_t count = Py_ssize_t(def.fields.size());
+    for (Py_ssize_t i = 0; i < count; ++i) {
+        if (i >= size) return raise(PyExc_IndexError, "tuple index out of range"), false;
+        if (def.fields[i].set(self, PyTuple_GET_ITEM(state, i), nullptr) < 0) return false;
+    }
+    if (size > count) {
+        Ref dict = instanceDict(self, true);
+        if (dict) {
+            Ref result(PyObject_CallMethod(dict.get(), "update", "O", PyTuple_GET_ITEM(state, count)));
+            if (!result) return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+PyObject* reduceState(PyObject* self, const ClassDef& def) {
+    Py_ssize_t count = Py_ssize_t(def.fields.size());
+    Ref dict = instanceDict(self, false);
+    if (!dict && PyErr_Occurred()) return nullptr;
+    Ref state(PyTuple_New(count + (dict ? 1 : 0)));
+    if (!state) return nullptr;
+    bool withSetState = bool(dict);
+    for (Py_ssize_t i = 0; i < count; ++i) {
+        const Field& field = def.fields[i];
+        PyObject* value = field.get(self, nullptr);
+        if (!value) return nullptr;
+        PyTuple_SET_ITEM(state.get(), i, value);
+        if (field.object && value != Py_None) withSetState = true;
+    }
+    if (dict) PyTuple_SET_ITEM(state.get(), count, dict.release());
+    Ref function = moduleGlobal(def.unpickleName.c_str());
+    if (!function) return nullptr;
+    PyObject* type = reinterpret_cast<PyObject*>(Py_TYPE(self));
+    if (withSetState)
+        return Py_BuildValue("(O(OkO)O)", function.get(), type, (unsigned long)def.definition.checksum,
+                             Py_None, state.get());
+    return Py_BuildValue("(O(OkO))", function.get(), type, (unsigned long)def.definition.checksum,
+                         state.get());
+}
+
+PyObject* setState(PyObject* self, PyObject* state, const ClassDef& def) {
+    if (state != Py_None && !PyTuple_CheckExact(state)) return expectedType("tuple", state);
+    if (!applyState(self, state, def)) return nullptr;
+    Py_RETURN_NONE;
+}
+
+PyObject* unpickle(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, const ClassDef& def) {
+    static const char* const names[] = {"__pyx_type", "__pyx_checksum", "__pyx_state"};
+    PyObject* a[3];
+    if (!parse({def.unpickleName.c_str(), names, 3, 3}, args, nargs, kwnames, a)) return nullptr;
+    auto [typeArgument, checksumArgument, state] = a;
+    int32_t checksum;
+    if (!toInt32(checksumArgument, checksum)) return nullptr;
+    if (uint32_t(checksum) != def.definition.checksum) {
+        Ref pickle(PyImport_ImportModule("pickle"));
+        Ref pickleError(pickle ? PyObject_GetAttrString(pickle.get(), "PickleError") : nullptr);
+        if (!pickleError) return nullptr;
+        PyErr_Format(pickleError.get(), "Incompatible checksums (%d vs %s)", checksum,
+                     def.checksumMessage.c_str());
+        return nullptr;
+    }
+    // Rebuild through the class's own __new__: only the class itself or a Python
+    // subclass of it may be given, never an unrelated or an engine-derived class.
+    const char* className = (*def.type)->tp_name;
+    if (!PyType_Check(typeArgument)) {
+        PyErr_Format(PyExc_TypeError, "%s.__new__(X): X is not a type object (%s)", className,
+                     Py_TYPE(typeArgument)->tp_name);
+        return nullptr;
+    }
+    auto* type = reinterpret_cast<PyTypeObject*>(typeArgument);
+    if (!PyType_IsSubtype(type, *def.type)) {
+        PyErr_Format(PyExc_TypeError, "%s.__new__(%s): %s is not a subtype of %s", className,
+                     type->tp_name, type->tp_name, className);
+        return nullptr;
+    }
+    if (nearestEngineType(type) != *def.type) {
+        PyErr_Format(PyExc_TypeError, "%s.__new__(%s) is not safe, use %s.__new__()", className,
+                     type->tp_name, type->tp_name);
+        return nullptr;
+    }
+    Ref empty(PyTuple_New(0));
+    Ref object(empty ? def.tpNew(type, empty.get(), nullptr) : nullptr);
+    if (!object) return nullptr;
+    if (state != Py_None) {
+        if (!PyTuple_CheckExact(state)) return expectedType("tuple", state);
+        if (!applyState(object.get(), state, def)) return nullptr;
+    }
+    return object.release();
+}
+
+Failure cannotConvert(PyObject* value, PyTypeObject* type) {
+    PyErr_Format(PyExc_TypeError, "Cannot convert %.200s to %.200s", Py_TYPE(value)->tp_name,
+                 type->tp_name);
+    return failed;
+}
+
+} // namespace py

@@ -1,0 +1,46 @@
+// The engine's argument and field conversions, with the messages game code sees.
+#pragma once
+
+#include "py/ref.hpp"
+
+#include <cstdint>
+#include <string_view>
+
+namespace py {
+
+// An int or bool as it is; anything else through its __int__ (a float is
+// truncated). Not PyNumber_Long: that would accept the text "97".
+bool toInt32(PyObject* object, int32_t& out);
+// A float, an int or anything with a float conversion.
+bool toDouble(PyObject* object, double& out);
+// Any object by its truth value.
+bool toFlag(PyObject* object, bool& out);
+
+// An instance of `type` or of a subclass (or None when allowed); otherwise the
+// "Argument ... has incorrect type" TypeError.
+bool checkArgument(PyObject* object, PyTypeObject* type, const char* argumentName,
+                   bool allowNone = false);
+
+// Texts go to SDL as the result of their encode("utf-8"): objects without
+// encode (bytes included) raise AttributeError, as does anything else that is
+// not text. The bytes are kept alive by the holder.
+class Utf8 {
+  public:
+    explicit Utf8(PyObject* text);
+    explicit operator bool() const noexcept { return bool(bytes_); }
+    const char* c_str() const noexcept { return PyBytes_AS_STRING(bytes_.get()); }
+    std::string_view view() const noexcept {
+        return {PyBytes_AS_STRING(bytes_.get()), size_t(PyBytes_GET_SIZE(bytes_.get()))};
+    }
+
+  private:
+    Ref bytes_;
+};
+
+// Values handed back to Python.
+inline PyObject* toPython(int32_t value) { return PyLong_FromLong(value); }
+inline PyObject* toPython(double value) { return PyFloat_FromDouble(value); }
+inline PyObject* toPython(bool value) { return PyBool_FromLong(value); }
+inline PyObject* toPython(PyObject* value) { return newRef(value ? value : Py_None); }
+
+} // namespace py

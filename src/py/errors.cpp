@@ -1,0 +1,48 @@
+#include "py/errors.hpp"
+
+#include "py/module.hpp"
+#include "py/ref.hpp"
+
+namespace py {
+
+Failure raise(PyObject* exceptionType, const char* message) {
+    PyErr_SetString(exceptionType, message);
+    return failed;
+}
+
+Failure argumentTypeError(const char* argumentName, PyTypeObject* expected, PyObject* given) {
+    PyErr_Format(PyExc_TypeError, "Argument '%.200s' has incorrect type (expected %.200s, got %.200s)",
+                 argumentName, expected->tp_name, Py_TYPE(given)->tp_name);
+    return failed;
+}
+
+Failure deleteRefused() { return raise(PyExc_NotImplementedError, "__del__"); }
+
+Failure expectedType(const char* expected, PyObject* given) {
+    PyErr_Format(PyExc_TypeError, "Expected %.16s, got %.200s", expected, Py_TYPE(given)->tp_name);
+    return failed;
+}
+
+static Failure raiseModuleException(const char* className, const char* message) {
+    Ref type = moduleGlobal(className);
+    if (!type) return failed;
+    Ref instance(PyObject_CallFunction(type.get(), "s", message));
+    if (!instance) return failed;
+    PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(instance.get())), instance.get());
+    return failed;
+}
+
+Failure engineException(const char* message) {
+    return raiseModuleException("EngineException", message);
+}
+
+Failure engineSdlException(const char* message) {
+    return raiseModuleException("EngineSdlException", message);
+}
+
+void printUnraisable(const char* where) {
+    Ref context(PyUnicode_FromString(where));
+    PyErr_WriteUnraisable(context.get());
+}
+
+} // namespace py

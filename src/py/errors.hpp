@@ -1,0 +1,38 @@
+// One helper per message kind, so every message of the engine is spelled once.
+// Each sets the Python error and returns a Failure, which converts to the
+// failure value of the caller: nullptr for PyObject*, -1 for int, false for bool.
+#pragma once
+
+#include <Python.h>
+
+namespace py {
+
+struct Failure {
+    operator PyObject*() const noexcept { return nullptr; }
+    operator int() const noexcept { return -1; }
+    operator bool() const noexcept { return false; }
+};
+
+// The error is already set by a call that failed.
+inline constexpr Failure failed{};
+
+Failure raise(PyObject* exceptionType, const char* message);
+
+// "Argument 'name' has incorrect type (expected quorvelin.X, got Y)"
+Failure argumentTypeError(const char* argumentName, PyTypeObject* expected, PyObject* given);
+
+// NotImplementedError "__del__": deleting a property that has no "empty" value.
+Failure deleteRefused();
+
+// TypeError "Expected tuple, got X"
+Failure expectedType(const char* expected, PyObject* given);
+
+// The engine's own exception classes, raised by name from the module namespace.
+Failure engineException(const char* message);
+Failure engineSdlException(const char* message);
+
+// Prints the pending exception as unraisable on behalf of `where`, for operations
+// that cannot report failure to their caller.
+void printUnraisable(const char* where);
+
+} // namespace py

@@ -1,0 +1,65 @@
+// Typed properties over the fields of an engine object, generated from a member
+// pointer: py::readonly<&KeyEvent::key>("key"), py::readwrite<&Vector2::x>("x").
+// Value fields: int32_t, double, bool (a flag). Object fields: PyObject*, never null
+// once the object is constructed. Deleting an object field stores None; deleting
+// any other field raises NotImplementedError "__del__".
+#pragma once
+
+#include "py/convert.hpp"
+#include "py/errors.hpp"
+
+#include <type_traits>
+
+namespace py {
+
+template <class Pointer> struct MemberOf;
+template <class C, class M> struct MemberOf<M C::*> {
+    using Class = C;
+    using Type = M;
+};
+
+template <auto member> auto& fieldOf(PyObject* self) {
+    using Class = typename MemberOf<decltype(member)>::Class;
+    return reinterpret_cast<Class*>(self)->*member;
+}
+
+inline bool fromPython(PyObject* value, int32_t& out) { return toInt32(value, out); }
+inline bool fromPython(PyObject* value, double& out) { return toDouble(value, out); }
+inline bool fromPython(PyObject* value, bool& out) { return toFlag(value, out); }
+
+// TypeError "Cannot convert X to quorvelin.Y": a typed object field refused a value.
+Failure cannotConvert(PyObject* value, PyTypeObject* type);
+
+template <auto member> PyObject* getField(PyObject* self, void*) {
+    return toPython(fieldOf<member>(self));
+}
+
+// `type` (when given) points at the engine's reference to the class that an
+// object field requires; None is always accepted.
+template <auto member, PyTypeObject** type = nullptr>
+int setField(PyObject* self, PyObject* value, void*) {
+    using Type = typename MemberOf<decltype(member)>::Type;
+    if constexpr (std::is_same_v<Type, PyObject*>) {
+        if (!value) value = Py_None;
+        if (type && value != Py_None && !PyObject_TypeCheck(value, *type))
+            return cannotConvert(value, *type);
+        assign(fieldOf<member>(self), value);
+    } else {
+        if (!value) return deleteRefused();
+        Type converted;
+        if (!fromPython(value, converted)) return -1;
+        fieldOf<member>(self) = converted;
+    }
+    return 0;
+}
+
+template <auto member> constexpr PyGetSetDef readonly(const char* name, const char* doc = nullptr) {
+    return {name, getField<member>, nullptr, doc, nullptr};
+}
+
+template <auto member, PyTypeObject** type = nullptr>
+constexpr PyGetSetDef readwrite(const char* name, const char* doc = nullptr) {
+    return {name, getField<member>, setField<member, type>, doc, nullptr};
+}
+
+} // namespace py
