@@ -64,5 +64,6 @@ static PyMethodDef clearTerminalDef = {"clearTerminal", clearTerminal, METH_NOAR
                                        "\n    Clears the terminal.\n    "};
 
 bool colorprintSegment() {
-    return py::runSource(colorprintSource, "colorprint") && py::bind("clearTerminal", py::moduleFunction(&clearTerminalDef));
+    return py::runSource(colorprintSource, "colorprint") &&
+           py::bind("clearTerminal", py::moduleFunction(&clearTerminalDef));
 }

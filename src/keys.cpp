@@ -257,6 +257,7 @@ constexpr KeyConstant keyConstants[] = {
 bool keysSegment() {
     for (const KeyConstant& key : keyConstants)
         if (!py::bindInt(key.name, key.code)) return false;
-    return py::bindInt("MOUSE_LEFT", SDL_BUTTON_LEFT) && py::bindInt("MOUSE_MIDDLE", SDL_BUTTON_MIDDLE) &&
+    return py::bindInt("MOUSE_LEFT", SDL_BUTTON_LEFT) &&
+           py::bindInt("MOUSE_MIDDLE", SDL_BUTTON_MIDDLE) &&
            py::bindInt("MOUSE_RIGHT", SDL_BUTTON_RIGHT);
 }

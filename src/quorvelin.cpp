@@ -36,8 +36,8 @@ constexpr ClassDefinition registrationOrder[] = {
 
 // The module functions that rebuild pickled objects, bound in this order.
 constexpr ClassDefinition unpickleOrder[] = {
-    eventClass,          keyEventClass,        mouseClickEventClass, mouseWheelEventClass,
-    fullscreenEventClass, joystickAddedEventClass,
+    eventClass,           keyEventClass,        mouseClickEventClass,
+    mouseWheelEventClass, fullscreenEventClass, joystickAddedEventClass,
 };
 
 int imageFlags = 0; // the SDL_image formats the engine starts
@@ -94,7 +94,9 @@ del _sdlExceptionInit, _sdlError
 )PY";
 
 // SDL's error text of this moment, as bytes.
-PyObject* sdlError(PyObject*, PyObject*) { return PyBytes_FromString(SDL_GetError()); }
+PyObject* sdlError(PyObject*, PyObject*) {
+    return PyBytes_FromString(SDL_GetError());
+}
 PyMethodDef sdlErrorDef = {"_sdlError", sdlError, METH_NOARGS, nullptr};
 
 bool defineExceptions() {
@@ -105,13 +107,15 @@ bool defineExceptions() {
 bool startSdl() {
     if (SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO) < 0)
         return py::engineSdlException("Could not initialize the engine.");
-    // Other formats may already be running in this process; only PNG matters.
+    // IMG_Init answers with every format running in the process; formats that someone
+    // else started before the import are no reason to fail, a missing PNG is.
     imageFlags = IMG_INIT_PNG;
     if ((IMG_Init(imageFlags) & imageFlags) != imageFlags)
         return py::engineSdlException("Could not initialize the image loading subsystem.");
     if (Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 2048) < 0)
         return py::engineSdlException("Could not initialize sound subsystem.");
-    if (TTF_Init() == -1) return py::engineSdlException("Could not initialize font rendering subsystem.");
+    if (TTF_Init() == -1)
+        return py::engineSdlException("Could not initialize font rendering subsystem.");
     if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) < 0)
         return py::engineSdlException("Could not initialize joystick subsystem.");
     return true;
@@ -119,13 +123,14 @@ bool startSdl() {
 
 bool headSegment() {
     py::Ref threading(PyImport_ImportModule("threading"));
-    return threading && py::bind("Timer", py::Ref(PyObject_GetAttrString(threading.get(), "Timer"))) &&
+    return threading &&
+           py::bind("Timer", py::Ref(PyObject_GetAttrString(threading.get(), "Timer"))) &&
            py::bind("time", py::Ref(PyImport_ImportModule("time")));
 }
 
 bool bodySegment() {
-    if (!py::bind("__doc__", py::Ref(PyUnicode_FromString(moduleDescription))) || !defineExceptions() ||
-        !startSdl())
+    if (!py::bind("__doc__", py::Ref(PyUnicode_FromString(moduleDescription))) ||
+        !defineExceptions() || !startSdl())
         return false;
     for (ClassDefinition definition : unpickleOrder)
         if (!py::bindUnpickleFunction(definition())) return false;
@@ -158,7 +163,8 @@ constexpr Segment segments[] = {
 void traceImportFailure(const char* file, int line) {
     std::string_view path(file);
     size_t source = path.rfind("src/");
-    _PyTraceback_Add("init quorvelin", source == std::string_view::npos ? file : file + source, line);
+    _PyTraceback_Add("init quorvelin", source == std::string_view::npos ? file : file + source,
+                     line);
 }
 
 bool initialise(PyObject* module) {
@@ -182,14 +188,16 @@ PyObject* theModule = nullptr; // the one module of this process, once imported
 int64_t theInterpreter = -1;
 
 // Copies an attribute of the import spec into the module namespace.
-bool copySpecAttribute(PyObject* spec, PyObject* dict, const char* from, const char* to, bool allowNone) {
+bool copySpecAttribute(PyObject* spec, PyObject* dict, const char* from, const char* to,
+                       bool allowNone) {
     py::Ref value(PyObject_GetAttrString(spec, from));
     if (!value) {
         if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return false;
         PyErr_Clear();
         return true;
     }
-    return (!allowNone && value.get() == Py_None) || PyDict_SetItemString(dict, to, value.get()) == 0;
+    return (!allowNone && value.get() == Py_None) ||
+           PyDict_SetItemString(dict, to, value.get()) == 0;
 }
 
 PyObject* createModule(PyObject* spec, PyModuleDef*) {
@@ -214,8 +222,9 @@ PyObject* createModule(PyObject* spec, PyModuleDef*) {
 int execModule(PyObject* module) {
     if (theModule) {
         if (theModule == module) return 0;
-        return py::raise(PyExc_RuntimeError,
-                         "Module 'quorvelin' has already been imported. Re-initialisation is not supported.");
+        return py::raise(
+            PyExc_RuntimeError,
+            "Module 'quorvelin' has already been imported. Re-initialisation is not supported.");
     }
     py::setModule(module);
     if (!initialise(module)) {
@@ -235,9 +244,12 @@ PyModuleDef_Slot moduleSlots[] = {
 };
 
 PyModuleDef moduleDefinition = {
-    PyModuleDef_HEAD_INIT, "quorvelin", nullptr, 0, noMethods, moduleSlots, nullptr, nullptr, nullptr,
+    PyModuleDef_HEAD_INIT, "quorvelin", nullptr, 0,       noMethods,
+    moduleSlots,           nullptr,     nullptr, nullptr,
 };
 
 } // namespace
 
-PyMODINIT_FUNC PyInit_quorvelin() { return PyModuleDef_Init(&moduleDefinition); }
+PyMODINIT_FUNC PyInit_quorvelin() {
+    return PyModuleDef_Init(&moduleDefinition);
+}

@@ -36,7 +36,8 @@ bool setInitDoc(PyTypeObject* type, const char* doc) {
 
 bool addMethod(PyTypeObject* type, PyMethodDef* method) {
     Ref descriptor(PyDescr_NewMethod(type, method));
-    return descriptor && PyDict_SetItemString(type->tp_dict, method->ml_name, descriptor.get()) == 0;
+    return descriptor &&
+           PyDict_SetItemString(type->tp_dict, method->ml_name, descriptor.get()) == 0;
 }
 
 bool installPickling(PyTypeObject* type, ClassDef& def) {
@@ -59,6 +60,7 @@ bool installPickling(PyTypeObject* type, ClassDef& def) {
 }
 
 void completeFields(ClassDef& def) {
+    def.fields.clear(); // a failed import registers every class again
     if (def.baseDef && *def.baseDef) def.fields = (*def.baseDef)->fields;
     def.fields.insert(def.fields.end(), def.ownFields.begin(), def.ownFields.end());
     std::sort(def.fields.begin(), def.fields.end(),
@@ -75,9 +77,11 @@ void completeFields(ClassDef& def) {
 
 std::vector<PyType_Slot> slotsOf(const ClassDef& def, bool gc) {
     std::vector<PyType_Slot> slots;
-    for (PyType_Slot* slot = def.definition.slots; slot && slot->slot; ++slot) slots.push_back(*slot);
+    for (PyType_Slot* slot = def.definition.slots; slot && slot->slot; ++slot)
+        slots.push_back(*slot);
     auto addDefault = [&](int id, void* function) {
-        if (std::none_of(slots.begin(), slots.end(), [&](const PyType_Slot& s) { return s.slot == id; }))
+        if (std::none_of(slots.begin(), slots.end(),
+                         [&](const PyType_Slot& s) { return s.slot == id; }))
             slots.push_back({id, function});
     };
     addDefault(Py_tp_new, reinterpret_cast<void*>(def.tpNew));
@@ -93,7 +97,8 @@ std::vector<PyType_Slot> slotsOf(const ClassDef& def, bool gc) {
 } // namespace
 
 PyTypeObject* nearestEngineType(PyTypeObject* type) {
-    while (type && !isEngineType(type)) type = type->tp_base;
+    while (type && !isEngineType(type))
+        type = type->tp_base;
     return type;
 }
 
@@ -103,7 +108,8 @@ bool registerClass(PyObject* module, ClassDef& def) {
     def.unpickleName = std::string("__pyx_unpickle_") + def.name;
     using Collect = Definition::Collect;
     Collect collect = def.definition.collect;
-    bool gc = collect == Collect::always || (collect == Collect::whenObjectFields && def.hasObjectFields);
+    bool gc =
+        collect == Collect::always || (collect == Collect::whenObjectFields && def.hasObjectFields);
     std::vector<PyType_Slot> slots = slotsOf(def, gc);
     unsigned flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | (gc ? Py_TPFLAGS_HAVE_GC : 0);
     PyType_Spec spec = {def.qualifiedName.c_str(), int(def.basicsize), 0, flags, slots.data()};
@@ -153,6 +159,10 @@ void deallocate(PyObject* self, const ClassDef& def) {
 }
 
 int traverseFields(PyObject* self, visitproc visit, void* arg, const ClassDef& def) {
+    // Every instance holds a reference to its (heap) type. A Python subclass leaves
+    // visiting it to us, as its base's traverse belongs to a heap type; without this
+    // visit a class that refers to one of its instances would never be collected.
+    Py_VISIT(Py_TYPE(self));
     for (const Field& field : def.fields)
         if (field.object) Py_VISIT(*field.object(self));
     return 0;
@@ -177,7 +187,8 @@ Ref instanceDict(PyObject* self, bool discardErrors) {
 }
 
 bool applyState(PyObject* self, PyObject* state, const ClassDef& def) {
-    if (state == Py_None) return raise(PyExc_TypeError, "'NoneType' object is not subscriptable"), false;
+    if (state == Py_None)
+        return raise(PyExc_TypeError, "'NoneType' object is not subscriptable"), false;
     Py_ssize_t size = PyTuple_GET_SIZE(state);
     Py_ssize_t count = Py_ssize_t(def.fields.size());
     for (Py_ssize_t i = 0; i < count; ++i) {
@@ -187,7 +198,11 @@ bool applyState(PyObject* self, PyObject* state, const ClassDef& def) {
     if (size > count) {
         Ref dict = instanceDict(self, true);
         if (dict) {
-            Ref result(PyObject_CallMethod(dict.get(), "update", "O", PyTuple_GET_ITEM(state, count)));
+            // Not PyObject_CallMethod with "O": it would spread an extra item that is a tuple
+            // into several arguments.
+            Ref update(PyObject_GetAttrString(dict.get(), "update"));
+            Ref result(update ? PyObject_CallOneArg(update.get(), PyTuple_GET_ITEM(state, count))
+                              : nullptr);
             if (!result) return false;
         }
     }
@@ -215,8 +230,8 @@ PyObject* reduceState(PyObject* self, const ClassDef& def) {
     if (!function) return nullptr;
     PyObject* type = reinterpret_cast<PyObject*>(Py_TYPE(self));
     if (withSetState)
-        return Py_BuildValue("(O(OkO)O)", function.get(), type, (unsigned long)def.definition.checksum,
-                             Py_None, state.get());
+        return Py_BuildValue("(O(OkO)O)", function.get(), type,
+                             (unsigned long)def.definition.checksum, Py_None, state.get());
     return Py_BuildValue("(O(OkO))", function.get(), type, (unsigned long)def.definition.checksum,
                          state.get());
 }
@@ -227,7 +242,8 @@ PyObject* setState(PyObject* self, PyObject* state, const ClassDef& def) {
     Py_RETURN_NONE;
 }
 
-PyObject* unpickle(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, const ClassDef& def) {
+PyObject* unpickle(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                   const ClassDef& def) {
     static const char* const names[] = {"__pyx_type", "__pyx_checksum", "__pyx_state"};
     PyObject* a[3];
     if (!parse({def.unpickleName.c_str(), names, 3, 3}, args, nargs, kwnames, a)) return nullptr;

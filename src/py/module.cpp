@@ -8,7 +8,9 @@ namespace {
 PyObject* theModuleDict = nullptr; // borrowed from the module, which lives until exit
 }
 
-PyObject* moduleDict() noexcept { return theModuleDict; }
+PyObject* moduleDict() noexcept {
+    return theModuleDict;
+}
 
 void setModule(PyObject* module) noexcept {
     theModuleDict = module ? PyModule_GetDict(module) : nullptr;
@@ -27,7 +29,9 @@ bool bind(const char* name, Ref value) {
     return value && PyDict_SetItemString(theModuleDict, name, value.get()) == 0;
 }
 
-bool bindInt(const char* name, long value) { return bind(name, Ref(PyLong_FromLong(value))); }
+bool bindInt(const char* name, long value) {
+    return bind(name, Ref(PyLong_FromLong(value)));
+}
 
 bool runSource(const char* source, const char* name) {
     std::string filename = std::string("<quorvelin/") + name + ">";
