@@ -11,9 +11,13 @@
 double RAD2DEG = 0.0;
 double DEG2RAD = 0.0;
 
-static Vector2* asVector(PyObject* self) { return reinterpret_cast<Vector2*>(self); }
+static Vector2* asVector(PyObject* self) {
+    return reinterpret_cast<Vector2*>(self);
+}
 
-static double Vector2_length(const Vector2* self) { return std::sqrt(self->x * self->x + self->y * self->y); }
+static double Vector2_length(const Vector2* self) {
+    return std::sqrt(self->x * self->x + self->y * self->y);
+}
 
 const Vector2Ops Vector2::table = {Vector2_length};
 
@@ -33,8 +37,12 @@ static PyObject* newVector2From(PyObject* x, PyObject* y) {
     return newVector2(vx, vy);
 }
 
-static bool isExactVector(PyObject* object) { return Py_TYPE(object) == Vector2::type; }
-static bool isPlainNumber(PyObject* object) { return PyFloat_CheckExact(object) || PyLong_CheckExact(object); }
+static bool isExactVector(PyObject* object) {
+    return Py_TYPE(object) == Vector2::type;
+}
+static bool isPlainNumber(PyObject* object) {
+    return PyFloat_CheckExact(object) || PyLong_CheckExact(object);
+}
 
 static int Vector2_init(PyObject* self, PyObject* args, PyObject* kwargs) {
     PyObject* a[2];
@@ -46,7 +54,9 @@ static int Vector2_init(PyObject* self, PyObject* args, PyObject* kwargs) {
     return 0;
 }
 
-static bool checkOther(PyObject* other) { return py::checkArgument(other, Vector2::type, "other"); }
+static bool checkOther(PyObject* other) {
+    return py::checkArgument(other, Vector2::type, "other");
+}
 
 // --- methods ----------------------------------------------------------------------------
 
@@ -82,7 +92,9 @@ static PyObject* Vector2_angleTo(PyObject* self, PyObject* other) {
     // Rounding can land just past +-1 for (anti)parallel vectors; NaN passes unchanged.
     for (long bound : {1L, -1L}) {
         py::Ref limit(PyLong_FromLong(bound));
-        int outside = limit ? PyObject_RichCompareBool(limit.get(), cosine.get(), bound > 0 ? Py_LT : Py_GT) : -1;
+        int outside =
+            limit ? PyObject_RichCompareBool(limit.get(), cosine.get(), bound > 0 ? Py_LT : Py_GT)
+                  : -1;
         if (outside < 0) return nullptr;
         if (outside) cosine = std::move(limit);
     }
@@ -90,7 +102,10 @@ static PyObject* Vector2_angleTo(PyObject* self, PyObject* other) {
 }
 
 static PyObject* Vector2_angleToInDegrees(PyObject* self, PyObject* other) {
-    py::Ref radians(PyObject_CallMethod(self, "angleTo", "O", other));
+    // Not PyObject_CallMethod(..., "O", other): that would unpack a tuple argument.
+    static PyObject* name = nullptr; // kept for the life of the process
+    if (!name && !(name = PyUnicode_InternFromString("angleTo"))) return nullptr;
+    py::Ref radians(PyObject_CallMethodOneArg(self, name, other));
     py::Ref factor(radians ? PyFloat_FromDouble(RAD2DEG) : nullptr);
     return factor ? PyNumber_Multiply(radians.get(), factor.get()) : nullptr;
 }
@@ -116,11 +131,17 @@ static PyObject* Vector2_sub(PyObject* self, PyObject* other) {
     Py_RETURN_NONE;
 }
 
-// x = x * factor, then y = y * factor, through the properties so that a subclass
-// overriding them is honoured.
+// vector.<name> <operation> right, the coordinate read by attribute so that a
+// subclass overriding it is honoured.
+static py::Ref applyToCoordinate(PyObject* vector, const char* name,
+                                 PyObject* (*operation)(PyObject*, PyObject*), PyObject* right) {
+    py::Ref value(PyObject_GetAttrString(vector, name));
+    return py::Ref(value ? operation(value.get(), right) : nullptr);
+}
+
+// x = x * factor, then y = y * factor, through the properties; a failure at y keeps x scaled.
 static bool scaleCoordinate(PyObject* self, const char* name, PyObject* factor) {
-    py::Ref value(PyObject_GetAttrString(self, name));
-    py::Ref scaled(value ? PyNumber_Multiply(value.get(), factor) : nullptr);
+    py::Ref scaled = applyToCoordinate(self, name, PyNumber_Multiply, factor);
     return scaled && PyObject_SetAttrString(self, name, scaled.get()) == 0;
 }
 
@@ -163,27 +184,29 @@ static PyObject* Vector2_negate(PyObject* self, PyObject*) {
 
 // --- operators: the left operand is the vector ------------------------------------------
 
-// Reads the left operand's coordinate by attribute, as a Python object.
-static py::Ref coordinate(PyObject* vector, const char* name) {
-    return py::Ref(PyObject_GetAttrString(vector, name));
-}
+// Left operands that are not exactly Vector2 are read by attribute, in the order of
+// the expressions Vector2(a.x + b._x, a.y + b._y), a.x * b.x + a.y * b.y and
+// Vector2(a.x * b, a.y * b): a failure stops before the next coordinate is read.
 
 template <PyObject* (*combine)(PyObject*, PyObject*), double (*op)(double, double)>
 static PyObject* combineVectors(PyObject* left, PyObject* right) {
     if (!checkOther(right)) return nullptr;
     Vector2* b = asVector(right);
-    if (isExactVector(left)) return newVector2(op(asVector(left)->x, b->x), op(asVector(left)->y, b->y));
-    py::Ref ax = coordinate(left, "x");
-    py::Ref ay(ax ? coordinate(left, "y") : py::Ref());
-    py::Ref bx(ay ? PyFloat_FromDouble(b->x) : nullptr);
-    py::Ref by(bx ? PyFloat_FromDouble(b->y) : nullptr);
-    py::Ref x(by ? combine(ax.get(), bx.get()) : nullptr);
-    py::Ref y(x ? combine(ay.get(), by.get()) : nullptr);
+    if (isExactVector(left))
+        return newVector2(op(asVector(left)->x, b->x), op(asVector(left)->y, b->y));
+    py::Ref bx(PyFloat_FromDouble(b->x));
+    py::Ref x(bx ? applyToCoordinate(left, "x", combine, bx.get()) : py::Ref());
+    py::Ref by(x ? PyFloat_FromDouble(b->y) : nullptr);
+    py::Ref y(by ? applyToCoordinate(left, "y", combine, by.get()) : py::Ref());
     return y ? newVector2From(x.get(), y.get()) : nullptr;
 }
 
-static double plus(double a, double b) { return a + b; }
-static double minus(double a, double b) { return a - b; }
+static double plus(double a, double b) {
+    return a + b;
+}
+static double minus(double a, double b) {
+    return a - b;
+}
 
 static PyObject* Vector2_nb_add(PyObject* left, PyObject* right) {
     return combineVectors<PyNumber_Add, plus>(left, right);
@@ -191,6 +214,13 @@ static PyObject* Vector2_nb_add(PyObject* left, PyObject* right) {
 
 static PyObject* Vector2_nb_subtract(PyObject* left, PyObject* right) {
     return combineVectors<PyNumber_Subtract, minus>(left, right);
+}
+
+// a.<name> * b.<name>, both read by attribute.
+static py::Ref coordinateProduct(PyObject* left, PyObject* right, const char* name) {
+    py::Ref a(PyObject_GetAttrString(left, name));
+    py::Ref b(a ? PyObject_GetAttrString(right, name) : nullptr);
+    return py::Ref(b ? PyNumber_Multiply(a.get(), b.get()) : nullptr);
 }
 
 // vector * Vector2 is the dot product; vector * anything else scales.
@@ -203,18 +233,13 @@ static PyObject* Vector2_nb_multiply(PyObject* left, PyObject* right) {
         if (!py::toDouble(right, factor)) return nullptr;
         return newVector2(a->x * factor, a->y * factor);
     }
-    py::Ref ax = coordinate(left, "x");
-    py::Ref ay(ax ? coordinate(left, "y") : py::Ref());
-    if (!ay) return nullptr;
     if (dot) {
-        py::Ref bx = coordinate(right, "x");
-        py::Ref by(bx ? coordinate(right, "y") : py::Ref());
-        py::Ref xx(by ? PyNumber_Multiply(ax.get(), bx.get()) : nullptr);
-        py::Ref yy(xx ? PyNumber_Multiply(ay.get(), by.get()) : nullptr);
+        py::Ref xx(coordinateProduct(left, right, "x"));
+        py::Ref yy(xx ? coordinateProduct(left, right, "y") : py::Ref());
         return yy ? PyNumber_Add(xx.get(), yy.get()) : nullptr;
     }
-    py::Ref x(PyNumber_Multiply(ax.get(), right));
-    py::Ref y(x ? PyNumber_Multiply(ay.get(), right) : nullptr);
+    py::Ref x = applyToCoordinate(left, "x", PyNumber_Multiply, right);
+    py::Ref y(x ? applyToCoordinate(left, "y", PyNumber_Multiply, right) : py::Ref());
     return y ? newVector2From(x.get(), y.get()) : nullptr;
 }
 
@@ -227,15 +252,43 @@ static PyObject* Vector2_repr(PyObject* self) {
     return text;
 }
 
+// Vectors come and go by the thousand each frame (operator results, copies), so the
+// memory of released base-type vectors is kept for the next ones, as the host does
+// for floats. Instances of Python subclasses are sized differently and go the usual way.
+namespace {
+using GenericVector = py::Generic<Vector2>;
+constexpr int freeCapacity = 100;
+Vector2* freeVectors[freeCapacity];
+int freeCount = 0;
+} // namespace
+
+static PyObject* Vector2_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+    if (type != Vector2::type || freeCount == 0) return GenericVector::tpNew(type, args, kwargs);
+    Vector2* v = freeVectors[--freeCount];
+    PyObject_Init(reinterpret_cast<PyObject*>(v), type);
+    v->ops = &Vector2::table;
+    v->x = v->y = 0.0;
+    return reinterpret_cast<PyObject*>(v);
+}
+
+static void Vector2_dealloc(PyObject* self) {
+    PyTypeObject* type = Py_TYPE(self);
+    if (type != Vector2::type || freeCount == freeCapacity) return GenericVector::tpDealloc(self);
+    freeVectors[freeCount++] = asVector(self);
+    Py_DECREF(type);
+}
+
 static PyObject* Vector2_getLength(PyObject* self, void*) {
     return PyFloat_FromDouble(asVector(self)->length());
 }
 
 static PyMethodDef vector2Methods[] = {
-    {"normalize", Vector2_normalize, METH_NOARGS, "\n        Normalizes the vector in place.\n        "},
+    {"normalize", Vector2_normalize, METH_NOARGS,
+     "\n        Normalizes the vector in place.\n        "},
     {"copy", Vector2_copy, METH_NOARGS, "\n        @returns(Vector2)\n        "},
     {"getDegrees", Vector2_getDegrees, METH_NOARGS, "\n        @returns(float)\n        "},
-    {"angleTo", Vector2_angleTo, METH_O, "\n        @param(other, Vector2)\n        @returns(float)\n        "},
+    {"angleTo", Vector2_angleTo, METH_O,
+     "\n        @param(other, Vector2)\n        @returns(float)\n        "},
     {"angleToInDegrees", Vector2_angleToInDegrees, METH_O,
      "\n        @param(other, Vector2)\n        @returns(float)\n        "},
     {"set", Vector2_set, METH_O, "\n        @param(other, Vector2)\n        "},
@@ -257,6 +310,8 @@ static PyGetSetDef vector2Properties[] = {
 };
 
 static PyType_Slot vector2Slots[] = {
+    {Py_tp_new, reinterpret_cast<void*>(Vector2_new)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(Vector2_dealloc)},
     {Py_tp_init, reinterpret_cast<void*>(Vector2_init)},
     {Py_tp_repr, reinterpret_cast<void*>(Vector2_repr)},
     {Py_tp_str, reinterpret_cast<void*>(Vector2_repr)},
@@ -270,8 +325,8 @@ static PyType_Slot vector2Slots[] = {
 
 py::ClassDef& vector2Class() {
     return py::define<Vector2>(
-        "Vector2",
-        {.slots = vector2Slots, .initDoc = "\n        @param(x, float)\n        @param(y, float)\n        "});
+        "Vector2", {.slots = vector2Slots,
+                    .initDoc = "\n        @param(x, float)\n        @param(y, float)\n        "});
 }
 
 bool geometryMathSegment() {

@@ -111,7 +111,10 @@ bool registerClass(PyObject* module, ClassDef& def) {
     bool gc =
         collect == Collect::always || (collect == Collect::whenObjectFields && def.hasObjectFields);
     std::vector<PyType_Slot> slots = slotsOf(def, gc);
-    unsigned flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | (gc ? Py_TPFLAGS_HAVE_GC : 0);
+    // Immutable: game code cannot rebind a method or property that the engine's own
+    // fast paths bypass. The engine sets its class attributes in the type's dict itself.
+    unsigned flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_IMMUTABLETYPE |
+                     (gc ? Py_TPFLAGS_HAVE_GC : 0);
     PyType_Spec spec = {def.qualifiedName.c_str(), int(def.basicsize), 0, flags, slots.data()};
     Ref bases;
     if (def.base) {
