@@ -94,6 +94,9 @@ struct ClassDef {
 
 PyObject* allocate(PyTypeObject* type, const ClassDef& def);
 void deallocate(PyObject* self, const ClassDef& def);
+// Visits the instance's type (every instance owns a reference to it) and its object
+// fields. A class with a tp_traverse of its own calls this once and visits only its
+// other references itself: visiting the type twice would hide a live reference.
 int traverseFields(PyObject* self, visitproc visit, void* arg, const ClassDef& def);
 int clearFields(PyObject* self, const ClassDef& def);
 PyObject* reduceState(PyObject* self, const ClassDef& def);
