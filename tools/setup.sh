@@ -18,7 +18,10 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
 fi
 
+# With --no-build only the system packages are installed.
+[ "${1:-}" = "--no-build" ] && exit 0
+
 [ -x .venv/bin/python ] || python3 -m venv .venv
 .venv/bin/python -m pip install -q --upgrade pip
-.venv/bin/python -m pip install -q "scikit-build-core>=0.8" cmake ninja pytest Pillow "$@"
+.venv/bin/python -m pip install -q "scikit-build-core>=0.8" cmake ninja pytest Pillow
 .venv/bin/python -m pip install -q --no-build-isolation .
