@@ -8,6 +8,8 @@
 #include "py/classdef.hpp"
 #include "py/errors.hpp"
 #include "py/module.hpp"
+#include "resources.hpp"
+#include "resources/texture.hpp"
 
 #include <SDL.h>
 #include <SDL_image.h>
@@ -32,6 +34,10 @@ constexpr ClassDefinition registrationOrder[] = {
     joystickAddedEventClass,
     // src/geometryMath
     vector2Class,
+    // src/resources
+    resourceClass,
+    // src/resources/texture
+    textureClass,
 };
 
 // The module functions that rebuild pickled objects, bound in this order.
