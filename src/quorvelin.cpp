@@ -9,6 +9,7 @@
 #include "py/errors.hpp"
 #include "py/module.hpp"
 #include "resources.hpp"
+#include "resources/font.hpp"
 #include "resources/texture.hpp"
 
 #include <SDL.h>
@@ -38,6 +39,8 @@ constexpr ClassDefinition registrationOrder[] = {
     resourceClass,
     // src/resources/texture
     textureClass,
+    // src/resources/font
+    fontClass,
 };
 
 // The module functions that rebuild pickled objects, bound in this order.
