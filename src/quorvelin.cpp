@@ -10,6 +10,7 @@
 #include "py/module.hpp"
 #include "resources.hpp"
 #include "resources/font.hpp"
+#include "resources/sound.hpp"
 #include "resources/texture.hpp"
 
 #include <SDL.h>
@@ -41,12 +42,17 @@ constexpr ClassDefinition registrationOrder[] = {
     textureClass,
     // src/resources/font
     fontClass,
+    // src/resources/sound
+    soundHandleClass,
+    soundClass,
+    musicStoppedEventClass,
+    musicClass,
 };
 
 // The module functions that rebuild pickled objects, bound in this order.
 constexpr ClassDefinition unpickleOrder[] = {
     eventClass,          keyEventClass,        mouseClickEventClass, mouseWheelEventClass,
-    fullscreenEventClass, joystickAddedEventClass,
+    fullscreenEventClass, joystickAddedEventClass, musicStoppedEventClass,
 };
 
 int imageFlags = 0; // the SDL_image formats the engine starts
@@ -154,7 +160,7 @@ constexpr Segment segments[] = {
     {"src/resources/components.cpp", nullptr},
     {"src/resources/entity.cpp", nullptr},
     {"src/resources/level.cpp", nullptr},
-    {"src/resources/sound.cpp", nullptr},
+    {"src/resources/sound.cpp", soundSegment},
     {"src/gui.cpp", nullptr},
     {"src/ui/listcontainer.cpp", nullptr},
     {"src/ui/anchoredcontainer.cpp", nullptr},
