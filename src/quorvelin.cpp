@@ -8,6 +8,10 @@
 #include "py/classdef.hpp"
 #include "py/errors.hpp"
 #include "py/module.hpp"
+#include "resources.hpp"
+#include "resources/font.hpp"
+#include "resources/sound.hpp"
+#include "resources/texture.hpp"
 
 #include <SDL.h>
 #include <SDL_image.h>
@@ -32,12 +36,28 @@ constexpr ClassDefinition registrationOrder[] = {
     joystickAddedEventClass,
     // src/geometryMath
     vector2Class,
+    // src/resources
+    resourceClass,
+    // src/resources/texture
+    textureClass,
+    // src/resources/font
+    fontClass,
+    // src/resources/sound
+    soundHandleClass,
+    soundClass,
+    musicStoppedEventClass,
+    musicClass,
 };
 
 // The module functions that rebuild pickled objects, bound in this order.
 constexpr ClassDefinition unpickleOrder[] = {
-    eventClass,           keyEventClass,        mouseClickEventClass,
-    mouseWheelEventClass, fullscreenEventClass, joystickAddedEventClass,
+    eventClass,
+    keyEventClass,
+    mouseClickEventClass,
+    mouseWheelEventClass,
+    fullscreenEventClass,
+    joystickAddedEventClass,
+    musicStoppedEventClass,
 };
 
 int imageFlags = 0; // the SDL_image formats the engine starts
@@ -150,7 +170,7 @@ constexpr Segment segments[] = {
     {"src/resources/components.cpp", nullptr},
     {"src/resources/entity.cpp", nullptr},
     {"src/resources/level.cpp", nullptr},
-    {"src/resources/sound.cpp", nullptr},
+    {"src/resources/sound.cpp", soundSegment},
     {"src/gui.cpp", nullptr},
     {"src/ui/listcontainer.cpp", nullptr},
     {"src/ui/anchoredcontainer.cpp", nullptr},
