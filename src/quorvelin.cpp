@@ -1,13 +1,17 @@
 // The module quorvelin: its import (class registration, then the module-level
-// segments of the source files in their fixed order), the exception classes and
-// the SDL start-up.
+// segments of the source files in their fixed order), the exception classes, the
+// SDL start-up and the class-level state of the Engine (the class itself is in
+// src/engine.cpp).
 #include "colorprint.hpp"
+#include "engine.hpp"
 #include "events.hpp"
 #include "geometryMath.hpp"
 #include "keys.hpp"
 #include "py/classdef.hpp"
 #include "py/errors.hpp"
 #include "py/module.hpp"
+#include "renderer.hpp"
+#include "resources/entity.hpp"
 
 #include <SDL.h>
 #include <SDL_image.h>
@@ -32,12 +36,19 @@ constexpr ClassDefinition registrationOrder[] = {
     joystickAddedEventClass,
     // src/geometryMath
     vector2Class,
+    // src/resources/entity
+    ecsClass,
+    abstractSystemClass,
+    // src/renderer
+    rendererClass,
+    // src/quorvelin
+    engineClass,
 };
 
 // The module functions that rebuild pickled objects, bound in this order.
 constexpr ClassDefinition unpickleOrder[] = {
     eventClass,          keyEventClass,        mouseClickEventClass, mouseWheelEventClass,
-    fullscreenEventClass, joystickAddedEventClass,
+    fullscreenEventClass, joystickAddedEventClass, ecsClass, abstractSystemClass,
 };
 
 int imageFlags = 0; // the SDL_image formats the engine starts
@@ -125,7 +136,7 @@ bool headSegment() {
 
 bool bodySegment() {
     if (!py::bind("__doc__", py::Ref(PyUnicode_FromString(moduleDescription))) || !defineExceptions() ||
-        !startSdl())
+        !startSdl() || !setEngineClassAttributes())
         return false;
     for (ClassDefinition definition : unpickleOrder)
         if (!py::bindUnpickleFunction(definition())) return false;

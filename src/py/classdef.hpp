@@ -49,6 +49,10 @@ template <auto member, PyTypeObject** type = nullptr> constexpr Field field(std:
         return {name, getField<member>, setField<member>, nullptr};
 }
 
+template <auto member, class Exact> constexpr Field exactField(std::string_view name) {
+    return {name, getField<member>, setExactField<member, Exact>, objectSlot<member>};
+}
+
 // The two refusals of classes that are not picklable.
 inline constexpr char cinitRefusal[] = "no default __reduce__ due to non-trivial __cinit__";
 inline constexpr char handleRefusal[] = "self._ptr cannot be converted to a Python object for pickling";

@@ -35,4 +35,19 @@ Failure engineSdlException(const char* message);
 // that cannot report failure to their caller.
 void printUnraisable(const char* where);
 
+// Keeps the pending exception aside while clean-up code runs and restores it when
+// the scope ends, so the first error is the one reported.
+class PendingError {
+  public:
+    PendingError() noexcept { PyErr_Fetch(&type_, &value_, &traceback_); }
+    ~PendingError() { PyErr_Restore(type_, value_, traceback_); }
+    PendingError(const PendingError&) = delete;
+    PendingError& operator=(const PendingError&) = delete;
+
+  private:
+    PyObject* type_;
+    PyObject* value_;
+    PyObject* traceback_;
+};
+
 } // namespace py
