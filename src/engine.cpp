@@ -511,8 +511,10 @@ static void measureFrame(Engine* self) {
     self->timeStep = 1.0 / self->fps;
 }
 
-static bool fireMusicStopped(PyObject*) {
-    return true;
+// One stop of the music per frame; further stops wait for the following frames.
+static bool fireMusicStopped(PyObject* engine) {
+    py::Ref event(PyObject_CallNoArgs(typeObject(MusicStoppedEvent::type)));
+    return event && fire(engine, event.get());
 }
 
 // Copies a target into the screen texture. A target of another size than the screen

@@ -11,7 +11,11 @@
 #include "py/errors.hpp"
 #include "py/module.hpp"
 #include "renderer.hpp"
+#include "resources.hpp"
 #include "resources/entity.hpp"
+#include "resources/font.hpp"
+#include "resources/sound.hpp"
+#include "resources/texture.hpp"
 
 #include <SDL.h>
 #include <SDL_image.h>
@@ -36,9 +40,20 @@ constexpr ClassDefinition registrationOrder[] = {
     joystickAddedEventClass,
     // src/geometryMath
     vector2Class,
+    // src/resources
+    resourceClass,
+    // src/resources/texture
+    textureClass,
     // src/resources/entity
     ecsClass,
     abstractSystemClass,
+    // src/resources/font
+    fontClass,
+    // src/resources/sound
+    soundHandleClass,
+    soundClass,
+    musicStoppedEventClass,
+    musicClass,
     // src/renderer
     rendererClass,
     // src/quorvelin
@@ -49,6 +64,7 @@ constexpr ClassDefinition registrationOrder[] = {
 constexpr ClassDefinition unpickleOrder[] = {
     eventClass,          keyEventClass,        mouseClickEventClass, mouseWheelEventClass,
     fullscreenEventClass, joystickAddedEventClass, ecsClass, abstractSystemClass,
+    musicStoppedEventClass,
 };
 
 int imageFlags = 0; // the SDL_image formats the engine starts
@@ -156,7 +172,7 @@ constexpr Segment segments[] = {
     {"src/resources/components.cpp", nullptr},
     {"src/resources/entity.cpp", nullptr},
     {"src/resources/level.cpp", nullptr},
-    {"src/resources/sound.cpp", nullptr},
+    {"src/resources/sound.cpp", soundSegment},
     {"src/gui.cpp", nullptr},
     {"src/ui/listcontainer.cpp", nullptr},
     {"src/ui/anchoredcontainer.cpp", nullptr},

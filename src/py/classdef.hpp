@@ -27,6 +27,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace py {
@@ -125,6 +126,24 @@ template <class T> struct Generic {
     }
 };
 
+// Whether a class lists fields of its own. A class that lists none still sees its
+// base's `fields` through inheritance; those belong to the base. A class file
+// defines its own list before it calls define(), so the list's size is known there;
+// a base's list defined in another file has no known size here.
+template <class T> constexpr bool declaresOwnFields() {
+    if constexpr (!requires { T::fields; })
+        return false;
+    else if constexpr (std::extent_v<decltype(T::fields)> == 0)
+        return false;
+    else if constexpr (requires { T::Base::fields; }) {
+        if constexpr (std::extent_v<decltype(T::Base::fields)> == 0)
+            return true;
+        else
+            return static_cast<const Field*>(T::fields) != static_cast<const Field*>(T::Base::fields);
+    } else
+        return true;
+}
+
 // The class's definition, made on the first call. A class file exposes it as
 //   const py::ClassDef& keyEventClass() { return py::define<KeyEvent>("KeyEvent", {...}); }
 template <class T>
@@ -137,7 +156,7 @@ ClassDef& define(const char* name, const Definition& definition,
             d.base = &T::Base::type;
             d.baseDef = &Generic<typename T::Base>::def;
         }
-        if constexpr (requires { T::fields; }) d.ownFields = T::fields;
+        if constexpr (declaresOwnFields<T>()) d.ownFields = T::fields;
         d.tpNew = G::tpNew;
         d.tpDealloc = G::tpDealloc;
         d.tpTraverse = G::tpTraverse;

@@ -3,6 +3,7 @@
 #include "py/errors.hpp"
 
 #include <climits>
+#include <limits>
 
 namespace py {
 
@@ -18,22 +19,49 @@ static bool longToInt32(PyObject* number, int32_t& out) {
     return true;
 }
 
-bool toInt32(PyObject* object, int32_t& out) {
-    if (PyLong_Check(object)) return longToInt32(object, out);
+// The object as a Python int: itself, or the result of its __int__.
+static Ref toLong(PyObject* object) {
+    if (PyLong_Check(object)) return Ref::borrow(object);
     PyNumberMethods* number = Py_TYPE(object)->tp_as_number;
     if (!number || !number->nb_int) {
         raise(PyExc_TypeError, "an integer is required");
-        return false;
+        return Ref();
     }
     Ref converted(number->nb_int(object));
-    if (!converted) return false;
-    if (!PyLong_Check(converted.get())) {
+    if (converted && !PyLong_Check(converted.get())) {
         PyErr_Format(PyExc_TypeError, "__%.4s__ returned non-%.4s (type %.200s)", "int", "int",
                      Py_TYPE(converted.get())->tp_name);
+        return Ref();
+    }
+    return converted;
+}
+
+bool toInt32(PyObject* object, int32_t& out) {
+    Ref number = toLong(object);
+    return number && longToInt32(number.get(), out);
+}
+
+template <class Unsigned>
+static bool toUnsigned(PyObject* object, Unsigned& out, const char* typeName) {
+    Ref number = toLong(object);
+    if (!number) return false;
+    int overflow = 0;
+    long long value = PyLong_AsLongLongAndOverflow(number.get(), &overflow);
+    if (value == -1 && PyErr_Occurred()) return false;
+    if (overflow < 0 || value < 0) {
+        PyErr_Format(PyExc_OverflowError, "can't convert negative value to %s", typeName);
         return false;
     }
-    return longToInt32(converted.get(), out);
+    if (overflow > 0 || (unsigned long long)value > std::numeric_limits<Unsigned>::max()) {
+        PyErr_Format(PyExc_OverflowError, "value too large to convert to %s", typeName);
+        return false;
+    }
+    out = Unsigned(value);
+    return true;
 }
+
+bool toUint8(PyObject* object, uint8_t& out) { return toUnsigned(object, out, "uint8_t"); }
+bool toUint32(PyObject* object, uint32_t& out) { return toUnsigned(object, out, "uint32_t"); }
 
 bool toDouble(PyObject* object, double& out) {
     if (PyFloat_CheckExact(object)) {
@@ -97,6 +125,15 @@ Utf8::Utf8(PyObject* text) {
         return;
     }
     bytes_ = std::move(encoded);
+}
+
+const char* Utf8::fileName() const {
+    std::string_view name = view();
+    if (name.find('\0') != std::string_view::npos) {
+        raise(PyExc_ValueError, "embedded null character in file name");
+        return nullptr;
+    }
+    return name.data();
 }
 
 } // namespace py

@@ -11,6 +11,10 @@ namespace py {
 // An int or bool as it is; anything else through its __int__ (a float is
 // truncated). Not PyNumber_Long: that would accept the text "97".
 bool toInt32(PyObject* object, int32_t& out);
+// Unsigned values by the same rules: "can't convert negative value to uint8_t",
+// "value too large to convert to uint8_t" (and the same for uint32_t).
+bool toUint8(PyObject* object, uint8_t& out);
+bool toUint32(PyObject* object, uint32_t& out);
 // A float, an int or anything with a float conversion.
 bool toDouble(PyObject* object, double& out);
 // Any object by its truth value.
@@ -34,6 +38,10 @@ class Utf8 {
   public:
     explicit Utf8(PyObject* text);
     explicit operator bool() const noexcept { return bool(bytes_); }
+    // The text as a file name for SDL: null, with ValueError "embedded null
+    // character in file name", when a NUL would cut the name short and open
+    // another file than the one named.
+    const char* fileName() const;
     const char* c_str() const noexcept { return PyBytes_AS_STRING(bytes_.get()); }
     std::string_view view() const noexcept {
         return {PyBytes_AS_STRING(bytes_.get()), size_t(PyBytes_GET_SIZE(bytes_.get()))};

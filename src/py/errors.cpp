@@ -23,6 +23,14 @@ Failure expectedType(const char* expected, PyObject* given) {
     return failed;
 }
 
+Failure fileError(const char* format, PyObject* name) {
+    Ref text(PyUnicode_FromString(format));
+    Ref arguments(text ? PyTuple_Pack(1, name) : nullptr);
+    Ref message(arguments ? PyUnicode_Format(text.get(), arguments.get()) : nullptr);
+    if (message) PyErr_SetObject(PyExc_OSError, message.get());
+    return failed;
+}
+
 static Failure raiseModuleException(const char* className, const char* message) {
     Ref type = moduleGlobal(className);
     if (!type) return failed;

@@ -27,6 +27,10 @@ Failure deleteRefused();
 // TypeError "Expected tuple, got X"
 Failure expectedType(const char* expected, PyObject* given);
 
+// OSError with `format % (name,)`: a file that could not be loaded or written,
+// named as the caller gave it ("Unable to load image file '%s'").
+Failure fileError(const char* format, PyObject* name);
+
 // The engine's own exception classes, raised by name from the module namespace.
 Failure engineException(const char* message);
 Failure engineSdlException(const char* message);

@@ -1,16 +1,375 @@
+// Sound effects on mixer channels, the one music stream, their volumes, and the
+// count of music stops that the frame turns into MusicStoppedEvents.
 #include "resources/sound.hpp"
 
+#include "py/args.hpp"
+#include "py/module.hpp"
+
 #include <atomic>
+#include <climits>
 
 namespace {
 std::atomic<int32_t> pendingMusicStops{0};
-}
+int32_t soundVolume = 128; // as game code set it; SDL_mixer clamps what it applies
+} // namespace
 
-void addMusicStop() { pendingMusicStops.fetch_add(1); }
+void addMusicStop() {
+    pendingMusicStops.fetch_add(1);
+}
 
 bool takeMusicStop() {
     int32_t pending = pendingMusicStops.load();
     while (pending > 0)
         if (pendingMusicStops.compare_exchange_weak(pending, pending - 1)) return true;
     return false;
+}
+
+// SDL_mixer calls this on its audio thread, without the interpreter lock and under
+// its own audio lock: count the stop and touch nothing else.
+static void musicFinishedCallback() {
+    addMusicStop();
+}
+
+// `times - 1` by the host's subtraction, as a 32-bit loop count for the mixer.
+static bool toLoopCount(PyObject* times, int32_t& loops) {
+    py::Ref one(PyLong_FromLong(1));
+    py::Ref difference(one ? PyNumber_Subtract(times, one.get()) : nullptr);
+    return difference && py::toInt32(difference.get(), loops);
+}
+
+// Opens the file named by the first argument; a failed (re)load leaves no handle.
+template <class Object, class Handle>
+static int loadResource(PyObject* self, PyObject* args, PyObject* kwargs, Handle* Object::*handle,
+                        Handle* (*load)(const char*), void (*free)(Handle*), const char* failure) {
+    PyObject* a[1];
+    if (!py::parseArgs("__init__", {"filepath"}, args, kwargs, a)) return -1;
+    py::Utf8 path(a[0]);
+    const char* name = path ? path.fileName() : nullptr;
+    if (!name) return -1;
+    auto* object = reinterpret_cast<Object*>(self);
+    py::assign(object->filename, a[0]);
+    Handle* loaded = load(name);
+    free(object->*handle);
+    object->*handle = loaded;
+    return loaded ? 0 : py::fileError(failure, a[0]);
+}
+
+// Frees the mixer handle with any pending Python exception kept aside, then the rest.
+template <class Object, class Handle>
+static void deallocateResource(PyObject* self, Handle* Object::*handle, void (*free)(Handle*)) {
+    PyObject_GC_UnTrack(self);
+    PyObject *type, *value, *traceback;
+    PyErr_Fetch(&type, &value, &traceback);
+    free(reinterpret_cast<Object*>(self)->*handle);
+    PyErr_Restore(type, value, traceback);
+    py::deallocate(self, *py::Generic<Object>::def);
+}
+
+// --- Sound --------------------------------------------------------------------------------
+
+static Mix_Chunk* loadChunk(const char* path) {
+    return Mix_LoadWAV_RW(SDL_RWFromFile(path, "rb"), 1);
+}
+
+static int Sound_init(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return loadResource(self, args, kwargs, &Sound::chunk, loadChunk, Mix_FreeChunk,
+                        "Unable to load sound file '%s'");
+}
+
+static void Sound_dealloc(PyObject* self) {
+    deallocateResource(self, &Sound::chunk, Mix_FreeChunk);
+}
+
+static PyObject* newSoundHandle(int channel) {
+    if (channel < 0) return py::engineException("Unable to play the sound!");
+    return PyObject_CallFunction(reinterpret_cast<PyObject*>(SoundHandle::type), "i", channel);
+}
+
+static PyObject* Sound_play(PyObject* self, PyObject*) {
+    Mix_Chunk* chunk = reinterpret_cast<Sound*>(self)->chunk;
+    int channel = chunk ? Mix_PlayChannelTimed(-1, chunk, 0, -1) : -1;
+    Mix_Volume(-1, soundVolume);
+    return newSoundHandle(channel);
+}
+
+static PyObject* Sound_loop(PyObject* self, PyObject* times) {
+    int32_t loops;
+    if (!toLoopCount(times, loops)) return nullptr;
+    Mix_Chunk* chunk = reinterpret_cast<Sound*>(self)->chunk;
+    return newSoundHandle(chunk ? Mix_PlayChannelTimed(-1, chunk, loops, -1) : -1);
+}
+
+static PyMethodDef soundMethods[] = {
+    {"play", Sound_play, METH_NOARGS,
+     "\n        @returns(SoundHandle)\n        Plays the sound once\n        "},
+    {"loop", Sound_loop, METH_O,
+     "\n        @returns(SoundHandle)\n        @param(times, int)\n"
+     "        Loops the sound as often as specified by 'times'.\n        1 plays the sound once\n"
+     "        2 plays the sound twice\n        0 loops the sound infinitely\n        "},
+    {},
+};
+
+static PyType_Slot soundSlots[] = {
+    {Py_tp_doc, const_cast<char*>("\n    Represents a sound resource\n    ")},
+    {Py_tp_init, reinterpret_cast<void*>(Sound_init)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(Sound_dealloc)},
+    {Py_tp_methods, soundMethods},
+    {0, nullptr},
+};
+
+py::ClassDef& soundClass() {
+    return py::define<Sound>("Sound",
+                             {.slots = soundSlots,
+                              .initDoc = "\n        @param(filepath, str)\n        Loads a WAV "
+                                         "sound file from the given path\n        "});
+}
+
+// --- SoundHandle --------------------------------------------------------------------------
+
+static int32_t channelOf(PyObject* self) {
+    return reinterpret_cast<SoundHandle*>(self)->channel;
+}
+
+static int SoundHandle_init(PyObject* self, PyObject* args, PyObject* kwargs) {
+    PyObject* a[1];
+    int32_t channel;
+    if (!py::parseArgs("__init__", {"channel"}, args, kwargs, a) || !py::toInt32(a[0], channel))
+        return -1;
+    reinterpret_cast<SoundHandle*>(self)->channel = channel;
+    return 0;
+}
+
+// -1 means every channel to the mixer; a handle without a channel touches none.
+template <int (*control)(int)> static PyObject* SoundHandle_control(PyObject* self, PyObject*) {
+    if (channelOf(self) >= 0) control(channelOf(self));
+    Py_RETURN_NONE;
+}
+
+static int pauseChannel(int channel) {
+    return Mix_Pause(channel), 0;
+}
+static int resumeChannel(int channel) {
+    return Mix_Resume(channel), 0;
+}
+
+static PyObject* SoundHandle_isPlaying(PyObject* self, PyObject*) {
+    if (channelOf(self) < 0) Py_RETURN_NONE;
+    return PyLong_FromLong(Mix_Playing(channelOf(self)));
+}
+
+static PyMethodDef soundHandleMethods[] = {
+    {"stop", SoundHandle_control<Mix_HaltChannel>, METH_NOARGS,
+     "\n        Stops the current playback of the sound\n        "},
+    {"pause", SoundHandle_control<pauseChannel>, METH_NOARGS,
+     "\n        Pauses the current playback of the sound\n        "},
+    {"resume", SoundHandle_control<resumeChannel>, METH_NOARGS,
+     "\n        Resumes the playback of a currently paused sound\n        "},
+    {"isPlaying", SoundHandle_isPlaying, METH_NOARGS,
+     "\n        Returns True if the SoundHandle is currently being played\n        "},
+    {},
+};
+
+static PyType_Slot soundHandleSlots[] = {
+    {Py_tp_doc,
+     const_cast<char*>("\n    A SoundHandle is returned when a Sound is played or looped.\n"
+                       "    It can be used to stop, pause and resume a sound.\n    ")},
+    {Py_tp_init, reinterpret_cast<void*>(SoundHandle_init)},
+    {Py_tp_methods, soundHandleMethods},
+    {0, nullptr},
+};
+
+py::ClassDef& soundHandleClass() {
+    return py::define<SoundHandle>("SoundHandle", {.slots = soundHandleSlots});
+}
+
+// --- MusicStoppedEvent --------------------------------------------------------------------
+
+static int MusicStoppedEvent_init(PyObject* self, PyObject* args, PyObject* kwargs) {
+    if (!py::parse({"__init__", nullptr, 0, 0}, args, kwargs, nullptr)) return -1;
+    return initEventBase(self) ? 0 : -1;
+}
+
+static PyType_Slot musicStoppedEventSlots[] = {
+    {Py_tp_init, reinterpret_cast<void*>(MusicStoppedEvent_init)},
+    {0, nullptr},
+};
+
+py::ClassDef& musicStoppedEventClass() {
+    return py::define<MusicStoppedEvent>("MusicStoppedEvent",
+                                         {.slots = musicStoppedEventSlots, .checksum = 0xa6be06b});
+}
+
+// --- Music --------------------------------------------------------------------------------
+
+static Mix_Music* musicOf(PyObject* self) {
+    return reinterpret_cast<Music*>(self)->music;
+}
+
+static int Music_init(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return loadResource(self, args, kwargs, &Music::music, Mix_LoadMUS, Mix_FreeMusic,
+                        "Unable to load music file '%s'");
+}
+
+static void Music_dealloc(PyObject* self) {
+    deallocateResource(self, &Music::music, Mix_FreeMusic);
+}
+
+// The stream is started with `loops` (-1: endlessly); a failure to start, a Music
+// without a handle included, raises.
+static bool started(int result) {
+    return result >= 0 || py::engineException("Unable to play music!");
+}
+
+static PyObject* Music_play(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                            PyObject* kwnames) {
+    PyObject* a[1];
+    if (!py::parseArgs("play", {"pos"}, args, nargs, kwnames, a, 0)) return nullptr;
+    // The position is converted before the music starts, so a bad one starts nothing.
+    int seek = 0;
+    double position = 0.0;
+    if (a[0]) {
+        py::Ref differs(PyObject_RichCompare(a[0], Py_None, Py_NE));
+        seek = differs ? PyObject_IsTrue(differs.get()) : -1;
+        if (seek < 0 || (seek && !py::toDouble(a[0], position))) return nullptr;
+    }
+    Mix_Music* music = musicOf(self);
+    if (!started(music ? Mix_PlayMusic(music, 0) : -1)) return nullptr;
+    if (seek) Mix_SetMusicPosition(position);
+    Py_RETURN_NONE;
+}
+
+static PyObject* Music_loop(PyObject* self, PyObject* times) {
+    int32_t loops;
+    if (!toLoopCount(times, loops)) return nullptr;
+    Mix_Music* music = musicOf(self);
+    if (!started(music ? Mix_PlayMusic(music, loops) : -1)) return nullptr;
+    Py_RETURN_NONE;
+}
+
+static PyObject* Music_fadeIn(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                              PyObject* kwnames) {
+    PyObject* a[2];
+    int32_t milliseconds;
+    double position = 0.0;
+    if (!py::parseArgs("fadeIn", {"milliseconds", "pos"}, args, nargs, kwnames, a, 1) ||
+        !py::toInt32(a[0], milliseconds) || (a[1] && !py::toDouble(a[1], position)))
+        return nullptr;
+    py::Ref result(PyObject_CallMethod(self, "fadeInLoop", "iid", milliseconds, 1, position));
+    if (!result) return nullptr;
+    Py_RETURN_NONE;
+}
+
+static PyObject* Music_fadeInLoop(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                  PyObject* kwnames) {
+    PyObject* a[3];
+    int32_t milliseconds, times;
+    double position = 0.0;
+    if (!py::parseArgs("fadeInLoop", {"milliseconds", "times", "pos"}, args, nargs, kwnames, a,
+                       2) ||
+        !py::toInt32(a[0], milliseconds) || !py::toInt32(a[1], times) ||
+        (a[2] && !py::toDouble(a[2], position)))
+        return nullptr;
+    if (times == INT32_MIN)
+        return py::raise(PyExc_OverflowError, "value too large to convert to int");
+    Mix_Music* music = musicOf(self);
+    if (!started(music ? Mix_FadeInMusicPos(music, times - 1, milliseconds, position) : -1))
+        return nullptr;
+    Py_RETURN_NONE;
+}
+
+static PyObject* Music_fadeOut(PyObject*, PyObject* argument) {
+    int32_t milliseconds;
+    if (!py::toInt32(argument, milliseconds)) return nullptr;
+    Mix_FadeOutMusic(milliseconds);
+    Py_RETURN_NONE;
+}
+
+template <void (*control)()> static PyObject* Music_control(PyObject*, PyObject*) {
+    control();
+    Py_RETURN_NONE;
+}
+
+static void haltMusic() {
+    Mix_HaltMusic();
+}
+
+static PyMethodDef musicMethods[] = {
+    {"play", reinterpret_cast<PyCFunction>(Music_play), METH_FASTCALL | METH_KEYWORDS,
+     "\n        Plays the music once\n        "},
+    {"loop", Music_loop, METH_O,
+     "\n        Loops the music\n        @param(times, int)\n"
+     "        Loops the music as often as specified by 'times'.\n        1 plays the music once\n"
+     "        2 plays the music twice\n        0 loops the music infinitely\n        "},
+    {"stop", Music_control<haltMusic>, METH_NOARGS,
+     "\n        Stops the playback of the music\n        "},
+    {"pause", Music_control<Mix_PauseMusic>, METH_NOARGS,
+     "\n        Pauses the playback of the music\n        "},
+    {"resume", Music_control<Mix_ResumeMusic>, METH_NOARGS,
+     "\n        Resumes the playback of paused music\n        "},
+    {"fadeOut", Music_fadeOut, METH_O, "\n        @param(milliseconds, int)\n        "},
+    {"fadeIn", reinterpret_cast<PyCFunction>(Music_fadeIn), METH_FASTCALL | METH_KEYWORDS,
+     "\n        @param(milliseconds, int)\n        "},
+    {"fadeInLoop", reinterpret_cast<PyCFunction>(Music_fadeInLoop), METH_FASTCALL | METH_KEYWORDS,
+     "\n        @param(milliseconds, int)\n        @param(times, int)\n"
+     "        Loops the music as often as specified by 'times'.\n        1 plays the music once\n"
+     "        2 plays the music twice\n        0 loops the music infinitely\n        "},
+    {},
+};
+
+static PyType_Slot musicSlots[] = {
+    {Py_tp_doc, const_cast<char*>("\n    Represents a music resource\n    ")},
+    {Py_tp_init, reinterpret_cast<void*>(Music_init)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(Music_dealloc)},
+    {Py_tp_methods, musicMethods},
+    {0, nullptr},
+};
+
+py::ClassDef& musicClass() {
+    return py::define<Music>("Music",
+                             {.slots = musicSlots,
+                              .initDoc = "\n        @param(filepath, str)\n        Loads an OGG "
+                                         "music file from the given path\n        "});
+}
+
+// --- volumes and the import segment -------------------------------------------------------
+
+static PyObject* getSoundVolume(PyObject*, PyObject*) {
+    return PyLong_FromLong(soundVolume);
+}
+
+static PyObject* setSoundVolume(PyObject*, PyObject* argument) {
+    int32_t volume;
+    if (!py::toInt32(argument, volume)) return nullptr;
+    soundVolume = volume;
+    Mix_Volume(-1, volume);
+    Py_RETURN_NONE;
+}
+
+static PyObject* getMusicVolume(PyObject*, PyObject*) {
+    return PyLong_FromLong(Mix_VolumeMusic(-1));
+}
+
+static PyObject* setMusicVolume(PyObject*, PyObject* argument) {
+    int32_t volume;
+    if (!py::toInt32(argument, volume)) return nullptr;
+    Mix_VolumeMusic(volume);
+    Py_RETURN_NONE;
+}
+
+static PyMethodDef volumeFunctions[] = {
+    {"getMusicVolume", getMusicVolume, METH_NOARGS,
+     "\n    @returns(int, The current music volume (between 0 and 128))\n    "},
+    {"setMusicVolume", setMusicVolume, METH_O, "\n    @param(volume, int)\n    "},
+    {"getSoundVolume", getSoundVolume, METH_NOARGS,
+     "\n    @returns(int, The current sound volume (between 0 and 128))\n    "},
+    {"setSoundVolume", setSoundVolume, METH_O, "\n    @param(volume, int)\n    "},
+};
+
+bool soundSegment() {
+    soundVolume = 128;
+    pendingMusicStops.store(0);
+    Mix_HookMusicFinished(musicFinishedCallback);
+    for (PyMethodDef& function : volumeFunctions)
+        if (!py::bind(function.ml_name, py::moduleFunction(&function))) return false;
+    return true;
 }

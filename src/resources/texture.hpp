@@ -1,13 +1,22 @@
 // Texture: the engine's one image type, an ARGB8888 software surface whose rows are
 // exactly 4 * width bytes. Every part of the engine that draws reads and writes
 // these pixels directly through a PixelView.
+//
+// Surface lifetime: whoever keeps a raw surface pointer keeps a strong reference
+// to the Texture that owns it. A Texture frees its surface when it is destroyed;
+// a surface that a second __init__ replaces stays allocated, retired, until the
+// Texture itself is destroyed, so a pointer copied before the replacement stays
+// valid for as long as its holder keeps the Texture.
 #pragma once
 
 #include "resources.hpp"
 
 #include <SDL.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 // The pixels of a texture: pixel (x, y) is pixels[y * width + x], 0xAARRGGBB.
 // A texture without a surface has an empty view (null pixels, size 0 x 0).
@@ -17,13 +26,17 @@ struct PixelView {
     int32_t height = 0;
 
     explicit operator bool() const { return pixels != nullptr; }
-    bool contains(int32_t x, int32_t y) const { return x >= 0 && y >= 0 && x < width && y < height; }
+    bool contains(int32_t x, int32_t y) const {
+        return x >= 0 && y >= 0 && x < width && y < height;
+    }
     uint32_t* row(int32_t y) const { return pixels + size_t(y) * size_t(width); }
 };
 
 struct Texture : Resource {
     // Owned by the texture. Whoever keeps this pointer keeps the Texture alive.
     SDL_Surface* surface;
+    // Surfaces replaced by a later __init__, freed with the Texture; null until then.
+    std::vector<SDL_Surface*>* retired;
 
     PixelView view() const {
         if (!surface || !surface->pixels) return {};
@@ -34,6 +47,71 @@ struct Texture : Resource {
     static inline PyTypeObject* type = nullptr;
 };
 
-inline bool isTexture(PyObject* object) { return Texture::type && PyObject_TypeCheck(object, Texture::type); }
+inline bool isTexture(PyObject* object) {
+    return Texture::type && PyObject_TypeCheck(object, Texture::type);
+}
+
+// The surface of a Texture, or null with EngineException "Texture is not
+// initialised." for one whose __init__ never ran or failed.
+SDL_Surface* textureSurface(PyObject* texture);
+
+// A surface that the holder frees.
+struct SurfaceDeleter {
+    void operator()(SDL_Surface* surface) const { SDL_FreeSurface(surface); }
+};
+using OwnedSurface = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
+
+// Draws `source` onto `target` with its top-left corner at (x, y), cut to the
+// target's clip rectangle, as SDL_UpperBlit does: a blending source is
+// alpha-blended, a non-blending one copied.
+void drawSurface(SDL_Surface* target, SDL_Surface* source, int32_t x, int32_t y);
+
+// A new blank Texture of that size (transparent black, file name ""), made through
+// the class's own constructor.
+PyObject* newTexture(int32_t width, int32_t height);
+
+// A new Texture (file name "") that takes over `surface` (not null): converted to
+// the engine's format if it is in another, its rows packed in place if they are
+// padded. The Texture is made through the class's allocation; nothing else has
+// seen it, so no blank surface is made only to be replaced.
+PyObject* textureFromSurface(OwnedSurface surface);
+
+// The components of a colour argument, unconverted: a sequence of 3 (r, g, b;
+// alpha 255) or 4 (r, g, b, a). Other lengths raise the engine's colour TypeError.
+struct ColorArgument {
+    py::Ref items; // the unpacked sequence, which keeps the components alive
+    PyObject* components[4] = {};
+    Py_ssize_t count = 0;
+};
+bool unpackColor(PyObject* color, ColorArgument& out);
+
+// Pixel operations on plain memory: no Python, no SDL calls, trusted ranges.
+// Strides are in pixels; rows may be padded on the source side.
+namespace pixels {
+
+struct Area {
+    uint32_t* pixels;
+    size_t stride;
+    int32_t width;
+    int32_t height;
+};
+struct ConstArea {
+    const uint32_t* pixels;
+    size_t stride;
+    int32_t width;
+    int32_t height;
+};
+
+void fill(const Area& target, uint32_t value);
+// Rows `stride` pixels apart become rows `width` pixels apart, in the same buffer.
+void packRows(uint32_t* pixels, size_t stride, int32_t width, int32_t height);
+// Source and target have the same width and height.
+void copy(const Area& target, const ConstArea& source);
+// SDL's blending rule, rounded to the nearest value: colour = src * a + dst * (1 - a),
+// alpha = a + dstA * (1 - a), with a = srcA / 255. Opaque and fully transparent
+// source pixels give exactly the source and the target pixel.
+void blend(const Area& target, const ConstArea& source);
+
+} // namespace pixels
 
 py::ClassDef& textureClass();

@@ -1,0 +1,209 @@
+// Font: opens a TTF file at a point size, measures text and renders it, one line
+// or a stack of lines, into new Textures that keep the engine's pixel contract
+// (ARGB8888, rows of exactly 4 * width bytes).
+#include "resources/font.hpp"
+
+#include "py/args.hpp"
+#include "resources/texture.hpp"
+
+#include <algorithm>
+#include <climits>
+#include <new>
+#include <vector>
+
+static Font* asFont(PyObject* self) {
+    return reinterpret_cast<Font*>(self);
+}
+
+// The open font, or null with EngineException for a Font whose __init__ never ran
+// or failed.
+static TTF_Font* openFont(PyObject* self) {
+    TTF_Font* font = asFont(self)->font;
+    if (!font) py::engineException("Font is not initialised.");
+    return font;
+}
+
+static int Font_init(PyObject* self, PyObject* args, PyObject* kwargs) {
+    PyObject* a[2];
+    if (!py::parseArgs("__init__", {"filename", "size"}, args, kwargs, a)) return -1;
+    PyObject* filename = a[0];
+    py::Utf8 path(filename);
+    const char* name = path ? path.fileName() : nullptr;
+    if (!name) return -1;
+    Font* font = asFont(self);
+    py::assign(font->filename, filename);
+    if (!py::toInt32(a[1], font->size)) return -1;
+    TTF_Font* opened = TTF_OpenFont(name, font->size);
+    if (font->font) TTF_CloseFont(font->font);
+    font->font = opened;
+    if (opened) return 0;
+    py::Ref error(PyBytes_FromString(TTF_GetError()));
+    py::Ref message(
+        error ? PyUnicode_FromFormat("Unable to load font file '%S': %S", filename, error.get())
+              : nullptr);
+    if (message) PyErr_SetObject(PyExc_OSError, message.get());
+    return -1;
+}
+
+static void Font_dealloc(PyObject* self) {
+    if (asFont(self)->font) TTF_CloseFont(asFont(self)->font);
+    py::deallocate(self, *py::Generic<Font>::def);
+}
+
+// The components of a colour already unpacked, each an unsigned byte.
+static bool toTextColor(const ColorArgument& argument, SDL_Color& color) {
+    uint8_t channels[4] = {0, 0, 0, 255};
+    for (Py_ssize_t i = 0; i < argument.count; ++i)
+        if (!py::toUint8(argument.components[i], channels[i])) return false;
+    color = {channels[0], channels[1], channels[2], channels[3]};
+    return true;
+}
+
+// The text rendered blended (anti-aliased on a transparent background); null when
+// the renderer gives nothing (an empty text, or a failure).
+static OwnedSurface renderBlended(TTF_Font* font, const char* text, SDL_Color color) {
+    return OwnedSurface(TTF_RenderUTF8_Blended(font, text, color));
+}
+
+// --- methods ------------------------------------------------------------------------------
+
+static PyObject* Font_getFontSize(PyObject* self, PyObject*) {
+    return PyLong_FromLong(asFont(self)->size);
+}
+
+static PyObject* Font_getRenderedTextSize(PyObject* self, PyObject* text) {
+    TTF_Font* font = openFont(self);
+    if (!font) return nullptr;
+    py::Utf8 encoded(text);
+    if (!encoded) return nullptr;
+    int width = 0, height = 0;
+    if (TTF_SizeUTF8(font, encoded.c_str(), &width, &height) < 0)
+        return py::engineSdlException("Unable to measure text.");
+    return Py_BuildValue("(ii)", width, height);
+}
+
+static PyObject* Font_render(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                             PyObject* kwnames) {
+    PyObject* a[2];
+    if (!py::parseArgs("render", {"text", "color"}, args, nargs, kwnames, a)) return nullptr;
+    TTF_Font* font = openFont(self);
+    ColorArgument argument;
+    if (!font || !unpackColor(a[1], argument)) return nullptr;
+    py::Utf8 text(a[0]);
+    SDL_Color color;
+    if (!text || !toTextColor(argument, color)) return nullptr;
+    OwnedSurface rendered = renderBlended(font, text.c_str(), color);
+    if (!rendered) {
+        // Nothing to draw is an empty texture one line high; anything else is a failure.
+        int width = 0, height = 0;
+        if (TTF_SizeUTF8(font, text.c_str(), &width, &height) == 0 && width == 0)
+            return newTexture(0, TTF_FontHeight(font));
+        return py::engineSdlException("Unable to render text.");
+    }
+    return textureFromSurface(std::move(rendered));
+}
+
+// One entry of renderLines: its rendered surface, or none for an empty line.
+struct Line {
+    OwnedSurface surface;
+    int64_t height;
+};
+
+static PyObject* renderLines(PyObject* self, PyObject* lines, PyObject* colorArgument) {
+    TTF_Font* font = openFont(self);
+    ColorArgument argument;
+    SDL_Color color;
+    if (!font || !unpackColor(colorArgument, argument) || !toTextColor(argument, color))
+        return nullptr;
+    if (PyObject_Size(lines) < 0) return nullptr;
+    // One snapshot: measuring and drawing see the same lines, whatever the lines do.
+    py::Ref snapshot(PySequence_Tuple(lines));
+    py::Ref empty(snapshot ? PyUnicode_FromStringAndSize(nullptr, 0) : nullptr);
+    if (!empty) return nullptr;
+    int32_t pointSize = asFont(self)->size;
+    std::vector<Line> entries;
+    entries.reserve(size_t(PyTuple_GET_SIZE(snapshot.get())));
+    int64_t width = 0, height = 0;
+    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(snapshot.get()); ++i) {
+        PyObject* line = PyTuple_GET_ITEM(snapshot.get(), i);
+        int isEmpty = PyObject_RichCompareBool(line, empty.get(), Py_EQ);
+        if (isEmpty < 0) return nullptr;
+        Line entry{nullptr, pointSize};
+        if (!isEmpty) {
+            py::Utf8 text(line);
+            if (!text) return nullptr;
+            entry.surface = renderBlended(font, text.c_str(), color);
+            if (entry.surface) {
+                width = std::max<int64_t>(width, entry.surface->w);
+                entry.height = entry.surface->h;
+            }
+        }
+        height += entry.height;
+        entries.push_back(std::move(entry));
+    }
+    if (height > INT32_MAX)
+        return py::raise(PyExc_OverflowError, "the rendered lines are too high");
+    py::Ref texture(newTexture(int32_t(width), int32_t(height)));
+    if (!texture) return nullptr;
+    SDL_Surface* target = reinterpret_cast<Texture*>(texture.get())->surface;
+    int64_t y = 0;
+    for (const Line& entry : entries) {
+        if (entry.surface) drawSurface(target, entry.surface.get(), 0, int32_t(y));
+        y += entry.height;
+    }
+    return texture.release();
+}
+
+static PyObject* Font_renderLines(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                  PyObject* kwnames) {
+    PyObject* a[2];
+    if (!py::parseArgs("renderLines", {"lines", "color"}, args, nargs, kwnames, a)) return nullptr;
+    try {
+        return renderLines(self, a[0], a[1]);
+    } catch (const std::bad_alloc&) {
+        return PyErr_NoMemory();
+    }
+}
+
+static PyMethodDef fontMethods[] = {
+    {"getFontSize", Font_getFontSize, METH_NOARGS,
+     "\n        @returns(int)\n        Returns the size of the font.\n        "},
+    {"getRenderedTextSize", Font_getRenderedTextSize, METH_O,
+     "\n        @param(text, str)\n        @returns((int, int))\n"
+     "        Calculates the space that is needed to render the given text with this\n        "
+     "font.\n        "},
+    {"render", reinterpret_cast<PyCFunction>(Font_render), METH_FASTCALL | METH_KEYWORDS,
+     "\n        @param(text, str)\n        @param(color, (int, int, int [, int]))\n        "
+     "@returns(Texture)\n"
+     "        Renders the given text in the given color and returns a Texture object\n"
+     "        containing the result.\n        "},
+    {"renderLines", reinterpret_cast<PyCFunction>(Font_renderLines), METH_FASTCALL | METH_KEYWORDS,
+     "\n        @param(text, str[])\n        @param(color, (int, int, int [, int]))\n        "
+     "@returns(Texture)\n"
+     "        Renders the given text in the given color and returns a Texture object\n"
+     "        containing the result.\n        "},
+    {},
+};
+
+static PyGetSetDef fontProperties[] = {
+    py::readonly<&Font::size>("size"),
+    {},
+};
+
+static PyType_Slot fontSlots[] = {
+    {Py_tp_doc,
+     const_cast<char*>("\n    A font resource. Fonts can be loaded from TTF files.\n    ")},
+    {Py_tp_init, reinterpret_cast<void*>(Font_init)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(Font_dealloc)},
+    {Py_tp_methods, fontMethods},
+    {Py_tp_getset, fontProperties},
+    {0, nullptr},
+};
+
+py::ClassDef& fontClass() {
+    return py::define<Font>(
+        "Font", {.slots = fontSlots,
+                 .initDoc = "\n        @param(filename, str)\n        @param(size, int)\n"
+                            "        Loads a font from the given file with the given font "
+                            "size.\n        "});
+}

@@ -1,0 +1,480 @@
+// Texture: made blank, as a copy or from an image file; filled, checkered, drawn
+// onto and saved as PNG. The pixel loops are plain functions over memory
+// (namespace pixels); the methods check their arguments and the surface, clip to
+// the target's clip rectangle and hand trusted ranges to the loops.
+#include "resources/texture.hpp"
+
+#include "py/args.hpp"
+
+#include <SDL_image.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+// --- pixel core ---------------------------------------------------------------------------
+
+namespace pixels {
+
+// Fills from this size on write around the caches.
+constexpr size_t streamingBytes = 2u << 20;
+
+#if defined(__SSE2__)
+// Stores that bypass the caches: a fill larger than the caches would otherwise read
+// every line in before overwriting it.
+static void streamFill(uint32_t* row, size_t count, uint32_t value) {
+    size_t x = 0;
+    for (; x < count && (reinterpret_cast<uintptr_t>(row + x) & 15) != 0; ++x)
+        row[x] = value;
+    const __m128i four = _mm_set1_epi32(int(value));
+    for (; x + 4 <= count; x += 4)
+        _mm_stream_si128(reinterpret_cast<__m128i*>(row + x), four);
+    for (; x < count; ++x)
+        row[x] = value;
+}
+#endif
+
+void fill(const Area& target, uint32_t value) {
+    if (target.width <= 0 || target.height <= 0) return;
+    size_t count = size_t(target.width) * size_t(target.height);
+    bool packed = target.stride == size_t(target.width);
+#if defined(__SSE2__)
+    if (count * sizeof(uint32_t) >= streamingBytes) {
+        if (packed)
+            streamFill(target.pixels, count, value);
+        else
+            for (int32_t y = 0; y < target.height; ++y)
+                streamFill(target.pixels + size_t(y) * target.stride, size_t(target.width), value);
+        _mm_sfence();
+        return;
+    }
+#endif
+    if (packed) {
+        std::fill_n(target.pixels, count, value);
+        return;
+    }
+    for (int32_t y = 0; y < target.height; ++y)
+        std::fill_n(target.pixels + size_t(y) * target.stride, size_t(target.width), value);
+}
+
+void copy(const Area& target, const ConstArea& source) {
+    if (target.width <= 0 || target.height <= 0 || target.pixels == source.pixels) return;
+    size_t rowBytes = size_t(target.width) * sizeof(uint32_t);
+    if (target.stride == size_t(target.width) && source.stride == size_t(source.width)) {
+        std::memmove(target.pixels, source.pixels, rowBytes * size_t(target.height));
+        return;
+    }
+    for (int32_t y = 0; y < target.height; ++y)
+        std::memmove(target.pixels + size_t(y) * target.stride,
+                     source.pixels + size_t(y) * source.stride, rowBytes);
+}
+
+// Two 8-bit channels per 32-bit word, each in a 16-bit lane: a weighted sum of at
+// most 255 * 255 + 128 per lane, then divided by 255 with rounding, lane by lane,
+// without carries between the lanes.
+static inline uint32_t divideLanesBy255(uint32_t lanes) {
+    return ((lanes + ((lanes >> 8) & 0x00ff00ffu)) >> 8) & 0x00ff00ffu;
+}
+
+static inline uint32_t blendPixel(uint32_t source, uint32_t target) {
+    uint32_t alpha = source >> 24;
+    uint32_t inverse = 255 - alpha;
+    uint32_t redBlue =
+        (source & 0x00ff00ffu) * alpha + (target & 0x00ff00ffu) * inverse + 0x00800080u;
+    // The source's alpha lane counts as 255, so the result is alpha + targetAlpha * inverse / 255.
+    uint32_t alphaGreen = (((source >> 8) & 0x000000ffu) | 0x00ff0000u) * alpha +
+                          ((target >> 8) & 0x00ff00ffu) * inverse + 0x00800080u;
+    return divideLanesBy255(redBlue) | (divideLanesBy255(alphaGreen) << 8);
+}
+
+#if defined(__SSE2__)
+// Four pixels at a time, each channel in a 16-bit lane: the same sums and the same
+// rounded division as blendPixel, so both give identical results.
+static inline __m128i blendChannels(__m128i source, __m128i target, __m128i alphaLanes) {
+    const __m128i full = _mm_set1_epi16(255);
+    const __m128i half = _mm_set1_epi16(128);
+    __m128i alpha = _mm_shufflehi_epi16(_mm_shufflelo_epi16(source, 0xff), 0xff);
+    source = _mm_or_si128(source, alphaLanes); // the source's alpha lane counts as 255
+    __m128i sum = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(source, alpha),
+                                              _mm_mullo_epi16(target, _mm_sub_epi16(full, alpha))),
+                                half);
+    return _mm_srli_epi16(_mm_add_epi16(sum, _mm_srli_epi16(sum, 8)), 8);
+}
+
+static void blendRow(uint32_t* target, const uint32_t* source, int32_t width) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i alphaLanes = _mm_set_epi16(255, 0, 0, 0, 255, 0, 0, 0);
+    int32_t x = 0;
+    for (; x + 4 <= width; x += 4) {
+        __m128i from = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + x));
+        __m128i to = _mm_loadu_si128(reinterpret_cast<const __m128i*>(target + x));
+        __m128i low =
+            blendChannels(_mm_unpacklo_epi8(from, zero), _mm_unpacklo_epi8(to, zero), alphaLanes);
+        __m128i high =
+            blendChannels(_mm_unpackhi_epi8(from, zero), _mm_unpackhi_epi8(to, zero), alphaLanes);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + x), _mm_packus_epi16(low, high));
+    }
+    for (; x < width; ++x)
+        target[x] = blendPixel(source[x], target[x]);
+}
+#else
+static void blendRow(uint32_t* target, const uint32_t* source, int32_t width) {
+    for (int32_t x = 0; x < width; ++x)
+        target[x] = blendPixel(source[x], target[x]);
+}
+#endif
+
+void packRows(uint32_t* pixels, size_t stride, int32_t width, int32_t height) {
+    if (stride == size_t(width)) return;
+    // Every row moves towards the start, never over a row not yet moved.
+    for (int32_t y = 1; y < height; ++y)
+        std::memmove(pixels + size_t(y) * size_t(width), pixels + size_t(y) * stride,
+                     size_t(width) * sizeof(uint32_t));
+}
+
+void blend(const Area& target, const ConstArea& source) {
+    for (int32_t y = 0; y < target.height; ++y) {
+        uint32_t* row = target.pixels + size_t(y) * target.stride;
+        const uint32_t* from = source.pixels + size_t(y) * source.stride;
+        blendRow(row, from, target.width);
+    }
+}
+
+} // namespace pixels
+
+// --- surfaces -----------------------------------------------------------------------------
+
+static const SDL_PixelFormat ENGINE_PIXEL_FORMAT = {
+    .format = SDL_PIXELFORMAT_ARGB8888,
+    .palette = nullptr,
+    .BitsPerPixel = 32,
+    .BytesPerPixel = 4,
+    .Rmask = 0x00FF0000,
+    .Gmask = 0x0000FF00,
+    .Bmask = 0x000000FF,
+    .Amask = 0xFF000000,
+    .Rshift = 16,
+    .Gshift = 8,
+    .Bshift = 0,
+    .Ashift = 24,
+    .refcount = 1,
+    .next = nullptr,
+};
+
+static SDL_Surface* createBlankSurface(int32_t w, int32_t h) {
+    return SDL_CreateRGBSurface(0, w, h, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000);
+}
+
+static SDL_Surface* convertToEngineFormat(SDL_Surface* surface) {
+    return SDL_ConvertSurface(surface, &ENGINE_PIXEL_FORMAT, 0);
+}
+
+static SDL_Surface* loadImageSurface(const char* path) {
+    SDL_Surface* loaded = IMG_Load(path);
+    if (!loaded) return nullptr;
+    SDL_Surface* converted = convertToEngineFormat(loaded);
+    SDL_FreeSurface(loaded);
+    return converted;
+}
+
+static Texture* asTexture(PyObject* self) {
+    return reinterpret_cast<Texture*>(self);
+}
+
+SDL_Surface* textureSurface(PyObject* texture) {
+    SDL_Surface* surface = asTexture(texture)->surface;
+    if (!surface) py::engineException("Texture is not initialised.");
+    return surface;
+}
+
+// Puts `surface` (may be null after a failed creation) in place of the current one,
+// which is kept until the Texture is destroyed: holders may still draw with it.
+static bool installSurface(Texture* texture, SDL_Surface* surface) {
+    if (texture->surface) {
+        try {
+            if (!texture->retired) texture->retired = new std::vector<SDL_Surface*>();
+            texture->retired->push_back(texture->surface);
+        } catch (const std::bad_alloc&) {
+            SDL_FreeSurface(surface);
+            PyErr_NoMemory();
+            return false;
+        }
+    }
+    texture->surface = surface;
+    return true;
+}
+
+static pixels::Area areaOf(SDL_Surface* surface, const SDL_Rect& rect) {
+    auto* origin = static_cast<uint32_t*>(surface->pixels);
+    size_t stride = size_t(surface->pitch) / sizeof(uint32_t);
+    return {origin + size_t(rect.y) * stride + size_t(rect.x), stride, rect.w, rect.h};
+}
+
+// Fills `rect`, cut to the surface's clip rectangle, as SDL_FillRect does.
+static void fillRect(SDL_Surface* surface, const SDL_Rect& rect, uint32_t value) {
+    SDL_Rect clipped;
+    if (SDL_IntersectRect(&rect, &surface->clip_rect, &clipped))
+        pixels::fill(areaOf(surface, clipped), value);
+}
+
+static void fillSurface(SDL_Surface* surface, uint32_t value) {
+    fillRect(surface, {0, 0, surface->w, surface->h}, value);
+}
+
+// Whether drawing `source` onto an engine surface needs nothing but a copy or the
+// plain blending rule; anything else (alpha or colour modulation, a colour key,
+// another blend mode, RLE) goes through SDL's blitter.
+static bool isPlainSource(SDL_Surface* source, bool& blends) {
+    SDL_BlendMode mode;
+    Uint8 alpha, r, g, b;
+    if (source->format->format != SDL_PIXELFORMAT_ARGB8888 || SDL_MUSTLOCK(source) ||
+        SDL_HasColorKey(source) || SDL_GetSurfaceBlendMode(source, &mode) < 0 ||
+        SDL_GetSurfaceAlphaMod(source, &alpha) < 0 ||
+        SDL_GetSurfaceColorMod(source, &r, &g, &b) < 0)
+        return false;
+    blends = mode == SDL_BLENDMODE_BLEND;
+    return (blends || mode == SDL_BLENDMODE_NONE) && alpha == 255 && (r & g & b) == 255;
+}
+
+void drawSurface(SDL_Surface* target, SDL_Surface* source, int32_t x, int32_t y) {
+    bool blends = false;
+    bool overlaps = target == source && (x != 0 || y != 0);
+    if (target->format->format != SDL_PIXELFORMAT_ARGB8888 || SDL_MUSTLOCK(target) || overlaps ||
+        !isPlainSource(source, blends)) {
+        SDL_Rect position = {x, y, 0, 0};
+        SDL_UpperBlit(source, nullptr, target, &position);
+        return;
+    }
+    SDL_Rect placed = {x, y, source->w, source->h}, clipped;
+    if (!SDL_IntersectRect(&placed, &target->clip_rect, &clipped)) return;
+    pixels::Area to = areaOf(target, clipped);
+    pixels::Area from = areaOf(source, {clipped.x - x, clipped.y - y, clipped.w, clipped.h});
+    pixels::ConstArea constFrom = {from.pixels, from.stride, from.width, from.height};
+    if (blends)
+        pixels::blend(to, constFrom);
+    else
+        pixels::copy(to, constFrom);
+}
+
+// --- colour arguments -----------------------------------------------------------------------
+
+bool unpackColor(PyObject* color, ColorArgument& out) {
+    Py_ssize_t count = PyObject_Size(color);
+    if (count < 0) return false;
+    if (count != 3 && count != 4)
+        return py::raise(PyExc_TypeError,
+                         "color must be a tuple of 3 (rgb) or 4 (rgba) integers between 0 and 255");
+    // A private tuple: converting one component cannot change the others under us.
+    py::Ref items(PySequence_Tuple(color));
+    if (!items) return false;
+    Py_ssize_t got = PyTuple_GET_SIZE(items.get());
+    if (got > count) {
+        PyErr_Format(PyExc_ValueError, "too many values to unpack (expected %zd)", count);
+        return false;
+    }
+    if (got < count) {
+        PyErr_Format(PyExc_ValueError, "not enough values to unpack (expected %zd, got %zd)", count,
+                     got);
+        return false;
+    }
+    for (Py_ssize_t i = 0; i < count; ++i)
+        out.components[i] = PyTuple_GET_ITEM(items.get(), i);
+    out.count = count;
+    out.items = std::move(items);
+    return true;
+}
+
+// A fill colour: each component a uint32_t by the host's rules and then at most 255,
+// so that no component spills into its neighbour's channel.
+static bool toFillColor(PyObject* color, uint32_t& value) {
+    ColorArgument argument;
+    if (!unpackColor(color, argument)) return false;
+    uint32_t channels[4] = {0, 0, 0, 255};
+    for (Py_ssize_t i = 0; i < argument.count; ++i) {
+        if (!py::toUint32(argument.components[i], channels[i])) return false;
+        if (channels[i] > 255)
+            return py::raise(PyExc_OverflowError,
+                             "color components must be integers between 0 and 255");
+    }
+    value = channels[3] << 24 | channels[0] << 16 | channels[1] << 8 | channels[2];
+    return true;
+}
+
+// --- construction -------------------------------------------------------------------------
+
+static void setFilename(PyObject* self, PyObject* filename) {
+    py::assign(reinterpret_cast<Resource*>(self)->filename, filename);
+}
+
+static bool setEmptyFilename(PyObject* self) {
+    py::Ref empty(PyUnicode_FromStringAndSize(nullptr, 0));
+    if (empty) setFilename(self, empty.get());
+    return bool(empty);
+}
+
+// Installs a new blank surface, or none and EngineSdlException when SDL cannot make it
+// (a negative size, exhausted memory).
+static bool installBlankSurface(PyObject* self, int32_t width, int32_t height) {
+    SDL_Surface* surface = createBlankSurface(width, height);
+    if (!installSurface(asTexture(self), surface)) return false;
+    if (!surface) return py::engineSdlException("Unable to create texture surface.");
+    return true;
+}
+
+static bool readSizeAttribute(PyObject* texture, const char* name, int32_t& out) {
+    py::Ref value(PyObject_GetAttrString(texture, name));
+    return value && py::toInt32(value.get(), out);
+}
+
+static int Texture_init(PyObject* self, PyObject* args, PyObject* kwargs) {
+    PyObject* a[2];
+    if (!py::parseArgs("__init__", {"w", "h"}, args, kwargs, a, 1)) return -1;
+    PyObject* w = a[0];
+    PyObject* h = a[1] ? a[1] : Py_None;
+    if (Py_IS_TYPE(w, &PyLong_Type) && Py_IS_TYPE(h, &PyLong_Type)) {
+        int32_t width, height;
+        if (!setEmptyFilename(self) || !py::toInt32(w, width) || !py::toInt32(h, height)) return -1;
+        return installBlankSurface(self, width, height) ? 0 : -1;
+    }
+    if (Py_IS_TYPE(w, Texture::type)) {
+        int32_t width, height;
+        if (!setEmptyFilename(self) || !readSizeAttribute(w, "width", width) ||
+            !readSizeAttribute(w, "height", height) || !installBlankSurface(self, width, height))
+            return -1;
+        py::Ref result(PyObject_CallMethod(self, "copyFrom", "O", w));
+        return result ? 0 : -1;
+    }
+    py::Utf8 path(w);
+    const char* name = path ? path.fileName() : nullptr;
+    if (!name) return -1;
+    setFilename(self, w);
+    SDL_Surface* surface = loadImageSurface(name);
+    if (!installSurface(asTexture(self), surface)) return -1;
+    if (!surface) return py::fileError("Unable to load image file '%s'", w);
+    return 0;
+}
+
+static void Texture_dealloc(PyObject* self) {
+    Texture* texture = asTexture(self);
+    SDL_FreeSurface(texture->surface);
+    if (texture->retired) {
+        for (SDL_Surface* surface : *texture->retired)
+            SDL_FreeSurface(surface);
+        delete texture->retired;
+    }
+    py::deallocate(self, *py::Generic<Texture>::def);
+}
+
+PyObject* textureFromSurface(OwnedSurface surface) {
+    if (surface->format->format != SDL_PIXELFORMAT_ARGB8888 || SDL_MUSTLOCK(surface.get()))
+        surface.reset(convertToEngineFormat(surface.get()));
+    if (!surface) return py::engineSdlException("Unable to create texture surface.");
+    pixels::packRows(static_cast<uint32_t*>(surface->pixels),
+                     size_t(surface->pitch) / sizeof(uint32_t), surface->w, surface->h);
+    surface->pitch = surface->w * int(sizeof(uint32_t));
+    py::Ref texture(Texture::type->tp_new(Texture::type, nullptr, nullptr));
+    if (!texture || !setEmptyFilename(texture.get())) return nullptr;
+    asTexture(texture.get())->surface = surface.release();
+    return texture.release();
+}
+
+PyObject* newTexture(int32_t width, int32_t height) {
+    return PyObject_CallFunction(reinterpret_cast<PyObject*>(Texture::type), "ii", width, height);
+}
+
+// --- methods ------------------------------------------------------------------------------
+
+static PyObject* Texture_getWidth(PyObject* self, void*) {
+    SDL_Surface* surface = textureSurface(self);
+    return surface ? PyLong_FromLong(surface->w) : nullptr;
+}
+
+static PyObject* Texture_getHeight(PyObject* self, void*) {
+    SDL_Surface* surface = textureSurface(self);
+    return surface ? PyLong_FromLong(surface->h) : nullptr;
+}
+
+static PyObject* Texture_getSize(PyObject* self, PyObject*) {
+    SDL_Surface* surface = textureSurface(self);
+    return surface ? Py_BuildValue("(ii)", surface->w, surface->h) : nullptr;
+}
+
+static PyObject* Texture_copyFrom(PyObject* self, PyObject* other) {
+    if (!py::checkArgument(other, Texture::type, "other")) return nullptr;
+    SDL_Surface* target = textureSurface(self);
+    SDL_Surface* source = target ? textureSurface(other) : nullptr;
+    if (!source) return nullptr;
+    drawSurface(target, source, 0, 0);
+    Py_RETURN_NONE;
+}
+
+static PyObject* Texture_fill(PyObject* self, PyObject* color) {
+    uint32_t value;
+    SDL_Surface* surface = textureSurface(self);
+    if (!surface || !toFillColor(color, value)) return nullptr;
+    fillSurface(surface, value);
+    Py_RETURN_NONE;
+}
+
+static PyObject* Texture_fillChecker(PyObject* self, PyObject*) {
+    SDL_Surface* surface = textureSurface(self);
+    if (!surface) return nullptr;
+    int32_t halfWidth = surface->w / 2, halfHeight = surface->h / 2;
+    fillSurface(surface, 0xFFAAAAAA);
+    fillRect(surface, {0, 0, halfWidth, halfHeight}, 0xFF333333);
+    fillRect(surface, {halfWidth, halfHeight, halfWidth, halfHeight}, 0xFF333333);
+    Py_RETURN_NONE;
+}
+
+static PyObject* Texture_saveFile(PyObject* self, PyObject* filename) {
+    SDL_Surface* surface = textureSurface(self);
+    if (!surface) return nullptr;
+    py::Utf8 path(filename);
+    const char* name = path ? path.fileName() : nullptr;
+    if (!name) return nullptr;
+    if (IMG_SavePNG(surface, name) < 0)
+        return py::fileError("Unable to save image file '%s'", filename);
+    Py_RETURN_NONE;
+}
+
+static PyMethodDef textureMethods[] = {
+    {"getSize", Texture_getSize, METH_NOARGS,
+     "\n        @returns((int, int))\n        Returns the size of the texture in pixels.\n       "
+     " "},
+    {"copyFrom", Texture_copyFrom, METH_O, "\n        @param(other, Texture)\n        "},
+    {"fill", Texture_fill, METH_O,
+     "\n        @param(color, (int, int, int [, int]))\n        Fills the whole texture with a "
+     "color.\n        "},
+    {"fillChecker", Texture_fillChecker, METH_NOARGS, nullptr},
+    {"saveFile", Texture_saveFile, METH_O,
+     "\n        @param(filename, str)\n        Saves the content of the texture as a PNG file\n"
+     "        (thus, the file name should end with '.png')\n        "},
+    {},
+};
+
+static PyGetSetDef textureProperties[] = {
+    {"width", Texture_getWidth, nullptr, nullptr, nullptr},
+    {"height", Texture_getHeight, nullptr, nullptr, nullptr},
+    {},
+};
+
+static PyType_Slot textureSlots[] = {
+    {Py_tp_doc, const_cast<char*>("\n    A texture resource.\n    ")},
+    {Py_tp_init, reinterpret_cast<void*>(Texture_init)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(Texture_dealloc)},
+    {Py_tp_methods, textureMethods},
+    {Py_tp_getset, textureProperties},
+    {0, nullptr},
+};
+
+py::ClassDef& textureClass() {
+    return py::define<Texture>(
+        "Texture", {.slots = textureSlots,
+                    .initDoc = "\n        @param(w, int)\n        @param(h, int)\n"
+                               "        ??? documentation syntax\n"
+                               "        alternative signature: __init__(filename)\n        "});
+}

@@ -1,0 +1,86 @@
+"""Files the media tests build for themselves: PNGs written with zlib/struct, WAVs
+written with `wave`, the DejaVu TTF of the system, and pixel read-back through a
+PNG saved by the engine and decoded by Pillow."""
+
+import json
+import math
+import struct
+import textwrap
+import wave
+import zlib
+
+from PIL import Image
+
+FONT_PATH = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
+
+
+def write_png(path, width, height, pixels, alpha=True):
+    """`pixels`: row-major 0xAARRGGBB words; written as RGBA, or as RGB (alpha dropped)."""
+    rows = []
+    for y in range(height):
+        row = bytearray(b"\x00")
+        for x in range(width):
+            value = pixels[y * width + x]
+            row += bytes(((value >> 16) & 255, (value >> 8) & 255, value & 255))
+            if alpha:
+                row.append(value >> 24)
+        rows.append(bytes(row))
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    header = struct.pack(">IIBBBBB", width, height, 8, 6 if alpha else 2, 0, 0, 0)
+    with open(path, "wb") as file:
+        file.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(b"".join(rows)))
+                   + chunk(b"IEND", b""))
+    return str(path)
+
+
+def write_wav(path, seconds, frequency=440.0, rate=44100):
+    """A 16-bit stereo sine tone; SDL_mixer loads it as a sound and as music."""
+    frames = int(seconds * rate)
+    data = bytearray()
+    for i in range(frames):
+        sample = int(8000 * math.sin(2 * math.pi * frequency * i / rate))
+        data += struct.pack("<hh", sample, sample)
+    with wave.open(str(path), "wb") as file:
+        file.setnchannels(2)
+        file.setsampwidth(2)
+        file.setframerate(rate)
+        file.writeframes(bytes(data))
+    return str(path)
+
+
+def read_pixels(texture, folder):
+    """The texture's pixels as 0xAARRGGBB words, row-major, read back from a PNG."""
+    path = folder / "readback.png"
+    texture.saveFile(str(path))
+    with Image.open(path) as image:
+        rgba = image.convert("RGBA").tobytes()
+    return [rgba[i + 3] << 24 | rgba[i] << 16 | rgba[i + 1] << 8 | rgba[i + 2] for i in range(0, len(rgba), 4)]
+
+
+def channels(pixel):
+    """(a, r, g, b) of a 0xAARRGGBB word."""
+    return (pixel >> 24) & 255, (pixel >> 16) & 255, (pixel >> 8) & 255, pixel & 255
+
+
+
+def outcomes_in_child(child, setup, uses):
+    """Runs `setup`, then each expression of `uses`, in a fresh interpreter (an object
+    without its SDL handle would crash the runner if it were dereferenced). Returns
+    for each use None, or [exception type name, its `msg` or None]."""
+    script = textwrap.dedent(setup) + textwrap.dedent(f"""
+        import json as _json
+        _outcome = []
+        for _use in {list(uses)!r}:
+            try:
+                eval(_use)
+                _outcome.append(None)
+            except Exception as error:
+                _outcome.append([type(error).__name__, getattr(error, "msg", None)])
+        print(_json.dumps(_outcome))
+    """)
+    result = child(script)
+    assert result.returncode == 0, result.stderr
+    return json.loads(result.stdout.splitlines()[-1])

@@ -1,0 +1,180 @@
+import pickle
+
+import pytest
+
+import quorvelin
+from quorvelin import Event, Music, MusicStoppedEvent, Resource
+
+from .files import outcomes_in_child, write_wav
+
+
+@pytest.fixture(scope="module")
+def song(tmp_path_factory):
+    return write_wav(tmp_path_factory.mktemp("music") / "song.wav", 2.0)
+
+
+@pytest.fixture(autouse=True)
+def silent_stream():
+    yield
+    Music.__new__(Music).stop()  # stop acts on the stream, whichever Music started it
+    quorvelin.setMusicVolume(128)
+
+
+def test_music_is_a_resource_with_its_documentation(song):
+    music = Music(song)
+    assert Music.__mro__ == (Music, Resource, object)
+    assert music.filename == song and Music(filepath=song).filename == song
+    assert Music.__init__.__doc__ == ("\n        @param(filepath, str)\n"
+                                      "        Loads an OGG music file from the given path\n        ")
+
+
+def test_unloadable_music_raises_oserror():
+    music = Music.__new__(Music)
+    with pytest.raises(OSError) as error:
+        music.__init__("music/missing.ogg")
+    assert error.value.args == ("Unable to load music file 'music/missing.ogg'",)
+    assert music.filename == "music/missing.ogg"
+
+
+@pytest.mark.parametrize("path, error", [(b"x.ogg", AttributeError), (3, AttributeError), ("a\0b", ValueError)])
+def test_music_path_errors(path, error):
+    with pytest.raises(error):
+        Music(path)
+
+
+def test_the_stream_plays_loops_fades_and_stops(song):
+    music, other = Music(song), Music(song)
+    calls = [
+        music.play, lambda: music.play(0.5), lambda: music.play(pos=None), lambda: music.loop(0),
+        lambda: music.loop(2), lambda: music.fadeIn(50), lambda: music.fadeIn(50, 0.25),
+        lambda: music.fadeInLoop(50, 0), other.pause, other.resume, lambda: other.fadeOut(20),
+        other.stop, music.stop, other.resume,
+    ]
+    assert [call() for call in calls] == [None] * len(calls)
+
+
+def test_fade_in_goes_through_fade_in_loop_by_lookup(song):
+    calls = []
+
+    class Logged(Music):
+        def fadeInLoop(self, milliseconds, times, pos=0.0):
+            calls.append((milliseconds, times, pos, type(pos)))
+            return "ignored"
+
+    music = Logged(song)
+    assert music.fadeIn(2000) is None
+    music.fadeIn(2000, 3.5)
+    music.fadeIn(milliseconds=7.9, pos=1)
+    assert calls == [(2000, 1, 0.0, float), (2000, 1, 3.5, float), (7, 1, 1.0, float)]
+
+
+@pytest.mark.parametrize("call, error", [
+    (lambda m: m.play("x"), TypeError),
+    (lambda m: m.play(1, 2), TypeError),
+    (lambda m: m.loop(times=1), TypeError),
+    (lambda m: m.loop("1"), TypeError),
+    (lambda m: m.loop((1 << 31) + 1), OverflowError),
+    (lambda m: m.fadeIn("x"), TypeError),
+    (lambda m: m.fadeIn(10, "x"), TypeError),
+    (lambda m: m.fadeInLoop(10), TypeError),
+    (lambda m: m.fadeInLoop(10, -(1 << 31)), OverflowError),
+    (lambda m: m.fadeOut(milliseconds=10), TypeError),
+    (lambda m: m.fadeOut(1 << 40), OverflowError),
+])
+def test_music_argument_errors(song, call, error):
+    with pytest.raises(error):
+        call(Music(song))
+
+
+MUSIC_USES = ["m.play()", "m.play(None)", "m.loop(1)", "m.fadeIn(10)", "m.fadeInLoop(10, 1)", "m.play('x')",
+              "m.stop()", "m.pause()", "m.resume()", "m.fadeOut(10)", "globals().pop('m') and None"]
+
+
+@pytest.mark.parametrize("make", ["Music.__new__(Music)", "failed()"])
+def test_music_that_cannot_start_says_so(child, song, make):
+    # fadeIn and fadeInLoop report it as play does; a bad position is refused
+    # before anything is started. The stream controls need no handle.
+    outcomes = outcomes_in_child(child, f"""
+        from quorvelin import Music
+        def failed():
+            m = Music({song!r})
+            try:
+                m.__init__("missing.ogg")
+            except OSError:
+                return m
+        m = {make}
+    """, MUSIC_USES)
+    refused = ["EngineException", "Unable to play music!"]
+    assert outcomes == [refused] * 5 + [["TypeError", None]] + [None] * 5
+
+
+def test_destroying_playing_music_halts_it(child, song):
+    result = child(f"""
+        import gc, quorvelin
+        m = quorvelin.Music({song!r})
+        m.loop(0)
+        del m
+        cycle = quorvelin.Music({song!r})
+        cycle._filename = [cycle]
+        cycle.play()
+        del cycle
+        gc.collect()
+        quorvelin.Music.__new__(quorvelin.Music).stop()
+        print("done")
+    """)
+    assert result.returncode == 0, result.stderr
+    assert result.stdout.strip() == "done"
+
+
+@pytest.mark.parametrize("volume, reported", [(64, 64), (200, 128), (0, 0), (128.7, 128)])
+def test_music_volume_lives_in_the_mixer(volume, reported):
+    assert quorvelin.setMusicVolume(volume) is None
+    assert quorvelin.getMusicVolume() == reported
+
+
+@pytest.mark.parametrize("call, error", [
+    (lambda: quorvelin.setMusicVolume(-3), None),
+    (lambda: quorvelin.setMusicVolume("64"), TypeError),
+    (lambda: quorvelin.setMusicVolume(1 << 31), OverflowError),
+    (lambda: quorvelin.setMusicVolume(volume=1), TypeError),
+])
+def test_music_volume_left_unchanged(call, error):
+    quorvelin.setMusicVolume(50)
+    if error:
+        with pytest.raises(error):
+            call()
+    else:
+        call()
+    assert quorvelin.getMusicVolume() == 50
+
+
+# --- MusicStoppedEvent ----------------------------------------------------------------------
+
+
+def test_music_stopped_event_is_a_plain_event():
+    event = MusicStoppedEvent()
+    assert MusicStoppedEvent.__mro__ == (MusicStoppedEvent, Event, object)
+    assert event.isAlreadyHandled is False
+    for args, kwargs in (((1,), {}), ((), {"x": 1})):
+        with pytest.raises(TypeError):
+            MusicStoppedEvent(*args, **kwargs)
+
+
+def test_music_stopped_event_pickles_its_flag():
+    event = MusicStoppedEvent()
+    assert event.__reduce__() == (quorvelin.__pyx_unpickle_MusicStoppedEvent,
+                                  (MusicStoppedEvent, 0xa6be06b, (False,)))
+    event.isAlreadyHandled = True
+    restored = pickle.loads(pickle.dumps(event))
+    assert type(restored) is MusicStoppedEvent and restored.isAlreadyHandled is True
+
+
+def test_music_stopped_event_checksum_is_checked():
+    with pytest.raises(pickle.PickleError) as error:
+        quorvelin.__pyx_unpickle_MusicStoppedEvent(MusicStoppedEvent, 1, None)
+    assert str(error.value) == "Incompatible checksums (1 vs 0xa6be06b = (_isAlreadyHandled))"
+
+
+def test_music_refuses_pickling(song):
+    with pytest.raises(TypeError, match="no default __reduce__ due to non-trivial __cinit__"):
+        pickle.dumps(Music(song))
