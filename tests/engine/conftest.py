@@ -3,7 +3,7 @@ import sys
 import pytest
 
 import quorvelin
-import sdlinput
+from . import sdlinput
 
 SHARED = ("_tasks", "_timers", "_eventSubscribers", "_joysticks", "_eventQueue")
 

@@ -6,7 +6,7 @@ import pytest
 
 import quorvelin
 from quorvelin import AbstractSystem, Engine
-import sdlinput
+from . import sdlinput
 
 
 def after(frames, engine, action):
@@ -30,12 +30,17 @@ class TestFrameOrder:
             def update(self, step):
                 log.append("system")
 
+        class Shown(quorvelin.Renderer):
+            def getTarget(self):
+                log.append("upload")
+
         engine.subscribeEvent(quorvelin.KeyEvent, lambda e: log.append("input"))
         engine.addTask(lambda step, done: log.append("task"))
+        engine.ecs.addSystem(Shown(None))
         engine.ecs.addSystem(Recorder())
         sdlinput.key_down(quorvelin.KEY_A)
         engine.update()
-        assert log == ["input", "task", "system"]
+        assert log == ["input", "task", "system", "upload"]
 
     def test_methods_are_looked_up_on_the_instance(self, engine):
         log = []

@@ -4,7 +4,7 @@ import pytest
 
 import quorvelin
 from quorvelin import Engine, KeyEvent, MouseClickEvent, MouseWheelEvent
-import sdlinput
+from . import sdlinput
 
 
 def collect(engine, event_type):

@@ -7,7 +7,7 @@ import pytest
 
 import quorvelin
 from quorvelin import Engine, EngineException, EngineSdlException
-import sdlinput
+from . import sdlinput
 
 HERE = os.path.dirname(__file__)
 NOT_INITIALISED = "The engine is not initialized, yet.Call init method first."

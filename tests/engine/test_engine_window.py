@@ -3,7 +3,7 @@ import pytest
 
 import quorvelin
 from quorvelin import Engine, EngineSdlException
-import sdlinput
+from . import sdlinput
 
 PNG_MAGIC = b"\x89PNG\r\n\x1a\n"
 
