@@ -53,11 +53,6 @@ PyObject* asObject(Engine* self) {
     return reinterpret_cast<PyObject*>(self);
 }
 
-PyObject* noneOnSuccess(bool ok) {
-    if (!ok) return nullptr;
-    Py_RETURN_NONE;
-}
-
 // Counts the calls of quit. SDL_Quit destroys every window, so the handles of every
 // engine made before it are stale, also once SDL_CreateWindow has started SDL's
 // video again for a later init.
@@ -260,7 +255,7 @@ static PyObject* Engine_addTask(PyObject* self, PyObject* const* args, Py_ssize_
     if (!py::parseArgs("addTask", {"task", "onDone"}, args, nargs, kwnames, a, 1)) return nullptr;
     py::Ref entry(PyTuple_Pack(2, a[0], a[1] ? a[1] : Py_None));
     py::Ref tasks(entry ? py::getAttr(self, nTasks) : py::Ref());
-    return noneOnSuccess(tasks && py::append(tasks.get(), entry.get()));
+    return py::noneOrFailed(tasks && py::append(tasks.get(), entry.get()));
 }
 
 // Runs on the timer's thread: [engine, task, onDone, timer].
@@ -295,7 +290,7 @@ static PyObject* Engine_addTaskAfter(PyObject* self, PyObject* const* args, Py_s
     py::Ref zero(PyLong_FromLong(0));
     int now = zero ? PyObject_RichCompareBool(delay, zero.get(), Py_LE) : -1;
     if (now < 0) return nullptr;
-    if (now) return noneOnSuccess(bool(py::callMethod(self, nAddTask, task, onDone)));
+    if (now) return py::noneOrFailed(bool(py::callMethod(self, nAddTask, task, onDone)));
 
     py::Ref state(PyList_New(0));
     bool filled =
@@ -308,8 +303,8 @@ static PyObject* Engine_addTaskAfter(PyObject* self, PyObject* const* args, Py_s
                       : nullptr);
     if (!timer || PyList_SetItem(state.get(), 3, py::newRef(timer.get())) < 0) return nullptr;
     py::Ref timers = py::getAttr(self, nTimers);
-    return noneOnSuccess(timers && py::append(timers.get(), timer.get()) &&
-                         py::callMethod(timer.get(), nStart));
+    return py::noneOrFailed(timers && py::append(timers.get(), timer.get()) &&
+                            py::callMethod(timer.get(), nStart));
 }
 
 // The task pass of the frame. Tasks that finished leave the list even when a later
@@ -358,7 +353,7 @@ static PyObject* Engine_subscribeEvent(PyObject* self, PyObject* const* args, Py
             return nullptr;
     }
     py::Ref handlers(PyObject_GetItem(table.get(), eventType));
-    return noneOnSuccess(handlers && py::append(handlers.get(), handler));
+    return py::noneOrFailed(handlers && py::append(handlers.get(), handler));
 }
 
 static PyObject* Engine_unsubscribeEvent(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
@@ -373,7 +368,7 @@ static PyObject* Engine_unsubscribeEvent(PyObject* self, PyObject* const* args, 
     py::Ref handlers(PyObject_GetItem(table.get(), eventType));
     int subscribed = handlers ? PySequence_Contains(handlers.get(), handler) : -1;
     if (subscribed <= 0) return subscribed < 0 ? nullptr : py::newRef(Py_None);
-    return noneOnSuccess(bool(py::callMethod(handlers.get(), nRemove, handler)));
+    return py::noneOrFailed(bool(py::callMethod(handlers.get(), nRemove, handler)));
 }
 
 static PyObject* Engine_fireEvent(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
@@ -383,7 +378,7 @@ static PyObject* Engine_fireEvent(PyObject* self, PyObject* const* args, Py_ssiz
     auto [event, eventType] = a;
     // No walk up the class tree: only the subscribers of exactly this type.
     if (!eventType || eventType == Py_None) eventType = typeObject(Py_TYPE(event));
-    return noneOnSuccess(dispatch(self, eventType, [&] { return py::Ref::borrow(event); }));
+    return py::noneOrFailed(dispatch(self, eventType, [&] { return py::Ref::borrow(event); }));
 }
 
 // --- input translation ------------------------------------------------------------------
@@ -601,7 +596,7 @@ static PyObject* Engine_run(PyObject* op, PyObject* const* args, Py_ssize_t narg
     py::Ref frameTime(one && maxFps ? PyNumber_TrueDivide(one.get(), maxFps.get()) : nullptr);
     double seconds;
     if (!frameTime || !py::toDouble(frameTime.get(), seconds)) return nullptr;
-    if (runFrames(op, seconds)) return noneOnSuccess(cancelTimers(op));
+    if (runFrames(op, seconds)) return py::noneOrFailed(cancelTimers(op));
     py::PendingError loopError;
     cancelTimers(op);
     return nullptr;
@@ -652,7 +647,7 @@ static PyObject* Engine_toggleFullscreen(PyObject* op, PyObject*) {
     py::Ref event(newValue ? PyObject_CallFunctionObjArgs(typeObject(FullscreenEvent::type),
                                                           oldValue.get(), newValue.get(), nullptr)
                            : nullptr);
-    return noneOnSuccess(event && fire(op, event.get()));
+    return py::noneOrFailed(event && fire(op, event.get()));
 }
 
 static PyObject* Engine_setFullscreen(PyObject* self, PyObject* fullscreen) {
@@ -664,37 +659,24 @@ static PyObject* Engine_setFullscreen(PyObject* self, PyObject* fullscreen) {
     Py_RETURN_NONE;
 }
 
-static PyObject* Engine_getWindowSize(PyObject* self, PyObject*) {
+// getWindowSize and getWindowPos, setWindowSize and setWindowPos: one SDL call on
+// a pair of integers.
+template <void (*query)(SDL_Window*, int*, int*)>
+PyObject* getWindowPair(PyObject* self, PyObject*) {
     SDL_Window* window = requireWindow(asEngine(self));
     if (!window) return nullptr;
-    int width = 0, height = 0;
-    SDL_GetWindowSize(window, &width, &height);
-    return intPair(width, height);
+    int first = 0, second = 0;
+    query(window, &first, &second);
+    return intPair(first, second);
 }
 
-static PyObject* Engine_setWindowSize(PyObject* self, PyObject* size) {
-    int32_t width, height;
-    if (!py::toInt32Pair(size, width, height)) return nullptr;
+template <void (*change)(SDL_Window*, int, int)>
+PyObject* setWindowPair(PyObject* self, PyObject* pair) {
+    int32_t first, second;
+    if (!py::toInt32Pair(pair, first, second)) return nullptr;
     SDL_Window* window = requireWindow(asEngine(self));
     if (!window) return nullptr;
-    SDL_SetWindowSize(window, width, height);
-    Py_RETURN_NONE;
-}
-
-static PyObject* Engine_getWindowPos(PyObject* self, PyObject*) {
-    SDL_Window* window = requireWindow(asEngine(self));
-    if (!window) return nullptr;
-    int x = 0, y = 0;
-    SDL_GetWindowPosition(window, &x, &y);
-    return intPair(x, y);
-}
-
-static PyObject* Engine_setWindowPos(PyObject* self, PyObject* pos) {
-    int32_t x, y;
-    if (!py::toInt32Pair(pos, x, y)) return nullptr;
-    SDL_Window* window = requireWindow(asEngine(self));
-    if (!window) return nullptr;
-    SDL_SetWindowPosition(window, x, y);
+    change(window, first, second);
     Py_RETURN_NONE;
 }
 
@@ -833,11 +815,14 @@ static PyMethodDef engineMethods[] = {
      "\n        Switches between windowed mode and desktop fullscreen and fires a\n"
      "        FullscreenEvent.\n        "},
     {"setFullscreen", Engine_setFullscreen, METH_O, "\n        @param(fullscreen, bool)\n        "},
-    {"getWindowSize", Engine_getWindowSize, METH_NOARGS,
+    {"getWindowSize", getWindowPair<SDL_GetWindowSize>, METH_NOARGS,
      "\n        @returns((int, int))\n        "},
-    {"setWindowSize", Engine_setWindowSize, METH_O, "\n        @param(size, (int, int))\n        "},
-    {"getWindowPos", Engine_getWindowPos, METH_NOARGS, "\n        @returns((int, int))\n        "},
-    {"setWindowPos", Engine_setWindowPos, METH_O, "\n        @param(pos, (int, int))\n        "},
+    {"setWindowSize", setWindowPair<SDL_SetWindowSize>, METH_O,
+     "\n        @param(size, (int, int))\n        "},
+    {"getWindowPos", getWindowPair<SDL_GetWindowPosition>, METH_NOARGS,
+     "\n        @returns((int, int))\n        "},
+    {"setWindowPos", setWindowPair<SDL_SetWindowPosition>, METH_O,
+     "\n        @param(pos, (int, int))\n        "},
     {"setWindowTitle", Engine_setWindowTitle, METH_O, "\n        @param(title, str)\n        "},
     {"setWindowIcon", Engine_setWindowIcon, METH_O, "\n        @param(filename, str)\n        "},
     {"saveScreenshot", Engine_saveScreenshot, METH_O,

@@ -31,6 +31,14 @@ Failure expectedType(const char* expected, PyObject* given);
 // named as the caller gave it ("Unable to load image file '%s'").
 Failure fileError(const char* format, PyObject* name);
 
+// What a method that returns None hands back: None on success, null when the call
+// it made failed (the error is already set).
+inline PyObject* noneOrFailed(bool ok) {
+    if (!ok) return nullptr;
+    Py_INCREF(Py_None);
+    return Py_None;
+}
+
 // The engine's own exception classes, raised by name from the module namespace.
 Failure engineException(const char* message);
 Failure engineSdlException(const char* message);

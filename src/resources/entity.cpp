@@ -33,11 +33,6 @@ AbstractSystem* asSystem(PyObject* self) {
     return reinterpret_cast<AbstractSystem*>(self);
 }
 
-PyObject* noneOnSuccess(bool ok) {
-    if (!ok) return nullptr;
-    Py_RETURN_NONE;
-}
-
 // Whether the entity holds a component of exactly each class of `types`, tested in
 // order up to the first missing one: 1, 0, or -1 with the error set.
 int hasComponentTypes(PyObject* entity, PyObject* types) {
@@ -78,7 +73,7 @@ static int Ecs_init(PyObject* self, PyObject* args, PyObject* kwargs) {
 }
 
 static PyObject* Ecs_update(PyObject* self, PyObject* timeStep) {
-    return noneOnSuccess(py::forEachOfCopy(asEcs(self)->systems, [&](PyObject* system) {
+    return py::noneOrFailed(py::forEachOfCopy(asEcs(self)->systems, [&](PyObject* system) {
         return bool(py::callMethod(system, nUpdate, timeStep));
     }));
 }
@@ -99,8 +94,8 @@ static PyObject* Ecs_addEntity(PyObject* self, PyObject* entity) {
     bool offered = py::forEachLive(systems.get(), [&](PyObject* system) {
         return bool(py::callMethod(system, nUpdateEntityMembership, entity));
     });
-    return noneOnSuccess(offered && py::append(ecs->entities, entity) &&
-                         py::setAttr(entity, nEcsField, self));
+    return py::noneOrFailed(offered && py::append(ecs->entities, entity) &&
+                            py::setAttr(entity, nEcsField, self));
 }
 
 static PyObject* Ecs_removeEntity(PyObject* self, PyObject* entity) {
@@ -112,12 +107,12 @@ static PyObject* Ecs_removeEntity(PyObject* self, PyObject* entity) {
         return bool(py::callMethod(system, nRemoveEntity, entity));
     });
     py::Ref entities = py::Ref::borrow(ecs->entities);
-    return noneOnSuccess(withdrawn && py::callMethod(entities.get(), nRemove, entity) &&
-                         py::setAttr(entity, nEcsField, Py_None));
+    return py::noneOrFailed(withdrawn && py::callMethod(entities.get(), nRemove, entity) &&
+                            py::setAttr(entity, nEcsField, Py_None));
 }
 
 static PyObject* Ecs_removeAllEntities(PyObject* self, PyObject*) {
-    return noneOnSuccess(py::forEachOfCopy(asEcs(self)->entities, [&](PyObject* entity) {
+    return py::noneOrFailed(py::forEachOfCopy(asEcs(self)->entities, [&](PyObject* entity) {
         return bool(py::callMethod(self, nRemoveEntityFromEcs, entity));
     }));
 }
@@ -130,7 +125,7 @@ static PyObject* Ecs_addSystem(PyObject* self, PyObject* system) {
     py::Ref engine = py::Ref::borrow(ecs->engine);
     if (!py::callMethod(system, nSetEngine, engine.get())) return nullptr;
     py::Ref entities = py::Ref::borrow(ecs->entities);
-    return noneOnSuccess(py::forEachLive(entities.get(), [&](PyObject* entity) {
+    return py::noneOrFailed(py::forEachLive(entities.get(), [&](PyObject* entity) {
         return bool(py::callMethod(system, nUpdateEntityMembership, entity));
     }));
 }
@@ -144,8 +139,8 @@ static PyObject* Ecs_removeSystem(PyObject* self, PyObject* system) {
     // Emptied in place: whoever holds the member list sees it empty.
     py::Ref members = py::getAttr(system, nEntities);
     if (!members || !py::callMethod(members.get(), nClear)) return nullptr;
-    return noneOnSuccess(py::callMethod(system, nSetEcs, Py_None) &&
-                         py::callMethod(system, nSetEngine, Py_None));
+    return py::noneOrFailed(py::callMethod(system, nSetEcs, Py_None) &&
+                            py::callMethod(system, nSetEngine, Py_None));
 }
 
 // The filter test of getEntities: bound to the tuple of required classes.
@@ -185,7 +180,7 @@ static PyObject* Ecs_getSystems(PyObject* self, PyObject*) {
 
 static PyObject* Ecs_updateEntityMembership(PyObject* self, PyObject* entity) {
     py::Ref systems = py::Ref::borrow(asEcs(self)->systems);
-    return noneOnSuccess(py::forEachLive(systems.get(), [&](PyObject* system) {
+    return py::noneOrFailed(py::forEachLive(systems.get(), [&](PyObject* system) {
         return bool(py::callMethod(system, nUpdateEntityMembership, entity));
     }));
 }
@@ -247,7 +242,7 @@ static PyObject* AbstractSystem_update(PyObject* self, PyObject* timeStep) {
     if (members == Py_None)
         return py::raise(PyExc_TypeError, "'NoneType' object is not subscriptable");
     // Over the members of the moment: those that join during the pass wait for the next.
-    return noneOnSuccess(py::forEachOfCopy(members, [&](PyObject* entity) {
+    return py::noneOrFailed(py::forEachOfCopy(members, [&](PyObject* entity) {
         return bool(py::callMethod(self, nUpdateEntity, entity, timeStep));
     }));
 }
@@ -274,14 +269,14 @@ static PyObject* AbstractSystem_updateEntityMembership(PyObject* self, PyObject*
     int present = PySequence_Contains(members.get(), entity);
     if (present < 0) return nullptr;
     if (present && !interested)
-        return noneOnSuccess(bool(py::callMethod(members.get(), nRemove, entity)));
-    if (!present && interested) return noneOnSuccess(py::append(members.get(), entity));
+        return py::noneOrFailed(bool(py::callMethod(members.get(), nRemove, entity)));
+    if (!present && interested) return py::noneOrFailed(py::append(members.get(), entity));
     Py_RETURN_NONE;
 }
 
 static PyObject* AbstractSystem_removeEntity(PyObject* self, PyObject* entity) {
     py::Ref members = py::Ref::borrow(asSystem(self)->entities);
-    return noneOnSuccess(removeIfPresent(members.get(), entity));
+    return py::noneOrFailed(removeIfPresent(members.get(), entity));
 }
 
 static PyObject* AbstractSystem_setEcs(PyObject* self, PyObject* ecs) {
