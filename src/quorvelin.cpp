@@ -1,14 +1,18 @@
 // The module quorvelin: its import (class registration, then the module-level
-// segments of the source files in their fixed order), the exception classes and
-// the SDL start-up.
+// segments of the source files in their fixed order), the exception classes, the
+// SDL start-up and the class-level state of the Engine (the class itself is in
+// src/engine.cpp).
 #include "colorprint.hpp"
+#include "engine.hpp"
 #include "events.hpp"
 #include "geometryMath.hpp"
 #include "keys.hpp"
 #include "py/classdef.hpp"
 #include "py/errors.hpp"
 #include "py/module.hpp"
+#include "renderer.hpp"
 #include "resources.hpp"
+#include "resources/entity.hpp"
 #include "resources/font.hpp"
 #include "resources/sound.hpp"
 #include "resources/texture.hpp"
@@ -40,6 +44,9 @@ constexpr ClassDefinition registrationOrder[] = {
     resourceClass,
     // src/resources/texture
     textureClass,
+    // src/resources/entity
+    ecsClass,
+    abstractSystemClass,
     // src/resources/font
     fontClass,
     // src/resources/sound
@@ -47,6 +54,10 @@ constexpr ClassDefinition registrationOrder[] = {
     soundClass,
     musicStoppedEventClass,
     musicClass,
+    // src/renderer
+    rendererClass,
+    // src/quorvelin
+    engineClass,
 };
 
 // The module functions that rebuild pickled objects, bound in this order.
@@ -57,6 +68,8 @@ constexpr ClassDefinition unpickleOrder[] = {
     mouseWheelEventClass,
     fullscreenEventClass,
     joystickAddedEventClass,
+    ecsClass,
+    abstractSystemClass,
     musicStoppedEventClass,
 };
 
@@ -150,7 +163,7 @@ bool headSegment() {
 
 bool bodySegment() {
     if (!py::bind("__doc__", py::Ref(PyUnicode_FromString(moduleDescription))) ||
-        !defineExceptions() || !startSdl())
+        !defineExceptions() || !startSdl() || !setEngineClassAttributes())
         return false;
     for (ClassDefinition definition : unpickleOrder)
         if (!py::bindUnpickleFunction(definition())) return false;

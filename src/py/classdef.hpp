@@ -27,6 +27,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace py {
@@ -47,6 +48,10 @@ template <auto member, PyTypeObject** type = nullptr> constexpr Field field(std:
         return {name, getField<member>, setField<member, type>, objectSlot<member>};
     else
         return {name, getField<member>, setField<member>, nullptr};
+}
+
+template <auto member, class Exact> constexpr Field exactField(std::string_view name) {
+    return {name, getField<member>, setExactField<member, Exact>, objectSlot<member>};
 }
 
 // The two refusals of classes that are not picklable.
@@ -125,13 +130,20 @@ template <class T> struct Generic {
 };
 
 // Whether a class lists fields of its own. A class that lists none still sees its
-// base's `fields` through inheritance; those belong to the base.
+// base's `fields` through inheritance; those belong to the base. A class file
+// defines its own list before it calls define(), so the list's size is known there;
+// a base's list defined in another file has no known size here.
 template <class T> constexpr bool declaresOwnFields() {
     if constexpr (!requires { T::fields; })
         return false;
-    else if constexpr (requires { T::Base::fields; })
-        return static_cast<const Field*>(T::fields) != static_cast<const Field*>(T::Base::fields);
-    else
+    else if constexpr (std::extent_v<decltype(T::fields)> == 0)
+        return false;
+    else if constexpr (requires { T::Base::fields; }) {
+        if constexpr (std::extent_v<decltype(T::Base::fields)> == 0)
+            return true;
+        else
+            return static_cast<const Field*>(T::fields) != static_cast<const Field*>(T::Base::fields);
+    } else
         return true;
 }
 

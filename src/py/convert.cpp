@@ -82,6 +82,34 @@ bool toFlag(PyObject* object, bool& out) {
     return true;
 }
 
+bool unpackPair(PyObject* iterable, Ref& first, Ref& second) {
+    Ref iterator(PyObject_GetIter(iterable));
+    if (!iterator) return false;
+    Ref items[2];
+    for (Py_ssize_t count = 0; count < 2; ++count) {
+        items[count] = Ref(PyIter_Next(iterator.get()));
+        if (items[count]) continue;
+        if (!PyErr_Occurred())
+            PyErr_Format(PyExc_ValueError, "need more than %zd value%.1s to unpack", count,
+                         count == 1 ? "" : "s");
+        return false;
+    }
+    Ref extra(PyIter_Next(iterator.get()));
+    if (extra) {
+        PyErr_Format(PyExc_ValueError, "too many values to unpack (expected %zd)", Py_ssize_t(2));
+        return false;
+    }
+    if (PyErr_Occurred()) return false;
+    first = std::move(items[0]);
+    second = std::move(items[1]);
+    return true;
+}
+
+bool toInt32Pair(PyObject* iterable, int32_t& first, int32_t& second) {
+    Ref a, b;
+    return unpackPair(iterable, a, b) && toInt32(a.get(), first) && toInt32(b.get(), second);
+}
+
 bool checkArgument(PyObject* object, PyTypeObject* type, const char* argumentName, bool allowNone) {
     if ((allowNone && object == Py_None) || PyObject_TypeCheck(object, type)) return true;
     argumentTypeError(argumentName, type, object);

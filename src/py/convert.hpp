@@ -20,6 +20,12 @@ bool toDouble(PyObject* object, double& out);
 // Any object by its truth value.
 bool toFlag(PyObject* object, bool& out);
 
+// Unpacks any iterable of exactly two items (a size, a position), with the
+// engine's ValueError messages for too few or too many.
+bool unpackPair(PyObject* iterable, Ref& first, Ref& second);
+// Both items of a pair as 32-bit integers.
+bool toInt32Pair(PyObject* iterable, int32_t& first, int32_t& second);
+
 // An instance of `type` or of a subclass (or None when allowed); otherwise the
 // "Argument ... has incorrect type" TypeError.
 bool checkArgument(PyObject* object, PyTypeObject* type, const char* argumentName,

@@ -31,6 +31,14 @@ Failure expectedType(const char* expected, PyObject* given);
 // named as the caller gave it ("Unable to load image file '%s'").
 Failure fileError(const char* format, PyObject* name);
 
+// What a method that returns None hands back: None on success, null when the call
+// it made failed (the error is already set).
+inline PyObject* noneOrFailed(bool ok) {
+    if (!ok) return nullptr;
+    Py_INCREF(Py_None);
+    return Py_None;
+}
+
 // The engine's own exception classes, raised by name from the module namespace.
 Failure engineException(const char* message);
 Failure engineSdlException(const char* message);
@@ -38,5 +46,20 @@ Failure engineSdlException(const char* message);
 // Prints the pending exception as unraisable on behalf of `where`, for operations
 // that cannot report failure to their caller.
 void printUnraisable(const char* where);
+
+// Keeps the pending exception aside while clean-up code runs and restores it when
+// the scope ends, so the first error is the one reported.
+class PendingError {
+  public:
+    PendingError() noexcept { PyErr_Fetch(&type_, &value_, &traceback_); }
+    ~PendingError() { PyErr_Restore(type_, value_, traceback_); }
+    PendingError(const PendingError&) = delete;
+    PendingError& operator=(const PendingError&) = delete;
+
+  private:
+    PyObject* type_;
+    PyObject* value_;
+    PyObject* traceback_;
+};
 
 } // namespace py

@@ -53,6 +53,24 @@ int setField(PyObject* self, PyObject* value, void*) {
     return 0;
 }
 
+// Object fields typed as a built-in container take exactly that type (no subclass)
+// or None; anything else raises "Expected list, got X".
+struct ListType {
+    static constexpr const char* label = "list";
+    static bool check(PyObject* value) { return PyList_CheckExact(value); }
+};
+struct TupleType {
+    static constexpr const char* label = "tuple";
+    static bool check(PyObject* value) { return PyTuple_CheckExact(value); }
+};
+
+template <auto member, class Exact> int setExactField(PyObject* self, PyObject* value, void*) {
+    if (!value) value = Py_None;
+    if (value != Py_None && !Exact::check(value)) return expectedType(Exact::label, value);
+    assign(fieldOf<member>(self), value);
+    return 0;
+}
+
 template <auto member> constexpr PyGetSetDef readonly(const char* name, const char* doc = nullptr) {
     return {name, getField<member>, nullptr, doc, nullptr};
 }
@@ -60,6 +78,11 @@ template <auto member> constexpr PyGetSetDef readonly(const char* name, const ch
 template <auto member, PyTypeObject** type = nullptr>
 constexpr PyGetSetDef readwrite(const char* name, const char* doc = nullptr) {
     return {name, getField<member>, setField<member, type>, doc, nullptr};
+}
+
+template <auto member, class Exact>
+constexpr PyGetSetDef readwriteExact(const char* name, const char* doc = nullptr) {
+    return {name, getField<member>, setExactField<member, Exact>, doc, nullptr};
 }
 
 } // namespace py

@@ -1,0 +1,105 @@
+// Renderer: a system that draws into its target after its ordinary update.
+#include "renderer.hpp"
+
+#include "py/call.hpp"
+#include "resources/texture.hpp"
+
+#include <algorithm>
+
+namespace {
+
+py::Name nRender("render");
+py::Name nUpdate("update");
+py::Name nInit("__init__");
+
+Renderer* asRenderer(PyObject* self) {
+    return reinterpret_cast<Renderer*>(self);
+}
+
+// The target: the first positional argument or the keyword `target`; every other
+// positional argument is a component type, and no other keyword is taken.
+PyObject* targetArgument(PyObject* args, PyObject* kwargs) {
+    PyObject* target = PyTuple_GET_SIZE(args) ? PyTuple_GET_ITEM(args, 0) : nullptr;
+    Py_ssize_t position = 0;
+    PyObject *key, *value;
+    while (kwargs && PyDict_Next(kwargs, &position, &key, &value)) {
+        if (!PyUnicode_Check(key)) {
+            PyErr_Format(PyExc_TypeError, "%.200s() keywords must be strings", "__init__");
+            return nullptr;
+        }
+        bool named = PyUnicode_CompareWithASCIIString(key, "target") == 0;
+        if (named && target) {
+            PyErr_Format(PyExc_TypeError, "%s() got multiple values for keyword argument '%U'",
+                         "__init__", key);
+            return nullptr;
+        }
+        if (!named) {
+            PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'",
+                         "__init__", key);
+            return nullptr;
+        }
+        target = value;
+    }
+    if (!target)
+        PyErr_Format(PyExc_TypeError, "%.200s() takes %.8s %zd positional argument%.1s (%zd given)",
+                     "__init__", "at least", Py_ssize_t(1), "", Py_ssize_t(0));
+    return target;
+}
+
+} // namespace
+
+static int Renderer_init(PyObject* self, PyObject* args, PyObject* kwargs) {
+    PyObject* target = targetArgument(args, kwargs);
+    if (!target || !py::checkArgument(target, Texture::type, "target", true)) return -1;
+    // The base constructor of the class itself, not an override further down.
+    Py_ssize_t given = PyTuple_GET_SIZE(args);
+    py::Ref baseArgs(PyTuple_New(std::max<Py_ssize_t>(given, 1)));
+    if (!baseArgs) return -1;
+    PyTuple_SET_ITEM(baseArgs.get(), 0, py::newRef(self));
+    for (Py_ssize_t i = 1; i < given; ++i)
+        PyTuple_SET_ITEM(baseArgs.get(), i, py::newRef(PyTuple_GET_ITEM(args, i)));
+    py::Ref baseInit = py::getAttr(reinterpret_cast<PyObject*>(AbstractSystem::type), nInit);
+    py::Ref done(baseInit ? PyObject_Call(baseInit.get(), baseArgs.get(), nullptr) : nullptr);
+    if (!done) return -1;
+    py::assign(asRenderer(self)->target, target);
+    return 0;
+}
+
+static PyObject* Renderer_update(PyObject* self, PyObject* timeStep) {
+    py::Ref baseUpdate = py::getAttr(reinterpret_cast<PyObject*>(AbstractSystem::type), nUpdate);
+    py::Ref done(baseUpdate
+                     ? PyObject_CallFunctionObjArgs(baseUpdate.get(), self, timeStep, nullptr)
+                     : nullptr);
+    if (!done || !py::callMethod(self, nRender)) return nullptr;
+    Py_RETURN_NONE;
+}
+
+static PyObject* Renderer_render(PyObject*, PyObject*) {
+    Py_RETURN_NONE;
+}
+
+static PyObject* Renderer_getTarget(PyObject* self, PyObject*) {
+    return py::newRef(asRenderer(self)->target);
+}
+
+static PyMethodDef rendererMethods[] = {
+    {"update", Renderer_update, METH_O,
+     "\n        Updates the system and then renders into the target.\n"
+     "        @param(timeStep, float)\n        "},
+    {"render", Renderer_render, METH_NOARGS, "Should be overwritten by deriving classes."},
+    {"getTarget", Renderer_getTarget, METH_NOARGS, "\n        @returns(Texture)\n        "},
+    {},
+};
+
+static PyType_Slot rendererSlots[] = {
+    {Py_tp_doc, const_cast<char*>("This is the abstract base class for all quorvelin renderers.")},
+    {Py_tp_init, reinterpret_cast<void*>(Renderer_init)},
+    {Py_tp_methods, rendererMethods},
+    {0, nullptr},
+};
+
+const py::Field Renderer::fields[] = {py::field<&Renderer::target, &Texture::type>("target")};
+
+py::ClassDef& rendererClass() {
+    return py::define<Renderer>("Renderer", {.slots = rendererSlots});
+}
