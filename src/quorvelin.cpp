@@ -1,12 +1,22 @@
-// The module quorvelin: its import (class registration, then the module-level
-// segments of the source files in their fixed order), the exception classes, the
-// SDL start-up and the class-level state of the Engine (the class itself is in
-// src/engine.cpp).
+// The module quorvelin: the Engine (set-up and shutdown, tasks, event dispatch,
+// input translation, the frame and the main loop, window and input queries), the
+// exception classes, and the import itself: class registration, then the
+// module-level segments of the source files in their fixed order, with the SDL
+// start-up.
+//
+// The engine's own methods call each other by attribute lookup (self.update,
+// self.fireEvent, self.addTask, ...) so that Python subclasses take part; only the
+// three operations of its table are out of Python's reach. The task list, the timer
+// list, the joystick list and the subscriber table live on the class and are
+// reached by attribute lookup too, so every engine shares them.
+#include "quorvelin.hpp"
+
 #include "colorprint.hpp"
-#include "engine.hpp"
 #include "events.hpp"
 #include "geometryMath.hpp"
 #include "keys.hpp"
+#include "py/args.hpp"
+#include "py/call.hpp"
 #include "py/classdef.hpp"
 #include "py/errors.hpp"
 #include "py/module.hpp"
@@ -22,7 +32,870 @@
 #include <SDL_mixer.h>
 #include <SDL_ttf.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstring>
 #include <string_view>
+
+namespace {
+
+py::Name nTasks("_tasks");
+py::Name nTimers("_timers");
+py::Name nJoysticks("_joysticks");
+py::Name nEventSubscribers("_eventSubscribers");
+py::Name nEnsureInit("_ensureInit");
+py::Name nUpdate("update");
+py::Name nFireEvent("fireEvent");
+py::Name nAddTask("addTask");
+py::Name nSetWindowIcon("setWindowIcon");
+py::Name nIsFullscreen("isFullscreen");
+py::Name nGetTarget("getTarget");
+py::Name nRemove("remove");
+py::Name nClear("clear");
+py::Name nCancel("cancel");
+py::Name nStart("start");
+py::Name nSleep("sleep");
+
+// Any bit of exclusive or desktop fullscreen.
+constexpr Uint32 fullscreenFlags = 0x1001;
+
+Engine* asEngine(PyObject* self) {
+    return reinterpret_cast<Engine*>(self);
+}
+PyObject* asObject(Engine* self) {
+    return reinterpret_cast<PyObject*>(self);
+}
+
+// Counts the calls of quit. SDL_Quit destroys every window, so the handles of every
+// engine made before it are stale, also once SDL_CreateWindow has started SDL's
+// video again for a later init.
+uint32_t sdlRun = 0;
+
+// The window while it can be used: not before init, not after quit.
+SDL_Window* liveWindow(Engine* self) {
+    return self->window && self->sdlRun == sdlRun ? self->window : nullptr;
+}
+
+SDL_Window* requireWindow(Engine* self) {
+    SDL_Window* window = liveWindow(self);
+    if (!window) py::engineException("The engine has no open window.");
+    return window;
+}
+
+// Whether the frame can upload and present: quit inside the frame clears the handles.
+bool hasScreen(Engine* self) {
+    return liveWindow(self) && self->renderer && self->screenTexture;
+}
+
+PyObject* intPair(int first, int second) {
+    return Py_BuildValue("(ii)", first, second);
+}
+
+bool fire(PyObject* engine, PyObject* event) {
+    return bool(py::callMethod(engine, nFireEvent, event));
+}
+
+// Calls every handler subscribed under `key` with makeEvent()'s result, walking the
+// live list so that handlers subscribed during the walk are called too.
+template <class MakeEvent> bool dispatch(PyObject* engine, PyObject* key, MakeEvent makeEvent) {
+    py::Ref table = py::getAttr(engine, nEventSubscribers);
+    if (!table) return false;
+    py::Ref handlers;
+    if (PyDict_CheckExact(table.get())) {
+        handlers = py::Ref::borrow(PyDict_GetItemWithError(table.get(), key));
+    } else {
+        int present = PySequence_Contains(table.get(), key);
+        if (present <= 0) return present == 0;
+        handlers = py::Ref(PyObject_GetItem(table.get(), key));
+    }
+    if (!handlers) return !PyErr_Occurred();
+    return py::forEachLive(handlers.get(), [&](PyObject* handler) {
+        py::Ref event = makeEvent();
+        return event && py::Ref(PyObject_CallOneArg(handler, event.get()));
+    });
+}
+
+PyObject* typeObject(PyTypeObject* type) {
+    return reinterpret_cast<PyObject*>(type);
+}
+
+} // namespace
+
+// --- set-up and shutdown ----------------------------------------------------------------
+
+static PyObject* Engine_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+    py::Ref self(py::Generic<Engine>::tpNew(type, args, kwargs));
+    if (!self) return nullptr;
+    py::Ref ecs(PyObject_CallOneArg(typeObject(Ecs::type), self.get()));
+    if (!ecs) return nullptr;
+    py::assign(asEngine(self.get())->ecs, ecs.get());
+    return self.release();
+}
+
+static int Engine_tpinit(PyObject*, PyObject* args, PyObject* kwargs) {
+    return py::parse({"__init__", nullptr, 0, 0}, args, kwargs, nullptr) ? 0 : -1;
+}
+
+// The one-shot task that init queues for fullscreen: bound to the engine.
+static PyObject* activateFullscreen(PyObject* engine, PyObject* const* args, Py_ssize_t nargs,
+                                    PyObject* kwnames) {
+    PyObject* a[2];
+    if (!py::parseArgs("activateFullscreen", {"timeStep", "onDone"}, args, nargs, kwnames, a) ||
+        !asEngine(engine)->ops->switchFullscreen(asEngine(engine)))
+        return nullptr;
+    Py_RETURN_TRUE;
+}
+
+static PyMethodDef activateFullscreenDef = {"activateFullscreen",
+                                            reinterpret_cast<PyCFunction>(activateFullscreen),
+                                            METH_FASTCALL | METH_KEYWORDS, nullptr};
+
+static bool flagArgument(PyObject* given, bool otherwise, bool& out) {
+    if (!given) {
+        out = otherwise;
+        return true;
+    }
+    return py::toFlag(given, out);
+}
+
+static PyObject* Engine_init(PyObject* op, PyObject* const* args, Py_ssize_t nargs,
+                             PyObject* kwnames) {
+    PyObject* a[10];
+    if (!py::parseArgs("init",
+                       {"title", "size", "fullscreen", "show", "resizeable", "windowid", "icon",
+                        "captureMouse", "audioChannels", "killWithEscapeKey"},
+                       args, nargs, kwnames, a, 2))
+        return nullptr;
+    auto [title, size, fullscreen, show, resizeable, windowid, icon, captureMouse, audioChannels,
+          killWithEscapeKey] = a;
+    Engine* self = asEngine(op);
+
+    int32_t channels = 32;
+    if (audioChannels && !py::toInt32(audioChannels, channels)) return nullptr;
+    Mix_AllocateChannels(channels);
+    if (!flagArgument(killWithEscapeKey, true, self->killWithEscapeKey)) return nullptr;
+    py::Ref widthItem, heightItem;
+    if (!py::unpackPair(size, widthItem, heightItem)) return nullptr;
+
+    Uint32 flags = 0;
+    bool visible, resizable, capture;
+    if (!flagArgument(show, true, visible)) return nullptr;
+    if (!visible) flags |= SDL_WINDOW_HIDDEN;
+    if (!flagArgument(resizeable, false, resizable)) return nullptr;
+    if (resizable) flags |= SDL_WINDOW_RESIZABLE;
+    if (!flagArgument(captureMouse, false, capture)) return nullptr;
+    if (capture) {
+        SDL_SetRelativeMouseMode(SDL_TRUE);
+        flags |= SDL_WINDOW_INPUT_GRABBED;
+    }
+
+    // The size is converted when it is first needed, as the window or the texture.
+    int32_t width = 0, height = 0;
+    bool sized = false;
+    auto convertSize = [&] {
+        sized =
+            sized || (py::toInt32(widthItem.get(), width) && py::toInt32(heightItem.get(), height));
+        return sized;
+    };
+
+    int newWindow = 1;
+    if (windowid) {
+        py::Ref minusOne(PyLong_FromLong(-1));
+        newWindow = minusOne ? PyObject_RichCompareBool(windowid, minusOne.get(), Py_EQ) : -1;
+        if (newWindow < 0) return nullptr;
+    }
+    if (newWindow) {
+        py::Utf8 text(title);
+        if (!text || !convertSize()) return nullptr;
+        self->window = SDL_CreateWindow(text.c_str(), SDL_WINDOWPOS_UNDEFINED,
+                                        SDL_WINDOWPOS_UNDEFINED, width, height, flags);
+        if (!self->window) return py::engineSdlException("Could not initialize the window.");
+        self->sdlRun = sdlRun;
+        int hasIcon = icon ? PyObject_RichCompareBool(icon, Py_None, Py_NE) : 0;
+        if (hasIcon < 0 || (hasIcon && !py::callMethod(op, nSetWindowIcon, icon))) return nullptr;
+    }
+
+    // After quit the kept window handle is gone; SDL then refuses a renderer anyway.
+    SDL_Window* window = liveWindow(self);
+    self->renderer = window ? SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE) : nullptr;
+    if (!self->renderer)
+        return py::engineSdlException("Could not initialize the rendering subsystem");
+    if (!convertSize()) return nullptr;
+    self->screenTexture = SDL_CreateTexture(self->renderer, SDL_PIXELFORMAT_ARGB8888,
+                                            SDL_TEXTUREACCESS_STREAMING, width, height);
+    if (!self->screenTexture)
+        return py::engineSdlException("Could not initialize the screen texture.");
+
+    self->lastTicks = SDL_GetTicks();
+    self->fps = 0.0;
+    self->timeStep = 1.0 / 60.0;
+
+    bool toFullscreen;
+    if (!flagArgument(fullscreen, false, toFullscreen)) return nullptr;
+    if (toFullscreen) {
+        py::Ref task(PyCFunction_NewEx(&activateFullscreenDef, op, nullptr));
+        if (!task || !py::callMethod(op, nAddTask, task.get())) return nullptr;
+    }
+    self->running = 1;
+    Py_RETURN_NONE;
+}
+
+static PyObject* Engine_ensureInit(PyObject* self, PyObject*) {
+    if (!asEngine(self)->running)
+        return py::engineException("The engine is not initialized, yet.Call init method first.");
+    Py_RETURN_NONE;
+}
+
+static PyObject* Engine_quit(PyObject* op, PyObject*) {
+    Engine* self = asEngine(op);
+    self->running = 0;
+    if (SDL_Window* window = liveWindow(self)) SDL_DestroyWindow(window);
+    // SDL is shut down below: no handle of this engine may be used again.
+    self->window = nullptr;
+    self->renderer = nullptr;
+    self->screenTexture = nullptr;
+    IMG_Quit();
+    SDL_Quit();
+    ++sdlRun;
+    Py_RETURN_NONE;
+}
+
+// --- tasks ------------------------------------------------------------------------------
+
+static PyObject* Engine_addTask(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                PyObject* kwnames) {
+    PyObject* a[2];
+    if (!py::parseArgs("addTask", {"task", "onDone"}, args, nargs, kwnames, a, 1)) return nullptr;
+    py::Ref entry(PyTuple_Pack(2, a[0], a[1] ? a[1] : Py_None));
+    py::Ref tasks(entry ? py::getAttr(self, nTasks) : py::Ref());
+    return py::noneOrFailed(tasks && py::append(tasks.get(), entry.get()));
+}
+
+// Runs on the timer's thread: [engine, task, onDone, timer].
+static PyObject* timerTarget(PyObject* state, PyObject*) {
+    if (!PyList_CheckExact(state) || PyList_GET_SIZE(state) != 4)
+        return py::raise(PyExc_SystemError, "timerTarget lost its state");
+    py::Ref engine = py::Ref::borrow(PyList_GET_ITEM(state, 0));
+    py::Ref task = py::Ref::borrow(PyList_GET_ITEM(state, 1));
+    py::Ref onDone = py::Ref::borrow(PyList_GET_ITEM(state, 2));
+    py::Ref timer = py::Ref::borrow(PyList_GET_ITEM(state, 3));
+    if (!py::callMethod(engine.get(), nAddTask, task.get(), onDone.get())) return nullptr;
+    py::Ref timers = py::getAttr(engine.get(), nTimers);
+    if (!timers) return nullptr;
+    // The loop may have ended and emptied the list while this timer was firing.
+    if (!py::callMethod(timers.get(), nRemove, timer.get())) {
+        if (!PyErr_ExceptionMatches(PyExc_ValueError)) return nullptr;
+        PyErr_Clear();
+    }
+    Py_RETURN_NONE;
+}
+
+static PyMethodDef timerTargetDef = {"timerTarget", timerTarget, METH_NOARGS, nullptr};
+
+static PyObject* Engine_addTaskAfter(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                     PyObject* kwnames) {
+    PyObject* a[3];
+    if (!py::parseArgs("addTaskAfter", {"delaySeconds", "task", "onDone"}, args, nargs, kwnames, a,
+                       2))
+        return nullptr;
+    auto [delay, task, onDone] = a;
+    if (!onDone) onDone = Py_None;
+    py::Ref zero(PyLong_FromLong(0));
+    int now = zero ? PyObject_RichCompareBool(delay, zero.get(), Py_LE) : -1;
+    if (now < 0) return nullptr;
+    if (now) return py::noneOrFailed(bool(py::callMethod(self, nAddTask, task, onDone)));
+
+    py::Ref state(PyList_New(0));
+    bool filled =
+        state && PyList_Append(state.get(), self) == 0 && PyList_Append(state.get(), task) == 0 &&
+        PyList_Append(state.get(), onDone) == 0 && PyList_Append(state.get(), Py_None) == 0;
+    py::Ref target(filled ? PyCFunction_NewEx(&timerTargetDef, state.get(), nullptr) : nullptr);
+    py::Ref timerClass(target ? py::moduleGlobal("Timer") : py::Ref());
+    py::Ref timer(timerClass
+                      ? PyObject_CallFunctionObjArgs(timerClass.get(), delay, target.get(), nullptr)
+                      : nullptr);
+    if (!timer || PyList_SetItem(state.get(), 3, py::newRef(timer.get())) < 0) return nullptr;
+    py::Ref timers = py::getAttr(self, nTimers);
+    return py::noneOrFailed(timers && py::append(timers.get(), timer.get()) &&
+                            py::callMethod(timer.get(), nStart));
+}
+
+// The task pass of the frame. Tasks that finished leave the list even when a later
+// task of the same pass raises; that error is the one reported.
+static bool runTasks(Engine* self) {
+    PyObject* op = asObject(self);
+    py::Ref tasks = py::getAttr(op, nTasks);
+    py::Ref finished(tasks ? PyList_New(0) : nullptr);
+    if (!finished) return false;
+    bool ok = py::forEachLive(tasks.get(), [&](PyObject* entry) {
+        py::Ref task, onDone;
+        if (!py::unpackPair(entry, task, onDone)) return false;
+        py::Ref step(PyFloat_FromDouble(self->timeStep));
+        py::Ref result(
+            step ? PyObject_CallFunctionObjArgs(task.get(), step.get(), onDone.get(), nullptr)
+                 : nullptr);
+        int done = result ? PyObject_IsTrue(result.get()) : -1;
+        return done == 0 || (done > 0 && PyList_Append(finished.get(), entry) == 0);
+    });
+    auto removeFinished = [&] {
+        for (Py_ssize_t i = 0; i < PyList_GET_SIZE(finished.get()); ++i)
+            if (!py::callMethod(tasks.get(), nRemove, PyList_GET_ITEM(finished.get(), i)))
+                return false;
+        return true;
+    };
+    if (ok) return removeFinished();
+    py::PendingError taskError;
+    removeFinished();
+    return false;
+}
+
+// --- event subscription and dispatch ----------------------------------------------------
+
+static PyObject* Engine_subscribeEvent(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                       PyObject* kwnames) {
+    PyObject* a[2];
+    if (!py::parseArgs("subscribeEvent", {"eventType", "eventHandler"}, args, nargs, kwnames, a))
+        return nullptr;
+    auto [eventType, handler] = a;
+    py::Ref table = py::getAttr(self, nEventSubscribers);
+    int present = table ? PySequence_Contains(table.get(), eventType) : -1;
+    if (present < 0) return nullptr;
+    if (!present) {
+        py::Ref handlers(PyList_New(0));
+        if (!handlers || PyObject_SetItem(table.get(), eventType, handlers.get()) < 0)
+            return nullptr;
+    }
+    py::Ref handlers(PyObject_GetItem(table.get(), eventType));
+    return py::noneOrFailed(handlers && py::append(handlers.get(), handler));
+}
+
+static PyObject* Engine_unsubscribeEvent(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                         PyObject* kwnames) {
+    PyObject* a[2];
+    if (!py::parseArgs("unsubscribeEvent", {"eventType", "eventHandler"}, args, nargs, kwnames, a))
+        return nullptr;
+    auto [eventType, handler] = a;
+    py::Ref table = py::getAttr(self, nEventSubscribers);
+    int present = table ? PySequence_Contains(table.get(), eventType) : -1;
+    if (present <= 0) return present < 0 ? nullptr : py::newRef(Py_None);
+    py::Ref handlers(PyObject_GetItem(table.get(), eventType));
+    int subscribed = handlers ? PySequence_Contains(handlers.get(), handler) : -1;
+    if (subscribed <= 0) return subscribed < 0 ? nullptr : py::newRef(Py_None);
+    return py::noneOrFailed(bool(py::callMethod(handlers.get(), nRemove, handler)));
+}
+
+static PyObject* Engine_fireEvent(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                  PyObject* kwnames) {
+    PyObject* a[2];
+    if (!py::parseArgs("fireEvent", {"evt", "evtType"}, args, nargs, kwnames, a, 1)) return nullptr;
+    auto [event, eventType] = a;
+    // No walk up the class tree: only the subscribers of exactly this type.
+    if (!eventType || eventType == Py_None) eventType = typeObject(Py_TYPE(event));
+    return py::noneOrFailed(dispatch(self, eventType, [&] { return py::Ref::borrow(event); }));
+}
+
+// --- input translation ------------------------------------------------------------------
+
+static ScaleFactor Engine_getDisplayScaleFactor(Engine* self) {
+    int windowWidth = 0, windowHeight = 0, textureWidth = 0, textureHeight = 0;
+    if (SDL_Window* window = liveWindow(self))
+        SDL_GetWindowSize(window, &windowWidth, &windowHeight);
+    if (windowWidth == 0 || windowHeight == 0) return {1.0, 1.0};
+    if (self->screenTexture)
+        SDL_QueryTexture(self->screenTexture, nullptr, nullptr, &textureWidth, &textureHeight);
+    return {double(textureWidth) / windowWidth, double(textureHeight) / windowHeight};
+}
+
+// Window coordinates to screen-texture pixels, truncated toward zero.
+static void toScreen(Engine* self, int x, int y, int32_t& screenX, int32_t& screenY) {
+    ScaleFactor scale = self->ops->getDisplayScaleFactor(self);
+    screenX = int32_t(x * scale.x);
+    screenY = int32_t(y * scale.y);
+}
+
+// Modifier state comes from the keyboard state array, not from the event, so it
+// tells what is held while the event is handled.
+static int held(const Uint8* keys, SDL_Keycode left, SDL_Keycode right) {
+    Uint8 state = keys[SDL_GetScancodeFromKey(left)];
+    return state ? state : keys[SDL_GetScancodeFromKey(right)];
+}
+
+static bool keyPressed(Engine* self, SDL_Keycode key) {
+    if (self->killWithEscapeKey && key == SDLK_ESCAPE) self->running = 0;
+    const Uint8* keys = SDL_GetKeyboardState(nullptr);
+    py::Ref event(PyObject_CallFunction(
+        typeObject(KeyEvent::type), "iiii", int(key), held(keys, SDLK_LCTRL, SDLK_RCTRL),
+        held(keys, SDLK_LALT, SDLK_RALT), held(keys, SDLK_LSHIFT, SDLK_RSHIFT)));
+    return event && fire(asObject(self), event.get());
+}
+
+// Clicks and wheel turns bypass fireEvent: every subscriber gets an event of its own.
+static bool mouseReleased(Engine* self, const SDL_MouseButtonEvent& button) {
+    int32_t x, y;
+    toScreen(self, button.x, button.y, x, y);
+    return dispatch(asObject(self), typeObject(MouseClickEvent::type), [&] {
+        return py::Ref(PyObject_CallFunction(typeObject(MouseClickEvent::type), "iii", x, y,
+                                             int(button.button)));
+    });
+}
+
+static bool wheelTurned(Engine* self, const SDL_MouseWheelEvent& wheel) {
+    return dispatch(asObject(self), typeObject(MouseWheelEvent::type), [&] {
+        return py::Ref(
+            PyObject_CallFunction(typeObject(MouseWheelEvent::type), "ii", wheel.x, wheel.y));
+    });
+}
+
+// Opens the device that the event names. A device that is gone again, or that has
+// no name, is not announced.
+static bool joystickAdded(Engine* self, int deviceIndex) {
+    SDL_Joystick* handle = SDL_JoystickOpen(deviceIndex);
+    if (!handle) return true;
+    const char* name = SDL_JoystickName(handle);
+    if (!name) {
+        SDL_JoystickClose(handle);
+        return true;
+    }
+    py::Ref text(PyUnicode_DecodeUTF8(name, Py_ssize_t(std::strlen(name)), "strict"));
+    py::Ref joystick(text ? Joystick::table.create(handle, text.get(), SDL_JoystickNumAxes(handle),
+                                                   SDL_JoystickNumButtons(handle))
+                          : nullptr);
+    py::Ref joysticks(joystick ? py::getAttr(asObject(self), nJoysticks) : py::Ref());
+    if (!joysticks || !py::append(joysticks.get(), joystick.get())) return false;
+    py::Ref event(PyObject_CallOneArg(typeObject(JoystickAddedEvent::type), joystick.get()));
+    return event && fire(asObject(self), event.get());
+}
+
+static bool joystickRemoved() {
+    PyObject* print = PyDict_GetItemString(PyEval_GetBuiltins(), "print");
+    return print && py::Ref(PyObject_CallFunction(print, "s", "Joystick removed"));
+}
+
+static bool translate(Engine* self, const SDL_Event& event) {
+    switch (event.type) {
+    case SDL_QUIT:
+        self->running = 0;
+        return true;
+    case SDL_KEYDOWN:
+        return keyPressed(self, event.key.keysym.sym);
+    case SDL_MOUSEMOTION:
+        self->mouseDx = event.motion.xrel;
+        self->mouseDy = event.motion.yrel;
+        return true;
+    case SDL_MOUSEBUTTONUP:
+        return mouseReleased(self, event.button);
+    case SDL_MOUSEWHEEL:
+        return wheelTurned(self, event.wheel);
+    case SDL_JOYDEVICEADDED:
+        return joystickAdded(self, event.jdevice.which);
+    case SDL_JOYDEVICEREMOVED:
+        return joystickRemoved();
+    default:
+        return true;
+    }
+}
+
+static void Engine_updateInput(Engine* self) {
+    self->mouseDx = 0;
+    self->mouseDy = 0;
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        if (!translate(self, event)) {
+            // The events still queued wait for the next frame.
+            py::printUnraisable("quorvelin.Engine._updateInput");
+            return;
+        }
+    }
+}
+
+// --- the frame and the main loop --------------------------------------------------------
+
+static void measureFrame(Engine* self) {
+    Uint32 ticks = SDL_GetTicks();
+    Uint32 elapsed = ticks - self->lastTicks; // unsigned: right across the counter's wrap
+    if (elapsed == 0) return;
+    self->lastTicks = ticks;
+    self->fps = 1000.0 / elapsed;
+    self->timeStep = 1.0 / self->fps;
+}
+
+// One stop of the music per frame; further stops wait for the following frames.
+static bool fireMusicStopped(PyObject* engine) {
+    py::Ref event(PyObject_CallNoArgs(typeObject(MusicStoppedEvent::type)));
+    return event && fire(engine, event.get());
+}
+
+// Copies a target into the screen texture. A target of another size than the screen
+// contributes its top-left corner, as far as both reach.
+static void upload(SDL_Texture* screen, const PixelView& pixels) {
+    int width = 0, height = 0;
+    if (!pixels || SDL_QueryTexture(screen, nullptr, nullptr, &width, &height) != 0) return;
+    SDL_Rect area = {0, 0, std::min(width, pixels.width), std::min(height, pixels.height)};
+    if (area.w > 0 && area.h > 0) SDL_UpdateTexture(screen, &area, pixels.pixels, pixels.width * 4);
+}
+
+// The targets of the renderers, in system order; the last one is what is shown.
+static bool uploadTargets(Engine* self) {
+    if (!PyObject_TypeCheck(self->ecs, Ecs::type)) return true;
+    py::Ref systems = py::Ref::borrow(reinterpret_cast<Ecs*>(self->ecs)->systems);
+    if (!PyList_Check(systems.get())) return true;
+    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(systems.get()); ++i) {
+        py::Ref system = py::Ref::borrow(PyList_GET_ITEM(systems.get(), i));
+        if (!PyObject_TypeCheck(system.get(), Renderer::type)) continue;
+        py::Ref target = py::callMethod(system.get(), nGetTarget);
+        if (!target) return false;
+        if (target.get() == Py_None) continue; // nothing to show yet
+        if (!isTexture(target.get())) return py::cannotConvert(target.get(), Texture::type);
+        if (!hasScreen(self)) return true; // getTarget quit the engine
+        upload(self->screenTexture, reinterpret_cast<Texture*>(target.get())->view());
+    }
+    return true;
+}
+
+static PyObject* Engine_update(PyObject* op, PyObject*) {
+    Engine* self = asEngine(op);
+    if (!py::callMethod(op, nEnsureInit)) return nullptr;
+    measureFrame(self);
+    self->ops->updateInput(self);
+    if (takeMusicStop() && !fireMusicStopped(op)) return nullptr;
+    if (!runTasks(self)) return nullptr;
+    py::Ref ecs = py::Ref::borrow(self->ecs);
+    py::Ref timeStep(PyFloat_FromDouble(self->timeStep));
+    if (!timeStep || !py::callMethod(ecs.get(), nUpdate, timeStep.get())) return nullptr;
+    // A frame in which quit was called neither uploads nor presents.
+    if (!hasScreen(self)) Py_RETURN_NONE;
+    if (!uploadTargets(self)) return nullptr;
+    if (hasScreen(self)) {
+        SDL_RenderCopy(self->renderer, self->screenTexture, nullptr, nullptr);
+        SDL_RenderPresent(self->renderer);
+    }
+    Py_RETURN_NONE;
+}
+
+// Runs frames while the engine runs, sleeping after each for what is left of the
+// frame time once the frame itself is done.
+static bool runFrames(PyObject* op, double frameTime) {
+    py::Ref time = py::moduleGlobal("time");
+    py::Ref sleep(time ? py::getAttr(time.get(), nSleep) : py::Ref());
+    if (!sleep) return false;
+    using Clock = std::chrono::steady_clock;
+    while (asEngine(op)->running) {
+        Clock::time_point start = Clock::now();
+        if (!py::callMethod(op, nUpdate)) return false;
+        double took = std::chrono::duration<double>(Clock::now() - start).count();
+        double pause = frameTime - took;
+        py::Ref seconds(PyFloat_FromDouble(pause > 0 ? pause : 1e-9));
+        if (!seconds || !py::Ref(PyObject_CallOneArg(sleep.get(), seconds.get()))) return false;
+    }
+    return true;
+}
+
+// Pending delayed tasks never fire once the loop is over.
+static bool cancelTimers(PyObject* op) {
+    py::Ref timers = py::getAttr(op, nTimers);
+    return timers &&
+           py::forEachOfCopy(
+               timers.get(),
+               [](PyObject* timer) { return bool(py::callMethod(timer, nCancel)); }) &&
+           py::callMethod(timers.get(), nClear);
+}
+
+static PyObject* Engine_run(PyObject* op, PyObject* const* args, Py_ssize_t nargs,
+                            PyObject* kwnames) {
+    PyObject* a[1];
+    if (!py::parseArgs("run", {"maxFps"}, args, nargs, kwnames, a, 0)) return nullptr;
+    py::Ref one(PyFloat_FromDouble(1.0));
+    py::Ref maxFps(a[0] ? py::Ref::borrow(a[0]) : py::Ref(PyLong_FromLong(60)));
+    py::Ref frameTime(one && maxFps ? PyNumber_TrueDivide(one.get(), maxFps.get()) : nullptr);
+    double seconds;
+    if (!frameTime || !py::toDouble(frameTime.get(), seconds)) return nullptr;
+    if (runFrames(op, seconds)) return py::noneOrFailed(cancelTimers(op));
+    py::PendingError loopError;
+    cancelTimers(op);
+    return nullptr;
+}
+
+static PyObject* Engine_getFps(PyObject* self, PyObject*) {
+    return PyFloat_FromDouble(asEngine(self)->fps);
+}
+
+static PyObject* Engine_getTimeStep(PyObject* self, PyObject*) {
+    return PyFloat_FromDouble(asEngine(self)->timeStep);
+}
+
+// --- window, fullscreen, screenshot and input queries -----------------------------------
+
+static bool Engine_switchFullscreen(Engine* self) {
+    SDL_Window* window = requireWindow(self);
+    if (!window) return false;
+    if (SDL_GetWindowFlags(window) & fullscreenFlags) {
+        SDL_SetWindowFullscreen(window, 0);
+        SDL_SetWindowSize(window, self->savedWindowWidth, self->savedWindowHeight);
+        SDL_SetWindowPosition(window, self->savedWindowX, self->savedWindowY);
+        return true;
+    }
+    SDL_GetWindowPosition(window, &self->savedWindowX, &self->savedWindowY);
+    SDL_GetWindowSize(window, &self->savedWindowWidth, &self->savedWindowHeight);
+    SDL_Rect bounds = {0, 0, 0, 0};
+    SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(window), &bounds);
+    SDL_SetWindowPosition(window, bounds.x, bounds.y);
+    SDL_SetWindowSize(window, bounds.w, bounds.h);
+    SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    return true;
+}
+
+static PyObject* Engine_isRunning(PyObject* self, PyObject*) {
+    return PyBool_FromLong(asEngine(self)->running == 1);
+}
+
+static PyObject* Engine_isFullscreen(PyObject* self, PyObject*) {
+    SDL_Window* window = liveWindow(asEngine(self));
+    return PyBool_FromLong(window && (SDL_GetWindowFlags(window) & fullscreenFlags));
+}
+
+static PyObject* Engine_toggleFullscreen(PyObject* op, PyObject*) {
+    py::Ref oldValue = py::callMethod(op, nIsFullscreen);
+    if (!oldValue || !asEngine(op)->ops->switchFullscreen(asEngine(op))) return nullptr;
+    py::Ref newValue = py::callMethod(op, nIsFullscreen);
+    py::Ref event(newValue ? PyObject_CallFunctionObjArgs(typeObject(FullscreenEvent::type),
+                                                          oldValue.get(), newValue.get(), nullptr)
+                           : nullptr);
+    return py::noneOrFailed(event && fire(op, event.get()));
+}
+
+static PyObject* Engine_setFullscreen(PyObject* self, PyObject* fullscreen) {
+    bool on;
+    if (!py::toFlag(fullscreen, on)) return nullptr;
+    SDL_Window* window = requireWindow(asEngine(self));
+    if (!window) return nullptr;
+    SDL_SetWindowFullscreen(window, on ? SDL_WINDOW_FULLSCREEN : 0);
+    Py_RETURN_NONE;
+}
+
+// getWindowSize and getWindowPos, setWindowSize and setWindowPos: one SDL call on
+// a pair of integers.
+template <void (*query)(SDL_Window*, int*, int*)>
+PyObject* getWindowPair(PyObject* self, PyObject*) {
+    SDL_Window* window = requireWindow(asEngine(self));
+    if (!window) return nullptr;
+    int first = 0, second = 0;
+    query(window, &first, &second);
+    return intPair(first, second);
+}
+
+template <void (*change)(SDL_Window*, int, int)>
+PyObject* setWindowPair(PyObject* self, PyObject* pair) {
+    int32_t first, second;
+    if (!py::toInt32Pair(pair, first, second)) return nullptr;
+    SDL_Window* window = requireWindow(asEngine(self));
+    if (!window) return nullptr;
+    change(window, first, second);
+    Py_RETURN_NONE;
+}
+
+static PyObject* Engine_setWindowTitle(PyObject* self, PyObject* title) {
+    py::Utf8 text(title);
+    if (!text) return nullptr;
+    SDL_Window* window = requireWindow(asEngine(self));
+    if (!window) return nullptr;
+    SDL_SetWindowTitle(window, text.c_str());
+    Py_RETURN_NONE;
+}
+
+static PyObject* Engine_setWindowIcon(PyObject* self, PyObject* filename) {
+    py::Utf8 path(filename);
+    if (!path) return nullptr;
+    SDL_Window* window = requireWindow(asEngine(self));
+    if (!window) return nullptr;
+    // An image that cannot be loaded leaves the icon as it is.
+    if (SDL_Surface* image = IMG_Load(path.c_str())) {
+        SDL_SetWindowIcon(window, image);
+        SDL_FreeSurface(image);
+    }
+    Py_RETURN_NONE;
+}
+
+static PyObject* Engine_saveScreenshot(PyObject* self, PyObject* filename) {
+    py::Utf8 path(filename);
+    if (!path) return nullptr;
+    SDL_Window* window = requireWindow(asEngine(self));
+    if (!window) return nullptr;
+    // The surface the software renderer presents into: the last frame at window size.
+    SDL_Surface* surface = SDL_GetWindowSurface(window);
+    if (!surface || IMG_SavePNG(surface, path.c_str()) != 0)
+        return py::engineSdlException("Could not save the screenshot.");
+    Py_RETURN_NONE;
+}
+
+static PyObject* Engine_getMouseDist(PyObject* self, PyObject*) {
+    return intPair(asEngine(self)->mouseDx, asEngine(self)->mouseDy);
+}
+
+static PyObject* Engine_getMousePos(PyObject* self, PyObject*) {
+    int x = 0, y = 0;
+    SDL_GetMouseState(&x, &y);
+    int32_t screenX, screenY;
+    toScreen(asEngine(self), x, y, screenX, screenY);
+    return intPair(screenX, screenY);
+}
+
+static PyObject* Engine_isMouseButtonPressed(PyObject*, PyObject* button) {
+    int32_t number;
+    if (!py::toInt32(button, number)) return nullptr;
+    // SDL knows buttons 1 to 8 in its state; any other number is never pressed.
+    if (number < 1 || number > 8) Py_RETURN_FALSE;
+    Uint32 state = SDL_GetMouseState(nullptr, nullptr) & 0xFF;
+    return PyBool_FromLong((state >> (number - 1)) & 1);
+}
+
+static PyObject* Engine_isKeyPressed(PyObject*, PyObject* keycode) {
+    int32_t key;
+    if (!py::toInt32(keycode, key)) return nullptr;
+    return PyLong_FromLong(SDL_GetKeyboardState(nullptr)[SDL_GetScancodeFromKey(key)]);
+}
+
+static PyObject* Engine_getKeyName(PyObject*, PyObject* keycode) {
+    int32_t key;
+    if (!py::toInt32(keycode, key)) return nullptr;
+    const char* name = SDL_GetKeyName(key);
+    return PyUnicode_DecodeUTF8(name, Py_ssize_t(std::strlen(name)), "strict");
+}
+
+static PyObject* Engine_captureMouse(PyObject*, PyObject* capture) {
+    bool on;
+    if (!py::toFlag(capture, on)) return nullptr;
+    SDL_SetRelativeMouseMode(on ? SDL_TRUE : SDL_FALSE);
+    Py_RETURN_NONE;
+}
+
+static PyObject* Engine_isMouseCaptured(PyObject*, PyObject*) {
+    return PyBool_FromLong(SDL_GetRelativeMouseMode());
+}
+
+static PyObject* Engine_getJoysticks(PyObject* self, void*) {
+    py::Ref joysticks = py::getAttr(self, nJoysticks);
+    return joysticks ? PySequence_List(joysticks.get()) : nullptr;
+}
+
+// --- the class --------------------------------------------------------------------------
+
+template <auto function> constexpr PyCFunction fastcall() {
+    return reinterpret_cast<PyCFunction>(function);
+}
+
+static PyMethodDef engineMethods[] = {
+    {"init", fastcall<Engine_init>(), METH_FASTCALL | METH_KEYWORDS,
+     "\n        @param(title, str)\n        @param(size, (int, int))\n"
+     "        @param(fullscreen=False, bool)\n        @param(show=True, bool)\n"
+     "        @param(resizeable=False, bool)\n        @param(windowid=-1, int)\n"
+     "        @param(icon=None, str)\n        @param(captureMouse=False, bool)\n"
+     "        @param(audioChannels=32, int)\n        @param(killWithEscapeKey=True, bool)\n"
+     "        This method initializes the engine and (optionally) opens a window.\n        "},
+    {"_ensureInit", Engine_ensureInit, METH_NOARGS,
+     "\n        Raises an EngineException when the engine is not initialized.\n        "},
+    {"quit", Engine_quit, METH_NOARGS,
+     "\n        Closes the window and shuts down all engine subsystems.\n"
+     "        No update or render calls are possible after this.\n        "},
+    {"update", Engine_update, METH_NOARGS,
+     "\n        Updates one engine frame. Call this explicitly only from a custom main\n"
+     "        loop: run calls it implicitly.\n        "},
+    {"run", fastcall<Engine_run>(), METH_FASTCALL | METH_KEYWORDS,
+     "\n        Performs a main loop until quit is called.\n        @param(maxFps, float)\n       "
+     " "},
+    {"getFps", Engine_getFps, METH_NOARGS, "\n        @returns(float)\n        "},
+    {"getTimeStep", Engine_getTimeStep, METH_NOARGS,
+     "\n        @returns(float) the duration of the last frame in seconds\n        "},
+    {"addTask", fastcall<Engine_addTask>(), METH_FASTCALL | METH_KEYWORDS,
+     "\n        Adds a task that is called once in every iteration of the main loop.\n"
+     "        While it returns a false value it runs again in the next iteration;\n"
+     "        a true value ends it.\n"
+     "        @param(task, float -> bool)\n        @param(onDone, () -> None)\n        "},
+    {"addTaskAfter", fastcall<Engine_addTaskAfter>(), METH_FASTCALL | METH_KEYWORDS,
+     "\n        Works exactly like addTask, with the only difference that the task is\n"
+     "        added after the time given by delaySeconds; after that delay it runs like\n"
+     "        any other task.\n"
+     "        @param(delaySeconds, float)\n        @param(task, float -> bool)\n"
+     "        @param(onDone, () -> None)\n        "},
+    {"subscribeEvent", fastcall<Engine_subscribeEvent>(), METH_FASTCALL | METH_KEYWORDS,
+     "\n        @param(eventType, type)\n        @param(eventHandler, Event -> None)\n        "},
+    {"unsubscribeEvent", fastcall<Engine_unsubscribeEvent>(), METH_FASTCALL | METH_KEYWORDS,
+     "\n        @param(eventType, type)\n        @param(eventHandler, Event -> None)\n        "},
+    {"fireEvent", fastcall<Engine_fireEvent>(), METH_FASTCALL | METH_KEYWORDS,
+     "\n        @param(evt, Event)\n        @param(evtType=None, type)\n        "},
+    {"isRunning", Engine_isRunning, METH_NOARGS, "\n        @returns(bool)\n        "},
+    {"isFullscreen", Engine_isFullscreen, METH_NOARGS, "\n        @returns(bool)\n        "},
+    {"toggleFullscreen", Engine_toggleFullscreen, METH_NOARGS,
+     "\n        Switches between windowed mode and desktop fullscreen and fires a\n"
+     "        FullscreenEvent.\n        "},
+    {"setFullscreen", Engine_setFullscreen, METH_O, "\n        @param(fullscreen, bool)\n        "},
+    {"getWindowSize", getWindowPair<SDL_GetWindowSize>, METH_NOARGS,
+     "\n        @returns((int, int))\n        "},
+    {"setWindowSize", setWindowPair<SDL_SetWindowSize>, METH_O,
+     "\n        @param(size, (int, int))\n        "},
+    {"getWindowPos", getWindowPair<SDL_GetWindowPosition>, METH_NOARGS,
+     "\n        @returns((int, int))\n        "},
+    {"setWindowPos", setWindowPair<SDL_SetWindowPosition>, METH_O,
+     "\n        @param(pos, (int, int))\n        "},
+    {"setWindowTitle", Engine_setWindowTitle, METH_O, "\n        @param(title, str)\n        "},
+    {"setWindowIcon", Engine_setWindowIcon, METH_O, "\n        @param(filename, str)\n        "},
+    {"saveScreenshot", Engine_saveScreenshot, METH_O,
+     "\n        Saves the window's content as a PNG file.\n        @param(filename, str)\n       "
+     " "},
+    {"getMouseDist", Engine_getMouseDist, METH_NOARGS,
+     "\n        @returns((int, int)) the mouse motion of the last frame\n        "},
+    {"getMousePos", Engine_getMousePos, METH_NOARGS,
+     "\n        @returns((int, int)) the mouse position in screen pixels\n        "},
+    {"isMouseButtonPressed", Engine_isMouseButtonPressed, METH_O,
+     "\n        @param(button, MOUSE_LEFT | MOUSE_MIDDLE | MOUSE_RIGHT)\n        @returns(bool)\n  "
+     "      "},
+    {"isKeyPressed", Engine_isKeyPressed, METH_O,
+     "\n        @param(keycode, int)\n        @returns(int)\n        "},
+    {"getKeyName", Engine_getKeyName, METH_O,
+     "\n        @param(keycode, int)\n        @returns(str)\n        "},
+    {"captureMouse", Engine_captureMouse, METH_O, "\n        @param(capture, bool)\n        "},
+    {"isMouseCaptured", Engine_isMouseCaptured, METH_NOARGS, "\n        @returns(bool)\n        "},
+    {},
+};
+
+static PyGetSetDef engineProperties[] = {
+    py::readonly<&Engine::ecs>("ecs"),
+    {"joysticks", Engine_getJoysticks, nullptr, nullptr, nullptr},
+    {},
+};
+
+static PyType_Slot engineSlots[] = {
+    {Py_tp_new, reinterpret_cast<void*>(Engine_new)},
+    {Py_tp_init, reinterpret_cast<void*>(Engine_tpinit)},
+    {Py_tp_methods, engineMethods},
+    {Py_tp_getset, engineProperties},
+    {0, nullptr},
+};
+
+const EngineOps Engine::table = {Engine_switchFullscreen, Engine_updateInput,
+                                 Engine_getDisplayScaleFactor};
+
+const py::Field Engine::fields[] = {py::field<&Engine::ecs, &Ecs::type>("ecs")};
+
+py::ClassDef& engineClass() {
+    return py::define<Engine>("Engine", {.slots = engineSlots});
+}
+
+// Stored in the class's own dictionary (the class is immutable from Python), each
+// followed by a refresh of the type's attribute cache.
+bool setEngineClassAttributes() {
+    auto set = [](const char* name, PyObject* value) {
+        py::Ref owned(value);
+        if (!owned || PyDict_SetItemString(Engine::type->tp_dict, name, owned.get()) < 0)
+            return false;
+        PyType_Modified(Engine::type);
+        return true;
+    };
+    return set("version", PyFloat_FromDouble(0.1)) && set("_eventQueue", PyList_New(0)) &&
+           set("_eventSubscribers", PyDict_New()) && set("_tasks", PyList_New(0)) &&
+           set("_timers", PyList_New(0)) && set("_joysticks", PyList_New(0));
+}
+
+// --- the module ----------------------------------------------------------------------
 
 namespace {
 

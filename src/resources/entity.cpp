@@ -3,7 +3,7 @@
 // systems and entities written in Python override any of it by name.
 #include "resources/entity.hpp"
 
-#include "engine.hpp"
+#include "quorvelin.hpp"
 #include "py/args.hpp"
 #include "py/call.hpp"
 
