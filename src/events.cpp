@@ -28,10 +28,11 @@ static PyType_Slot eventSlots[] = {
     {0, nullptr},
 };
 
-const py::Field Event::fields[] = {py::field<&Event::isAlreadyHandled>("_isAlreadyHandled")};
+static const py::Field eventFields[] = {py::field<&Event::isAlreadyHandled>("_isAlreadyHandled")};
 
 py::ClassDef& eventClass() {
-    return py::define<Event>("Event", {.slots = eventSlots, .checksum = 0xa6be06b});
+    return py::define<Event>("Event",
+                             {.slots = eventSlots, .fields = eventFields, .checksum = 0xa6be06b});
 }
 
 // --- KeyEvent ---------------------------------------------------------------------------
@@ -68,7 +69,7 @@ static PyType_Slot keyEventSlots[] = {
     {0, nullptr},
 };
 
-const py::Field KeyEvent::fields[] = {
+static const py::Field keyEventFields[] = {
     py::field<&KeyEvent::key>("_key"),
     py::field<&KeyEvent::isCtrlPressed>("_isCtrlPressed"),
     py::field<&KeyEvent::isAltPressed>("_isAltPressed"),
@@ -76,7 +77,8 @@ const py::Field KeyEvent::fields[] = {
 };
 
 py::ClassDef& keyEventClass() {
-    return py::define<KeyEvent>("KeyEvent", {.slots = keyEventSlots, .checksum = 0x5d9a963});
+    return py::define<KeyEvent>(
+        "KeyEvent", {.slots = keyEventSlots, .fields = keyEventFields, .checksum = 0x5d9a963});
 }
 
 // --- MouseClickEvent --------------------------------------------------------------------
@@ -108,15 +110,16 @@ static PyType_Slot mouseClickEventSlots[] = {
     {0, nullptr},
 };
 
-const py::Field MouseClickEvent::fields[] = {
+static const py::Field mouseClickEventFields[] = {
     py::field<&MouseClickEvent::button>("_button"),
     py::field<&MouseClickEvent::x>("_x"),
     py::field<&MouseClickEvent::y>("_y"),
 };
 
 py::ClassDef& mouseClickEventClass() {
-    return py::define<MouseClickEvent>("MouseClickEvent",
-                                       {.slots = mouseClickEventSlots, .checksum = 0xd1c856a});
+    return py::define<MouseClickEvent>(
+        "MouseClickEvent",
+        {.slots = mouseClickEventSlots, .fields = mouseClickEventFields, .checksum = 0xd1c856a});
 }
 
 // --- MouseWheelEvent --------------------------------------------------------------------
@@ -144,14 +147,15 @@ static PyType_Slot mouseWheelEventSlots[] = {
     {0, nullptr},
 };
 
-const py::Field MouseWheelEvent::fields[] = {
+static const py::Field mouseWheelEventFields[] = {
     py::field<&MouseWheelEvent::x>("_x"),
     py::field<&MouseWheelEvent::y>("_y"),
 };
 
 py::ClassDef& mouseWheelEventClass() {
-    return py::define<MouseWheelEvent>("MouseWheelEvent",
-                                       {.slots = mouseWheelEventSlots, .checksum = 0x74a5e37});
+    return py::define<MouseWheelEvent>(
+        "MouseWheelEvent",
+        {.slots = mouseWheelEventSlots, .fields = mouseWheelEventFields, .checksum = 0x74a5e37});
 }
 
 // --- FullscreenEvent --------------------------------------------------------------------
@@ -180,14 +184,15 @@ static PyType_Slot fullscreenEventSlots[] = {
     {0, nullptr},
 };
 
-const py::Field FullscreenEvent::fields[] = {
+static const py::Field fullscreenEventFields[] = {
     py::field<&FullscreenEvent::oldValue>("_oldValue"),
     py::field<&FullscreenEvent::newValue>("_newValue"),
 };
 
 py::ClassDef& fullscreenEventClass() {
-    return py::define<FullscreenEvent>("FullscreenEvent",
-                                       {.slots = fullscreenEventSlots, .checksum = 0xc311458});
+    return py::define<FullscreenEvent>(
+        "FullscreenEvent",
+        {.slots = fullscreenEventSlots, .fields = fullscreenEventFields, .checksum = 0xc311458});
 }
 
 // --- Joystick ---------------------------------------------------------------------------
@@ -253,7 +258,8 @@ static PyObject* Joystick_str(PyObject* self) {
 
 static PyMethodDef joystickMethods[] = {
     {"getAxis", Joystick_getAxis, METH_O,
-     "\n        @param(axis, int)\n        @returns(float) the axis position from -1.0 to 1.0\n        "},
+     "\n        @param(axis, int)\n        @returns(float) the axis position from -1.0 to 1.0\n    "
+     "    "},
     {"isButtonPressed", Joystick_isButtonPressed, METH_O,
      "\n        @param(button, int)\n        @returns(bool)\n        "},
     {},
@@ -275,10 +281,11 @@ static PyType_Slot joystickSlots[] = {
 };
 
 // The name cannot take part in a reference cycle: a str or None.
-const py::Field Joystick::fields[] = {py::field<&Joystick::name>("name")};
+static const py::Field joystickFields[] = {py::field<&Joystick::name>("name")};
 
 py::ClassDef& joystickClass() {
     return py::define<Joystick>("Joystick", {.slots = joystickSlots,
+                                             .fields = joystickFields,
                                              .refusal = py::handleRefusal,
                                              .collect = py::Definition::Collect::never});
 }
@@ -288,7 +295,8 @@ py::ClassDef& joystickClass() {
 static int JoystickAddedEvent_init(PyObject* self, PyObject* args, PyObject* kwargs) {
     PyObject* a[1];
     if (!py::parseArgs("__init__", {"joystick"}, args, kwargs, a)) return -1;
-    if (!py::checkArgument(a[0], Joystick::type, "joystick", true) || !initEventBase(self)) return -1;
+    if (!py::checkArgument(a[0], Joystick::type, "joystick", true) || !initEventBase(self))
+        return -1;
     py::assign(reinterpret_cast<JoystickAddedEvent*>(self)->joystick, a[0]);
     return 0;
 }
@@ -304,11 +312,12 @@ static PyType_Slot joystickAddedEventSlots[] = {
     {0, nullptr},
 };
 
-const py::Field JoystickAddedEvent::fields[] = {
+static const py::Field joystickAddedEventFields[] = {
     py::field<&JoystickAddedEvent::joystick, &Joystick::type>("_joystick"),
 };
 
 py::ClassDef& joystickAddedEventClass() {
-    return py::define<JoystickAddedEvent>("JoystickAddedEvent",
-                                          {.slots = joystickAddedEventSlots, .checksum = 0x618934a});
+    return py::define<JoystickAddedEvent>("JoystickAddedEvent", {.slots = joystickAddedEventSlots,
+                                                                 .fields = joystickAddedEventFields,
+                                                                 .checksum = 0x618934a});
 }

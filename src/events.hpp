@@ -10,7 +10,6 @@ struct Event {
     bool isAlreadyHandled;
 
     static inline PyTypeObject* type = nullptr;
-    static const py::Field fields[];
 };
 
 struct KeyEvent : Event {
@@ -21,7 +20,6 @@ struct KeyEvent : Event {
 
     using Base = Event;
     static inline PyTypeObject* type = nullptr;
-    static const py::Field fields[];
 };
 
 struct MouseClickEvent : Event {
@@ -31,7 +29,6 @@ struct MouseClickEvent : Event {
 
     using Base = Event;
     static inline PyTypeObject* type = nullptr;
-    static const py::Field fields[];
 };
 
 struct MouseWheelEvent : Event {
@@ -40,7 +37,6 @@ struct MouseWheelEvent : Event {
 
     using Base = Event;
     static inline PyTypeObject* type = nullptr;
-    static const py::Field fields[];
 };
 
 struct FullscreenEvent : Event {
@@ -49,7 +45,6 @@ struct FullscreenEvent : Event {
 
     using Base = Event;
     static inline PyTypeObject* type = nullptr;
-    static const py::Field fields[];
 };
 
 struct Joystick;
@@ -67,7 +62,6 @@ struct Joystick {
     int32_t buttons;
 
     static inline PyTypeObject* type = nullptr;
-    static const py::Field fields[];
     static const JoystickOps table;
 };
 
@@ -76,7 +70,6 @@ struct JoystickAddedEvent : Event {
 
     using Base = Event;
     static inline PyTypeObject* type = nullptr;
-    static const py::Field fields[];
 };
 
 // Calls Event.__init__(self), looked up on the class at call time, as every

@@ -874,10 +874,10 @@ static PyType_Slot engineSlots[] = {
 const EngineOps Engine::table = {Engine_switchFullscreen, Engine_updateInput,
                                  Engine_getDisplayScaleFactor};
 
-const py::Field Engine::fields[] = {py::field<&Engine::ecs, &Ecs::type>("ecs")};
+static const py::Field engineFields[] = {py::field<&Engine::ecs, &Ecs::type>("ecs")};
 
 py::ClassDef& engineClass() {
-    return py::define<Engine>("Engine", {.slots = engineSlots});
+    return py::define<Engine>("Engine", {.slots = engineSlots, .fields = engineFields});
 }
 
 // Stored in the class's own dictionary (the class is immutable from Python), each

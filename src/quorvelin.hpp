@@ -50,7 +50,6 @@ struct Engine {
     uint32_t sdlRun;
 
     static inline PyTypeObject* type = nullptr;
-    static const py::Field fields[];
     static const EngineOps table;
 };
 

@@ -98,8 +98,8 @@ static PyType_Slot rendererSlots[] = {
     {0, nullptr},
 };
 
-const py::Field Renderer::fields[] = {py::field<&Renderer::target, &Texture::type>("target")};
+static const py::Field rendererFields[] = {py::field<&Renderer::target, &Texture::type>("target")};
 
 py::ClassDef& rendererClass() {
-    return py::define<Renderer>("Renderer", {.slots = rendererSlots});
+    return py::define<Renderer>("Renderer", {.slots = rendererSlots, .fields = rendererFields});
 }

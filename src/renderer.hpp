@@ -9,7 +9,6 @@ struct Renderer : AbstractSystem {
 
     using Base = AbstractSystem;
     static inline PyTypeObject* type = nullptr;
-    static const py::Field fields[];
 };
 
 py::ClassDef& rendererClass();

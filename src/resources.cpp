@@ -25,8 +25,8 @@ static PyType_Slot resourceSlots[] = {
     {0, nullptr},
 };
 
-const py::Field Resource::fields[] = {py::field<&Resource::filename>("_filename")};
+static const py::Field resourceFields[] = {py::field<&Resource::filename>("_filename")};
 
 py::ClassDef& resourceClass() {
-    return py::define<Resource>("Resource", {.slots = resourceSlots});
+    return py::define<Resource>("Resource", {.slots = resourceSlots, .fields = resourceFields});
 }

@@ -8,7 +8,6 @@ struct Resource {
     PyObject* filename;
 
     static inline PyTypeObject* type = nullptr;
-    static const py::Field fields[];
 };
 
 py::ClassDef& resourceClass();

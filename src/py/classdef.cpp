@@ -62,7 +62,7 @@ bool installPickling(PyTypeObject* type, ClassDef& def) {
 void completeFields(ClassDef& def) {
     def.fields.clear(); // a failed import registers every class again
     if (def.baseDef && *def.baseDef) def.fields = (*def.baseDef)->fields;
-    def.fields.insert(def.fields.end(), def.ownFields.begin(), def.ownFields.end());
+    def.fields.insert(def.fields.end(), def.definition.fields.begin(), def.definition.fields.end());
     std::sort(def.fields.begin(), def.fields.end(),
               [](const Field& a, const Field& b) { return a.name < b.name; });
     def.hasObjectFields = std::any_of(def.fields.begin(), def.fields.end(),

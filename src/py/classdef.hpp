@@ -7,14 +7,15 @@
 //     checksum, and the class's unpickle function; or the class's refusal;
 //   - registration with its base, its __init__ documentation and publication.
 //
-// The object struct names its base, keeps the engine's reference to its type and
-// lists the fields it adds (the base's come from the base):
+// The object struct names its base and keeps the engine's reference to its type;
+// the class file lists the fields the class adds (the base's come from the base):
 //   struct KeyEvent : Event {
 //       int32_t key;
 //       using Base = Event;
 //       static inline PyTypeObject* type = nullptr;
-//       static const py::Field fields[];
 //   };
+//   static const py::Field keyEventFields[] = {py::field<&KeyEvent::key>("_key")};
+//   py::define<KeyEvent>("KeyEvent", {.slots = ..., .fields = keyEventFields, ...});
 // A class with a table of virtual operations has a member `ops` right after the
 // object header and a static `table`; instances of Python subclasses get the table
 // of their nearest engine class, because they are allocated by its tp_new.
@@ -27,7 +28,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <vector>
 
 namespace py {
@@ -40,7 +40,9 @@ struct Field {
     PyObject** (*object)(PyObject*); // object fields only: the slot holding the reference
 };
 
-template <auto member> PyObject** objectSlot(PyObject* self) { return &fieldOf<member>(self); }
+template <auto member> PyObject** objectSlot(PyObject* self) {
+    return &fieldOf<member>(self);
+}
 
 template <auto member, PyTypeObject** type = nullptr> constexpr Field field(std::string_view name) {
     using Type = typename MemberOf<decltype(member)>::Type;
@@ -56,14 +58,16 @@ template <auto member, class Exact> constexpr Field exactField(std::string_view 
 
 // The two refusals of classes that are not picklable.
 inline constexpr char cinitRefusal[] = "no default __reduce__ due to non-trivial __cinit__";
-inline constexpr char handleRefusal[] = "self._ptr cannot be converted to a Python object for pickling";
+inline constexpr char handleRefusal[] =
+    "self._ptr cannot be converted to a Python object for pickling";
 
 // What a class file says about its class.
 struct Definition {
-    PyType_Slot* slots;                  // the class's own slots, ending with {0, nullptr}
-    uint32_t checksum = 0;               // picklable classes: the layout checksum
-    const char* refusal = cinitRefusal;  // the others: the pickling TypeError message
-    const char* initDoc = nullptr;       // null: the host's __init__ documentation
+    PyType_Slot* slots;                 // the class's own slots, ending with {0, nullptr}
+    std::span<const Field> fields = {}; // the fields the class adds to its base's
+    uint32_t checksum = 0;              // picklable classes: the layout checksum
+    const char* refusal = cinitRefusal; // the others: the pickling TypeError message
+    const char* initDoc = nullptr;      // null: the host's __init__ documentation
     // Whether instances take part in cyclic garbage collection: by default when the
     // class has object fields.
     enum class Collect { whenObjectFields, always, never } collect = Collect::whenObjectFields;
@@ -75,9 +79,8 @@ struct ClassDef {
     std::source_location declared;
     size_t basicsize;
     PyTypeObject** type;
-    PyTypeObject** base;           // null: derives from object
+    PyTypeObject** base;            // null: derives from object
     const ClassDef* const* baseDef; // the base's definition, known once the base is registered
-    std::span<const Field> ownFields;
 
     // Completed at registration.
     std::vector<Field> fields; // every field, the bases' included, sorted by name
@@ -123,43 +126,27 @@ template <class T> struct Generic {
     }
     static int tpClear(PyObject* self) { return clearFields(self, *def); }
     static PyObject* reduce(PyObject* self, PyObject*) { return reduceState(self, *def); }
-    static PyObject* setstate(PyObject* self, PyObject* state) { return setState(self, state, *def); }
-    static PyObject* unpickle(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static PyObject* setstate(PyObject* self, PyObject* state) {
+        return setState(self, state, *def);
+    }
+    static PyObject* unpickle(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                              PyObject* kwnames) {
         return py::unpickle(args, nargs, kwnames, *def);
     }
 };
-
-// Whether a class lists fields of its own. A class that lists none still sees its
-// base's `fields` through inheritance; those belong to the base. A class file
-// defines its own list before it calls define(), so the list's size is known there;
-// a base's list defined in another file has no known size here.
-template <class T> constexpr bool declaresOwnFields() {
-    if constexpr (!requires { T::fields; })
-        return false;
-    else if constexpr (std::extent_v<decltype(T::fields)> == 0)
-        return false;
-    else if constexpr (requires { T::Base::fields; }) {
-        if constexpr (std::extent_v<decltype(T::Base::fields)> == 0)
-            return true;
-        else
-            return static_cast<const Field*>(T::fields) != static_cast<const Field*>(T::Base::fields);
-    } else
-        return true;
-}
 
 // The class's definition, made on the first call. A class file exposes it as
 //   const py::ClassDef& keyEventClass() { return py::define<KeyEvent>("KeyEvent", {...}); }
 template <class T>
 ClassDef& define(const char* name, const Definition& definition,
-                       std::source_location declared = std::source_location::current()) {
+                 std::source_location declared = std::source_location::current()) {
     using G = Generic<T>;
     static ClassDef def = [&] {
-        ClassDef d{name, definition, declared, sizeof(T), &T::type, nullptr, nullptr, {}};
+        ClassDef d{name, definition, declared, sizeof(T), &T::type, nullptr, nullptr};
         if constexpr (requires { typename T::Base; }) {
             d.base = &T::Base::type;
             d.baseDef = &Generic<typename T::Base>::def;
         }
-        if constexpr (declaresOwnFields<T>()) d.ownFields = T::fields;
         d.tpNew = G::tpNew;
         d.tpDealloc = G::tpDealloc;
         d.tpTraverse = G::tpTraverse;

@@ -3,9 +3,9 @@
 // systems and entities written in Python override any of it by name.
 #include "resources/entity.hpp"
 
-#include "quorvelin.hpp"
 #include "py/args.hpp"
 #include "py/call.hpp"
+#include "quorvelin.hpp"
 
 namespace {
 
@@ -214,14 +214,14 @@ static PyType_Slot ecsSlots[] = {
     {0, nullptr},
 };
 
-const py::Field Ecs::fields[] = {
+static const py::Field ecsFields[] = {
     py::exactField<&Ecs::systems, py::ListType>("_systems"),
     py::exactField<&Ecs::entities, py::ListType>("_entities"),
     py::field<&Ecs::engine, &Engine::type>("_engine"),
 };
 
 py::ClassDef& ecsClass() {
-    return py::define<Ecs>("Ecs", {.slots = ecsSlots, .checksum = 0x7bb3303});
+    return py::define<Ecs>("Ecs", {.slots = ecsSlots, .fields = ecsFields, .checksum = 0x7bb3303});
 }
 
 // --- AbstractSystem ---------------------------------------------------------------------
@@ -337,7 +337,7 @@ static PyType_Slot abstractSystemSlots[] = {
     {0, nullptr},
 };
 
-const py::Field AbstractSystem::fields[] = {
+static const py::Field abstractSystemFields[] = {
     py::exactField<&AbstractSystem::interestedComponentTypes, py::TupleType>(
         "_interestedComponentTypes"),
     py::exactField<&AbstractSystem::entities, py::ListType>("_entities"),
@@ -346,6 +346,7 @@ const py::Field AbstractSystem::fields[] = {
 };
 
 py::ClassDef& abstractSystemClass() {
-    return py::define<AbstractSystem>("AbstractSystem",
-                                      {.slots = abstractSystemSlots, .checksum = 0x58db84f});
+    return py::define<AbstractSystem>(
+        "AbstractSystem",
+        {.slots = abstractSystemSlots, .fields = abstractSystemFields, .checksum = 0x58db84f});
 }

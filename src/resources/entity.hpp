@@ -10,7 +10,6 @@ struct Ecs {
     PyObject* engine;                // Engine or None
 
     static inline PyTypeObject* type = nullptr;
-    static const py::Field fields[];
 };
 
 struct AbstractSystem {
@@ -20,7 +19,6 @@ struct AbstractSystem {
     PyObject* engine;                                 // Engine or None
 
     static inline PyTypeObject* type = nullptr;
-    static const py::Field fields[];
 };
 
 py::ClassDef& ecsClass();
