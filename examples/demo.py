@@ -1,11 +1,12 @@
-"""The quorvelin demo: a window whose colour drifts while the main loop runs.
+"""The quorvelin demo: a checkered block bouncing round the window, with sound.
 
-Keys print their names (Escape quits), clicks print where they landed. Without a
-display it runs on SDL's dummy drivers for a fixed number of frames and saves the
-last picture to examples/out/demo.png; `--frames N` sets that limit anywhere.
+Space beeps and turns the block round, M starts and stops the music, a click
+moves the block there, Escape quits. Without a display it runs on SDL's dummy
+drivers for a fixed number of frames and saves the last picture to
+examples/out/demo.png; `--frames N` sets that limit anywhere, and such a run
+presses Space and M by itself on the way.
 """
 import argparse
-import math
 import os
 import sys
 
@@ -23,56 +24,149 @@ except Exception:
     os.environ["SDL_AUDIODRIVER"] = "dummy"
     os.execv(sys.executable, [sys.executable] + sys.argv)
 
-SIZE = (640, 400)
+import make_assets  # noqa: E402  (it draws with quorvelin, imported above)
+
+FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "out")
+BLOCK = 48  # the block's side; even, so that its four squares are equal
+WHITE = (255, 255, 255)
+FLASH = (255, 214, 90)  # the block's colour for a moment after a beep
+SHADE = (0, 0, 0, 150)  # the panel behind the text, see-through
 
 
-class Backdrop(quorvelin.Renderer):
-    """Fills its target with a colour that drifts with the time it is given."""
+def draw_at(target, layer, x, y):
+    """Draws the part of `layer` right of x and below y onto `target`.
 
-    def __init__(self, target):
-        quorvelin.Renderer.__init__(self, target)
-        self.seconds = 0.0
+    copyFrom draws whole textures from the top-left corner, so what the layer
+    covers left of x or above y is put back from a copy of the picture.
+    """
+    before = quorvelin.Texture(target)
+    target.copyFrom(layer)
+    for size in ((x, layer.height), (layer.width, y)):
+        strip = quorvelin.Texture(*size)
+        strip.copyFrom(before)
+        target.copyFrom(strip)
+
+
+def block_layer(x, y, colour=None):
+    """A layer for draw_at with the block at (x, y): four checkered squares, or one colour."""
+    layer = quorvelin.Texture(x + BLOCK, y + BLOCK)
+    if colour:
+        layer.fill(colour)
+    else:
+        checker = quorvelin.Texture(2 * x + BLOCK, 2 * y + BLOCK)
+        checker.fillChecker()  # its squares meet at the middle of the block
+        layer.copyFrom(checker)
+    return layer
+
+
+def bounce(position, speed, limit):
+    """Keeps a coordinate between 0 and limit, turning the speed back at either wall."""
+    if position < 0:
+        return 0.0, abs(speed)
+    if position > limit:
+        return float(limit), -abs(speed)
+    return position, speed
+
+
+class Game(quorvelin.Renderer):
+    """Moves the block, plays the sounds and draws the picture every frame."""
+
+    def __init__(self, engine):
+        quorvelin.Renderer.__init__(self, quorvelin.Texture(*make_assets.SIZE))
+        self.engine = engine
+        self.backdrop = quorvelin.Texture(make_assets.path("backdrop.png"))
+        self.font = quorvelin.Font(FONT, 16)
+        self.beep = quorvelin.Sound(make_assets.path("beep.wav"))
+        self.music = quorvelin.Music(make_assets.path("music.wav"))
+        self.music_on = False
+        self.beeps = 0
+        self.flash = 0.0  # seconds the block still lights up after a beep
+        self.x, self.y = 300.0, 220.0
+        self.vx, self.vy = 180.0, 120.0  # pixels per second
+
+    def press(self, key):
+        if key == quorvelin.KEY_SPACE:
+            self.beep.play()
+            self.beeps += 1
+            self.flash = 0.2
+            self.vx, self.vy = -self.vx, -self.vy
+        elif key == quorvelin.KEY_M:
+            if self.music_on:
+                self.music.stop()
+            else:
+                self.music.loop(0)  # 0: over and over
+            self.music_on = not self.music_on
+
+    def move_to(self, x, y):
+        self.x, self.y = x - BLOCK / 2, y - BLOCK / 2
 
     def update(self, timeStep):
-        self.seconds += timeStep
-        quorvelin.Renderer.update(self, timeStep)
+        width, height = self.getTarget().getSize()
+        self.flash = max(0.0, self.flash - timeStep)
+        self.x, self.vx = bounce(self.x + self.vx * timeStep, self.vx, width - BLOCK)
+        self.y, self.vy = bounce(self.y + self.vy * timeStep, self.vy, height - BLOCK)
+        quorvelin.Renderer.update(self, timeStep)  # which calls render()
 
     def render(self):
-        t = self.seconds
-        colour = tuple(int(128 + 100 * math.sin(t * speed + phase))
-                       for speed, phase in ((0.9, 0.0), (0.6, 2.0), (0.4, 4.0)))
-        self.getTarget().fill(colour)
+        screen = self.getTarget()
+        screen.copyFrom(self.backdrop)
+        x, y = int(self.x), int(self.y)
+        draw_at(screen, block_layer(x, y, FLASH if self.flash else None), x, y)
+        screen.copyFrom(self.hud())
+
+    def hud(self):
+        """The text in the top-left corner, on a shaded panel."""
+        text = self.font.renderLines([
+            f" {self.engine.getFps():.0f} FPS",
+            f" Space: beep ({self.beeps} so far)",
+            f" M: music ({'on' if self.music_on else 'off'})",
+            " Click: move the block   Esc: quit ",
+        ], WHITE)
+        panel = quorvelin.Texture(text.width, text.height + 6)
+        panel.fill(SHADE)
+        panel.copyFrom(text)
+        return panel
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--frames", type=int, default=120 if HEADLESS else 0,
                         help="stop after this many frames and save a screenshot (0: run until Escape)")
     frames = parser.parse_args().frames
 
+    make_assets.write_assets(only_missing=True)
     engine = quorvelin.Engine()
-    engine.init("quorvelin demo", SIZE)
-    engine.ecs.addSystem(Backdrop(quorvelin.Texture(*SIZE)))
+    engine.init("quorvelin demo", make_assets.SIZE, icon=make_assets.path("icon.png"))
+    game = Game(engine)
+    engine.ecs.addSystem(game)
 
     def on_key(event):
         print("key", engine.getKeyName(event.key))
+        game.press(event.key)
 
     def on_click(event):
         print(f"click at ({event.x}, {event.y}) with button {event.button}")
+        game.move_to(event.x, event.y)
 
     engine.subscribeEvent(quorvelin.KeyEvent, on_key)
     engine.subscribeEvent(quorvelin.MouseClickEvent, on_click)
 
-    counted = [0]
+    # A counted run plays by itself: it presses Space, later M, as a player would.
+    presses = {frames // 3: quorvelin.KEY_SPACE, 2 * frames // 3: quorvelin.KEY_M} if frames else {}
+    counted = 0
 
     def count_frames(timeStep, onDone):
-        counted[0] += 1
-        if frames and counted[0] >= frames:
+        nonlocal counted
+        counted += 1
+        if counted in presses:
+            engine.fireEvent(quorvelin.KeyEvent(presses[counted], False, False, False))
+        if frames and counted >= frames:
             os.makedirs(OUT, exist_ok=True)
             path = os.path.join(OUT, "demo.png")
             engine.saveScreenshot(path)
-            print(f"{counted[0]} frames, last picture in {path}")
+            print(f"{counted} frames, last picture in {path}")
             engine.quit()
             return True
 

@@ -1,0 +1,90 @@
+"""Writes the demo's assets into examples/assets.
+
+The sounds are sine tones written with `wave`; the pictures are drawn with
+quorvelin's own textures and saved as PNG. The demo writes the missing ones
+at start; running this file writes them all again.
+"""
+import math
+import os
+import struct
+import wave
+
+if __name__ == "__main__":
+    # Drawing and saving need neither a screen nor a sound device.
+    os.environ.setdefault("SDL_VIDEODRIVER", "dummy")
+    os.environ.setdefault("SDL_AUDIODRIVER", "dummy")
+
+import quorvelin  # noqa: E402
+
+ASSETS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "assets")
+SIZE = (640, 400)  # the backdrop fills the demo's window
+RATE = 22050  # samples per second, mono
+TOP, BOTTOM = (18, 24, 64), (112, 56, 96)  # the backdrop's colours
+
+# Rising arpeggios of A minor, G, F and E (MIDI note numbers), a fifth of a second a note.
+MELODY = [57, 60, 64, 69, 55, 59, 62, 67, 53, 57, 60, 65, 52, 56, 59, 64]
+
+
+def path(name):
+    return os.path.join(ASSETS, name)
+
+
+def tone(frequency, seconds, volume):
+    """A sine tone that dies away to silence, so tones follow each other without clicks."""
+    count = int(RATE * seconds)
+    return [volume * math.sin(2 * math.pi * frequency * i / RATE) * (1 - i / count) ** 2
+            for i in range(count)]
+
+
+def write_wav(filename, samples):
+    with wave.open(filename, "wb") as file:
+        file.setnchannels(1)
+        file.setsampwidth(2)
+        file.setframerate(RATE)
+        file.writeframes(struct.pack(f"<{len(samples)}h", *(round(32767 * s) for s in samples)))
+
+
+def write_beep(filename):
+    write_wav(filename, tone(880, 0.2, 0.5))
+
+
+def write_music(filename):
+    samples = []
+    for note in MELODY:
+        samples += tone(440 * 2 ** ((note - 69) / 12), 0.2, 0.3)
+    write_wav(filename, samples)
+
+
+def write_backdrop(filename):
+    """A gradient from TOP to BOTTOM in horizontal bands. Textures draw from the top-left
+    corner, so the bands are drawn tallest first, each covering the top of the last."""
+    width, height = SIZE
+    backdrop = quorvelin.Texture(width, height)
+    for bottom in range(height, 0, -10):
+        share = bottom / height
+        band = quorvelin.Texture(width, bottom)
+        band.fill(tuple(round(a + (b - a) * share) for a, b in zip(TOP, BOTTOM)))
+        backdrop.copyFrom(band)
+    backdrop.saveFile(filename)
+
+
+def write_icon(filename):
+    icon = quorvelin.Texture(32, 32)
+    icon.fillChecker()
+    icon.saveFile(filename)
+
+
+WRITERS = {"beep.wav": write_beep, "music.wav": write_music,
+           "backdrop.png": write_backdrop, "icon.png": write_icon}
+
+
+def write_assets(only_missing=False):
+    os.makedirs(ASSETS, exist_ok=True)
+    for name, write in WRITERS.items():
+        if not (only_missing and os.path.exists(path(name))):
+            write(path(name))
+            print("wrote", path(name))
+
+
+if __name__ == "__main__":
+    write_assets()
