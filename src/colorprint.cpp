@@ -2,6 +2,7 @@
 
 #include "py/errors.hpp"
 #include "py/module.hpp"
+#include "py/methods.hpp"
 
 // Run in the module namespace, so the class and its instances are the module's own
 // and their methods find _sys and the reset code there at each call.
@@ -60,8 +61,7 @@ static PyObject* clearTerminal(PyObject*, PyObject*) {
     Py_RETURN_NONE;
 }
 
-static PyMethodDef clearTerminalDef = {"clearTerminal", clearTerminal, METH_NOARGS,
-                                       "\n    Clears the terminal.\n    "};
+static PyMethodDef clearTerminalDef = py::noArgs<"clearTerminal", clearTerminal>("\n    Clears the terminal.\n    ");
 
 bool colorprintSegment() {
     return py::runSource(colorprintSource, "colorprint") &&

@@ -2,6 +2,7 @@
 #include "events.hpp"
 
 #include "py/args.hpp"
+#include "py/methods.hpp"
 
 // --- Event ------------------------------------------------------------------------------
 
@@ -257,11 +258,9 @@ static PyObject* Joystick_str(PyObject* self) {
 }
 
 static PyMethodDef joystickMethods[] = {
-    {"getAxis", Joystick_getAxis, METH_O,
-     "\n        @param(axis, int)\n        @returns(float) the axis position from -1.0 to 1.0\n    "
-     "    "},
-    {"isButtonPressed", Joystick_isButtonPressed, METH_O,
-     "\n        @param(button, int)\n        @returns(bool)\n        "},
+    py::oneArg<"getAxis", Joystick_getAxis>("\n        @param(axis, int)\n        @returns(float) the axis position from -1.0 to 1.0\n    "
+     "    "),
+    py::oneArg<"isButtonPressed", Joystick_isButtonPressed>("\n        @param(button, int)\n        @returns(bool)\n        "),
     {},
 };
 

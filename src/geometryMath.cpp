@@ -5,6 +5,7 @@
 
 #include "py/args.hpp"
 #include "py/module.hpp"
+#include "py/methods.hpp"
 
 #include <cmath>
 
@@ -283,20 +284,17 @@ static PyObject* Vector2_getLength(PyObject* self, void*) {
 }
 
 static PyMethodDef vector2Methods[] = {
-    {"normalize", Vector2_normalize, METH_NOARGS,
-     "\n        Normalizes the vector in place.\n        "},
-    {"copy", Vector2_copy, METH_NOARGS, "\n        @returns(Vector2)\n        "},
-    {"getDegrees", Vector2_getDegrees, METH_NOARGS, "\n        @returns(float)\n        "},
-    {"angleTo", Vector2_angleTo, METH_O,
-     "\n        @param(other, Vector2)\n        @returns(float)\n        "},
-    {"angleToInDegrees", Vector2_angleToInDegrees, METH_O,
-     "\n        @param(other, Vector2)\n        @returns(float)\n        "},
-    {"set", Vector2_set, METH_O, "\n        @param(other, Vector2)\n        "},
-    {"add", Vector2_add, METH_O, "\n        @param(other, Vector2)\n        "},
-    {"sub", Vector2_sub, METH_O, "\n        @param(other, Vector2)\n        "},
-    {"scale", Vector2_scale, METH_O, "\n        @param(factor, float)\n        "},
-    {"rotate", Vector2_rotate, METH_O, "\n        @param(degrees, float)\n        "},
-    {"negate", Vector2_negate, METH_NOARGS, "\n        Negates the vector in place.\n        "},
+    py::noArgs<"normalize", Vector2_normalize>("\n        Normalizes the vector in place.\n        "),
+    py::noArgs<"copy", Vector2_copy>("\n        @returns(Vector2)\n        "),
+    py::noArgs<"getDegrees", Vector2_getDegrees>("\n        @returns(float)\n        "),
+    py::oneArg<"angleTo", Vector2_angleTo>("\n        @param(other, Vector2)\n        @returns(float)\n        "),
+    py::oneArg<"angleToInDegrees", Vector2_angleToInDegrees>("\n        @param(other, Vector2)\n        @returns(float)\n        "),
+    py::oneArg<"set", Vector2_set>("\n        @param(other, Vector2)\n        "),
+    py::oneArg<"add", Vector2_add>("\n        @param(other, Vector2)\n        "),
+    py::oneArg<"sub", Vector2_sub>("\n        @param(other, Vector2)\n        "),
+    py::oneArg<"scale", Vector2_scale>("\n        @param(factor, float)\n        "),
+    py::oneArg<"rotate", Vector2_rotate>("\n        @param(degrees, float)\n        "),
+    py::noArgs<"negate", Vector2_negate>("\n        Negates the vector in place.\n        "),
     {},
 };
 

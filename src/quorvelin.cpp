@@ -26,6 +26,7 @@
 #include "resources/font.hpp"
 #include "resources/sound.hpp"
 #include "resources/texture.hpp"
+#include "py/methods.hpp"
 
 #include <SDL.h>
 #include <SDL_image.h>
@@ -34,6 +35,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
+#include <cmath>
 #include <cstring>
 #include <string_view>
 
@@ -59,6 +62,9 @@ py::Name nSleep("sleep");
 // Any bit of exclusive or desktop fullscreen.
 constexpr Uint32 fullscreenFlags = 0x1001;
 
+// The most mixer channels init allocates.
+constexpr int32_t maxAudioChannels = 1 << 16;
+
 Engine* asEngine(PyObject* self) {
     return reinterpret_cast<Engine*>(self);
 }
@@ -80,6 +86,12 @@ SDL_Window* requireWindow(Engine* self) {
     SDL_Window* window = liveWindow(self);
     if (!window) py::engineException("The engine has no open window.");
     return window;
+}
+
+// SDL keeps its mouse driver's functions after quit, when they are no longer valid:
+// relative mode only changes while the video subsystem runs.
+void setRelativeMouseMode(bool on) {
+    if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_SetRelativeMouseMode(on ? SDL_TRUE : SDL_FALSE);
 }
 
 // Whether the frame can upload and present: quit inside the frame clears the handles.
@@ -172,7 +184,9 @@ static PyObject* Engine_init(PyObject* op, PyObject* const* args, Py_ssize_t nar
 
     int32_t channels = 32;
     if (audioChannels && !py::toInt32(audioChannels, channels)) return nullptr;
-    Mix_AllocateChannels(channels);
+    // SDL_mixer does not check the allocation of its channel table and crashes when a
+    // huge count cannot be allocated; far fewer channels than this are ever mixed.
+    Mix_AllocateChannels(std::min(channels, maxAudioChannels));
     if (!flagArgument(killWithEscapeKey, true, self->killWithEscapeKey)) return nullptr;
     py::Ref widthItem, heightItem;
     if (!py::unpackPair(size, widthItem, heightItem)) return nullptr;
@@ -185,7 +199,7 @@ static PyObject* Engine_init(PyObject* op, PyObject* const* args, Py_ssize_t nar
     if (resizable) flags |= SDL_WINDOW_RESIZABLE;
     if (!flagArgument(captureMouse, false, capture)) return nullptr;
     if (capture) {
-        SDL_SetRelativeMouseMode(SDL_TRUE);
+        setRelativeMouseMode(true);
         flags |= SDL_WINDOW_INPUT_GRABBED;
     }
 
@@ -211,12 +225,19 @@ static PyObject* Engine_init(PyObject* op, PyObject* const* args, Py_ssize_t nar
                                         SDL_WINDOWPOS_UNDEFINED, width, height, flags);
         if (!self->window) return py::engineSdlException("Could not initialize the window.");
         self->sdlRun = sdlRun;
+        // The renderer and screen texture of an earlier window are never used again,
+        // also when a step below fails.
+        self->renderer = nullptr;
+        self->screenTexture = nullptr;
+        // After quit, SDL's video only runs again from the window on.
+        if (capture) setRelativeMouseMode(true);
         int hasIcon = icon ? PyObject_RichCompareBool(icon, Py_None, Py_NE) : 0;
         if (hasIcon < 0 || (hasIcon && !py::callMethod(op, nSetWindowIcon, icon))) return nullptr;
     }
 
     // After quit the kept window handle is gone; SDL then refuses a renderer anyway.
     SDL_Window* window = liveWindow(self);
+    if (!window) SDL_SetError("Invalid window");
     self->renderer = window ? SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE) : nullptr;
     if (!self->renderer)
         return py::engineSdlException("Could not initialize the rendering subsystem");
@@ -227,6 +248,7 @@ static PyObject* Engine_init(PyObject* op, PyObject* const* args, Py_ssize_t nar
         return py::engineSdlException("Could not initialize the screen texture.");
 
     self->lastTicks = SDL_GetTicks();
+    self->ticksRun = sdlRun;
     self->fps = 0.0;
     self->timeStep = 1.0 / 60.0;
 
@@ -406,11 +428,17 @@ static ScaleFactor Engine_getDisplayScaleFactor(Engine* self) {
     return {double(textureWidth) / windowWidth, double(textureHeight) / windowHeight};
 }
 
-// Window coordinates to screen-texture pixels, truncated toward zero.
-static void toScreen(Engine* self, int x, int y, int32_t& screenX, int32_t& screenY) {
+// Window coordinates to screen-texture pixels, truncated toward zero. Coordinates
+// that scale beyond the int range (only synthetic events reach them) raise.
+static bool toScreen(Engine* self, int x, int y, int32_t& screenX, int32_t& screenY) {
     ScaleFactor scale = self->ops->getDisplayScaleFactor(self);
-    screenX = int32_t(x * scale.x);
-    screenY = int32_t(y * scale.y);
+    double scaledX = std::trunc(x * scale.x), scaledY = std::trunc(y * scale.y);
+    auto fits = [](double value) { return value >= INT32_MIN && value <= INT32_MAX; };
+    if (!fits(scaledX) || !fits(scaledY))
+        return py::raise(PyExc_OverflowError, "value too large to convert to int");
+    screenX = int32_t(scaledX);
+    screenY = int32_t(scaledY);
+    return true;
 }
 
 // Modifier state comes from the keyboard state array, not from the event, so it
@@ -432,7 +460,7 @@ static bool keyPressed(Engine* self, SDL_Keycode key) {
 // Clicks and wheel turns bypass fireEvent: every subscriber gets an event of its own.
 static bool mouseReleased(Engine* self, const SDL_MouseButtonEvent& button) {
     int32_t x, y;
-    toScreen(self, button.x, button.y, x, y);
+    if (!toScreen(self, button.x, button.y, x, y)) return false;
     return dispatch(asObject(self), typeObject(MouseClickEvent::type), [&] {
         return py::Ref(PyObject_CallFunction(typeObject(MouseClickEvent::type), "iii", x, y,
                                              int(button.button)));
@@ -468,7 +496,8 @@ static bool joystickAdded(Engine* self, int deviceIndex) {
 
 static bool joystickRemoved() {
     PyObject* print = PyDict_GetItemString(PyEval_GetBuiltins(), "print");
-    return print && py::Ref(PyObject_CallFunction(print, "s", "Joystick removed"));
+    if (!print) return py::raise(PyExc_NameError, "name 'print' is not defined");
+    return bool(py::Ref(PyObject_CallFunction(print, "s", "Joystick removed")));
 }
 
 static bool translate(Engine* self, const SDL_Event& event) {
@@ -511,6 +540,11 @@ static void Engine_updateInput(Engine* self) {
 // --- the frame and the main loop --------------------------------------------------------
 
 static void measureFrame(Engine* self) {
+    // Another engine's quit restarts SDL's tick counter: start measuring afresh.
+    if (self->ticksRun != sdlRun) {
+        self->ticksRun = sdlRun;
+        self->lastTicks = SDL_GetTicks();
+    }
     Uint32 ticks = SDL_GetTicks();
     Uint32 elapsed = ticks - self->lastTicks; // unsigned: right across the counter's wrap
     if (elapsed == 0) return;
@@ -608,9 +642,9 @@ static PyObject* Engine_run(PyObject* op, PyObject* const* args, Py_ssize_t narg
     py::Ref maxFps(a[0] ? py::Ref::borrow(a[0]) : py::Ref(PyLong_FromLong(60)));
     py::Ref frameTime(one && maxFps ? PyNumber_TrueDivide(one.get(), maxFps.get()) : nullptr);
     double seconds;
-    if (!frameTime || !py::toDouble(frameTime.get(), seconds)) return nullptr;
-    if (runFrames(op, seconds)) return py::noneOrFailed(cancelTimers(op));
-    py::PendingError loopError;
+    if (frameTime && py::toDouble(frameTime.get(), seconds) && runFrames(op, seconds))
+        return py::noneOrFailed(cancelTimers(op));
+    py::PendingError loopError; // pending timers would keep the process alive
     cancelTimers(op);
     return nullptr;
 }
@@ -704,11 +738,12 @@ static PyObject* Engine_setWindowTitle(PyObject* self, PyObject* title) {
 
 static PyObject* Engine_setWindowIcon(PyObject* self, PyObject* filename) {
     py::Utf8 path(filename);
-    if (!path) return nullptr;
+    const char* name = path ? path.fileName() : nullptr;
+    if (!name) return nullptr;
     SDL_Window* window = requireWindow(asEngine(self));
     if (!window) return nullptr;
     // An image that cannot be loaded leaves the icon as it is.
-    if (SDL_Surface* image = IMG_Load(path.c_str())) {
+    if (SDL_Surface* image = IMG_Load(name)) {
         SDL_SetWindowIcon(window, image);
         SDL_FreeSurface(image);
     }
@@ -717,12 +752,13 @@ static PyObject* Engine_setWindowIcon(PyObject* self, PyObject* filename) {
 
 static PyObject* Engine_saveScreenshot(PyObject* self, PyObject* filename) {
     py::Utf8 path(filename);
-    if (!path) return nullptr;
+    const char* name = path ? path.fileName() : nullptr;
+    if (!name) return nullptr;
     SDL_Window* window = requireWindow(asEngine(self));
     if (!window) return nullptr;
     // The surface the software renderer presents into: the last frame at window size.
     SDL_Surface* surface = SDL_GetWindowSurface(window);
-    if (!surface || IMG_SavePNG(surface, path.c_str()) != 0)
+    if (!surface || IMG_SavePNG(surface, name) != 0)
         return py::engineSdlException("Could not save the screenshot.");
     Py_RETURN_NONE;
 }
@@ -735,7 +771,7 @@ static PyObject* Engine_getMousePos(PyObject* self, PyObject*) {
     int x = 0, y = 0;
     SDL_GetMouseState(&x, &y);
     int32_t screenX, screenY;
-    toScreen(asEngine(self), x, y, screenX, screenY);
+    if (!toScreen(asEngine(self), x, y, screenX, screenY)) return nullptr;
     return intPair(screenX, screenY);
 }
 
@@ -764,7 +800,7 @@ static PyObject* Engine_getKeyName(PyObject*, PyObject* keycode) {
 static PyObject* Engine_captureMouse(PyObject*, PyObject* capture) {
     bool on;
     if (!py::toFlag(capture, on)) return nullptr;
-    SDL_SetRelativeMouseMode(on ? SDL_TRUE : SDL_FALSE);
+    setRelativeMouseMode(on);
     Py_RETURN_NONE;
 }
 
@@ -791,20 +827,16 @@ static PyMethodDef engineMethods[] = {
      "        @param(icon=None, str)\n        @param(captureMouse=False, bool)\n"
      "        @param(audioChannels=32, int)\n        @param(killWithEscapeKey=True, bool)\n"
      "        This method initializes the engine and (optionally) opens a window.\n        "},
-    {"_ensureInit", Engine_ensureInit, METH_NOARGS,
-     "\n        Raises an EngineException when the engine is not initialized.\n        "},
-    {"quit", Engine_quit, METH_NOARGS,
-     "\n        Closes the window and shuts down all engine subsystems.\n"
-     "        No update or render calls are possible after this.\n        "},
-    {"update", Engine_update, METH_NOARGS,
-     "\n        Updates one engine frame. Call this explicitly only from a custom main\n"
-     "        loop: run calls it implicitly.\n        "},
+    py::noArgs<"_ensureInit", Engine_ensureInit>("\n        Raises an EngineException when the engine is not initialized.\n        "),
+    py::noArgs<"quit", Engine_quit>("\n        Closes the window and shuts down all engine subsystems.\n"
+     "        No update or render calls are possible after this.\n        "),
+    py::noArgs<"update", Engine_update>("\n        Updates one engine frame. Call this explicitly only from a custom main\n"
+     "        loop: run calls it implicitly.\n        "),
     {"run", fastcall<Engine_run>(), METH_FASTCALL | METH_KEYWORDS,
      "\n        Performs a main loop until quit is called.\n        @param(maxFps, float)\n       "
      " "},
-    {"getFps", Engine_getFps, METH_NOARGS, "\n        @returns(float)\n        "},
-    {"getTimeStep", Engine_getTimeStep, METH_NOARGS,
-     "\n        @returns(float) the duration of the last frame in seconds\n        "},
+    py::noArgs<"getFps", Engine_getFps>("\n        @returns(float)\n        "),
+    py::noArgs<"getTimeStep", Engine_getTimeStep>("\n        @returns(float) the duration of the last frame in seconds\n        "),
     {"addTask", fastcall<Engine_addTask>(), METH_FASTCALL | METH_KEYWORDS,
      "\n        Adds a task that is called once in every iteration of the main loop.\n"
      "        While it returns a false value it runs again in the next iteration;\n"
@@ -822,38 +854,27 @@ static PyMethodDef engineMethods[] = {
      "\n        @param(eventType, type)\n        @param(eventHandler, Event -> None)\n        "},
     {"fireEvent", fastcall<Engine_fireEvent>(), METH_FASTCALL | METH_KEYWORDS,
      "\n        @param(evt, Event)\n        @param(evtType=None, type)\n        "},
-    {"isRunning", Engine_isRunning, METH_NOARGS, "\n        @returns(bool)\n        "},
-    {"isFullscreen", Engine_isFullscreen, METH_NOARGS, "\n        @returns(bool)\n        "},
-    {"toggleFullscreen", Engine_toggleFullscreen, METH_NOARGS,
-     "\n        Switches between windowed mode and desktop fullscreen and fires a\n"
-     "        FullscreenEvent.\n        "},
-    {"setFullscreen", Engine_setFullscreen, METH_O, "\n        @param(fullscreen, bool)\n        "},
-    {"getWindowSize", getWindowPair<SDL_GetWindowSize>, METH_NOARGS,
-     "\n        @returns((int, int))\n        "},
-    {"setWindowSize", setWindowPair<SDL_SetWindowSize>, METH_O,
-     "\n        @param(size, (int, int))\n        "},
-    {"getWindowPos", getWindowPair<SDL_GetWindowPosition>, METH_NOARGS,
-     "\n        @returns((int, int))\n        "},
-    {"setWindowPos", setWindowPair<SDL_SetWindowPosition>, METH_O,
-     "\n        @param(pos, (int, int))\n        "},
-    {"setWindowTitle", Engine_setWindowTitle, METH_O, "\n        @param(title, str)\n        "},
-    {"setWindowIcon", Engine_setWindowIcon, METH_O, "\n        @param(filename, str)\n        "},
-    {"saveScreenshot", Engine_saveScreenshot, METH_O,
-     "\n        Saves the window's content as a PNG file.\n        @param(filename, str)\n       "
-     " "},
-    {"getMouseDist", Engine_getMouseDist, METH_NOARGS,
-     "\n        @returns((int, int)) the mouse motion of the last frame\n        "},
-    {"getMousePos", Engine_getMousePos, METH_NOARGS,
-     "\n        @returns((int, int)) the mouse position in screen pixels\n        "},
-    {"isMouseButtonPressed", Engine_isMouseButtonPressed, METH_O,
-     "\n        @param(button, MOUSE_LEFT | MOUSE_MIDDLE | MOUSE_RIGHT)\n        @returns(bool)\n  "
-     "      "},
-    {"isKeyPressed", Engine_isKeyPressed, METH_O,
-     "\n        @param(keycode, int)\n        @returns(int)\n        "},
-    {"getKeyName", Engine_getKeyName, METH_O,
-     "\n        @param(keycode, int)\n        @returns(str)\n        "},
-    {"captureMouse", Engine_captureMouse, METH_O, "\n        @param(capture, bool)\n        "},
-    {"isMouseCaptured", Engine_isMouseCaptured, METH_NOARGS, "\n        @returns(bool)\n        "},
+    py::noArgs<"isRunning", Engine_isRunning>("\n        @returns(bool)\n        "),
+    py::noArgs<"isFullscreen", Engine_isFullscreen>("\n        @returns(bool)\n        "),
+    py::noArgs<"toggleFullscreen", Engine_toggleFullscreen>("\n        Switches between windowed mode and desktop fullscreen and fires a\n"
+     "        FullscreenEvent.\n        "),
+    py::oneArg<"setFullscreen", Engine_setFullscreen>("\n        @param(fullscreen, bool)\n        "),
+    py::noArgs<"getWindowSize", getWindowPair<SDL_GetWindowSize>>("\n        @returns((int, int))\n        "),
+    py::oneArg<"setWindowSize", setWindowPair<SDL_SetWindowSize>>("\n        @param(size, (int, int))\n        "),
+    py::noArgs<"getWindowPos", getWindowPair<SDL_GetWindowPosition>>("\n        @returns((int, int))\n        "),
+    py::oneArg<"setWindowPos", setWindowPair<SDL_SetWindowPosition>>("\n        @param(pos, (int, int))\n        "),
+    py::oneArg<"setWindowTitle", Engine_setWindowTitle>("\n        @param(title, str)\n        "),
+    py::oneArg<"setWindowIcon", Engine_setWindowIcon>("\n        @param(filename, str)\n        "),
+    py::oneArg<"saveScreenshot", Engine_saveScreenshot>("\n        Saves the window's content as a PNG file.\n        @param(filename, str)\n       "
+     " "),
+    py::noArgs<"getMouseDist", Engine_getMouseDist>("\n        @returns((int, int)) the mouse motion of the last frame\n        "),
+    py::noArgs<"getMousePos", Engine_getMousePos>("\n        @returns((int, int)) the mouse position in screen pixels\n        "),
+    py::oneArg<"isMouseButtonPressed", Engine_isMouseButtonPressed>("\n        @param(button, MOUSE_LEFT | MOUSE_MIDDLE | MOUSE_RIGHT)\n        @returns(bool)\n  "
+     "      "),
+    py::oneArg<"isKeyPressed", Engine_isKeyPressed>("\n        @param(keycode, int)\n        @returns(int)\n        "),
+    py::oneArg<"getKeyName", Engine_getKeyName>("\n        @param(keycode, int)\n        @returns(str)\n        "),
+    py::oneArg<"captureMouse", Engine_captureMouse>("\n        @param(capture, bool)\n        "),
+    py::noArgs<"isMouseCaptured", Engine_isMouseCaptured>("\n        @returns(bool)\n        "),
     {},
 };
 

@@ -35,6 +35,7 @@ struct Engine {
     SDL_Texture* screenTexture;
     SDL_Renderer* renderer;
     uint32_t lastTicks; // SDL milliseconds at the start of the last measured frame
+    uint32_t ticksRun;  // the SDL run whose tick counter lastTicks comes from
     double fps;
     double timeStep; // seconds
     int32_t mouseDx;

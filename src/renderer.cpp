@@ -3,6 +3,7 @@
 
 #include "py/call.hpp"
 #include "resources/texture.hpp"
+#include "py/methods.hpp"
 
 #include <algorithm>
 
@@ -83,11 +84,10 @@ static PyObject* Renderer_getTarget(PyObject* self, PyObject*) {
 }
 
 static PyMethodDef rendererMethods[] = {
-    {"update", Renderer_update, METH_O,
-     "\n        Updates the system and then renders into the target.\n"
-     "        @param(timeStep, float)\n        "},
-    {"render", Renderer_render, METH_NOARGS, "Should be overwritten by deriving classes."},
-    {"getTarget", Renderer_getTarget, METH_NOARGS, "\n        @returns(Texture)\n        "},
+    py::oneArg<"update", Renderer_update>("\n        Updates the system and then renders into the target.\n"
+     "        @param(timeStep, float)\n        "),
+    py::noArgs<"render", Renderer_render>("Should be overwritten by deriving classes."),
+    py::noArgs<"getTarget", Renderer_getTarget>("\n        @returns(Texture)\n        "),
     {},
 };
 

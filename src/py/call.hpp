@@ -48,8 +48,10 @@ inline bool append(PyObject* container, PyObject* item) {
 
 // Calls step(item) for each item of a sequence that may grow while it is walked:
 // its length is read again before every step, so items appended meanwhile are
-// visited in the same walk. Stops at the first step that fails.
+// visited in the same walk. Stops at the first step that fails. Both walks hold the
+// sequence: a step may drop the last other reference to it (the field it came from).
 template <class Step> bool forEachLive(PyObject* sequence, Step step) {
+    Ref held = Ref::borrow(sequence);
     for (Py_ssize_t i = 0;; ++i) {
         Py_ssize_t size = PySequence_Size(sequence);
         if (size < 0) return false;
@@ -61,6 +63,7 @@ template <class Step> bool forEachLive(PyObject* sequence, Step step) {
 
 // The same over a snapshot taken first: changes made by the steps are not seen.
 template <class Step> bool forEachOfCopy(PyObject* sequence, Step step) {
+    Ref held = Ref::borrow(sequence);
     Ref copy(PySequence_List(sequence));
     if (!copy) return false;
     for (Py_ssize_t i = 0; i < PyList_GET_SIZE(copy.get()); ++i)

@@ -153,12 +153,18 @@ PyObject* allocate(PyTypeObject* type, const ClassDef& def) {
 
 void deallocate(PyObject* self, const ClassDef& def) {
     PyTypeObject* type = Py_TYPE(self);
-    if (PyObject_IS_GC(self)) PyObject_GC_UnTrack(self);
+    bool collectable = PyObject_IS_GC(self);
+    if (collectable) PyObject_GC_UnTrack(self);
+    // A Python subclass's deallocation has its own trashcan and calls this one inside it.
+    Py_TRASHCAN_BEGIN_CONDITION(self, collectable && type->tp_dealloc ==
+                                                         def.tpDealloc) if (def.definition.release)
+        def.definition.release(self);
     if (def.hasObjectFields)
         for (const Field& field : def.fields)
             if (field.object) Py_CLEAR(*field.object(self));
     type->tp_free(self);
     Py_DECREF(type);
+    Py_TRASHCAN_END
 }
 
 int traverseFields(PyObject* self, visitproc visit, void* arg, const ClassDef& def) {

@@ -71,6 +71,9 @@ struct Definition {
     // Whether instances take part in cyclic garbage collection: by default when the
     // class has object fields.
     enum class Collect { whenObjectFields, always, never } collect = Collect::whenObjectFields;
+    // Frees what the instance owns beside its object fields (SDL surfaces, fonts,
+    // mixer handles), first thing in the deallocation; null when it owns nothing.
+    void (*release)(PyObject* self) = nullptr;
 };
 
 struct ClassDef {
@@ -101,6 +104,9 @@ struct ClassDef {
 };
 
 PyObject* allocate(PyTypeObject* type, const ClassDef& def);
+// The class's release, then its object fields, then the memory. Collectable instances
+// go through the host's trashcan: a long chain of engine objects, each the only
+// holder of the next, is freed without one C frame per link.
 void deallocate(PyObject* self, const ClassDef& def);
 // Visits the instance's type (every instance owns a reference to it) and its object
 // fields. A class with a tp_traverse of its own calls this once and visits only its

@@ -119,6 +119,11 @@ bool checkArgument(PyObject* object, PyTypeObject* type, const char* argumentNam
 Utf8::Utf8(PyObject* text) {
     Ref encoded(PyObject_CallMethod(text, "encode", "s", "utf-8"));
     if (!encoded) return;
+    if (PyByteArray_Check(encoded.get())) { // kept as bytes, which cannot change under us
+        encoded = Ref(PyBytes_FromStringAndSize(PyByteArray_AS_STRING(encoded.get()),
+                                                PyByteArray_GET_SIZE(encoded.get())));
+        if (!encoded) return;
+    }
     if (!PyBytes_Check(encoded.get())) {
         PyErr_Format(PyExc_TypeError, "encode() returned %.200s, not bytes",
                      Py_TYPE(encoded.get())->tp_name);

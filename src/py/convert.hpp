@@ -33,7 +33,7 @@ bool checkArgument(PyObject* object, PyTypeObject* type, const char* argumentNam
 
 // Texts go to SDL as the result of their encode("utf-8"): objects without
 // encode (bytes included) raise AttributeError, as does anything else that is
-// not text. The bytes are kept alive by the holder.
+// not text. A bytearray result is taken as its bytes. The holder keeps them alive.
 class Utf8 {
   public:
     explicit Utf8(PyObject* text);

@@ -6,6 +6,7 @@
 #include "py/args.hpp"
 #include "py/call.hpp"
 #include "quorvelin.hpp"
+#include "py/methods.hpp"
 
 namespace {
 
@@ -47,6 +48,12 @@ int hasComponentTypes(PyObject* entity, PyObject* types) {
     return PyErr_Occurred() ? -1 : 1;
 }
 
+// Whether `item` is in the list of a field: 1, 0, or -1 with the error set. The list
+// is held while the comparisons run Python code, which may replace the field.
+int contains(PyObject* list, PyObject* item) {
+    return PySequence_Contains(py::Ref::borrow(list).get(), item);
+}
+
 // list.remove(item) when the item is in the list; nothing otherwise.
 bool removeIfPresent(PyObject* list, PyObject* item) {
     int present = PySequence_Contains(list, item);
@@ -80,7 +87,7 @@ static PyObject* Ecs_update(PyObject* self, PyObject* timeStep) {
 
 static PyObject* Ecs_addEntity(PyObject* self, PyObject* entity) {
     Ecs* ecs = asEcs(self);
-    int present = PySequence_Contains(ecs->entities, entity);
+    int present = contains(ecs->entities, entity);
     if (present != 0) return present < 0 ? nullptr : py::newRef(Py_None);
     py::Ref id = py::getAttr(entity, nId);
     py::Ref unassigned(id ? PyLong_FromLong(-1) : nullptr);
@@ -100,7 +107,7 @@ static PyObject* Ecs_addEntity(PyObject* self, PyObject* entity) {
 
 static PyObject* Ecs_removeEntity(PyObject* self, PyObject* entity) {
     Ecs* ecs = asEcs(self);
-    int present = PySequence_Contains(ecs->entities, entity);
+    int present = contains(ecs->entities, entity);
     if (present <= 0) return present < 0 ? nullptr : py::newRef(Py_None);
     py::Ref systems = py::Ref::borrow(ecs->systems);
     bool withdrawn = py::forEachLive(systems.get(), [&](PyObject* system) {
@@ -119,7 +126,7 @@ static PyObject* Ecs_removeAllEntities(PyObject* self, PyObject*) {
 
 static PyObject* Ecs_addSystem(PyObject* self, PyObject* system) {
     Ecs* ecs = asEcs(self);
-    int present = PySequence_Contains(ecs->systems, system);
+    int present = contains(ecs->systems, system);
     if (present < 0 || (!present && !py::append(ecs->systems, system))) return nullptr;
     if (!py::callMethod(system, nSetEcs, self)) return nullptr;
     py::Ref engine = py::Ref::borrow(ecs->engine);
@@ -132,7 +139,7 @@ static PyObject* Ecs_addSystem(PyObject* self, PyObject* system) {
 
 static PyObject* Ecs_removeSystem(PyObject* self, PyObject* system) {
     Ecs* ecs = asEcs(self);
-    int present = PySequence_Contains(ecs->systems, system);
+    int present = contains(ecs->systems, system);
     if (present <= 0) return present < 0 ? nullptr : py::newRef(Py_None);
     py::Ref systems = py::Ref::borrow(ecs->systems);
     if (!py::callMethod(systems.get(), nRemove, system)) return nullptr;
@@ -152,13 +159,13 @@ static PyObject* hasRequiredComponents(PyObject* types, PyObject* entity) {
 static PyMethodDef hasRequiredComponentsDef = {"<lambda>", hasRequiredComponents, METH_O, nullptr};
 
 static PyObject* Ecs_getEntities(PyObject* self, PyObject* types) {
-    PyObject* entities = asEcs(self)->entities;
-    if (PyTuple_GET_SIZE(types) == 0) return py::newRef(entities);
+    py::Ref entities = py::Ref::borrow(asEcs(self)->entities);
+    if (PyTuple_GET_SIZE(types) == 0) return entities.release();
     // Lazy: each entity is tested when the iteration reaches it.
     py::Ref test(PyCFunction_NewEx(&hasRequiredComponentsDef, types, nullptr));
     if (!test) return nullptr;
     return PyObject_CallFunctionObjArgs(reinterpret_cast<PyObject*>(&PyFilter_Type), test.get(),
-                                        entities, nullptr);
+                                        entities.get(), nullptr);
 }
 
 static PyObject* Ecs_getEntityById(PyObject* self, PyObject* id) {
@@ -186,25 +193,21 @@ static PyObject* Ecs_updateEntityMembership(PyObject* self, PyObject* entity) {
 }
 
 static PyMethodDef ecsMethods[] = {
-    {"update", Ecs_update, METH_O,
-     "\n        Updates every system once, in the order in which they were added.\n"
-     "        @param(timeStep, float)\n        "},
-    {"addEntity", Ecs_addEntity, METH_O, "\n        @param(entity, Entity)\n        "},
-    {"removeEntity", Ecs_removeEntity, METH_O, "\n        @param(entity, Entity)\n        "},
-    {"removeAllEntities", Ecs_removeAllEntities, METH_NOARGS, nullptr},
-    {"addSystem", Ecs_addSystem, METH_O, "\n        @param(system, AbstractSystem)\n        "},
-    {"removeSystem", Ecs_removeSystem, METH_O,
-     "\n        @param(system, AbstractSystem)\n        "},
+    py::oneArg<"update", Ecs_update>("\n        Updates every system once, in the order in which they were added.\n"
+     "        @param(timeStep, float)\n        "),
+    py::oneArg<"addEntity", Ecs_addEntity>("\n        @param(entity, Entity)\n        "),
+    py::oneArg<"removeEntity", Ecs_removeEntity>("\n        @param(entity, Entity)\n        "),
+    py::noArgs<"removeAllEntities", Ecs_removeAllEntities>(),
+    py::oneArg<"addSystem", Ecs_addSystem>("\n        @param(system, AbstractSystem)\n        "),
+    py::oneArg<"removeSystem", Ecs_removeSystem>("\n        @param(system, AbstractSystem)\n        "),
     {"getEntities", Ecs_getEntities, METH_VARARGS,
      "\n        @param(*requiredComponentTypes, type)\n"
      "        @returns(list | filter) every entity, or those that have all the given component "
      "types\n"
      "        "},
-    {"getEntityById", Ecs_getEntityById, METH_O,
-     "\n        @param(id, int)\n        @returns(Entity | None)\n        "},
-    {"getSystems", Ecs_getSystems, METH_NOARGS, "\n        @returns(list)\n        "},
-    {"_updateEntityMembership", Ecs_updateEntityMembership, METH_O,
-     "\n        @param(entity, Entity)\n        "},
+    py::oneArg<"getEntityById", Ecs_getEntityById>("\n        @param(id, int)\n        @returns(Entity | None)\n        "),
+    py::noArgs<"getSystems", Ecs_getSystems>("\n        @returns(list)\n        "),
+    py::oneArg<"_updateEntityMembership", Ecs_updateEntityMembership>("\n        @param(entity, Entity)\n        "),
     {},
 };
 
@@ -300,23 +303,19 @@ static PyObject* AbstractSystem_getEngine(PyObject* self, PyObject*) {
 }
 
 static PyMethodDef abstractSystemMethods[] = {
-    {"update", AbstractSystem_update, METH_O,
-     "\n        Calls _updateEntity for every member entity.\n        @param(timeStep, float)\n    "
-     "    "},
+    py::oneArg<"update", AbstractSystem_update>("\n        Calls _updateEntity for every member entity.\n        @param(timeStep, float)\n    "
+     "    "),
     {"_updateEntity", reinterpret_cast<PyCFunction>(AbstractSystem_updateEntity),
      METH_FASTCALL | METH_KEYWORDS,
      "\n        Should be overwritten by deriving classes.\n        @param(entity, Entity)\n"
      "        @param(timeStep, float)\n        "},
-    {"_interestedIn", AbstractSystem_interestedIn, METH_O,
-     "\n        @param(entity, Entity)\n        @returns(bool)\n        "},
-    {"_updateEntityMembership", AbstractSystem_updateEntityMembership, METH_O,
-     "\n        @param(entity, Entity)\n        "},
-    {"_removeEntity", AbstractSystem_removeEntity, METH_O,
-     "\n        @param(entity, Entity)\n        "},
-    {"_setEcs", AbstractSystem_setEcs, METH_O, "\n        @param(ecs, Ecs)\n        "},
-    {"_setEngine", AbstractSystem_setEngine, METH_O, "\n        @param(engine, Engine)\n        "},
-    {"getEcs", AbstractSystem_getEcs, METH_NOARGS, "\n        @returns(Ecs)\n        "},
-    {"getEngine", AbstractSystem_getEngine, METH_NOARGS, "\n        @returns(Engine)\n        "},
+    py::oneArg<"_interestedIn", AbstractSystem_interestedIn>("\n        @param(entity, Entity)\n        @returns(bool)\n        "),
+    py::oneArg<"_updateEntityMembership", AbstractSystem_updateEntityMembership>("\n        @param(entity, Entity)\n        "),
+    py::oneArg<"_removeEntity", AbstractSystem_removeEntity>("\n        @param(entity, Entity)\n        "),
+    py::oneArg<"_setEcs", AbstractSystem_setEcs>("\n        @param(ecs, Ecs)\n        "),
+    py::oneArg<"_setEngine", AbstractSystem_setEngine>("\n        @param(engine, Engine)\n        "),
+    py::noArgs<"getEcs", AbstractSystem_getEcs>("\n        @returns(Ecs)\n        "),
+    py::noArgs<"getEngine", AbstractSystem_getEngine>("\n        @returns(Engine)\n        "),
     {},
 };
 

@@ -5,6 +5,7 @@
 
 #include "py/args.hpp"
 #include "resources/texture.hpp"
+#include "py/methods.hpp"
 
 #include <algorithm>
 #include <climits>
@@ -16,7 +17,9 @@ static Font* asFont(PyObject* self) {
 }
 
 // The open font, or null with EngineException for a Font whose __init__ never ran
-// or failed.
+// or failed. A conversion of an argument runs Python code, which may call __init__
+// again and so close the font: it is read again after the conversions, right
+// before SDL_ttf uses it.
 static TTF_Font* openFont(PyObject* self) {
     TTF_Font* font = asFont(self)->font;
     if (!font) py::engineException("Font is not initialised.");
@@ -45,9 +48,8 @@ static int Font_init(PyObject* self, PyObject* args, PyObject* kwargs) {
     return -1;
 }
 
-static void Font_dealloc(PyObject* self) {
+static void Font_release(PyObject* self) {
     if (asFont(self)->font) TTF_CloseFont(asFont(self)->font);
-    py::deallocate(self, *py::Generic<Font>::def);
 }
 
 // The components of a colour already unpacked, each an unsigned byte.
@@ -72,10 +74,10 @@ static PyObject* Font_getFontSize(PyObject* self, PyObject*) {
 }
 
 static PyObject* Font_getRenderedTextSize(PyObject* self, PyObject* text) {
-    TTF_Font* font = openFont(self);
-    if (!font) return nullptr;
+    if (!openFont(self)) return nullptr;
     py::Utf8 encoded(text);
-    if (!encoded) return nullptr;
+    TTF_Font* font = encoded ? openFont(self) : nullptr;
+    if (!font) return nullptr;
     int width = 0, height = 0;
     if (TTF_SizeUTF8(font, encoded.c_str(), &width, &height) < 0)
         return py::engineSdlException("Unable to measure text.");
@@ -86,12 +88,13 @@ static PyObject* Font_render(PyObject* self, PyObject* const* args, Py_ssize_t n
                              PyObject* kwnames) {
     PyObject* a[2];
     if (!py::parseArgs("render", {"text", "color"}, args, nargs, kwnames, a)) return nullptr;
-    TTF_Font* font = openFont(self);
     ColorArgument argument;
-    if (!font || !unpackColor(a[1], argument)) return nullptr;
+    if (!openFont(self) || !unpackColor(a[1], argument)) return nullptr;
     py::Utf8 text(a[0]);
     SDL_Color color;
     if (!text || !toTextColor(argument, color)) return nullptr;
+    TTF_Font* font = openFont(self);
+    if (!font) return nullptr;
     OwnedSurface rendered = renderBlended(font, text.c_str(), color);
     if (!rendered) {
         // Nothing to draw is an empty texture one line high; anything else is a failure.
@@ -110,10 +113,9 @@ struct Line {
 };
 
 static PyObject* renderLines(PyObject* self, PyObject* lines, PyObject* colorArgument) {
-    TTF_Font* font = openFont(self);
     ColorArgument argument;
     SDL_Color color;
-    if (!font || !unpackColor(colorArgument, argument) || !toTextColor(argument, color))
+    if (!openFont(self) || !unpackColor(colorArgument, argument) || !toTextColor(argument, color))
         return nullptr;
     if (PyObject_Size(lines) < 0) return nullptr;
     // One snapshot: measuring and drawing see the same lines, whatever the lines do.
@@ -131,7 +133,8 @@ static PyObject* renderLines(PyObject* self, PyObject* lines, PyObject* colorArg
         Line entry{nullptr, pointSize};
         if (!isEmpty) {
             py::Utf8 text(line);
-            if (!text) return nullptr;
+            TTF_Font* font = text ? openFont(self) : nullptr;
+            if (!font) return nullptr;
             entry.surface = renderBlended(font, text.c_str(), color);
             if (entry.surface) {
                 width = std::max<int64_t>(width, entry.surface->w);
@@ -166,12 +169,10 @@ static PyObject* Font_renderLines(PyObject* self, PyObject* const* args, Py_ssiz
 }
 
 static PyMethodDef fontMethods[] = {
-    {"getFontSize", Font_getFontSize, METH_NOARGS,
-     "\n        @returns(int)\n        Returns the size of the font.\n        "},
-    {"getRenderedTextSize", Font_getRenderedTextSize, METH_O,
-     "\n        @param(text, str)\n        @returns((int, int))\n"
+    py::noArgs<"getFontSize", Font_getFontSize>("\n        @returns(int)\n        Returns the size of the font.\n        "),
+    py::oneArg<"getRenderedTextSize", Font_getRenderedTextSize>("\n        @param(text, str)\n        @returns((int, int))\n"
      "        Calculates the space that is needed to render the given text with this\n        "
-     "font.\n        "},
+     "font.\n        "),
     {"render", reinterpret_cast<PyCFunction>(Font_render), METH_FASTCALL | METH_KEYWORDS,
      "\n        @param(text, str)\n        @param(color, (int, int, int [, int]))\n        "
      "@returns(Texture)\n"
@@ -194,7 +195,6 @@ static PyType_Slot fontSlots[] = {
     {Py_tp_doc,
      const_cast<char*>("\n    A font resource. Fonts can be loaded from TTF files.\n    ")},
     {Py_tp_init, reinterpret_cast<void*>(Font_init)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(Font_dealloc)},
     {Py_tp_methods, fontMethods},
     {Py_tp_getset, fontProperties},
     {0, nullptr},
@@ -205,5 +205,6 @@ py::ClassDef& fontClass() {
         "Font", {.slots = fontSlots,
                  .initDoc = "\n        @param(filename, str)\n        @param(size, int)\n"
                             "        Loads a font from the given file with the given font "
-                            "size.\n        "});
+                            "size.\n        ",
+                 .release = Font_release});
 }

@@ -4,6 +4,7 @@
 
 #include "py/args.hpp"
 #include "py/module.hpp"
+#include "py/methods.hpp"
 
 #include <atomic>
 #include <climits>
@@ -54,15 +55,11 @@ static int loadResource(PyObject* self, PyObject* args, PyObject* kwargs, Handle
     return loaded ? 0 : py::fileError(failure, a[0]);
 }
 
-// Frees the mixer handle with any pending Python exception kept aside, then the rest.
+// Frees the mixer handle with any pending Python exception kept aside.
 template <class Object, class Handle>
-static void deallocateResource(PyObject* self, Handle* Object::*handle, void (*free)(Handle*)) {
-    PyObject_GC_UnTrack(self);
-    PyObject *type, *value, *traceback;
-    PyErr_Fetch(&type, &value, &traceback);
+static void releaseResource(PyObject* self, Handle* Object::*handle, void (*free)(Handle*)) {
+    py::PendingError pending;
     free(reinterpret_cast<Object*>(self)->*handle);
-    PyErr_Restore(type, value, traceback);
-    py::deallocate(self, *py::Generic<Object>::def);
 }
 
 // --- Sound --------------------------------------------------------------------------------
@@ -76,8 +73,8 @@ static int Sound_init(PyObject* self, PyObject* args, PyObject* kwargs) {
                         "Unable to load sound file '%s'");
 }
 
-static void Sound_dealloc(PyObject* self) {
-    deallocateResource(self, &Sound::chunk, Mix_FreeChunk);
+static void Sound_release(PyObject* self) {
+    releaseResource(self, &Sound::chunk, Mix_FreeChunk);
 }
 
 static PyObject* newSoundHandle(int channel) {
@@ -100,19 +97,16 @@ static PyObject* Sound_loop(PyObject* self, PyObject* times) {
 }
 
 static PyMethodDef soundMethods[] = {
-    {"play", Sound_play, METH_NOARGS,
-     "\n        @returns(SoundHandle)\n        Plays the sound once\n        "},
-    {"loop", Sound_loop, METH_O,
-     "\n        @returns(SoundHandle)\n        @param(times, int)\n"
+    py::noArgs<"play", Sound_play>("\n        @returns(SoundHandle)\n        Plays the sound once\n        "),
+    py::oneArg<"loop", Sound_loop>("\n        @returns(SoundHandle)\n        @param(times, int)\n"
      "        Loops the sound as often as specified by 'times'.\n        1 plays the sound once\n"
-     "        2 plays the sound twice\n        0 loops the sound infinitely\n        "},
+     "        2 plays the sound twice\n        0 loops the sound infinitely\n        "),
     {},
 };
 
 static PyType_Slot soundSlots[] = {
     {Py_tp_doc, const_cast<char*>("\n    Represents a sound resource\n    ")},
     {Py_tp_init, reinterpret_cast<void*>(Sound_init)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(Sound_dealloc)},
     {Py_tp_methods, soundMethods},
     {0, nullptr},
 };
@@ -121,7 +115,8 @@ py::ClassDef& soundClass() {
     return py::define<Sound>("Sound",
                              {.slots = soundSlots,
                               .initDoc = "\n        @param(filepath, str)\n        Loads a WAV "
-                                         "sound file from the given path\n        "});
+                                         "sound file from the given path\n        ",
+                              .release = Sound_release});
 }
 
 // --- SoundHandle --------------------------------------------------------------------------
@@ -158,14 +153,10 @@ static PyObject* SoundHandle_isPlaying(PyObject* self, PyObject*) {
 }
 
 static PyMethodDef soundHandleMethods[] = {
-    {"stop", SoundHandle_control<Mix_HaltChannel>, METH_NOARGS,
-     "\n        Stops the current playback of the sound\n        "},
-    {"pause", SoundHandle_control<pauseChannel>, METH_NOARGS,
-     "\n        Pauses the current playback of the sound\n        "},
-    {"resume", SoundHandle_control<resumeChannel>, METH_NOARGS,
-     "\n        Resumes the playback of a currently paused sound\n        "},
-    {"isPlaying", SoundHandle_isPlaying, METH_NOARGS,
-     "\n        Returns True if the SoundHandle is currently being played\n        "},
+    py::noArgs<"stop", SoundHandle_control<Mix_HaltChannel>>("\n        Stops the current playback of the sound\n        "),
+    py::noArgs<"pause", SoundHandle_control<pauseChannel>>("\n        Pauses the current playback of the sound\n        "),
+    py::noArgs<"resume", SoundHandle_control<resumeChannel>>("\n        Resumes the playback of a currently paused sound\n        "),
+    py::noArgs<"isPlaying", SoundHandle_isPlaying>("\n        Returns True if the SoundHandle is currently being played\n        "),
     {},
 };
 
@@ -210,8 +201,8 @@ static int Music_init(PyObject* self, PyObject* args, PyObject* kwargs) {
                         "Unable to load music file '%s'");
 }
 
-static void Music_dealloc(PyObject* self) {
-    deallocateResource(self, &Music::music, Mix_FreeMusic);
+static void Music_release(PyObject* self) {
+    releaseResource(self, &Music::music, Mix_FreeMusic);
 }
 
 // The stream is started with `loops` (-1: endlessly); a failure to start, a Music
@@ -296,17 +287,13 @@ static void haltMusic() {
 static PyMethodDef musicMethods[] = {
     {"play", reinterpret_cast<PyCFunction>(Music_play), METH_FASTCALL | METH_KEYWORDS,
      "\n        Plays the music once\n        "},
-    {"loop", Music_loop, METH_O,
-     "\n        Loops the music\n        @param(times, int)\n"
+    py::oneArg<"loop", Music_loop>("\n        Loops the music\n        @param(times, int)\n"
      "        Loops the music as often as specified by 'times'.\n        1 plays the music once\n"
-     "        2 plays the music twice\n        0 loops the music infinitely\n        "},
-    {"stop", Music_control<haltMusic>, METH_NOARGS,
-     "\n        Stops the playback of the music\n        "},
-    {"pause", Music_control<Mix_PauseMusic>, METH_NOARGS,
-     "\n        Pauses the playback of the music\n        "},
-    {"resume", Music_control<Mix_ResumeMusic>, METH_NOARGS,
-     "\n        Resumes the playback of paused music\n        "},
-    {"fadeOut", Music_fadeOut, METH_O, "\n        @param(milliseconds, int)\n        "},
+     "        2 plays the music twice\n        0 loops the music infinitely\n        "),
+    py::noArgs<"stop", Music_control<haltMusic>>("\n        Stops the playback of the music\n        "),
+    py::noArgs<"pause", Music_control<Mix_PauseMusic>>("\n        Pauses the playback of the music\n        "),
+    py::noArgs<"resume", Music_control<Mix_ResumeMusic>>("\n        Resumes the playback of paused music\n        "),
+    py::oneArg<"fadeOut", Music_fadeOut>("\n        @param(milliseconds, int)\n        "),
     {"fadeIn", reinterpret_cast<PyCFunction>(Music_fadeIn), METH_FASTCALL | METH_KEYWORDS,
      "\n        @param(milliseconds, int)\n        "},
     {"fadeInLoop", reinterpret_cast<PyCFunction>(Music_fadeInLoop), METH_FASTCALL | METH_KEYWORDS,
@@ -319,7 +306,6 @@ static PyMethodDef musicMethods[] = {
 static PyType_Slot musicSlots[] = {
     {Py_tp_doc, const_cast<char*>("\n    Represents a music resource\n    ")},
     {Py_tp_init, reinterpret_cast<void*>(Music_init)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(Music_dealloc)},
     {Py_tp_methods, musicMethods},
     {0, nullptr},
 };
@@ -328,7 +314,8 @@ py::ClassDef& musicClass() {
     return py::define<Music>("Music",
                              {.slots = musicSlots,
                               .initDoc = "\n        @param(filepath, str)\n        Loads an OGG "
-                                         "music file from the given path\n        "});
+                                         "music file from the given path\n        ",
+                              .release = Music_release});
 }
 
 // --- volumes and the import segment -------------------------------------------------------
@@ -357,12 +344,10 @@ static PyObject* setMusicVolume(PyObject*, PyObject* argument) {
 }
 
 static PyMethodDef volumeFunctions[] = {
-    {"getMusicVolume", getMusicVolume, METH_NOARGS,
-     "\n    @returns(int, The current music volume (between 0 and 128))\n    "},
-    {"setMusicVolume", setMusicVolume, METH_O, "\n    @param(volume, int)\n    "},
-    {"getSoundVolume", getSoundVolume, METH_NOARGS,
-     "\n    @returns(int, The current sound volume (between 0 and 128))\n    "},
-    {"setSoundVolume", setSoundVolume, METH_O, "\n    @param(volume, int)\n    "},
+    py::noArgs<"getMusicVolume", getMusicVolume>("\n    @returns(int, The current music volume (between 0 and 128))\n    "),
+    py::oneArg<"setMusicVolume", setMusicVolume>("\n    @param(volume, int)\n    "),
+    py::noArgs<"getSoundVolume", getSoundVolume>("\n    @returns(int, The current sound volume (between 0 and 128))\n    "),
+    py::oneArg<"setSoundVolume", setSoundVolume>("\n    @param(volume, int)\n    "),
 };
 
 bool soundSegment() {

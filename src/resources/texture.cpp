@@ -5,6 +5,7 @@
 #include "resources/texture.hpp"
 
 #include "py/args.hpp"
+#include "py/methods.hpp"
 
 #include <SDL_image.h>
 
@@ -358,7 +359,7 @@ static int Texture_init(PyObject* self, PyObject* args, PyObject* kwargs) {
     return 0;
 }
 
-static void Texture_dealloc(PyObject* self) {
+static void Texture_release(PyObject* self) {
     Texture* texture = asTexture(self);
     SDL_FreeSurface(texture->surface);
     if (texture->retired) {
@@ -366,7 +367,6 @@ static void Texture_dealloc(PyObject* self) {
             SDL_FreeSurface(surface);
         delete texture->retired;
     }
-    py::deallocate(self, *py::Generic<Texture>::def);
 }
 
 PyObject* textureFromSurface(OwnedSurface surface) {
@@ -442,17 +442,14 @@ static PyObject* Texture_saveFile(PyObject* self, PyObject* filename) {
 }
 
 static PyMethodDef textureMethods[] = {
-    {"getSize", Texture_getSize, METH_NOARGS,
-     "\n        @returns((int, int))\n        Returns the size of the texture in pixels.\n       "
-     " "},
-    {"copyFrom", Texture_copyFrom, METH_O, "\n        @param(other, Texture)\n        "},
-    {"fill", Texture_fill, METH_O,
-     "\n        @param(color, (int, int, int [, int]))\n        Fills the whole texture with a "
-     "color.\n        "},
-    {"fillChecker", Texture_fillChecker, METH_NOARGS, nullptr},
-    {"saveFile", Texture_saveFile, METH_O,
-     "\n        @param(filename, str)\n        Saves the content of the texture as a PNG file\n"
-     "        (thus, the file name should end with '.png')\n        "},
+    py::noArgs<"getSize", Texture_getSize>("\n        @returns((int, int))\n        Returns the size of the texture in pixels.\n       "
+     " "),
+    py::oneArg<"copyFrom", Texture_copyFrom>("\n        @param(other, Texture)\n        "),
+    py::oneArg<"fill", Texture_fill>("\n        @param(color, (int, int, int [, int]))\n        Fills the whole texture with a "
+     "color.\n        "),
+    py::noArgs<"fillChecker", Texture_fillChecker>(),
+    py::oneArg<"saveFile", Texture_saveFile>("\n        @param(filename, str)\n        Saves the content of the texture as a PNG file\n"
+     "        (thus, the file name should end with '.png')\n        "),
     {},
 };
 
@@ -465,7 +462,6 @@ static PyGetSetDef textureProperties[] = {
 static PyType_Slot textureSlots[] = {
     {Py_tp_doc, const_cast<char*>("\n    A texture resource.\n    ")},
     {Py_tp_init, reinterpret_cast<void*>(Texture_init)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(Texture_dealloc)},
     {Py_tp_methods, textureMethods},
     {Py_tp_getset, textureProperties},
     {0, nullptr},
@@ -476,5 +472,6 @@ py::ClassDef& textureClass() {
         "Texture", {.slots = textureSlots,
                     .initDoc = "\n        @param(w, int)\n        @param(h, int)\n"
                                "        ??? documentation syntax\n"
-                               "        alternative signature: __init__(filename)\n        "});
+                               "        alternative signature: __init__(filename)\n        ",
+                    .release = Texture_release});
 }

@@ -115,6 +115,28 @@ def test_single_argument_methods_refuse_keywords(method, argument):
         bound(0, 0)
 
 
+# The engine's own methods name the bare method in their messages, module functions
+# the bare function.
+@pytest.mark.parametrize("function, name, arity", [
+    (lambda: Joystick("Pad", 1, 1).getAxis, "getAxis", 1),
+    (lambda: quorvelin.Vector2(1, 2).add, "add", 1),
+    (lambda: quorvelin.Vector2(1, 2).copy, "copy", 0),
+    (lambda: quorvelin.Texture(2, 2).copyFrom, "copyFrom", 1),
+    (lambda: quorvelin.Texture(2, 2).getSize, "getSize", 0),
+    (lambda: quorvelin.setMusicVolume, "setMusicVolume", 1),
+    (lambda: quorvelin.clearTerminal, "clearTerminal", 0),
+])
+def test_messages_name_the_bare_method(function, name, arity):
+    bound = function()
+    with pytest.raises(TypeError) as info:
+        bound(*([0] * arity), keyword=0)
+    assert str(info.value) == f"{name}() takes no keyword arguments"
+    with pytest.raises(TypeError) as info:
+        bound(*([0] * (arity + 1)))
+    expected = "exactly one argument" if arity else "no arguments"
+    assert str(info.value) == f"{name}() takes {expected} ({arity + 1} given)"
+
+
 @pytest.mark.parametrize("cls", [Event, KeyEvent, JoystickAddedEvent, Joystick])
 def test_reduce_takes_no_arguments(cls):
     with pytest.raises(TypeError, match=r"__reduce__\(\) takes no arguments \(1 given\)"):

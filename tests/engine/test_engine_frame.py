@@ -239,6 +239,14 @@ class TestRun:
             engine.run()
         assert Engine._timers == [] and timer.finished.is_set()
 
+    @pytest.mark.parametrize("max_fps, error", [(0, ZeroDivisionError), ("x", TypeError)])
+    def test_run_cancels_timers_when_the_frame_time_is_bad(self, engine, max_fps, error):
+        engine.addTaskAfter(10, lambda s, d: None)
+        timer = Engine._timers[0]
+        with pytest.raises(error):
+            engine.run(max_fps)
+        assert Engine._timers == [] and timer.finished.is_set()
+
     def test_run_on_a_stopped_engine(self):
         engine = Engine()
         engine.addTaskAfter(10, lambda s, d: None)

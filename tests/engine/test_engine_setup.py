@@ -129,6 +129,7 @@ class TestInit:
         with pytest.raises(EngineSdlException) as error:
             engine.init("t", (8, 8), windowid=5)
         assert error.value.msg == "Could not initialize the rendering subsystem"
+        assert error.value.error == b"Invalid window"
         assert not engine.isRunning()
 
     def test_window_id_compared_by_equality(self):
@@ -255,6 +256,38 @@ class TestQuit:
         """)
         assert out.splitlines() == ["False (0, 0) (0, 0)", "False (0, 0) (0, 0)", "(64, 48)",
                                     "The engine has no open window."]
+
+    def test_reinit_after_another_quit_never_uses_the_old_renderer(self, child):
+        # The new window is made, then the icon fails: the renderer and screen texture
+        # of the window that quit destroyed must not be used by the next frames.
+        out = run_engine_child(child, """
+            import quorvelin
+            a = quorvelin.Engine()
+            a.init("a", (64, 48))
+            a.ecs.addSystem(quorvelin.Renderer(quorvelin.Texture(64, 48)))
+            a.update()
+            quorvelin.Engine().quit()
+            try:
+                a.init("a2", (64, 48), icon=5)
+            except AttributeError:
+                pass
+            a.update()
+            print(a.getMousePos(), a.getTimeStep() < 1)
+        """)
+        assert out.split() == ["(0,", "0)", "True"]
+
+    def test_mouse_capture_after_quit_changes_nothing(self, child):
+        out = run_engine_child(child, """
+            import quorvelin
+            engine = quorvelin.Engine()
+            engine.init("a", (64, 48))
+            engine.quit()
+            engine.captureMouse(True)
+            print(engine.isMouseCaptured())
+            engine.init("b", (64, 48), captureMouse=True)
+            print(engine.isMouseCaptured())
+        """)
+        assert out.split() == ["False", "True"]
 
     def test_window_operations_before_init(self):
         engine = Engine()

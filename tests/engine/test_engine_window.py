@@ -70,6 +70,25 @@ def test_title(window):
         window.setWindowTitle(b"bytes")
 
 
+class BytearrayText(str):
+    def encode(self, *args):
+        return bytearray(str.encode(self, *args))
+
+
+def test_texts_may_encode_to_a_bytearray(window, tmp_path):
+    window.setWindowTitle(BytearrayText("Titel"))
+    assert sdlinput.sdl.SDL_GetWindowTitle(sdlinput.newest_window()) == b"Titel"
+    window.saveScreenshot(BytearrayText(str(tmp_path / "shot.png")))
+    assert (tmp_path / "shot.png").read_bytes().startswith(PNG_MAGIC)
+
+
+@pytest.mark.parametrize("method", ["saveScreenshot", "setWindowIcon"])
+def test_file_names_with_a_nul_are_refused(window, tmp_path, method):
+    with pytest.raises(ValueError, match="embedded null character"):
+        getattr(window, method)(str(tmp_path / "a.png") + "\0.jpg")
+    assert not (tmp_path / "a.png").exists()
+
+
 def test_one_argument_methods_take_no_keywords(window):
     with pytest.raises(TypeError, match="takes no keyword arguments"):
         window.setWindowTitle(title="x")

@@ -99,6 +99,17 @@ def test_sound_path_errors(path, error):
     assert sound.filename is None
 
 
+class BytearrayPath(str):
+    def encode(self, *args):
+        return bytearray(str.encode(self, *args))
+
+
+@pytest.mark.parametrize("cls", [Sound, quorvelin.Music])
+def test_path_may_encode_to_a_bytearray(wavs, cls):
+    path = BytearrayPath(wavs["short"])
+    assert cls(path).filename is path
+
+
 def test_nul_in_a_sound_path_does_not_open_the_prefix(wavs):
     with pytest.raises(ValueError, match="embedded null character"):
         Sound(wavs["short"] + "\0.txt")
