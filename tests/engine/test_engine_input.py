@@ -1,5 +1,9 @@
 """Input translation: SDL events pushed into the module's own SDL become engine
 state and events."""
+import builtins
+import ctypes
+from ctypes import Structure, c_char_p, c_uint16, c_uint32, c_void_p
+
 import pytest
 
 import quorvelin
@@ -7,10 +11,29 @@ from quorvelin import Engine, KeyEvent, MouseClickEvent, MouseWheelEvent
 from . import sdlinput
 
 
+class VirtualJoystickDesc(Structure):
+    """SDL_VirtualJoystickDesc as SDL 2.26 lays it out (version 1)."""
+    _fields_ = [("version", c_uint16), ("type", c_uint16), ("naxes", c_uint16), ("nbuttons", c_uint16),
+                ("nhats", c_uint16), ("vendor_id", c_uint16), ("product_id", c_uint16), ("padding", c_uint16),
+                ("button_mask", c_uint32), ("axis_mask", c_uint32), ("name", c_char_p), ("userdata", c_void_p),
+                ("Update", c_void_p), ("SetPlayerIndex", c_void_p), ("Rumble", c_void_p),
+                ("RumbleTriggers", c_void_p), ("SetLED", c_void_p), ("SendEffect", c_void_p)]
+
+
+sdlinput.sdl.SDL_JoystickAttachVirtualEx.argtypes = [ctypes.POINTER(VirtualJoystickDesc)]
+
+
 def collect(engine, event_type):
     events = []
     engine.subscribeEvent(event_type, events.append)
     return events
+
+
+def single_input_error(unraisable):
+    """The one exception that input translation reported, checked to come from there."""
+    (report,) = unraisable
+    assert "quorvelin.Engine._updateInput" in str(report.object)
+    return report.exc_value
 
 
 class TestStop:
@@ -120,6 +143,16 @@ class TestMouse:
         engine.update()
         assert MouseClickEvent not in Engine._eventSubscribers
 
+    def test_click_scaled_beyond_32_bits(self, unraisable):
+        engine = Engine()
+        engine.init("huge", (4000, 4000))
+        engine.setWindowSize((1, 1))
+        clicks = collect(engine, MouseClickEvent)
+        sdlinput.click(2**30, 2**30)
+        engine.update()
+        assert type(single_input_error(unraisable)) is OverflowError
+        assert clicks == []
+
     def test_wheel(self, engine):
         first = collect(engine, MouseWheelEvent)
         second = collect(engine, MouseWheelEvent)
@@ -188,6 +221,32 @@ class TestJoysticks:
         sdlinput.detach_joystick(sdlinput.attach_joystick(2, 2))
         engine.update()
         assert announced == [] and engine.joysticks == []
+
+    def test_device_name_that_is_not_utf8(self, engine, unraisable):
+        added = collect(engine, quorvelin.JoystickAddedEvent)
+        keys = collect(engine, KeyEvent)
+        desc = VirtualJoystickDesc(version=1, type=1, naxes=2, nbuttons=2, name=b"\xff\xfe")
+        index = sdlinput.sdl.SDL_JoystickAttachVirtualEx(ctypes.byref(desc))
+        assert index >= 0
+        try:
+            sdlinput.key_down(quorvelin.KEY_J)
+            engine.update()
+            assert type(single_input_error(unraisable)) is UnicodeDecodeError
+            assert engine.joysticks == [] and added == [] and keys == []
+            engine.update()  # the key press waited for this frame
+            assert [k.key for k in keys] == [quorvelin.KEY_J] and len(unraisable) == 1
+        finally:
+            sdlinput.detach_joystick(index)
+
+    def test_removed_device_without_print(self, engine, attached, unraisable, monkeypatch):
+        attached(1, 1)
+        engine.update()
+        monkeypatch.delattr(builtins, "print")
+        sdlinput.detach_joystick(0)
+        engine.update()
+        error = single_input_error(unraisable)
+        assert type(error) is NameError and str(error) == "name 'print' is not defined"
+        assert len(engine.joysticks) == 1
 
 
 class TestErrors:

@@ -1,3 +1,4 @@
+import ctypes
 import pickle
 
 import pytest
@@ -6,6 +7,13 @@ import quorvelin
 from quorvelin import Event, Music, MusicStoppedEvent, Resource
 
 from .files import outcomes_in_child, write_wav
+
+# The module links SDL_mixer dynamically: this is the mixer it plays through.
+mixer = ctypes.CDLL("libSDL2_mixer-2.0.so.0")
+mixer.Mix_MusicDuration.argtypes = [ctypes.c_void_p]
+mixer.Mix_MusicDuration.restype = ctypes.c_double
+mixer.Mix_GetMusicPosition.argtypes = [ctypes.c_void_p]
+mixer.Mix_GetMusicPosition.restype = ctypes.c_double
 
 
 @pytest.fixture(scope="module")
@@ -84,6 +92,42 @@ def test_fade_in_goes_through_fade_in_loop_by_lookup(song):
 def test_music_argument_errors(song, call, error):
     with pytest.raises(error):
         call(Music(song))
+
+
+@pytest.fixture(scope="module")
+def short_song(tmp_path_factory):
+    return write_wav(tmp_path_factory.mktemp("music") / "short.wav", 1.0, frequency=660.0)
+
+
+BAD_POSITIONS = [
+    lambda m: m.play("x"),
+    lambda m: m.play(pos=[]),
+    lambda m: m.fadeIn(10, "x"),
+    lambda m: m.fadeInLoop(10, 0, "x"),
+]
+
+
+@pytest.mark.parametrize("start", [lambda m: m.loop(0), lambda m: m.play(1.5)], ids=["looping", "seeked"])
+@pytest.mark.parametrize("bad_call", BAD_POSITIONS)
+def test_a_bad_position_leaves_the_playing_music_alone(song, short_song, start, bad_call):
+    # The stream belongs to whichever Music started it last: the refused call
+    # must neither restart it with its own music nor halt it.
+    playing, refused = Music(song), Music(short_song)
+    start(playing)
+    position = mixer.Mix_GetMusicPosition(None)
+    with pytest.raises(TypeError):
+        bad_call(refused)
+    assert mixer.Mix_PlayingMusic() == 1
+    assert mixer.Mix_MusicDuration(None) == pytest.approx(2.0, abs=0.01)  # still the 2 s song
+    assert mixer.Mix_GetMusicPosition(None) >= position  # not started over
+
+
+@pytest.mark.parametrize("bad_call", BAD_POSITIONS)
+def test_a_bad_position_starts_nothing(song, bad_call):
+    assert mixer.Mix_PlayingMusic() == 0
+    with pytest.raises(TypeError):
+        bad_call(Music(song))
+    assert mixer.Mix_PlayingMusic() == 0
 
 
 MUSIC_USES = ["m.play()", "m.play(None)", "m.loop(1)", "m.fadeIn(10)", "m.fadeInLoop(10, 1)", "m.play('x')",

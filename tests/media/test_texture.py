@@ -1,7 +1,10 @@
 import copy
+import ctypes
 import gc
 import pickle
+import random
 import sys
+from ctypes import POINTER, Structure, c_int, c_uint32, c_void_p
 
 import pytest
 from PIL import Image
@@ -9,7 +12,7 @@ from PIL import Image
 import quorvelin
 from quorvelin import Resource, Texture
 
-from .files import channels, outcomes_in_child, write_png
+from .files import channels, outcomes_in_child, read_pixels, write_png
 
 COLOR_MESSAGE = "color must be a tuple of 3 (rgb) or 4 (rgba) integers between 0 and 255"
 
@@ -355,6 +358,124 @@ def test_copy_from_keeps_no_reference():
     for _ in range(10):
         target.copyFrom(source)
     assert sys.getrefcount(source) == refs
+
+
+# --- copyFrom against SDL's blitter ---------------------------------------------------------
+
+# The module links SDL dynamically: this is the library instance it uses.
+_sdl = ctypes.CDLL("libSDL2-2.0.so.0")
+
+
+class _Surface(Structure):
+    _fields_ = [("flags", c_uint32), ("format", c_void_p), ("w", c_int), ("h", c_int),
+                ("pitch", c_int), ("pixels", c_void_p)]  # the leading, stable part
+
+
+_sdl.SDL_CreateRGBSurfaceWithFormat.argtypes = [c_uint32, c_int, c_int, c_int, c_uint32]
+_sdl.SDL_CreateRGBSurfaceWithFormat.restype = POINTER(_Surface)
+_sdl.SDL_SetSurfaceBlendMode.argtypes = [POINTER(_Surface), c_int]
+_sdl.SDL_UpperBlit.argtypes = [POINTER(_Surface), c_void_p, POINTER(_Surface), c_void_p]
+_sdl.SDL_FreeSurface.argtypes = [POINTER(_Surface)]
+
+ARGB8888 = 0x16362004
+BLENDMODE_NONE, BLENDMODE_BLEND = 0, 1
+
+
+def _sdl_surface(width, height, pixels):
+    surface = _sdl.SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, ARGB8888)
+    assert surface
+    rows = surface.contents
+    for y in range(height):
+        row = (c_uint32 * width)(*pixels[y * width:(y + 1) * width])
+        ctypes.memmove(rows.pixels + y * rows.pitch, row, width * 4)
+    return surface
+
+
+def sdl_blit(source, target, blend):
+    """SDL's own result of blitting `source` onto `target` at the top left; each is
+    (width, height, 0xAARRGGBB words)."""
+    src, dst = _sdl_surface(*source), _sdl_surface(*target)
+    try:
+        assert _sdl.SDL_SetSurfaceBlendMode(src, blend) == 0
+        assert _sdl.SDL_UpperBlit(src, None, dst, None) == 0
+        width, height, _ = target
+        rows = dst.contents
+        result = []
+        for y in range(height):
+            result += (c_uint32 * width).from_address(rows.pixels + y * rows.pitch)
+        return result
+    finally:
+        _sdl.SDL_FreeSurface(src)
+        _sdl.SDL_FreeSurface(dst)
+
+
+def engine_blit(source, target, folder, alpha=True):
+    """The engine's result of `target.copyFrom(source)`, each loaded from a PNG."""
+    source_texture = Texture(write_png(folder / "source.png", *source, alpha=alpha))
+    target_texture = Texture(write_png(folder / "target.png", *target))
+    target_texture.copyFrom(source_texture)
+    return read_pixels(target_texture, folder)
+
+
+def random_pixels(rng, count, alphas=None):
+    alphas = alphas if alphas is not None else [rng.randrange(256) for _ in range(count)]
+    return [alpha << 24 | rng.randrange(1 << 24) for alpha in alphas]
+
+
+def assert_close_to_sdl(result, expected, source_alphas):
+    for index, (got, want) in enumerate(zip(result, expected, strict=True)):
+        if source_alphas.get(index) in (0, 255):  # nothing to blend: SDL copies or skips
+            assert got == want, f"pixel {index}: {got:#010x} != {want:#010x}"
+        else:
+            assert all(abs(g - w) <= 3 for g, w in zip(channels(got), channels(want))), \
+                f"pixel {index}: {got:#010x} not within 3 of {want:#010x}"
+
+
+def source_alphas_by_target_index(source, target):
+    """Alpha of the source pixel over each target pixel the blit reaches."""
+    (sw, sh, pixels), (tw, th, _) = source, target
+    return {y * tw + x: pixels[y * sw + x] >> 24 for y in range(min(sh, th)) for x in range(min(sw, tw))}
+
+
+@pytest.mark.parametrize("width, height", [(16, 16), (256, 1), (1, 256), (7, 37)])
+def test_blending_matches_sdl_for_every_alpha(width, height, tmp_path):
+    # The odd widths cover the engine's several-pixel path and its tail.
+    rng = random.Random(width * 1000 + height)
+    count = width * height
+    source = (width, height, random_pixels(rng, count, [i % 256 for i in range(count)]))
+    target = (width, height, random_pixels(rng, count))
+    result = engine_blit(source, target, tmp_path)
+    assert_close_to_sdl(result, sdl_blit(source, target, BLENDMODE_BLEND),
+                        source_alphas_by_target_index(source, target))
+
+
+@pytest.mark.parametrize("source_size, target_size", [
+    ((20, 12), (20, 12)),
+    ((64, 64), (32, 16)),
+    ((16, 8), (64, 32)),
+    ((1, 1), (5, 5)),
+    ((33, 7), (17, 9)),
+])
+def test_blending_matches_sdl_for_every_size(source_size, target_size, tmp_path):
+    rng = random.Random(5)
+    source = (*source_size, random_pixels(rng, source_size[0] * source_size[1]))
+    target = (*target_size, random_pixels(rng, target_size[0] * target_size[1]))
+    result = engine_blit(source, target, tmp_path)
+    reached = source_alphas_by_target_index(source, target)
+    assert_close_to_sdl(result, sdl_blit(source, target, BLENDMODE_BLEND), reached)
+    outside = [i for i in range(len(result)) if i not in reached]
+    assert [result[i] for i in outside] == [target[2][i] for i in outside]
+
+
+@pytest.mark.parametrize("alpha", [False, True], ids=["no alpha channel", "alpha 255"])
+@pytest.mark.parametrize("source_size, target_size", [((33, 7), (17, 9)), ((8, 8), (8, 8))])
+def test_opaque_source_matches_sdl_exactly(alpha, source_size, target_size, tmp_path):
+    rng = random.Random(7)
+    count = source_size[0] * source_size[1]
+    source = (*source_size, random_pixels(rng, count, [255] * count))
+    target = (*target_size, random_pixels(rng, target_size[0] * target_size[1]))
+    blend = BLENDMODE_BLEND if alpha else BLENDMODE_NONE
+    assert engine_blit(source, target, tmp_path, alpha=alpha) == sdl_blit(source, target, blend)
 
 
 # --- saveFile and the rest ----------------------------------------------------------------
