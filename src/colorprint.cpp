@@ -1,8 +1,8 @@
 #include "colorprint.hpp"
 
 #include "py/errors.hpp"
-#include "py/module.hpp"
 #include "py/methods.hpp"
+#include "py/module.hpp"
 
 // Run in the module namespace, so the class and its instances are the module's own
 // and their methods find _sys and the reset code there at each call.
@@ -61,7 +61,8 @@ static PyObject* clearTerminal(PyObject*, PyObject*) {
     Py_RETURN_NONE;
 }
 
-static PyMethodDef clearTerminalDef = py::noArgs<"clearTerminal", clearTerminal>("\n    Clears the terminal.\n    ");
+static PyMethodDef clearTerminalDef =
+    py::noArgs<"clearTerminal", clearTerminal>("\n    Clears the terminal.\n    ");
 
 bool colorprintSegment() {
     return py::runSource(colorprintSource, "colorprint") &&

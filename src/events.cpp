@@ -258,9 +258,11 @@ static PyObject* Joystick_str(PyObject* self) {
 }
 
 static PyMethodDef joystickMethods[] = {
-    py::oneArg<"getAxis", Joystick_getAxis>("\n        @param(axis, int)\n        @returns(float) the axis position from -1.0 to 1.0\n    "
-     "    "),
-    py::oneArg<"isButtonPressed", Joystick_isButtonPressed>("\n        @param(button, int)\n        @returns(bool)\n        "),
+    py::oneArg<"getAxis", Joystick_getAxis>("\n        @param(axis, int)\n        @returns(float) "
+                                            "the axis position from -1.0 to 1.0\n    "
+                                            "    "),
+    py::oneArg<"isButtonPressed", Joystick_isButtonPressed>(
+        "\n        @param(button, int)\n        @returns(bool)\n        "),
     {},
 };
 

@@ -4,8 +4,8 @@
 #include "geometryMath.hpp"
 
 #include "py/args.hpp"
-#include "py/module.hpp"
 #include "py/methods.hpp"
+#include "py/module.hpp"
 
 #include <cmath>
 
@@ -284,11 +284,14 @@ static PyObject* Vector2_getLength(PyObject* self, void*) {
 }
 
 static PyMethodDef vector2Methods[] = {
-    py::noArgs<"normalize", Vector2_normalize>("\n        Normalizes the vector in place.\n        "),
+    py::noArgs<"normalize", Vector2_normalize>(
+        "\n        Normalizes the vector in place.\n        "),
     py::noArgs<"copy", Vector2_copy>("\n        @returns(Vector2)\n        "),
     py::noArgs<"getDegrees", Vector2_getDegrees>("\n        @returns(float)\n        "),
-    py::oneArg<"angleTo", Vector2_angleTo>("\n        @param(other, Vector2)\n        @returns(float)\n        "),
-    py::oneArg<"angleToInDegrees", Vector2_angleToInDegrees>("\n        @param(other, Vector2)\n        @returns(float)\n        "),
+    py::oneArg<"angleTo", Vector2_angleTo>(
+        "\n        @param(other, Vector2)\n        @returns(float)\n        "),
+    py::oneArg<"angleToInDegrees", Vector2_angleToInDegrees>(
+        "\n        @param(other, Vector2)\n        @returns(float)\n        "),
     py::oneArg<"set", Vector2_set>("\n        @param(other, Vector2)\n        "),
     py::oneArg<"add", Vector2_add>("\n        @param(other, Vector2)\n        "),
     py::oneArg<"sub", Vector2_sub>("\n        @param(other, Vector2)\n        "),

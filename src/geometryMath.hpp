@@ -13,8 +13,7 @@ struct Vector2Ops {
 };
 
 struct Vector2 {
-    PyObject_HEAD
-    const Vector2Ops* ops;
+    PyObject_HEAD const Vector2Ops* ops;
     double x;
     double y;
 
@@ -27,7 +26,9 @@ struct Vector2 {
 // A new vector of the base type.
 PyObject* newVector2(double x, double y);
 
-inline bool isVector2(PyObject* object) { return PyObject_TypeCheck(object, Vector2::type); }
+inline bool isVector2(PyObject* object) {
+    return PyObject_TypeCheck(object, Vector2::type);
+}
 
 py::ClassDef& vector2Class();
 bool geometryMathSegment();

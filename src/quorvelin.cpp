@@ -19,6 +19,7 @@
 #include "py/call.hpp"
 #include "py/classdef.hpp"
 #include "py/errors.hpp"
+#include "py/methods.hpp"
 #include "py/module.hpp"
 #include "renderer.hpp"
 #include "resources.hpp"
@@ -26,7 +27,6 @@
 #include "resources/font.hpp"
 #include "resources/sound.hpp"
 #include "resources/texture.hpp"
-#include "py/methods.hpp"
 
 #include <SDL.h>
 #include <SDL_image.h>
@@ -827,16 +827,20 @@ static PyMethodDef engineMethods[] = {
      "        @param(icon=None, str)\n        @param(captureMouse=False, bool)\n"
      "        @param(audioChannels=32, int)\n        @param(killWithEscapeKey=True, bool)\n"
      "        This method initializes the engine and (optionally) opens a window.\n        "},
-    py::noArgs<"_ensureInit", Engine_ensureInit>("\n        Raises an EngineException when the engine is not initialized.\n        "),
-    py::noArgs<"quit", Engine_quit>("\n        Closes the window and shuts down all engine subsystems.\n"
-     "        No update or render calls are possible after this.\n        "),
-    py::noArgs<"update", Engine_update>("\n        Updates one engine frame. Call this explicitly only from a custom main\n"
-     "        loop: run calls it implicitly.\n        "),
+    py::noArgs<"_ensureInit", Engine_ensureInit>(
+        "\n        Raises an EngineException when the engine is not initialized.\n        "),
+    py::noArgs<"quit", Engine_quit>(
+        "\n        Closes the window and shuts down all engine subsystems.\n"
+        "        No update or render calls are possible after this.\n        "),
+    py::noArgs<"update", Engine_update>(
+        "\n        Updates one engine frame. Call this explicitly only from a custom main\n"
+        "        loop: run calls it implicitly.\n        "),
     {"run", fastcall<Engine_run>(), METH_FASTCALL | METH_KEYWORDS,
      "\n        Performs a main loop until quit is called.\n        @param(maxFps, float)\n       "
      " "},
     py::noArgs<"getFps", Engine_getFps>("\n        @returns(float)\n        "),
-    py::noArgs<"getTimeStep", Engine_getTimeStep>("\n        @returns(float) the duration of the last frame in seconds\n        "),
+    py::noArgs<"getTimeStep", Engine_getTimeStep>(
+        "\n        @returns(float) the duration of the last frame in seconds\n        "),
     {"addTask", fastcall<Engine_addTask>(), METH_FASTCALL | METH_KEYWORDS,
      "\n        Adds a task that is called once in every iteration of the main loop.\n"
      "        While it returns a false value it runs again in the next iteration;\n"
@@ -856,23 +860,37 @@ static PyMethodDef engineMethods[] = {
      "\n        @param(evt, Event)\n        @param(evtType=None, type)\n        "},
     py::noArgs<"isRunning", Engine_isRunning>("\n        @returns(bool)\n        "),
     py::noArgs<"isFullscreen", Engine_isFullscreen>("\n        @returns(bool)\n        "),
-    py::noArgs<"toggleFullscreen", Engine_toggleFullscreen>("\n        Switches between windowed mode and desktop fullscreen and fires a\n"
-     "        FullscreenEvent.\n        "),
-    py::oneArg<"setFullscreen", Engine_setFullscreen>("\n        @param(fullscreen, bool)\n        "),
-    py::noArgs<"getWindowSize", getWindowPair<SDL_GetWindowSize>>("\n        @returns((int, int))\n        "),
-    py::oneArg<"setWindowSize", setWindowPair<SDL_SetWindowSize>>("\n        @param(size, (int, int))\n        "),
-    py::noArgs<"getWindowPos", getWindowPair<SDL_GetWindowPosition>>("\n        @returns((int, int))\n        "),
-    py::oneArg<"setWindowPos", setWindowPair<SDL_SetWindowPosition>>("\n        @param(pos, (int, int))\n        "),
+    py::noArgs<"toggleFullscreen", Engine_toggleFullscreen>(
+        "\n        Switches between windowed mode and desktop fullscreen and fires a\n"
+        "        FullscreenEvent.\n        "),
+    py::oneArg<"setFullscreen", Engine_setFullscreen>(
+        "\n        @param(fullscreen, bool)\n        "),
+    py::noArgs<"getWindowSize", getWindowPair<SDL_GetWindowSize>>(
+        "\n        @returns((int, int))\n        "),
+    py::oneArg<"setWindowSize", setWindowPair<SDL_SetWindowSize>>(
+        "\n        @param(size, (int, int))\n        "),
+    py::noArgs<"getWindowPos", getWindowPair<SDL_GetWindowPosition>>(
+        "\n        @returns((int, int))\n        "),
+    py::oneArg<"setWindowPos", setWindowPair<SDL_SetWindowPosition>>(
+        "\n        @param(pos, (int, int))\n        "),
     py::oneArg<"setWindowTitle", Engine_setWindowTitle>("\n        @param(title, str)\n        "),
     py::oneArg<"setWindowIcon", Engine_setWindowIcon>("\n        @param(filename, str)\n        "),
-    py::oneArg<"saveScreenshot", Engine_saveScreenshot>("\n        Saves the window's content as a PNG file.\n        @param(filename, str)\n       "
-     " "),
-    py::noArgs<"getMouseDist", Engine_getMouseDist>("\n        @returns((int, int)) the mouse motion of the last frame\n        "),
-    py::noArgs<"getMousePos", Engine_getMousePos>("\n        @returns((int, int)) the mouse position in screen pixels\n        "),
-    py::oneArg<"isMouseButtonPressed", Engine_isMouseButtonPressed>("\n        @param(button, MOUSE_LEFT | MOUSE_MIDDLE | MOUSE_RIGHT)\n        @returns(bool)\n  "
-     "      "),
-    py::oneArg<"isKeyPressed", Engine_isKeyPressed>("\n        @param(keycode, int)\n        @returns(int)\n        "),
-    py::oneArg<"getKeyName", Engine_getKeyName>("\n        @param(keycode, int)\n        @returns(str)\n        "),
+    py::oneArg<"saveScreenshot", Engine_saveScreenshot>(
+        "\n        Saves the window's content as a PNG file.\n        @param(filename, str)\n      "
+        " "
+        " "),
+    py::noArgs<"getMouseDist", Engine_getMouseDist>(
+        "\n        @returns((int, int)) the mouse motion of the last frame\n        "),
+    py::noArgs<"getMousePos", Engine_getMousePos>(
+        "\n        @returns((int, int)) the mouse position in screen pixels\n        "),
+    py::oneArg<"isMouseButtonPressed", Engine_isMouseButtonPressed>(
+        "\n        @param(button, MOUSE_LEFT | MOUSE_MIDDLE | MOUSE_RIGHT)\n        "
+        "@returns(bool)\n  "
+        "      "),
+    py::oneArg<"isKeyPressed", Engine_isKeyPressed>(
+        "\n        @param(keycode, int)\n        @returns(int)\n        "),
+    py::oneArg<"getKeyName", Engine_getKeyName>(
+        "\n        @param(keycode, int)\n        @returns(str)\n        "),
     py::oneArg<"captureMouse", Engine_captureMouse>("\n        @param(capture, bool)\n        "),
     py::noArgs<"isMouseCaptured", Engine_isMouseCaptured>("\n        @returns(bool)\n        "),
     {},

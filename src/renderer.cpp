@@ -2,8 +2,8 @@
 #include "renderer.hpp"
 
 #include "py/call.hpp"
-#include "resources/texture.hpp"
 #include "py/methods.hpp"
+#include "resources/texture.hpp"
 
 #include <algorithm>
 
@@ -84,8 +84,9 @@ static PyObject* Renderer_getTarget(PyObject* self, PyObject*) {
 }
 
 static PyMethodDef rendererMethods[] = {
-    py::oneArg<"update", Renderer_update>("\n        Updates the system and then renders into the target.\n"
-     "        @param(timeStep, float)\n        "),
+    py::oneArg<"update", Renderer_update>(
+        "\n        Updates the system and then renders into the target.\n"
+        "        @param(timeStep, float)\n        "),
     py::noArgs<"render", Renderer_render>("Should be overwritten by deriving classes."),
     py::noArgs<"getTarget", Renderer_getTarget>("\n        @returns(Texture)\n        "),
     {},

@@ -15,7 +15,7 @@ bash tools/setup.sh --no-build
 # would only report the interpreter's own allocations; the leak tests measure ours.
 # PYTHONMALLOC=malloc lets ASan see every object allocation.
 export LD_PRELOAD="$(gcc -print-file-name=libasan.so) $(gcc -print-file-name=libubsan.so)"
-export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:max_free_fill_size=4096
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export PYTHONMALLOC=malloc
 export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy

@@ -32,7 +32,8 @@ bool raiseBadKeyword(const Parameters& p, PyObject* key, Py_ssize_t nargs) {
     }
     Py_ssize_t index = indexOf(p, key);
     if (index < 0) {
-        PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'", p.function, key);
+        PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'", p.function,
+                     key);
         return true;
     }
     if (index < nargs) {
@@ -46,8 +47,8 @@ bool raiseBadKeyword(const Parameters& p, PyObject* key, Py_ssize_t nargs) {
 // Shared by both call conventions: `keyword(i)` gives the i-th keyword's name and
 // value. Positional arguments are already in `out`.
 template <class Keywords>
-bool assignKeywords(const Parameters& p, Py_ssize_t nargs, Py_ssize_t nkeywords,
-                    Keywords keyword, PyObject** out) {
+bool assignKeywords(const Parameters& p, Py_ssize_t nargs, Py_ssize_t nkeywords, Keywords keyword,
+                    PyObject** out) {
     Py_ssize_t taken = 0;
     for (Py_ssize_t k = 0; k < nkeywords; ++k) {
         auto [key, value] = keyword(k);
@@ -82,7 +83,8 @@ bool parse(const Parameters& p, PyObject* args, PyObject* kwargs, PyObject** out
         return false;
     }
     std::fill(out, out + p.count, nullptr);
-    for (Py_ssize_t i = 0; i < nargs; ++i) out[i] = PyTuple_GET_ITEM(args, i);
+    for (Py_ssize_t i = 0; i < nargs; ++i)
+        out[i] = PyTuple_GET_ITEM(args, i);
     if (nkeywords == 0) return true;
     // A dict cannot be indexed, so take a snapshot of its items first.
     PyObject* keys[16];
@@ -98,8 +100,12 @@ bool parse(const Parameters& p, PyObject* args, PyObject* kwargs, PyObject** out
         while (PyDict_Next(kwargs, &position, &key, &value))
             if (raiseBadKeyword(p, key, nargs)) return false;
     }
-    return assignKeywords(p, nargs, k, [&](Py_ssize_t i) { return std::pair{keys[i], values[i]}; },
-                          out);
+    return assignKeywords(
+        p, nargs, k,
+        [&](Py_ssize_t i) {
+            return std::pair{keys[i], values[i]};
+        },
+        out);
 }
 
 bool parse(const Parameters& p, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
@@ -115,7 +121,10 @@ bool parse(const Parameters& p, PyObject* const* args, Py_ssize_t nargs, PyObjec
     if (nkeywords == 0) return true;
     return assignKeywords(
         p, nargs, nkeywords,
-        [&](Py_ssize_t i) { return std::pair{PyTuple_GET_ITEM(kwnames, i), args[nargs + i]}; }, out);
+        [&](Py_ssize_t i) {
+            return std::pair{PyTuple_GET_ITEM(kwnames, i), args[nargs + i]};
+        },
+        out);
 }
 
 } // namespace py

@@ -23,8 +23,8 @@ struct Parameters {
 // From a tuple and a dict (tp_init, tp_new).
 bool parse(const Parameters& parameters, PyObject* args, PyObject* kwargs, PyObject** out);
 // From a vectorcall (METH_FASTCALL | METH_KEYWORDS).
-bool parse(const Parameters& parameters, PyObject* const* args, Py_ssize_t nargs,
-           PyObject* kwnames, PyObject** out);
+bool parse(const Parameters& parameters, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+           PyObject** out);
 
 // The usual way to call it: the names and the slots have the same length.
 //   PyObject* a[3];

@@ -60,8 +60,12 @@ static bool toUnsigned(PyObject* object, Unsigned& out, const char* typeName) {
     return true;
 }
 
-bool toUint8(PyObject* object, uint8_t& out) { return toUnsigned(object, out, "uint8_t"); }
-bool toUint32(PyObject* object, uint32_t& out) { return toUnsigned(object, out, "uint32_t"); }
+bool toUint8(PyObject* object, uint8_t& out) {
+    return toUnsigned(object, out, "uint8_t");
+}
+bool toUint32(PyObject* object, uint32_t& out) {
+    return toUnsigned(object, out, "uint32_t");
+}
 
 bool toDouble(PyObject* object, double& out) {
     if (PyFloat_CheckExact(object)) {
@@ -75,8 +79,9 @@ bool toDouble(PyObject* object, double& out) {
 }
 
 bool toFlag(PyObject* object, bool& out) {
-    int truth = object == Py_True ? 1 : object == Py_False || object == Py_None ? 0
-                                                                               : PyObject_IsTrue(object);
+    int truth = object == Py_True                         ? 1
+                : object == Py_False || object == Py_None ? 0
+                                                          : PyObject_IsTrue(object);
     if (truth < 0) return false;
     out = truth != 0;
     return true;

@@ -52,9 +52,17 @@ class Utf8 {
 };
 
 // Values handed back to Python.
-inline PyObject* toPython(int32_t value) { return PyLong_FromLong(value); }
-inline PyObject* toPython(double value) { return PyFloat_FromDouble(value); }
-inline PyObject* toPython(bool value) { return PyBool_FromLong(value); }
-inline PyObject* toPython(PyObject* value) { return newRef(value ? value : Py_None); }
+inline PyObject* toPython(int32_t value) {
+    return PyLong_FromLong(value);
+}
+inline PyObject* toPython(double value) {
+    return PyFloat_FromDouble(value);
+}
+inline PyObject* toPython(bool value) {
+    return PyBool_FromLong(value);
+}
+inline PyObject* toPython(PyObject* value) {
+    return newRef(value ? value : Py_None);
+}
 
 } // namespace py

@@ -11,12 +11,15 @@ Failure raise(PyObject* exceptionType, const char* message) {
 }
 
 Failure argumentTypeError(const char* argumentName, PyTypeObject* expected, PyObject* given) {
-    PyErr_Format(PyExc_TypeError, "Argument '%.200s' has incorrect type (expected %.200s, got %.200s)",
-                 argumentName, expected->tp_name, Py_TYPE(given)->tp_name);
+    PyErr_Format(PyExc_TypeError,
+                 "Argument '%.200s' has incorrect type (expected %.200s, got %.200s)", argumentName,
+                 expected->tp_name, Py_TYPE(given)->tp_name);
     return failed;
 }
 
-Failure deleteRefused() { return raise(PyExc_NotImplementedError, "__del__"); }
+Failure deleteRefused() {
+    return raise(PyExc_NotImplementedError, "__del__");
+}
 
 Failure expectedType(const char* expected, PyObject* given) {
     PyErr_Format(PyExc_TypeError, "Expected %.16s, got %.200s", expected, Py_TYPE(given)->tp_name);

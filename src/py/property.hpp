@@ -23,9 +23,15 @@ template <auto member> auto& fieldOf(PyObject* self) {
     return reinterpret_cast<Class*>(self)->*member;
 }
 
-inline bool fromPython(PyObject* value, int32_t& out) { return toInt32(value, out); }
-inline bool fromPython(PyObject* value, double& out) { return toDouble(value, out); }
-inline bool fromPython(PyObject* value, bool& out) { return toFlag(value, out); }
+inline bool fromPython(PyObject* value, int32_t& out) {
+    return toInt32(value, out);
+}
+inline bool fromPython(PyObject* value, double& out) {
+    return toDouble(value, out);
+}
+inline bool fromPython(PyObject* value, bool& out) {
+    return toFlag(value, out);
+}
 
 // TypeError "Cannot convert X to quorvelin.Y": a typed object field refused a value.
 Failure cannotConvert(PyObject* value, PyTypeObject* type);

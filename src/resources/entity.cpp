@@ -5,8 +5,8 @@
 
 #include "py/args.hpp"
 #include "py/call.hpp"
-#include "quorvelin.hpp"
 #include "py/methods.hpp"
+#include "quorvelin.hpp"
 
 namespace {
 
@@ -193,21 +193,25 @@ static PyObject* Ecs_updateEntityMembership(PyObject* self, PyObject* entity) {
 }
 
 static PyMethodDef ecsMethods[] = {
-    py::oneArg<"update", Ecs_update>("\n        Updates every system once, in the order in which they were added.\n"
-     "        @param(timeStep, float)\n        "),
+    py::oneArg<"update", Ecs_update>(
+        "\n        Updates every system once, in the order in which they were added.\n"
+        "        @param(timeStep, float)\n        "),
     py::oneArg<"addEntity", Ecs_addEntity>("\n        @param(entity, Entity)\n        "),
     py::oneArg<"removeEntity", Ecs_removeEntity>("\n        @param(entity, Entity)\n        "),
     py::noArgs<"removeAllEntities", Ecs_removeAllEntities>(),
     py::oneArg<"addSystem", Ecs_addSystem>("\n        @param(system, AbstractSystem)\n        "),
-    py::oneArg<"removeSystem", Ecs_removeSystem>("\n        @param(system, AbstractSystem)\n        "),
+    py::oneArg<"removeSystem", Ecs_removeSystem>(
+        "\n        @param(system, AbstractSystem)\n        "),
     {"getEntities", Ecs_getEntities, METH_VARARGS,
      "\n        @param(*requiredComponentTypes, type)\n"
      "        @returns(list | filter) every entity, or those that have all the given component "
      "types\n"
      "        "},
-    py::oneArg<"getEntityById", Ecs_getEntityById>("\n        @param(id, int)\n        @returns(Entity | None)\n        "),
+    py::oneArg<"getEntityById", Ecs_getEntityById>(
+        "\n        @param(id, int)\n        @returns(Entity | None)\n        "),
     py::noArgs<"getSystems", Ecs_getSystems>("\n        @returns(list)\n        "),
-    py::oneArg<"_updateEntityMembership", Ecs_updateEntityMembership>("\n        @param(entity, Entity)\n        "),
+    py::oneArg<"_updateEntityMembership", Ecs_updateEntityMembership>(
+        "\n        @param(entity, Entity)\n        "),
     {},
 };
 
@@ -303,17 +307,22 @@ static PyObject* AbstractSystem_getEngine(PyObject* self, PyObject*) {
 }
 
 static PyMethodDef abstractSystemMethods[] = {
-    py::oneArg<"update", AbstractSystem_update>("\n        Calls _updateEntity for every member entity.\n        @param(timeStep, float)\n    "
-     "    "),
+    py::oneArg<"update", AbstractSystem_update>("\n        Calls _updateEntity for every member "
+                                                "entity.\n        @param(timeStep, float)\n    "
+                                                "    "),
     {"_updateEntity", reinterpret_cast<PyCFunction>(AbstractSystem_updateEntity),
      METH_FASTCALL | METH_KEYWORDS,
      "\n        Should be overwritten by deriving classes.\n        @param(entity, Entity)\n"
      "        @param(timeStep, float)\n        "},
-    py::oneArg<"_interestedIn", AbstractSystem_interestedIn>("\n        @param(entity, Entity)\n        @returns(bool)\n        "),
-    py::oneArg<"_updateEntityMembership", AbstractSystem_updateEntityMembership>("\n        @param(entity, Entity)\n        "),
-    py::oneArg<"_removeEntity", AbstractSystem_removeEntity>("\n        @param(entity, Entity)\n        "),
+    py::oneArg<"_interestedIn", AbstractSystem_interestedIn>(
+        "\n        @param(entity, Entity)\n        @returns(bool)\n        "),
+    py::oneArg<"_updateEntityMembership", AbstractSystem_updateEntityMembership>(
+        "\n        @param(entity, Entity)\n        "),
+    py::oneArg<"_removeEntity", AbstractSystem_removeEntity>(
+        "\n        @param(entity, Entity)\n        "),
     py::oneArg<"_setEcs", AbstractSystem_setEcs>("\n        @param(ecs, Ecs)\n        "),
-    py::oneArg<"_setEngine", AbstractSystem_setEngine>("\n        @param(engine, Engine)\n        "),
+    py::oneArg<"_setEngine", AbstractSystem_setEngine>(
+        "\n        @param(engine, Engine)\n        "),
     py::noArgs<"getEcs", AbstractSystem_getEcs>("\n        @returns(Ecs)\n        "),
     py::noArgs<"getEngine", AbstractSystem_getEngine>("\n        @returns(Engine)\n        "),
     {},

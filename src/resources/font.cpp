@@ -4,8 +4,8 @@
 #include "resources/font.hpp"
 
 #include "py/args.hpp"
-#include "resources/texture.hpp"
 #include "py/methods.hpp"
+#include "resources/texture.hpp"
 
 #include <algorithm>
 #include <climits>
@@ -169,10 +169,12 @@ static PyObject* Font_renderLines(PyObject* self, PyObject* const* args, Py_ssiz
 }
 
 static PyMethodDef fontMethods[] = {
-    py::noArgs<"getFontSize", Font_getFontSize>("\n        @returns(int)\n        Returns the size of the font.\n        "),
-    py::oneArg<"getRenderedTextSize", Font_getRenderedTextSize>("\n        @param(text, str)\n        @returns((int, int))\n"
-     "        Calculates the space that is needed to render the given text with this\n        "
-     "font.\n        "),
+    py::noArgs<"getFontSize", Font_getFontSize>(
+        "\n        @returns(int)\n        Returns the size of the font.\n        "),
+    py::oneArg<"getRenderedTextSize", Font_getRenderedTextSize>(
+        "\n        @param(text, str)\n        @returns((int, int))\n"
+        "        Calculates the space that is needed to render the given text with this\n        "
+        "font.\n        "),
     {"render", reinterpret_cast<PyCFunction>(Font_render), METH_FASTCALL | METH_KEYWORDS,
      "\n        @param(text, str)\n        @param(color, (int, int, int [, int]))\n        "
      "@returns(Texture)\n"

@@ -3,8 +3,8 @@
 #include "resources/sound.hpp"
 
 #include "py/args.hpp"
-#include "py/module.hpp"
 #include "py/methods.hpp"
+#include "py/module.hpp"
 
 #include <atomic>
 #include <climits>
@@ -97,10 +97,13 @@ static PyObject* Sound_loop(PyObject* self, PyObject* times) {
 }
 
 static PyMethodDef soundMethods[] = {
-    py::noArgs<"play", Sound_play>("\n        @returns(SoundHandle)\n        Plays the sound once\n        "),
-    py::oneArg<"loop", Sound_loop>("\n        @returns(SoundHandle)\n        @param(times, int)\n"
-     "        Loops the sound as often as specified by 'times'.\n        1 plays the sound once\n"
-     "        2 plays the sound twice\n        0 loops the sound infinitely\n        "),
+    py::noArgs<"play", Sound_play>(
+        "\n        @returns(SoundHandle)\n        Plays the sound once\n        "),
+    py::oneArg<"loop", Sound_loop>(
+        "\n        @returns(SoundHandle)\n        @param(times, int)\n"
+        "        Loops the sound as often as specified by 'times'.\n        1 plays the sound "
+        "once\n"
+        "        2 plays the sound twice\n        0 loops the sound infinitely\n        "),
     {},
 };
 
@@ -153,10 +156,14 @@ static PyObject* SoundHandle_isPlaying(PyObject* self, PyObject*) {
 }
 
 static PyMethodDef soundHandleMethods[] = {
-    py::noArgs<"stop", SoundHandle_control<Mix_HaltChannel>>("\n        Stops the current playback of the sound\n        "),
-    py::noArgs<"pause", SoundHandle_control<pauseChannel>>("\n        Pauses the current playback of the sound\n        "),
-    py::noArgs<"resume", SoundHandle_control<resumeChannel>>("\n        Resumes the playback of a currently paused sound\n        "),
-    py::noArgs<"isPlaying", SoundHandle_isPlaying>("\n        Returns True if the SoundHandle is currently being played\n        "),
+    py::noArgs<"stop", SoundHandle_control<Mix_HaltChannel>>(
+        "\n        Stops the current playback of the sound\n        "),
+    py::noArgs<"pause", SoundHandle_control<pauseChannel>>(
+        "\n        Pauses the current playback of the sound\n        "),
+    py::noArgs<"resume", SoundHandle_control<resumeChannel>>(
+        "\n        Resumes the playback of a currently paused sound\n        "),
+    py::noArgs<"isPlaying", SoundHandle_isPlaying>(
+        "\n        Returns True if the SoundHandle is currently being played\n        "),
     {},
 };
 
@@ -287,12 +294,17 @@ static void haltMusic() {
 static PyMethodDef musicMethods[] = {
     {"play", reinterpret_cast<PyCFunction>(Music_play), METH_FASTCALL | METH_KEYWORDS,
      "\n        Plays the music once\n        "},
-    py::oneArg<"loop", Music_loop>("\n        Loops the music\n        @param(times, int)\n"
-     "        Loops the music as often as specified by 'times'.\n        1 plays the music once\n"
-     "        2 plays the music twice\n        0 loops the music infinitely\n        "),
-    py::noArgs<"stop", Music_control<haltMusic>>("\n        Stops the playback of the music\n        "),
-    py::noArgs<"pause", Music_control<Mix_PauseMusic>>("\n        Pauses the playback of the music\n        "),
-    py::noArgs<"resume", Music_control<Mix_ResumeMusic>>("\n        Resumes the playback of paused music\n        "),
+    py::oneArg<"loop", Music_loop>(
+        "\n        Loops the music\n        @param(times, int)\n"
+        "        Loops the music as often as specified by 'times'.\n        1 plays the music "
+        "once\n"
+        "        2 plays the music twice\n        0 loops the music infinitely\n        "),
+    py::noArgs<"stop", Music_control<haltMusic>>(
+        "\n        Stops the playback of the music\n        "),
+    py::noArgs<"pause", Music_control<Mix_PauseMusic>>(
+        "\n        Pauses the playback of the music\n        "),
+    py::noArgs<"resume", Music_control<Mix_ResumeMusic>>(
+        "\n        Resumes the playback of paused music\n        "),
     py::oneArg<"fadeOut", Music_fadeOut>("\n        @param(milliseconds, int)\n        "),
     {"fadeIn", reinterpret_cast<PyCFunction>(Music_fadeIn), METH_FASTCALL | METH_KEYWORDS,
      "\n        @param(milliseconds, int)\n        "},
@@ -344,9 +356,11 @@ static PyObject* setMusicVolume(PyObject*, PyObject* argument) {
 }
 
 static PyMethodDef volumeFunctions[] = {
-    py::noArgs<"getMusicVolume", getMusicVolume>("\n    @returns(int, The current music volume (between 0 and 128))\n    "),
+    py::noArgs<"getMusicVolume", getMusicVolume>(
+        "\n    @returns(int, The current music volume (between 0 and 128))\n    "),
     py::oneArg<"setMusicVolume", setMusicVolume>("\n    @param(volume, int)\n    "),
-    py::noArgs<"getSoundVolume", getSoundVolume>("\n    @returns(int, The current sound volume (between 0 and 128))\n    "),
+    py::noArgs<"getSoundVolume", getSoundVolume>(
+        "\n    @returns(int, The current sound volume (between 0 and 128))\n    "),
     py::oneArg<"setSoundVolume", setSoundVolume>("\n    @param(volume, int)\n    "),
 };
 

@@ -442,14 +442,17 @@ static PyObject* Texture_saveFile(PyObject* self, PyObject* filename) {
 }
 
 static PyMethodDef textureMethods[] = {
-    py::noArgs<"getSize", Texture_getSize>("\n        @returns((int, int))\n        Returns the size of the texture in pixels.\n       "
-     " "),
+    py::noArgs<"getSize", Texture_getSize>("\n        @returns((int, int))\n        Returns the "
+                                           "size of the texture in pixels.\n       "
+                                           " "),
     py::oneArg<"copyFrom", Texture_copyFrom>("\n        @param(other, Texture)\n        "),
-    py::oneArg<"fill", Texture_fill>("\n        @param(color, (int, int, int [, int]))\n        Fills the whole texture with a "
-     "color.\n        "),
+    py::oneArg<"fill", Texture_fill>(
+        "\n        @param(color, (int, int, int [, int]))\n        Fills the whole texture with a "
+        "color.\n        "),
     py::noArgs<"fillChecker", Texture_fillChecker>(),
-    py::oneArg<"saveFile", Texture_saveFile>("\n        @param(filename, str)\n        Saves the content of the texture as a PNG file\n"
-     "        (thus, the file name should end with '.png')\n        "),
+    py::oneArg<"saveFile", Texture_saveFile>(
+        "\n        @param(filename, str)\n        Saves the content of the texture as a PNG file\n"
+        "        (thus, the file name should end with '.png')\n        "),
     {},
 };
 

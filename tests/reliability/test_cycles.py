@@ -1,0 +1,195 @@
+"""Cyclic garbage: cycles through the engine's own fields and through objects that
+Python subclasses hold are freed by the collector, and long chains of engine objects
+are freed without exhausting the C stack."""
+import gc
+import weakref
+
+import pytest
+
+from quorvelin import (AbstractSystem, Ecs, Engine, Event, Font, FullscreenEvent, Joystick,
+                       JoystickAddedEvent, KeyEvent, MouseClickEvent, MouseWheelEvent, Music,
+                       MusicStoppedEvent, Renderer, Resource, Sound, SoundHandle, Texture, Vector2)
+
+
+def collected(build):
+    """Whether the objects that `build()` returns (each referenced weakly) are all gone
+    once the collector ran."""
+    refs = [weakref.ref(obj) for obj in build()]
+    gc.collect()
+    return [ref() for ref in refs] == [None] * len(refs)
+
+
+def subclass(cls):
+    return type("Own" + cls.__name__, (cls,), {})
+
+
+def constructions(media):
+    joystick = Joystick("Pad", 1, 1)
+    return {
+        Event: (), KeyEvent: (97, 0, 0, 0), MouseClickEvent: (1, 2, 1), MouseWheelEvent: (0, 1),
+        FullscreenEvent: (0, 1), MusicStoppedEvent: (), Joystick: ("Pad", 1, 1),
+        JoystickAddedEvent: (joystick,), Vector2: (1, 2), Resource: ("name",), Texture: (4, 4),
+        Ecs: (None,), AbstractSystem: (int,), Renderer: (None,), Font: (media.font, 12),
+        SoundHandle: (0,), Sound: (media.wav,), Music: (media.wav,), Engine: (),
+    }
+
+
+CLASSES = [Event, KeyEvent, MouseClickEvent, MouseWheelEvent, FullscreenEvent, MusicStoppedEvent,
+           Joystick, JoystickAddedEvent, Vector2, Resource, Texture, Ecs, AbstractSystem, Renderer,
+           Font, SoundHandle, Sound, Music, Engine]
+
+
+@pytest.mark.parametrize("cls", CLASSES, ids=lambda cls: cls.__name__)
+def test_subclass_instance_that_holds_itself(media, cls):
+    args = constructions(media)[cls]
+
+    def build():
+        obj = subclass(cls)(*args)
+        obj.me = obj
+        return [obj]
+
+    assert collected(build)
+
+
+def test_engine_and_its_ecs():
+    """Engine -> ecs -> _engine is a cycle of engine fields only."""
+    def engines():
+        return sum(type(obj) is Engine for obj in gc.get_objects())
+
+    gc.collect()
+    before = engines()
+    for _ in range(10):
+        Engine()
+    gc.collect()
+    assert engines() == before
+
+
+def test_engine_subclass_whose_ecs_refers_back():
+    def build():
+        engine = subclass(Engine)()
+        system = subclass(AbstractSystem)(int)
+        engine.ecs.addSystem(system)  # the system's _engine is the engine
+        system.keep = engine
+        engine.keep = engine.ecs
+        return [engine]
+
+    assert collected(build)
+
+
+def test_system_in_an_ecs_that_it_holds():
+    class Holding(AbstractSystem):
+        pass
+
+    def build():
+        ecs, system = Ecs(None), Holding(int)
+        ecs.addSystem(system)  # the system's _ecs is the Ecs that lists it
+        system.owner = ecs
+        return [system]
+
+    assert collected(build)
+
+
+def test_entity_in_an_ecs():
+    class Entity:
+        def __init__(self):
+            self._id, self._ecs, self._components = -1, None, {}
+
+        @property
+        def id(self):
+            return self._id
+
+    def build():
+        ecs, entity = Ecs(None), Entity()
+        ecs.addEntity(entity)  # the entity's _ecs holds the Ecs
+        return [entity]
+
+    assert collected(build)
+
+
+def test_renderer_holding_its_target_and_itself():
+    class Canvas(Texture):
+        pass
+
+    class Painting(Renderer):
+        pass
+
+    def build():
+        target = Canvas(4, 4)
+        renderer = Painting(target, int)
+        renderer.keep = (renderer, target)
+        target.painter = renderer
+        renderer._entities.append(renderer)
+        return [renderer, target]
+
+    assert collected(build)
+
+
+def test_joystick_event_in_a_cycle():
+    class Pad(Joystick):
+        pass
+
+    class Added(JoystickAddedEvent):
+        pass
+
+    def build():
+        pad = Pad("Pad", 1, 1)
+        event = Added(pad)
+        pad.announced = event
+        return [pad, event]
+
+    assert collected(build)
+
+
+def test_resource_whose_file_name_is_itself(media):
+    """The file name is an object field of the engine's own: a cycle through it is
+    visible to the collector without any Python subclass."""
+    def resources():
+        return sum(isinstance(obj, Resource) for obj in gc.get_objects())
+
+    gc.collect()
+    before = resources()
+    for cls, args in ((Resource, ("x",)), (Texture, (2, 2)), (Font, (media.font, 10)),
+                      (Sound, (media.wav,)), (Music, (media.wav,))):
+        obj = cls(*args)
+        obj._filename = obj
+    del obj
+    gc.collect()
+    assert resources() == before
+
+
+@pytest.mark.parametrize("link", ["Resource(previous)", "Texture(2, 2) holding previous",
+                                  "Renderer of a Texture holding previous",
+                                  "Python subclass of Resource(previous)"])
+@pytest.mark.parametrize("closed", [False, True], ids=["dropped", "collected"])
+def test_long_chain_is_freed(child, link, closed):
+    """Each link is the only holder of the one before; dropping the last frees them all.
+    Closed into a cycle, the collector frees it."""
+    result = child(f"""
+        import gc
+        from quorvelin import Renderer, Resource, Texture
+
+        class Own(Resource):
+            pass
+
+        def texture(previous):
+            made = Texture(2, 2)
+            made._filename = previous
+            return made
+
+        links = {{"Resource(previous)": Resource,
+                  "Texture(2, 2) holding previous": texture,
+                  "Renderer of a Texture holding previous": lambda previous: Renderer(texture(previous)),
+                  "Python subclass of Resource(previous)": Own}}
+        make = links[{link!r}]
+        first = chain = make(None)
+        for _ in range(200000):
+            chain = make(chain)
+        if {closed!r}:
+            target = first.getTarget() if isinstance(first, Renderer) else first
+            target._filename = chain
+            del first, target
+        del chain
+        gc.collect()
+        print("freed")
+    """, timeout=300)
+    assert result.returncode == 0 and result.stdout.strip() == "freed", result.stderr[-3000:]

@@ -1,0 +1,339 @@
+"""Leak checks: the paths that create and drop objects every frame or every call leave
+nothing behind (see leakcheck for how growth is measured)."""
+import copy
+import ctypes
+import pickle
+import sys
+import threading
+
+import pytest
+
+import quorvelin
+from quorvelin import (AbstractSystem, Ecs, Engine, Event, Font, FullscreenEvent, Joystick,
+                       JoystickAddedEvent, KeyEvent, MouseClickEvent, MouseWheelEvent, Music,
+                       MusicStoppedEvent, Renderer, Resource, Sound, SoundHandle, Texture, Vector2)
+from engine import sdlinput
+
+from .leakcheck import SANITIZED, assert_no_leak, leaking_counters
+
+
+class Boom(Exception):
+    pass
+
+
+class RaisesOnFloat:
+    def __float__(self):
+        raise Boom("float")
+
+
+class Tagged(KeyEvent):
+    """A Python subclass: its instances carry a dictionary and take part in pickling."""
+
+
+class OwnEngine(Engine):
+    pass
+
+
+class OwnRenderer(Renderer):
+    pass
+
+
+def raises(expected, call):
+    try:
+        call()
+    except expected:
+        return
+    raise AssertionError(f"{call} did not raise {expected}")
+
+
+# --- the helper itself ----------------------------------------------------------------------
+
+_kept = []
+_libc = ctypes.CDLL(None)
+_libc.malloc.restype = ctypes.c_void_p
+
+
+def _leak_native_memory():
+    address = _libc.malloc(1 << 14)
+    ctypes.memset(address, 1, 1 << 14)  # touched: resident, and live to the sanitizer
+
+
+@pytest.mark.parametrize("operation, counters", [
+    (lambda: _kept.append([]), {"live objects", "allocated blocks"}),
+    (lambda: _kept.append(str(len(_kept)) * 3), {"allocated blocks"}),
+    (_leak_native_memory, {"memory bytes"}),
+], ids=["container", "string", "native memory"])
+def test_the_check_sees_each_kind_of_leak(operation, counters):
+    found = set(leaking_counters(operation, rounds=100, warmup=10))
+    if SANITIZED:  # every object comes from malloc: the sanitizer's heap count sees them all
+        counters = (counters - {"allocated blocks"}) | {"memory bytes"}
+    assert counters <= found
+    _kept.clear()
+
+
+def test_the_check_passes_what_is_released():
+    assert_no_leak(lambda: [str(i) for i in range(50)] and Texture(64, 64))
+
+
+# --- construction and destruction ------------------------------------------------------------
+
+def constructions(media):
+    joystick = Joystick("Pad", 2, 4)
+    texture = Texture(64, 64)
+    return {
+        "Event": Event,
+        "KeyEvent": lambda: KeyEvent(97, True, False, True),
+        "MouseClickEvent": lambda: MouseClickEvent(10, 20, 1),
+        "MouseWheelEvent": lambda: MouseWheelEvent(-1, 2),
+        "FullscreenEvent": lambda: FullscreenEvent(False, True),
+        "Joystick": lambda: Joystick("Pad", 2, 4),
+        "JoystickAddedEvent": lambda: JoystickAddedEvent(joystick),
+        "Vector2": lambda: (Vector2(1.5, 2.5) + Vector2(1, 1)) * 2.0,
+        "Resource": lambda: Resource("name"),
+        "Texture blank": lambda: Texture(64, 64),
+        "Texture file": lambda: Texture(media.png),
+        "Texture copy": lambda: Texture(texture),
+        "Ecs": lambda: Ecs(None),
+        "AbstractSystem": lambda: AbstractSystem(int, str),
+        "Renderer": lambda: Renderer(texture, int),
+        "Font": lambda: Font(media.font, 14),
+        "SoundHandle": lambda: SoundHandle(3),
+        "Sound": lambda: Sound(media.wav),
+        "MusicStoppedEvent": MusicStoppedEvent,
+        "Music": lambda: Music(media.wav),
+        "Engine": Engine,
+        "Python subclasses": lambda: (Tagged(1, 0, 0, 0), OwnEngine(), OwnRenderer(None)),
+    }
+
+
+CONSTRUCTIONS = list(constructions(None))
+
+
+@pytest.mark.parametrize("name", CONSTRUCTIONS)
+def test_construction_and_destruction(media, name):
+    assert_no_leak(constructions(media)[name])
+
+
+def test_reinitialisation_releases_what_it_replaces(media):
+    """A second __init__ closes the font, frees the chunk and the music it replaces.
+    (A Texture keeps its replaced surfaces until it is destroyed, by design.)"""
+    font, sound, music = Font(media.font, 14), Sound(media.wav), Music(media.wav)
+    ecs, renderer, joystick = Ecs(None), Renderer(None), Joystick("Pad", 2, 4)
+
+    def again():
+        font.__init__(media.font, 12)
+        sound.__init__(media.wav)
+        music.__init__(media.wav)
+        ecs.__init__(None)
+        renderer.__init__(None, int)
+        joystick.__init__("Other", 1, 1)
+
+    assert_no_leak(again)
+
+
+# --- exceptions from argument conversions and failed loads --------------------------------
+
+def test_failing_calls(media, engine, tmp_path):
+    font, texture = Font(media.font, 12), Texture(8, 8)
+    fresh, uninitialised = Engine(), Texture.__new__(Texture)
+    failures = [
+        (TypeError, lambda: KeyEvent("x", 0, 0, 0)),
+        (OverflowError, lambda: MouseClickEvent(2 ** 40, 0, 0)),
+        (Boom, lambda: Vector2(RaisesOnFloat(), 1)),
+        (TypeError, lambda: JoystickAddedEvent(5)),
+        (TypeError, lambda: Ecs(5)),
+        (TypeError, lambda: Renderer(5)),
+        (OSError, lambda: Texture(str(tmp_path / "missing.png"))),
+        (quorvelin.EngineSdlException, lambda: Texture(-1, 5)),
+        (OSError, lambda: Font(str(tmp_path / "missing.ttf"), 12)),
+        (TypeError, lambda: Font(media.font, "big")),
+        (OSError, lambda: Sound(str(tmp_path / "missing.wav"))),
+        (OSError, lambda: Music(str(tmp_path / "missing.ogg"))),
+        (TypeError, lambda: texture.fill((1, 2))),
+        (OverflowError, lambda: font.render("x", (300, 0, 0))),
+        (AttributeError, lambda: font.renderLines(["a", 5], (1, 2, 3))),
+        (quorvelin.EngineException, fresh.update),
+        (ValueError, lambda: engine.init("again", (1, 2, 3))),
+        (quorvelin.EngineException, lambda: uninitialised.fill((1, 2, 3))),
+    ]
+
+    def fail_all():
+        for expected, call in failures:
+            raises(expected, call)
+
+    assert_no_leak(fail_all, rounds=100, warmup=20)
+
+
+# --- pickling ---------------------------------------------------------------------------------
+
+def test_pickle_round_trips():
+    tagged = Tagged(97, True, False, True)
+    tagged.note = ["kept", 1]
+    ecs = Ecs(None)
+    ecs.addSystem(AbstractSystem(int))
+    objects = [Event(), KeyEvent(97, 1, 0, 1), MouseClickEvent(1, 2, 3), MouseWheelEvent(4, 5),
+               FullscreenEvent(True, False), JoystickAddedEvent(None), MusicStoppedEvent(),
+               AbstractSystem(int, str), ecs, tagged]
+
+    def round_trips():
+        for obj in objects:
+            for protocol in (0, pickle.HIGHEST_PROTOCOL):
+                pickle.loads(pickle.dumps(obj, protocol))
+            copy.deepcopy(obj)
+        raises(TypeError, lambda: pickle.dumps(Texture(2, 2)))
+        raises(TypeError, lambda: pickle.dumps(Joystick("Pad", 1, 1)))
+        raises(pickle.PickleError, lambda: quorvelin.__pyx_unpickle_KeyEvent(KeyEvent, 1, None))
+        raises(IndexError, lambda: KeyEvent(1, 0, 0, 0).__setstate__((True,)))
+
+    assert_no_leak(round_trips, rounds=100, warmup=20)
+
+
+# --- events through the engine ------------------------------------------------------------------
+
+def subscribe_readers(engine):
+    """Handlers that read what they get and keep nothing."""
+    for event_type in (KeyEvent, MouseClickEvent, MouseWheelEvent, FullscreenEvent, Event):
+        for _ in range(2):
+            engine.subscribeEvent(event_type, lambda event: (event.isAlreadyHandled, repr(event)))
+
+
+def test_fire_event(engine):
+    subscribe_readers(engine)
+
+    def fire():
+        engine.fireEvent(KeyEvent(97, 0, 0, 0))
+        engine.fireEvent(MouseClickEvent(1, 2, 1), Event)
+        engine.fireEvent(Event())
+        engine.toggleFullscreen()
+        engine.update()  # the frame that takes the window events of the switch
+
+    assert_no_leak(fire)
+
+
+def test_pushed_input_through_a_frame(engine):
+    subscribe_readers(engine)
+    engine.subscribeEvent(MusicStoppedEvent, lambda event: None)
+
+    def frame():
+        sdlinput.click(10, 20, 3)
+        sdlinput.wheel(0, -1)
+        sdlinput.key_down(quorvelin.KEY_A)
+        sdlinput.motion(2, 3)
+        engine.update()
+
+    assert_no_leak(frame)
+
+
+def test_handler_errors_printed_as_unraisable(engine, monkeypatch):
+    monkeypatch.setattr(sys, "unraisablehook", lambda unraisable: None)
+
+    def failing(event):
+        raise Boom("handler")
+
+    engine.subscribeEvent(MouseClickEvent, failing)
+
+    def frame():
+        sdlinput.click(10, 20)
+        engine.update()
+
+    assert_no_leak(frame)
+
+
+# --- media --------------------------------------------------------------------------------------
+
+def test_texture_create_fill_copy_save(media):
+    path = str(media.folder / "saved.png")
+
+    def work():
+        texture = Texture(64, 64)
+        texture.fill((10, 20, 30, 128))
+        copied = Texture(texture)
+        copied.copyFrom(Texture(media.png))
+        copied.fillChecker()
+        copied.saveFile(path)
+        return texture.getSize(), copied.width
+
+    assert_no_leak(work, rounds=100, warmup=20)
+
+
+def test_font_rendering(media):
+    font = Font(media.font, 18)
+
+    def render():
+        font.render("Hello, world", (255, 255, 255))
+        font.render("", (1, 2, 3))
+        font.renderLines(["first line", "", "a longer third line"], (1, 2, 3, 200))
+        font.getRenderedTextSize("measure me")
+
+    assert_no_leak(render, rounds=100, warmup=20)
+
+
+def test_sound_play(media):
+    sound = Sound(media.wav)
+
+    def play():
+        handle = sound.play()
+        handle.isPlaying()
+        handle.stop()
+        sound.loop(2).stop()
+
+    assert_no_leak(play)
+
+
+def test_music_load_play_stop(media, engine):
+    engine.subscribeEvent(MusicStoppedEvent, lambda event: None)
+
+    def play():
+        music = Music(media.wav)
+        music.play()
+        music.pause()
+        music.resume()
+        music.stop()
+        music.fadeIn(0, 0.01)
+        music.fadeOut(0)
+        engine.update()  # a MusicStoppedEvent for the stops counted by the mixer
+
+    assert_no_leak(play, rounds=100, warmup=20)
+
+
+# --- frames and tasks ---------------------------------------------------------------------------
+
+def test_frames_with_a_renderer(engine):
+    class Painter(Renderer):
+        def render(self):
+            self.getTarget().fill((30, 60, 90))
+
+    engine.ecs.addSystem(Painter(Texture(320, 200)))
+    engine.ecs.addSystem(AbstractSystem(int))
+    assert_no_leak(engine.update)
+
+
+def test_tasks(engine):
+    def done(step, on_done):
+        return True
+
+    def failing(step, on_done):
+        raise Boom("task")
+
+    def frame():
+        engine.addTask(done)
+        engine.addTask(done, print)
+        engine.addTaskAfter(0, done)
+        engine.update()
+        engine.addTask(failing)
+        raises(Boom, engine.update)
+        Engine._tasks.clear()
+
+    assert_no_leak(frame)
+
+
+def test_delayed_tasks(engine):
+    def frame():
+        engine.addTaskAfter(0.0001, lambda step, on_done: True)
+        for thread in threading.enumerate():
+            if isinstance(thread, threading.Timer):
+                thread.join()
+        engine.update()
+
+    assert_no_leak(frame, rounds=60, warmup=10)
+    assert Engine._tasks == [] and Engine._timers == []
