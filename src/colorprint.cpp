@@ -1,6 +1,5 @@
 #include "colorprint.hpp"
 
-#include "py/errors.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
 
@@ -53,10 +52,9 @@ TERMINAL_WHITE_BG = TerminalColor("\x1b[47m")
 )PY";
 
 static PyObject* clearTerminal(PyObject*, PyObject*) {
-    PyObject* print = PyDict_GetItemString(PyEval_GetBuiltins(), "print");
-    if (!print) return py::raise(PyExc_NameError, "name 'print' is not defined");
-    py::Ref code(PyUnicode_FromString("\x1b[2J"));
-    py::Ref result(code ? PyObject_CallOneArg(print, code.get()) : nullptr);
+    py::Ref print = py::builtin("print");
+    py::Ref code(print ? PyUnicode_FromString("\x1b[2J") : nullptr);
+    py::Ref result(code ? PyObject_CallOneArg(print.get(), code.get()) : nullptr);
     if (!result) return nullptr;
     Py_RETURN_NONE;
 }

@@ -2,6 +2,7 @@
 #include "events.hpp"
 
 #include "py/args.hpp"
+#include "py/call.hpp"
 #include "py/methods.hpp"
 
 // --- Event ------------------------------------------------------------------------------
@@ -12,8 +13,10 @@ static int Event_init(PyObject* self, PyObject* args, PyObject* kwargs) {
     return 0;
 }
 
+static py::Name nInit("__init__");
+
 bool initEventBase(PyObject* self) {
-    py::Ref init(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Event::type), "__init__"));
+    py::Ref init = py::getAttr(reinterpret_cast<PyObject*>(Event::type), nInit);
     py::Ref result(init ? PyObject_CallOneArg(init.get(), self) : nullptr);
     return bool(result);
 }
@@ -233,13 +236,16 @@ static SDL_Joystick* openHandle(Joystick* joystick) {
     return nullptr;
 }
 
+// An axis position of SDL (-32768 to 32767) as a fraction of full deflection.
+constexpr double axisScale = 1.0 / 32768;
+
 static PyObject* Joystick_getAxis(PyObject* self, PyObject* argument) {
     int32_t index;
     if (!py::toInt32(argument, index)) return nullptr;
     auto* joystick = reinterpret_cast<Joystick*>(self);
     SDL_Joystick* handle = openHandle(joystick);
     if (!handle || index < 0 || index >= joystick->axes) return PyFloat_FromDouble(0.0);
-    return PyFloat_FromDouble(SDL_JoystickGetAxis(handle, index) * 3.0517578125e-05);
+    return PyFloat_FromDouble(SDL_JoystickGetAxis(handle, index) * axisScale);
 }
 
 static PyObject* Joystick_isButtonPressed(PyObject* self, PyObject* argument) {
@@ -287,7 +293,7 @@ static const py::Field joystickFields[] = {py::field<&Joystick::name>("name")};
 py::ClassDef& joystickClass() {
     return py::define<Joystick>("Joystick", {.slots = joystickSlots,
                                              .fields = joystickFields,
-                                             .refusal = py::handleRefusal,
+                                             .refusal = py::Refusal::handle,
                                              .collect = py::Definition::Collect::never});
 }
 

@@ -6,7 +6,8 @@
 #include <SDL.h>
 
 struct Event {
-    PyObject_HEAD bool isAlreadyHandled;
+    PyObject_HEAD
+    bool isAlreadyHandled;
 
     static inline PyTypeObject* type = nullptr;
 };
@@ -53,7 +54,8 @@ struct JoystickOps {
 };
 
 struct Joystick {
-    PyObject_HEAD const JoystickOps* ops;
+    PyObject_HEAD
+    const JoystickOps* ops;
     SDL_Joystick* ptr; // not owned: SDL closes its joysticks when it shuts down
     PyObject* name;
     int32_t axes;

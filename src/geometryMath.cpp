@@ -4,6 +4,7 @@
 #include "geometryMath.hpp"
 
 #include "py/args.hpp"
+#include "py/call.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
 
@@ -11,6 +12,14 @@
 
 double RAD2DEG = 0.0;
 double DEG2RAD = 0.0;
+
+namespace {
+py::Name nX("x");
+py::Name nY("y");
+py::Name nLength("length");
+py::Name nAcos("acos");
+py::Name nAngleTo("angleTo");
+} // namespace
 
 static Vector2* asVector(PyObject* self) {
     return reinterpret_cast<Vector2*>(self);
@@ -81,12 +90,12 @@ static PyObject* Vector2_getDegrees(PyObject* self, PyObject*) {
 
 static PyObject* Vector2_angleTo(PyObject* self, PyObject* other) {
     py::Ref math = py::moduleGlobal("math");
-    py::Ref acos(math ? PyObject_GetAttrString(math.get(), "acos") : nullptr);
+    py::Ref acos(math ? py::getAttr(math.get(), nAcos) : py::Ref());
     if (!acos) return nullptr;
     py::Ref dot(PyNumber_Multiply(self, other));
     if (!dot) return nullptr;
-    py::Ref ownLength(PyObject_GetAttrString(self, "length"));
-    py::Ref otherLength(ownLength ? PyObject_GetAttrString(other, "length") : nullptr);
+    py::Ref ownLength = py::getAttr(self, nLength);
+    py::Ref otherLength(ownLength ? py::getAttr(other, nLength) : py::Ref());
     py::Ref lengths(otherLength ? PyNumber_Multiply(ownLength.get(), otherLength.get()) : nullptr);
     py::Ref cosine(lengths ? PyNumber_TrueDivide(dot.get(), lengths.get()) : nullptr);
     if (!cosine) return nullptr;
@@ -103,10 +112,7 @@ static PyObject* Vector2_angleTo(PyObject* self, PyObject* other) {
 }
 
 static PyObject* Vector2_angleToInDegrees(PyObject* self, PyObject* other) {
-    // Not PyObject_CallMethod(..., "O", other): that would unpack a tuple argument.
-    static PyObject* name = nullptr; // kept for the life of the process
-    if (!name && !(name = PyUnicode_InternFromString("angleTo"))) return nullptr;
-    py::Ref radians(PyObject_CallMethodOneArg(self, name, other));
+    py::Ref radians = py::callMethod(self, nAngleTo, other);
     py::Ref factor(radians ? PyFloat_FromDouble(RAD2DEG) : nullptr);
     return factor ? PyNumber_Multiply(radians.get(), factor.get()) : nullptr;
 }
@@ -134,16 +140,16 @@ static PyObject* Vector2_sub(PyObject* self, PyObject* other) {
 
 // vector.<name> <operation> right, the coordinate read by attribute so that a
 // subclass overriding it is honoured.
-static py::Ref applyToCoordinate(PyObject* vector, const char* name,
+static py::Ref applyToCoordinate(PyObject* vector, py::Name& name,
                                  PyObject* (*operation)(PyObject*, PyObject*), PyObject* right) {
-    py::Ref value(PyObject_GetAttrString(vector, name));
+    py::Ref value = py::getAttr(vector, name);
     return py::Ref(value ? operation(value.get(), right) : nullptr);
 }
 
 // x = x * factor, then y = y * factor, through the properties; a failure at y keeps x scaled.
-static bool scaleCoordinate(PyObject* self, const char* name, PyObject* factor) {
+static bool scaleCoordinate(PyObject* self, py::Name& name, PyObject* factor) {
     py::Ref scaled = applyToCoordinate(self, name, PyNumber_Multiply, factor);
-    return scaled && PyObject_SetAttrString(self, name, scaled.get()) == 0;
+    return scaled && py::setAttr(self, name, scaled.get());
 }
 
 static PyObject* Vector2_scale(PyObject* self, PyObject* factor) {
@@ -154,7 +160,7 @@ static PyObject* Vector2_scale(PyObject* self, PyObject* factor) {
         asVector(self)->y *= f;
         Py_RETURN_NONE;
     }
-    if (!scaleCoordinate(self, "x", factor) || !scaleCoordinate(self, "y", factor)) return nullptr;
+    if (!scaleCoordinate(self, nX, factor) || !scaleCoordinate(self, nY, factor)) return nullptr;
     Py_RETURN_NONE;
 }
 
@@ -196,9 +202,9 @@ static PyObject* combineVectors(PyObject* left, PyObject* right) {
     if (isExactVector(left))
         return newVector2(op(asVector(left)->x, b->x), op(asVector(left)->y, b->y));
     py::Ref bx(PyFloat_FromDouble(b->x));
-    py::Ref x(bx ? applyToCoordinate(left, "x", combine, bx.get()) : py::Ref());
+    py::Ref x(bx ? applyToCoordinate(left, nX, combine, bx.get()) : py::Ref());
     py::Ref by(x ? PyFloat_FromDouble(b->y) : nullptr);
-    py::Ref y(by ? applyToCoordinate(left, "y", combine, by.get()) : py::Ref());
+    py::Ref y(by ? applyToCoordinate(left, nY, combine, by.get()) : py::Ref());
     return y ? newVector2From(x.get(), y.get()) : nullptr;
 }
 
@@ -218,9 +224,9 @@ static PyObject* Vector2_nb_subtract(PyObject* left, PyObject* right) {
 }
 
 // a.<name> * b.<name>, both read by attribute.
-static py::Ref coordinateProduct(PyObject* left, PyObject* right, const char* name) {
-    py::Ref a(PyObject_GetAttrString(left, name));
-    py::Ref b(a ? PyObject_GetAttrString(right, name) : nullptr);
+static py::Ref coordinateProduct(PyObject* left, PyObject* right, py::Name& name) {
+    py::Ref a = py::getAttr(left, name);
+    py::Ref b(a ? py::getAttr(right, name) : py::Ref());
     return py::Ref(b ? PyNumber_Multiply(a.get(), b.get()) : nullptr);
 }
 
@@ -235,12 +241,12 @@ static PyObject* Vector2_nb_multiply(PyObject* left, PyObject* right) {
         return newVector2(a->x * factor, a->y * factor);
     }
     if (dot) {
-        py::Ref xx(coordinateProduct(left, right, "x"));
-        py::Ref yy(xx ? coordinateProduct(left, right, "y") : py::Ref());
+        py::Ref xx(coordinateProduct(left, right, nX));
+        py::Ref yy(xx ? coordinateProduct(left, right, nY) : py::Ref());
         return yy ? PyNumber_Add(xx.get(), yy.get()) : nullptr;
     }
-    py::Ref x = applyToCoordinate(left, "x", PyNumber_Multiply, right);
-    py::Ref y(x ? applyToCoordinate(left, "y", PyNumber_Multiply, right) : py::Ref());
+    py::Ref x = applyToCoordinate(left, nX, PyNumber_Multiply, right);
+    py::Ref y(x ? applyToCoordinate(left, nY, PyNumber_Multiply, right) : py::Ref());
     return y ? newVector2From(x.get(), y.get()) : nullptr;
 }
 

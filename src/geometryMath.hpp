@@ -13,7 +13,8 @@ struct Vector2Ops {
 };
 
 struct Vector2 {
-    PyObject_HEAD const Vector2Ops* ops;
+    PyObject_HEAD
+    const Vector2Ops* ops;
     double x;
     double y;
 
@@ -25,10 +26,6 @@ struct Vector2 {
 
 // A new vector of the base type.
 PyObject* newVector2(double x, double y);
-
-inline bool isVector2(PyObject* object) {
-    return PyObject_TypeCheck(object, Vector2::type);
-}
 
 py::ClassDef& vector2Class();
 bool geometryMathSegment();

@@ -99,10 +99,6 @@ bool hasScreen(Engine* self) {
     return liveWindow(self) && self->renderer && self->screenTexture;
 }
 
-PyObject* intPair(int first, int second) {
-    return Py_BuildValue("(ii)", first, second);
-}
-
 bool fire(PyObject* engine, PyObject* event) {
     return bool(py::callMethod(engine, nFireEvent, event));
 }
@@ -158,9 +154,8 @@ static PyObject* activateFullscreen(PyObject* engine, PyObject* const* args, Py_
     Py_RETURN_TRUE;
 }
 
-static PyMethodDef activateFullscreenDef = {"activateFullscreen",
-                                            reinterpret_cast<PyCFunction>(activateFullscreen),
-                                            METH_FASTCALL | METH_KEYWORDS, nullptr};
+static PyMethodDef activateFullscreenDef =
+    py::withKeywords<"activateFullscreen", activateFullscreen>();
 
 static bool flagArgument(PyObject* given, bool otherwise, bool& out) {
     if (!given) {
@@ -327,11 +322,8 @@ static PyObject* Engine_addTaskAfter(PyObject* self, PyObject* const* args, Py_s
     if (now < 0) return nullptr;
     if (now) return py::noneOrFailed(bool(py::callMethod(self, nAddTask, task, onDone)));
 
-    py::Ref state(PyList_New(0));
-    bool filled =
-        state && PyList_Append(state.get(), self) == 0 && PyList_Append(state.get(), task) == 0 &&
-        PyList_Append(state.get(), onDone) == 0 && PyList_Append(state.get(), Py_None) == 0;
-    py::Ref target(filled ? PyCFunction_NewEx(&timerTargetDef, state.get(), nullptr) : nullptr);
+    py::Ref state(Py_BuildValue("[OOOO]", self, task, onDone, Py_None));
+    py::Ref target(state ? PyCFunction_NewEx(&timerTargetDef, state.get(), nullptr) : nullptr);
     py::Ref timerClass(target ? py::moduleGlobal("Timer") : py::Ref());
     py::Ref timer(timerClass
                       ? PyObject_CallFunctionObjArgs(timerClass.get(), delay, target.get(), nullptr)
@@ -495,9 +487,8 @@ static bool joystickAdded(Engine* self, int deviceIndex) {
 }
 
 static bool joystickRemoved() {
-    PyObject* print = PyDict_GetItemString(PyEval_GetBuiltins(), "print");
-    if (!print) return py::raise(PyExc_NameError, "name 'print' is not defined");
-    return bool(py::Ref(PyObject_CallFunction(print, "s", "Joystick removed")));
+    py::Ref print = py::builtin("print");
+    return print && py::Ref(PyObject_CallFunction(print.get(), "s", "Joystick removed"));
 }
 
 static bool translate(Engine* self, const SDL_Event& event) {
@@ -561,11 +552,12 @@ static bool fireMusicStopped(PyObject* engine) {
 
 // Copies a target into the screen texture. A target of another size than the screen
 // contributes its top-left corner, as far as both reach.
-static void upload(SDL_Texture* screen, const PixelView& pixels) {
+static void upload(SDL_Texture* screen, const pixels::ConstArea& source) {
     int width = 0, height = 0;
-    if (!pixels || SDL_QueryTexture(screen, nullptr, nullptr, &width, &height) != 0) return;
-    SDL_Rect area = {0, 0, std::min(width, pixels.width), std::min(height, pixels.height)};
-    if (area.w > 0 && area.h > 0) SDL_UpdateTexture(screen, &area, pixels.pixels, pixels.width * 4);
+    if (!source.pixels || SDL_QueryTexture(screen, nullptr, nullptr, &width, &height) != 0) return;
+    SDL_Rect area = {0, 0, std::min(width, source.width), std::min(height, source.height)};
+    if (area.w > 0 && area.h > 0)
+        SDL_UpdateTexture(screen, &area, source.pixels, int(source.stride * sizeof(uint32_t)));
 }
 
 // The targets of the renderers, in system order; the last one is what is shown.
@@ -714,7 +706,7 @@ PyObject* getWindowPair(PyObject* self, PyObject*) {
     if (!window) return nullptr;
     int first = 0, second = 0;
     query(window, &first, &second);
-    return intPair(first, second);
+    return py::intPair(first, second);
 }
 
 template <void (*change)(SDL_Window*, int, int)>
@@ -738,7 +730,7 @@ static PyObject* Engine_setWindowTitle(PyObject* self, PyObject* title) {
 
 static PyObject* Engine_setWindowIcon(PyObject* self, PyObject* filename) {
     py::Utf8 path(filename);
-    const char* name = path ? path.fileName() : nullptr;
+    const char* name = path.fileName();
     if (!name) return nullptr;
     SDL_Window* window = requireWindow(asEngine(self));
     if (!window) return nullptr;
@@ -752,7 +744,7 @@ static PyObject* Engine_setWindowIcon(PyObject* self, PyObject* filename) {
 
 static PyObject* Engine_saveScreenshot(PyObject* self, PyObject* filename) {
     py::Utf8 path(filename);
-    const char* name = path ? path.fileName() : nullptr;
+    const char* name = path.fileName();
     if (!name) return nullptr;
     SDL_Window* window = requireWindow(asEngine(self));
     if (!window) return nullptr;
@@ -764,7 +756,7 @@ static PyObject* Engine_saveScreenshot(PyObject* self, PyObject* filename) {
 }
 
 static PyObject* Engine_getMouseDist(PyObject* self, PyObject*) {
-    return intPair(asEngine(self)->mouseDx, asEngine(self)->mouseDy);
+    return py::intPair(asEngine(self)->mouseDx, asEngine(self)->mouseDy);
 }
 
 static PyObject* Engine_getMousePos(PyObject* self, PyObject*) {
@@ -772,7 +764,7 @@ static PyObject* Engine_getMousePos(PyObject* self, PyObject*) {
     SDL_GetMouseState(&x, &y);
     int32_t screenX, screenY;
     if (!toScreen(asEngine(self), x, y, screenX, screenY)) return nullptr;
-    return intPair(screenX, screenY);
+    return py::intPair(screenX, screenY);
 }
 
 static PyObject* Engine_isMouseButtonPressed(PyObject*, PyObject* button) {
@@ -815,18 +807,14 @@ static PyObject* Engine_getJoysticks(PyObject* self, void*) {
 
 // --- the class --------------------------------------------------------------------------
 
-template <auto function> constexpr PyCFunction fastcall() {
-    return reinterpret_cast<PyCFunction>(function);
-}
-
 static PyMethodDef engineMethods[] = {
-    {"init", fastcall<Engine_init>(), METH_FASTCALL | METH_KEYWORDS,
-     "\n        @param(title, str)\n        @param(size, (int, int))\n"
-     "        @param(fullscreen=False, bool)\n        @param(show=True, bool)\n"
-     "        @param(resizeable=False, bool)\n        @param(windowid=-1, int)\n"
-     "        @param(icon=None, str)\n        @param(captureMouse=False, bool)\n"
-     "        @param(audioChannels=32, int)\n        @param(killWithEscapeKey=True, bool)\n"
-     "        This method initializes the engine and (optionally) opens a window.\n        "},
+    py::withKeywords<"init", Engine_init>(
+        "\n        @param(title, str)\n        @param(size, (int, int))\n"
+        "        @param(fullscreen=False, bool)\n        @param(show=True, bool)\n"
+        "        @param(resizeable=False, bool)\n        @param(windowid=-1, int)\n"
+        "        @param(icon=None, str)\n        @param(captureMouse=False, bool)\n"
+        "        @param(audioChannels=32, int)\n        @param(killWithEscapeKey=True, bool)\n"
+        "        This method initializes the engine and (optionally) opens a window.\n        "),
     py::noArgs<"_ensureInit", Engine_ensureInit>(
         "\n        Raises an EngineException when the engine is not initialized.\n        "),
     py::noArgs<"quit", Engine_quit>(
@@ -835,29 +823,28 @@ static PyMethodDef engineMethods[] = {
     py::noArgs<"update", Engine_update>(
         "\n        Updates one engine frame. Call this explicitly only from a custom main\n"
         "        loop: run calls it implicitly.\n        "),
-    {"run", fastcall<Engine_run>(), METH_FASTCALL | METH_KEYWORDS,
-     "\n        Performs a main loop until quit is called.\n        @param(maxFps, float)\n       "
-     " "},
+    py::withKeywords<"run", Engine_run>("\n        Performs a main loop until quit is called.\n"
+                                        "        @param(maxFps, float)\n        "),
     py::noArgs<"getFps", Engine_getFps>("\n        @returns(float)\n        "),
     py::noArgs<"getTimeStep", Engine_getTimeStep>(
         "\n        @returns(float) the duration of the last frame in seconds\n        "),
-    {"addTask", fastcall<Engine_addTask>(), METH_FASTCALL | METH_KEYWORDS,
-     "\n        Adds a task that is called once in every iteration of the main loop.\n"
-     "        While it returns a false value it runs again in the next iteration;\n"
-     "        a true value ends it.\n"
-     "        @param(task, float -> bool)\n        @param(onDone, () -> None)\n        "},
-    {"addTaskAfter", fastcall<Engine_addTaskAfter>(), METH_FASTCALL | METH_KEYWORDS,
-     "\n        Works exactly like addTask, with the only difference that the task is\n"
-     "        added after the time given by delaySeconds; after that delay it runs like\n"
-     "        any other task.\n"
-     "        @param(delaySeconds, float)\n        @param(task, float -> bool)\n"
-     "        @param(onDone, () -> None)\n        "},
-    {"subscribeEvent", fastcall<Engine_subscribeEvent>(), METH_FASTCALL | METH_KEYWORDS,
-     "\n        @param(eventType, type)\n        @param(eventHandler, Event -> None)\n        "},
-    {"unsubscribeEvent", fastcall<Engine_unsubscribeEvent>(), METH_FASTCALL | METH_KEYWORDS,
-     "\n        @param(eventType, type)\n        @param(eventHandler, Event -> None)\n        "},
-    {"fireEvent", fastcall<Engine_fireEvent>(), METH_FASTCALL | METH_KEYWORDS,
-     "\n        @param(evt, Event)\n        @param(evtType=None, type)\n        "},
+    py::withKeywords<"addTask", Engine_addTask>(
+        "\n        Adds a task that is called once in every iteration of the main loop.\n"
+        "        While it returns a false value it runs again in the next iteration;\n"
+        "        a true value ends it.\n"
+        "        @param(task, float -> bool)\n        @param(onDone, () -> None)\n        "),
+    py::withKeywords<"addTaskAfter", Engine_addTaskAfter>(
+        "\n        Works exactly like addTask, with the only difference that the task is\n"
+        "        added after the time given by delaySeconds; after that delay it runs like\n"
+        "        any other task.\n"
+        "        @param(delaySeconds, float)\n        @param(task, float -> bool)\n"
+        "        @param(onDone, () -> None)\n        "),
+    py::withKeywords<"subscribeEvent", Engine_subscribeEvent>(
+        "\n        @param(eventType, type)\n        @param(eventHandler, Event -> None)\n        "),
+    py::withKeywords<"unsubscribeEvent", Engine_unsubscribeEvent>(
+        "\n        @param(eventType, type)\n        @param(eventHandler, Event -> None)\n        "),
+    py::withKeywords<"fireEvent", Engine_fireEvent>(
+        "\n        @param(evt, Event)\n        @param(evtType=None, type)\n        "),
     py::noArgs<"isRunning", Engine_isRunning>("\n        @returns(bool)\n        "),
     py::noArgs<"isFullscreen", Engine_isFullscreen>("\n        @returns(bool)\n        "),
     py::noArgs<"toggleFullscreen", Engine_toggleFullscreen>(
@@ -985,8 +972,6 @@ constexpr ClassDefinition unpickleOrder[] = {
     musicStoppedEventClass,
 };
 
-int imageFlags = 0; // the SDL_image formats the engine starts
-
 const char moduleDescription[] =
     "\nQuorvelin is a game engine with a raycasting renderer and some simple UI\ncapabilities.\n";
 
@@ -1054,7 +1039,7 @@ bool startSdl() {
         return py::engineSdlException("Could not initialize the engine.");
     // IMG_Init answers with every format running in the process; formats that someone
     // else started before the import are no reason to fail, a missing PNG is.
-    imageFlags = IMG_INIT_PNG;
+    constexpr int imageFlags = IMG_INIT_PNG; // the SDL_image formats the engine starts
     if ((IMG_Init(imageFlags) & imageFlags) != imageFlags)
         return py::engineSdlException("Could not initialize the image loading subsystem.");
     if (Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 2048) < 0)

@@ -28,7 +28,8 @@ struct EngineOps {
 };
 
 struct Engine {
-    PyObject_HEAD const EngineOps* ops;
+    PyObject_HEAD
+    const EngineOps* ops;
     int32_t running;
     // Owned by SDL: quit destroys the window and shuts SDL down, and clears all three.
     SDL_Window* window;

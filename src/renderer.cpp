@@ -1,6 +1,7 @@
 // Renderer: a system that draws into its target after its ordinary update.
 #include "renderer.hpp"
 
+#include "py/args.hpp"
 #include "py/call.hpp"
 #include "py/methods.hpp"
 #include "resources/texture.hpp"
@@ -17,41 +18,16 @@ Renderer* asRenderer(PyObject* self) {
     return reinterpret_cast<Renderer*>(self);
 }
 
-// The target: the first positional argument or the keyword `target`; every other
-// positional argument is a component type, and no other keyword is taken.
-PyObject* targetArgument(PyObject* args, PyObject* kwargs) {
-    PyObject* target = PyTuple_GET_SIZE(args) ? PyTuple_GET_ITEM(args, 0) : nullptr;
-    Py_ssize_t position = 0;
-    PyObject *key, *value;
-    while (kwargs && PyDict_Next(kwargs, &position, &key, &value)) {
-        if (!PyUnicode_Check(key)) {
-            PyErr_Format(PyExc_TypeError, "%.200s() keywords must be strings", "__init__");
-            return nullptr;
-        }
-        bool named = PyUnicode_CompareWithASCIIString(key, "target") == 0;
-        if (named && target) {
-            PyErr_Format(PyExc_TypeError, "%s() got multiple values for keyword argument '%U'",
-                         "__init__", key);
-            return nullptr;
-        }
-        if (!named) {
-            PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'",
-                         "__init__", key);
-            return nullptr;
-        }
-        target = value;
-    }
-    if (!target)
-        PyErr_Format(PyExc_TypeError, "%.200s() takes %.8s %zd positional argument%.1s (%zd given)",
-                     "__init__", "at least", Py_ssize_t(1), "", Py_ssize_t(0));
-    return target;
-}
-
 } // namespace
 
 static int Renderer_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* target = targetArgument(args, kwargs);
-    if (!target || !py::checkArgument(target, Texture::type, "target", true)) return -1;
+    // The target, by position or keyword; every further positional argument is a
+    // component type.
+    static const char* const names[] = {"target"};
+    PyObject* target;
+    if (!py::parse({"__init__", names, 1, 1, true}, args, kwargs, &target) ||
+        !py::checkArgument(target, Texture::type, "target", true))
+        return -1;
     // The base constructor of the class itself, not an override further down.
     Py_ssize_t given = PyTuple_GET_SIZE(args);
     py::Ref baseArgs(PyTuple_New(std::max<Py_ssize_t>(given, 1)));

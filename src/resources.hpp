@@ -4,7 +4,8 @@
 #include "py/classdef.hpp"
 
 struct Resource {
-    PyObject_HEAD PyObject* filename;
+    PyObject_HEAD
+    PyObject* filename;
 
     static inline PyTypeObject* type = nullptr;
 };

@@ -1,7 +1,6 @@
 #include "py/args.hpp"
 
 #include "py/errors.hpp"
-#include "py/methods.hpp"
 
 #include <algorithm>
 
@@ -10,11 +9,20 @@ namespace py {
 namespace {
 
 void raiseCount(const Parameters& p, Py_ssize_t given) {
-    bool exact = p.required == p.count;
+    bool exact = p.required == p.count && !p.rest;
     Py_ssize_t expected = given < p.required ? p.required : p.count;
     const char* bound = exact ? "exactly" : given < p.required ? "at least" : "at most";
     PyErr_Format(PyExc_TypeError, "%.200s() takes %.8s %zd positional argument%.1s (%zd given)",
                  p.function, bound, expected, expected == 1 ? "" : "s", given);
+}
+
+// Too many positional arguments, or too few when no keyword can make up for them.
+bool countFits(const Parameters& p, Py_ssize_t nargs, Py_ssize_t nkeywords) {
+    if ((nargs > p.count && !p.rest) || (nkeywords == 0 && nargs < p.required)) {
+        raiseCount(p, nargs);
+        return false;
+    }
+    return true;
 }
 
 Py_ssize_t indexOf(const Parameters& p, PyObject* key) {
@@ -78,12 +86,9 @@ bool assignKeywords(const Parameters& p, Py_ssize_t nargs, Py_ssize_t nkeywords,
 bool parse(const Parameters& p, PyObject* args, PyObject* kwargs, PyObject** out) {
     Py_ssize_t nargs = PyTuple_GET_SIZE(args);
     Py_ssize_t nkeywords = kwargs ? PyDict_GET_SIZE(kwargs) : 0;
-    if (nargs > p.count || (nkeywords == 0 && nargs < p.required)) {
-        raiseCount(p, nargs);
-        return false;
-    }
+    if (!countFits(p, nargs, nkeywords)) return false;
     std::fill(out, out + p.count, nullptr);
-    for (Py_ssize_t i = 0; i < nargs; ++i)
+    for (Py_ssize_t i = 0; i < std::min(nargs, p.count); ++i)
         out[i] = PyTuple_GET_ITEM(args, i);
     if (nkeywords == 0) return true;
     // A dict cannot be indexed, so take a snapshot of its items first.
@@ -112,12 +117,9 @@ bool parse(const Parameters& p, PyObject* const* args, Py_ssize_t nargs, PyObjec
            PyObject** out) {
     nargs = PyVectorcall_NARGS(nargs);
     Py_ssize_t nkeywords = kwnames ? PyTuple_GET_SIZE(kwnames) : 0;
-    if (nargs > p.count || (nkeywords == 0 && nargs < p.required)) {
-        raiseCount(p, nargs);
-        return false;
-    }
+    if (!countFits(p, nargs, nkeywords)) return false;
     std::fill(out, out + p.count, nullptr);
-    std::copy(args, args + nargs, out);
+    std::copy(args, args + std::min(nargs, p.count), out);
     if (nkeywords == 0) return true;
     return assignKeywords(
         p, nargs, nkeywords,
@@ -125,26 +127,6 @@ bool parse(const Parameters& p, PyObject* const* args, Py_ssize_t nargs, PyObjec
             return std::pair{PyTuple_GET_ITEM(kwnames, i), args[nargs + i]};
         },
         out);
-}
-
-} // namespace py
-
-namespace py {
-
-bool rejectKeywords(const char* name, PyObject* kwnames) {
-    if (!kwnames || PyTuple_GET_SIZE(kwnames) == 0) return true;
-    PyErr_Format(PyExc_TypeError, "%.200s() takes no keyword arguments", name);
-    return false;
-}
-
-bool checkPositionalCount(const char* name, Py_ssize_t nargs, Py_ssize_t expected) {
-    if (nargs == expected) return true;
-    if (expected == 0)
-        PyErr_Format(PyExc_TypeError, "%.200s() takes no arguments (%zd given)", name, nargs);
-    else
-        PyErr_Format(PyExc_TypeError, "%.200s() takes exactly one argument (%zd given)", name,
-                     nargs);
-    return false;
 }
 
 } // namespace py

@@ -3,6 +3,8 @@
 // that was not given stays null. The messages are the engine's fixed ones:
 //   "f() takes exactly 3 positional arguments (2 given)",
 //   "f() got an unexpected keyword argument 'k'", and so on.
+// A function that also takes any number of further positional arguments (*rest)
+// sets `rest`: they stay where they are, and only too few arguments is an error.
 // A method whose only parameter has no default is declared METH_O instead, which
 // takes it by position only.
 #pragma once
@@ -18,6 +20,7 @@ struct Parameters {
     const char* const* names; // every parameter, in order
     Py_ssize_t count;
     Py_ssize_t required; // the leading parameters that have no default
+    bool rest = false;   // further positional arguments are left to the caller
 };
 
 // From a tuple and a dict (tp_init, tp_new).

@@ -17,6 +17,9 @@ bool isEngineType(PyTypeObject* type) {
     return std::find(engineTypes.begin(), engineTypes.end(), type) != engineTypes.end();
 }
 
+constexpr char cinitRefusal[] = "no default __reduce__ due to non-trivial __cinit__";
+constexpr char handleRefusal[] = "self._ptr cannot be converted to a Python object for pickling";
+
 template <const char* message> PyObject* refuse(PyObject*, PyObject*) {
     return raise(PyExc_TypeError, message);
 }
@@ -45,8 +48,8 @@ bool installPickling(PyTypeObject* type, ClassDef& def) {
         def.reduceMethod = {"__reduce__", def.reduce, METH_NOARGS, nullptr};
         def.setstateMethod = {"__setstate__", def.setstate, METH_O, nullptr};
     } else {
-        bool handle = def.definition.refusal == handleRefusal;
-        PyCFunction refusal = handle ? refuse<handleRefusal> : refuse<cinitRefusal>;
+        PyCFunction refusal = def.definition.refusal == Refusal::handle ? refuse<handleRefusal>
+                                                                        : refuse<cinitRefusal>;
         def.reduceMethod = {"__reduce__", refusal, METH_NOARGS, nullptr};
         def.setstateMethod = {"__setstate__", refusal, METH_O, nullptr};
     }
@@ -106,10 +109,8 @@ bool registerClass(PyObject* module, ClassDef& def) {
     completeFields(def);
     def.qualifiedName = std::string("quorvelin.") + def.name;
     def.unpickleName = std::string("__pyx_unpickle_") + def.name;
-    using Collect = Definition::Collect;
-    Collect collect = def.definition.collect;
     bool gc =
-        collect == Collect::always || (collect == Collect::whenObjectFields && def.hasObjectFields);
+        def.definition.collect == Definition::Collect::whenObjectFields && def.hasObjectFields;
     std::vector<PyType_Slot> slots = slotsOf(def, gc);
     // Immutable: game code cannot rebind a method or property that the engine's own
     // fast paths bypass. The engine sets its class attributes in the type's dict itself.
@@ -156,14 +157,13 @@ void deallocate(PyObject* self, const ClassDef& def) {
     bool collectable = PyObject_IS_GC(self);
     if (collectable) PyObject_GC_UnTrack(self);
     // A Python subclass's deallocation has its own trashcan and calls this one inside it.
-    Py_TRASHCAN_BEGIN_CONDITION(self, collectable && type->tp_dealloc ==
-                                                         def.tpDealloc) if (def.definition.release)
-        def.definition.release(self);
-    if (def.hasObjectFields)
-        for (const Field& field : def.fields)
-            if (field.object) Py_CLEAR(*field.object(self));
-    type->tp_free(self);
-    Py_DECREF(type);
+    Py_TRASHCAN_BEGIN_CONDITION(self, collectable && type->tp_dealloc == def.tpDealloc)
+        if (def.definition.release) def.definition.release(self);
+        if (def.hasObjectFields)
+            for (const Field& field : def.fields)
+                if (field.object) Py_CLEAR(*field.object(self));
+        type->tp_free(self);
+        Py_DECREF(type);
     Py_TRASHCAN_END
 }
 
@@ -294,12 +294,6 @@ PyObject* unpickle(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
         if (!applyState(object.get(), state, def)) return nullptr;
     }
     return object.release();
-}
-
-Failure cannotConvert(PyObject* value, PyTypeObject* type) {
-    PyErr_Format(PyExc_TypeError, "Cannot convert %.200s to %.200s", Py_TYPE(value)->tp_name,
-                 type->tp_name);
-    return failed;
 }
 
 } // namespace py

@@ -56,21 +56,21 @@ template <auto member, class Exact> constexpr Field exactField(std::string_view 
     return {name, getField<member>, setExactField<member, Exact>, objectSlot<member>};
 }
 
-// The two refusals of classes that are not picklable.
-inline constexpr char cinitRefusal[] = "no default __reduce__ due to non-trivial __cinit__";
-inline constexpr char handleRefusal[] =
-    "self._ptr cannot be converted to a Python object for pickling";
+// Why a class that is not picklable refuses, which picks the TypeError of its
+// pickling pair: it is built by a constructor that pickling cannot replay, or it
+// holds a raw handle.
+enum class Refusal { cinit, handle };
 
 // What a class file says about its class.
 struct Definition {
     PyType_Slot* slots;                 // the class's own slots, ending with {0, nullptr}
     std::span<const Field> fields = {}; // the fields the class adds to its base's
     uint32_t checksum = 0;              // picklable classes: the layout checksum
-    const char* refusal = cinitRefusal; // the others: the pickling TypeError message
+    Refusal refusal = Refusal::cinit;   // the others: why they refuse
     const char* initDoc = nullptr;      // null: the host's __init__ documentation
     // Whether instances take part in cyclic garbage collection: by default when the
     // class has object fields.
-    enum class Collect { whenObjectFields, always, never } collect = Collect::whenObjectFields;
+    enum class Collect { whenObjectFields, never } collect = Collect::whenObjectFields;
     // Frees what the instance owns beside its object fields (SDL surfaces, fonts,
     // mixer handles), first thing in the deallocation; null when it owns nothing.
     void (*release)(PyObject* self) = nullptr;

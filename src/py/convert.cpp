@@ -138,6 +138,7 @@ Utf8::Utf8(PyObject* text) {
 }
 
 const char* Utf8::fileName() const {
+    if (!bytes_) return nullptr;
     std::string_view name = view();
     if (name.find('\0') != std::string_view::npos) {
         raise(PyExc_ValueError, "embedded null character in file name");

@@ -38,9 +38,9 @@ class Utf8 {
   public:
     explicit Utf8(PyObject* text);
     explicit operator bool() const noexcept { return bool(bytes_); }
-    // The text as a file name for SDL: null, with ValueError "embedded null
-    // character in file name", when a NUL would cut the name short and open
-    // another file than the one named.
+    // The text as a file name for SDL: null when the conversion failed, or, with
+    // ValueError "embedded null character in file name", when a NUL would cut the
+    // name short and open another file than the one named.
     const char* fileName() const;
     const char* c_str() const noexcept { return PyBytes_AS_STRING(bytes_.get()); }
     std::string_view view() const noexcept {
@@ -63,6 +63,10 @@ inline PyObject* toPython(bool value) {
 }
 inline PyObject* toPython(PyObject* value) {
     return newRef(value ? value : Py_None);
+}
+// A size, a position: (first, second).
+inline PyObject* intPair(int first, int second) {
+    return Py_BuildValue("(ii)", first, second);
 }
 
 } // namespace py

@@ -21,6 +21,12 @@ Failure deleteRefused() {
     return raise(PyExc_NotImplementedError, "__del__");
 }
 
+Failure cannotConvert(PyObject* value, PyTypeObject* type) {
+    PyErr_Format(PyExc_TypeError, "Cannot convert %.200s to %.200s", Py_TYPE(value)->tp_name,
+                 type->tp_name);
+    return failed;
+}
+
 Failure expectedType(const char* expected, PyObject* given) {
     PyErr_Format(PyExc_TypeError, "Expected %.16s, got %.200s", expected, Py_TYPE(given)->tp_name);
     return failed;

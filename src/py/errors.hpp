@@ -24,6 +24,10 @@ Failure argumentTypeError(const char* argumentName, PyTypeObject* expected, PyOb
 // NotImplementedError "__del__": deleting a property that has no "empty" value.
 Failure deleteRefused();
 
+// TypeError "Cannot convert X to quorvelin.Y": a typed object field or a result
+// refused a value.
+Failure cannotConvert(PyObject* value, PyTypeObject* type);
+
 // TypeError "Expected tuple, got X"
 Failure expectedType(const char* expected, PyObject* given);
 

@@ -2,10 +2,13 @@
 // position only, with the engine's messages, which name the bare method:
 //   "getSize() takes no arguments (1 given)",
 //   "copyFrom() takes exactly one argument (2 given)",
-//   "copyFrom() takes no keyword arguments".
+//   "copyFrom() takes no keyword arguments";
+// and for methods that take their arguments by position or by keyword and parse
+// them themselves (py::parseArgs, args.hpp).
 // Usage in a method table:
 //   py::noArgs<"getSize", Texture_getSize>("doc"),
 //   py::oneArg<"copyFrom", Texture_copyFrom>("doc"),
+//   py::withKeywords<"render", Font_render>("doc"),
 #pragma once
 
 #include <Python.h>
@@ -23,6 +26,8 @@ template <size_t N> struct MethodName {
 };
 
 using UnaryFunction = PyObject* (*)(PyObject* self, PyObject* argument);
+using KeywordFunction = PyObject* (*)(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                      PyObject* kwnames);
 
 bool rejectKeywords(const char* name, PyObject* kwnames);
 bool checkPositionalCount(const char* name, Py_ssize_t nargs, Py_ssize_t expected);
@@ -53,6 +58,11 @@ template <MethodName name, UnaryFunction function>
 constexpr PyMethodDef oneArg(const char* doc = nullptr) {
     return {name.text, reinterpret_cast<PyCFunction>(callWithOneArgument<name, function>),
             METH_FASTCALL | METH_KEYWORDS, doc};
+}
+
+template <MethodName name, KeywordFunction function>
+constexpr PyMethodDef withKeywords(const char* doc = nullptr) {
+    return {name.text, reinterpret_cast<PyCFunction>(function), METH_FASTCALL | METH_KEYWORDS, doc};
 }
 
 } // namespace py

@@ -5,8 +5,19 @@
 namespace py {
 
 namespace {
+
 PyObject* theModuleDict = nullptr; // borrowed from the module, which lives until exit
+
+Ref lookUp(PyObject* namespaceDict, const char* name) {
+    PyObject* value = namespaceDict ? PyDict_GetItemString(namespaceDict, name) : nullptr;
+    if (!value) {
+        if (!PyErr_Occurred()) PyErr_Format(PyExc_NameError, "name '%s' is not defined", name);
+        return Ref();
+    }
+    return Ref::borrow(value);
 }
+
+} // namespace
 
 PyObject* moduleDict() noexcept {
     return theModuleDict;
@@ -17,12 +28,11 @@ void setModule(PyObject* module) noexcept {
 }
 
 Ref moduleGlobal(const char* name) {
-    PyObject* value = theModuleDict ? PyDict_GetItemString(theModuleDict, name) : nullptr;
-    if (!value) {
-        if (!PyErr_Occurred()) PyErr_Format(PyExc_NameError, "name '%s' is not defined", name);
-        return Ref();
-    }
-    return Ref::borrow(value);
+    return lookUp(theModuleDict, name);
+}
+
+Ref builtin(const char* name) {
+    return lookUp(PyEval_GetBuiltins(), name);
 }
 
 bool bind(const char* name, Ref value) {

@@ -11,6 +11,8 @@ void setModule(PyObject* module) noexcept;
 
 // A module global by name, looked up at each call (NameError when it is missing).
 Ref moduleGlobal(const char* name);
+// A built-in (print, ...) by name, the same way.
+Ref builtin(const char* name);
 
 // Binds `value` (a new reference, may be null after a failed call) in the module namespace.
 bool bind(const char* name, Ref value);

@@ -33,9 +33,6 @@ inline bool fromPython(PyObject* value, bool& out) {
     return toFlag(value, out);
 }
 
-// TypeError "Cannot convert X to quorvelin.Y": a typed object field refused a value.
-Failure cannotConvert(PyObject* value, PyTypeObject* type);
-
 template <auto member> PyObject* getField(PyObject* self, void*) {
     return toPython(fieldOf<member>(self));
 }

@@ -60,6 +60,14 @@ bool removeIfPresent(PyObject* list, PyObject* item) {
     return present == 0 || (present > 0 && py::callMethod(list, nRemove, item));
 }
 
+// Offers the entity to every system, which decides its membership itself. The walk
+// follows the live list: a system added meanwhile is offered the entity too.
+bool offerToSystems(Ecs* ecs, PyObject* entity) {
+    return py::forEachLive(ecs->systems, [&](PyObject* system) {
+        return bool(py::callMethod(system, nUpdateEntityMembership, entity));
+    });
+}
+
 } // namespace
 
 // --- Ecs --------------------------------------------------------------------------------
@@ -97,11 +105,7 @@ static PyObject* Ecs_addEntity(PyObject* self, PyObject* entity) {
         py::Ref identity(PyLong_FromVoidPtr(entity));
         if (!identity || !py::setAttr(entity, nIdField, identity.get())) return nullptr;
     }
-    py::Ref systems = py::Ref::borrow(ecs->systems);
-    bool offered = py::forEachLive(systems.get(), [&](PyObject* system) {
-        return bool(py::callMethod(system, nUpdateEntityMembership, entity));
-    });
-    return py::noneOrFailed(offered && py::append(ecs->entities, entity) &&
+    return py::noneOrFailed(offerToSystems(ecs, entity) && py::append(ecs->entities, entity) &&
                             py::setAttr(entity, nEcsField, self));
 }
 
@@ -186,10 +190,7 @@ static PyObject* Ecs_getSystems(PyObject* self, PyObject*) {
 }
 
 static PyObject* Ecs_updateEntityMembership(PyObject* self, PyObject* entity) {
-    py::Ref systems = py::Ref::borrow(asEcs(self)->systems);
-    return py::noneOrFailed(py::forEachLive(systems.get(), [&](PyObject* system) {
-        return bool(py::callMethod(system, nUpdateEntityMembership, entity));
-    }));
+    return py::noneOrFailed(offerToSystems(asEcs(self), entity));
 }
 
 static PyMethodDef ecsMethods[] = {
@@ -234,8 +235,8 @@ py::ClassDef& ecsClass() {
 // --- AbstractSystem ---------------------------------------------------------------------
 
 static int AbstractSystem_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    py::Ref none(PyTuple_New(0));
-    if (!none || !py::parse({"__init__", nullptr, 0, 0}, none.get(), kwargs, nullptr)) return -1;
+    // Every positional argument is a component type; no keyword is taken.
+    if (!py::parse({"__init__", nullptr, 0, 0, true}, args, kwargs, nullptr)) return -1;
     py::Ref members(PyList_New(0));
     if (!members) return -1;
     AbstractSystem* system = asSystem(self);
@@ -273,12 +274,9 @@ static PyObject* AbstractSystem_updateEntityMembership(PyObject* self, PyObject*
     int interested = answer ? PyObject_IsTrue(answer.get()) : -1;
     if (interested < 0) return nullptr;
     py::Ref members = py::Ref::borrow(asSystem(self)->entities);
+    if (!interested) return py::noneOrFailed(removeIfPresent(members.get(), entity));
     int present = PySequence_Contains(members.get(), entity);
-    if (present < 0) return nullptr;
-    if (present && !interested)
-        return py::noneOrFailed(bool(py::callMethod(members.get(), nRemove, entity)));
-    if (!present && interested) return py::noneOrFailed(py::append(members.get(), entity));
-    Py_RETURN_NONE;
+    return py::noneOrFailed(present > 0 || (present == 0 && py::append(members.get(), entity)));
 }
 
 static PyObject* AbstractSystem_removeEntity(PyObject* self, PyObject* entity) {
@@ -310,10 +308,9 @@ static PyMethodDef abstractSystemMethods[] = {
     py::oneArg<"update", AbstractSystem_update>("\n        Calls _updateEntity for every member "
                                                 "entity.\n        @param(timeStep, float)\n    "
                                                 "    "),
-    {"_updateEntity", reinterpret_cast<PyCFunction>(AbstractSystem_updateEntity),
-     METH_FASTCALL | METH_KEYWORDS,
-     "\n        Should be overwritten by deriving classes.\n        @param(entity, Entity)\n"
-     "        @param(timeStep, float)\n        "},
+    py::withKeywords<"_updateEntity", AbstractSystem_updateEntity>(
+        "\n        Should be overwritten by deriving classes.\n        @param(entity, Entity)\n"
+        "        @param(timeStep, float)\n        "),
     py::oneArg<"_interestedIn", AbstractSystem_interestedIn>(
         "\n        @param(entity, Entity)\n        @returns(bool)\n        "),
     py::oneArg<"_updateEntityMembership", AbstractSystem_updateEntityMembership>(

@@ -31,7 +31,7 @@ static int Font_init(PyObject* self, PyObject* args, PyObject* kwargs) {
     if (!py::parseArgs("__init__", {"filename", "size"}, args, kwargs, a)) return -1;
     PyObject* filename = a[0];
     py::Utf8 path(filename);
-    const char* name = path ? path.fileName() : nullptr;
+    const char* name = path.fileName();
     if (!name) return -1;
     Font* font = asFont(self);
     py::assign(font->filename, filename);
@@ -81,7 +81,7 @@ static PyObject* Font_getRenderedTextSize(PyObject* self, PyObject* text) {
     int width = 0, height = 0;
     if (TTF_SizeUTF8(font, encoded.c_str(), &width, &height) < 0)
         return py::engineSdlException("Unable to measure text.");
-    return Py_BuildValue("(ii)", width, height);
+    return py::intPair(width, height);
 }
 
 static PyObject* Font_render(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
@@ -175,16 +175,16 @@ static PyMethodDef fontMethods[] = {
         "\n        @param(text, str)\n        @returns((int, int))\n"
         "        Calculates the space that is needed to render the given text with this\n        "
         "font.\n        "),
-    {"render", reinterpret_cast<PyCFunction>(Font_render), METH_FASTCALL | METH_KEYWORDS,
-     "\n        @param(text, str)\n        @param(color, (int, int, int [, int]))\n        "
-     "@returns(Texture)\n"
-     "        Renders the given text in the given color and returns a Texture object\n"
-     "        containing the result.\n        "},
-    {"renderLines", reinterpret_cast<PyCFunction>(Font_renderLines), METH_FASTCALL | METH_KEYWORDS,
-     "\n        @param(text, str[])\n        @param(color, (int, int, int [, int]))\n        "
-     "@returns(Texture)\n"
-     "        Renders the given text in the given color and returns a Texture object\n"
-     "        containing the result.\n        "},
+    py::withKeywords<"render", Font_render>(
+        "\n        @param(text, str)\n        @param(color, (int, int, int [, int]))\n        "
+        "@returns(Texture)\n"
+        "        Renders the given text in the given color and returns a Texture object\n"
+        "        containing the result.\n        "),
+    py::withKeywords<"renderLines", Font_renderLines>(
+        "\n        @param(text, str[])\n        @param(color, (int, int, int [, int]))\n        "
+        "@returns(Texture)\n"
+        "        Renders the given text in the given color and returns a Texture object\n"
+        "        containing the result.\n        "),
     {},
 };
 

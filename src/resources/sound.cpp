@@ -3,6 +3,7 @@
 #include "resources/sound.hpp"
 
 #include "py/args.hpp"
+#include "py/call.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
 
@@ -12,9 +13,10 @@
 namespace {
 std::atomic<int32_t> pendingMusicStops{0};
 int32_t soundVolume = 128; // as game code set it; SDL_mixer clamps what it applies
+py::Name nFadeInLoop("fadeInLoop");
 } // namespace
 
-void addMusicStop() {
+static void addMusicStop() {
     pendingMusicStops.fetch_add(1);
 }
 
@@ -45,7 +47,7 @@ static int loadResource(PyObject* self, PyObject* args, PyObject* kwargs, Handle
     PyObject* a[1];
     if (!py::parseArgs("__init__", {"filepath"}, args, kwargs, a)) return -1;
     py::Utf8 path(a[0]);
-    const char* name = path ? path.fileName() : nullptr;
+    const char* name = path.fileName();
     if (!name) return -1;
     auto* object = reinterpret_cast<Object*>(self);
     py::assign(object->filename, a[0]);
@@ -53,13 +55,6 @@ static int loadResource(PyObject* self, PyObject* args, PyObject* kwargs, Handle
     free(object->*handle);
     object->*handle = loaded;
     return loaded ? 0 : py::fileError(failure, a[0]);
-}
-
-// Frees the mixer handle with any pending Python exception kept aside.
-template <class Object, class Handle>
-static void releaseResource(PyObject* self, Handle* Object::*handle, void (*free)(Handle*)) {
-    py::PendingError pending;
-    free(reinterpret_cast<Object*>(self)->*handle);
 }
 
 // --- Sound --------------------------------------------------------------------------------
@@ -74,7 +69,7 @@ static int Sound_init(PyObject* self, PyObject* args, PyObject* kwargs) {
 }
 
 static void Sound_release(PyObject* self) {
-    releaseResource(self, &Sound::chunk, Mix_FreeChunk);
+    Mix_FreeChunk(reinterpret_cast<Sound*>(self)->chunk);
 }
 
 static PyObject* newSoundHandle(int channel) {
@@ -209,7 +204,7 @@ static int Music_init(PyObject* self, PyObject* args, PyObject* kwargs) {
 }
 
 static void Music_release(PyObject* self) {
-    releaseResource(self, &Music::music, Mix_FreeMusic);
+    Mix_FreeMusic(musicOf(self));
 }
 
 // The stream is started with `loops` (-1: endlessly); a failure to start, a Music
@@ -252,9 +247,11 @@ static PyObject* Music_fadeIn(PyObject* self, PyObject* const* args, Py_ssize_t 
     if (!py::parseArgs("fadeIn", {"milliseconds", "pos"}, args, nargs, kwnames, a, 1) ||
         !py::toInt32(a[0], milliseconds) || (a[1] && !py::toDouble(a[1], position)))
         return nullptr;
-    py::Ref result(PyObject_CallMethod(self, "fadeInLoop", "iid", milliseconds, 1, position));
-    if (!result) return nullptr;
-    Py_RETURN_NONE;
+    py::Ref fade(PyLong_FromLong(milliseconds));
+    py::Ref once(fade ? PyLong_FromLong(1) : nullptr);
+    py::Ref from(once ? PyFloat_FromDouble(position) : nullptr);
+    return py::noneOrFailed(from &&
+                            py::callMethod(self, nFadeInLoop, fade.get(), once.get(), from.get()));
 }
 
 static PyObject* Music_fadeInLoop(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
@@ -292,8 +289,7 @@ static void haltMusic() {
 }
 
 static PyMethodDef musicMethods[] = {
-    {"play", reinterpret_cast<PyCFunction>(Music_play), METH_FASTCALL | METH_KEYWORDS,
-     "\n        Plays the music once\n        "},
+    py::withKeywords<"play", Music_play>("\n        Plays the music once\n        "),
     py::oneArg<"loop", Music_loop>(
         "\n        Loops the music\n        @param(times, int)\n"
         "        Loops the music as often as specified by 'times'.\n        1 plays the music "
@@ -306,12 +302,12 @@ static PyMethodDef musicMethods[] = {
     py::noArgs<"resume", Music_control<Mix_ResumeMusic>>(
         "\n        Resumes the playback of paused music\n        "),
     py::oneArg<"fadeOut", Music_fadeOut>("\n        @param(milliseconds, int)\n        "),
-    {"fadeIn", reinterpret_cast<PyCFunction>(Music_fadeIn), METH_FASTCALL | METH_KEYWORDS,
-     "\n        @param(milliseconds, int)\n        "},
-    {"fadeInLoop", reinterpret_cast<PyCFunction>(Music_fadeInLoop), METH_FASTCALL | METH_KEYWORDS,
-     "\n        @param(milliseconds, int)\n        @param(times, int)\n"
-     "        Loops the music as often as specified by 'times'.\n        1 plays the music once\n"
-     "        2 plays the music twice\n        0 loops the music infinitely\n        "},
+    py::withKeywords<"fadeIn", Music_fadeIn>("\n        @param(milliseconds, int)\n        "),
+    py::withKeywords<"fadeInLoop", Music_fadeInLoop>(
+        "\n        @param(milliseconds, int)\n        @param(times, int)\n"
+        "        Loops the music as often as specified by 'times'.\n"
+        "        1 plays the music once\n        2 plays the music twice\n"
+        "        0 loops the music infinitely\n        "),
     {},
 };
 

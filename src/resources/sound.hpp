@@ -11,7 +11,6 @@
 // Raised by SDL_mixer's audio thread each time the music finishes; the frame takes
 // one stop per frame. The only engine state touched off the main thread.
 bool takeMusicStop();
-void addMusicStop();
 
 // A sound effect loaded whole into memory.
 struct Sound : Resource {
@@ -23,7 +22,8 @@ struct Sound : Resource {
 
 // The mixer channel on which a sound was started; negative: none.
 struct SoundHandle {
-    PyObject_HEAD int32_t channel;
+    PyObject_HEAD
+    int32_t channel;
 
     static inline PyTypeObject* type = nullptr;
 };

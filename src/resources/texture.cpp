@@ -5,6 +5,7 @@
 #include "resources/texture.hpp"
 
 #include "py/args.hpp"
+#include "py/call.hpp"
 #include "py/methods.hpp"
 
 #include <SDL_image.h>
@@ -254,11 +255,10 @@ void drawSurface(SDL_Surface* target, SDL_Surface* source, int32_t x, int32_t y)
     if (!SDL_IntersectRect(&placed, &target->clip_rect, &clipped)) return;
     pixels::Area to = areaOf(target, clipped);
     pixels::Area from = areaOf(source, {clipped.x - x, clipped.y - y, clipped.w, clipped.h});
-    pixels::ConstArea constFrom = {from.pixels, from.stride, from.width, from.height};
     if (blends)
-        pixels::blend(to, constFrom);
+        pixels::blend(to, from);
     else
-        pixels::copy(to, constFrom);
+        pixels::copy(to, from);
 }
 
 // --- colour arguments -----------------------------------------------------------------------
@@ -326,8 +326,12 @@ static bool installBlankSurface(PyObject* self, int32_t width, int32_t height) {
     return true;
 }
 
-static bool readSizeAttribute(PyObject* texture, const char* name, int32_t& out) {
-    py::Ref value(PyObject_GetAttrString(texture, name));
+static py::Name nWidth("width");
+static py::Name nHeight("height");
+static py::Name nCopyFrom("copyFrom");
+
+static bool readSizeAttribute(PyObject* texture, py::Name& name, int32_t& out) {
+    py::Ref value = py::getAttr(texture, name);
     return value && py::toInt32(value.get(), out);
 }
 
@@ -343,14 +347,13 @@ static int Texture_init(PyObject* self, PyObject* args, PyObject* kwargs) {
     }
     if (Py_IS_TYPE(w, Texture::type)) {
         int32_t width, height;
-        if (!setEmptyFilename(self) || !readSizeAttribute(w, "width", width) ||
-            !readSizeAttribute(w, "height", height) || !installBlankSurface(self, width, height))
+        if (!setEmptyFilename(self) || !readSizeAttribute(w, nWidth, width) ||
+            !readSizeAttribute(w, nHeight, height) || !installBlankSurface(self, width, height))
             return -1;
-        py::Ref result(PyObject_CallMethod(self, "copyFrom", "O", w));
-        return result ? 0 : -1;
+        return py::callMethod(self, nCopyFrom, w) ? 0 : -1;
     }
     py::Utf8 path(w);
-    const char* name = path ? path.fileName() : nullptr;
+    const char* name = path.fileName();
     if (!name) return -1;
     setFilename(self, w);
     SDL_Surface* surface = loadImageSurface(name);
@@ -400,7 +403,7 @@ static PyObject* Texture_getHeight(PyObject* self, void*) {
 
 static PyObject* Texture_getSize(PyObject* self, PyObject*) {
     SDL_Surface* surface = textureSurface(self);
-    return surface ? Py_BuildValue("(ii)", surface->w, surface->h) : nullptr;
+    return surface ? py::intPair(surface->w, surface->h) : nullptr;
 }
 
 static PyObject* Texture_copyFrom(PyObject* self, PyObject* other) {
@@ -434,7 +437,7 @@ static PyObject* Texture_saveFile(PyObject* self, PyObject* filename) {
     SDL_Surface* surface = textureSurface(self);
     if (!surface) return nullptr;
     py::Utf8 path(filename);
-    const char* name = path ? path.fileName() : nullptr;
+    const char* name = path.fileName();
     if (!name) return nullptr;
     if (IMG_SavePNG(surface, name) < 0)
         return py::fileError("Unable to save image file '%s'", filename);

@@ -1,6 +1,6 @@
 // Texture: the engine's one image type, an ARGB8888 software surface whose rows are
 // exactly 4 * width bytes. Every part of the engine that draws reads and writes
-// these pixels directly through a PixelView.
+// these pixels directly through a pixels::Area.
 //
 // Surface lifetime: whoever keeps a raw surface pointer keeps a strong reference
 // to the Texture that owns it. A Texture frees its surface when it is destroyed;
@@ -18,19 +18,28 @@
 #include <memory>
 #include <vector>
 
-// The pixels of a texture: pixel (x, y) is pixels[y * width + x], 0xAARRGGBB.
-// A texture without a surface has an empty view (null pixels, size 0 x 0).
-struct PixelView {
+// Rectangles of pixels in plain memory, 0xAARRGGBB: pixel (x, y) of an area is
+// pixels[y * stride + x]. Strides are in pixels; the rows of a texture's own
+// surface are exactly `width` apart, those of other surfaces may be padded.
+namespace pixels {
+
+struct ConstArea {
+    const uint32_t* pixels = nullptr;
+    size_t stride = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
+struct Area {
     uint32_t* pixels = nullptr;
+    size_t stride = 0;
     int32_t width = 0;
     int32_t height = 0;
 
-    explicit operator bool() const { return pixels != nullptr; }
-    bool contains(int32_t x, int32_t y) const {
-        return x >= 0 && y >= 0 && x < width && y < height;
-    }
-    uint32_t* row(int32_t y) const { return pixels + size_t(y) * size_t(width); }
+    operator ConstArea() const { return {pixels, stride, width, height}; }
 };
+
+} // namespace pixels
 
 struct Texture : Resource {
     // Owned by the texture. Whoever keeps this pointer keeps the Texture alive.
@@ -38,9 +47,11 @@ struct Texture : Resource {
     // Surfaces replaced by a later __init__, freed with the Texture; null until then.
     std::vector<SDL_Surface*>* retired;
 
-    PixelView view() const {
+    // The whole surface; empty (null pixels, size 0 x 0) for a texture without one.
+    pixels::Area view() const {
         if (!surface || !surface->pixels) return {};
-        return {static_cast<uint32_t*>(surface->pixels), surface->w, surface->h};
+        return {static_cast<uint32_t*>(surface->pixels), size_t(surface->pitch) / sizeof(uint32_t),
+                surface->w, surface->h};
     }
 
     using Base = Resource;
@@ -86,21 +97,7 @@ struct ColorArgument {
 bool unpackColor(PyObject* color, ColorArgument& out);
 
 // Pixel operations on plain memory: no Python, no SDL calls, trusted ranges.
-// Strides are in pixels; rows may be padded on the source side.
 namespace pixels {
-
-struct Area {
-    uint32_t* pixels;
-    size_t stride;
-    int32_t width;
-    int32_t height;
-};
-struct ConstArea {
-    const uint32_t* pixels;
-    size_t stride;
-    int32_t width;
-    int32_t height;
-};
 
 void fill(const Area& target, uint32_t value);
 // Rows `stride` pixels apart become rows `width` pixels apart, in the same buffer.

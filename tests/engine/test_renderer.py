@@ -24,6 +24,8 @@ def test_component_types_after_the_target():
     pytest.param((5,), {}, r"Argument 'target' has incorrect type \(expected quorvelin.Texture, got int\)",
                  marks=pytest.mark.skipif(not hasattr(quorvelin, "Texture"), reason="needs Texture")),
     ((), {}, r"__init__\(\) takes at least 1 positional argument \(0 given\)"),
+    # A missing target is reported before an unknown keyword, as by every constructor.
+    ((), {"kind": 1}, r"__init__\(\) takes at least 1 positional argument \(0 given\)"),
     ((None,), {"kind": 1}, "__init__\\(\\) got an unexpected keyword argument 'kind'"),
     ((None,), {"target": None}, "multiple values for keyword argument 'target'"),
 ])
