@@ -1091,10 +1091,7 @@ constexpr Segment segments[] = {
 
 // A traceback entry "init quorvelin" at the source that failed.
 void traceImportFailure(const char* file, int line) {
-    std::string_view path(file);
-    size_t source = path.rfind("src/");
-    _PyTraceback_Add("init quorvelin", source == std::string_view::npos ? file : file + source,
-                     line);
+    py::addTraceback("init quorvelin", file, line);
 }
 
 bool initialise(PyObject* module) {

@@ -1,6 +1,7 @@
 #include "py/classdef.hpp"
 
 #include "py/args.hpp"
+#include "py/methods.hpp"
 #include "py/module.hpp"
 
 #include <algorithm>
@@ -11,18 +12,48 @@ namespace py {
 
 namespace {
 
-std::vector<PyTypeObject*> engineTypes;
+// The registered classes with their definitions, kept for the life of the process.
+std::vector<std::pair<PyTypeObject*, const ClassDef*>> engineTypes;
+
+const ClassDef* definitionOf(PyTypeObject* type) {
+    for (const auto& [engineType, def] : engineTypes)
+        if (engineType == type) return def;
+    return nullptr;
+}
 
 bool isEngineType(PyTypeObject* type) {
-    return std::find(engineTypes.begin(), engineTypes.end(), type) != engineTypes.end();
+    return definitionOf(type) != nullptr;
 }
 
-constexpr char cinitRefusal[] = "no default __reduce__ due to non-trivial __cinit__";
-constexpr char handleRefusal[] = "self._ptr cannot be converted to a Python object for pickling";
-
-template <const char* message> PyObject* refuse(PyObject*, PyObject*) {
-    return raise(PyExc_TypeError, message);
+PyObject* refuse(const ClassDef& def) {
+    return raise(PyExc_TypeError,
+                 def.definition.refusal == Refusal::handle
+                     ? "self._ptr cannot be converted to a Python object for pickling"
+                     : "no default __reduce__ due to non-trivial __cinit__");
 }
+
+// The pickling pair of every class. Each is installed in its class's own dictionary,
+// so the class that defines it names the definition that applies.
+PyObject* reduceMethod(PyObject* self, PyTypeObject* definingClass, PyObject* const*,
+                       Py_ssize_t nargs, PyObject* kwnames) {
+    if (!rejectKeywords("__reduce__", kwnames) || !checkPositionalCount("__reduce__", nargs, 0))
+        return nullptr;
+    const ClassDef& def = *definitionOf(definingClass);
+    return def.definition.checksum ? reduceState(self, def) : refuse(def);
+}
+
+PyObject* setstateMethod(PyObject* self, PyTypeObject* definingClass, PyObject* const* args,
+                         Py_ssize_t nargs, PyObject* kwnames) {
+    if (!rejectKeywords("__setstate__", kwnames) || !checkPositionalCount("__setstate__", nargs, 1))
+        return nullptr;
+    const ClassDef& def = *definitionOf(definingClass);
+    return def.definition.checksum ? setState(self, args[0], def) : refuse(def);
+}
+
+PyMethodDef reduceDefinition = {"__reduce__", reinterpret_cast<PyCFunction>(reduceMethod),
+                                METH_METHOD | METH_FASTCALL | METH_KEYWORDS, nullptr};
+PyMethodDef setstateDefinition = {"__setstate__", reinterpret_cast<PyCFunction>(setstateMethod),
+                                  METH_METHOD | METH_FASTCALL | METH_KEYWORDS, nullptr};
 
 // The slot wrapper of __init__ shares its documentation with every class; a class
 // with its own text gets its own copy of the wrapper's description.
@@ -43,17 +74,8 @@ bool addMethod(PyTypeObject* type, PyMethodDef* method) {
            PyDict_SetItemString(type->tp_dict, method->ml_name, descriptor.get()) == 0;
 }
 
-bool installPickling(PyTypeObject* type, ClassDef& def) {
-    if (def.definition.checksum) {
-        def.reduceMethod = {"__reduce__", def.reduce, METH_NOARGS, nullptr};
-        def.setstateMethod = {"__setstate__", def.setstate, METH_O, nullptr};
-    } else {
-        PyCFunction refusal = def.definition.refusal == Refusal::handle ? refuse<handleRefusal>
-                                                                        : refuse<cinitRefusal>;
-        def.reduceMethod = {"__reduce__", refusal, METH_NOARGS, nullptr};
-        def.setstateMethod = {"__setstate__", refusal, METH_O, nullptr};
-    }
-    if (addMethod(type, &def.reduceMethod) && addMethod(type, &def.setstateMethod)) {
+bool installPickling(PyTypeObject* type) {
+    if (addMethod(type, &reduceDefinition) && addMethod(type, &setstateDefinition)) {
         PyType_Modified(type);
         return true;
     }
@@ -126,9 +148,9 @@ bool registerClass(PyObject* module, ClassDef& def) {
     if (!type) return false;
     auto* typeObject = reinterpret_cast<PyTypeObject*>(type.get());
     if (def.definition.initDoc && !setInitDoc(typeObject, def.definition.initDoc)) return false;
-    if (!installPickling(typeObject, def)) return false;
+    if (!installPickling(typeObject)) return false;
     if (PyModule_AddObjectRef(module, def.name, type.get()) < 0) return false;
-    engineTypes.push_back(typeObject);
+    engineTypes.emplace_back(typeObject, &def);
     *def.type = typeObject; // the engine's own reference, kept for the life of the process
     type.release();
     return true;
@@ -195,7 +217,7 @@ Ref instanceDict(PyObject* self, bool discardErrors) {
     return dict;
 }
 
-bool applyState(PyObject* self, PyObject* state, const ClassDef& def) {
+bool applyFields(PyObject* self, PyObject* state, const ClassDef& def) {
     if (state == Py_None)
         return raise(PyExc_TypeError, "'NoneType' object is not subscriptable"), false;
     Py_ssize_t size = PyTuple_GET_SIZE(state);
@@ -216,6 +238,15 @@ bool applyState(PyObject* self, PyObject* state, const ClassDef& def) {
         }
     }
     return true;
+}
+
+// The set-state routine that __setstate__ and the unpickle function share; it shows in
+// tracebacks as "__pyx_unpickle_<Name>__set_state".
+bool applyState(PyObject* self, PyObject* state, const ClassDef& def) {
+    if (applyFields(self, state, def)) return true;
+    addTraceback((def.unpickleName + "__set_state").c_str(), def.declared.file_name(),
+                 int(def.declared.line()));
+    return false;
 }
 
 } // namespace

@@ -91,15 +91,13 @@ struct ClassDef {
     std::string qualifiedName;
     std::string unpickleName;
     std::string checksumMessage; // "0x5d9a963 = (_isAlreadyHandled, ...)"
-    PyMethodDef reduceMethod{}, setstateMethod{}, unpickleFunction{};
+    PyMethodDef unpickleFunction{};
 
     // The generic operations instantiated for the class's struct.
     newfunc tpNew;
     destructor tpDealloc;
     traverseproc tpTraverse;
     inquiry tpClear;
-    PyCFunction reduce;
-    PyCFunction setstate;
     _PyCFunctionFastWithKeywords unpickle;
 };
 
@@ -131,10 +129,6 @@ template <class T> struct Generic {
         return traverseFields(self, visit, arg, *def);
     }
     static int tpClear(PyObject* self) { return clearFields(self, *def); }
-    static PyObject* reduce(PyObject* self, PyObject*) { return reduceState(self, *def); }
-    static PyObject* setstate(PyObject* self, PyObject* state) {
-        return setState(self, state, *def);
-    }
     static PyObject* unpickle(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                               PyObject* kwnames) {
         return py::unpickle(args, nargs, kwnames, *def);
@@ -157,8 +151,6 @@ ClassDef& define(const char* name, const Definition& definition,
         d.tpDealloc = G::tpDealloc;
         d.tpTraverse = G::tpTraverse;
         d.tpClear = G::tpClear;
-        d.reduce = G::reduce;
-        d.setstate = G::setstate;
         d.unpickle = G::unpickle;
         return d;
     }();

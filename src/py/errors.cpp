@@ -3,6 +3,8 @@
 #include "py/module.hpp"
 #include "py/ref.hpp"
 
+#include <string_view>
+
 namespace py {
 
 Failure raise(PyObject* exceptionType, const char* message) {
@@ -55,6 +57,12 @@ Failure engineException(const char* message) {
 
 Failure engineSdlException(const char* message) {
     return raiseModuleException("EngineSdlException", message);
+}
+
+void addTraceback(const char* function, const char* file, int line) {
+    std::string_view path(file);
+    size_t source = path.rfind("src/");
+    _PyTraceback_Add(function, source == std::string_view::npos ? file : file + source, line);
 }
 
 void printUnraisable(const char* where) {

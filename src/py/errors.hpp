@@ -51,6 +51,10 @@ Failure engineSdlException(const char* message);
 // that cannot report failure to their caller.
 void printUnraisable(const char* where);
 
+// Adds a traceback entry named `function` to the pending exception, at a source file
+// of the engine (named from its src/ folder on) and line.
+void addTraceback(const char* function, const char* file, int line);
+
 // Keeps the pending exception aside while clean-up code runs and restores it when
 // the scope ends, so the first error is the one reported.
 class PendingError {

@@ -162,7 +162,8 @@ static PyObject* hasRequiredComponents(PyObject* types, PyObject* entity) {
 
 static PyMethodDef hasRequiredComponentsDef = {"<lambda>", hasRequiredComponents, METH_O, nullptr};
 
-static PyObject* Ecs_getEntities(PyObject* self, PyObject* types) {
+static PyObject* Ecs_getEntities(PyObject* self, PyObject* types, PyObject* kwargs) {
+    if (!py::parse({"getEntities", nullptr, 0, 0, true}, types, kwargs, nullptr)) return nullptr;
     py::Ref entities = py::Ref::borrow(asEcs(self)->entities);
     if (PyTuple_GET_SIZE(types) == 0) return entities.release();
     // Lazy: each entity is tested when the iteration reaches it.
@@ -203,7 +204,7 @@ static PyMethodDef ecsMethods[] = {
     py::oneArg<"addSystem", Ecs_addSystem>("\n        @param(system, AbstractSystem)\n        "),
     py::oneArg<"removeSystem", Ecs_removeSystem>(
         "\n        @param(system, AbstractSystem)\n        "),
-    {"getEntities", Ecs_getEntities, METH_VARARGS,
+    {"getEntities", reinterpret_cast<PyCFunction>(Ecs_getEntities), METH_VARARGS | METH_KEYWORDS,
      "\n        @param(*requiredComponentTypes, type)\n"
      "        @returns(list | filter) every entity, or those that have all the given component "
      "types\n"

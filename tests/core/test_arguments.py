@@ -125,6 +125,10 @@ def test_single_argument_methods_refuse_keywords(method, argument):
     (lambda: quorvelin.Texture(2, 2).getSize, "getSize", 0),
     (lambda: quorvelin.setMusicVolume, "setMusicVolume", 1),
     (lambda: quorvelin.clearTerminal, "clearTerminal", 0),
+    (lambda: KeyEvent(1, 0, 0, 0).__reduce__, "__reduce__", 0),
+    (lambda: KeyEvent(1, 0, 0, 0).__setstate__, "__setstate__", 1),
+    (lambda: quorvelin.Texture(2, 2).__reduce__, "__reduce__", 0),
+    (lambda: Joystick("Pad", 1, 1).__setstate__, "__setstate__", 1),
 ])
 def test_messages_name_the_bare_method(function, name, arity):
     bound = function()

@@ -359,3 +359,16 @@ def test_dict_lookup_errors_are_ignored_when_applying_state():
     event = BrokenDictKeyEvent(0, 0, 0, 0)
     event.__setstate__((True, False, False, False, 5, {"tag": 1}))
     assert event.key == 5
+
+
+def test_set_state_failures_name_the_routine_in_the_traceback():
+    import traceback
+    from quorvelin import KeyEvent, __pyx_unpickle_KeyEvent
+    with pytest.raises(IndexError) as info:
+        __pyx_unpickle_KeyEvent(KeyEvent, 0x5d9a963, (True,))
+    names = [frame.name for frame in traceback.extract_tb(info.value.__traceback__)]
+    assert "__pyx_unpickle_KeyEvent__set_state" in names
+    with pytest.raises(IndexError) as info:
+        KeyEvent(1, 0, 0, 0).__setstate__((True,))
+    names = [frame.name for frame in traceback.extract_tb(info.value.__traceback__)]
+    assert "__pyx_unpickle_KeyEvent__set_state" in names

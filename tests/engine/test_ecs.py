@@ -40,6 +40,11 @@ class Recording(AbstractSystem):
 
 
 class TestEcs:
+    def test_get_entities_takes_no_keywords(self):
+        with pytest.raises(TypeError) as info:
+            Ecs(None).getEntities(kind=1)
+        assert str(info.value) == "getEntities() got an unexpected keyword argument 'kind'"
+
     def test_constructor(self):
         engine = Engine()
         ecs = Ecs(engine)
