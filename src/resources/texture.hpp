@@ -9,6 +9,7 @@
 // valid for as long as its holder keeps the Texture.
 #pragma once
 
+#include "core/pixels.hpp"
 #include "resources.hpp"
 
 #include <SDL.h>
@@ -17,29 +18,6 @@
 #include <cstdint>
 #include <memory>
 #include <vector>
-
-// Rectangles of pixels in plain memory, 0xAARRGGBB: pixel (x, y) of an area is
-// pixels[y * stride + x]. Strides are in pixels; the rows of a texture's own
-// surface are exactly `width` apart, those of other surfaces may be padded.
-namespace pixels {
-
-struct ConstArea {
-    const uint32_t* pixels = nullptr;
-    size_t stride = 0;
-    int32_t width = 0;
-    int32_t height = 0;
-};
-
-struct Area {
-    uint32_t* pixels = nullptr;
-    size_t stride = 0;
-    int32_t width = 0;
-    int32_t height = 0;
-
-    operator ConstArea() const { return {pixels, stride, width, height}; }
-};
-
-} // namespace pixels
 
 struct Texture : Resource {
     // Owned by the texture. Whoever keeps this pointer keeps the Texture alive.
@@ -95,20 +73,5 @@ struct ColorArgument {
     Py_ssize_t count = 0;
 };
 bool unpackColor(PyObject* color, ColorArgument& out);
-
-// Pixel operations on plain memory: no Python, no SDL calls, trusted ranges.
-namespace pixels {
-
-void fill(const Area& target, uint32_t value);
-// Rows `stride` pixels apart become rows `width` pixels apart, in the same buffer.
-void packRows(uint32_t* pixels, size_t stride, int32_t width, int32_t height);
-// Source and target have the same width and height.
-void copy(const Area& target, const ConstArea& source);
-// SDL's blending rule, rounded to the nearest value: colour = src * a + dst * (1 - a),
-// alpha = a + dstA * (1 - a), with a = srcA / 255. Opaque and fully transparent
-// source pixels give exactly the source and the target pixel.
-void blend(const Area& target, const ConstArea& source);
-
-} // namespace pixels
 
 py::ClassDef& textureClass();

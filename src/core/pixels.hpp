@@ -1,0 +1,44 @@
+// Pixel loops on plain memory: no Python, no SDL, trusted ranges. Callers check
+// bounds where data enters and hand these functions areas that lie inside their
+// buffers, so the loops themselves never test a coordinate.
+//
+// Pixels are 32-bit words 0xAARRGGBB. Pixel (x, y) of an area is
+// pixels[y * stride + x]; strides are in pixels. The rows of a texture's own surface
+// are exactly `width` apart, those of other surfaces may be padded.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace pixels {
+
+struct ConstArea {
+    const uint32_t* pixels = nullptr;
+    size_t stride = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
+struct Area {
+    uint32_t* pixels = nullptr;
+    size_t stride = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+
+    operator ConstArea() const { return {pixels, stride, width, height}; }
+};
+
+void fill(const Area& target, uint32_t value);
+// Rows `stride` pixels apart become rows `width` pixels apart, in the same buffer.
+void packRows(uint32_t* pixels, size_t stride, int32_t width, int32_t height);
+// Source and target have the same width and height.
+void copy(const Area& target, const ConstArea& source);
+// SDL's blending rule, rounded to the nearest value: colour = src * a + dst * (1 - a),
+// alpha = a + dstA * (1 - a), with a = srcA / 255. Opaque and fully transparent
+// source pixels give exactly the source and the target pixel.
+void blend(const Area& target, const ConstArea& source);
+
+// One pixel of blend(), for callers that blend pixel by pixel.
+uint32_t blendPixel(uint32_t source, uint32_t target);
+
+} // namespace pixels
