@@ -60,7 +60,7 @@ static PyObject* clearTerminal(PyObject*, PyObject*) {
 }
 
 static PyMethodDef clearTerminalDef =
-    py::noArgs<"clearTerminal", clearTerminal>("\n    Clears the terminal.\n    ");
+    py::noArgs<"clearTerminal", clearTerminal>(py::functionDoc<"Clears the terminal.">);
 
 bool colorprintSegment() {
     return py::runSource(colorprintSource, "colorprint") &&

@@ -76,6 +76,16 @@ struct JoystickAddedEvent : Event {
 // event constructor does before it stores its own fields.
 bool initEventBase(PyObject* self);
 
+// An event that records its constructor's arguments: one member row per argument,
+// stored after Event.__init__ has run.
+template <class T>
+py::ClassDef& eventRecord(const char* name, std::span<const py::Member> members, uint32_t checksum,
+                          std::source_location declared = std::source_location::current()) {
+    return py::define<T>(
+        name, {.members = members, .init = py::memberInit<T, initEventBase>, .checksum = checksum},
+        declared);
+}
+
 py::ClassDef& eventClass();
 py::ClassDef& keyEventClass();
 py::ClassDef& mouseClickEventClass();

@@ -807,103 +807,92 @@ static PyObject* Engine_getJoysticks(PyObject* self, void*) {
 
 // --- the class --------------------------------------------------------------------------
 
-static PyMethodDef engineMethods[] = {
+static const PyMethodDef engineMethods[] = {
     py::withKeywords<"init", Engine_init>(
-        "\n        @param(title, str)\n        @param(size, (int, int))\n"
-        "        @param(fullscreen=False, bool)\n        @param(show=True, bool)\n"
-        "        @param(resizeable=False, bool)\n        @param(windowid=-1, int)\n"
-        "        @param(icon=None, str)\n        @param(captureMouse=False, bool)\n"
-        "        @param(audioChannels=32, int)\n        @param(killWithEscapeKey=True, bool)\n"
-        "        This method initializes the engine and (optionally) opens a window.\n        "),
+        py::doc<"@param(title, str)", "@param(size, (int, int))", "@param(fullscreen=False, bool)",
+                "@param(show=True, bool)", "@param(resizeable=False, bool)",
+                "@param(windowid=-1, int)", "@param(icon=None, str)",
+                "@param(captureMouse=False, bool)", "@param(audioChannels=32, int)",
+                "@param(killWithEscapeKey=True, bool)",
+                "This method initializes the engine and (optionally) opens a window.">),
     py::noArgs<"_ensureInit", Engine_ensureInit>(
-        "\n        Raises an EngineException when the engine is not initialized.\n        "),
+        py::doc<"Raises an EngineException when the engine is not initialized.">),
     py::noArgs<"quit", Engine_quit>(
-        "\n        Closes the window and shuts down all engine subsystems.\n"
-        "        No update or render calls are possible after this.\n        "),
+        py::doc<"Closes the window and shuts down all engine subsystems.",
+                "No update or render calls are possible after this.">),
     py::noArgs<"update", Engine_update>(
-        "\n        Updates one engine frame. Call this explicitly only from a custom main\n"
-        "        loop: run calls it implicitly.\n        "),
-    py::withKeywords<"run", Engine_run>("\n        Performs a main loop until quit is called.\n"
-                                        "        @param(maxFps, float)\n        "),
-    py::noArgs<"getFps", Engine_getFps>("\n        @returns(float)\n        "),
+        py::doc<"Updates one engine frame. Call this explicitly only from a custom main",
+                "loop: run calls it implicitly.">),
+    py::withKeywords<"run", Engine_run>(
+        py::doc<"Performs a main loop until quit is called.", "@param(maxFps, float)">),
+    py::noArgs<"getFps", Engine_getFps>(py::doc<"@returns(float)">),
     py::noArgs<"getTimeStep", Engine_getTimeStep>(
-        "\n        @returns(float) the duration of the last frame in seconds\n        "),
+        py::doc<"@returns(float) the duration of the last frame in seconds">),
     py::withKeywords<"addTask", Engine_addTask>(
-        "\n        Adds a task that is called once in every iteration of the main loop.\n"
-        "        While it returns a false value it runs again in the next iteration;\n"
-        "        a true value ends it.\n"
-        "        @param(task, float -> bool)\n        @param(onDone, () -> None)\n        "),
+        py::doc<"Adds a task that is called once in every iteration of the main loop.",
+                "While it returns a false value it runs again in the next iteration;",
+                "a true value ends it.", "@param(task, float -> bool)",
+                "@param(onDone, () -> None)">),
     py::withKeywords<"addTaskAfter", Engine_addTaskAfter>(
-        "\n        Works exactly like addTask, with the only difference that the task is\n"
-        "        added after the time given by delaySeconds; after that delay it runs like\n"
-        "        any other task.\n"
-        "        @param(delaySeconds, float)\n        @param(task, float -> bool)\n"
-        "        @param(onDone, () -> None)\n        "),
+        py::doc<"Works exactly like addTask, with the only difference that the task is",
+                "added after the time given by delaySeconds; after that delay it runs like",
+                "any other task.", "@param(delaySeconds, float)", "@param(task, float -> bool)",
+                "@param(onDone, () -> None)">),
     py::withKeywords<"subscribeEvent", Engine_subscribeEvent>(
-        "\n        @param(eventType, type)\n        @param(eventHandler, Event -> None)\n        "),
+        py::doc<"@param(eventType, type)", "@param(eventHandler, Event -> None)">),
     py::withKeywords<"unsubscribeEvent", Engine_unsubscribeEvent>(
-        "\n        @param(eventType, type)\n        @param(eventHandler, Event -> None)\n        "),
+        py::doc<"@param(eventType, type)", "@param(eventHandler, Event -> None)">),
     py::withKeywords<"fireEvent", Engine_fireEvent>(
-        "\n        @param(evt, Event)\n        @param(evtType=None, type)\n        "),
-    py::noArgs<"isRunning", Engine_isRunning>("\n        @returns(bool)\n        "),
-    py::noArgs<"isFullscreen", Engine_isFullscreen>("\n        @returns(bool)\n        "),
+        py::doc<"@param(evt, Event)", "@param(evtType=None, type)">),
+    py::noArgs<"isRunning", Engine_isRunning>(py::doc<"@returns(bool)">),
+    py::noArgs<"isFullscreen", Engine_isFullscreen>(py::doc<"@returns(bool)">),
     py::noArgs<"toggleFullscreen", Engine_toggleFullscreen>(
-        "\n        Switches between windowed mode and desktop fullscreen and fires a\n"
-        "        FullscreenEvent.\n        "),
-    py::oneArg<"setFullscreen", Engine_setFullscreen>(
-        "\n        @param(fullscreen, bool)\n        "),
-    py::noArgs<"getWindowSize", getWindowPair<SDL_GetWindowSize>>(
-        "\n        @returns((int, int))\n        "),
+        py::doc<"Switches between windowed mode and desktop fullscreen and fires a",
+                "FullscreenEvent.">),
+    py::oneArg<"setFullscreen", Engine_setFullscreen>(py::doc<"@param(fullscreen, bool)">),
+    py::noArgs<"getWindowSize", getWindowPair<SDL_GetWindowSize>>(py::doc<"@returns((int, int))">),
     py::oneArg<"setWindowSize", setWindowPair<SDL_SetWindowSize>>(
-        "\n        @param(size, (int, int))\n        "),
+        py::doc<"@param(size, (int, int))">),
     py::noArgs<"getWindowPos", getWindowPair<SDL_GetWindowPosition>>(
-        "\n        @returns((int, int))\n        "),
+        py::doc<"@returns((int, int))">),
     py::oneArg<"setWindowPos", setWindowPair<SDL_SetWindowPosition>>(
-        "\n        @param(pos, (int, int))\n        "),
-    py::oneArg<"setWindowTitle", Engine_setWindowTitle>("\n        @param(title, str)\n        "),
-    py::oneArg<"setWindowIcon", Engine_setWindowIcon>("\n        @param(filename, str)\n        "),
+        py::doc<"@param(pos, (int, int))">),
+    py::oneArg<"setWindowTitle", Engine_setWindowTitle>(py::doc<"@param(title, str)">),
+    py::oneArg<"setWindowIcon", Engine_setWindowIcon>(py::doc<"@param(filename, str)">),
     py::oneArg<"saveScreenshot", Engine_saveScreenshot>(
-        "\n        Saves the window's content as a PNG file.\n        @param(filename, str)\n      "
-        " "
-        " "),
+        py::doc<"Saves the window's content as a PNG file.", "@param(filename, str)">),
     py::noArgs<"getMouseDist", Engine_getMouseDist>(
-        "\n        @returns((int, int)) the mouse motion of the last frame\n        "),
+        py::doc<"@returns((int, int)) the mouse motion of the last frame">),
     py::noArgs<"getMousePos", Engine_getMousePos>(
-        "\n        @returns((int, int)) the mouse position in screen pixels\n        "),
+        py::doc<"@returns((int, int)) the mouse position in screen pixels">),
     py::oneArg<"isMouseButtonPressed", Engine_isMouseButtonPressed>(
-        "\n        @param(button, MOUSE_LEFT | MOUSE_MIDDLE | MOUSE_RIGHT)\n        "
-        "@returns(bool)\n  "
-        "      "),
+        py::doc<"@param(button, MOUSE_LEFT | MOUSE_MIDDLE | MOUSE_RIGHT)", "@returns(bool)">),
     py::oneArg<"isKeyPressed", Engine_isKeyPressed>(
-        "\n        @param(keycode, int)\n        @returns(int)\n        "),
-    py::oneArg<"getKeyName", Engine_getKeyName>(
-        "\n        @param(keycode, int)\n        @returns(str)\n        "),
-    py::oneArg<"captureMouse", Engine_captureMouse>("\n        @param(capture, bool)\n        "),
-    py::noArgs<"isMouseCaptured", Engine_isMouseCaptured>("\n        @returns(bool)\n        "),
-    {},
+        py::doc<"@param(keycode, int)", "@returns(int)">),
+    py::oneArg<"getKeyName", Engine_getKeyName>(py::doc<"@param(keycode, int)", "@returns(str)">),
+    py::oneArg<"captureMouse", Engine_captureMouse>(py::doc<"@param(capture, bool)">),
+    py::noArgs<"isMouseCaptured", Engine_isMouseCaptured>(py::doc<"@returns(bool)">),
 };
 
-static PyGetSetDef engineProperties[] = {
-    py::readonly<&Engine::ecs>("ecs"),
-    {"joysticks", Engine_getJoysticks, nullptr, nullptr, nullptr},
-    {},
+static const PyGetSetDef engineProperties[] = {
+    py::property<Engine_getJoysticks>("joysticks"),
 };
 
-static PyType_Slot engineSlots[] = {
-    {Py_tp_new, reinterpret_cast<void*>(Engine_new)},
-    {Py_tp_init, reinterpret_cast<void*>(Engine_tpinit)},
-    {Py_tp_methods, engineMethods},
-    {Py_tp_getset, engineProperties},
-    {0, nullptr},
-};
+static const PyType_Slot engineSlots[] = {py::slot<Py_tp_new, Engine_new>()};
 
 const EngineOps Engine::table = {Engine_switchFullscreen, Engine_updateInput,
                                  Engine_getDisplayScaleFactor};
 
-static const py::Field engineFields[] = {py::field<&Engine::ecs, &Ecs::type>("ecs")};
+static const py::Member engineMembers[] = {
+    py::member<&Engine::ecs>().readonly("ecs").typed<&Ecs::type>(),
+};
 
 py::ClassDef& engineClass() {
-    return py::define<Engine>("Engine", {.slots = engineSlots, .fields = engineFields});
+    return py::define<Engine>("Engine", {.members = engineMembers,
+                                         .init = Engine_tpinit,
+                                         .methods = engineMethods,
+                                         .properties = engineProperties,
+                                         .slots = engineSlots});
 }
 
 // Stored in the class's own dictionary (the class is immutable from Python), each
@@ -925,10 +914,8 @@ bool setEngineClassAttributes() {
 
 namespace {
 
-using ClassDefinition = py::ClassDef& (*)();
-
 // Every base precedes its subclasses.
-constexpr ClassDefinition registrationOrder[] = {
+constexpr py::ClassDefinition registrationOrder[] = {
     // src/events
     eventClass,
     keyEventClass,
@@ -957,19 +944,6 @@ constexpr ClassDefinition registrationOrder[] = {
     rendererClass,
     // src/quorvelin
     engineClass,
-};
-
-// The module functions that rebuild pickled objects, bound in this order.
-constexpr ClassDefinition unpickleOrder[] = {
-    eventClass,
-    keyEventClass,
-    mouseClickEventClass,
-    mouseWheelEventClass,
-    fullscreenEventClass,
-    joystickAddedEventClass,
-    ecsClass,
-    abstractSystemClass,
-    musicStoppedEventClass,
 };
 
 const char moduleDescription[] =
@@ -1062,18 +1036,11 @@ bool bodySegment() {
     if (!py::bind("__doc__", py::Ref(PyUnicode_FromString(moduleDescription))) ||
         !defineExceptions() || !startSdl() || !setEngineClassAttributes())
         return false;
-    for (ClassDefinition definition : unpickleOrder)
-        if (!py::bindUnpickleFunction(definition())) return false;
-    return py::bind("__test__", py::Ref(PyDict_New()));
+    return py::bindUnpickleFunctions() && py::bind("__test__", py::Ref(PyDict_New()));
 }
 
-struct Segment {
-    const char* source;
-    bool (*run)(); // null: the subsystem binds nothing yet
-};
-
 // The module-level statements of the source files, in import order.
-constexpr Segment segments[] = {
+constexpr py::Segment segments[] = {
     {"src/quorvelin.cpp", headSegment},
     {"src/keys.cpp", keysSegment},
     {"src/geometryMath.cpp", geometryMathSegment},
@@ -1089,94 +1056,10 @@ constexpr Segment segments[] = {
     {"src/quorvelin.cpp", bodySegment},
 };
 
-// A traceback entry "init quorvelin" at the source that failed.
-void traceImportFailure(const char* file, int line) {
-    py::addTraceback("init quorvelin", file, line);
-}
-
-bool initialise(PyObject* module) {
-    for (ClassDefinition definition : registrationOrder) {
-        py::ClassDef& def = definition();
-        if (!py::registerClass(module, def)) {
-            traceImportFailure(def.declared.file_name(), int(def.declared.line()));
-            return false;
-        }
-    }
-    for (const Segment& segment : segments) {
-        if (segment.run && !segment.run()) {
-            traceImportFailure(segment.source, 1);
-            return false;
-        }
-    }
-    return true;
-}
-
-PyObject* theModule = nullptr; // the one module of this process, once imported
-int64_t theInterpreter = -1;
-
-// Copies an attribute of the import spec into the module namespace.
-bool copySpecAttribute(PyObject* spec, PyObject* dict, const char* from, const char* to,
-                       bool allowNone) {
-    py::Ref value(PyObject_GetAttrString(spec, from));
-    if (!value) {
-        if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return false;
-        PyErr_Clear();
-        return true;
-    }
-    return (!allowNone && value.get() == Py_None) ||
-           PyDict_SetItemString(dict, to, value.get()) == 0;
-}
-
-PyObject* createModule(PyObject* spec, PyModuleDef*) {
-    int64_t interpreter = PyInterpreterState_GetID(PyInterpreterState_Get());
-    if (theInterpreter == -1) theInterpreter = interpreter;
-    if (interpreter != theInterpreter)
-        return py::raise(PyExc_ImportError, "Interpreter change detected - this module can only be "
-                                            "loaded into one interpreter per process.");
-    if (theModule) return py::newRef(theModule);
-    py::Ref name(PyObject_GetAttrString(spec, "name"));
-    py::Ref module(name ? PyModule_NewObject(name.get()) : nullptr);
-    if (!module) return nullptr;
-    PyObject* dict = PyModule_GetDict(module.get());
-    if (!copySpecAttribute(spec, dict, "loader", "__loader__", true) ||
-        !copySpecAttribute(spec, dict, "origin", "__file__", true) ||
-        !copySpecAttribute(spec, dict, "parent", "__package__", true) ||
-        !copySpecAttribute(spec, dict, "submodule_search_locations", "__path__", false))
-        return nullptr;
-    return module.release();
-}
-
-int execModule(PyObject* module) {
-    if (theModule) {
-        if (theModule == module) return 0;
-        return py::raise(
-            PyExc_RuntimeError,
-            "Module 'quorvelin' has already been imported. Re-initialisation is not supported.");
-    }
-    py::setModule(module);
-    if (!initialise(module)) {
-        py::setModule(nullptr);
-        return -1;
-    }
-    theModule = py::newRef(module); // kept for the life of the process
-    return 0;
-}
-
-PyMethodDef noMethods[] = {{}};
-
-PyModuleDef_Slot moduleSlots[] = {
-    {Py_mod_create, reinterpret_cast<void*>(createModule)},
-    {Py_mod_exec, reinterpret_cast<void*>(execModule)},
-    {0, nullptr},
-};
-
-PyModuleDef moduleDefinition = {
-    PyModuleDef_HEAD_INIT, "quorvelin", nullptr, 0,       noMethods,
-    moduleSlots,           nullptr,     nullptr, nullptr,
-};
+constexpr py::ModuleSpec quorvelinModule = {"quorvelin", registrationOrder, segments};
 
 } // namespace
 
 PyMODINIT_FUNC PyInit_quorvelin() {
-    return PyModuleDef_Init(&moduleDefinition);
+    return PyModuleDef_Init(py::moduleDefinition(quorvelinModule));
 }

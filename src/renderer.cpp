@@ -59,24 +59,21 @@ static PyObject* Renderer_getTarget(PyObject* self, PyObject*) {
     return py::newRef(asRenderer(self)->target);
 }
 
-static PyMethodDef rendererMethods[] = {
+static const PyMethodDef rendererMethods[] = {
     py::oneArg<"update", Renderer_update>(
-        "\n        Updates the system and then renders into the target.\n"
-        "        @param(timeStep, float)\n        "),
+        py::doc<"Updates the system and then renders into the target.", "@param(timeStep, float)">),
     py::noArgs<"render", Renderer_render>("Should be overwritten by deriving classes."),
-    py::noArgs<"getTarget", Renderer_getTarget>("\n        @returns(Texture)\n        "),
-    {},
+    py::noArgs<"getTarget", Renderer_getTarget>(py::doc<"@returns(Texture)">),
 };
 
-static PyType_Slot rendererSlots[] = {
-    {Py_tp_doc, const_cast<char*>("This is the abstract base class for all quorvelin renderers.")},
-    {Py_tp_init, reinterpret_cast<void*>(Renderer_init)},
-    {Py_tp_methods, rendererMethods},
-    {0, nullptr},
+static const py::Member rendererMembers[] = {
+    py::member<&Renderer::target>().typed<&Texture::type>(),
 };
-
-static const py::Field rendererFields[] = {py::field<&Renderer::target, &Texture::type>("target")};
 
 py::ClassDef& rendererClass() {
-    return py::define<Renderer>("Renderer", {.slots = rendererSlots, .fields = rendererFields});
+    return py::define<Renderer>(
+        "Renderer", {.doc = "This is the abstract base class for all quorvelin renderers.",
+                     .members = rendererMembers,
+                     .init = Renderer_init,
+                     .methods = rendererMethods});
 }

@@ -5,11 +5,7 @@
 # process it was).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/setup.sh --no-build
-[ -x .venv-asan/bin/python ] || python3 -m venv .venv-asan
-.venv-asan/bin/python -m pip install -q "scikit-build-core>=0.8" cmake ninja pytest Pillow
-.venv-asan/bin/python -m pip install -q --no-build-isolation -Cbuild-dir=build/asan \
-    -Ccmake.define.QUORVELIN_SANITIZE=ON .
+QUORVELIN_SANITIZE=ON bash tools/setup.sh
 
 # The interpreter is not instrumented: preload the runtimes. Leak detection at exit
 # would only report the interpreter's own allocations; the leak tests measure ours.

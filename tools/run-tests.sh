@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Builds quorvelin and runs its test suite headless (SDL's dummy video and audio),
-# then builds it again with the sanitizers and runs the suite against that build.
+# Builds quorvelin (warnings are errors) and checks the sources' formatting, runs its
+# test suite headless (SDL's dummy video and audio), then builds it again with the
+# sanitizers and runs the suite against that build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/setup.sh
+export QUORVELIN_WERROR=ON
+bash tools/setup.sh --test
+find src tests/native tests/toolkit -name '*.cpp' -o -name '*.hpp' |
+    sort | xargs clang-format --dry-run -Werror
 export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 .venv/bin/python -m pytest -q tests "$@"
 exec bash tools/run-sanitized-tests.sh "$@"

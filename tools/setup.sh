@@ -1,12 +1,21 @@
 #!/usr/bin/env bash
 # Installs what building and running quorvelin needs, then builds it into .venv.
 # Idempotent: packages already present are not installed again.
+#   --test       also what the test command needs (the formatter that checks the sources)
+#   --no-build   only the system packages
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 apt_packages=(g++ make pkg-config python3-dev python3-venv
               libsdl2-dev libsdl2-image-dev libsdl2-mixer-dev libsdl2-ttf-dev
               fonts-dejavu-core xvfb xauth)
+build=yes
+for option in "$@"; do
+    case "$option" in
+        --test) apt_packages+=(clang-format) ;;
+        --no-build) build=no ;;
+    esac
+done
 missing=()
 for package in "${apt_packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
@@ -18,10 +27,22 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
 fi
 
-# With --no-build only the system packages are installed.
-[ "${1:-}" = "--no-build" ] && exit 0
+[ "$build" = yes ] || exit 0
 
-[ -x .venv/bin/python ] || python3 -m venv .venv
-.venv/bin/python -m pip install -q --upgrade pip
-.venv/bin/python -m pip install -q "scikit-build-core>=0.8" cmake ninja pytest Pillow
-.venv/bin/python -m pip install -q --no-build-isolation .
+# A virtual environment with a current pip (the distribution's may predate the options
+# used here), the build tools and the test tools; then the engine itself.
+# Usage: build_into <venv> [pip install options...]
+build_into() {
+    local venv=$1
+    shift
+    [ -x "$venv/bin/python" ] || python3 -m venv "$venv"
+    "$venv/bin/python" -m pip install -q --upgrade pip
+    "$venv/bin/python" -m pip install -q "scikit-build-core>=0.8" cmake ninja pytest Pillow
+    "$venv/bin/python" -m pip install -q --no-build-isolation "$@" .
+}
+
+if [ "${QUORVELIN_SANITIZE:-OFF}" = ON ]; then
+    build_into .venv-asan --config-settings=build-dir=build/asan
+else
+    build_into .venv
+fi

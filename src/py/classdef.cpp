@@ -87,23 +87,50 @@ bool installPickling(PyTypeObject* type) {
 void completeFields(ClassDef& def) {
     def.fields.clear(); // a failed import registers every class again
     if (def.baseDef && *def.baseDef) def.fields = (*def.baseDef)->fields;
-    def.fields.insert(def.fields.end(), def.definition.fields.begin(), def.definition.fields.end());
-    std::sort(def.fields.begin(), def.fields.end(),
-              [](const Field& a, const Field& b) { return a.name < b.name; });
+    def.fields.insert(def.fields.end(), def.definition.members.begin(),
+                      def.definition.members.end());
+    std::sort(def.fields.begin(), def.fields.end(), [](const Member& a, const Member& b) {
+        return std::string_view(a.name ? a.name : "") < std::string_view(b.name ? b.name : "");
+    });
     def.hasObjectFields = std::any_of(def.fields.begin(), def.fields.end(),
-                                      [](const Field& f) { return f.object != nullptr; });
+                                      [](const Member& f) { return f.object != nullptr; });
     char checksum[16];
     std::snprintf(checksum, sizeof checksum, "0x%07x", def.definition.checksum);
     def.checksumMessage = std::string(checksum) + " = (";
     for (size_t i = 0; i < def.fields.size(); ++i)
-        def.checksumMessage += (i ? ", " : "") + std::string(def.fields[i].name);
+        def.checksumMessage +=
+            (i ? ", " : "") + std::string(def.fields[i].name ? def.fields[i].name : "");
     def.checksumMessage += ")";
 }
 
-std::vector<PyType_Slot> slotsOf(const ClassDef& def, bool gc) {
-    std::vector<PyType_Slot> slots;
-    for (PyType_Slot* slot = def.definition.slots; slot && slot->slot; ++slot)
-        slots.push_back(*slot);
+// Everything the host reads from tables: the methods, and the properties of the
+// members (public ones first, then the exposed stored names) and the computed ones.
+bool completeTables(ClassDef& def) {
+    const Definition& d = def.definition;
+    if (d.checksum)
+        for (const Member& field : def.fields)
+            if (!field.name)
+                return raise(PyExc_SystemError, "a picklable class has a field without a name");
+    def.methods.assign(d.methods.begin(), d.methods.end());
+    def.methods.push_back({});
+    def.properties.clear();
+    def.parameters.clear();
+    for (const Member& m : d.members) {
+        if (m.publicName)
+            def.properties.push_back(
+                {m.publicName, m.get, m.publicWritable ? m.set : nullptr, m.doc, nullptr});
+        def.parameters.push_back(m.parameterName());
+    }
+    for (const Member& m : d.members)
+        if (m.exposed) def.properties.push_back({m.name, m.get, m.set, nullptr, nullptr});
+    def.properties.insert(def.properties.end(), d.properties.begin(), d.properties.end());
+    def.properties.push_back({});
+    return true;
+}
+
+std::vector<PyType_Slot> slotsOf(ClassDef& def, bool gc) {
+    const Definition& d = def.definition;
+    std::vector<PyType_Slot> slots(d.slots.begin(), d.slots.end());
     auto addDefault = [&](int id, void* function) {
         if (std::none_of(slots.begin(), slots.end(),
                          [&](const PyType_Slot& s) { return s.slot == id; }))
@@ -115,6 +142,10 @@ std::vector<PyType_Slot> slotsOf(const ClassDef& def, bool gc) {
         addDefault(Py_tp_traverse, reinterpret_cast<void*>(def.tpTraverse));
         addDefault(Py_tp_clear, reinterpret_cast<void*>(def.tpClear));
     }
+    if (d.init) slots.push_back({Py_tp_init, reinterpret_cast<void*>(def.tpInit)});
+    if (d.doc) slots.push_back({Py_tp_doc, const_cast<char*>(d.doc)});
+    if (def.methods.size() > 1) slots.push_back({Py_tp_methods, def.methods.data()});
+    if (def.properties.size() > 1) slots.push_back({Py_tp_getset, def.properties.data()});
     slots.push_back({0, nullptr});
     return slots;
 }
@@ -129,7 +160,8 @@ PyTypeObject* nearestEngineType(PyTypeObject* type) {
 
 bool registerClass(PyObject* module, ClassDef& def) {
     completeFields(def);
-    def.qualifiedName = std::string("quorvelin.") + def.name;
+    if (!completeTables(def)) return false;
+    def.qualifiedName = std::string(moduleName()) + "." + def.name;
     def.unpickleName = std::string("__pyx_unpickle_") + def.name;
     bool gc =
         def.definition.collect == Definition::Collect::whenObjectFields && def.hasObjectFields;
@@ -169,7 +201,7 @@ PyObject* allocate(PyTypeObject* type, const ClassDef& def) {
     PyObject* self = type->tp_alloc(type, 0); // zeroed: numbers 0, flags false
     if (!self) return nullptr;
     if (def.hasObjectFields)
-        for (const Field& field : def.fields)
+        for (const Member& field : def.fields)
             if (field.object) *field.object(self) = newRef(Py_None);
     return self;
 }
@@ -180,9 +212,10 @@ void deallocate(PyObject* self, const ClassDef& def) {
     if (collectable) PyObject_GC_UnTrack(self);
     // A Python subclass's deallocation has its own trashcan and calls this one inside it.
     Py_TRASHCAN_BEGIN_CONDITION(self, collectable && type->tp_dealloc == def.tpDealloc)
+        def.destroyNative(self);
         if (def.definition.release) def.definition.release(self);
         if (def.hasObjectFields)
-            for (const Field& field : def.fields)
+            for (const Member& field : def.fields)
                 if (field.object) Py_CLEAR(*field.object(self));
         type->tp_free(self);
         Py_DECREF(type);
@@ -194,13 +227,13 @@ int traverseFields(PyObject* self, visitproc visit, void* arg, const ClassDef& d
     // visiting it to us, as its base's traverse belongs to a heap type; without this
     // visit a class that refers to one of its instances would never be collected.
     Py_VISIT(Py_TYPE(self));
-    for (const Field& field : def.fields)
+    for (const Member& field : def.fields)
         if (field.object) Py_VISIT(*field.object(self));
     return 0;
 }
 
 int clearFields(PyObject* self, const ClassDef& def) {
-    for (const Field& field : def.fields)
+    for (const Member& field : def.fields)
         if (field.object) assign(*field.object(self), Py_None);
     return 0;
 }
@@ -259,7 +292,7 @@ PyObject* reduceState(PyObject* self, const ClassDef& def) {
     if (!state) return nullptr;
     bool withSetState = bool(dict);
     for (Py_ssize_t i = 0; i < count; ++i) {
-        const Field& field = def.fields[i];
+        const Member& field = def.fields[i];
         PyObject* value = field.get(self, nullptr);
         if (!value) return nullptr;
         PyTuple_SET_ITEM(state.get(), i, value);
@@ -325,6 +358,31 @@ PyObject* unpickle(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
         if (!applyState(object.get(), state, def)) return nullptr;
     }
     return object.release();
+}
+
+// --- __init__ from the members ---------------------------------------------------------
+
+int initFromMembers(PyObject* self, PyObject* args, PyObject* kwargs, const ClassDef& def,
+                    bool (*prepare)(PyObject* self)) {
+    std::span<const Member> members = def.definition.members;
+    constexpr size_t most = 16;
+    if (members.size() > most) return raise(PyExc_SystemError, "too many members for __init__");
+    PyObject* given[most];
+    Value values[most];
+    if (!parse({"__init__", def.parameters.data(), Py_ssize_t(members.size()),
+                Py_ssize_t(members.size())},
+               args, kwargs, given))
+        return -1;
+    // As the arguments are unpacked, values are converted; objects are tested after.
+    for (bool objects : {false, true})
+        for (size_t i = 0; i < members.size(); ++i)
+            if ((members[i].object != nullptr) == objects &&
+                !members[i].convert(given[i], values[i], members[i].parameterName()))
+                return -1;
+    if (prepare && !prepare(self)) return -1;
+    for (size_t i = 0; i < members.size(); ++i)
+        members[i].store(self, values[i]);
+    return 0;
 }
 
 } // namespace py

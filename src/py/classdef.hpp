@@ -1,83 +1,84 @@
 // Declaring an engine class. A class file holds its object struct, its methods and
-// properties, and one py::define<Object>(...) call; everything the engine does the
-// same way for every class follows from it:
-//   - allocation with zeroed fields (object fields start as None, the table of
-//     virtual operations is attached), deallocation, GC traversal and clearing;
+// one py::define<Object>(...) call; everything the engine does the same way for every
+// class follows from it:
+//   - allocation with zeroed fields (object fields start as None, C++ members are
+//     constructed, the table of virtual operations is attached), deallocation, GC
+//     traversal and clearing;
+//   - properties from the member rows (member.hpp), and an __init__ from them where
+//     the class asks for one;
+//   - the exception boundary around __init__, methods, properties and slots (guard.hpp);
 //   - the pickling pair: the field state in sorted-name order guarded by the layout
 //     checksum, and the class's unpickle function; or the class's refusal;
-//   - registration with its base, its __init__ documentation and publication.
+//   - registration with its base, its documentation and publication.
 //
-// The object struct names its base and keeps the engine's reference to its type;
-// the class file lists the fields the class adds (the base's come from the base):
+// The object struct names its base and keeps the engine's reference to its type:
 //   struct KeyEvent : Event {
 //       int32_t key;
+//       ...
 //       using Base = Event;
 //       static inline PyTypeObject* type = nullptr;
 //   };
-//   static const py::Field keyEventFields[] = {py::field<&KeyEvent::key>("_key")};
-//   py::define<KeyEvent>("KeyEvent", {.slots = ..., .fields = keyEventFields, ...});
-// A class with a table of virtual operations has a member `ops` right after the
-// object header and a static `table`; instances of Python subclasses get the table
-// of their nearest engine class, because they are allocated by its tp_new.
+//   static const py::Member keyEventMembers[] = {
+//       py::member<&KeyEvent::key>("_key").readonly("key"), ...};
+//   py::define<KeyEvent>("KeyEvent", {.members = keyEventMembers,
+//                                     .init = py::memberInit<KeyEvent, initEventBase>,
+//                                     .checksum = 0x5d9a963});
+//
+// C++ members: a class that needs them (containers, owning pointers, structs with
+// destructors) keeps them in one member `native`, declared in its own struct. The
+// toolkit constructs it in place when the object is allocated (after the base's) and
+// destroys it when the object is freed (before the base's, and before `release`).
+//
+// Virtual operations that Python must not see: the first class of a line that has
+// them declares a member `const XOps* ops` and a `static const XOps table`; the
+// allocation attaches the table of the class that allocates, so an instance of a
+// Python subclass uses its nearest engine class's table. A derived engine class with
+// more or other operations derives its table struct from the base's and its own
+// `table` copies the base's entries, overrides some and appends (see
+// docs/ARCHITECTURE.md).
 #pragma once
 
-#include "py/property.hpp"
+#include "py/doc.hpp"
+#include "py/guard.hpp"
+#include "py/member.hpp"
 
 #include <cstdint>
+#include <new>
 #include <source_location>
 #include <span>
 #include <string>
-#include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace py {
-
-// One stored field, as pickling, traversal and clearing see it.
-struct Field {
-    std::string_view name; // the field's own name: "_key"
-    getter get;
-    setter set;                      // for unpickling: converts like a property setter
-    PyObject** (*object)(PyObject*); // object fields only: the slot holding the reference
-};
-
-template <auto member> PyObject** objectSlot(PyObject* self) {
-    return &fieldOf<member>(self);
-}
-
-template <auto member, PyTypeObject** type = nullptr> constexpr Field field(std::string_view name) {
-    using Type = typename MemberOf<decltype(member)>::Type;
-    if constexpr (std::is_same_v<Type, PyObject*>)
-        return {name, getField<member>, setField<member, type>, objectSlot<member>};
-    else
-        return {name, getField<member>, setField<member>, nullptr};
-}
-
-template <auto member, class Exact> constexpr Field exactField(std::string_view name) {
-    return {name, getField<member>, setExactField<member, Exact>, objectSlot<member>};
-}
 
 // Why a class that is not picklable refuses, which picks the TypeError of its
 // pickling pair: it is built by a constructor that pickling cannot replay, or it
 // holds a raw handle.
 enum class Refusal { cinit, handle };
 
-// What a class file says about its class.
+// What a class file says about its class. Functions given here run inside the
+// exception boundary; type slots given in `slots` are wrapped with py::slot.
 struct Definition {
-    PyType_Slot* slots;                 // the class's own slots, ending with {0, nullptr}
-    std::span<const Field> fields = {}; // the fields the class adds to its base's
-    uint32_t checksum = 0;              // picklable classes: the layout checksum
-    Refusal refusal = Refusal::cinit;   // the others: why they refuse
-    const char* initDoc = nullptr;      // null: the host's __init__ documentation
+    const char* doc = nullptr;            // the class's documentation (py::classDoc)
+    std::span<const Member> members = {}; // the fields the class adds to its base's
+    initproc init = nullptr;              // __init__; null: inherited
+    std::span<const PyMethodDef> methods = {};
+    std::span<const PyGetSetDef> properties = {}; // computed ones (py::property)
+    std::span<const PyType_Slot> slots = {};      // further slots: tp_new, tp_str, nb_add...
+    uint32_t checksum = 0;                        // picklable classes: the layout checksum
+    Refusal refusal = Refusal::cinit;             // the others: why they refuse
+    const char* initDoc = nullptr;                // null: the host's __init__ documentation
     // Whether instances take part in cyclic garbage collection: by default when the
     // class has object fields.
     enum class Collect { whenObjectFields, never } collect = Collect::whenObjectFields;
-    // Frees what the instance owns beside its object fields (SDL surfaces, fonts,
-    // mixer handles), first thing in the deallocation; null when it owns nothing.
+    // Frees what the instance owns beside its fields and C++ members (SDL surfaces,
+    // fonts, mixer handles), first thing in the deallocation; null when it owns nothing.
     void (*release)(PyObject* self) = nullptr;
 };
 
 struct ClassDef {
-    const char* name; // the bare name; the type is "quorvelin.<name>"
+    const char* name; // the bare name; the type is "<module>.<name>"
     Definition definition;
     std::source_location declared;
     size_t basicsize;
@@ -86,8 +87,11 @@ struct ClassDef {
     const ClassDef* const* baseDef; // the base's definition, known once the base is registered
 
     // Completed at registration.
-    std::vector<Field> fields; // every field, the bases' included, sorted by name
+    std::vector<Member> fields; // every field, the bases' included, sorted by name
     bool hasObjectFields = false;
+    std::vector<const char*> parameters; // of an __init__ made from the members
+    std::vector<PyMethodDef> methods;    // ended by an empty entry, as the host wants
+    std::vector<PyGetSetDef> properties; // the members' and the computed ones, ended likewise
     std::string qualifiedName;
     std::string unpickleName;
     std::string checksumMessage; // "0x5d9a963 = (_isAlreadyHandled, ...)"
@@ -95,16 +99,18 @@ struct ClassDef {
 
     // The generic operations instantiated for the class's struct.
     newfunc tpNew;
+    initproc tpInit;
     destructor tpDealloc;
     traverseproc tpTraverse;
     inquiry tpClear;
     _PyCFunctionFastWithKeywords unpickle;
+    void (*destroyNative)(PyObject* self);
 };
 
 PyObject* allocate(PyTypeObject* type, const ClassDef& def);
-// The class's release, then its object fields, then the memory. Collectable instances
-// go through the host's trashcan: a long chain of engine objects, each the only
-// holder of the next, is freed without one C frame per link.
+// The C++ members, the class's release, then its object fields, then the memory.
+// Collectable instances go through the host's trashcan: a long chain of engine objects,
+// each the only holder of the next, is freed without one C frame per link.
 void deallocate(PyObject* self, const ClassDef& def);
 // Visits the instance's type (every instance owns a reference to it) and its object
 // fields. A class with a tp_traverse of its own calls this once and visits only its
@@ -114,15 +120,53 @@ int clearFields(PyObject* self, const ClassDef& def);
 PyObject* reduceState(PyObject* self, const ClassDef& def);
 PyObject* setState(PyObject* self, PyObject* state, const ClassDef& def);
 PyObject* unpickle(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, const ClassDef& def);
+// The __init__ of py::memberInit: every member the class adds is a parameter, in row
+// order. Values are converted first (in order), then objects are tested (in order);
+// then `prepare` runs (the base's __init__, say) and last every value is stored.
+int initFromMembers(PyObject* self, PyObject* args, PyObject* kwargs, const ClassDef& def,
+                    bool (*prepare)(PyObject* self));
+
+// The `native` member a class declares itself (not one it inherits).
+template <class T>
+concept HasOwnNative = requires {
+    &T::native;
+}
+&&std::is_same_v<typename MemberOf<decltype(&T::native)>::Class, T>;
 
 template <class T> struct Generic {
     static inline const ClassDef* def = nullptr;
 
+    static void constructNative(PyObject* self) noexcept {
+        if constexpr (requires { typename T::Base; })
+            Generic<typename T::Base>::constructNative(self);
+        if constexpr (HasOwnNative<T>) {
+            using Native = decltype(T::native);
+            static_assert(std::is_nothrow_default_constructible_v<Native>);
+            new (&reinterpret_cast<T*>(self)->native) Native();
+        }
+    }
+    static void destroyNative(PyObject* self) noexcept {
+        if constexpr (HasOwnNative<T>) {
+            using Native = decltype(T::native);
+            reinterpret_cast<T*>(self)->native.~Native();
+        }
+        if constexpr (requires { typename T::Base; })
+            Generic<typename T::Base>::destroyNative(self);
+    }
+
     static PyObject* tpNew(PyTypeObject* type, PyObject*, PyObject*) {
         PyObject* self = allocate(type, *def);
-        if constexpr (requires { T::table; })
-            if (self) reinterpret_cast<T*>(self)->ops = &T::table;
+        if (!self) return nullptr;
+        constructNative(self);
+        if constexpr (requires { T::table; }) reinterpret_cast<T*>(self)->ops = &T::table;
         return self;
+    }
+    static int tpInit(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
+        try {
+            return def->definition.init(self, args, kwargs);
+        } catch (...) {
+            return translateException();
+        }
     }
     static void tpDealloc(PyObject* self) { deallocate(self, *def); }
     static int tpTraverse(PyObject* self, visitproc visit, void* arg) {
@@ -130,13 +174,24 @@ template <class T> struct Generic {
     }
     static int tpClear(PyObject* self) { return clearFields(self, *def); }
     static PyObject* unpickle(PyObject*, PyObject* const* args, Py_ssize_t nargs,
-                              PyObject* kwnames) {
-        return py::unpickle(args, nargs, kwnames, *def);
+                              PyObject* kwnames) noexcept {
+        try {
+            return py::unpickle(args, nargs, kwnames, *def);
+        } catch (...) {
+            return translateException();
+        }
     }
 };
 
+// An __init__ made from the class's member rows; `prepare` (may be null) runs after the
+// conversions and before the stores.
+template <class T, bool (*prepare)(PyObject*) = nullptr>
+int memberInit(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return initFromMembers(self, args, kwargs, *Generic<T>::def, prepare);
+}
+
 // The class's definition, made on the first call. A class file exposes it as
-//   const py::ClassDef& keyEventClass() { return py::define<KeyEvent>("KeyEvent", {...}); }
+//   py::ClassDef& keyEventClass() { return py::define<KeyEvent>("KeyEvent", {...}); }
 template <class T>
 ClassDef& define(const char* name, const Definition& definition,
                  std::source_location declared = std::source_location::current()) {
@@ -148,10 +203,12 @@ ClassDef& define(const char* name, const Definition& definition,
             d.baseDef = &Generic<typename T::Base>::def;
         }
         d.tpNew = G::tpNew;
+        d.tpInit = G::tpInit;
         d.tpDealloc = G::tpDealloc;
         d.tpTraverse = G::tpTraverse;
         d.tpClear = G::tpClear;
         d.unpickle = G::unpickle;
+        d.destroyNative = G::destroyNative;
         return d;
     }();
     G::def = &def;

@@ -5,13 +5,16 @@
 //   "copyFrom() takes no keyword arguments";
 // and for methods that take their arguments by position or by keyword and parse
 // them themselves (py::parseArgs, args.hpp).
+// and for methods that take any number of positional arguments and keywords as a
+// tuple and a dict. Every entry calls its function inside the exception boundary.
 // Usage in a method table:
-//   py::noArgs<"getSize", Texture_getSize>("doc"),
-//   py::oneArg<"copyFrom", Texture_copyFrom>("doc"),
-//   py::withKeywords<"render", Font_render>("doc"),
+//   py::noArgs<"getSize", Texture_getSize>(py::doc<"@returns((int, int))">),
+//   py::oneArg<"copyFrom", Texture_copyFrom>(py::doc<"@param(other, Texture)">),
+//   py::withKeywords<"render", Font_render>(...),
+//   py::withVarargs<"getEntities", Ecs_getEntities>(...),
 #pragma once
 
-#include <Python.h>
+#include "py/guard.hpp"
 
 #include <algorithm>
 #include <cstddef>
@@ -28,6 +31,7 @@ template <size_t N> struct MethodName {
 using UnaryFunction = PyObject* (*)(PyObject* self, PyObject* argument);
 using KeywordFunction = PyObject* (*)(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                       PyObject* kwnames);
+using VarargsFunction = PyObject* (*)(PyObject* self, PyObject* args, PyObject* kwargs);
 
 bool rejectKeywords(const char* name, PyObject* kwnames);
 bool checkPositionalCount(const char* name, Py_ssize_t nargs, Py_ssize_t expected);
@@ -37,7 +41,7 @@ PyObject* callWithoutArguments(PyObject* self, PyObject* const*, Py_ssize_t narg
                                PyObject* kwnames) {
     if (!rejectKeywords(name.text, kwnames) || !checkPositionalCount(name.text, nargs, 0))
         return nullptr;
-    return function(self, nullptr);
+    return guarded<function>(self, nullptr);
 }
 
 template <MethodName name, UnaryFunction function>
@@ -45,7 +49,7 @@ PyObject* callWithOneArgument(PyObject* self, PyObject* const* args, Py_ssize_t 
                               PyObject* kwnames) {
     if (!rejectKeywords(name.text, kwnames) || !checkPositionalCount(name.text, nargs, 1))
         return nullptr;
-    return function(self, args[0]);
+    return guarded<function>(self, args[0]);
 }
 
 template <MethodName name, UnaryFunction function>
@@ -62,7 +66,14 @@ constexpr PyMethodDef oneArg(const char* doc = nullptr) {
 
 template <MethodName name, KeywordFunction function>
 constexpr PyMethodDef withKeywords(const char* doc = nullptr) {
-    return {name.text, reinterpret_cast<PyCFunction>(function), METH_FASTCALL | METH_KEYWORDS, doc};
+    return {name.text, reinterpret_cast<PyCFunction>(guarded<function>),
+            METH_FASTCALL | METH_KEYWORDS, doc};
+}
+
+template <MethodName name, VarargsFunction function>
+constexpr PyMethodDef withVarargs(const char* doc = nullptr) {
+    return {name.text, reinterpret_cast<PyCFunction>(guarded<function>),
+            METH_VARARGS | METH_KEYWORDS, doc};
 }
 
 } // namespace py

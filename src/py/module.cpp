@@ -1,5 +1,8 @@
 #include "py/module.hpp"
 
+#include "py/errors.hpp"
+
+#include <exception>
 #include <string>
 
 namespace py {
@@ -7,6 +10,7 @@ namespace py {
 namespace {
 
 PyObject* theModuleDict = nullptr; // borrowed from the module, which lives until exit
+const ModuleSpec* theSpec = nullptr;
 
 Ref lookUp(PyObject* namespaceDict, const char* name) {
     PyObject* value = namespaceDict ? PyDict_GetItemString(namespaceDict, name) : nullptr;
@@ -51,9 +55,124 @@ bool runSource(const char* source, const char* name) {
 }
 
 Ref moduleFunction(PyMethodDef* definition) {
-    Ref moduleName(PyUnicode_FromString("quorvelin"));
-    if (!moduleName) return Ref();
-    return Ref(PyCFunction_NewEx(definition, nullptr, moduleName.get()));
+    Ref name(PyUnicode_FromString(moduleName()));
+    if (!name) return Ref();
+    return Ref(PyCFunction_NewEx(definition, nullptr, name.get()));
+}
+
+// --- the import ---------------------------------------------------------------------------
+
+namespace {
+
+PyObject* theModule = nullptr; // the one module of this process, once imported
+int64_t theInterpreter = -1;
+
+void traceImportFailure(const char* file, int line) {
+    addTraceback((std::string("init ") + theSpec->name).c_str(), file, line);
+}
+
+bool initialise(PyObject* module) {
+    for (ClassDefinition definition : theSpec->classes) {
+        ClassDef& def = definition();
+        if (!registerClass(module, def)) {
+            traceImportFailure(def.declared.file_name(), int(def.declared.line()));
+            return false;
+        }
+    }
+    for (const Segment& segment : theSpec->segments) {
+        if (segment.run && !segment.run()) {
+            traceImportFailure(segment.source, 1);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Copies an attribute of the import spec into the module namespace.
+bool copySpecAttribute(PyObject* spec, PyObject* dict, const char* from, const char* to,
+                       bool allowNone) {
+    Ref value(PyObject_GetAttrString(spec, from));
+    if (!value) {
+        if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return false;
+        PyErr_Clear();
+        return true;
+    }
+    return (!allowNone && value.get() == Py_None) ||
+           PyDict_SetItemString(dict, to, value.get()) == 0;
+}
+
+PyObject* createModule(PyObject* spec, PyModuleDef*) {
+    int64_t interpreter = PyInterpreterState_GetID(PyInterpreterState_Get());
+    if (theInterpreter == -1) theInterpreter = interpreter;
+    if (interpreter != theInterpreter)
+        return raise(PyExc_ImportError, "Interpreter change detected - this module can only be "
+                                        "loaded into one interpreter per process.");
+    if (theModule) return newRef(theModule);
+    Ref name(PyObject_GetAttrString(spec, "name"));
+    Ref module(name ? PyModule_NewObject(name.get()) : nullptr);
+    if (!module) return nullptr;
+    PyObject* dict = PyModule_GetDict(module.get());
+    if (!copySpecAttribute(spec, dict, "loader", "__loader__", true) ||
+        !copySpecAttribute(spec, dict, "origin", "__file__", true) ||
+        !copySpecAttribute(spec, dict, "parent", "__package__", true) ||
+        !copySpecAttribute(spec, dict, "submodule_search_locations", "__path__", false))
+        return nullptr;
+    return module.release();
+}
+
+int execModule(PyObject* module) noexcept {
+    if (theModule) {
+        if (theModule == module) return 0;
+        PyErr_Format(PyExc_RuntimeError,
+                     "Module '%s' has already been imported. Re-initialisation is not supported.",
+                     theSpec->name);
+        return -1;
+    }
+    setModule(module);
+    bool done;
+    try {
+        done = initialise(module);
+    } catch (...) {
+        done = translateException();
+    }
+    if (!done) {
+        setModule(nullptr);
+        return -1;
+    }
+    theModule = newRef(module); // kept for the life of the process
+    return 0;
+}
+
+PyMethodDef noMethods[] = {{}};
+
+PyModuleDef_Slot moduleSlots[] = {
+    {Py_mod_create, reinterpret_cast<void*>(createModule)},
+    {Py_mod_exec, reinterpret_cast<void*>(execModule)},
+    {0, nullptr},
+};
+
+PyModuleDef theDefinition = {
+    PyModuleDef_HEAD_INIT, nullptr, nullptr, 0, noMethods, moduleSlots, nullptr, nullptr, nullptr,
+};
+
+} // namespace
+
+bool bindUnpickleFunctions() {
+    for (ClassDefinition definition : theSpec->classes) {
+        const ClassDef& def = definition();
+        if (def.definition.checksum && !bindUnpickleFunction(def)) return false;
+    }
+    return true;
+}
+
+const char* moduleName() noexcept {
+    return theSpec ? theSpec->name : "";
+}
+
+PyModuleDef* moduleDefinition(const ModuleSpec& spec) {
+    theSpec = &spec;
+    theDefinition.m_name = spec.name;
+    return &theDefinition;
 }
 
 } // namespace py

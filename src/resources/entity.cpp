@@ -194,43 +194,36 @@ static PyObject* Ecs_updateEntityMembership(PyObject* self, PyObject* entity) {
     return py::noneOrFailed(offerToSystems(asEcs(self), entity));
 }
 
-static PyMethodDef ecsMethods[] = {
+static const PyMethodDef ecsMethods[] = {
     py::oneArg<"update", Ecs_update>(
-        "\n        Updates every system once, in the order in which they were added.\n"
-        "        @param(timeStep, float)\n        "),
-    py::oneArg<"addEntity", Ecs_addEntity>("\n        @param(entity, Entity)\n        "),
-    py::oneArg<"removeEntity", Ecs_removeEntity>("\n        @param(entity, Entity)\n        "),
+        py::doc<"Updates every system once, in the order in which they were added.",
+                "@param(timeStep, float)">),
+    py::oneArg<"addEntity", Ecs_addEntity>(py::doc<"@param(entity, Entity)">),
+    py::oneArg<"removeEntity", Ecs_removeEntity>(py::doc<"@param(entity, Entity)">),
     py::noArgs<"removeAllEntities", Ecs_removeAllEntities>(),
-    py::oneArg<"addSystem", Ecs_addSystem>("\n        @param(system, AbstractSystem)\n        "),
-    py::oneArg<"removeSystem", Ecs_removeSystem>(
-        "\n        @param(system, AbstractSystem)\n        "),
-    {"getEntities", reinterpret_cast<PyCFunction>(Ecs_getEntities), METH_VARARGS | METH_KEYWORDS,
-     "\n        @param(*requiredComponentTypes, type)\n"
-     "        @returns(list | filter) every entity, or those that have all the given component "
-     "types\n"
-     "        "},
+    py::oneArg<"addSystem", Ecs_addSystem>(py::doc<"@param(system, AbstractSystem)">),
+    py::oneArg<"removeSystem", Ecs_removeSystem>(py::doc<"@param(system, AbstractSystem)">),
+    py::withVarargs<"getEntities", Ecs_getEntities>(
+        py::doc<
+            "@param(*requiredComponentTypes, type)",
+            "@returns(list | filter) every entity, or those that have all the given component types">),
     py::oneArg<"getEntityById", Ecs_getEntityById>(
-        "\n        @param(id, int)\n        @returns(Entity | None)\n        "),
-    py::noArgs<"getSystems", Ecs_getSystems>("\n        @returns(list)\n        "),
+        py::doc<"@param(id, int)", "@returns(Entity | None)">),
+    py::noArgs<"getSystems", Ecs_getSystems>(py::doc<"@returns(list)">),
     py::oneArg<"_updateEntityMembership", Ecs_updateEntityMembership>(
-        "\n        @param(entity, Entity)\n        "),
-    {},
+        py::doc<"@param(entity, Entity)">),
 };
 
-static PyType_Slot ecsSlots[] = {
-    {Py_tp_init, reinterpret_cast<void*>(Ecs_init)},
-    {Py_tp_methods, ecsMethods},
-    {0, nullptr},
-};
-
-static const py::Field ecsFields[] = {
-    py::exactField<&Ecs::systems, py::ListType>("_systems"),
-    py::exactField<&Ecs::entities, py::ListType>("_entities"),
-    py::field<&Ecs::engine, &Engine::type>("_engine"),
+static const py::Member ecsMembers[] = {
+    py::member<&Ecs::systems>("_systems").exactly<py::List>(),
+    py::member<&Ecs::entities>("_entities").exactly<py::List>(),
+    py::member<&Ecs::engine>("_engine").typed<&Engine::type>(),
 };
 
 py::ClassDef& ecsClass() {
-    return py::define<Ecs>("Ecs", {.slots = ecsSlots, .fields = ecsFields, .checksum = 0x7bb3303});
+    return py::define<Ecs>(
+        "Ecs",
+        {.members = ecsMembers, .init = Ecs_init, .methods = ecsMethods, .checksum = 0x7bb3303});
 }
 
 // --- AbstractSystem ---------------------------------------------------------------------
@@ -305,54 +298,38 @@ static PyObject* AbstractSystem_getEngine(PyObject* self, PyObject*) {
     return py::newRef(asSystem(self)->engine);
 }
 
-static PyMethodDef abstractSystemMethods[] = {
-    py::oneArg<"update", AbstractSystem_update>("\n        Calls _updateEntity for every member "
-                                                "entity.\n        @param(timeStep, float)\n    "
-                                                "    "),
+static const PyMethodDef abstractSystemMethods[] = {
+    py::oneArg<"update", AbstractSystem_update>(
+        py::doc<"Calls _updateEntity for every member entity.", "@param(timeStep, float)">),
     py::withKeywords<"_updateEntity", AbstractSystem_updateEntity>(
-        "\n        Should be overwritten by deriving classes.\n        @param(entity, Entity)\n"
-        "        @param(timeStep, float)\n        "),
+        py::doc<"Should be overwritten by deriving classes.", "@param(entity, Entity)",
+                "@param(timeStep, float)">),
     py::oneArg<"_interestedIn", AbstractSystem_interestedIn>(
-        "\n        @param(entity, Entity)\n        @returns(bool)\n        "),
+        py::doc<"@param(entity, Entity)", "@returns(bool)">),
     py::oneArg<"_updateEntityMembership", AbstractSystem_updateEntityMembership>(
-        "\n        @param(entity, Entity)\n        "),
-    py::oneArg<"_removeEntity", AbstractSystem_removeEntity>(
-        "\n        @param(entity, Entity)\n        "),
-    py::oneArg<"_setEcs", AbstractSystem_setEcs>("\n        @param(ecs, Ecs)\n        "),
-    py::oneArg<"_setEngine", AbstractSystem_setEngine>(
-        "\n        @param(engine, Engine)\n        "),
-    py::noArgs<"getEcs", AbstractSystem_getEcs>("\n        @returns(Ecs)\n        "),
-    py::noArgs<"getEngine", AbstractSystem_getEngine>("\n        @returns(Engine)\n        "),
-    {},
+        py::doc<"@param(entity, Entity)">),
+    py::oneArg<"_removeEntity", AbstractSystem_removeEntity>(py::doc<"@param(entity, Entity)">),
+    py::oneArg<"_setEcs", AbstractSystem_setEcs>(py::doc<"@param(ecs, Ecs)">),
+    py::oneArg<"_setEngine", AbstractSystem_setEngine>(py::doc<"@param(engine, Engine)">),
+    py::noArgs<"getEcs", AbstractSystem_getEcs>(py::doc<"@returns(Ecs)">),
+    py::noArgs<"getEngine", AbstractSystem_getEngine>(py::doc<"@returns(Engine)">),
 };
 
-static PyGetSetDef abstractSystemProperties[] = {
-    py::readonly<&AbstractSystem::entities>("entities"),
-    py::readwriteExact<&AbstractSystem::interestedComponentTypes, py::TupleType>(
-        "_interestedComponentTypes"),
-    py::readwriteExact<&AbstractSystem::entities, py::ListType>("_entities"),
-    py::readwrite<&AbstractSystem::ecs, &Ecs::type>("_ecs"),
-    py::readwrite<&AbstractSystem::engine, &Engine::type>("_engine"),
-    {},
-};
-
-static PyType_Slot abstractSystemSlots[] = {
-    {Py_tp_init, reinterpret_cast<void*>(AbstractSystem_init)},
-    {Py_tp_methods, abstractSystemMethods},
-    {Py_tp_getset, abstractSystemProperties},
-    {0, nullptr},
-};
-
-static const py::Field abstractSystemFields[] = {
-    py::exactField<&AbstractSystem::interestedComponentTypes, py::TupleType>(
-        "_interestedComponentTypes"),
-    py::exactField<&AbstractSystem::entities, py::ListType>("_entities"),
-    py::field<&AbstractSystem::ecs, &Ecs::type>("_ecs"),
-    py::field<&AbstractSystem::engine, &Engine::type>("_engine"),
+static const py::Member abstractSystemMembers[] = {
+    py::member<&AbstractSystem::interestedComponentTypes>("_interestedComponentTypes")
+        .exposed()
+        .exactly<py::Tuple>(),
+    py::member<&AbstractSystem::entities>("_entities")
+        .readonly("entities")
+        .exposed()
+        .exactly<py::List>(),
+    py::member<&AbstractSystem::ecs>("_ecs").exposed().typed<&Ecs::type>(),
+    py::member<&AbstractSystem::engine>("_engine").exposed().typed<&Engine::type>(),
 };
 
 py::ClassDef& abstractSystemClass() {
-    return py::define<AbstractSystem>(
-        "AbstractSystem",
-        {.slots = abstractSystemSlots, .fields = abstractSystemFields, .checksum = 0x58db84f});
+    return py::define<AbstractSystem>("AbstractSystem", {.members = abstractSystemMembers,
+                                                         .init = AbstractSystem_init,
+                                                         .methods = abstractSystemMethods,
+                                                         .checksum = 0x58db84f});
 }

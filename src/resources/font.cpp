@@ -168,45 +168,32 @@ static PyObject* Font_renderLines(PyObject* self, PyObject* const* args, Py_ssiz
     }
 }
 
-static PyMethodDef fontMethods[] = {
+static const PyMethodDef fontMethods[] = {
     py::noArgs<"getFontSize", Font_getFontSize>(
-        "\n        @returns(int)\n        Returns the size of the font.\n        "),
+        py::doc<"@returns(int)", "Returns the size of the font.">),
     py::oneArg<"getRenderedTextSize", Font_getRenderedTextSize>(
-        "\n        @param(text, str)\n        @returns((int, int))\n"
-        "        Calculates the space that is needed to render the given text with this\n        "
-        "font.\n        "),
+        py::doc<"@param(text, str)", "@returns((int, int))",
+                "Calculates the space that is needed to render the given text with this", "font.">),
     py::withKeywords<"render", Font_render>(
-        "\n        @param(text, str)\n        @param(color, (int, int, int [, int]))\n        "
-        "@returns(Texture)\n"
-        "        Renders the given text in the given color and returns a Texture object\n"
-        "        containing the result.\n        "),
+        py::doc<"@param(text, str)", "@param(color, (int, int, int [, int]))", "@returns(Texture)",
+                "Renders the given text in the given color and returns a Texture object",
+                "containing the result.">),
     py::withKeywords<"renderLines", Font_renderLines>(
-        "\n        @param(text, str[])\n        @param(color, (int, int, int [, int]))\n        "
-        "@returns(Texture)\n"
-        "        Renders the given text in the given color and returns a Texture object\n"
-        "        containing the result.\n        "),
-    {},
+        py::doc<"@param(text, str[])", "@param(color, (int, int, int [, int]))",
+                "@returns(Texture)",
+                "Renders the given text in the given color and returns a Texture object",
+                "containing the result.">),
 };
 
-static PyGetSetDef fontProperties[] = {
-    py::readonly<&Font::size>("size"),
-    {},
-};
-
-static PyType_Slot fontSlots[] = {
-    {Py_tp_doc,
-     const_cast<char*>("\n    A font resource. Fonts can be loaded from TTF files.\n    ")},
-    {Py_tp_init, reinterpret_cast<void*>(Font_init)},
-    {Py_tp_methods, fontMethods},
-    {Py_tp_getset, fontProperties},
-    {0, nullptr},
-};
+static const py::Member fontMembers[] = {py::member<&Font::size>().readonly("size")};
 
 py::ClassDef& fontClass() {
     return py::define<Font>(
-        "Font", {.slots = fontSlots,
-                 .initDoc = "\n        @param(filename, str)\n        @param(size, int)\n"
-                            "        Loads a font from the given file with the given font "
-                            "size.\n        ",
+        "Font", {.doc = py::classDoc<"A font resource. Fonts can be loaded from TTF files.">,
+                 .members = fontMembers,
+                 .init = Font_init,
+                 .methods = fontMethods,
+                 .initDoc = py::doc<"@param(filename, str)", "@param(size, int)",
+                                    "Loads a font from the given file with the given font size.">,
                  .release = Font_release});
 }

@@ -91,30 +91,22 @@ static PyObject* Sound_loop(PyObject* self, PyObject* times) {
     return newSoundHandle(chunk ? Mix_PlayChannelTimed(-1, chunk, loops, -1) : -1);
 }
 
-static PyMethodDef soundMethods[] = {
-    py::noArgs<"play", Sound_play>(
-        "\n        @returns(SoundHandle)\n        Plays the sound once\n        "),
+static const PyMethodDef soundMethods[] = {
+    py::noArgs<"play", Sound_play>(py::doc<"@returns(SoundHandle)", "Plays the sound once">),
     py::oneArg<"loop", Sound_loop>(
-        "\n        @returns(SoundHandle)\n        @param(times, int)\n"
-        "        Loops the sound as often as specified by 'times'.\n        1 plays the sound "
-        "once\n"
-        "        2 plays the sound twice\n        0 loops the sound infinitely\n        "),
-    {},
-};
-
-static PyType_Slot soundSlots[] = {
-    {Py_tp_doc, const_cast<char*>("\n    Represents a sound resource\n    ")},
-    {Py_tp_init, reinterpret_cast<void*>(Sound_init)},
-    {Py_tp_methods, soundMethods},
-    {0, nullptr},
+        py::doc<"@returns(SoundHandle)", "@param(times, int)",
+                "Loops the sound as often as specified by 'times'.", "1 plays the sound once",
+                "2 plays the sound twice", "0 loops the sound infinitely">),
 };
 
 py::ClassDef& soundClass() {
-    return py::define<Sound>("Sound",
-                             {.slots = soundSlots,
-                              .initDoc = "\n        @param(filepath, str)\n        Loads a WAV "
-                                         "sound file from the given path\n        ",
-                              .release = Sound_release});
+    return py::define<Sound>(
+        "Sound",
+        {.doc = py::classDoc<"Represents a sound resource">,
+         .init = Sound_init,
+         .methods = soundMethods,
+         .initDoc = py::doc<"@param(filepath, str)", "Loads a WAV sound file from the given path">,
+         .release = Sound_release});
 }
 
 // --- SoundHandle --------------------------------------------------------------------------
@@ -150,29 +142,24 @@ static PyObject* SoundHandle_isPlaying(PyObject* self, PyObject*) {
     return PyLong_FromLong(Mix_Playing(channelOf(self)));
 }
 
-static PyMethodDef soundHandleMethods[] = {
+static const PyMethodDef soundHandleMethods[] = {
     py::noArgs<"stop", SoundHandle_control<Mix_HaltChannel>>(
-        "\n        Stops the current playback of the sound\n        "),
+        py::doc<"Stops the current playback of the sound">),
     py::noArgs<"pause", SoundHandle_control<pauseChannel>>(
-        "\n        Pauses the current playback of the sound\n        "),
+        py::doc<"Pauses the current playback of the sound">),
     py::noArgs<"resume", SoundHandle_control<resumeChannel>>(
-        "\n        Resumes the playback of a currently paused sound\n        "),
+        py::doc<"Resumes the playback of a currently paused sound">),
     py::noArgs<"isPlaying", SoundHandle_isPlaying>(
-        "\n        Returns True if the SoundHandle is currently being played\n        "),
-    {},
-};
-
-static PyType_Slot soundHandleSlots[] = {
-    {Py_tp_doc,
-     const_cast<char*>("\n    A SoundHandle is returned when a Sound is played or looped.\n"
-                       "    It can be used to stop, pause and resume a sound.\n    ")},
-    {Py_tp_init, reinterpret_cast<void*>(SoundHandle_init)},
-    {Py_tp_methods, soundHandleMethods},
-    {0, nullptr},
+        py::doc<"Returns True if the SoundHandle is currently being played">),
 };
 
 py::ClassDef& soundHandleClass() {
-    return py::define<SoundHandle>("SoundHandle", {.slots = soundHandleSlots});
+    return py::define<SoundHandle>(
+        "SoundHandle",
+        {.doc = py::classDoc<"A SoundHandle is returned when a Sound is played or looped.",
+                             "It can be used to stop, pause and resume a sound.">,
+         .init = SoundHandle_init,
+         .methods = soundHandleMethods});
 }
 
 // --- MusicStoppedEvent --------------------------------------------------------------------
@@ -182,14 +169,9 @@ static int MusicStoppedEvent_init(PyObject* self, PyObject* args, PyObject* kwar
     return initEventBase(self) ? 0 : -1;
 }
 
-static PyType_Slot musicStoppedEventSlots[] = {
-    {Py_tp_init, reinterpret_cast<void*>(MusicStoppedEvent_init)},
-    {0, nullptr},
-};
-
 py::ClassDef& musicStoppedEventClass() {
     return py::define<MusicStoppedEvent>("MusicStoppedEvent",
-                                         {.slots = musicStoppedEventSlots, .checksum = 0xa6be06b});
+                                         {.init = MusicStoppedEvent_init, .checksum = 0xa6be06b});
 }
 
 // --- Music --------------------------------------------------------------------------------
@@ -288,42 +270,32 @@ static void haltMusic() {
     Mix_HaltMusic();
 }
 
-static PyMethodDef musicMethods[] = {
-    py::withKeywords<"play", Music_play>("\n        Plays the music once\n        "),
+static const PyMethodDef musicMethods[] = {
+    py::withKeywords<"play", Music_play>(py::doc<"Plays the music once">),
     py::oneArg<"loop", Music_loop>(
-        "\n        Loops the music\n        @param(times, int)\n"
-        "        Loops the music as often as specified by 'times'.\n        1 plays the music "
-        "once\n"
-        "        2 plays the music twice\n        0 loops the music infinitely\n        "),
-    py::noArgs<"stop", Music_control<haltMusic>>(
-        "\n        Stops the playback of the music\n        "),
-    py::noArgs<"pause", Music_control<Mix_PauseMusic>>(
-        "\n        Pauses the playback of the music\n        "),
+        py::doc<"Loops the music", "@param(times, int)",
+                "Loops the music as often as specified by 'times'.", "1 plays the music once",
+                "2 plays the music twice", "0 loops the music infinitely">),
+    py::noArgs<"stop", Music_control<haltMusic>>(py::doc<"Stops the playback of the music">),
+    py::noArgs<"pause", Music_control<Mix_PauseMusic>>(py::doc<"Pauses the playback of the music">),
     py::noArgs<"resume", Music_control<Mix_ResumeMusic>>(
-        "\n        Resumes the playback of paused music\n        "),
-    py::oneArg<"fadeOut", Music_fadeOut>("\n        @param(milliseconds, int)\n        "),
-    py::withKeywords<"fadeIn", Music_fadeIn>("\n        @param(milliseconds, int)\n        "),
+        py::doc<"Resumes the playback of paused music">),
+    py::oneArg<"fadeOut", Music_fadeOut>(py::doc<"@param(milliseconds, int)">),
+    py::withKeywords<"fadeIn", Music_fadeIn>(py::doc<"@param(milliseconds, int)">),
     py::withKeywords<"fadeInLoop", Music_fadeInLoop>(
-        "\n        @param(milliseconds, int)\n        @param(times, int)\n"
-        "        Loops the music as often as specified by 'times'.\n"
-        "        1 plays the music once\n        2 plays the music twice\n"
-        "        0 loops the music infinitely\n        "),
-    {},
-};
-
-static PyType_Slot musicSlots[] = {
-    {Py_tp_doc, const_cast<char*>("\n    Represents a music resource\n    ")},
-    {Py_tp_init, reinterpret_cast<void*>(Music_init)},
-    {Py_tp_methods, musicMethods},
-    {0, nullptr},
+        py::doc<"@param(milliseconds, int)", "@param(times, int)",
+                "Loops the music as often as specified by 'times'.", "1 plays the music once",
+                "2 plays the music twice", "0 loops the music infinitely">),
 };
 
 py::ClassDef& musicClass() {
-    return py::define<Music>("Music",
-                             {.slots = musicSlots,
-                              .initDoc = "\n        @param(filepath, str)\n        Loads an OGG "
-                                         "music file from the given path\n        ",
-                              .release = Music_release});
+    return py::define<Music>(
+        "Music",
+        {.doc = py::classDoc<"Represents a music resource">,
+         .init = Music_init,
+         .methods = musicMethods,
+         .initDoc = py::doc<"@param(filepath, str)", "Loads an OGG music file from the given path">,
+         .release = Music_release});
 }
 
 // --- volumes and the import segment -------------------------------------------------------
@@ -353,11 +325,11 @@ static PyObject* setMusicVolume(PyObject*, PyObject* argument) {
 
 static PyMethodDef volumeFunctions[] = {
     py::noArgs<"getMusicVolume", getMusicVolume>(
-        "\n    @returns(int, The current music volume (between 0 and 128))\n    "),
-    py::oneArg<"setMusicVolume", setMusicVolume>("\n    @param(volume, int)\n    "),
+        py::functionDoc<"@returns(int, The current music volume (between 0 and 128))">),
+    py::oneArg<"setMusicVolume", setMusicVolume>(py::functionDoc<"@param(volume, int)">),
     py::noArgs<"getSoundVolume", getSoundVolume>(
-        "\n    @returns(int, The current sound volume (between 0 and 128))\n    "),
-    py::oneArg<"setSoundVolume", setSoundVolume>("\n    @param(volume, int)\n    "),
+        py::functionDoc<"@returns(int, The current sound volume (between 0 and 128))">),
+    py::oneArg<"setSoundVolume", setSoundVolume>(py::functionDoc<"@param(volume, int)">),
 };
 
 bool soundSegment() {

@@ -310,40 +310,31 @@ static PyObject* Texture_saveFile(PyObject* self, PyObject* filename) {
     Py_RETURN_NONE;
 }
 
-static PyMethodDef textureMethods[] = {
-    py::noArgs<"getSize", Texture_getSize>("\n        @returns((int, int))\n        Returns the "
-                                           "size of the texture in pixels.\n       "
-                                           " "),
-    py::oneArg<"copyFrom", Texture_copyFrom>("\n        @param(other, Texture)\n        "),
+static const PyMethodDef textureMethods[] = {
+    py::noArgs<"getSize", Texture_getSize>(
+        py::doc<"@returns((int, int))", "Returns the size of the texture in pixels.">),
+    py::oneArg<"copyFrom", Texture_copyFrom>(py::doc<"@param(other, Texture)">),
     py::oneArg<"fill", Texture_fill>(
-        "\n        @param(color, (int, int, int [, int]))\n        Fills the whole texture with a "
-        "color.\n        "),
+        py::doc<"@param(color, (int, int, int [, int]))", "Fills the whole texture with a color.">),
     py::noArgs<"fillChecker", Texture_fillChecker>(),
     py::oneArg<"saveFile", Texture_saveFile>(
-        "\n        @param(filename, str)\n        Saves the content of the texture as a PNG file\n"
-        "        (thus, the file name should end with '.png')\n        "),
-    {},
+        py::doc<"@param(filename, str)", "Saves the content of the texture as a PNG file",
+                "(thus, the file name should end with '.png')">),
 };
 
-static PyGetSetDef textureProperties[] = {
-    {"width", Texture_getWidth, nullptr, nullptr, nullptr},
-    {"height", Texture_getHeight, nullptr, nullptr, nullptr},
-    {},
-};
-
-static PyType_Slot textureSlots[] = {
-    {Py_tp_doc, const_cast<char*>("\n    A texture resource.\n    ")},
-    {Py_tp_init, reinterpret_cast<void*>(Texture_init)},
-    {Py_tp_methods, textureMethods},
-    {Py_tp_getset, textureProperties},
-    {0, nullptr},
+static const PyGetSetDef textureProperties[] = {
+    py::property<Texture_getWidth>("width"),
+    py::property<Texture_getHeight>("height"),
 };
 
 py::ClassDef& textureClass() {
     return py::define<Texture>(
-        "Texture", {.slots = textureSlots,
-                    .initDoc = "\n        @param(w, int)\n        @param(h, int)\n"
-                               "        ??? documentation syntax\n"
-                               "        alternative signature: __init__(filename)\n        ",
-                    .release = Texture_release});
+        "Texture",
+        {.doc = py::classDoc<"A texture resource.">,
+         .init = Texture_init,
+         .methods = textureMethods,
+         .properties = textureProperties,
+         .initDoc = py::doc<"@param(w, int)", "@param(h, int)", "??? documentation syntax",
+                            "alternative signature: __init__(filename)">,
+         .release = Texture_release});
 }

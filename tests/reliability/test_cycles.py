@@ -6,6 +6,8 @@ import weakref
 
 import pytest
 
+from .registered import engine_classes
+
 from quorvelin import (AbstractSystem, Ecs, Engine, Event, Font, FullscreenEvent, Joystick,
                        JoystickAddedEvent, KeyEvent, MouseClickEvent, MouseWheelEvent, Music,
                        MusicStoppedEvent, Renderer, Resource, Sound, SoundHandle, Texture, Vector2)
@@ -37,6 +39,10 @@ def constructions(media):
 CLASSES = [Event, KeyEvent, MouseClickEvent, MouseWheelEvent, FullscreenEvent, MusicStoppedEvent,
            Joystick, JoystickAddedEvent, Vector2, Resource, Texture, Ecs, AbstractSystem, Renderer,
            Font, SoundHandle, Sound, Music, Engine]
+
+
+def test_every_class_is_in_the_table():
+    assert sorted(cls.__name__ for cls in CLASSES) == engine_classes()
 
 
 @pytest.mark.parametrize("cls", CLASSES, ids=lambda cls: cls.__name__)

@@ -15,6 +15,7 @@ from quorvelin import (AbstractSystem, Ecs, Engine, Event, Font, FullscreenEvent
 from engine import sdlinput
 
 from .leakcheck import SANITIZED, assert_no_leak, leaking_counters
+from .registered import engine_classes
 
 
 class Boom(Exception):
@@ -107,6 +108,11 @@ def constructions(media):
 
 
 CONSTRUCTIONS = list(constructions(None))
+
+
+def test_every_class_is_constructed():
+    assert sorted({name.split()[0] for name in CONSTRUCTIONS} & set(engine_classes())) == \
+        engine_classes()
 
 
 @pytest.mark.parametrize("name", CONSTRUCTIONS)

@@ -1,0 +1,50 @@
+// Documentation strings in the engine's layout, built at compile time from their
+// lines, so that no formatter ever splits a fixed text and the layout is spelled once:
+//   py::doc<"@param(other, Vector2)", "@returns(float)">
+//     == "\n        @param(other, Vector2)\n        @returns(float)\n        "
+//   py::classDoc<"A texture resource.">  == "\n    A texture resource.\n    "
+//   (py::functionDoc, for module functions, is laid out the same way)
+// A documentation without lines is a line break and the indentation.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+
+namespace py {
+
+// A string literal as a template argument.
+template <size_t N> struct Text {
+    char text[N];
+    constexpr Text(const char (&literal)[N]) { std::copy_n(literal, N, text); }
+    static constexpr size_t length = N - 1;
+};
+
+template <size_t indent, Text... lines> struct Documentation {
+    static constexpr size_t size = 1 + ((indent + lines.length + 1) + ... + 0) + indent + 1;
+    static constexpr std::array<char, size> text = [] {
+        std::array<char, size> out{};
+        size_t at = 0;
+        out[at++] = '\n';
+        auto line = [&](const char* content, size_t length) {
+            for (size_t i = 0; i < indent; ++i)
+                out[at++] = ' ';
+            for (size_t i = 0; i < length; ++i)
+                out[at++] = content[i];
+            out[at++] = '\n';
+        };
+        (line(lines.text, lines.length), ...);
+        for (size_t i = 0; i < indent; ++i)
+            out[at++] = ' ';
+        out[at] = '\0';
+        return out;
+    }();
+};
+
+// Methods and __init__: lines indented by eight spaces.
+template <Text... lines> constexpr const char* doc = Documentation<8, lines...>::text.data();
+// Classes and module functions: lines indented by four spaces.
+template <Text... lines> constexpr const char* classDoc = Documentation<4, lines...>::text.data();
+template <Text... lines> constexpr const char* functionDoc = classDoc<lines...>;
+
+} // namespace py

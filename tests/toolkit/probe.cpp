@@ -1,0 +1,161 @@
+// A small extension module built from the toolkit alone, so the toolkit's own
+// promises can be tested without going through any engine class: C++ members
+// constructed and destroyed once, in order; the exception boundary around every kind
+// of entry; member rows with their conversions, properties and pickling.
+#include "py/args.hpp"
+#include "py/classdef.hpp"
+#include "py/methods.hpp"
+#include "py/module.hpp"
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+// What the C++ members saw: "+base", "+derived", "-derived", "-base" in order.
+std::vector<std::string> lifeEvents;
+
+struct Witness {
+    const char* name;
+    explicit Witness(const char* name) noexcept : name(name) {
+        lifeEvents.push_back(std::string("+") + name);
+    }
+    ~Witness() { lifeEvents.push_back(std::string("-") + name); }
+};
+
+// Throws what the argument names, from inside an entry of the host.
+[[noreturn]] void throwKind(const std::string& kind) {
+    if (kind == "bad_alloc") throw std::bad_alloc();
+    if (kind == "runtime_error") throw std::runtime_error("it broke");
+    throw 42;
+}
+
+std::string kindOf(PyObject* text) {
+    const char* kind = PyUnicode_Check(text) ? PyUnicode_AsUTF8(text) : nullptr;
+    return kind ? kind : "";
+}
+
+struct Probe {
+    PyObject_HEAD
+    int32_t count;
+    double ratio;
+    bool flag;
+    PyObject* anything;
+    PyObject* items; // list or None
+    PyObject* peer;  // Probe or None
+    struct Native {
+        std::vector<int> numbers;
+        Witness witness{"base"};
+    } native;
+
+    static inline PyTypeObject* type = nullptr;
+};
+
+struct DerivedProbe : Probe {
+    int32_t extra;
+    struct Native {
+        Witness witness{"derived"};
+    } native;
+
+    using Base = Probe;
+    static inline PyTypeObject* type = nullptr;
+};
+
+PyObject* Probe_fail(PyObject*, PyObject* kind) {
+    throwKind(kindOf(kind));
+}
+
+PyObject* Probe_push(PyObject* self, PyObject* number) {
+    int32_t value;
+    if (!py::toInt32(number, value)) return nullptr;
+    auto& numbers = reinterpret_cast<Probe*>(self)->native.numbers;
+    numbers.push_back(value);
+    return PyLong_FromSize_t(numbers.size());
+}
+
+PyObject* Probe_failKeywords(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                             PyObject* kwnames) {
+    PyObject* a[1];
+    if (!py::parseArgs("failKeywords", {"kind"}, args, nargs, kwnames, a)) return nullptr;
+    throwKind(kindOf(a[0]));
+}
+
+PyObject* Probe_getBroken(PyObject*, void*) {
+    throw std::runtime_error("getter broke");
+}
+
+PyObject* Probe_str(PyObject*) {
+    throw std::bad_alloc();
+}
+
+const PyMethodDef probeMethods[] = {
+    py::oneArg<"fail", Probe_fail>(py::doc<"@param(kind, str)">),
+    py::oneArg<"push", Probe_push>(),
+    py::withKeywords<"failKeywords", Probe_failKeywords>(),
+};
+
+// Object rows come first: their arguments are still tested after every value's.
+const py::Member probeMembers[] = {
+    py::member<&Probe::items>("_items").readwrite("items").exactly<py::List>(),
+    py::member<&Probe::count>("_count").readwrite("count").exposed(),
+    py::member<&Probe::ratio>("_ratio").readonly("ratio"),
+    py::member<&Probe::flag>("_flag").readwrite("flag"),
+    py::member<&Probe::anything>("_anything").readwrite("anything"),
+    py::member<&Probe::peer>("_peer").readwrite("peer").typed<&Probe::type>(),
+};
+
+const PyGetSetDef probeProperties[] = {py::property<Probe_getBroken>("broken")};
+const PyType_Slot probeSlots[] = {py::slot<Py_tp_str, Probe_str>()};
+
+py::ClassDef& probeClass() {
+    return py::define<Probe>("Probe", {.doc = py::classDoc<"A probe.">,
+                                       .members = probeMembers,
+                                       .init = py::memberInit<Probe>,
+                                       .methods = probeMethods,
+                                       .properties = probeProperties,
+                                       .slots = probeSlots,
+                                       .checksum = 0x1234567});
+}
+
+int DerivedProbe_init(PyObject*, PyObject* args, PyObject* kwargs) {
+    PyObject* a[1];
+    if (!py::parseArgs("__init__", {"kind"}, args, kwargs, a)) return -1;
+    if (a[0] != Py_None) throwKind(kindOf(a[0]));
+    return 0;
+}
+
+const py::Member derivedMembers[] = {py::member<&DerivedProbe::extra>("_extra").readonly("extra")};
+
+py::ClassDef& derivedProbeClass() {
+    return py::define<DerivedProbe>("DerivedProbe", {.members = derivedMembers,
+                                                     .init = DerivedProbe_init,
+                                                     .initDoc = py::doc<"@param(kind, str)">});
+}
+
+PyObject* takeLifeEvents(PyObject*, PyObject*) {
+    py::Ref events(PyList_New(0));
+    for (const std::string& event : lifeEvents) {
+        py::Ref text(PyUnicode_FromString(event.c_str()));
+        if (!text || PyList_Append(events.get(), text.get()) < 0) return nullptr;
+    }
+    lifeEvents.clear();
+    return events.release();
+}
+
+PyMethodDef takeLifeEventsDef = {"takeLifeEvents", takeLifeEvents, METH_NOARGS, nullptr};
+
+bool bodySegment() {
+    return py::bind("takeLifeEvents", py::moduleFunction(&takeLifeEventsDef)) &&
+           py::bindUnpickleFunctions();
+}
+
+constexpr py::ClassDefinition classes[] = {probeClass, derivedProbeClass};
+constexpr py::Segment segments[] = {{"tests/toolkit/probe.cpp", bodySegment}};
+constexpr py::ModuleSpec probeModule = {"toolkit_probe", classes, segments};
+
+} // namespace
+
+PyMODINIT_FUNC PyInit_toolkit_probe() {
+    return PyModuleDef_Init(py::moduleDefinition(probeModule));
+}

@@ -1,0 +1,172 @@
+"""The class toolkit (src/py) on its own: a probe extension module is built from the
+toolkit's sources and tests/toolkit/probe.cpp, then imported here. It checks what
+every engine class relies on without naming one: C++ members constructed and
+destroyed exactly once and in order, no C++ exception ever reaching the interpreter,
+and member rows that give __init__, properties and pickling their rules."""
+import importlib.machinery
+import importlib.util
+import os
+import pickle
+import subprocess
+import sys
+import sysconfig
+
+import pytest
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+SANITIZED = "libasan" in os.environ.get("LD_PRELOAD", "")
+
+
+@pytest.fixture(scope="module")
+def probe(tmp_path_factory):
+    folder = tmp_path_factory.mktemp("toolkit")
+    suffix = importlib.machinery.EXTENSION_SUFFIXES[0]
+    output = str(folder / f"toolkit_probe{suffix}")
+    toolkit = sorted(os.path.join(ROOT, "src", "py", name)
+                     for name in os.listdir(os.path.join(ROOT, "src", "py")) if name.endswith(".cpp"))
+    flags = ["-std=c++20", "-O1", "-fPIC", "-shared", "-fvisibility=hidden", "-Wall", "-Wextra",
+             "-Werror", "-Wno-missing-field-initializers", "-Wno-cast-function-type"]
+    if SANITIZED:
+        flags += ["-fsanitize=address,undefined", "-fno-sanitize-recover=undefined"]
+    env = dict(os.environ)
+    env.pop("LD_PRELOAD", None)
+    built = subprocess.run(["g++"] + flags + ["-I", os.path.join(ROOT, "src"),
+                                              "-I", sysconfig.get_paths()["include"], "-o", output]
+                           + toolkit + [os.path.join(ROOT, "tests", "toolkit", "probe.cpp")],
+                           capture_output=True, text=True, env=env)
+    assert built.returncode == 0, built.stderr
+    spec = importlib.util.spec_from_file_location("toolkit_probe", output)
+    module = importlib.util.module_from_spec(spec)
+    sys.modules["toolkit_probe"] = module  # where pickle finds the unpickle functions
+    spec.loader.exec_module(module)
+    module.takeLifeEvents()
+    return module
+
+
+def make(probe, **changes):
+    arguments = dict(items=None, count=1, ratio=0.5, flag=True, anything=None, peer=None)
+    arguments.update(changes)
+    return probe.Probe(**arguments)
+
+
+# --- C++ members ----------------------------------------------------------------------------
+
+def test_cpp_members_live_exactly_as_long_as_the_object(probe):
+    p = make(probe)
+    assert [p.push(3), p.push(4)] == [1, 2]
+    del p
+    assert probe.takeLifeEvents() == ["+base", "-base"]
+
+
+@pytest.mark.parametrize("subclass", [False, True])
+def test_derived_classes_construct_base_members_first_and_destroy_them_last(probe, subclass):
+    cls = probe.DerivedProbe
+    if subclass:
+        cls = type("PythonProbe", (cls,), {})
+    instance = cls(None)
+    assert probe.takeLifeEvents() == ["+base", "+derived"]
+    del instance
+    assert probe.takeLifeEvents() == ["-derived", "-base"]
+
+
+def test_cpp_members_of_an_object_in_a_cycle_are_destroyed_by_the_collector(probe):
+    import gc
+    a, b = make(probe), make(probe)
+    a.peer, b.peer = b, a
+    del a, b
+    gc.collect()
+    assert sorted(probe.takeLifeEvents()) == ["+base", "+base", "-base", "-base"]
+
+
+# --- the exception boundary ----------------------------------------------------------------
+
+THROWN = [("bad_alloc", MemoryError, ""), ("runtime_error", SystemError, "it broke"),
+          ("something else", SystemError, "unknown C++ exception")]
+
+
+@pytest.mark.parametrize("kind, error, message", THROWN)
+@pytest.mark.parametrize("entry", ["one argument", "keywords", "__init__"])
+def test_cpp_exceptions_become_python_errors(probe, entry, kind, error, message):
+    with pytest.raises(error) as raised:
+        if entry == "one argument":
+            make(probe).fail(kind)
+        elif entry == "keywords":
+            make(probe).failKeywords(kind=kind)
+        else:
+            probe.DerivedProbe(kind)
+    assert str(raised.value) == message
+
+
+def test_properties_and_slots_are_guarded_too(probe):
+    p = make(probe)
+    with pytest.raises(SystemError, match="getter broke"):
+        p.broken
+    with pytest.raises(MemoryError):
+        str(p)
+
+
+# --- member rows ----------------------------------------------------------------------------
+
+def test_init_takes_one_parameter_per_row_by_its_public_name(probe):
+    p = probe.Probe([1], 7.9, 2, 0, "x", None)
+    assert (p.items, p.count, p.ratio, p.flag, p.anything, p.peer) == ([1], 7, 2.0, False, "x", None)
+    with pytest.raises(TypeError, match=r"takes exactly 6 positional arguments \(1 given\)"):
+        probe.Probe(1)
+
+
+@pytest.mark.parametrize("changes, error, message", [
+    # values are converted as the arguments are unpacked, objects tested afterwards
+    (dict(items=5, count="x"), TypeError, "an integer is required"),
+    (dict(items=5), TypeError, r"Argument 'items' has incorrect type \(expected list, got int\)"),
+    (dict(items=5, peer=5), TypeError, "Argument 'items'"),
+    (dict(peer=5), TypeError,
+     r"Argument 'peer' has incorrect type \(expected toolkit_probe.Probe, got int\)"),
+    (dict(count=2 ** 31), OverflowError, "value too large to convert to int"),
+])
+def test_init_conversion_errors(probe, changes, error, message):
+    with pytest.raises(error, match=message):
+        make(probe, **changes)
+
+
+@pytest.mark.parametrize("name, value, error, message", [
+    ("ratio", 1.0, AttributeError, "not writable"),
+    ("count", "x", TypeError, "an integer is required"),
+    ("items", (1,), TypeError, "Expected list, got tuple"),
+    ("items", [], None, None),
+    ("peer", 5, TypeError, "Cannot convert int to toolkit_probe.Probe"),
+    ("_count", 9, None, None),
+])
+def test_property_writes_follow_the_row(probe, name, value, error, message):
+    p = make(probe)
+    if error is None:
+        setattr(p, name, value)
+        assert getattr(p, name) == value
+    else:
+        with pytest.raises(error, match=message):
+            setattr(p, name, value)
+
+
+def test_deleting_an_object_field_stores_none_and_a_value_field_refuses(probe):
+    p = make(probe, anything="x")
+    del p.anything
+    assert p.anything is None
+    with pytest.raises(NotImplementedError, match="__del__"):
+        del p.count
+
+
+def test_pickled_state_is_sorted_by_stored_name_and_checked(probe):
+    other = make(probe)
+    p = make(probe, items=[1, 2], count=3, anything="a", peer=other)
+    function, (cls, checksum, state), *rest = p.__reduce__()
+    assert (cls, checksum) == (probe.Probe, 0x1234567)
+    assert rest[0][:2] == ("a", 3)  # _anything, _count, _flag, _items, _peer, _ratio
+    copy = pickle.loads(pickle.dumps(p))
+    assert (copy.items, copy.count, copy.anything, copy.peer.count) == ([1, 2], 3, "a", 1)
+    with pytest.raises(pickle.PickleError, match=r"\(_anything, _count, _flag, _items, _peer, _ratio\)"):
+        function(cls, 5, None)
+
+
+def test_documentation_texts(probe):
+    assert probe.Probe.__doc__ == "\n    A probe.\n    "
+    assert probe.Probe.fail.__doc__ == "\n        @param(kind, str)\n        "
+    assert probe.DerivedProbe.__init__.__doc__ == "\n        @param(kind, str)\n        "
