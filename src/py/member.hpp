@@ -93,35 +93,33 @@ template <auto field> int setValueMember(PyObject* self, PyObject* value, void*)
     return 0;
 }
 
-inline bool anyObject(PyObject*) {
-    return true;
-}
-template <PyTypeObject** type> bool instanceOf(PyObject* value) {
-    return PyObject_TypeCheck(value, *type);
-}
-template <class Exact> bool exactly(PyObject* value) {
-    return Py_IS_TYPE(value, Exact::type());
-}
+// What an object field takes besides None, and how it refuses the rest: as a field
+// ("Cannot convert X to Y", "Expected list, got X") and as an __init__ argument
+// ("Argument 'a' has incorrect type (expected Y, got X)").
+struct AnyObject {
+    static bool accepts(PyObject*) { return true; }
+    static Failure refuseField(PyObject*) { return failed; }
+    static Failure refuseArgument(PyObject*, const char*) { return failed; }
+};
+template <PyTypeObject** type> struct InstanceOf {
+    static bool accepts(PyObject* value) { return PyObject_TypeCheck(value, *type); }
+    static Failure refuseField(PyObject* value) { return cannotConvert(value, *type); }
+    static Failure refuseArgument(PyObject* value, const char* argument) {
+        return argumentTypeError(argument, *type, value);
+    }
+};
+template <class Exact> struct ExactlyOf {
+    static bool accepts(PyObject* value) { return Py_IS_TYPE(value, Exact::type()); }
+    static Failure refuseField(PyObject* value) { return expectedType(Exact::label, value); }
+    static Failure refuseArgument(PyObject* value, const char* argument) {
+        return argumentTypeError(argument, Exact::type(), value);
+    }
+};
 
-template <PyTypeObject** type> Failure refuseField(PyObject* value) {
-    return cannotConvert(value, *type);
-}
-template <class Exact> Failure refuseExactField(PyObject* value) {
-    return expectedType(Exact::label, value);
-}
-template <PyTypeObject** type> Failure refuseArgument(PyObject* value, const char* argument) {
-    return argumentTypeError(argument, *type, value);
-}
-template <class Exact> Failure refuseExactArgument(PyObject* value, const char* argument) {
-    return argumentTypeError(argument, Exact::type(), value);
-}
-
-// An object field takes None or what `accepts` allows; deleting it stores None.
-template <auto field, bool (*accepts)(PyObject*), Failure (*refuse)(PyObject*)>
-int setObjectMember(PyObject* self, PyObject* value, void*) {
+// An object field takes None or what its rule accepts; deleting it stores None.
+template <auto field, class Rule> int setObjectMember(PyObject* self, PyObject* value, void*) {
     if (!value) value = Py_None;
-    if constexpr (accepts != anyObject)
-        if (value != Py_None && !accepts(value)) return refuse(value);
+    if (value != Py_None && !Rule::accepts(value)) return Rule::refuseField(value);
     assign(fieldOf<field>(self), value);
     return 0;
 }
@@ -130,10 +128,9 @@ template <auto field> bool convertValueArgument(PyObject* value, Value& out, con
     return fromPython(value, valueOf<typename MemberOf<decltype(field)>::Type>(out));
 }
 
-template <bool (*accepts)(PyObject*), Failure (*refuse)(PyObject*, const char*)>
+template <class Rule>
 bool convertObjectArgument(PyObject* value, Value& out, const char* argument) {
-    if constexpr (accepts != anyObject)
-        if (value != Py_None && !accepts(value)) return refuse(value, argument);
+    if (value != Py_None && !Rule::accepts(value)) return Rule::refuseArgument(value, argument);
     out.object = value;
     return true;
 }
@@ -173,9 +170,9 @@ template <auto field> class MemberRow {
         row_.name = name;
         row_.get = getMember<field>;
         if constexpr (isObjectField<field>) {
-            row_.set = setObjectMember<field, anyObject, nullptr>;
+            row_.set = setObjectMember<field, AnyObject>;
             row_.object = objectSlot<field>;
-            row_.convert = convertObjectArgument<anyObject, nullptr>;
+            row_.convert = convertObjectArgument<AnyObject>;
             row_.store = storeObject<field>;
         } else {
             row_.set = setValueMember<field>;
@@ -198,15 +195,15 @@ template <auto field> class MemberRow {
     template <PyTypeObject** type> constexpr MemberRow typed() const {
         static_assert(isObjectField<field>, "only object fields take a class");
         MemberRow row = *this;
-        row.row_.set = setObjectMember<field, instanceOf<type>, refuseField<type>>;
-        row.row_.convert = convertObjectArgument<instanceOf<type>, refuseArgument<type>>;
+        row.row_.set = setObjectMember<field, InstanceOf<type>>;
+        row.row_.convert = convertObjectArgument<InstanceOf<type>>;
         return row;
     }
     template <class Exact> constexpr MemberRow exactly() const {
         static_assert(isObjectField<field>, "only object fields take a container type");
         MemberRow row = *this;
-        row.row_.set = setObjectMember<field, py::exactly<Exact>, refuseExactField<Exact>>;
-        row.row_.convert = convertObjectArgument<py::exactly<Exact>, refuseExactArgument<Exact>>;
+        row.row_.set = setObjectMember<field, ExactlyOf<Exact>>;
+        row.row_.convert = convertObjectArgument<ExactlyOf<Exact>>;
         return row;
     }
 
