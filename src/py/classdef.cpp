@@ -366,7 +366,9 @@ int initFromMembers(PyObject* self, PyObject* args, PyObject* kwargs, const Clas
                     bool (*prepare)(PyObject* self)) {
     std::span<const Member> members = def.definition.members;
     constexpr size_t most = 16;
-    if (members.size() > most) return raise(PyExc_SystemError, "too many members for __init__");
+    if (members.size() > most ||
+        std::find(def.parameters.begin(), def.parameters.end(), nullptr) != def.parameters.end())
+        return raise(PyExc_SystemError, "__init__ cannot be made from these members");
     PyObject* given[most];
     Value values[most];
     if (!parse({"__init__", def.parameters.data(), Py_ssize_t(members.size()),
