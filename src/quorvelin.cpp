@@ -735,10 +735,7 @@ static PyObject* Engine_setWindowIcon(PyObject* self, PyObject* filename) {
     SDL_Window* window = requireWindow(asEngine(self));
     if (!window) return nullptr;
     // An image that cannot be loaded leaves the icon as it is.
-    if (SDL_Surface* image = IMG_Load(name)) {
-        SDL_SetWindowIcon(window, image);
-        SDL_FreeSurface(image);
-    }
+    if (OwnedSurface image = loadImageFile(name)) SDL_SetWindowIcon(window, image.get());
     Py_RETURN_NONE;
 }
 
