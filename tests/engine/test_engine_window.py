@@ -126,6 +126,26 @@ def test_an_icon_cut_short_is_refused_at_once(child, tmp_path, cut):
     assert "libpng" not in result.stderr
 
 
+@pytest.mark.parametrize("size, kept", [
+    ((100000, 100000), True), ((16385, 48), True), ((64, 16385), True),
+    ((2 ** 31 - 1, 2 ** 31 - 1), True), ((16384, 48), False),
+])
+def test_the_window_never_grows_beyond_what_init_opens(child, size, kept):
+    # Every frame asks SDL for a window surface of the window's size: a size init
+    # refuses ("Window is too large.") leaves the window as it is.
+    result = child(f"""
+        import quorvelin
+        engine = quorvelin.Engine()
+        engine.init("size", (64, 48))
+        engine.setWindowSize({size!r})
+        engine.update()
+        engine.update()
+        print(*engine.getWindowSize())
+    """)
+    assert result.returncode == 0, result.stderr[-2000:]
+    assert tuple(map(int, result.stdout.split())) == ((64, 48) if kept else size)
+
+
 def test_screenshot_is_png_whatever_the_name(window, tmp_path):
     window.update()
     path = tmp_path / "shot.jpg"
