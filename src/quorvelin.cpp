@@ -65,6 +65,12 @@ constexpr Uint32 fullscreenFlags = 0x1001;
 // The most mixer channels init allocates.
 constexpr int32_t maxAudioChannels = 1 << 16;
 
+// The longest window side SDL creates a window with ("Window is too large." beyond).
+constexpr int largestWindowSide = 16384;
+
+// threading.TIMEOUT_MAX: the longest wait of a timer thread, read at import.
+double longestTimerWait = 0.0;
+
 Engine* asEngine(PyObject* self) {
     return reinterpret_cast<Engine*>(self);
 }
@@ -309,6 +315,24 @@ static PyObject* timerTarget(PyObject* state, PyObject*) {
 
 static PyMethodDef timerTargetDef = {"timerTarget", timerTarget, METH_NOARGS, nullptr};
 
+static bool finiteDelay(double seconds) {
+    return std::isfinite(seconds) ||
+           py::raise(PyExc_ValueError, "delaySeconds must be a finite number of seconds");
+}
+
+// A positive delay as the seconds a timer thread can wait, checked here: a timer
+// thread that cannot wait them would die at its start and stay in the timer list.
+static py::Ref timerSeconds(PyObject* delay) {
+    double seconds = PyFloat_AsDouble(delay);
+    if (seconds == -1.0 && PyErr_Occurred()) return {};
+    if (!finiteDelay(seconds)) return {};
+    if (seconds > longestTimerWait) {
+        py::raise(PyExc_OverflowError, "delaySeconds is too large for a timer");
+        return {};
+    }
+    return py::Ref(PyFloat_FromDouble(seconds));
+}
+
 static PyObject* Engine_addTaskAfter(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                      PyObject* kwnames) {
     PyObject* a[3];
@@ -317,17 +341,19 @@ static PyObject* Engine_addTaskAfter(PyObject* self, PyObject* const* args, Py_s
         return nullptr;
     auto [delay, task, onDone] = a;
     if (!onDone) onDone = Py_None;
+    if (PyFloat_Check(delay) && !finiteDelay(PyFloat_AS_DOUBLE(delay))) return nullptr;
     py::Ref zero(PyLong_FromLong(0));
     int now = zero ? PyObject_RichCompareBool(delay, zero.get(), Py_LE) : -1;
     if (now < 0) return nullptr;
     if (now) return py::noneOrFailed(bool(py::callMethod(self, nAddTask, task, onDone)));
 
-    py::Ref state(Py_BuildValue("[OOOO]", self, task, onDone, Py_None));
+    py::Ref seconds = timerSeconds(delay);
+    py::Ref state(seconds ? Py_BuildValue("[OOOO]", self, task, onDone, Py_None) : nullptr);
     py::Ref target(state ? PyCFunction_NewEx(&timerTargetDef, state.get(), nullptr) : nullptr);
     py::Ref timerClass(target ? py::moduleGlobal("Timer") : py::Ref());
-    py::Ref timer(timerClass
-                      ? PyObject_CallFunctionObjArgs(timerClass.get(), delay, target.get(), nullptr)
-                      : nullptr);
+    py::Ref timer(timerClass ? PyObject_CallFunctionObjArgs(timerClass.get(), seconds.get(),
+                                                            target.get(), nullptr)
+                             : nullptr);
     if (!timer || PyList_SetItem(state.get(), 3, py::newRef(timer.get())) < 0) return nullptr;
     py::Ref timers = py::getAttr(self, nTimers);
     return py::noneOrFailed(timers && py::append(timers.get(), timer.get()) &&
@@ -709,6 +735,17 @@ PyObject* getWindowPair(PyObject* self, PyObject*) {
     return py::intPair(first, second);
 }
 
+// Every frame asks SDL for a window surface of the window's size, so a window never
+// grows beyond the size init can open it with; a larger size is refused as SDL
+// refuses a size below 1: the window stays as it is.
+static void resizeWindow(SDL_Window* window, int width, int height) {
+    if (width > largestWindowSide || height > largestWindowSide) {
+        SDL_SetError("Window is too large.");
+        return;
+    }
+    SDL_SetWindowSize(window, width, height);
+}
+
 template <void (*change)(SDL_Window*, int, int)>
 PyObject* setWindowPair(PyObject* self, PyObject* pair) {
     int32_t first, second;
@@ -735,10 +772,7 @@ static PyObject* Engine_setWindowIcon(PyObject* self, PyObject* filename) {
     SDL_Window* window = requireWindow(asEngine(self));
     if (!window) return nullptr;
     // An image that cannot be loaded leaves the icon as it is.
-    if (SDL_Surface* image = IMG_Load(name)) {
-        SDL_SetWindowIcon(window, image);
-        SDL_FreeSurface(image);
-    }
+    if (OwnedSurface image = loadImageFile(name)) SDL_SetWindowIcon(window, image.get());
     Py_RETURN_NONE;
 }
 
@@ -851,8 +885,7 @@ static const PyMethodDef engineMethods[] = {
                 "FullscreenEvent.">),
     py::oneArg<"setFullscreen", Engine_setFullscreen>(py::doc<"@param(fullscreen, bool)">),
     py::noArgs<"getWindowSize", getWindowPair<SDL_GetWindowSize>>(py::doc<"@returns((int, int))">),
-    py::oneArg<"setWindowSize", setWindowPair<SDL_SetWindowSize>>(
-        py::doc<"@param(size, (int, int))">),
+    py::oneArg<"setWindowSize", setWindowPair<resizeWindow>>(py::doc<"@param(size, (int, int))">),
     py::noArgs<"getWindowPos", getWindowPair<SDL_GetWindowPosition>>(
         py::doc<"@returns((int, int))">),
     py::oneArg<"setWindowPos", setWindowPair<SDL_SetWindowPosition>>(
@@ -1027,8 +1060,12 @@ bool startSdl() {
 
 bool headSegment() {
     py::Ref threading(PyImport_ImportModule("threading"));
-    return threading &&
-           py::bind("Timer", py::Ref(PyObject_GetAttrString(threading.get(), "Timer"))) &&
+    py::Ref longestWait(threading ? PyObject_GetAttrString(threading.get(), "TIMEOUT_MAX")
+                                  : nullptr);
+    if (!longestWait) return false;
+    longestTimerWait = PyFloat_AsDouble(longestWait.get());
+    if (longestTimerWait == -1.0 && PyErr_Occurred()) return false;
+    return py::bind("Timer", py::Ref(PyObject_GetAttrString(threading.get(), "Timer"))) &&
            py::bind("time", py::Ref(PyImport_ImportModule("time")));
 }
 

@@ -161,11 +161,7 @@ static PyObject* Font_renderLines(PyObject* self, PyObject* const* args, Py_ssiz
                                   PyObject* kwnames) {
     PyObject* a[2];
     if (!py::parseArgs("renderLines", {"lines", "color"}, args, nargs, kwnames, a)) return nullptr;
-    try {
-        return renderLines(self, a[0], a[1]);
-    } catch (const std::bad_alloc&) {
-        return PyErr_NoMemory();
-    }
+    return renderLines(self, a[0], a[1]);
 }
 
 static const PyMethodDef fontMethods[] = {

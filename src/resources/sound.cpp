@@ -7,6 +7,7 @@
 #include "py/methods.hpp"
 #include "py/module.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 
@@ -14,6 +15,14 @@ namespace {
 std::atomic<int32_t> pendingMusicStops{0};
 int32_t soundVolume = 128; // as game code set it; SDL_mixer clamps what it applies
 py::Name nFadeInLoop("fadeInLoop");
+// The handle the engine last started on the music stream (the mixer does not tell
+// which music it plays). Only compared, never used; cleared when that handle is freed.
+Mix_Music* startedMusic = nullptr;
+// SDL_mixer counts a fade in steps of one audio buffer (a millisecond or more) and
+// scales the music volume (at most MIX_MAX_VOLUME) by the step count in int
+// arithmetic: a fade of more steps overflows, and the music plays on at a wrong
+// volume or stops at once.
+constexpr int32_t longestFade = INT32_MAX / MIX_MAX_VOLUME;
 } // namespace
 
 static void addMusicStop() {
@@ -180,13 +189,48 @@ static Mix_Music* musicOf(PyObject* self) {
     return reinterpret_cast<Music*>(self)->music;
 }
 
+// SDL_mixer waits, in a delay loop, for a fading-out stream to finish its fade before
+// it frees the music playing on it or starts another: for the whole fade, and for
+// ever once SDL is shut down (no audio thread advances the fade then), with the
+// interpreter lock held. The engine ends such a fade at once instead; the mixer
+// counts the stop as it would have at the end of the fade.
+static void endFadeOut() {
+    if (Mix_FadingMusic() == MIX_FADING_OUT) Mix_HaltMusic();
+}
+
+// Frees a music handle without waiting: the stream is halted first when it plays this
+// music fading out (any other stream the mixer halts itself).
+static void freeMusic(Mix_Music* music) {
+    if (music && music == startedMusic) {
+        endFadeOut();
+        startedMusic = nullptr;
+    }
+    Mix_FreeMusic(music);
+}
+
+// Starts `music` on the stream through `start` (a mixer call that returns 0 or more
+// on success), ending another music's fade-out first instead of waiting for it.
+template <class Start> static int startMusic(Mix_Music* music, Start start) {
+    if (!music) return -1;
+    if (music != startedMusic) endFadeOut();
+    int result = start();
+    if (result >= 0) startedMusic = music;
+    return result;
+}
+
 static int Music_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    return loadResource(self, args, kwargs, &Music::music, Mix_LoadMUS, Mix_FreeMusic,
+    return loadResource(self, args, kwargs, &Music::music, Mix_LoadMUS, freeMusic,
                         "Unable to load music file '%s'");
 }
 
 static void Music_release(PyObject* self) {
-    Mix_FreeMusic(musicOf(self));
+    freeMusic(musicOf(self));
+}
+
+// A fade's length as the mixer handles it: longer fades are cut to the longest one
+// whose steps it counts without overflow.
+static int fadeLength(int32_t milliseconds) {
+    return std::min(milliseconds, longestFade);
 }
 
 // The stream is started with `loops` (-1: endlessly); a failure to start, a Music
@@ -208,7 +252,7 @@ static PyObject* Music_play(PyObject* self, PyObject* const* args, Py_ssize_t na
         if (seek < 0 || (seek && !py::toDouble(a[0], position))) return nullptr;
     }
     Mix_Music* music = musicOf(self);
-    if (!started(music ? Mix_PlayMusic(music, 0) : -1)) return nullptr;
+    if (!started(startMusic(music, [&] { return Mix_PlayMusic(music, 0); }))) return nullptr;
     if (seek) Mix_SetMusicPosition(position);
     Py_RETURN_NONE;
 }
@@ -217,7 +261,7 @@ static PyObject* Music_loop(PyObject* self, PyObject* times) {
     int32_t loops;
     if (!toLoopCount(times, loops)) return nullptr;
     Mix_Music* music = musicOf(self);
-    if (!started(music ? Mix_PlayMusic(music, loops) : -1)) return nullptr;
+    if (!started(startMusic(music, [&] { return Mix_PlayMusic(music, loops); }))) return nullptr;
     Py_RETURN_NONE;
 }
 
@@ -249,7 +293,9 @@ static PyObject* Music_fadeInLoop(PyObject* self, PyObject* const* args, Py_ssiz
     if (times == INT32_MIN)
         return py::raise(PyExc_OverflowError, "value too large to convert to int");
     Mix_Music* music = musicOf(self);
-    if (!started(music ? Mix_FadeInMusicPos(music, times - 1, milliseconds, position) : -1))
+    if (!started(startMusic(music, [&] {
+            return Mix_FadeInMusicPos(music, times - 1, fadeLength(milliseconds), position);
+        })))
         return nullptr;
     Py_RETURN_NONE;
 }
@@ -257,7 +303,7 @@ static PyObject* Music_fadeInLoop(PyObject* self, PyObject* const* args, Py_ssiz
 static PyObject* Music_fadeOut(PyObject*, PyObject* argument) {
     int32_t milliseconds;
     if (!py::toInt32(argument, milliseconds)) return nullptr;
-    Mix_FadeOutMusic(milliseconds);
+    Mix_FadeOutMusic(fadeLength(milliseconds));
     Py_RETURN_NONE;
 }
 

@@ -1,9 +1,11 @@
 // Texture: made blank, as a copy or from an image file; filled, checkered, drawn
 // onto and saved as PNG. The pixel loops are plain functions over memory
 // (namespace pixels); the methods check their arguments and the surface, clip to
-// the target's clip rectangle and hand trusted ranges to the loops.
+// the target's clip rectangle and hand trusted ranges to the loops. Also the
+// engine's one loader of image files, which every image load goes through.
 #include "resources/texture.hpp"
 
+#include "core/pngframing.hpp"
 #include "py/args.hpp"
 #include "py/call.hpp"
 #include "py/methods.hpp"
@@ -11,8 +13,12 @@
 #include <SDL_image.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <new>
+#include <stdexcept>
+#include <utility>
+#include <vector>
 
 // --- surfaces -----------------------------------------------------------------------------
 
@@ -41,14 +47,6 @@ static SDL_Surface* convertToEngineFormat(SDL_Surface* surface) {
     return SDL_ConvertSurface(surface, &ENGINE_PIXEL_FORMAT, 0);
 }
 
-static SDL_Surface* loadImageSurface(const char* path) {
-    SDL_Surface* loaded = IMG_Load(path);
-    if (!loaded) return nullptr;
-    SDL_Surface* converted = convertToEngineFormat(loaded);
-    SDL_FreeSurface(loaded);
-    return converted;
-}
-
 static Texture* asTexture(PyObject* self) {
     return reinterpret_cast<Texture*>(self);
 }
@@ -59,21 +57,11 @@ SDL_Surface* textureSurface(PyObject* texture) {
     return surface;
 }
 
-// Puts `surface` (may be null after a failed creation) in place of the current one,
-// which is kept until the Texture is destroyed: holders may still draw with it.
-static bool installSurface(Texture* texture, SDL_Surface* surface) {
-    if (texture->surface) {
-        try {
-            if (!texture->retired) texture->retired = new std::vector<SDL_Surface*>();
-            texture->retired->push_back(texture->surface);
-        } catch (const std::bad_alloc&) {
-            SDL_FreeSurface(surface);
-            PyErr_NoMemory();
-            return false;
-        }
-    }
-    texture->surface = surface;
-    return true;
+// Puts `surface` (may be null after a failed creation) in place of the current one
+// and frees that one: no holder keeps a surface pointer across Python code, which is
+// the only way to reach a second __init__.
+static void installSurface(Texture* texture, SDL_Surface* surface) {
+    SDL_FreeSurface(std::exchange(texture->surface, surface));
 }
 
 static pixels::Area areaOf(SDL_Surface* surface, const SDL_Rect& rect) {
@@ -125,6 +113,60 @@ void drawSurface(SDL_Surface* target, SDL_Surface* source, int32_t x, int32_t y)
         pixels::blend(to, from);
     else
         pixels::copy(to, from);
+}
+
+// --- image files --------------------------------------------------------------------------
+
+// Reads what the file holds, at most the size it reports: a source that reports no
+// size (a pipe) is refused, one that reports more than it holds (a directory) gives
+// what it holds, and a device without end (/dev/zero, size 0) gives nothing.
+static bool readWholeFile(SDL_RWops* file, std::vector<uint8_t>& bytes) {
+    Sint64 reported = SDL_RWsize(file);
+    if (reported < 0) return false;
+    constexpr size_t firstRead = size_t(1) << 16;
+    uint64_t size = uint64_t(reported);
+    while (bytes.size() < size) {
+        size_t want =
+            size_t(std::min<uint64_t>(size - bytes.size(), std::max(bytes.size(), firstRead)));
+        size_t had = bytes.size();
+        bytes.resize(had + want);
+        size_t got = SDL_RWread(file, bytes.data() + had, 1, want);
+        bytes.resize(had + got);
+        if (got < want) break; // the end came early, or the read failed
+    }
+    return true;
+}
+
+struct FileCloser {
+    void operator()(SDL_RWops* file) const { SDL_RWclose(file); }
+};
+
+static bool readImageFile(const char* path, std::vector<uint8_t>& bytes) {
+    std::unique_ptr<SDL_RWops, FileCloser> file(SDL_RWFromFile(path, "rb"));
+    return file && readWholeFile(file.get(), bytes);
+}
+
+OwnedSurface loadImageFile(const char* path) {
+    std::vector<uint8_t> bytes;
+    if (!readImageFile(path, bytes)) return nullptr;
+    if (pngframing::looksLikePng(bytes.data(), bytes.size()) &&
+        !pngframing::isComplete(bytes.data(), bytes.size())) {
+        SDL_SetError("The PNG file ends before its last chunk.");
+        return nullptr;
+    }
+    if (bytes.size() > size_t(INT_MAX)) { // SDL reads memory through an int size
+        SDL_SetError("The image file is too large.");
+        return nullptr;
+    }
+    SDL_RWops* memory = SDL_RWFromConstMem(bytes.data(), int(bytes.size()));
+    if (!memory) return nullptr;
+    const char* extension = std::strrchr(path, '.');
+    return OwnedSurface(IMG_LoadTyped_RW(memory, 1, extension ? extension + 1 : nullptr));
+}
+
+OwnedSurface loadImageSurface(const char* path) {
+    OwnedSurface loaded = loadImageFile(path);
+    return OwnedSurface(loaded ? convertToEngineFormat(loaded.get()) : nullptr);
 }
 
 // --- colour arguments -----------------------------------------------------------------------
@@ -187,9 +229,8 @@ static bool setEmptyFilename(PyObject* self) {
 // (a negative size, exhausted memory).
 static bool installBlankSurface(PyObject* self, int32_t width, int32_t height) {
     SDL_Surface* surface = createBlankSurface(width, height);
-    if (!installSurface(asTexture(self), surface)) return false;
-    if (!surface) return py::engineSdlException("Unable to create texture surface.");
-    return true;
+    installSurface(asTexture(self), surface);
+    return surface || py::engineSdlException("Unable to create texture surface.");
 }
 
 static py::Name nWidth("width");
@@ -222,20 +263,13 @@ static int Texture_init(PyObject* self, PyObject* args, PyObject* kwargs) {
     const char* name = path.fileName();
     if (!name) return -1;
     setFilename(self, w);
-    SDL_Surface* surface = loadImageSurface(name);
-    if (!installSurface(asTexture(self), surface)) return -1;
-    if (!surface) return py::fileError("Unable to load image file '%s'", w);
-    return 0;
+    SDL_Surface* surface = loadImageSurface(name).release();
+    installSurface(asTexture(self), surface);
+    return surface ? 0 : py::fileError("Unable to load image file '%s'", w);
 }
 
 static void Texture_release(PyObject* self) {
-    Texture* texture = asTexture(self);
-    SDL_FreeSurface(texture->surface);
-    if (texture->retired) {
-        for (SDL_Surface* surface : *texture->retired)
-            SDL_FreeSurface(surface);
-        delete texture->retired;
-    }
+    SDL_FreeSurface(asTexture(self)->surface);
 }
 
 PyObject* textureFromSurface(OwnedSurface surface) {
@@ -283,8 +317,10 @@ static PyObject* Texture_copyFrom(PyObject* self, PyObject* other) {
 
 static PyObject* Texture_fill(PyObject* self, PyObject* color) {
     uint32_t value;
+    if (!textureSurface(self) || !toFillColor(color, value)) return nullptr;
+    // Converting the colour ran Python code, which may have re-initialised the texture.
     SDL_Surface* surface = textureSurface(self);
-    if (!surface || !toFillColor(color, value)) return nullptr;
+    if (!surface) return nullptr;
     fillSurface(surface, value);
     Py_RETURN_NONE;
 }
@@ -300,11 +336,12 @@ static PyObject* Texture_fillChecker(PyObject* self, PyObject*) {
 }
 
 static PyObject* Texture_saveFile(PyObject* self, PyObject* filename) {
-    SDL_Surface* surface = textureSurface(self);
-    if (!surface) return nullptr;
+    if (!textureSurface(self)) return nullptr;
     py::Utf8 path(filename);
     const char* name = path.fileName();
-    if (!name) return nullptr;
+    // Encoding the name ran Python code, which may have re-initialised the texture.
+    SDL_Surface* surface = name ? textureSurface(self) : nullptr;
+    if (!surface) return nullptr;
     if (IMG_SavePNG(surface, name) < 0)
         return py::fileError("Unable to save image file '%s'", filename);
     Py_RETURN_NONE;

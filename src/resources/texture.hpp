@@ -2,11 +2,12 @@
 // exactly 4 * width bytes. Every part of the engine that draws reads and writes
 // these pixels directly through a pixels::Area.
 //
-// Surface lifetime: whoever keeps a raw surface pointer keeps a strong reference
-// to the Texture that owns it. A Texture frees its surface when it is destroyed;
-// a surface that a second __init__ replaces stays allocated, retired, until the
-// Texture itself is destroyed, so a pointer copied before the replacement stays
-// valid for as long as its holder keeps the Texture.
+// Surface lifetime: a Texture frees its surface when it is destroyed, and frees a
+// surface that a second __init__ replaces at once. Whoever uses a Texture's pixels
+// keeps a strong reference to the Texture and reads `surface` (or view()) afresh
+// after any point where Python code may have run (a call into Python, a conversion
+// of a Python argument, a release of a reference); a raw SDL_Surface* is never kept
+// across such a point.
 #pragma once
 
 #include "core/pixels.hpp"
@@ -17,13 +18,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 struct Texture : Resource {
-    // Owned by the texture. Whoever keeps this pointer keeps the Texture alive.
+    // Owned by the texture; replaced (and the old one freed) by a second __init__, so
+    // it is read afresh after Python code may have run.
     SDL_Surface* surface;
-    // Surfaces replaced by a later __init__, freed with the Texture; null until then.
-    std::vector<SDL_Surface*>* retired;
 
     // The whole surface; empty (null pixels, size 0 x 0) for a texture without one.
     pixels::Area view() const {
@@ -49,6 +48,19 @@ struct SurfaceDeleter {
     void operator()(SDL_Surface* surface) const { SDL_FreeSurface(surface); }
 };
 using OwnedSurface = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
+
+// The image file at `path` (UTF-8), decoded by SDL_image as it is stored, or null
+// with SDL's error set. Every image the engine loads from a file comes through here
+// (textures, the window icon; level textures, sprite sheets and UI tilesets too), so
+// that each load reads the file once into memory and decodes exactly those bytes,
+// and a PNG cut short (its chunks do not all fit in the file up to IEND) is refused
+// before the decoder, which would spin on it, sees it. Magicless formats are told by
+// the file name's extension, as SDL_image does.
+OwnedSurface loadImageFile(const char* path);
+
+// loadImageFile's image converted to the engine's pixel format, or null with SDL's
+// error set.
+OwnedSurface loadImageSurface(const char* path);
 
 // Draws `source` onto `target` with its top-left corner at (x, y), cut to the
 // target's clip rectangle, as SDL_UpperBlit does: a blending source is

@@ -1,6 +1,9 @@
 """The frame, its timing, the tasks and delayed tasks, and the main loop."""
+import math
 import threading
 import time
+from decimal import Decimal
+from fractions import Fraction
 
 import pytest
 
@@ -191,6 +194,40 @@ class TestDelayedTasks:
         with pytest.raises(TypeError):
             engine.addTaskAfter("soon", lambda s, d: True)
         assert Engine._timers == [] and Engine._tasks == []
+
+    @pytest.mark.parametrize("delay, error, message", [
+        (math.inf, ValueError, "delaySeconds must be a finite number of seconds"),
+        (-math.inf, ValueError, "delaySeconds must be a finite number of seconds"),
+        (math.nan, ValueError, "delaySeconds must be a finite number of seconds"),
+        (Decimal("Infinity"), ValueError, "delaySeconds must be a finite number of seconds"),
+        (1e300, OverflowError, "delaySeconds is too large for a timer"),
+        (threading.TIMEOUT_MAX * 1.001, OverflowError, "delaySeconds is too large for a timer"),
+        (10 ** 400, OverflowError, "int too large to convert to float"),
+    ])
+    def test_a_delay_no_timer_can_wait_is_refused(self, engine, delay, error, message, monkeypatch):
+        # Refused before any timer is made: a timer thread that cannot wait its delay
+        # dies at its start and its timer stays in the list; nan would run at once.
+        died = []
+        monkeypatch.setattr(threading, "excepthook", died.append)
+        threads = threading.active_count()
+        with pytest.raises(error, match=message):
+            engine.addTaskAfter(delay, lambda s, d: True)
+        time.sleep(0.05)
+        assert Engine._timers == [] and Engine._tasks == []
+        assert threading.active_count() == threads and died == []
+
+    @pytest.mark.parametrize("delay", [Decimal("0.01"), Fraction(1, 100), threading.TIMEOUT_MAX])
+    def test_any_delay_a_timer_can_wait_is_waited(self, engine, delay, monkeypatch):
+        died = []
+        monkeypatch.setattr(threading, "excepthook", died.append)
+        engine.addTaskAfter(delay, lambda s, d: True)
+        timer = Engine._timers[0]
+        timer.join(0.5)
+        assert died == []
+        if delay < 1:  # fired: its task queued, its timer gone
+            assert Engine._timers == [] and len(Engine._tasks) == 1
+        else:  # still waiting
+            assert timer.is_alive() and Engine._tasks == []
 
     def test_timer_whose_entry_is_gone_fires_quietly(self, engine, monkeypatch):
         errors = []

@@ -2,6 +2,7 @@
 import pytest
 
 import quorvelin
+from media.files import palette_png
 from quorvelin import Engine, EngineSdlException
 from . import sdlinput
 
@@ -104,6 +105,45 @@ def test_icon_from_a_png(window, tmp_path):
     path = tmp_path / "icon.png"
     Image.new("RGBA", (16, 16), (255, 0, 0, 255)).save(path)
     assert window.setWindowIcon(str(path)) is None
+
+
+@pytest.mark.parametrize("cut", ["inside tEXt", "inside IDAT", "before IEND"])
+def test_an_icon_cut_short_is_refused_at_once(child, tmp_path, cut):
+    # Through init and through setWindowIcon; the child's timeout is the hang.
+    data, spans = palette_png()
+    ends = {"inside tEXt": sum(spans["tEXt"]) // 2, "inside IDAT": sum(spans["IDAT"]) // 2,
+            "before IEND": spans["IEND"][0]}
+    path = tmp_path / "icon.png"
+    path.write_bytes(data[:ends[cut]])
+    result = child(f"""
+        import quorvelin
+        engine = quorvelin.Engine()
+        engine.init("icon", (64, 48), icon={str(path)!r})
+        print(engine.setWindowIcon({str(path)!r}), engine.isRunning())
+    """, timeout=30)
+    assert result.returncode == 0, result.stderr[-2000:]
+    assert result.stdout.split() == ["None", "True"]
+    assert "libpng" not in result.stderr
+
+
+@pytest.mark.parametrize("size, kept", [
+    ((100000, 100000), True), ((16385, 48), True), ((64, 16385), True),
+    ((2 ** 31 - 1, 2 ** 31 - 1), True), ((16384, 48), False),
+])
+def test_the_window_never_grows_beyond_what_init_opens(child, size, kept):
+    # Every frame asks SDL for a window surface of the window's size: a size init
+    # refuses ("Window is too large.") leaves the window as it is.
+    result = child(f"""
+        import quorvelin
+        engine = quorvelin.Engine()
+        engine.init("size", (64, 48))
+        engine.setWindowSize({size!r})
+        engine.update()
+        engine.update()
+        print(*engine.getWindowSize())
+    """)
+    assert result.returncode == 0, result.stderr[-2000:]
+    assert tuple(map(int, result.stdout.split())) == ((64, 48) if kept else size)
 
 
 def test_screenshot_is_png_whatever_the_name(window, tmp_path):

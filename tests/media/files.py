@@ -14,6 +14,13 @@ from PIL import Image
 FONT_PATH = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 
 
+PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
+
+
+def png_chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
 def write_png(path, width, height, pixels, alpha=True):
     """`pixels`: row-major 0xAARRGGBB words; written as RGBA, or as RGB (alpha dropped)."""
     rows = []
@@ -26,14 +33,33 @@ def write_png(path, width, height, pixels, alpha=True):
                 row.append(value >> 24)
         rows.append(bytes(row))
 
-    def chunk(kind, data):
-        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-
     header = struct.pack(">IIBBBBB", width, height, 8, 6 if alpha else 2, 0, 0, 0)
     with open(path, "wb") as file:
-        file.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(b"".join(rows)))
-                   + chunk(b"IEND", b""))
+        file.write(PNG_SIGNATURE + png_chunk(b"IHDR", header) + png_chunk(b"IDAT", zlib.compress(b"".join(rows)))
+                   + png_chunk(b"IEND", b""))
     return str(path)
+
+
+# The pixels of palette_png(): red, half-transparent green, transparent blue, red.
+PALETTE_PNG_PIXELS = [0xFFFF0000, 0x8000FF00, 0x000000FF, 0xFFFF0000]
+
+
+def palette_png():
+    """A 2 x 2 palette PNG with the chunks a decoder meets in a small game asset, in file
+    order: IHDR, tEXt, PLTE, tRNS, IDAT, IEND. Returns its bytes and
+    {chunk type: (offset of its first byte, offset after its CRC)}."""
+    chunks = [(b"IHDR", struct.pack(">IIBBBBB", 2, 2, 8, 3, 0, 0, 0)),
+              (b"tEXt", b"Comment\0written by the tests"),
+              (b"PLTE", bytes((255, 0, 0, 0, 255, 0, 0, 0, 255))),
+              (b"tRNS", bytes((255, 128, 0))),
+              (b"IDAT", zlib.compress(bytes((0, 0, 1, 0, 2, 0)))),  # filter byte, two indices, per row
+              (b"IEND", b"")]
+    data, spans = PNG_SIGNATURE, {}
+    for kind, body in chunks:
+        start = len(data)
+        data += png_chunk(kind, body)
+        spans[kind.decode()] = (start, len(data))
+    return data, spans
 
 
 def write_wav(path, seconds, frequency=440.0, rate=44100):

@@ -170,6 +170,113 @@ def test_destroying_playing_music_halts_it(child, song):
     assert result.stdout.strip() == "done"
 
 
+# --- fades the mixer would wait for ---------------------------------------------------------
+#
+# SDL_mixer frees the music playing on the stream, or starts another, only once a
+# fade-out has ended, and waits for that in a delay loop with the interpreter lock
+# held: for the rest of the fade, and for ever after quit (no audio thread advances
+# the fade then) or while the stream is paused. Each case runs in a child whose
+# timeout is the hang; it prints the stream's state (playing, fading) and the
+# MusicStoppedEvents of the next frame, when there is an engine to run one.
+# SDL_mixer's fading states: 0 none, 1 out, 2 in.
+
+FADE_CASES = {
+    # case: (what happens after `m` started fading out, expected output)
+    "destroyed after quit": ("e.quit(); del m", "0 0 -"),
+    "re-initialised after quit": ("e.quit(); m.__init__(song)", "0 0 -"),
+    "another started after quit": ("e.quit(); other.play()", "1 0 -"),
+    "alive at exit after quit": ("e.quit()", "1 1 -"),
+    "alive at exit": ("pass", "1 1 0"),
+    "destroyed": ("del m", "0 0 1"),
+    "re-initialised": ("m.__init__(song)", "0 0 1"),
+    "another started": ("other.play()", "1 0 1"),
+    "another faded in": ("other.fadeIn(100)", "1 2 1"),
+    "destroyed while paused": ("m.pause(); del m", "0 0 1"),
+    "restarted": ("m.play()", "1 0 0"),  # the mixer restarts it without a stop
+}
+
+
+@pytest.mark.parametrize("fade", [300, 10 ** 9], ids=["short fade", "endless fade"])
+@pytest.mark.parametrize("case", FADE_CASES)
+def test_a_fading_music_is_never_waited_for(child, song, case, fade):
+    then, expected = FADE_CASES[case]
+    result = child(f"""
+        import ctypes, quorvelin
+        mixer = ctypes.CDLL("libSDL2_mixer-2.0.so.0")
+        stops = []
+        e = quorvelin.Engine()
+        e.init("fade", (64, 48))
+        e.subscribeEvent(quorvelin.MusicStoppedEvent, stops.append)
+        song = {song!r}
+        m, other = quorvelin.Music(song), quorvelin.Music(song)
+        m.loop(0)  # endlessly: only the fade can end it
+        m.fadeOut({fade})
+        {then}
+        if e.isRunning():
+            e.update()
+        print(mixer.Mix_PlayingMusic(), mixer.Mix_FadingMusic(), len(stops) if e.isRunning() else "-")
+    """, timeout=30)
+    assert result.returncode == 0, result.stderr[-2000:]
+    assert result.stdout.strip() == expected
+
+
+def test_destroying_the_playing_music_counts_no_stop(child, song):
+    # As the mixer frees a playing music without a fade: halted, not counted.
+    result = child(f"""
+        import quorvelin
+        stops = []
+        e = quorvelin.Engine()
+        e.init("no fade", (64, 48))
+        e.subscribeEvent(quorvelin.MusicStoppedEvent, stops.append)
+        m = quorvelin.Music({song!r})
+        m.play()
+        del m
+        e.update()
+        print(len(stops))
+    """)
+    assert result.returncode == 0, result.stderr[-2000:]
+    assert result.stdout.strip() == "0"
+
+
+# The loudest sample of the tone that write_wav writes.
+TONE_PEAK = 8000
+FADING_OUT, FADING_IN = 1, 2
+
+
+@pytest.mark.parametrize("fade, fading, loudness", [
+    ("m.play(); m.fadeOut(2 ** 31 - 1)", FADING_OUT, (0.95, 1.0)),
+    ("m.play(); m.fadeOut(10 ** 9)", FADING_OUT, (0.95, 1.0)),
+    ("m.play(); m.fadeOut(16777215)", FADING_OUT, (0.95, 1.0)),
+    ("m.fadeInLoop(2 ** 31 - 1, 1)", FADING_IN, (0.0, 0.01)),
+    ("m.fadeIn(10 ** 9)", FADING_IN, (0.0, 0.01)),
+])
+def test_a_very_long_fade_goes_on_at_the_right_volume(child, song, fade, fading, loudness):
+    # SDL_mixer counts fade steps in int arithmetic: a fade that overflows it stopped
+    # the music at once, played without fading in, or played at a wrong volume. The
+    # mixed stream is read back through the mixer's post-mix hook.
+    result = child(f"""
+        import ctypes, time, quorvelin
+        mixer = ctypes.CDLL("libSDL2_mixer-2.0.so.0")
+        peaks = []
+        Hook = ctypes.CFUNCTYPE(None, ctypes.c_void_p, ctypes.POINTER(ctypes.c_int16), ctypes.c_int)
+        hook = Hook(lambda data, stream, length: peaks.append(max(abs(stream[i]) for i in range(length // 2))))
+        mixer.Mix_SetPostMix(hook, None)
+        m = quorvelin.Music({song!r})
+        {fade}
+        peaks.clear()
+        deadline = time.monotonic() + 10
+        while len(peaks) < 4 and time.monotonic() < deadline:
+            time.sleep(0.01)
+        print(mixer.Mix_PlayingMusic(), mixer.Mix_FadingMusic(), max(peaks[1:]) / {TONE_PEAK})
+        mixer.Mix_SetPostMix(None, None)
+        m.stop()
+    """)
+    assert result.returncode == 0, result.stderr[-2000:]
+    playing, fading_state, peak = result.stdout.split()
+    assert (int(playing), int(fading_state)) == (1, fading)
+    assert loudness[0] <= float(peak) <= loudness[1]
+
+
 @pytest.mark.parametrize("volume, reported", [(64, 64), (200, 128), (0, 0), (128.7, 128)])
 def test_music_volume_lives_in_the_mixer(volume, reported):
     assert quorvelin.setMusicVolume(volume) is None

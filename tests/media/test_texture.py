@@ -12,7 +12,7 @@ from PIL import Image
 import quorvelin
 from quorvelin import Resource, Texture
 
-from .files import channels, outcomes_in_child, read_pixels, write_png
+from .files import PALETTE_PNG_PIXELS, channels, outcomes_in_child, palette_png, read_pixels, write_png
 
 COLOR_MESSAGE = "color must be a tuple of 3 (rgb) or 4 (rgba) integers between 0 and 255"
 
@@ -155,6 +155,50 @@ def test_a_file_that_is_no_image_raises_oserror(tmp_path):
         Texture(str(path))
 
 
+def test_every_kind_of_chunk_loads_and_bytes_after_iend_are_ignored(tmp_path, pixels_of):
+    data, _ = palette_png()
+    for name, content in (("whole.png", data), ("trailing.png", data + b"\0garbage after IEND")):
+        path = tmp_path / name
+        path.write_bytes(content)
+        assert pixels_of(Texture(str(path))) == PALETTE_PNG_PIXELS
+
+
+def test_a_magicless_format_is_told_by_its_extension(tmp_path, pixels_of):
+    path = tmp_path / "pixels.tga"
+    Image.new("RGBA", (2, 1), (10, 20, 30, 255)).save(path)
+    assert pixels_of(Texture(str(path))) == [0xFF0A141E] * 2
+
+
+def png_cuts():
+    """Where a partly written PNG can end: {case: the length it is cut to}."""
+    _, spans = palette_png()
+    cuts = {f"inside {kind}": (start + end) // 2 for kind, (start, end) in spans.items() if kind != "IEND"}
+    iend = spans["IEND"][0]
+    cuts.update({"inside the signature": 6, "before IEND": iend, "inside IEND's length": iend + 2,
+                 "before IEND's CRC": iend + 8, "inside IEND's CRC": iend + 10})
+    return cuts
+
+
+PNG_CUTS = png_cuts()
+
+
+@pytest.mark.parametrize("cut", PNG_CUTS)
+def test_a_png_cut_short_is_refused_at_once(child, tmp_path, cut):
+    # The decoder would read on past the end and spin; the child's timeout is the hang.
+    path = tmp_path / "cut.png"
+    path.write_bytes(palette_png()[0][:PNG_CUTS[cut]])
+    result = child(f"""
+        from quorvelin import Texture
+        try:
+            Texture({str(path)!r})
+        except OSError as error:
+            print(error.args)
+    """, timeout=30)
+    assert result.returncode == 0, result.stderr[-2000:]
+    assert result.stdout.strip() == repr((f"Unable to load image file '{path}'",))
+    assert "libpng" not in result.stderr
+
+
 def test_file_name_with_nul_is_refused_not_cut_short(rgb_png):
     # Without the check SDL would open the file before the NUL.
     with pytest.raises(ValueError, match="embedded null character"):
@@ -202,6 +246,70 @@ def test_reinitialising_replaces_the_surface(pixels_of):
     assert texture.getSize() == (3, 1) and pixels_of(texture) == [0, 0, 0]
     texture.__init__(filled(1, 1, (4, 5, 6)))
     assert pixels_of(texture) == [0xFF040506]
+
+
+# A Texture re-initialised by Python code that a method runs (converting its
+# argument) is used afresh: the method works on the new surface, or finds none.
+REINITIALISED_DURING_A_CALL = {
+    "fill": ("t.fill(ReinitColor((1, 2, 3), 3)); t.saveFile(path)", [0xFF010203] * 6),
+    "saveFile": ("t.saveFile(ReinitName(path, 3))", [0] * 6),
+    "fill, failing": ("t.fill(ReinitColor((1, 2, 3), -1))", None),
+    "saveFile, failing": ("t.saveFile(ReinitName(path, -1))", None),
+}
+
+
+@pytest.mark.parametrize("case", REINITIALISED_DURING_A_CALL)
+def test_a_texture_reinitialised_during_a_call_is_read_afresh(child, tmp_path, case):
+    call, expected = REINITIALISED_DURING_A_CALL[case]
+    path = tmp_path / "after.png"
+    result = child(f"""
+        import quorvelin
+        from quorvelin import Texture
+        t = Texture(1, 1)
+        t.fill((9, 9, 9))
+        path = {str(path)!r}
+
+        def reinit(width):
+            try:
+                t.__init__(width, 2)
+            except quorvelin.EngineSdlException:
+                pass  # a width of -1 leaves the texture without a surface
+
+        class ReinitColor(tuple):
+            def __new__(cls, value, width):
+                made = tuple.__new__(cls, value)
+                made.width = width
+                return made
+
+            def __len__(self):
+                reinit(self.width)
+                return tuple.__len__(self)
+
+        class ReinitName(str):
+            def __new__(cls, value, width):
+                made = str.__new__(cls, value)
+                made.width = width
+                return made
+
+            def encode(self, *args):
+                reinit(self.width)
+                return str.encode(self, *args)
+
+        try:
+            {call}
+        except quorvelin.EngineException as error:
+            print(error.msg)
+    """)
+    assert result.returncode == 0, result.stderr[-2000:]
+    if expected is None:
+        assert result.stdout.strip() == "Texture is not initialised."
+        assert not path.exists()
+        return
+    with Image.open(path) as image:
+        assert image.size == (3, 2)
+        rgba = image.convert("RGBA").tobytes()
+    assert [rgba[i + 3] << 24 | rgba[i] << 16 | rgba[i + 1] << 8 | rgba[i + 2]
+            for i in range(0, len(rgba), 4)] == expected
 
 
 # --- textures without a surface -----------------------------------------------------------

@@ -121,10 +121,11 @@ def test_construction_and_destruction(media, name):
 
 
 def test_reinitialisation_releases_what_it_replaces(media):
-    """A second __init__ closes the font, frees the chunk and the music it replaces.
-    (A Texture keeps its replaced surfaces until it is destroyed, by design.)"""
+    """A second __init__ closes the font, frees the chunk, the music and the surface it
+    replaces."""
     font, sound, music = Font(media.font, 14), Sound(media.wav), Music(media.wav)
     ecs, renderer, joystick = Ecs(None), Renderer(None), Joystick("Pad", 2, 4)
+    texture, source = Texture(64, 64), Texture(32, 32)
 
     def again():
         font.__init__(media.font, 12)
@@ -133,8 +134,22 @@ def test_reinitialisation_releases_what_it_replaces(media):
         ecs.__init__(None)
         renderer.__init__(None, int)
         joystick.__init__("Other", 1, 1)
+        texture.__init__(64, 64)
+        texture.__init__(media.png)
+        texture.__init__(source)
 
     assert_no_leak(again)
+
+
+def test_a_render_target_reinitialised_every_frame(engine):
+    """A renderer that makes its target afresh in each frame: the memory stays bounded."""
+    class Remaking(Renderer):
+        def render(self):
+            self.getTarget().__init__(320, 200)
+            self.getTarget().fill((30, 60, 90))
+
+    engine.ecs.addSystem(Remaking(Texture(320, 200)))
+    assert_no_leak(engine.update)
 
 
 # --- exceptions from argument conversions and failed loads --------------------------------
