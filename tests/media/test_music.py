@@ -260,9 +260,11 @@ def test_a_very_long_fade_goes_on_at_the_right_volume(child, song, fade, fading,
         peaks = []
         Hook = ctypes.CFUNCTYPE(None, ctypes.c_void_p, ctypes.POINTER(ctypes.c_int16), ctypes.c_int)
         hook = Hook(lambda data, stream, length: peaks.append(max(abs(stream[i]) for i in range(length // 2))))
-        mixer.Mix_SetPostMix(hook, None)
         m = quorvelin.Music({song!r})
         {fade}
+        # Hooked only now: the engine's mixer calls hold the interpreter lock while they
+        # wait for the audio thread, which would be waiting for it to run the hook.
+        mixer.Mix_SetPostMix(hook, None)
         peaks.clear()
         deadline = time.monotonic() + 10
         while len(peaks) < 4 and time.monotonic() < deadline:
