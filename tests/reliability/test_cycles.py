@@ -8,9 +8,11 @@ import pytest
 
 from .registered import engine_classes
 
-from quorvelin import (AbstractSystem, Ecs, Engine, Event, Font, FullscreenEvent, Joystick,
-                       JoystickAddedEvent, KeyEvent, MouseClickEvent, MouseWheelEvent, Music,
-                       MusicStoppedEvent, Renderer, Resource, Sound, SoundHandle, Texture, Vector2)
+from quorvelin import (AbstractSystem, CollisionComponent, Ecs, Engine, Entity, Event, Font,
+                       FullscreenEvent, Joystick, JoystickAddedEvent, KeyEvent, MouseClickEvent,
+                       MouseWheelEvent, Music, MusicStoppedEvent, PositionComponent, Renderer,
+                       Resource, RotationComponent, Sound, SoundHandle, Sprite, SpriteAnimation,
+                       SpriteComponent, Texture, Vector2, VelocityComponent)
 
 
 def collected(build):
@@ -31,13 +33,19 @@ def constructions(media):
         Event: (), KeyEvent: (97, 0, 0, 0), MouseClickEvent: (1, 2, 1), MouseWheelEvent: (0, 1),
         FullscreenEvent: (0, 1), MusicStoppedEvent: (), Joystick: ("Pad", 1, 1),
         JoystickAddedEvent: (joystick,), Vector2: (1, 2), Resource: ("name",), Texture: (4, 4),
+        SpriteAnimation: ("walk", 1, 0, 1.0, 0, 1),
+        Sprite: (Texture(4, 4), 2, 2, [SpriteAnimation("walk", 1, 0, 1.0, 0, 1)]),
+        SpriteComponent: (), Entity: (-1, PositionComponent()), PositionComponent: (),
+        VelocityComponent: (), RotationComponent: (), CollisionComponent: (),
         Ecs: (None,), AbstractSystem: (int,), Renderer: (None,), Font: (media.font, 12),
         SoundHandle: (0,), Sound: (media.wav,), Music: (media.wav,), Engine: (),
     }
 
 
 CLASSES = [Event, KeyEvent, MouseClickEvent, MouseWheelEvent, FullscreenEvent, MusicStoppedEvent,
-           Joystick, JoystickAddedEvent, Vector2, Resource, Texture, Ecs, AbstractSystem, Renderer,
+           Joystick, JoystickAddedEvent, Vector2, Resource, Texture, SpriteAnimation, Sprite,
+           SpriteComponent, Entity, PositionComponent, VelocityComponent, RotationComponent,
+           CollisionComponent, Ecs, AbstractSystem, Renderer,
            Font, SoundHandle, Sound, Music, Engine]
 
 

@@ -9,9 +9,11 @@ import threading
 import pytest
 
 import quorvelin
-from quorvelin import (AbstractSystem, Ecs, Engine, Event, Font, FullscreenEvent, Joystick,
-                       JoystickAddedEvent, KeyEvent, MouseClickEvent, MouseWheelEvent, Music,
-                       MusicStoppedEvent, Renderer, Resource, Sound, SoundHandle, Texture, Vector2)
+from quorvelin import (AbstractSystem, CollisionComponent, Ecs, Engine, Entity, Event, Font,
+                       FullscreenEvent, Joystick, JoystickAddedEvent, KeyEvent, MouseClickEvent,
+                       MouseWheelEvent, Music, MusicStoppedEvent, PositionComponent, Renderer,
+                       Resource, RotationComponent, Sound, SoundHandle, Sprite, SpriteAnimation,
+                       SpriteComponent, Texture, Vector2, VelocityComponent)
 from engine import sdlinput
 
 from .leakcheck import SANITIZED, assert_no_leak, leaking_counters
@@ -81,6 +83,7 @@ def test_the_check_passes_what_is_released():
 def constructions(media):
     joystick = Joystick("Pad", 2, 4)
     texture = Texture(64, 64)
+    sheet = Sprite(texture, 2, 2, [SpriteAnimation("walk", 4, True, 2.5, 0, 1)])
     return {
         "Event": Event,
         "KeyEvent": lambda: KeyEvent(97, True, False, True),
@@ -94,6 +97,14 @@ def constructions(media):
         "Texture blank": lambda: Texture(64, 64),
         "Texture file": lambda: Texture(media.png),
         "Texture copy": lambda: Texture(texture),
+        "SpriteAnimation": lambda: SpriteAnimation("walk", 4, True, 2.5, 0, 1),
+        "Sprite": lambda: Sprite(texture, 4, 2, [SpriteAnimation("a", 1, 0, 1, 0, 1)] * 2),
+        "SpriteComponent": lambda: SpriteComponent(sheet, True, 0.5, 2.0, 1),
+        "Entity": lambda: Entity(-1, PositionComponent(), RotationComponent()),
+        "PositionComponent": lambda: PositionComponent(Vector2(1, 2)).dumpToDict(None),
+        "VelocityComponent": lambda: VelocityComponent(None, Vector2(3, 0)).dumpToDict(None),
+        "RotationComponent": lambda: RotationComponent().dumpToDict(None),
+        "CollisionComponent": lambda: CollisionComponent(0.5, True).dumpToDict(None),
         "Ecs": lambda: Ecs(None),
         "AbstractSystem": lambda: AbstractSystem(int, str),
         "Renderer": lambda: Renderer(texture, int),
