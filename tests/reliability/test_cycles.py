@@ -120,6 +120,29 @@ def test_entity_in_an_ecs():
     assert collected(build)
 
 
+def test_engine_entities_components_and_sprites():
+    """Cycles through engine fields alone: an entity and the Ecs that holds it, a system
+    and its Ecs, a component list or an animation table that holds its owner."""
+    def engine_objects():
+        return sum(type(obj) in (Entity, Ecs, AbstractSystem, CollisionComponent, Sprite,
+                                 SpriteComponent) for obj in gc.get_objects())
+
+    gc.collect()
+    before = engine_objects()
+    for _ in range(10):
+        ecs, system = Ecs(None), AbstractSystem(CollisionComponent)
+        ecs.addSystem(system)
+        collision = CollisionComponent()
+        collision.hasFlags.append(collision)
+        ecs.addEntity(Entity(-1, collision))
+        sprite = Sprite(Texture(4, 4), 1, 1, [])
+        component = SpriteComponent(sprite)
+        sprite.animations["owner"] = component
+    del ecs, system, collision, sprite, component
+    gc.collect()
+    assert engine_objects() == before
+
+
 def test_renderer_holding_its_target_and_itself():
     class Canvas(Texture):
         pass

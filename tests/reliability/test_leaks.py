@@ -205,6 +205,76 @@ def test_pickle_round_trips():
     assert_no_leak(round_trips, rounds=100, warmup=20)
 
 
+def test_ecs_state_round_trips():
+    entity = Entity(5, CollisionComponent(0.5, True, ["a"]), SpriteComponent(blendMode=1))
+    objects = [entity, SpriteAnimation("walk", 4, True, 2.5, 0, 1), Sprite.__new__(Sprite),
+               PositionComponent.__new__(PositionComponent)]
+
+    def round_trips():
+        for obj in objects:
+            pickle.loads(pickle.dumps(obj))
+            copy.copy(obj)
+        raises(TypeError, lambda: pickle.dumps(PositionComponent()))
+        raises(pickle.PickleError, lambda: quorvelin.__pyx_unpickle_Entity(Entity, 1, None))
+        raises(TypeError, lambda: entity.__setstate__(({}, None, "x")))
+
+    assert_no_leak(round_trips, rounds=100, warmup=20)
+
+
+# --- the entity-component system at work ------------------------------------------------------------
+
+def test_membership_churn_and_updates():
+    class Walking(AbstractSystem):
+        def _updateEntity(self, entity, timeStep):
+            entity.getComponent(PositionComponent).x += timeStep
+
+    ecs = Ecs(None)
+    ecs.addSystem(AbstractSystem(PositionComponent, VelocityComponent))
+    ecs.addSystem(Walking(PositionComponent))
+    entities = [Entity(-1, PositionComponent()) for _ in range(20)]
+    for entity in entities:
+        ecs.addEntity(entity)
+
+    def churn():
+        for entity in entities[::3]:
+            entity.addComponent(VelocityComponent())
+        ecs.update(0.016)
+        for entity in entities[::3]:
+            entity.removeComponentType(VelocityComponent)
+        extra = Entity(-1, PositionComponent(), VelocityComponent())
+        ecs.addEntity(extra)
+        list(ecs.getEntities(PositionComponent, VelocityComponent))
+        ecs.getEntityById(extra.id)
+        ecs.removeEntity(extra)
+        raises(TypeError, lambda: Entity(-1).getComponent([]))
+
+    assert_no_leak(churn)
+
+
+def test_level_forms_and_animations():
+    sprite = Sprite(Texture(16, 8), 2, 1, [SpriteAnimation("walk", 2, 1, 1.0, 0, 1),
+                                           SpriteAnimation("idle", 1, 0, 0.5, 1, 1)])
+    level = type("Level", (), {"_sprites": [sprite]})()
+    forms = [(PositionComponent(), {"x": 1, "y": 2}),
+             (VelocityComponent(), {"x": 1, "y": 2, "impulse": {"x": 3, "y": 0}, "friction": 1}),
+             (RotationComponent(), {"x": 0, "y": 1}),
+             (CollisionComponent(), {"radius": 1, "hasFlags": ["a"]}),
+             (SpriteComponent(), {"sprite": 0, "blendMode": "add", "currentAnimation": "idle"})]
+
+    def load_and_dump():
+        for component, form in forms:
+            component.loadFromDict(level, form)
+            component.dumpToDict(level)
+        component = forms[-1][0]
+        component.currentAnimationKey = "walk"
+        component.blendMode = "alpha"
+        raises(KeyError, lambda: setattr(component, "currentAnimationKey", "run"))
+        raises(KeyError, lambda: PositionComponent().loadFromDict(level, {"x": 1}))
+        raises(TypeError, lambda: SpriteComponent().loadFromDict(type(level)(), {"sprite": "0"}))
+
+    assert_no_leak(load_and_dump)
+
+
 # --- events through the engine ------------------------------------------------------------------
 
 def subscribe_readers(engine):
