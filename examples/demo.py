@@ -1,5 +1,8 @@
 """The quorvelin demo: a checkered block bouncing round the window, with sound.
 
+The block is an entity with a position and a velocity; a small system written in
+Python moves it, and the renderer draws it where its position says.
+
 Space beeps and turns the block round, M starts and stops the music, a click
 moves the block there, Escape quits. Without a display it runs on SDL's dummy
 drivers for a fixed number of frames and saves the last picture to
@@ -69,12 +72,30 @@ def bounce(position, speed, limit):
     return position, speed
 
 
-class Game(quorvelin.Renderer):
-    """Moves the block, plays the sounds and draws the picture every frame."""
+class Mover(quorvelin.AbstractSystem):
+    """Moves every entity that has a position and a velocity, turning it back at the
+    edges of an area of the given size."""
 
-    def __init__(self, engine):
+    def __init__(self, width, height):
+        quorvelin.AbstractSystem.__init__(self, quorvelin.PositionComponent,
+                                          quorvelin.VelocityComponent)
+        self.width, self.height = width, height
+
+    def _updateEntity(self, entity, timeStep):
+        at = entity.getComponent(quorvelin.PositionComponent)
+        speed = entity.getComponent(quorvelin.VelocityComponent)
+        at.x, speed.x = bounce(at.x + speed.x * timeStep, speed.x, self.width)
+        at.y, speed.y = bounce(at.y + speed.y * timeStep, speed.y, self.height)
+
+
+class Game(quorvelin.Renderer):
+    """Plays the sounds and draws the picture every frame; the block entity moves by
+    itself, through the Mover."""
+
+    def __init__(self, engine, block):
         quorvelin.Renderer.__init__(self, quorvelin.Texture(*make_assets.SIZE))
         self.engine = engine
+        self.block = block
         self.backdrop = quorvelin.Texture(make_assets.path("backdrop.png"))
         self.font = quorvelin.Font(FONT, 16)
         self.beep = quorvelin.Sound(make_assets.path("beep.wav"))
@@ -82,15 +103,13 @@ class Game(quorvelin.Renderer):
         self.music_on = False
         self.beeps = 0
         self.flash = 0.0  # seconds the block still lights up after a beep
-        self.x, self.y = 300.0, 220.0
-        self.vx, self.vy = 180.0, 120.0  # pixels per second
 
     def press(self, key):
         if key == quorvelin.KEY_SPACE:
             self.beep.play()
             self.beeps += 1
             self.flash = 0.2
-            self.vx, self.vy = -self.vx, -self.vy
+            self.block.getComponent(quorvelin.VelocityComponent).velocity.negate()
         elif key == quorvelin.KEY_M:
             if self.music_on:
                 self.music.stop()
@@ -99,19 +118,18 @@ class Game(quorvelin.Renderer):
             self.music_on = not self.music_on
 
     def move_to(self, x, y):
-        self.x, self.y = x - BLOCK / 2, y - BLOCK / 2
+        self.block.getComponent(quorvelin.PositionComponent).pos.set(
+            quorvelin.Vector2(x - BLOCK / 2, y - BLOCK / 2))
 
     def update(self, timeStep):
-        width, height = self.getTarget().getSize()
         self.flash = max(0.0, self.flash - timeStep)
-        self.x, self.vx = bounce(self.x + self.vx * timeStep, self.vx, width - BLOCK)
-        self.y, self.vy = bounce(self.y + self.vy * timeStep, self.vy, height - BLOCK)
         quorvelin.Renderer.update(self, timeStep)  # which calls render()
 
     def render(self):
         screen = self.getTarget()
         screen.copyFrom(self.backdrop)
-        x, y = int(self.x), int(self.y)
+        at = self.block.getComponent(quorvelin.PositionComponent)
+        x, y = int(at.x), int(at.y)
         draw_at(screen, block_layer(x, y, FLASH if self.flash else None), x, y)
         screen.copyFrom(self.hud())
 
@@ -139,8 +157,13 @@ def main():
     make_assets.write_assets(only_missing=True)
     engine = quorvelin.Engine()
     engine.init("quorvelin demo", make_assets.SIZE, icon=make_assets.path("icon.png"))
-    game = Game(engine)
+    width, height = make_assets.SIZE
+    block = quorvelin.Entity(-1, quorvelin.PositionComponent(quorvelin.Vector2(300, 220)),
+                             quorvelin.VelocityComponent(quorvelin.Vector2(180, 120)))  # pixels/s
+    game = Game(engine, block)
+    engine.ecs.addSystem(Mover(width - BLOCK, height - BLOCK))  # moves before the picture
     engine.ecs.addSystem(game)
+    engine.ecs.addEntity(block)
 
     def on_key(event):
         print("key", engine.getKeyName(event.key))

@@ -23,9 +23,12 @@
 #include "py/module.hpp"
 #include "renderer.hpp"
 #include "resources.hpp"
+#include "resources/components.hpp"
 #include "resources/entity.hpp"
 #include "resources/font.hpp"
+#include "resources/motionComponents.hpp"
 #include "resources/sound.hpp"
+#include "resources/sprite.hpp"
 #include "resources/texture.hpp"
 
 #include <SDL.h>
@@ -964,6 +967,14 @@ constexpr py::ClassDefinition registrationOrder[] = {
     // src/resources/texture
     textureClass,
     // src/resources/entity
+    spriteAnimationClass,
+    spriteClass,
+    spriteComponentClass,
+    entityClass,
+    positionComponentClass,
+    velocityComponentClass,
+    rotationComponentClass,
+    collisionComponentClass,
     ecsClass,
     abstractSystemClass,
     // src/resources/font
@@ -1081,8 +1092,8 @@ constexpr py::Segment segments[] = {
     {"src/quorvelin.cpp", headSegment},
     {"src/keys.cpp", keysSegment},
     {"src/geometryMath.cpp", geometryMathSegment},
-    {"src/resources/components.cpp", nullptr},
-    {"src/resources/entity.cpp", nullptr},
+    {"src/resources/components.cpp", componentsSegment},
+    {"src/resources/entity.cpp", entitySegment},
     {"src/resources/level.cpp", nullptr},
     {"src/resources/sound.cpp", soundSegment},
     {"src/gui.cpp", nullptr},

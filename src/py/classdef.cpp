@@ -103,6 +103,12 @@ void completeFields(ClassDef& def) {
     def.checksumMessage += ")";
 }
 
+// The public property of an undeletable row: its field's rule, deletion refused.
+int setRefusingDeletion(PyObject* self, PyObject* value, void* row) {
+    if (!value) return deleteRefused();
+    return static_cast<const Member*>(row)->set(self, value, nullptr);
+}
+
 // Everything the host reads from tables: the methods, and the properties of the
 // members (public ones first, then the exposed stored names) and the computed ones.
 bool completeTables(ClassDef& def) {
@@ -116,9 +122,12 @@ bool completeTables(ClassDef& def) {
     def.properties.clear();
     def.parameters.clear();
     for (const Member& m : d.members) {
-        if (m.publicName)
-            def.properties.push_back(
-                {m.publicName, m.get, m.publicWritable ? m.set : nullptr, m.doc, nullptr});
+        if (m.publicName) {
+            // The rows live as long as the class: the row itself is the setter's closure.
+            void* row = m.publicUndeletable ? const_cast<Member*>(&m) : nullptr;
+            setter set = !m.publicWritable ? nullptr : row ? setRefusingDeletion : m.set;
+            def.properties.push_back({m.publicName, m.get, set, m.doc, row});
+        }
         def.parameters.push_back(m.parameterName());
     }
     for (const Member& m : d.members)

@@ -66,6 +66,18 @@ bool toUint8(PyObject* object, uint8_t& out) {
 bool toUint32(PyObject* object, uint32_t& out) {
     return toUnsigned(object, out, "uint32_t");
 }
+bool toUint32(PyObject* object, uint32_t& out, const char* typeName) {
+    return toUnsigned(object, out, typeName);
+}
+
+bool toInt64(PyObject* object, int64_t& out) {
+    Ref number = toLong(object);
+    if (!number) return false;
+    long long value = PyLong_AsLongLong(number.get());
+    if (value == -1 && PyErr_Occurred()) return false;
+    out = int64_t(value);
+    return true;
+}
 
 bool toDouble(PyObject* object, double& out) {
     if (PyFloat_CheckExact(object)) {

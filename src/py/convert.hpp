@@ -15,6 +15,11 @@ bool toInt32(PyObject* object, int32_t& out);
 // "value too large to convert to uint8_t" (and the same for uint32_t).
 bool toUint8(PyObject* object, uint8_t& out);
 bool toUint32(PyObject* object, uint32_t& out);
+// The same for an unsigned 32-bit value that the messages call `typeName` (an
+// enumeration of the engine).
+bool toUint32(PyObject* object, uint32_t& out, const char* typeName);
+// A signed 64-bit integer by the same rules; the host's OverflowError outside its range.
+bool toInt64(PyObject* object, int64_t& out);
 // A float, an int or anything with a float conversion.
 bool toDouble(PyObject* object, double& out);
 // Any object by its truth value.
@@ -54,6 +59,9 @@ class Utf8 {
 // Values handed back to Python.
 inline PyObject* toPython(int32_t value) {
     return PyLong_FromLong(value);
+}
+inline PyObject* toPython(int64_t value) {
+    return PyLong_FromLongLong(value);
 }
 inline PyObject* toPython(double value) {
     return PyFloat_FromDouble(value);

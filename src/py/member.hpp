@@ -6,8 +6,14 @@
 //   .exposed()                               the stored name as a read-write property too
 //   .typed<&Texture::type>()                 an object field that takes that class or None
 //   .exactly<py::List>()                     an object field that takes exactly a list or None
-// Value fields: int32_t, double, bool (a flag). Object fields: PyObject*, never null once
-// the object is constructed. Writing converts as the field's rule says; deleting an
+//   .undeletable()                           the public property refuses deletion ("__del__")
+//                                            even for an object field; an exposed stored
+//                                            name still deletes to None
+//   .argument("name")                        the __init__ parameter of a row without a
+//                                            public property
+// Value fields: int32_t, int64_t, double, bool (a flag) and the engine's unsigned 32-bit
+// enumerations (py::Enum32). Object fields: PyObject*, never null once the object is
+// constructed. Writing converts as the field's rule says; deleting an
 // object field stores None, deleting any other field raises NotImplementedError
 // "__del__". The toolkit derives from the rows the class's properties, its pickled
 // state, its GC traversal and, where the class asks for it (py::memberInit), its
@@ -54,10 +60,23 @@ struct Str {
     static constexpr const char* label = "unicode";
     static PyTypeObject* type() { return &PyUnicode_Type; }
 };
+struct Dict {
+    static constexpr const char* label = "dict";
+    static PyTypeObject* type() { return &PyDict_Type; }
+};
+
+// An enumeration of the engine stored as an unsigned 32-bit value. Its type names itself
+// in the overflow messages through a function found beside it:
+//   enum BlendMode : uint32_t { ... };
+//   constexpr const char* enumTypeName(BlendMode) { return "..."; }
+template <class E>
+concept Enum32 = std::is_enum_v<E> && std::is_same_v<std::underlying_type_t<E>, uint32_t>;
 
 // One converted argument of an __init__, held between the conversions and the stores.
 union Value {
     int32_t int32;
+    int64_t int64;
+    uint32_t enum32;
     double float64;
     bool flag;
     PyObject* object; // borrowed from the arguments
@@ -65,6 +84,18 @@ union Value {
 
 inline bool fromPython(PyObject* value, int32_t& out) {
     return toInt32(value, out);
+}
+inline bool fromPython(PyObject* value, int64_t& out) {
+    return toInt64(value, out);
+}
+template <Enum32 E> bool fromPython(PyObject* value, E& out) {
+    uint32_t raw;
+    if (!toUint32(value, raw, enumTypeName(E{}))) return false;
+    out = E(raw);
+    return true;
+}
+template <Enum32 E> PyObject* toPython(E value) {
+    return PyLong_FromUnsignedLong(uint32_t(value));
 }
 inline bool fromPython(PyObject* value, double& out) {
     return toDouble(value, out);
@@ -75,6 +106,7 @@ inline bool fromPython(PyObject* value, bool& out) {
 
 template <class T> T& valueOf(Value& value) {
     if constexpr (std::is_same_v<T, int32_t>) return value.int32;
+    if constexpr (std::is_same_v<T, int64_t>) return value.int64;
     if constexpr (std::is_same_v<T, double>) return value.float64;
     if constexpr (std::is_same_v<T, bool>) return value.flag;
 }
@@ -125,7 +157,15 @@ template <auto field, class Rule> int setObjectMember(PyObject* self, PyObject* 
 }
 
 template <auto field> bool convertValueArgument(PyObject* value, Value& out, const char*) {
-    return fromPython(value, valueOf<typename MemberOf<decltype(field)>::Type>(out));
+    using T = typename MemberOf<decltype(field)>::Type;
+    if constexpr (Enum32<T>) {
+        T converted;
+        if (!fromPython(value, converted)) return false;
+        out.enum32 = uint32_t(converted);
+        return true;
+    } else {
+        return fromPython(value, valueOf<T>(out));
+    }
 }
 
 template <class Rule>
@@ -136,7 +176,11 @@ bool convertObjectArgument(PyObject* value, Value& out, const char* argument) {
 }
 
 template <auto field> void storeValue(PyObject* self, Value& value) {
-    fieldOf<field>(self) = valueOf<typename MemberOf<decltype(field)>::Type>(value);
+    using T = typename MemberOf<decltype(field)>::Type;
+    if constexpr (Enum32<T>)
+        fieldOf<field>(self) = T(value.enum32);
+    else
+        fieldOf<field>(self) = valueOf<T>(value);
 }
 template <auto field> void storeObject(PyObject* self, Value& value) {
     assign(fieldOf<field>(self), value.object);
@@ -152,7 +196,9 @@ struct Member {
     const char* name = nullptr;       // the stored name, which pickling uses ("_key")
     const char* publicName = nullptr; // the public property, if any
     bool publicWritable = false;
-    bool exposed = false; // the stored name is a read-write property too
+    bool publicUndeletable = false; // the public property refuses deletion
+    bool exposed = false;           // the stored name is a read-write property too
+    const char* argument = nullptr; // the __init__ parameter, if not the public name
     const char* doc = nullptr;
     getter get = nullptr;
     setter set = nullptr;                      // the field's rule, for properties and unpickling
@@ -161,7 +207,9 @@ struct Member {
     void (*store)(PyObject* self, Value& value) = nullptr;
 
     // The name of the __init__ parameter that sets it.
-    const char* parameterName() const { return publicName ? publicName : name; }
+    const char* parameterName() const {
+        return argument ? argument : publicName ? publicName : name;
+    }
 };
 
 template <auto field> class MemberRow {
@@ -190,6 +238,16 @@ template <auto field> class MemberRow {
     constexpr MemberRow exposed() const {
         MemberRow row = *this;
         row.row_.exposed = true;
+        return row;
+    }
+    constexpr MemberRow undeletable() const {
+        MemberRow row = *this;
+        row.row_.publicUndeletable = true;
+        return row;
+    }
+    constexpr MemberRow argument(const char* name) const {
+        MemberRow row = *this;
+        row.row_.argument = name;
         return row;
     }
     template <PyTypeObject** type> constexpr MemberRow typed() const {

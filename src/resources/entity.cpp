@@ -1,12 +1,20 @@
-// The Ecs and the base of every system. Everything the Ecs does to a system or an
-// entity, and everything a system does to itself, goes through attribute lookup:
-// systems and entities written in Python override any of it by name.
+// Entities, the Ecs and the base of every system. Everything the Ecs does to a system
+// or an entity, and everything a system does to itself, goes through attribute lookup:
+// systems and entities written in Python override any of it by name. Objects whose
+// class is exactly an engine class (an immutable type without instance dictionary)
+// cannot override anything, so for them the same steps run directly on their fields.
+// Member and entity lists are searched by identity wherever the host's comparison
+// could only answer that (py/sequence.hpp).
 #include "resources/entity.hpp"
 
 #include "py/args.hpp"
 #include "py/call.hpp"
 #include "py/methods.hpp"
+#include "py/module.hpp"
+#include "py/sequence.hpp"
 #include "quorvelin.hpp"
+#include "resources/motionComponents.hpp"
+#include "resources/sprite.hpp"
 
 namespace {
 
@@ -18,15 +26,18 @@ py::Name nRemoveEntity("_removeEntity");
 py::Name nRemoveEntityFromEcs("removeEntity");
 py::Name nEntities("_entities");
 py::Name nClear("clear");
-py::Name nRemove("remove");
 py::Name nId("id");
 py::Name nIdField("_id");
 py::Name nEcsField("_ecs");
 py::Name nComponents("_components");
 py::Name nKeys("keys");
+py::Name nValues("values");
 py::Name nInterestedIn("_interestedIn");
 py::Name nUpdateEntity("_updateEntity");
 
+Entity* asEntity(PyObject* self) {
+    return reinterpret_cast<Entity*>(self);
+}
 Ecs* asEcs(PyObject* self) {
     return reinterpret_cast<Ecs*>(self);
 }
@@ -34,41 +45,306 @@ AbstractSystem* asSystem(PyObject* self) {
     return reinterpret_cast<AbstractSystem*>(self);
 }
 
+// Exactly the engine's class: nothing about the object can differ from its fields.
+bool isPlainEntity(PyObject* object) {
+    return Py_IS_TYPE(object, Entity::type);
+}
+bool isPlainEcs(PyObject* object) {
+    return Py_IS_TYPE(object, Ecs::type);
+}
+bool isPlainSystem(PyObject* object) {
+    return Py_IS_TYPE(object, AbstractSystem::type);
+}
+
+// None for a search's answer (1 or 0), null for its failure (-1).
+PyObject* noneUnlessError(int status) {
+    return py::noneOrFailed(status >= 0);
+}
+
+// --- what the Ecs and the systems read and write on an entity ----------------------------
+
+py::Ref componentsOf(PyObject* entity) {
+    if (isPlainEntity(entity)) return py::Ref::borrow(asEntity(entity)->components);
+    return py::getAttr(entity, nComponents);
+}
+
+// Whether `type` is among entity._components.keys(): 1, 0, or -1 with the error set.
+int holdsComponentType(PyObject* entity, PyObject* type) {
+    py::Ref components = componentsOf(entity);
+    if (!components) return -1;
+    if (PyDict_CheckExact(components.get())) return PyDict_Contains(components.get(), type);
+    py::Ref keys = py::callMethod(components.get(), nKeys);
+    return keys ? PySequence_Contains(keys.get(), type) : -1;
+}
+
 // Whether the entity holds a component of exactly each class of `types`, tested in
 // order up to the first missing one: 1, 0, or -1 with the error set.
 int hasComponentTypes(PyObject* entity, PyObject* types) {
+    if (PyTuple_CheckExact(types)) {
+        py::Ref held = py::Ref::borrow(types);
+        for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(types); ++i) {
+            int present = holdsComponentType(entity, PyTuple_GET_ITEM(types, i));
+            if (present <= 0) return present;
+        }
+        return 1;
+    }
     py::Ref iterator(PyObject_GetIter(types));
     if (!iterator) return -1;
     while (py::Ref type{PyIter_Next(iterator.get())}) {
-        py::Ref components = py::getAttr(entity, nComponents);
-        py::Ref keys(components ? py::callMethod(components.get(), nKeys) : py::Ref());
-        int present = keys ? PySequence_Contains(keys.get(), type.get()) : -1;
+        int present = holdsComponentType(entity, type.get());
         if (present <= 0) return present;
     }
     return PyErr_Occurred() ? -1 : 1;
 }
 
-// Whether `item` is in the list of a field: 1, 0, or -1 with the error set. The list
-// is held while the comparisons run Python code, which may replace the field.
-int contains(PyObject* list, PyObject* item) {
-    return PySequence_Contains(py::Ref::borrow(list).get(), item);
+// An entity whose id is -1 gets the host's identity number of the entity object.
+bool assignId(PyObject* entity) {
+    if (isPlainEntity(entity)) {
+        Entity* plain = asEntity(entity);
+        if (plain->id == -1) plain->id = int64_t(reinterpret_cast<intptr_t>(entity));
+        return true;
+    }
+    py::Ref id = py::getAttr(entity, nId);
+    py::Ref unassigned(id ? PyLong_FromLong(-1) : nullptr);
+    int assign = unassigned ? PyObject_RichCompareBool(id.get(), unassigned.get(), Py_EQ) : -1;
+    if (assign <= 0) return assign == 0;
+    py::Ref identity(PyLong_FromVoidPtr(entity));
+    return identity && py::setAttr(entity, nIdField, identity.get());
 }
 
-// list.remove(item) when the item is in the list; nothing otherwise.
-bool removeIfPresent(PyObject* list, PyObject* item) {
-    int present = PySequence_Contains(list, item);
-    return present == 0 || (present > 0 && py::callMethod(list, nRemove, item));
+py::Ref idOf(PyObject* entity) {
+    if (isPlainEntity(entity)) return py::Ref(PyLong_FromLongLong(asEntity(entity)->id));
+    return py::getAttr(entity, nId);
+}
+
+// entity._ecs = ecs (an Ecs, or None).
+bool setEcsOf(PyObject* entity, PyObject* ecs) {
+    if (!isPlainEntity(entity)) return py::setAttr(entity, nEcsField, ecs);
+    py::assign(asEntity(entity)->ecs, ecs);
+    return true;
+}
+
+} // namespace
+
+// --- systems: what the Ecs asks of them ---------------------------------------------------
+
+namespace {
+
+// The engine's own per-member hook: it does nothing.
+bool updateEntityHook(PyObject*, PyObject*, PyObject*) {
+    return true;
+}
+
+bool updateSystem(PyObject* self, PyObject* timeStep) {
+    PyObject* members = asSystem(self)->entities;
+    if (members == Py_None)
+        return py::raise(PyExc_TypeError, "'NoneType' object is not subscriptable");
+    // Over the members of the moment: those that join during the pass wait for the next.
+    if (isPlainSystem(self))
+        return py::forEachOfCopy(
+            members, [&](PyObject* entity) { return updateEntityHook(self, entity, timeStep); });
+    return py::forEachOfCopy(members, [&](PyObject* entity) {
+        return bool(py::callMethod(self, nUpdateEntity, entity, timeStep));
+    });
+}
+
+bool updateMembership(PyObject* self, PyObject* entity) {
+    int interested;
+    if (isPlainSystem(self)) {
+        py::Ref types = py::Ref::borrow(asSystem(self)->interestedComponentTypes);
+        interested = hasComponentTypes(entity, types.get());
+    } else {
+        py::Ref answer = py::callMethod(self, nInterestedIn, entity);
+        interested = answer ? PyObject_IsTrue(answer.get()) : -1;
+    }
+    if (interested < 0) return false;
+    py::Ref members = py::Ref::borrow(asSystem(self)->entities);
+    if (!interested) return py::removeFirst(members.get(), entity) >= 0;
+    int present = py::contains(members.get(), entity);
+    return present > 0 || (present == 0 && py::append(members.get(), entity));
+}
+
+bool removeMember(PyObject* self, PyObject* entity) {
+    py::Ref members = py::Ref::borrow(asSystem(self)->entities);
+    return py::removeFirst(members.get(), entity) >= 0;
+}
+
+bool setSystemEcs(PyObject* self, PyObject* ecs) {
+    if (!py::checkArgument(ecs, Ecs::type, "ecs", true)) return false;
+    py::assign(asSystem(self)->ecs, ecs);
+    return true;
+}
+
+bool setSystemEngine(PyObject* self, PyObject* engine) {
+    if (!py::checkArgument(engine, Engine::type, "engine", true)) return false;
+    py::assign(asSystem(self)->engine, engine);
+    return true;
+}
+
+// The protocol's calls, each through attribute lookup unless the system is exactly an
+// AbstractSystem.
+bool offer(PyObject* system, PyObject* entity) {
+    if (isPlainSystem(system)) return updateMembership(system, entity);
+    return bool(py::callMethod(system, nUpdateEntityMembership, entity));
+}
+
+bool withdraw(PyObject* system, PyObject* entity) {
+    if (isPlainSystem(system)) return removeMember(system, entity);
+    return bool(py::callMethod(system, nRemoveEntity, entity));
+}
+
+bool setEcsOn(PyObject* system, PyObject* ecs) {
+    if (isPlainSystem(system)) return setSystemEcs(system, ecs);
+    return bool(py::callMethod(system, nSetEcs, ecs));
+}
+
+bool setEngineOn(PyObject* system, PyObject* engine) {
+    if (isPlainSystem(system)) return setSystemEngine(system, engine);
+    return bool(py::callMethod(system, nSetEngine, engine));
+}
+
+bool clearMembers(PyObject* system) {
+    py::Ref members = isPlainSystem(system) ? py::Ref::borrow(asSystem(system)->entities)
+                                            : py::getAttr(system, nEntities);
+    return members && py::callMethod(members.get(), nClear);
+}
+
+bool update(PyObject* system, PyObject* timeStep) {
+    if (isPlainSystem(system)) return updateSystem(system, timeStep);
+    return bool(py::callMethod(system, nUpdate, timeStep));
 }
 
 // Offers the entity to every system, which decides its membership itself. The walk
 // follows the live list: a system added meanwhile is offered the entity too.
 bool offerToSystems(Ecs* ecs, PyObject* entity) {
-    return py::forEachLive(ecs->systems, [&](PyObject* system) {
-        return bool(py::callMethod(system, nUpdateEntityMembership, entity));
-    });
+    return py::forEachLive(ecs->systems, [&](PyObject* system) { return offer(system, entity); });
+}
+
+// ecs._updateEntityMembership(entity), as an entity tells its Ecs of a change.
+bool tellEcs(PyObject* ecs, PyObject* entity) {
+    if (isPlainEcs(ecs)) return offerToSystems(asEcs(ecs), entity);
+    return bool(py::callMethod(ecs, nUpdateEntityMembership, entity));
 }
 
 } // namespace
+
+// --- Entity ---------------------------------------------------------------------------------
+
+static int Entity_init(PyObject* self, PyObject* args, PyObject* kwargs) {
+    // Entity(id=-1, *components)
+    static const char* const names[] = {"id"};
+    PyObject* id;
+    if (!py::parse({"__init__", names, 1, 0, true}, args, kwargs, &id)) return -1;
+    py::Ref unassigned;
+    if (!id) {
+        unassigned = py::Ref(PyLong_FromLong(-1));
+        if (!(id = unassigned.get())) return -1;
+    }
+    if (!PyLong_CheckExact(id)) return py::raise(PyExc_ValueError, "Entity ID must be int");
+    Entity* entity = asEntity(self);
+    if (!py::toInt64(id, entity->id)) return -1;
+    py::Ref components(PyDict_New());
+    if (!components) return -1;
+    // Keyed by each component's own class: of two of one class the later stays.
+    for (Py_ssize_t i = 1; i < PyTuple_GET_SIZE(args); ++i) {
+        PyObject* component = PyTuple_GET_ITEM(args, i);
+        if (PyDict_SetItem(components.get(), reinterpret_cast<PyObject*>(Py_TYPE(component)),
+                           component) < 0)
+            return -1;
+    }
+    py::assign(entity->components, components.get());
+    py::assign(entity->ecs, Py_None);
+    return 0;
+}
+
+// The entity's component dict, held; null with the host's error when it has none.
+static py::Ref componentDict(PyObject* self) {
+    PyObject* components = asEntity(self)->components;
+    if (components == Py_None) {
+        py::raise(PyExc_TypeError, "'NoneType' object is not iterable");
+        return py::Ref();
+    }
+    return py::Ref::borrow(components);
+}
+
+// After a change of the components: the Ecs that holds the entity re-offers it.
+static PyObject* componentsChanged(PyObject* self) {
+    py::Ref ecs = py::Ref::borrow(asEntity(self)->ecs);
+    return py::noneOrFailed(ecs.get() == Py_None || tellEcs(ecs.get(), self));
+}
+
+static PyObject* addUnder(PyObject* self, PyObject* key, PyObject* component) {
+    py::Ref components = componentDict(self);
+    if (!components) return nullptr;
+    int present = PyDict_Contains(components.get(), key);
+    if (present != 0) return noneUnlessError(present);
+    if (PyDict_SetItem(components.get(), key, component) < 0) return nullptr;
+    return componentsChanged(self);
+}
+
+static PyObject* removeKey(PyObject* self, PyObject* key) {
+    py::Ref components = componentDict(self);
+    if (!components) return nullptr;
+    int present = PyDict_Contains(components.get(), key);
+    if (present <= 0) return noneUnlessError(present);
+    if (PyDict_DelItem(components.get(), key) < 0) return nullptr;
+    return componentsChanged(self);
+}
+
+static PyObject* typeOf(PyObject* object) {
+    return reinterpret_cast<PyObject*>(Py_TYPE(object));
+}
+
+static PyObject* Entity_addComponent(PyObject* self, PyObject* component) {
+    return addUnder(self, typeOf(component), component);
+}
+
+static PyObject* Entity_removeComponent(PyObject* self, PyObject* component) {
+    return removeKey(self, typeOf(component));
+}
+
+static PyObject* Entity_removeComponentType(PyObject* self, PyObject* componentType) {
+    return removeKey(self, componentType);
+}
+
+static PyObject* Entity_getComponent(PyObject* self, PyObject* componentType) {
+    py::Ref components = componentDict(self);
+    if (!components) return nullptr;
+    PyObject* found = PyDict_GetItemWithError(components.get(), componentType);
+    if (!found && PyErr_Occurred()) return nullptr;
+    return py::newRef(found ? found : Py_None);
+}
+
+static PyObject* Entity_getComponents(PyObject* self, PyObject*) {
+    PyObject* components = asEntity(self)->components;
+    if (components == Py_None)
+        return py::raise(PyExc_AttributeError, "'NoneType' object has no attribute 'values'");
+    return py::callMethod(components, nValues).release();
+}
+
+static const PyMethodDef entityMethods[] = {
+    py::oneArg<"addComponent", Entity_addComponent>(py::doc<"@param(component, object)">),
+    py::oneArg<"removeComponent", Entity_removeComponent>(py::doc<"@param(component, object)">),
+    py::oneArg<"removeComponentType", Entity_removeComponentType>(
+        py::doc<"@param(componentType, type)">),
+    py::oneArg<"getComponent", Entity_getComponent>(
+        py::doc<"@param(componentType, type)", "@returns(object | None)">),
+    py::noArgs<"getComponents", Entity_getComponents>(
+        py::doc<"@returns(dict_values) a live view of the components">),
+};
+
+static const py::Member entityMembers[] = {
+    py::member<&Entity::components>("_components").exposed().exactly<py::Dict>(),
+    py::member<&Entity::ecs>("_ecs").exposed().typed<&Ecs::type>(),
+    py::member<&Entity::id>("_id").readonly("id").exposed(),
+};
+
+py::ClassDef& entityClass() {
+    return py::define<Entity>("Entity", {.members = entityMembers,
+                                         .init = Entity_init,
+                                         .methods = entityMethods,
+                                         .checksum = 0x5895e97});
+}
 
 // --- Ecs --------------------------------------------------------------------------------
 
@@ -88,70 +364,55 @@ static int Ecs_init(PyObject* self, PyObject* args, PyObject* kwargs) {
 }
 
 static PyObject* Ecs_update(PyObject* self, PyObject* timeStep) {
-    return py::noneOrFailed(py::forEachOfCopy(asEcs(self)->systems, [&](PyObject* system) {
-        return bool(py::callMethod(system, nUpdate, timeStep));
-    }));
+    return py::noneOrFailed(py::forEachOfCopy(
+        asEcs(self)->systems, [&](PyObject* system) { return update(system, timeStep); }));
 }
 
 static PyObject* Ecs_addEntity(PyObject* self, PyObject* entity) {
     Ecs* ecs = asEcs(self);
-    int present = contains(ecs->entities, entity);
-    if (present != 0) return present < 0 ? nullptr : py::newRef(Py_None);
-    py::Ref id = py::getAttr(entity, nId);
-    py::Ref unassigned(id ? PyLong_FromLong(-1) : nullptr);
-    int assign = unassigned ? PyObject_RichCompareBool(id.get(), unassigned.get(), Py_EQ) : -1;
-    if (assign < 0) return nullptr;
-    if (assign) {
-        py::Ref identity(PyLong_FromVoidPtr(entity));
-        if (!identity || !py::setAttr(entity, nIdField, identity.get())) return nullptr;
-    }
-    return py::noneOrFailed(offerToSystems(ecs, entity) && py::append(ecs->entities, entity) &&
-                            py::setAttr(entity, nEcsField, self));
+    int present = py::contains(ecs->entities, entity);
+    if (present != 0) return noneUnlessError(present);
+    return py::noneOrFailed(assignId(entity) && offerToSystems(ecs, entity) &&
+                            py::append(ecs->entities, entity) && setEcsOf(entity, self));
 }
 
 static PyObject* Ecs_removeEntity(PyObject* self, PyObject* entity) {
     Ecs* ecs = asEcs(self);
-    int present = contains(ecs->entities, entity);
-    if (present <= 0) return present < 0 ? nullptr : py::newRef(Py_None);
+    int present = py::contains(ecs->entities, entity);
+    if (present <= 0) return noneUnlessError(present);
     py::Ref systems = py::Ref::borrow(ecs->systems);
-    bool withdrawn = py::forEachLive(systems.get(), [&](PyObject* system) {
-        return bool(py::callMethod(system, nRemoveEntity, entity));
-    });
-    py::Ref entities = py::Ref::borrow(ecs->entities);
-    return py::noneOrFailed(withdrawn && py::callMethod(entities.get(), nRemove, entity) &&
-                            py::setAttr(entity, nEcsField, Py_None));
+    if (!py::forEachLive(systems.get(), [&](PyObject* system) { return withdraw(system, entity); }))
+        return nullptr;
+    int removed = py::removeFirst(py::Ref::borrow(ecs->entities).get(), entity);
+    if (removed == 0) return py::raise(PyExc_ValueError, "list.remove(x): x not in list");
+    return py::noneOrFailed(removed > 0 && setEcsOf(entity, Py_None));
 }
 
 static PyObject* Ecs_removeAllEntities(PyObject* self, PyObject*) {
     return py::noneOrFailed(py::forEachOfCopy(asEcs(self)->entities, [&](PyObject* entity) {
+        if (isPlainEcs(self)) return bool(py::Ref(Ecs_removeEntity(self, entity)));
         return bool(py::callMethod(self, nRemoveEntityFromEcs, entity));
     }));
 }
 
 static PyObject* Ecs_addSystem(PyObject* self, PyObject* system) {
     Ecs* ecs = asEcs(self);
-    int present = contains(ecs->systems, system);
+    int present = py::contains(ecs->systems, system);
     if (present < 0 || (!present && !py::append(ecs->systems, system))) return nullptr;
-    if (!py::callMethod(system, nSetEcs, self)) return nullptr;
-    py::Ref engine = py::Ref::borrow(ecs->engine);
-    if (!py::callMethod(system, nSetEngine, engine.get())) return nullptr;
+    if (!setEcsOn(system, self)) return nullptr;
+    py::Ref engine = py::Ref::borrow(ecs->engine); // as it is now that the system has its Ecs
+    if (!setEngineOn(system, engine.get())) return nullptr;
     py::Ref entities = py::Ref::borrow(ecs->entities);
-    return py::noneOrFailed(py::forEachLive(entities.get(), [&](PyObject* entity) {
-        return bool(py::callMethod(system, nUpdateEntityMembership, entity));
-    }));
+    return py::noneOrFailed(
+        py::forEachLive(entities.get(), [&](PyObject* entity) { return offer(system, entity); }));
 }
 
 static PyObject* Ecs_removeSystem(PyObject* self, PyObject* system) {
-    Ecs* ecs = asEcs(self);
-    int present = contains(ecs->systems, system);
-    if (present <= 0) return present < 0 ? nullptr : py::newRef(Py_None);
-    py::Ref systems = py::Ref::borrow(ecs->systems);
-    if (!py::callMethod(systems.get(), nRemove, system)) return nullptr;
+    int removed = py::removeFirst(py::Ref::borrow(asEcs(self)->systems).get(), system);
+    if (removed <= 0) return noneUnlessError(removed);
     // Emptied in place: whoever holds the member list sees it empty.
-    py::Ref members = py::getAttr(system, nEntities);
-    if (!members || !py::callMethod(members.get(), nClear)) return nullptr;
-    return py::noneOrFailed(py::callMethod(system, nSetEcs, Py_None) &&
-                            py::callMethod(system, nSetEngine, Py_None));
+    return py::noneOrFailed(clearMembers(system) && setEcsOn(system, Py_None) &&
+                            setEngineOn(system, Py_None));
 }
 
 // The filter test of getEntities: bound to the tuple of required classes.
@@ -177,7 +438,7 @@ static PyObject* Ecs_getEntityById(PyObject* self, PyObject* id) {
     // Every entity is compared, also after the first match.
     py::Ref found;
     bool ok = py::forEachOfCopy(asEcs(self)->entities, [&](PyObject* entity) {
-        py::Ref entityId = py::getAttr(entity, nId);
+        py::Ref entityId = idOf(entity);
         int equal = entityId ? PyObject_RichCompareBool(entityId.get(), id, Py_EQ) : -1;
         if (equal > 0 && !found) found = py::Ref::borrow(entity);
         return equal >= 0;
@@ -240,21 +501,15 @@ static int AbstractSystem_init(PyObject* self, PyObject* args, PyObject* kwargs)
 }
 
 static PyObject* AbstractSystem_update(PyObject* self, PyObject* timeStep) {
-    PyObject* members = asSystem(self)->entities;
-    if (members == Py_None)
-        return py::raise(PyExc_TypeError, "'NoneType' object is not subscriptable");
-    // Over the members of the moment: those that join during the pass wait for the next.
-    return py::noneOrFailed(py::forEachOfCopy(members, [&](PyObject* entity) {
-        return bool(py::callMethod(self, nUpdateEntity, entity, timeStep));
-    }));
+    return py::noneOrFailed(updateSystem(self, timeStep));
 }
 
-static PyObject* AbstractSystem_updateEntity(PyObject*, PyObject* const* args, Py_ssize_t nargs,
-                                             PyObject* kwnames) {
+static PyObject* AbstractSystem_updateEntity(PyObject* self, PyObject* const* args,
+                                             Py_ssize_t nargs, PyObject* kwnames) {
     PyObject* a[2];
     if (!py::parseArgs("_updateEntity", {"entity", "timeStep"}, args, nargs, kwnames, a))
         return nullptr;
-    Py_RETURN_NONE;
+    return py::noneOrFailed(updateEntityHook(self, a[0], a[1]));
 }
 
 static PyObject* AbstractSystem_interestedIn(PyObject* self, PyObject* entity) {
@@ -264,30 +519,19 @@ static PyObject* AbstractSystem_interestedIn(PyObject* self, PyObject* entity) {
 }
 
 static PyObject* AbstractSystem_updateEntityMembership(PyObject* self, PyObject* entity) {
-    py::Ref answer = py::callMethod(self, nInterestedIn, entity);
-    int interested = answer ? PyObject_IsTrue(answer.get()) : -1;
-    if (interested < 0) return nullptr;
-    py::Ref members = py::Ref::borrow(asSystem(self)->entities);
-    if (!interested) return py::noneOrFailed(removeIfPresent(members.get(), entity));
-    int present = PySequence_Contains(members.get(), entity);
-    return py::noneOrFailed(present > 0 || (present == 0 && py::append(members.get(), entity)));
+    return py::noneOrFailed(updateMembership(self, entity));
 }
 
 static PyObject* AbstractSystem_removeEntity(PyObject* self, PyObject* entity) {
-    py::Ref members = py::Ref::borrow(asSystem(self)->entities);
-    return py::noneOrFailed(removeIfPresent(members.get(), entity));
+    return py::noneOrFailed(removeMember(self, entity));
 }
 
 static PyObject* AbstractSystem_setEcs(PyObject* self, PyObject* ecs) {
-    if (!py::checkArgument(ecs, Ecs::type, "ecs", true)) return nullptr;
-    py::assign(asSystem(self)->ecs, ecs);
-    Py_RETURN_NONE;
+    return py::noneOrFailed(setSystemEcs(self, ecs));
 }
 
 static PyObject* AbstractSystem_setEngine(PyObject* self, PyObject* engine) {
-    if (!py::checkArgument(engine, Engine::type, "engine", true)) return nullptr;
-    py::assign(asSystem(self)->engine, engine);
-    Py_RETURN_NONE;
+    return py::noneOrFailed(setSystemEngine(self, engine));
 }
 
 static PyObject* AbstractSystem_getEcs(PyObject* self, PyObject*) {
@@ -332,4 +576,30 @@ py::ClassDef& abstractSystemClass() {
                                                          .init = AbstractSystem_init,
                                                          .methods = abstractSystemMethods,
                                                          .checksum = 0x58db84f});
+}
+
+// --- module level -----------------------------------------------------------------------
+
+bool entitySegment() {
+    if (!py::bindInt("BLENDMODE_BLEND", BLENDMODE_BLEND) ||
+        !py::bindInt("BLENDMODE_ADD", BLENDMODE_ADD))
+        return false;
+    py::Ref registry = py::moduleGlobal("_COMPONENTS");
+    if (!registry) return false;
+    const std::pair<const char*, PyTypeObject*> builtIns[] = {
+        {"sprite", SpriteComponent::type},     {"position", PositionComponent::type},
+        {"rotation", RotationComponent::type}, {"collision", CollisionComponent::type},
+        {"velocity", VelocityComponent::type},
+    };
+    // Every name first, then every class.
+    for (bool byClass : {false, true}) {
+        for (auto [name, type] : builtIns) {
+            py::Ref text(PyUnicode_FromString(name));
+            PyObject* cls = reinterpret_cast<PyObject*>(type);
+            if (!text || PyObject_SetItem(registry.get(), byClass ? cls : text.get(),
+                                          byClass ? text.get() : cls) < 0)
+                return false;
+        }
+    }
+    return true;
 }

@@ -1,8 +1,30 @@
-// The entity-component system: the Ecs that holds systems and entities, and the
-// base of every system.
+// The entity-component system: entities, the Ecs that holds systems and entities, and
+// the base of every system. The components live in resources/motionComponents.hpp and
+// resources/sprite.hpp.
 #pragma once
 
+#include "py/cast.hpp"
 #include "py/classdef.hpp"
+
+#include <cstdint>
+
+struct Entity {
+    PyObject_HEAD
+    PyObject* components; // dict: the exact class of each component -> the component; or None
+    PyObject* ecs;        // Ecs or None: the one that added it last
+    int64_t id;           // -1 until an Ecs assigns one
+
+    // The component stored under exactly this class (borrowed), or null.
+    PyObject* component(PyTypeObject* componentType) const {
+        if (!PyDict_CheckExact(components)) return nullptr;
+        return PyDict_GetItem(components, reinterpret_cast<PyObject*>(componentType));
+    }
+    // The engine component of that class, for code that reads its fields directly:
+    //   PositionComponent* at = entity->component<PositionComponent>();
+    template <class T> T* component() const { return py::instanceOf<T>(component(T::type)); }
+
+    static inline PyTypeObject* type = nullptr;
+};
 
 struct Ecs {
     PyObject_HEAD
@@ -23,5 +45,8 @@ struct AbstractSystem {
     static inline PyTypeObject* type = nullptr;
 };
 
+py::ClassDef& entityClass();
 py::ClassDef& ecsClass();
 py::ClassDef& abstractSystemClass();
+// BLENDMODE_BLEND and BLENDMODE_ADD, then the built-in components in the registry.
+bool entitySegment();

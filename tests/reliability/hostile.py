@@ -32,9 +32,11 @@ import sys
 import threading
 
 import quorvelin
-from quorvelin import (AbstractSystem, Ecs, Engine, Event, Font, FullscreenEvent, Joystick,
-                       JoystickAddedEvent, KeyEvent, MouseClickEvent, MouseWheelEvent, Music,
-                       MusicStoppedEvent, Renderer, Resource, Sound, SoundHandle, Texture, Vector2)
+from quorvelin import (AbstractSystem, CollisionComponent, Ecs, Engine, Entity, Event, Font,
+                       FullscreenEvent, Joystick, JoystickAddedEvent, KeyEvent, MouseClickEvent,
+                       MouseWheelEvent, Music, MusicStoppedEvent, PositionComponent, Renderer,
+                       Resource, RotationComponent, Sound, SoundHandle, Sprite, SpriteAnimation,
+                       SpriteComponent, Texture, Vector2, VelocityComponent)
 
 from .registered import engine_classes
 
@@ -83,7 +85,9 @@ class EncodeGivesText:
 
 
 ENGINE_CLASSES = (Event, KeyEvent, MouseClickEvent, MouseWheelEvent, FullscreenEvent, Joystick,
-                  JoystickAddedEvent, Vector2, Resource, Texture, Ecs, AbstractSystem, Font,
+                  JoystickAddedEvent, Vector2, Resource, Texture, SpriteAnimation, Sprite,
+                  SpriteComponent, Entity, PositionComponent, VelocityComponent,
+                  RotationComponent, CollisionComponent, Ecs, AbstractSystem, Font,
                   SoundHandle, Sound, MusicStoppedEvent, Music, Renderer, Engine)
 
 
@@ -204,6 +208,34 @@ def fresh_engine(context):
     return Engine()
 
 
+def make_entity(context):
+    """An entity that an Ecs holds, so its component changes reach a system."""
+    entity = Entity(-1, PositionComponent(), VelocityComponent())
+    ecs = Ecs(None)
+    ecs.addSystem(AbstractSystem(PositionComponent, RotationComponent))
+    ecs.addEntity(entity)
+    return entity
+
+
+def animations():
+    return [SpriteAnimation("walk", 4, True, 2.5, 0, 1), SpriteAnimation("idle", 2, False, 1.0, 4, 2)]
+
+
+class Level:
+    """The part of a level that the sprite component's level form uses."""
+
+    def __init__(self, sprite):
+        self._sprites = [sprite]
+
+
+def make_sprite_component(context):
+    return SpriteComponent(context.sprite, True, 0.5, 2.0, 1)
+
+
+SPRITE_INPUT = {"sprite": 0, "shadeless": 1, "zOffset": 0.5, "scale": 2, "blendMode": "add",
+                "currentAnimation": "idle", "animationPercentage": 0.25}
+
+
 def reload(target, context):
     target.__init__(context.wav)
 
@@ -251,6 +283,37 @@ API = {
         "_interestedIn": lambda c: (Thing(),), "_updateEntityMembership": lambda c: (Thing(),),
         "_removeEntity": lambda c: (Thing(),), "_setEcs": lambda c: (Ecs(None),),
         "_setEngine": lambda c: (None,), "getEcs": NOTHING, "getEngine": NOTHING}),
+    "SpriteAnimation": Api(new=lambda c: ("walk", 4, True, 2.5, 0, 1),
+                           reinit=[("run", 1, 0, 1, 0, 1), (5, 1, 0, 1, 0, 1)]),
+    "Sprite": Api(new=lambda c: (Texture(8, 4), 2, 2, animations()),
+                  reinit=[(Texture(4, 4), 1, 1, []), (None, 1, 1, [])]),
+    "SpriteComponent": Api(
+        new=lambda c: (c.sprite, True, 0.5, 2.0, 1), make=make_sprite_component,
+        reinit=[(None,), (5,), replace_fields(lambda: (0.0,) * 3 + (0, None, 0, 0, 0, 0.0, 1.0,
+                                                                   False, None, 0.0))],
+        methods={"loadFromDict": lambda c: (Level(c.sprite), dict(SPRITE_INPUT)),
+                 "dumpToDict": lambda c: (Level(c.sprite),)}),
+    "Entity": Api(new=lambda c: (-1, PositionComponent(), VelocityComponent()), make=make_entity,
+                  reinit=[(3,), ("x",), replace_fields(lambda: ({}, None, 5))], methods={
+        "addComponent": lambda c: (RotationComponent(),),
+        "removeComponent": lambda c: (PositionComponent(),),
+        "removeComponentType": lambda c: (VelocityComponent,),
+        "getComponent": lambda c: (PositionComponent,), "getComponents": NOTHING}),
+    "PositionComponent": Api(new=lambda c: (Vector2(1, 2),), reinit=[(None,), (5,)], methods={
+        "loadFromDict": lambda c: (None, {"x": 1, "y": 2.5}), "dumpToDict": lambda c: (None,)}),
+    "VelocityComponent": Api(new=lambda c: (Vector2(1, 2), Vector2(3, 4), 0.5),
+                             reinit=[(None, None, 1.0), (5,)], methods={
+        "loadFromDict": lambda c: (None, {"x": 1, "y": 2, "impulse": {"x": 3, "y": 4},
+                                          "friction": 1.5}),
+        "dumpToDict": lambda c: (None,)}),
+    "RotationComponent": Api(new=lambda c: (Vector2(0, 1),), reinit=[(None,), (5,)], methods={
+        "loadFromDict": lambda c: (None, {"x": 0, "y": 3}), "dumpToDict": lambda c: (None,)}),
+    "CollisionComponent": Api(new=lambda c: (0.5, True, [1], [2]),
+                              reinit=[(), (0.1, False, (), None),
+                                      replace_fields(lambda: ([], [], False, 0.25))], methods={
+        "loadFromDict": lambda c: (None, {"radius": 1, "isOnlyTrigger": 1, "hasFlags": [1],
+                                          "ignoreFlags": [2]}),
+        "dumpToDict": lambda c: (None,)}),
     "Renderer": Api(new=lambda c: (Texture(8, 8), int), reinit=[(None,), (5,)],
                     methods={"update": TIMESTEP, "render": NOTHING, "getTarget": NOTHING}),
     "Font": Api(new=lambda c: (FONT, 14), reinit=[(FONT, 30), ("/nonexistent.ttf", 12)], methods={
@@ -288,10 +351,12 @@ API = {
 # Picklable classes: their unpickle functions and the number of fields in their state.
 STATE_SIZES = {"Event": 1, "KeyEvent": 5, "MouseClickEvent": 4, "MouseWheelEvent": 3,
                "FullscreenEvent": 3, "JoystickAddedEvent": 2, "MusicStoppedEvent": 1,
-               "Ecs": 3, "AbstractSystem": 4}
+               "Ecs": 3, "AbstractSystem": 4, "SpriteAnimation": 6, "Sprite": 6,
+               "SpriteComponent": 13, "Entity": 3, "PositionComponent": 1,
+               "VelocityComponent": 3, "RotationComponent": 1, "CollisionComponent": 4}
 
 
-MODULE_FUNCTIONS = {"getMusicVolume": NOTHING, "setMusicVolume": lambda c: (64,),
+MODULE_FUNCTIONS = {"component": lambda c: ("hostile",), "getMusicVolume": NOTHING, "setMusicVolume": lambda c: (64,),
                     "getSoundVolume": NOTHING, "setSoundVolume": lambda c: (64,),
                     "clearTerminal": NOTHING}
 
@@ -320,6 +385,7 @@ class Context:
         self.png = write_png(os.path.join(folder, "image.png"), 4, 4, [0xFF336699] * 16)
         self.wav = write_wav(os.path.join(folder, "tone.wav"), 0.02)
         self._engine = None
+        self.sprite = Sprite(Texture(8, 4), 2, 2, animations())
 
     @property
     def engine(self):
@@ -460,6 +526,8 @@ def module_cases(context, values):
                               lambda entry=entry: arguments(entry, context), values)
     yield from call_cases("TerminalColor", lambda: quorvelin.TerminalColor, lambda: ("\x1b[0m",),
                           values)
+    yield from call_cases("component(name)", lambda: quorvelin.component("hostile"),
+                          lambda: (type("Registered", (), {}),), values)
 
 
 # --- the engine: handlers, tasks and systems that misbehave, then run and quit -------------
@@ -622,6 +690,24 @@ def lookup_cases(group, context, values):
                             pass
                     list(ecs.getEntities(int))
                 yield f"entity {attribute} = {value_label}", case
+        for value_label, value in values:
+            def own_id(value=value):
+                ecs = make_ecs(context)
+                entity = type("OwnId", (Entity,), {"id": property(lambda self: value())})(-1)
+                ecs.addEntity(entity)
+                ecs.getEntityById(entity)
+                ecs.removeEntity(entity)
+            yield f"Entity subclass whose id is {value_label}", own_id
+    if group == "Entity":
+        for value_label, value in values:
+            def told(value=value):
+                ecs = type("Overriding", (Ecs,), {
+                    "_updateEntityMembership": lambda self, entity: value()})(None)
+                entity = Entity(-1, PositionComponent())
+                ecs.addEntity(entity)
+                entity.addComponent(RotationComponent())
+                entity.removeComponentType(PositionComponent)
+            yield f"Ecs._updateEntityMembership giving {value_label}", told
 
 
 # --- running ---------------------------------------------------------------------------------

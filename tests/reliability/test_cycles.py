@@ -8,9 +8,11 @@ import pytest
 
 from .registered import engine_classes
 
-from quorvelin import (AbstractSystem, Ecs, Engine, Event, Font, FullscreenEvent, Joystick,
-                       JoystickAddedEvent, KeyEvent, MouseClickEvent, MouseWheelEvent, Music,
-                       MusicStoppedEvent, Renderer, Resource, Sound, SoundHandle, Texture, Vector2)
+from quorvelin import (AbstractSystem, CollisionComponent, Ecs, Engine, Entity, Event, Font,
+                       FullscreenEvent, Joystick, JoystickAddedEvent, KeyEvent, MouseClickEvent,
+                       MouseWheelEvent, Music, MusicStoppedEvent, PositionComponent, Renderer,
+                       Resource, RotationComponent, Sound, SoundHandle, Sprite, SpriteAnimation,
+                       SpriteComponent, Texture, Vector2, VelocityComponent)
 
 
 def collected(build):
@@ -31,13 +33,19 @@ def constructions(media):
         Event: (), KeyEvent: (97, 0, 0, 0), MouseClickEvent: (1, 2, 1), MouseWheelEvent: (0, 1),
         FullscreenEvent: (0, 1), MusicStoppedEvent: (), Joystick: ("Pad", 1, 1),
         JoystickAddedEvent: (joystick,), Vector2: (1, 2), Resource: ("name",), Texture: (4, 4),
+        SpriteAnimation: ("walk", 1, 0, 1.0, 0, 1),
+        Sprite: (Texture(4, 4), 2, 2, [SpriteAnimation("walk", 1, 0, 1.0, 0, 1)]),
+        SpriteComponent: (), Entity: (-1, PositionComponent()), PositionComponent: (),
+        VelocityComponent: (), RotationComponent: (), CollisionComponent: (),
         Ecs: (None,), AbstractSystem: (int,), Renderer: (None,), Font: (media.font, 12),
         SoundHandle: (0,), Sound: (media.wav,), Music: (media.wav,), Engine: (),
     }
 
 
 CLASSES = [Event, KeyEvent, MouseClickEvent, MouseWheelEvent, FullscreenEvent, MusicStoppedEvent,
-           Joystick, JoystickAddedEvent, Vector2, Resource, Texture, Ecs, AbstractSystem, Renderer,
+           Joystick, JoystickAddedEvent, Vector2, Resource, Texture, SpriteAnimation, Sprite,
+           SpriteComponent, Entity, PositionComponent, VelocityComponent, RotationComponent,
+           CollisionComponent, Ecs, AbstractSystem, Renderer,
            Font, SoundHandle, Sound, Music, Engine]
 
 
@@ -110,6 +118,29 @@ def test_entity_in_an_ecs():
         return [entity]
 
     assert collected(build)
+
+
+def test_engine_entities_components_and_sprites():
+    """Cycles through engine fields alone: an entity and the Ecs that holds it, a system
+    and its Ecs, a component list or an animation table that holds its owner."""
+    def engine_objects():
+        return sum(type(obj) in (Entity, Ecs, AbstractSystem, CollisionComponent, Sprite,
+                                 SpriteComponent) for obj in gc.get_objects())
+
+    gc.collect()
+    before = engine_objects()
+    for _ in range(10):
+        ecs, system = Ecs(None), AbstractSystem(CollisionComponent)
+        ecs.addSystem(system)
+        collision = CollisionComponent()
+        collision.hasFlags.append(collision)
+        ecs.addEntity(Entity(-1, collision))
+        sprite = Sprite(Texture(4, 4), 1, 1, [])
+        component = SpriteComponent(sprite)
+        sprite.animations["owner"] = component
+    del ecs, system, collision, sprite, component
+    gc.collect()
+    assert engine_objects() == before
 
 
 def test_renderer_holding_its_target_and_itself():

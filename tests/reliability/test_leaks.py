@@ -9,9 +9,11 @@ import threading
 import pytest
 
 import quorvelin
-from quorvelin import (AbstractSystem, Ecs, Engine, Event, Font, FullscreenEvent, Joystick,
-                       JoystickAddedEvent, KeyEvent, MouseClickEvent, MouseWheelEvent, Music,
-                       MusicStoppedEvent, Renderer, Resource, Sound, SoundHandle, Texture, Vector2)
+from quorvelin import (AbstractSystem, CollisionComponent, Ecs, Engine, Entity, Event, Font,
+                       FullscreenEvent, Joystick, JoystickAddedEvent, KeyEvent, MouseClickEvent,
+                       MouseWheelEvent, Music, MusicStoppedEvent, PositionComponent, Renderer,
+                       Resource, RotationComponent, Sound, SoundHandle, Sprite, SpriteAnimation,
+                       SpriteComponent, Texture, Vector2, VelocityComponent)
 from engine import sdlinput
 
 from .leakcheck import SANITIZED, assert_no_leak, leaking_counters
@@ -81,6 +83,7 @@ def test_the_check_passes_what_is_released():
 def constructions(media):
     joystick = Joystick("Pad", 2, 4)
     texture = Texture(64, 64)
+    sheet = Sprite(texture, 2, 2, [SpriteAnimation("walk", 4, True, 2.5, 0, 1)])
     return {
         "Event": Event,
         "KeyEvent": lambda: KeyEvent(97, True, False, True),
@@ -94,6 +97,14 @@ def constructions(media):
         "Texture blank": lambda: Texture(64, 64),
         "Texture file": lambda: Texture(media.png),
         "Texture copy": lambda: Texture(texture),
+        "SpriteAnimation": lambda: SpriteAnimation("walk", 4, True, 2.5, 0, 1),
+        "Sprite": lambda: Sprite(texture, 4, 2, [SpriteAnimation("a", 1, 0, 1, 0, 1)] * 2),
+        "SpriteComponent": lambda: SpriteComponent(sheet, True, 0.5, 2.0, 1),
+        "Entity": lambda: Entity(-1, PositionComponent(), RotationComponent()),
+        "PositionComponent": lambda: PositionComponent(Vector2(1, 2)).dumpToDict(None),
+        "VelocityComponent": lambda: VelocityComponent(None, Vector2(3, 0)).dumpToDict(None),
+        "RotationComponent": lambda: RotationComponent().dumpToDict(None),
+        "CollisionComponent": lambda: CollisionComponent(0.5, True).dumpToDict(None),
         "Ecs": lambda: Ecs(None),
         "AbstractSystem": lambda: AbstractSystem(int, str),
         "Renderer": lambda: Renderer(texture, int),
@@ -207,6 +218,76 @@ def test_pickle_round_trips():
         raises(IndexError, lambda: KeyEvent(1, 0, 0, 0).__setstate__((True,)))
 
     assert_no_leak(round_trips, rounds=100, warmup=20)
+
+
+def test_ecs_state_round_trips():
+    entity = Entity(5, CollisionComponent(0.5, True, ["a"]), SpriteComponent(blendMode=1))
+    objects = [entity, SpriteAnimation("walk", 4, True, 2.5, 0, 1), Sprite.__new__(Sprite),
+               PositionComponent.__new__(PositionComponent)]
+
+    def round_trips():
+        for obj in objects:
+            pickle.loads(pickle.dumps(obj))
+            copy.copy(obj)
+        raises(TypeError, lambda: pickle.dumps(PositionComponent()))
+        raises(pickle.PickleError, lambda: quorvelin.__pyx_unpickle_Entity(Entity, 1, None))
+        raises(TypeError, lambda: entity.__setstate__(({}, None, "x")))
+
+    assert_no_leak(round_trips, rounds=100, warmup=20)
+
+
+# --- the entity-component system at work ------------------------------------------------------------
+
+def test_membership_churn_and_updates():
+    class Walking(AbstractSystem):
+        def _updateEntity(self, entity, timeStep):
+            entity.getComponent(PositionComponent).x += timeStep
+
+    ecs = Ecs(None)
+    ecs.addSystem(AbstractSystem(PositionComponent, VelocityComponent))
+    ecs.addSystem(Walking(PositionComponent))
+    entities = [Entity(-1, PositionComponent()) for _ in range(20)]
+    for entity in entities:
+        ecs.addEntity(entity)
+
+    def churn():
+        for entity in entities[::3]:
+            entity.addComponent(VelocityComponent())
+        ecs.update(0.016)
+        for entity in entities[::3]:
+            entity.removeComponentType(VelocityComponent)
+        extra = Entity(-1, PositionComponent(), VelocityComponent())
+        ecs.addEntity(extra)
+        list(ecs.getEntities(PositionComponent, VelocityComponent))
+        ecs.getEntityById(extra.id)
+        ecs.removeEntity(extra)
+        raises(TypeError, lambda: Entity(-1).getComponent([]))
+
+    assert_no_leak(churn)
+
+
+def test_level_forms_and_animations():
+    sprite = Sprite(Texture(16, 8), 2, 1, [SpriteAnimation("walk", 2, 1, 1.0, 0, 1),
+                                           SpriteAnimation("idle", 1, 0, 0.5, 1, 1)])
+    level = type("Level", (), {"_sprites": [sprite]})()
+    forms = [(PositionComponent(), {"x": 1, "y": 2}),
+             (VelocityComponent(), {"x": 1, "y": 2, "impulse": {"x": 3, "y": 0}, "friction": 1}),
+             (RotationComponent(), {"x": 0, "y": 1}),
+             (CollisionComponent(), {"radius": 1, "hasFlags": ["a"]}),
+             (SpriteComponent(), {"sprite": 0, "blendMode": "add", "currentAnimation": "idle"})]
+
+    def load_and_dump():
+        for component, form in forms:
+            component.loadFromDict(level, form)
+            component.dumpToDict(level)
+        component = forms[-1][0]
+        component.currentAnimationKey = "walk"
+        component.blendMode = "alpha"
+        raises(KeyError, lambda: setattr(component, "currentAnimationKey", "run"))
+        raises(KeyError, lambda: PositionComponent().loadFromDict(level, {"x": 1}))
+        raises(TypeError, lambda: SpriteComponent().loadFromDict(type(level)(), {"sprite": "0"}))
+
+    assert_no_leak(load_and_dump)
 
 
 # --- events through the engine ------------------------------------------------------------------

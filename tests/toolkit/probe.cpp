@@ -133,6 +133,38 @@ py::ClassDef& derivedProbeClass() {
                                                      .initDoc = py::doc<"@param(kind, str)">});
 }
 
+// The further field kinds: 64-bit integers, an unsigned enumeration, an exact dict and an
+// exact str, each set by an __init__ parameter; a public property that refuses deletion.
+enum ProbeMode : uint32_t { probeOff, probeOn };
+constexpr const char* enumTypeName(ProbeMode) {
+    return "probe_mode_t";
+}
+
+struct KindsProbe {
+    PyObject_HEAD
+    int64_t big;
+    ProbeMode mode;
+    PyObject* entries; // dict or None
+    PyObject* label;   // str or None
+    PyObject* target;  // anything
+
+    static inline PyTypeObject* type = nullptr;
+};
+
+const py::Member kindsMembers[] = {
+    py::member<&KindsProbe::big>("_big").readwrite("big"),
+    py::member<&KindsProbe::mode>("_mode").readwrite("mode"),
+    py::member<&KindsProbe::entries>("_entries").exposed().argument("entries").exactly<py::Dict>(),
+    py::member<&KindsProbe::label>("_label").argument("label").exactly<py::Str>(),
+    py::member<&KindsProbe::target>("_target").readwrite("target").undeletable().exposed(),
+};
+
+py::ClassDef& kindsProbeClass() {
+    return py::define<KindsProbe>(
+        "KindsProbe",
+        {.members = kindsMembers, .init = py::memberInit<KindsProbe>, .checksum = 0x7654321});
+}
+
 PyObject* takeLifeEvents(PyObject*, PyObject*) {
     py::Ref events(PyList_New(0));
     for (const std::string& event : lifeEvents) {
@@ -150,7 +182,7 @@ bool bodySegment() {
            py::bindUnpickleFunctions();
 }
 
-constexpr py::ClassDefinition classes[] = {probeClass, derivedProbeClass};
+constexpr py::ClassDefinition classes[] = {probeClass, derivedProbeClass, kindsProbeClass};
 constexpr py::Segment segments[] = {{"tests/toolkit/probe.cpp", bodySegment}};
 constexpr py::ModuleSpec probeModule = {"toolkit_probe", classes, segments};
 

@@ -170,3 +170,55 @@ def test_documentation_texts(probe):
     assert probe.Probe.__doc__ == "\n    A probe.\n    "
     assert probe.Probe.fail.__doc__ == "\n        @param(kind, str)\n        "
     assert probe.DerivedProbe.__init__.__doc__ == "\n        @param(kind, str)\n        "
+
+
+# --- further field kinds ----------------------------------------------------------------------
+
+def kinds(probe, **changes):
+    arguments = dict(big=1, mode=1, entries={}, label="a", target=None)
+    arguments.update(changes)
+    return probe.KindsProbe(**arguments)
+
+
+@pytest.mark.parametrize("changes, error, message", [
+    (dict(big=2 ** 63), OverflowError, None),
+    (dict(big=-2 ** 63 - 1), OverflowError, None),
+    (dict(big="1"), TypeError, "an integer is required"),
+    (dict(mode=-1), OverflowError, "^can't convert negative value to probe_mode_t$"),
+    (dict(mode=2 ** 32), OverflowError, "^value too large to convert to probe_mode_t$"),
+    (dict(entries=[]), TypeError, r"^Argument 'entries' has incorrect type \(expected dict, got list\)$"),
+    (dict(label=b"a"), TypeError, r"^Argument 'label' has incorrect type \(expected str, got bytes\)$"),
+    (dict(label=type("S", (str,), {})("a")), TypeError, "Argument 'label'"),
+])
+def test_further_kinds_refused_by_init(probe, changes, error, message):
+    with pytest.raises(error, match=message):
+        kinds(probe, **changes)
+
+
+def test_further_kinds_hold_their_range(probe):
+    p = kinds(probe, big=-2 ** 63, mode=2 ** 32 - 1, entries=None, label=None)
+    assert (p.big, p.mode, p._entries) == (-2 ** 63, 2 ** 32 - 1, None)
+    p.big = -7.9
+    assert p.big == -7  # a float is truncated
+    with pytest.raises(TypeError, match="Expected dict, got list"):
+        p._entries = []
+    with pytest.raises(TypeError, match="Expected unicode, got bytes"):
+        p.__setstate__((0, None, b"x", 0, None))  # _big, _entries, _label, _mode, _target
+    with pytest.raises(OverflowError, match="can't convert negative value to probe_mode_t"):
+        p.mode = -1
+
+
+def test_undeletable_public_property(probe):
+    p = kinds(probe, target="kept")
+    with pytest.raises(NotImplementedError, match="__del__"):
+        del p.target
+    assert p.target == "kept"
+    del p._target  # the stored name still deletes to None
+    assert p.target is None
+
+
+def test_further_kinds_pickle(probe):
+    p = kinds(probe, big=2 ** 40, mode=7, entries={"k": 1}, label="name", target=[1])
+    assert p.__reduce__()[2] == (2 ** 40, {"k": 1}, "name", 7, [1])
+    copy = pickle.loads(pickle.dumps(p))
+    assert (copy.big, copy.mode, copy._entries, copy.target) == (2 ** 40, 7, {"k": 1}, [1])
