@@ -6,11 +6,12 @@
 //   .exposed()                               the stored name as a read-write property too
 //   .typed<&Texture::type>()                 an object field that takes that class or None
 //   .exactly<py::List>()                     an object field that takes exactly a list or None
+//   .undeletable()                           an object field whose property refuses deletion
 // Value fields: int32_t, double, bool (a flag). Object fields: PyObject*, never null once
 // the object is constructed. Writing converts as the field's rule says; deleting an
-// object field stores None, deleting any other field raises NotImplementedError
-// "__del__". The toolkit derives from the rows the class's properties, its pickled
-// state, its GC traversal and, where the class asks for it (py::memberInit), its
+// object field stores None (unless its row says otherwise), deleting any other field
+// raises NotImplementedError "__del__". The toolkit derives from the rows the class's properties,
+// its pickled state, its GC traversal and, where the class asks for it (py::memberInit), its
 // __init__: one parameter per row, named by the public property.
 //
 // Properties computed by the class itself are rows too:
@@ -53,6 +54,10 @@ struct Tuple {
 struct Str {
     static constexpr const char* label = "unicode";
     static PyTypeObject* type() { return &PyUnicode_Type; }
+};
+struct Dict {
+    static constexpr const char* label = "dict";
+    static PyTypeObject* type() { return &PyDict_Type; }
 };
 
 // One converted argument of an __init__, held between the conversions and the stores.
@@ -116,9 +121,14 @@ template <class Exact> struct ExactlyOf {
     }
 };
 
-// An object field takes None or what its rule accepts; deleting it stores None.
-template <auto field, class Rule> int setObjectMember(PyObject* self, PyObject* value, void*) {
-    if (!value) value = Py_None;
+// An object field takes None or what its rule accepts; deleting it stores None, or
+// refuses as a value field does.
+template <auto field, class Rule, bool deletable>
+int setObjectMember(PyObject* self, PyObject* value, void*) {
+    if (!value) {
+        if constexpr (!deletable) return deleteRefused();
+        value = Py_None;
+    }
     if (value != Py_None && !Rule::accepts(value)) return Rule::refuseField(value);
     assign(fieldOf<field>(self), value);
     return 0;
@@ -164,15 +174,16 @@ struct Member {
     const char* parameterName() const { return publicName ? publicName : name; }
 };
 
-template <auto field> class MemberRow {
+// `Rule` and `deletable` apply to object fields only.
+template <auto field, class Rule = AnyObject, bool deletable = true> class MemberRow {
   public:
     constexpr explicit MemberRow(const char* name) {
         row_.name = name;
         row_.get = getMember<field>;
         if constexpr (isObjectField<field>) {
-            row_.set = setObjectMember<field, AnyObject>;
+            row_.set = setObjectMember<field, Rule, deletable>;
             row_.object = objectSlot<field>;
-            row_.convert = convertObjectArgument<AnyObject>;
+            row_.convert = convertObjectArgument<Rule>;
             row_.store = storeObject<field>;
         } else {
             row_.set = setValueMember<field>;
@@ -192,24 +203,34 @@ template <auto field> class MemberRow {
         row.row_.exposed = true;
         return row;
     }
-    template <PyTypeObject** type> constexpr MemberRow typed() const {
+    template <PyTypeObject** type>
+    constexpr MemberRow<field, InstanceOf<type>, deletable> typed() const {
         static_assert(isObjectField<field>, "only object fields take a class");
-        MemberRow row = *this;
-        row.row_.set = setObjectMember<field, InstanceOf<type>>;
-        row.row_.convert = convertObjectArgument<InstanceOf<type>>;
-        return row;
+        return MemberRow<field, InstanceOf<type>, deletable>(row_);
     }
-    template <class Exact> constexpr MemberRow exactly() const {
+    template <class Exact> constexpr MemberRow<field, ExactlyOf<Exact>, deletable> exactly() const {
         static_assert(isObjectField<field>, "only object fields take a container type");
-        MemberRow row = *this;
-        row.row_.set = setObjectMember<field, ExactlyOf<Exact>>;
-        row.row_.convert = convertObjectArgument<ExactlyOf<Exact>>;
-        return row;
+        return MemberRow<field, ExactlyOf<Exact>, deletable>(row_);
+    }
+    // Deleting the property raises NotImplementedError "__del__" instead of storing None.
+    constexpr MemberRow<field, Rule, false> undeletable() const {
+        static_assert(isObjectField<field>, "value fields refuse deletion already");
+        return MemberRow<field, Rule, false>(row_);
     }
 
     constexpr operator Member() const { return row_; }
 
   private:
+    template <auto, class, bool> friend class MemberRow;
+
+    // The same row under another rule: the names and properties stay.
+    constexpr explicit MemberRow(const Member& row) : MemberRow(row.name) {
+        const Member rule = row_;
+        row_ = row;
+        row_.set = rule.set;
+        row_.convert = rule.convert;
+    }
+
     constexpr MemberRow withPublic(const char* name, bool writable, const char* doc) const {
         MemberRow row = *this;
         row.row_.publicName = name;

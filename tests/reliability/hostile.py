@@ -36,6 +36,7 @@ from quorvelin import (AbstractSystem, Ecs, Engine, Event, Font, FullscreenEvent
                        JoystickAddedEvent, KeyEvent, MouseClickEvent, MouseWheelEvent, Music,
                        MusicStoppedEvent, Renderer, Resource, Sound, SoundHandle, Texture, Vector2)
 
+from . import hostile_ui
 from .registered import engine_classes
 
 SANITIZED = "libasan" in os.environ.get("LD_PRELOAD", "")
@@ -84,7 +85,8 @@ class EncodeGivesText:
 
 ENGINE_CLASSES = (Event, KeyEvent, MouseClickEvent, MouseWheelEvent, FullscreenEvent, Joystick,
                   JoystickAddedEvent, Vector2, Resource, Texture, Ecs, AbstractSystem, Font,
-                  SoundHandle, Sound, MusicStoppedEvent, Music, Renderer, Engine)
+                  SoundHandle, Sound, MusicStoppedEvent, Music, Renderer,
+                  Engine) + hostile_ui.UI_CLASSES
 
 
 def hostile_values():
@@ -284,6 +286,8 @@ API = {
             "isKeyPressed": lambda c: (97,), "getKeyName": lambda c: (97,),
             "captureMouse": lambda c: (False,), "isMouseCaptured": NOTHING}),
 }
+
+API.update(hostile_ui.api(Api))
 
 # Picklable classes: their unpickle functions and the number of fields in their state.
 STATE_SIZES = {"Event": 1, "KeyEvent": 5, "MouseClickEvent": 4, "MouseWheelEvent": 3,
@@ -633,6 +637,7 @@ def cases(group, context):
         return
     yield from class_cases(group, context, values)
     yield from lookup_cases(group, context, values)
+    yield from hostile_ui.lookup_cases(group, context, values)
     if group == "Vector2":
         yield from vector_operator_cases(values)
     if group == "Engine":

@@ -8,9 +8,11 @@ import pytest
 
 from .registered import engine_classes
 
-from quorvelin import (AbstractSystem, Ecs, Engine, Event, Font, FullscreenEvent, Joystick,
-                       JoystickAddedEvent, KeyEvent, MouseClickEvent, MouseWheelEvent, Music,
-                       MusicStoppedEvent, Renderer, Resource, Sound, SoundHandle, Texture, Vector2)
+from quorvelin import (AbstractSystem, AbstractUIContainer, Ecs, Engine, Event, Font,
+                       FullscreenEvent, Joystick, JoystickAddedEvent, KeyEvent, MouseClickEvent,
+                       MouseWheelEvent, Music, MusicStoppedEvent, Renderer, Resource, Sound,
+                       SoundHandle, Texture, UIAnchoredContainer, UIListContainer, UIPanel,
+                       UIRenderer, UITheme, UIWidget, Vector2, _UIAnchorWrapper)
 
 
 def collected(build):
@@ -33,12 +35,16 @@ def constructions(media):
         JoystickAddedEvent: (joystick,), Vector2: (1, 2), Resource: ("name",), Texture: (4, 4),
         Ecs: (None,), AbstractSystem: (int,), Renderer: (None,), Font: (media.font, 12),
         SoundHandle: (0,), Sound: (media.wav,), Music: (media.wav,), Engine: (),
+        UITheme: (media.theme,), UIRenderer: (Texture(4, 4), 0, UITheme(media.theme)),
+        UIWidget: (), AbstractUIContainer: (), UIListContainer: (),
+        _UIAnchorWrapper: (UIWidget(), 0, 0, 0, 0), UIAnchoredContainer: (), UIPanel: (),
     }
 
 
 CLASSES = [Event, KeyEvent, MouseClickEvent, MouseWheelEvent, FullscreenEvent, MusicStoppedEvent,
            Joystick, JoystickAddedEvent, Vector2, Resource, Texture, Ecs, AbstractSystem, Renderer,
-           Font, SoundHandle, Sound, Music, Engine]
+           Font, SoundHandle, Sound, Music, Engine, UITheme, UIRenderer, UIWidget,
+           AbstractUIContainer, UIListContainer, _UIAnchorWrapper, UIAnchoredContainer, UIPanel]
 
 
 def test_every_class_is_in_the_table():
@@ -199,3 +205,39 @@ def test_long_chain_is_freed(child, link, closed):
         print("freed")
     """, timeout=300)
     assert result.returncode == 0 and result.stdout.strip() == "freed", result.stderr[-3000:]
+
+
+def test_widget_trees_of_engine_objects_are_freed(media):
+    """Children point back to their containers, every widget to its renderer, and an
+    anchored container's records to its children: cycles of engine fields alone."""
+    def widgets():
+        return sum(isinstance(obj, (UIWidget, UIRenderer)) for obj in gc.get_objects())
+
+    theme = UITheme(media.theme)
+    gc.collect()
+    before = widgets()
+    for _ in range(5):
+        renderer = UIRenderer(Texture(4, 4), 0, theme)
+        panel = UIPanel()
+        panel.addChild(UIWidget())
+        renderer.widget.addChild(panel, 1, 2)
+        anchored = UIAnchoredContainer()
+        anchored.addChild(UIWidget(), 0, 0)
+        panel.addChild(anchored)
+    del renderer, panel, anchored
+    gc.collect()
+    assert widgets() == before
+
+
+def test_click_callable_that_holds_its_widget():
+    class Own(UIPanel):
+        pass
+
+    def build():
+        panel, child = Own(), subclass(UIWidget)()
+        panel.addChild(child)
+        child.onClick = lambda event: panel
+        child.userData = child
+        return [panel, child]
+
+    assert collected(build)
