@@ -83,6 +83,7 @@ def test_cpp_members_of_an_object_in_a_cycle_are_destroyed_by_the_collector(prob
 def test_a_failed_allocation_hook_fails_the_allocation_and_frees_the_object(probe, kind, error):
     """The hooks run after every C++ member exists, the base's first; when one fails the
     object is released at once, its members with it."""
+    probe.takeLifeEvents()
     probe.failNextAllocation(kind)
     with pytest.raises(error):
         probe.DerivedProbe.__new__(probe.DerivedProbe)
