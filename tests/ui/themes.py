@@ -55,5 +55,5 @@ def write_theme(folder, name="theme.json", tileset="tiles.png", **members):
     content.update(members)
     content = {key: value for key, value in content.items() if value is not OMIT}
     path = folder / name
-    path.write_text(json.dumps(content), encoding="utf-8")
+    path.write_text(json.dumps(content, ensure_ascii=False), encoding="utf-8")
     return str(path)
