@@ -8,6 +8,9 @@
 namespace {
 
 py::Name nWidgets("widgets");
+py::Name nX("x"), nY("y"), nLeftWidth("leftWidth"), nMiddleWidth("middleWidth"),
+    nRightWidth("rightWidth"), nTopHeight("topHeight"), nMiddleHeight("middleHeight"),
+    nBottomHeight("bottomHeight");
 
 bool isUIRenderer(PyObject* object) {
     return PyObject_TypeCheck(object, UIRenderer::type);
@@ -52,17 +55,16 @@ SDL_Surface* surfaceOf(PyObject* texture) {
     return textureSurface(texture);
 }
 
-py::Ref skinRecord(PyObject* theme, const char* name) {
+py::Ref skinRecord(PyObject* theme, py::Name& name) {
     py::Ref widgets = py::getAttr(theme, nWidgets);
-    if (!widgets) return widgets;
-    py::Ref key(PyUnicode_FromString(name));
-    return py::Ref(key ? PyObject_GetItem(widgets.get(), key.get()) : nullptr);
+    PyObject* key = widgets ? name.get() : nullptr;
+    return py::Ref(key ? PyObject_GetItem(widgets.get(), key) : nullptr);
 }
 
-bool readSkinValues(PyObject* record, std::initializer_list<const char*> keys, int32_t* out) {
-    for (const char* name : keys) {
-        py::Ref key(PyUnicode_FromString(name));
-        py::Ref value(key ? PyObject_GetItem(record, key.get()) : nullptr);
+bool readSkinValues(PyObject* record, std::initializer_list<py::Name*> keys, int32_t* out) {
+    for (py::Name* name : keys) {
+        PyObject* key = name->get();
+        py::Ref value(key ? PyObject_GetItem(record, key) : nullptr);
         if (!value || !py::toInt32(value.get(), *out++)) return false;
     }
     return true;
@@ -71,8 +73,8 @@ bool readSkinValues(PyObject* record, std::initializer_list<const char*> keys, i
 bool readNineSliceSkin(PyObject* record, nineslice::Skin& out) {
     int32_t values[8];
     if (!readSkinValues(record,
-                        {"x", "y", "leftWidth", "middleWidth", "rightWidth", "topHeight",
-                         "middleHeight", "bottomHeight"},
+                        {&nX, &nY, &nLeftWidth, &nMiddleWidth, &nRightWidth, &nTopHeight,
+                         &nMiddleHeight, &nBottomHeight},
                         values))
         return false;
     out = {values[0], values[1], values[2], values[3], values[4], values[5], values[6], values[7]};
@@ -81,13 +83,14 @@ bool readNineSliceSkin(PyObject* record, nineslice::Skin& out) {
 
 void blitNineSlice(const nineslice::Skin& skin, const layout::Rect& destination,
                    SDL_Surface* source, SDL_Surface* target) {
+    SurfacePair pair = pairOf(target, source);
     for (const nineslice::Piece& piece : nineslice::pieces(skin, destination)) {
         if (!piece.drawable()) continue;
         SDL_Rect from = toSDL(piece.source), to = toSDL(piece.destination);
         if (piece.scaled)
-            SDL_UpperBlitScaled(source, &from, target, &to);
+            drawScaled(pair, from, to);
         else
-            SDL_UpperBlit(source, &from, target, &to);
+            drawPart(pair, from, to.x, to.y);
     }
 }
 

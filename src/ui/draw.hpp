@@ -9,7 +9,7 @@
 #pragma once
 
 #include "core/nineslice.hpp"
-#include "py/ref.hpp"
+#include "py/call.hpp"
 
 #include <SDL.h>
 
@@ -25,19 +25,21 @@ py::Ref rendererTheme(PyObject* renderer);
 py::Ref themeTileset(PyObject* theme);
 
 // theme.widgets[name], through the theme's property.
-py::Ref skinRecord(PyObject* theme, const char* name);
+py::Ref skinRecord(PyObject* theme, py::Name& name);
 
 // The record's members in the order given, each converted to an int as it is read:
 // KeyError for a missing one, "an integer is required" for one that is no number.
-bool readSkinValues(PyObject* record, std::initializer_list<const char*> keys, int32_t* out);
+bool readSkinValues(PyObject* record, std::initializer_list<py::Name*> keys, int32_t* out);
 
 // The "panel" skin: "x", "y", "leftWidth", "middleWidth", "rightWidth", "topHeight",
 // "middleHeight", "bottomHeight".
 bool readNineSliceSkin(PyObject* record, nineslice::Skin& out);
 
 // The nine pieces of the skin over `destination`, corners copied, edges and centre
-// stretched; pieces without area are skipped. Every piece's rectangles are set in full
-// before its blit: SDL writes the rectangle it really drew back into them.
+// stretched, each drawn as SDL_UpperBlit and SDL_UpperBlitScaled draw it (through the
+// engine's own loops for plain surfaces, see drawSurface); pieces without area are
+// skipped. Every piece's rectangles are set in full before its blit: SDL writes the
+// rectangle it really drew back into them.
 void blitNineSlice(const nineslice::Skin& skin, const layout::Rect& destination,
                    SDL_Surface* source, SDL_Surface* target);
 

@@ -9,6 +9,7 @@
 namespace {
 
 py::Name nSetPadding("setPadding");
+py::Name nPanel("panel");
 
 } // namespace
 
@@ -29,7 +30,7 @@ static bool drawPanel(PyObject* self, ClipValues clip) {
     if (area.w < 1 || area.h < 1) return true;
     py::Ref renderer = py::Ref::borrow(widget->renderer);
     py::Ref theme = rendererTheme(renderer.get());
-    py::Ref record = theme ? skinRecord(theme.get(), "panel") : py::Ref();
+    py::Ref record = theme ? skinRecord(theme.get(), nPanel) : py::Ref();
     nineslice::Skin skin;
     if (!record || !readNineSliceSkin(record.get(), skin)) return false;
     py::Ref tileset = themeTileset(theme.get());
