@@ -1,10 +1,11 @@
-"""The quorvelin demo: a checkered block bouncing round the window, with sound.
+"""The quorvelin demo: a checkered block bouncing round the window, with sound, and
+a framed UI panel in the corner.
 
 The block is an entity with a position and a velocity; a small system written in
 Python moves it, and the renderer draws it where its position says.
 
 Space beeps and turns the block round, M starts and stops the music, a click
-moves the block there, Escape quits. Without a display it runs on SDL's dummy
+moves the block there (a click on the panel is the panel's), Escape quits. Without a display it runs on SDL's dummy
 drivers for a fixed number of frames and saves the last picture to
 examples/out/demo.png; `--frames N` sets that limit anywhere, and such a run
 presses Space and M by itself on the way.
@@ -147,6 +148,25 @@ class Game(quorvelin.Renderer):
         return panel
 
 
+def ui_over(game, engine):
+    """A UI drawn over the game's picture: a framed panel of three framed tiles in the
+    bottom-right corner, skinned by the theme that make_assets writes."""
+    theme = quorvelin.UITheme(make_assets.path("ui-theme.json"))
+    ui = quorvelin.UIRenderer(game.getTarget(), False, theme)  # no fill: the picture stays
+    panel = quorvelin.UIPanel()
+    panel.layout = quorvelin.LIST_LAYOUT_HORIZONTAL
+    for _ in range(3):
+        tile = quorvelin.UIPanel()
+        tile.sizePolicyX = tile.sizePolicyY = quorvelin.SIZE_FIXED
+        tile.width = tile.height = 36
+        tile.setMargin(2)
+        panel.addChild(tile)
+    panel.onClick = lambda event: print(f"panel clicked at ({event.x}, {event.y})")
+    ui.widget.addChild(panel, 16, 16, quorvelin.ANCHOR_RIGHT, quorvelin.ANCHOR_BOTTOM)
+    engine.ecs.addSystem(ui)  # after the game: drawn over its picture
+    return ui
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
@@ -164,6 +184,7 @@ def main():
     engine.ecs.addSystem(Mover(width - BLOCK, height - BLOCK))  # moves before the picture
     engine.ecs.addSystem(game)
     engine.ecs.addEntity(block)
+    ui_over(game, engine)
 
     def on_key(event):
         print("key", engine.getKeyName(event.key))

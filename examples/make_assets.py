@@ -1,13 +1,17 @@
 """Writes the demo's assets into examples/assets.
 
 The sounds are sine tones written with `wave`; the pictures are drawn with
-quorvelin's own textures and saved as PNG. The demo writes the missing ones
-at start; running this file writes them all again.
+quorvelin's own textures and saved as PNG, except the UI's tileset, whose
+translucent corners are written pixel by pixel; the UI theme is a JSON file
+beside it. The demo writes the missing ones at start; running this file writes
+them all again.
 """
+import json
 import math
 import os
 import struct
 import wave
+import zlib
 
 if __name__ == "__main__":
     # Drawing and saving need neither a screen nor a sound device.
@@ -74,8 +78,46 @@ def write_icon(filename):
     icon.saveFile(filename)
 
 
+# The panel skin: a 12 x 12 tile cut into 4-pixel pieces, a light rim with rounded
+# (transparent) corners around a dark, see-through face.
+FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
+PANEL = {"x": 0, "y": 0, "leftWidth": 4, "middleWidth": 4, "rightWidth": 4,
+         "topHeight": 4, "middleHeight": 4, "bottomHeight": 4}
+
+
+def tile_pixel(x, y):
+    """(r, g, b, a) of the skin at (x, y)."""
+    edge = min(x, y, 11 - x, 11 - y)
+    corner = min(x, 11 - x) + min(y, 11 - y)
+    if corner < 2:
+        return (0, 0, 0, 0)  # the rounded corner
+    if edge < 2:
+        return (230, 200, 120, 255)
+    return (20, 24, 48, 190)
+
+
+def write_ui_tiles(filename):
+    rows = b"".join(b"\x00" + bytes(c for x in range(12) for c in tile_pixel(x, y)) for y in range(12))
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    with open(filename, "wb") as file:
+        file.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 12, 12, 8, 6, 0, 0, 0))
+                   + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def write_ui_theme(filename):
+    theme = {"widgets": {"panel": PANEL}, "tileset": "ui-tiles.png",
+             "fonts": {"aileron": {"file": FONT, "size": 14}},
+             "colors": {"background": "FF000000", "fontColor": "FFFFFFFF"}}
+    with open(filename, "w", encoding="utf-8") as file:
+        json.dump(theme, file, indent=2)
+
+
 WRITERS = {"beep.wav": write_beep, "music.wav": write_music,
-           "backdrop.png": write_backdrop, "icon.png": write_icon}
+           "backdrop.png": write_backdrop, "icon.png": write_icon,
+           "ui-tiles.png": write_ui_tiles, "ui-theme.json": write_ui_theme}
 
 
 def write_assets(only_missing=False):

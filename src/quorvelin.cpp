@@ -14,6 +14,7 @@
 #include "colorprint.hpp"
 #include "events.hpp"
 #include "geometryMath.hpp"
+#include "gui.hpp"
 #include "keys.hpp"
 #include "py/args.hpp"
 #include "py/call.hpp"
@@ -30,6 +31,12 @@
 #include "resources/sound.hpp"
 #include "resources/sprite.hpp"
 #include "resources/texture.hpp"
+#include "ui/abstractcontainer.hpp"
+#include "ui/anchoredcontainer.hpp"
+#include "ui/listcontainer.hpp"
+#include "ui/panel.hpp"
+#include "ui/theme.hpp"
+#include "ui/widget.hpp"
 
 #include <SDL.h>
 #include <SDL_image.h>
@@ -986,6 +993,19 @@ constexpr py::ClassDefinition registrationOrder[] = {
     musicClass,
     // src/renderer
     rendererClass,
+    // src/gui, src/ui/theme, src/ui/widget
+    uiThemeClass,
+    uiRendererClass,
+    uiWidgetClass,
+    // src/ui/abstractcontainer
+    abstractUIContainerClass,
+    // src/ui/listcontainer
+    uiListContainerClass,
+    // src/ui/anchoredcontainer
+    uiAnchorWrapperClass,
+    uiAnchoredContainerClass,
+    // src/ui/panel
+    uiPanelClass,
     // src/quorvelin
     engineClass,
 };
@@ -1096,9 +1116,9 @@ constexpr py::Segment segments[] = {
     {"src/resources/entity.cpp", entitySegment},
     {"src/resources/level.cpp", nullptr},
     {"src/resources/sound.cpp", soundSegment},
-    {"src/gui.cpp", nullptr},
-    {"src/ui/listcontainer.cpp", nullptr},
-    {"src/ui/anchoredcontainer.cpp", nullptr},
+    {"src/gui.cpp", guiSegment},
+    {"src/ui/listcontainer.cpp", listContainerSegment},
+    {"src/ui/anchoredcontainer.cpp", anchoredContainerSegment},
     {"src/ui/slider.cpp", nullptr},
     {"src/colorprint.cpp", colorprintSegment},
     {"src/quorvelin.cpp", bodySegment},

@@ -113,6 +113,13 @@ bool parse(const Parameters& p, PyObject* args, PyObject* kwargs, PyObject** out
         out);
 }
 
+bool parseNone(const char* function, PyObject* args, PyObject* kwargs) {
+    if (!parse({function, nullptr, 0, 0}, args, nullptr, nullptr)) return false;
+    if (!kwargs || PyDict_GET_SIZE(kwargs) == 0) return true;
+    PyErr_Format(PyExc_TypeError, "%.200s() takes no keyword arguments", function);
+    return false;
+}
+
 bool parse(const Parameters& p, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
            PyObject** out) {
     nargs = PyVectorcall_NARGS(nargs);

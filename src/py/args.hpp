@@ -29,6 +29,10 @@ bool parse(const Parameters& parameters, PyObject* args, PyObject* kwargs, PyObj
 bool parse(const Parameters& parameters, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
            PyObject** out);
 
+// A function that takes no arguments at all, from a tuple and a dict: too many
+// positional ones first, then "f() takes no keyword arguments".
+bool parseNone(const char* function, PyObject* args, PyObject* kwargs);
+
 // The usual way to call it: the names and the slots have the same length.
 //   PyObject* a[3];
 //   if (!py::parseArgs("__init__", {"x", "y", "button"}, args, kwargs, a)) return -1;

@@ -28,6 +28,8 @@
 // destructors) keeps them in one member `native`, declared in its own struct. The
 // toolkit constructs it in place when the object is allocated (after the base's) and
 // destroys it when the object is freed (before the base's, and before `release`).
+// What an instance holds from its allocation on beyond zeroed fields and None (a new
+// list, a module constant's value of the moment) its definition's `allocated` sets.
 //
 // Virtual operations that Python must not see: the first class of a line that has
 // them declares a member `const XOps* ops` and a `static const XOps table`; the
@@ -75,6 +77,10 @@ struct Definition {
     // Frees what the instance owns beside its fields and C++ members (SDL surfaces,
     // fonts, mixer handles), first thing in the deallocation; null when it owns nothing.
     void (*release)(PyObject* self) = nullptr;
+    // Gives a new instance what it holds before any __init__ beyond zeroed fields and
+    // None (a new list, the value of a module constant); runs after its bases' and may
+    // fail, which fails the allocation.
+    bool (*allocated)(PyObject* self) = nullptr;
 };
 
 struct ClassDef {
@@ -154,12 +160,23 @@ template <class T> struct Generic {
             Generic<typename T::Base>::destroyNative(self);
     }
 
-    static PyObject* tpNew(PyTypeObject* type, PyObject*, PyObject*) {
-        PyObject* self = allocate(type, *def);
-        if (!self) return nullptr;
-        constructNative(self);
-        if constexpr (requires { T::table; }) reinterpret_cast<T*>(self)->ops = &T::table;
-        return self;
+    static bool runAllocated(PyObject* self) {
+        if constexpr (requires { typename T::Base; })
+            if (!Generic<typename T::Base>::runAllocated(self)) return false;
+        return !def->definition.allocated || def->definition.allocated(self);
+    }
+
+    static PyObject* tpNew(PyTypeObject* type, PyObject*, PyObject*) noexcept {
+        try {
+            // Released on failure, which destroys the C++ members as any deallocation does.
+            Ref self(allocate(type, *def));
+            if (!self) return nullptr;
+            constructNative(self.get());
+            if constexpr (requires { T::table; }) reinterpret_cast<T*>(self.get())->ops = &T::table;
+            return runAllocated(self.get()) ? self.release() : nullptr;
+        } catch (...) {
+            return translateException();
+        }
     }
     static int tpInit(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
         try {

@@ -26,7 +26,7 @@ template <size_t indent, Text... lines> struct Documentation {
         std::array<char, size> out{};
         size_t at = 0;
         out[at++] = '\n';
-        auto line = [&](const char* content, size_t length) {
+        [[maybe_unused]] auto line = [&](const char* content, size_t length) {
             for (size_t i = 0; i < indent; ++i)
                 out[at++] = ' ';
             for (size_t i = 0; i < length; ++i)

@@ -35,6 +35,14 @@ Ref moduleGlobal(const char* name) {
     return lookUp(theModuleDict, name);
 }
 
+Ref moduleGlobal(Name& name) {
+    PyObject* key = name.get();
+    if (!key) return Ref();
+    PyObject* value = theModuleDict ? PyDict_GetItemWithError(theModuleDict, key) : nullptr;
+    if (!value && !PyErr_Occurred()) PyErr_Format(PyExc_NameError, "name '%U' is not defined", key);
+    return Ref::borrow(value);
+}
+
 Ref builtin(const char* name) {
     return lookUp(PyEval_GetBuiltins(), name);
 }

@@ -1,6 +1,7 @@
 // The one module object of the process, and lookups in its namespace.
 #pragma once
 
+#include "py/call.hpp"
 #include "py/classdef.hpp"
 #include "py/ref.hpp"
 
@@ -38,6 +39,8 @@ void setModule(PyObject* module) noexcept;
 
 // A module global by name, looked up at each call (NameError when it is missing).
 Ref moduleGlobal(const char* name);
+// The same by an interned name, for lookups on every frame.
+Ref moduleGlobal(Name& name);
 // A built-in (print, ...) by name, the same way.
 Ref builtin(const char* name);
 

@@ -5,6 +5,7 @@
 // engine's one loader of image files, which every image load goes through.
 #include "resources/texture.hpp"
 
+#include "core/blit.hpp"
 #include "core/pngframing.hpp"
 #include "py/args.hpp"
 #include "py/call.hpp"
@@ -96,23 +97,75 @@ static bool isPlainSource(SDL_Surface* source, bool& blends) {
     return (blends || mode == SDL_BLENDMODE_NONE) && alpha == 255 && (r & g & b) == 255;
 }
 
-void drawSurface(SDL_Surface* target, SDL_Surface* source, int32_t x, int32_t y) {
-    bool blends = false;
-    bool overlaps = target == source && (x != 0 || y != 0);
-    if (target->format->format != SDL_PIXELFORMAT_ARGB8888 || SDL_MUSTLOCK(target) || overlaps ||
-        !isPlainSource(source, blends)) {
+static layout::Rect toRect(const SDL_Rect& rect) {
+    return {rect.x, rect.y, rect.w, rect.h};
+}
+
+static SDL_Rect toSDL(const layout::Rect& rect) {
+    return {rect.x, rect.y, rect.w, rect.h};
+}
+
+// A surface drawn onto itself is SDL's business, unless it is drawn in place.
+SurfacePair pairOf(SDL_Surface* target, SDL_Surface* source) {
+    SurfacePair pair{target, source, false, false};
+    pair.ownLoops = target->format->format == SDL_PIXELFORMAT_ARGB8888 && !SDL_MUSTLOCK(target) &&
+                    target != source && isPlainSource(source, pair.blends);
+    return pair;
+}
+
+void drawPart(const SurfacePair& pair, SDL_Rect from, int32_t x, int32_t y) {
+    if (!pair.ownLoops) {
         SDL_Rect position = {x, y, 0, 0};
-        SDL_UpperBlit(source, nullptr, target, &position);
+        SDL_UpperBlit(pair.source, &from, pair.target, &position);
         return;
     }
-    SDL_Rect placed = {x, y, source->w, source->h}, clipped;
-    if (!SDL_IntersectRect(&placed, &target->clip_rect, &clipped)) return;
-    pixels::Area to = areaOf(target, clipped);
-    pixels::Area from = areaOf(source, {clipped.x - x, clipped.y - y, clipped.w, clipped.h});
-    if (blends)
-        pixels::blend(to, from);
+    auto placed = blit::unscaled(toRect(from), pair.source->w, pair.source->h, x, y,
+                                 toRect(pair.target->clip_rect));
+    if (!placed) return;
+    pixels::Area to = areaOf(pair.target, toSDL(placed->target));
+    pixels::Area part = areaOf(pair.source, toSDL(placed->source));
+    if (pair.blends)
+        pixels::blend(to, part);
     else
-        pixels::copy(to, from);
+        pixels::copy(to, part);
+}
+
+void drawScaled(const SurfacePair& pair, SDL_Rect from, SDL_Rect to) {
+    if (from.w == to.w && from.h == to.h) return drawPart(pair, from, to.x, to.y);
+    auto largest = pixels::maxScaledSize;
+    bool small = from.w > 0 && from.h > 0 && to.w > 0 && to.h > 0 && from.w <= largest &&
+                 from.h <= largest && to.w <= largest && to.h <= largest;
+    if (!small || !pair.ownLoops) {
+        SDL_UpperBlitScaled(pair.source, &from, pair.target, &to);
+        return;
+    }
+    auto placed = blit::scaled(toRect(from), pair.source->w, pair.source->h, toRect(to),
+                               toRect(pair.target->clip_rect));
+    if (!placed) return;
+    pixels::Area area = areaOf(pair.target, toSDL(placed->target));
+    pixels::Area part = areaOf(pair.source, toSDL(placed->source));
+    if (pair.blends)
+        pixels::blendScaled(area, part);
+    else
+        pixels::copyScaled(area, part);
+}
+
+void drawSurfacePart(SDL_Surface* target, SDL_Surface* source, SDL_Rect from, int32_t x,
+                     int32_t y) {
+    SurfacePair pair = pairOf(target, source);
+    // In place onto itself: a copy leaves it as it is, a blend of each pixel with itself.
+    if (target == source && x == from.x && y == from.y &&
+        target->format->format == SDL_PIXELFORMAT_ARGB8888 && !SDL_MUSTLOCK(target))
+        pair.ownLoops = isPlainSource(source, pair.blends);
+    drawPart(pair, from, x, y);
+}
+
+void drawSurface(SDL_Surface* target, SDL_Surface* source, int32_t x, int32_t y) {
+    drawSurfacePart(target, source, {0, 0, source->w, source->h}, x, y);
+}
+
+void drawSurfaceScaled(SDL_Surface* target, SDL_Surface* source, SDL_Rect from, SDL_Rect to) {
+    drawScaled(pairOf(target, source), from, to);
 }
 
 // --- image files --------------------------------------------------------------------------

@@ -66,6 +66,25 @@ OwnedSurface loadImageSurface(const char* path);
 // target's clip rectangle, as SDL_UpperBlit does: a blending source is
 // alpha-blended, a non-blending one copied.
 void drawSurface(SDL_Surface* target, SDL_Surface* source, int32_t x, int32_t y);
+// The same for the part `from` of the source, as SDL_UpperBlit with a source rectangle.
+void drawSurfacePart(SDL_Surface* target, SDL_Surface* source, SDL_Rect from, int32_t x, int32_t y);
+// The part `from` of the source stretched over `to` (nearest pixel), cut to the
+// target's clip rectangle, as SDL_UpperBlitScaled does: every pixel lands where SDL
+// puts it; blending follows the source as above.
+void drawSurfaceScaled(SDL_Surface* target, SDL_Surface* source, SDL_Rect from, SDL_Rect to);
+
+// A source and a target checked once for several draws between them (the pieces of a
+// skin): whether the engine's own loops draw them, and whether they blend. No Python
+// code may run between its making and its last draw.
+struct SurfacePair {
+    SDL_Surface* target;
+    SDL_Surface* source;
+    bool ownLoops;
+    bool blends;
+};
+SurfacePair pairOf(SDL_Surface* target, SDL_Surface* source);
+void drawPart(const SurfacePair& pair, SDL_Rect from, int32_t x, int32_t y);
+void drawScaled(const SurfacePair& pair, SDL_Rect from, SDL_Rect to);
 
 // A new blank Texture of that size (transparent black, file name ""), made through
 // the class's own constructor.

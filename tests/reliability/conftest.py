@@ -6,6 +6,7 @@ import pytest
 
 from engine.conftest import engine, shared_state  # noqa: F401 (fixtures)
 from media.files import FONT_PATH, write_png, write_wav
+from ui.themes import write_theme
 
 
 @pytest.fixture(scope="session")
@@ -13,4 +14,5 @@ def media(tmp_path_factory):
     folder = tmp_path_factory.mktemp("media")
     return SimpleNamespace(folder=folder, font=FONT_PATH,
                            png=write_png(folder / "image.png", 16, 16, [0xFF204060] * 256),
-                           wav=write_wav(folder / "tone.wav", 0.05))
+                           wav=write_wav(folder / "tone.wav", 0.05),
+                           theme=write_theme(folder))

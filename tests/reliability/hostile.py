@@ -38,6 +38,7 @@ from quorvelin import (AbstractSystem, CollisionComponent, Ecs, Engine, Entity, 
                        Resource, RotationComponent, Sound, SoundHandle, Sprite, SpriteAnimation,
                        SpriteComponent, Texture, Vector2, VelocityComponent)
 
+from . import hostile_ui
 from .registered import engine_classes
 
 SANITIZED = "libasan" in os.environ.get("LD_PRELOAD", "")
@@ -88,7 +89,8 @@ ENGINE_CLASSES = (Event, KeyEvent, MouseClickEvent, MouseWheelEvent, FullscreenE
                   JoystickAddedEvent, Vector2, Resource, Texture, SpriteAnimation, Sprite,
                   SpriteComponent, Entity, PositionComponent, VelocityComponent,
                   RotationComponent, CollisionComponent, Ecs, AbstractSystem, Font,
-                  SoundHandle, Sound, MusicStoppedEvent, Music, Renderer, Engine)
+                  SoundHandle, Sound, MusicStoppedEvent, Music, Renderer,
+                  Engine) + hostile_ui.UI_CLASSES
 
 
 def hostile_values():
@@ -347,6 +349,8 @@ API = {
             "isKeyPressed": lambda c: (97,), "getKeyName": lambda c: (97,),
             "captureMouse": lambda c: (False,), "isMouseCaptured": NOTHING}),
 }
+
+API.update(hostile_ui.api(Api))
 
 # Picklable classes: their unpickle functions and the number of fields in their state.
 STATE_SIZES = {"Event": 1, "KeyEvent": 5, "MouseClickEvent": 4, "MouseWheelEvent": 3,
@@ -719,6 +723,7 @@ def cases(group, context):
         return
     yield from class_cases(group, context, values)
     yield from lookup_cases(group, context, values)
+    yield from hostile_ui.lookup_cases(group, context, values)
     if group == "Vector2":
         yield from vector_operator_cases(values)
     if group == "Engine":

@@ -8,11 +8,13 @@ import pytest
 
 from .registered import engine_classes
 
-from quorvelin import (AbstractSystem, CollisionComponent, Ecs, Engine, Entity, Event, Font,
-                       FullscreenEvent, Joystick, JoystickAddedEvent, KeyEvent, MouseClickEvent,
-                       MouseWheelEvent, Music, MusicStoppedEvent, PositionComponent, Renderer,
-                       Resource, RotationComponent, Sound, SoundHandle, Sprite, SpriteAnimation,
-                       SpriteComponent, Texture, Vector2, VelocityComponent)
+from quorvelin import (AbstractSystem, AbstractUIContainer, CollisionComponent, Ecs, Engine,
+                       Entity, Event, Font, FullscreenEvent, Joystick, JoystickAddedEvent, KeyEvent,
+                       MouseClickEvent, MouseWheelEvent, Music, MusicStoppedEvent,
+                       PositionComponent, Renderer, Resource, RotationComponent, Sound,
+                       SoundHandle, Sprite, SpriteAnimation, SpriteComponent, Texture,
+                       UIAnchoredContainer, UIListContainer, UIPanel, UIRenderer, UITheme,
+                       UIWidget, Vector2, VelocityComponent, _UIAnchorWrapper)
 
 
 def collected(build):
@@ -39,6 +41,9 @@ def constructions(media):
         VelocityComponent: (), RotationComponent: (), CollisionComponent: (),
         Ecs: (None,), AbstractSystem: (int,), Renderer: (None,), Font: (media.font, 12),
         SoundHandle: (0,), Sound: (media.wav,), Music: (media.wav,), Engine: (),
+        UITheme: (media.theme,), UIRenderer: (Texture(4, 4), 0, UITheme(media.theme)),
+        UIWidget: (), AbstractUIContainer: (), UIListContainer: (),
+        _UIAnchorWrapper: (UIWidget(), 0, 0, 0, 0), UIAnchoredContainer: (), UIPanel: (),
     }
 
 
@@ -46,7 +51,8 @@ CLASSES = [Event, KeyEvent, MouseClickEvent, MouseWheelEvent, FullscreenEvent, M
            Joystick, JoystickAddedEvent, Vector2, Resource, Texture, SpriteAnimation, Sprite,
            SpriteComponent, Entity, PositionComponent, VelocityComponent, RotationComponent,
            CollisionComponent, Ecs, AbstractSystem, Renderer,
-           Font, SoundHandle, Sound, Music, Engine]
+           Font, SoundHandle, Sound, Music, Engine, UITheme, UIRenderer, UIWidget,
+           AbstractUIContainer, UIListContainer, _UIAnchorWrapper, UIAnchoredContainer, UIPanel]
 
 
 def test_every_class_is_in_the_table():
@@ -230,3 +236,39 @@ def test_long_chain_is_freed(child, link, closed):
         print("freed")
     """, timeout=300)
     assert result.returncode == 0 and result.stdout.strip() == "freed", result.stderr[-3000:]
+
+
+def test_widget_trees_of_engine_objects_are_freed(media):
+    """Children point back to their containers, every widget to its renderer, and an
+    anchored container's records to its children: cycles of engine fields alone."""
+    def widgets():
+        return sum(isinstance(obj, (UIWidget, UIRenderer)) for obj in gc.get_objects())
+
+    theme = UITheme(media.theme)
+    gc.collect()
+    before = widgets()
+    for _ in range(5):
+        renderer = UIRenderer(Texture(4, 4), 0, theme)
+        panel = UIPanel()
+        panel.addChild(UIWidget())
+        renderer.widget.addChild(panel, 1, 2)
+        anchored = UIAnchoredContainer()
+        anchored.addChild(UIWidget(), 0, 0)
+        panel.addChild(anchored)
+    del renderer, panel, anchored
+    gc.collect()
+    assert widgets() == before
+
+
+def test_click_callable_that_holds_its_widget():
+    class Own(UIPanel):
+        pass
+
+    def build():
+        panel, child = Own(), subclass(UIWidget)()
+        panel.addChild(child)
+        child.onClick = lambda event: panel
+        child.userData = child
+        return [panel, child]
+
+    assert collected(build)

@@ -9,11 +9,13 @@ import threading
 import pytest
 
 import quorvelin
-from quorvelin import (AbstractSystem, CollisionComponent, Ecs, Engine, Entity, Event, Font,
-                       FullscreenEvent, Joystick, JoystickAddedEvent, KeyEvent, MouseClickEvent,
-                       MouseWheelEvent, Music, MusicStoppedEvent, PositionComponent, Renderer,
-                       Resource, RotationComponent, Sound, SoundHandle, Sprite, SpriteAnimation,
-                       SpriteComponent, Texture, Vector2, VelocityComponent)
+from quorvelin import (AbstractSystem, AbstractUIContainer, CollisionComponent, Ecs, Engine,
+                       Entity, Event, Font, FullscreenEvent, Joystick, JoystickAddedEvent, KeyEvent,
+                       MouseClickEvent, MouseWheelEvent, Music, MusicStoppedEvent,
+                       PositionComponent, Renderer, Resource, RotationComponent, Sound,
+                       SoundHandle, Sprite, SpriteAnimation, SpriteComponent, Texture,
+                       UIAnchoredContainer, UIListContainer, UIPanel, UIRenderer, UITheme,
+                       UIWidget, Vector2, VelocityComponent, _UIAnchorWrapper)
 from engine import sdlinput
 
 from .leakcheck import SANITIZED, assert_no_leak, leaking_counters
@@ -80,10 +82,18 @@ def test_the_check_passes_what_is_released():
 
 # --- construction and destruction ------------------------------------------------------------
 
+def with_children(container, add):
+    """A container with two children, each linked back to it."""
+    for _ in range(2):
+        add(container, UIWidget())
+    return container
+
+
 def constructions(media):
     joystick = Joystick("Pad", 2, 4)
     texture = Texture(64, 64)
     sheet = Sprite(texture, 2, 2, [SpriteAnimation("walk", 4, True, 2.5, 0, 1)])
+    theme = UITheme(media.theme) if media else None
     return {
         "Event": Event,
         "KeyEvent": lambda: KeyEvent(97, True, False, True),
@@ -114,6 +124,15 @@ def constructions(media):
         "MusicStoppedEvent": MusicStoppedEvent,
         "Music": lambda: Music(media.wav),
         "Engine": Engine,
+        "UITheme": lambda: UITheme(media.theme),
+        "UIRenderer": lambda: UIRenderer(texture, True, theme),
+        "UIWidget": UIWidget,
+        "AbstractUIContainer": AbstractUIContainer,
+        "UIListContainer": lambda: with_children(UIListContainer(), lambda c, w: c.addChild(w)),
+        "_UIAnchorWrapper": lambda: _UIAnchorWrapper(UIWidget(), 1, 2, 3, 4),
+        "UIAnchoredContainer": lambda: with_children(UIAnchoredContainer(),
+                                                     lambda c, w: c.addChild(w, 1, 2)),
+        "UIPanel": UIPanel,
         "Python subclasses": lambda: (Tagged(1, 0, 0, 0), OwnEngine(), OwnRenderer(None)),
     }
 
@@ -439,3 +458,70 @@ def test_delayed_tasks(engine):
 
     assert_no_leak(frame, rounds=60, warmup=10)
     assert Engine._tasks == [] and Engine._timers == []
+
+
+# --- the UI ----------------------------------------------------------------------------------
+
+def ui_in(engine, media):
+    """A UI over the engine's frame: panels in list and anchored containers."""
+    renderer = UIRenderer(Texture(320, 200), True, UITheme(media.theme))
+    for row in range(3):
+        panel = UIPanel()
+        panel.onClick = lambda event: event.x
+        for _ in range(2):
+            panel.addChild(UIWidget())
+        renderer.widget.addChild(panel, 10 + 60 * row, 10)
+    engine.ecs.addSystem(renderer)
+    return renderer
+
+
+def test_ui_frames_clicks_and_wheel_events(engine, media):
+    ui_in(engine, media)
+
+    def frame():
+        sdlinput.click(20, 20)
+        sdlinput.wheel(0, 1)
+        engine.update()
+
+    assert_no_leak(frame)
+
+
+def test_ui_tree_changes(media):
+    renderer = UIRenderer(Texture(64, 64), False, UITheme(media.theme))
+    anchored, listed = renderer.widget, UIListContainer()
+
+    def change():
+        widgets = [UIWidget() for _ in range(3)]
+        for widget in widgets:
+            anchored.addChild(widget, 1, 2)
+            listed.addChild(widget)
+        anchored.removeChild(widgets[0])
+        listed.removeChild(widgets[1])
+        anchored.removeAllChildren()
+        listed.removeAllChildren()
+        renderer.widget = UIPanel()
+        renderer.widget = anchored
+
+    assert_no_leak(change)
+
+
+def test_ui_failures(media, tmp_path):
+    from ui.themes import OMIT, write_theme
+
+    broken = [write_theme(tmp_path, "no-fonts.json", fonts=OMIT),
+              write_theme(tmp_path, "bad-colour.json", colors={"background": "#123456"}),
+              write_theme(tmp_path, "no-tileset.json", tileset="missing.png")]
+    renderer = UIRenderer(Texture(32, 32), False, UITheme(write_theme(tmp_path, widgets={})))
+    renderer.widget.addChild(UIPanel(), 0, 0)
+    AbstractSystem._setEngine(renderer, Engine())
+
+    def fail_all():
+        for path in broken:
+            raises((KeyError, ValueError, OSError), lambda: UITheme(path))
+        raises(KeyError, renderer.render)  # the theme has no "panel" skin
+        raises(TypeError, lambda: UIRenderer(None, 0, None))
+        raises(TypeError, lambda: setattr(renderer, "widget", None))
+        raises(ValueError, lambda: UIWidget().setMargin())
+        raises(TypeError, lambda: UIListContainer().addChild(None))
+
+    assert_no_leak(fail_all, rounds=100, warmup=20)

@@ -9,6 +9,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -54,6 +55,8 @@ struct Probe {
 
 struct DerivedProbe : Probe {
     int32_t extra;
+    PyObject* kept;    // deleting it is refused
+    PyObject* mapping; // exactly a dict, or None
     struct Native {
         Witness witness{"derived"};
     } native;
@@ -79,6 +82,28 @@ PyObject* Probe_failKeywords(PyObject*, PyObject* const* args, Py_ssize_t nargs,
     PyObject* a[1];
     if (!py::parseArgs("failKeywords", {"kind"}, args, nargs, kwnames, a)) return nullptr;
     throwKind(kindOf(a[0]));
+}
+
+// What the next allocation of a DerivedProbe does in its hook: "" succeeds, "error"
+// fails with a Python error, anything else throws as throwKind does.
+std::string allocationFailure;
+
+bool Probe_allocated(PyObject*) {
+    lifeEvents.push_back("*base");
+    return true;
+}
+
+bool DerivedProbe_allocated(PyObject*) {
+    lifeEvents.push_back("*derived");
+    std::string kind = std::exchange(allocationFailure, "");
+    if (kind.empty()) return true;
+    if (kind == "error") return py::raise(PyExc_RuntimeError, "allocation refused");
+    throwKind(kind);
+}
+
+PyObject* failNextAllocation(PyObject*, PyObject* kind) {
+    allocationFailure = kindOf(kind);
+    Py_RETURN_NONE;
 }
 
 PyObject* Probe_getBroken(PyObject*, void*) {
@@ -115,7 +140,8 @@ py::ClassDef& probeClass() {
                                        .methods = probeMethods,
                                        .properties = probeProperties,
                                        .slots = probeSlots,
-                                       .checksum = 0x1234567});
+                                       .checksum = 0x1234567,
+                                       .allocated = Probe_allocated});
 }
 
 int DerivedProbe_init(PyObject*, PyObject* args, PyObject* kwargs) {
@@ -125,12 +151,17 @@ int DerivedProbe_init(PyObject*, PyObject* args, PyObject* kwargs) {
     return 0;
 }
 
-const py::Member derivedMembers[] = {py::member<&DerivedProbe::extra>("_extra").readonly("extra")};
+const py::Member derivedMembers[] = {
+    py::member<&DerivedProbe::extra>("_extra").readonly("extra"),
+    py::member<&DerivedProbe::kept>("_kept").readwrite("kept").undeletable(),
+    py::member<&DerivedProbe::mapping>("_mapping").readwrite("mapping").exactly<py::Dict>(),
+};
 
 py::ClassDef& derivedProbeClass() {
     return py::define<DerivedProbe>("DerivedProbe", {.members = derivedMembers,
                                                      .init = DerivedProbe_init,
-                                                     .initDoc = py::doc<"@param(kind, str)">});
+                                                     .initDoc = py::doc<"@param(kind, str)">,
+                                                     .allocated = DerivedProbe_allocated});
 }
 
 // The further field kinds: 64-bit integers, an unsigned enumeration, an exact dict and an
@@ -176,9 +207,11 @@ PyObject* takeLifeEvents(PyObject*, PyObject*) {
 }
 
 PyMethodDef takeLifeEventsDef = {"takeLifeEvents", takeLifeEvents, METH_NOARGS, nullptr};
+PyMethodDef failNextAllocationDef = {"failNextAllocation", failNextAllocation, METH_O, nullptr};
 
 bool bodySegment() {
     return py::bind("takeLifeEvents", py::moduleFunction(&takeLifeEventsDef)) &&
+           py::bind("failNextAllocation", py::moduleFunction(&failNextAllocationDef)) &&
            py::bindUnpickleFunctions();
 }
 

@@ -55,7 +55,7 @@ def test_cpp_members_live_exactly_as_long_as_the_object(probe):
     p = make(probe)
     assert [p.push(3), p.push(4)] == [1, 2]
     del p
-    assert probe.takeLifeEvents() == ["+base", "-base"]
+    assert probe.takeLifeEvents() == ["+base", "*base", "-base"]
 
 
 @pytest.mark.parametrize("subclass", [False, True])
@@ -64,7 +64,7 @@ def test_derived_classes_construct_base_members_first_and_destroy_them_last(prob
     if subclass:
         cls = type("PythonProbe", (cls,), {})
     instance = cls(None)
-    assert probe.takeLifeEvents() == ["+base", "+derived"]
+    assert probe.takeLifeEvents() == ["+base", "+derived", "*base", "*derived"]
     del instance
     assert probe.takeLifeEvents() == ["-derived", "-base"]
 
@@ -75,7 +75,22 @@ def test_cpp_members_of_an_object_in_a_cycle_are_destroyed_by_the_collector(prob
     a.peer, b.peer = b, a
     del a, b
     gc.collect()
-    assert sorted(probe.takeLifeEvents()) == ["+base", "+base", "-base", "-base"]
+    assert sorted(probe.takeLifeEvents()) == ["*base", "*base", "+base", "+base", "-base", "-base"]
+
+
+@pytest.mark.parametrize("kind, error", [("error", RuntimeError), ("bad_alloc", MemoryError),
+                                         ("runtime_error", SystemError)])
+def test_a_failed_allocation_hook_fails_the_allocation_and_frees_the_object(probe, kind, error):
+    """The hooks run after every C++ member exists, the base's first; when one fails the
+    object is released at once, its members with it."""
+    probe.takeLifeEvents()
+    probe.failNextAllocation(kind)
+    with pytest.raises(error):
+        probe.DerivedProbe.__new__(probe.DerivedProbe)
+    assert probe.takeLifeEvents() == ["+base", "+derived", "*base", "*derived", "-derived", "-base"]
+    whole = probe.DerivedProbe(None)  # the next one is whole again
+    assert probe.takeLifeEvents() == ["+base", "+derived", "*base", "*derived"]
+    del whole
 
 
 # --- the exception boundary ----------------------------------------------------------------
@@ -152,6 +167,26 @@ def test_deleting_an_object_field_stores_none_and_a_value_field_refuses(probe):
     assert p.anything is None
     with pytest.raises(NotImplementedError, match="__del__"):
         del p.count
+
+
+def test_an_undeletable_object_field_keeps_its_value(probe):
+    p = probe.DerivedProbe(None)
+    p.kept = "x"
+    with pytest.raises(NotImplementedError, match="__del__"):
+        del p.kept
+    assert p.kept == "x"
+
+
+@pytest.mark.parametrize("value, accepted", [({}, True), (None, True), ([], False),
+                                             (type("Mapping", (dict,), {})(), False)])
+def test_a_dict_field_takes_exactly_a_dict(probe, value, accepted):
+    p = probe.DerivedProbe(None)
+    if accepted:
+        p.mapping = value
+        assert p.mapping is value
+    else:
+        with pytest.raises(TypeError, match="Expected dict, got"):
+            p.mapping = value
 
 
 def test_pickled_state_is_sorted_by_stored_name_and_checked(probe):

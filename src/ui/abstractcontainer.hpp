@@ -1,0 +1,55 @@
+// AbstractUIContainer: the base of every widget that holds others. It owns the list
+// of children and the inner size it offers them, and passes drawing, updates, clicks,
+// wheel events and the three layout passes down to them. Subclasses bring addChild.
+#pragma once
+
+#include "ui/widget.hpp"
+
+struct AbstractUIContainer : UIWidget {
+    PyObject* children; // list of UIWidget, in insertion order; game code may change it
+    int32_t innerWidth; // the space the children get, set by the final-size pass
+    int32_t innerHeight;
+
+    using Base = UIWidget;
+    static inline PyTypeObject* type = nullptr;
+    static const UIWidgetOps table;
+};
+
+inline AbstractUIContainer* asContainer(PyObject* object) {
+    return reinterpret_cast<AbstractUIContainer*>(object);
+}
+
+// Calls step(child) for each child, first to last, over the live list: its length is
+// read again before every step, so a child appended meanwhile is visited too. Each
+// child, and the list, is held during its step. Stops at the first step that fails.
+template <class Step> bool forEachChild(PyObject* container, Step step) {
+    py::Ref children = py::Ref::borrow(asContainer(container)->children);
+    if (!PyList_Check(children.get())) return true; // cleared by the collector
+    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(children.get()); ++i) {
+        py::Ref child = py::Ref::borrow(PyList_GET_ITEM(children.get(), i));
+        if (!step(child.get())) return false;
+    }
+    return true;
+}
+
+// The same for steps that use a child's table: each child must be a UIWidget.
+template <class Step> bool forEachChildWidget(PyObject* container, Step step) {
+    return forEachChild(container, [&](PyObject* child) {
+        UIWidget* widget = widgetOrRefuse(child);
+        return widget && step(widget);
+    });
+}
+
+// The container base's render: the attachment check, then every child's render with
+// the clip values as given.
+bool renderChildren(PyObject* self, ClipValues clip);
+
+// The container base's removeChild: the first child equal to `child` leaves the list;
+// nothing happens when there is none.
+bool removeFromChildren(PyObject* self, PyObject* child);
+
+// The container base's _onClick: the children asked last-added first; 1 when one took
+// the click, 0, or -1 with the error set.
+int childrenTakeClick(PyObject* self, PyObject* event);
+
+py::ClassDef& abstractUIContainerClass();

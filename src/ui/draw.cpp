@@ -1,0 +1,112 @@
+#include "ui/draw.hpp"
+
+#include "gui.hpp"
+#include "py/call.hpp"
+#include "resources/texture.hpp"
+#include "ui/theme.hpp"
+
+namespace {
+
+py::Name nWidgets("widgets");
+py::Name nX("x"), nY("y"), nLeftWidth("leftWidth"), nMiddleWidth("middleWidth"),
+    nRightWidth("rightWidth"), nTopHeight("topHeight"), nMiddleHeight("middleHeight"),
+    nBottomHeight("bottomHeight");
+
+bool isUIRenderer(PyObject* object) {
+    return PyObject_TypeCheck(object, UIRenderer::type);
+}
+
+SDL_Rect toSDL(const layout::Rect& rect) {
+    return {rect.x, rect.y, rect.w, rect.h};
+}
+
+} // namespace
+
+py::Ref rendererTarget(PyObject* renderer) {
+    PyObject* target =
+        isUIRenderer(renderer) ? reinterpret_cast<UIRenderer*>(renderer)->target : nullptr;
+    if (!target || !isTexture(target)) {
+        py::engineException("The UIRenderer has no target texture.");
+        return py::Ref();
+    }
+    return py::Ref::borrow(target);
+}
+
+py::Ref rendererTheme(PyObject* renderer) {
+    PyObject* theme =
+        isUIRenderer(renderer) ? reinterpret_cast<UIRenderer*>(renderer)->theme : nullptr;
+    if (!theme || !PyObject_TypeCheck(theme, UITheme::type)) {
+        py::engineException("The UIRenderer has no theme.");
+        return py::Ref();
+    }
+    return py::Ref::borrow(theme);
+}
+
+py::Ref themeTileset(PyObject* theme) {
+    PyObject* tileset = reinterpret_cast<UITheme*>(theme)->tileset;
+    if (!isTexture(tileset)) {
+        py::engineException("UITheme is not initialised.");
+        return py::Ref();
+    }
+    return py::Ref::borrow(tileset);
+}
+
+SDL_Surface* surfaceOf(PyObject* texture) {
+    return textureSurface(texture);
+}
+
+py::Ref skinRecord(PyObject* theme, py::Name& name) {
+    py::Ref widgets = py::getAttr(theme, nWidgets);
+    PyObject* key = widgets ? name.get() : nullptr;
+    return py::Ref(key ? PyObject_GetItem(widgets.get(), key) : nullptr);
+}
+
+bool readSkinValues(PyObject* record, std::initializer_list<py::Name*> keys, int32_t* out) {
+    for (py::Name* name : keys) {
+        PyObject* key = name->get();
+        py::Ref value(key ? PyObject_GetItem(record, key) : nullptr);
+        if (!value || !py::toInt32(value.get(), *out++)) return false;
+    }
+    return true;
+}
+
+bool readNineSliceSkin(PyObject* record, nineslice::Skin& out) {
+    int32_t values[8];
+    if (!readSkinValues(record,
+                        {&nX, &nY, &nLeftWidth, &nMiddleWidth, &nRightWidth, &nTopHeight,
+                         &nMiddleHeight, &nBottomHeight},
+                        values))
+        return false;
+    out = {values[0], values[1], values[2], values[3], values[4], values[5], values[6], values[7]};
+    return true;
+}
+
+void blitNineSlice(const nineslice::Skin& skin, const layout::Rect& destination,
+                   SDL_Surface* source, SDL_Surface* target) {
+    SurfacePair pair = pairOf(target, source);
+    for (const nineslice::Piece& piece : nineslice::pieces(skin, destination)) {
+        if (!piece.drawable()) continue;
+        SDL_Rect from = toSDL(piece.source), to = toSDL(piece.destination);
+        if (piece.scaled)
+            drawScaled(pair, from, to);
+        else
+            drawPart(pair, from, to.x, to.y);
+    }
+}
+
+ClipScope::ClipScope(PyObject* texture, const layout::Rect& rect)
+    : texture_(py::Ref::borrow(texture)) {
+    SDL_Surface* surface = reinterpret_cast<Texture*>(texture)->surface;
+    if (!surface) return;
+    SDL_GetClipRect(surface, &previous_);
+    SDL_Rect wanted = toSDL(rect), narrowed;
+    if (!SDL_IntersectRect(&wanted, &previous_, &narrowed)) narrowed = {0, 0, 0, 0};
+    SDL_SetClipRect(surface, &narrowed);
+    narrowed_ = true;
+}
+
+ClipScope::~ClipScope() {
+    // The surface of this moment: code that ran during the scope may have replaced it.
+    SDL_Surface* surface = reinterpret_cast<Texture*>(texture_.get())->surface;
+    if (narrowed_ && surface) SDL_SetClipRect(surface, &previous_);
+}

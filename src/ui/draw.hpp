@@ -1,0 +1,65 @@
+// What the widgets that draw share: their renderer's target and theme, skin records
+// read from the theme at every use, nine-slice blits, and the target's clip
+// rectangle narrowed for the length of a draw.
+//
+// Widgets blit into the surface of the renderer's target texture with SDL. Python
+// code may run between two draws (a child's render, a skin value's conversion) and
+// may replace a texture's surface: the surfaces are read from their textures right
+// before the blits, which hold the textures.
+#pragma once
+
+#include "core/nineslice.hpp"
+#include "py/call.hpp"
+
+#include <SDL.h>
+
+#include <initializer_list>
+
+// The target texture and the theme of a widget's renderer, held by the caller;
+// EngineException when the renderer lacks one (a Renderer.__init__ of its own took
+// the target away, or it was never constructed).
+py::Ref rendererTarget(PyObject* renderer);
+py::Ref rendererTheme(PyObject* renderer);
+
+// The tileset texture of a theme; EngineException for a theme never constructed.
+py::Ref themeTileset(PyObject* theme);
+
+// theme.widgets[name], through the theme's property.
+py::Ref skinRecord(PyObject* theme, py::Name& name);
+
+// The record's members in the order given, each converted to an int as it is read:
+// KeyError for a missing one, "an integer is required" for one that is no number.
+bool readSkinValues(PyObject* record, std::initializer_list<py::Name*> keys, int32_t* out);
+
+// The "panel" skin: "x", "y", "leftWidth", "middleWidth", "rightWidth", "topHeight",
+// "middleHeight", "bottomHeight".
+bool readNineSliceSkin(PyObject* record, nineslice::Skin& out);
+
+// The nine pieces of the skin over `destination`, corners copied, edges and centre
+// stretched, each drawn as SDL_UpperBlit and SDL_UpperBlitScaled draw it (through the
+// engine's own loops for plain surfaces, see drawSurface); pieces without area are
+// skipped. Every piece's rectangles are set in full before its blit: SDL writes the
+// rectangle it really drew back into them.
+void blitNineSlice(const nineslice::Skin& skin, const layout::Rect& destination,
+                   SDL_Surface* source, SDL_Surface* target);
+
+// Narrows the clip rectangle of a texture's surface to `rect` within the clip it
+// already has, and puts that clip back when the scope ends, on every path. So a
+// widget inside a clipped one stays inside it, and what is drawn after it is clipped
+// as before.
+class ClipScope {
+  public:
+    ClipScope(PyObject* texture, const layout::Rect& rect);
+    ~ClipScope();
+    ClipScope(const ClipScope&) = delete;
+    ClipScope& operator=(const ClipScope&) = delete;
+
+  private:
+    py::Ref texture_;
+    SDL_Rect previous_{};
+    bool narrowed_ = false;
+};
+
+// The surface of a held texture, read now; EngineException "Texture is not
+// initialised." when it has none.
+SDL_Surface* surfaceOf(PyObject* texture);

@@ -1,0 +1,497 @@
+// UIWidget: the widget base, its five table operations (the layout passes, the
+// attachment to a renderer and the clip rule) and its Python-visible operations.
+#include "ui/widget.hpp"
+
+#include "gui.hpp"
+#include "py/args.hpp"
+#include "py/methods.hpp"
+#include "py/module.hpp"
+#include "ui/abstractcontainer.hpp"
+#include "ui/draw.hpp"
+
+#include <climits>
+
+namespace ui {
+py::Name nRender("render");
+py::Name nUpdate("update");
+py::Name nOnClick("_onClick");
+py::Name nOnScroll("_onScroll");
+} // namespace ui
+
+namespace {
+
+py::Name nSizeAuto("SIZE_AUTO");
+py::Name nSizeFixed("SIZE_FIXED");
+py::Name nSizeGrow("SIZE_GROW");
+py::Name nAlignLeft("ALIGN_LEFT");
+py::Name nValignTop("VALIGN_TOP");
+py::Name nIsInside("isInside");
+py::Name nPointInRect("_pointInRect");
+py::Name nIsHovered("isHovered");
+py::Name nOnClickCallable("onClick");
+py::Name nOnDragStart("onDragStart");
+py::Name nOnDragEnd("onDragEnd");
+py::Name nOnDrag("onDrag");
+
+// A module constant of this moment as an int.
+bool readConstant(py::Name& name, int32_t& out) {
+    py::Ref value = py::moduleGlobal(name);
+    return value && py::toInt32(value.get(), out);
+}
+
+// An exact int that fits 32 bits, as most coordinates are.
+bool smallInt(PyObject* object, int64_t& out) {
+    if (!PyLong_CheckExact(object)) return false;
+    int overflow = 0;
+    long long value = PyLong_AsLongLongAndOverflow(object, &overflow);
+    if (overflow || value < INT32_MIN || value > INT32_MAX) return false;
+    out = value;
+    return true;
+}
+
+bool strictlyInside(int64_t px, int64_t py, const UIWidget* w) {
+    return px > w->x && px < int64_t(w->x) + w->width && py > w->y &&
+           py < int64_t(w->y) + w->height;
+}
+
+} // namespace
+
+UIWidget* widgetOrRefuse(PyObject* object) {
+    if (isWidget(object)) return asWidget(object);
+    py::cannotConvert(object, UIWidget::type);
+    return nullptr;
+}
+
+int policyIs(int32_t policy, SizePolicy constant) {
+    py::Ref value = py::moduleGlobal(constant == SizePolicy::fixed ? nSizeFixed : nSizeGrow);
+    if (!value) return -1;
+    if (PyLong_CheckExact(value.get())) {
+        int overflow = 0;
+        long long number = PyLong_AsLongLongAndOverflow(value.get(), &overflow);
+        return !overflow && number == policy;
+    }
+    py::Ref boxed(PyLong_FromLong(policy));
+    return boxed ? PyObject_RichCompareBool(boxed.get(), value.get(), Py_EQ) : -1;
+}
+
+int readyToDraw(UIWidget* widget) {
+    if (!widget->isVisible) return 0;
+    if (widget->renderer == Py_None)
+        return py::engineException(
+            "Can not render a widget that is not attached to a UIRenderer object!");
+    return 1;
+}
+
+ClipValues noClip() {
+    static PyObject* values[4] = {};
+    if (!values[0])
+        for (PyObject*& value : values)
+            value = PyLong_FromLong(-1); // a small int, which the host never frees
+    return values;
+}
+
+PyObject* setSides(const char* method, PyObject* args, PyObject* kwargs, int32_t* top,
+                   int32_t* right, int32_t* bottom, int32_t* left) {
+    if (kwargs && PyDict_GET_SIZE(kwargs) != 0) {
+        PyErr_Format(PyExc_TypeError, "%.200s() takes no keyword arguments", method);
+        return nullptr;
+    }
+    Py_ssize_t count = PyTuple_GET_SIZE(args);
+    if (count < 1 || count > 4) {
+        PyErr_Format(PyExc_ValueError, "%s takes either 1, 2, 3 or 4 values. %d were given.",
+                     method, int(count));
+        return nullptr;
+    }
+    // Which value each side takes, for one to four values: top, right, bottom, left.
+    static const int pick[4][4] = {{0, 0, 0, 0}, {0, 1, 0, 1}, {0, 1, 2, 1}, {0, 1, 2, 3}};
+    int32_t* sides[4] = {top, right, bottom, left};
+    for (int side = 0; side < 4; ++side)
+        if (!py::toInt32(PyTuple_GET_ITEM(args, pick[count - 1][side]), *sides[side]))
+            return nullptr;
+    Py_RETURN_NONE;
+}
+
+// --- the table -------------------------------------------------------------------------
+
+static bool UIWidget_setRenderer(UIWidget* self, PyObject* renderer) {
+    py::assign(self->renderer, renderer);
+    return true;
+}
+
+static bool UIWidget_calculateMinSize(UIWidget* self) {
+    int fixed = policyIs(self->sizePolicyX, SizePolicy::fixed);
+    if (fixed < 0) return false;
+    if (!fixed) self->width = 0;
+    fixed = policyIs(self->sizePolicyY, SizePolicy::fixed);
+    if (fixed < 0) return false;
+    if (!fixed) self->height = 0;
+    return true;
+}
+
+// The space the widget may fill: its parent's inner size, or the whole target for the
+// root. False without error when there is neither.
+static bool availableSize(UIWidget* self, int32_t& width, int32_t& height, bool& known) {
+    known = true;
+    if (self->parent != Py_None && PyObject_TypeCheck(self->parent, AbstractUIContainer::type)) {
+        width = asContainer(self->parent)->innerWidth;
+        height = asContainer(self->parent)->innerHeight;
+        return true;
+    }
+    if (self->renderer == Py_None) {
+        known = false;
+        return true;
+    }
+    py::Ref target = rendererTarget(self->renderer);
+    SDL_Surface* surface = target ? surfaceOf(target.get()) : nullptr;
+    if (!surface) return false;
+    width = surface->w;
+    height = surface->h;
+    return true;
+}
+
+static bool UIWidget_calculateMaxSize(UIWidget* self) {
+    int32_t width = 0, height = 0;
+    bool known = false;
+    if (!availableSize(self, width, height, known)) return false;
+    if (!known) return true;
+    int grows = policyIs(self->sizePolicyX, SizePolicy::grow);
+    if (grows < 0) return false;
+    if (grows) self->width = layout::sub(layout::sub(width, self->marginLeft), self->marginRight);
+    grows = policyIs(self->sizePolicyY, SizePolicy::grow);
+    if (grows < 0) return false;
+    if (grows) self->height = layout::sub(layout::sub(height, self->marginTop), self->marginBottom);
+    return true;
+}
+
+static bool UIWidget_calculatePos(UIWidget*) {
+    return true; // a widget never places itself
+}
+
+// The clip rule on host values, for clip values that are not plain ints: each
+// comparison and sum is the host's, each result converted to an int.
+static bool clipWithHostValues(UIWidget* self, ClipValues clip, layout::Rect& out) {
+    py::Ref zero(PyLong_FromLong(0));
+    if (!zero) return false;
+    for (int i = 0; i < 4; ++i) {
+        int negative = PyObject_RichCompareBool(clip[i], zero.get(), Py_LT);
+        if (negative < 0) return false;
+        if (negative) {
+            out = {self->x, self->y, self->width, self->height};
+            return true;
+        }
+    }
+    py::Ref x(PyLong_FromLong(self->x)), y(PyLong_FromLong(self->y));
+    py::Ref width(PyLong_FromLong(self->width)), height(PyLong_FromLong(self->height));
+    if (!x || !y || !width || !height) return false;
+    auto larger = [](PyObject* a, PyObject* b) -> py::Ref {
+        int less = PyObject_RichCompareBool(a, b, Py_LT);
+        return less < 0 ? py::Ref() : py::Ref::borrow(less ? b : a);
+    };
+    auto smaller = [](PyObject* a, PyObject* b) -> py::Ref {
+        int less = PyObject_RichCompareBool(b, a, Py_LT);
+        return less < 0 ? py::Ref() : py::Ref::borrow(less ? b : a);
+    };
+    py::Ref right(PyNumber_Add(x.get(), width.get()));
+    py::Ref bottom(right ? PyNumber_Add(y.get(), height.get()) : nullptr);
+    py::Ref clipRight(bottom ? PyNumber_Add(clip[0], clip[2]) : nullptr);
+    py::Ref clipBottom(clipRight ? PyNumber_Add(clip[1], clip[3]) : nullptr);
+    if (!clipBottom) return false;
+    py::Ref x1 = larger(x.get(), clip[0]);
+    py::Ref y1 = x1 ? larger(y.get(), clip[1]) : py::Ref();
+    py::Ref x2 = y1 ? smaller(right.get(), clipRight.get()) : py::Ref();
+    py::Ref y2 = x2 ? smaller(bottom.get(), clipBottom.get()) : py::Ref();
+    py::Ref w(y2 ? PyNumber_Subtract(x2.get(), x1.get()) : nullptr);
+    py::Ref h(w ? PyNumber_Subtract(y2.get(), y1.get()) : nullptr);
+    return h && py::toInt32(x1.get(), out.x) && py::toInt32(y1.get(), out.y) &&
+           py::toInt32(w.get(), out.w) && py::toInt32(h.get(), out.h);
+}
+
+static layout::Rect UIWidget_getClippedRect(UIWidget* self, ClipValues clip) {
+    layout::Rect widget{self->x, self->y, self->width, self->height};
+    int64_t values[4];
+    if (smallInt(clip[0], values[0]) && smallInt(clip[1], values[1]) &&
+        smallInt(clip[2], values[2]) && smallInt(clip[3], values[3])) {
+        for (int64_t value : values)
+            if (value < 0) return widget;
+        if (auto clipped = layout::clip(widget, values[0], values[1], values[2], values[3]))
+            return *clipped;
+    }
+    layout::Rect result;
+    if (clipWithHostValues(self, clip, result)) return result;
+    py::printUnraisable("quorvelin.UIWidget._getClippedRect");
+    return {};
+}
+
+const UIWidgetOps UIWidget::table = {UIWidget_setRenderer, UIWidget_calculateMinSize,
+                                     UIWidget_calculateMaxSize, UIWidget_calculatePos,
+                                     UIWidget_getClippedRect};
+
+// --- allocation and construction --------------------------------------------------------
+
+static bool UIWidget_allocated(PyObject* self) {
+    UIWidget* widget = asWidget(self);
+    widget->isVisible = true;
+    // The constants as they are now, so that game code that changed them changes the
+    // defaults of the widgets made from then on.
+    return readConstant(nSizeAuto, widget->sizePolicyX) &&
+           readConstant(nSizeAuto, widget->sizePolicyY) &&
+           readConstant(nAlignLeft, widget->horizontalAlign) &&
+           readConstant(nValignTop, widget->verticalAlign);
+}
+
+static int UIWidget_init(PyObject* self, PyObject* args, PyObject* kwargs) {
+    if (!py::parseNone("__init__", args, kwargs)) return -1;
+    asWidget(self)->isEnabled = true;
+    py::assign(asWidget(self)->onClick, Py_None);
+    return 0;
+}
+
+// --- hover, drag and clicks -------------------------------------------------------------
+
+// self.isInside(mouseX, mouseY) as a truth value: 1, 0 or -1. No engine class overrides
+// isInside or _pointInRect, so for an engine instance and plain int coordinates the
+// test runs here.
+static int hovered(PyObject* self, PyObject* mouseX, PyObject* mouseY) {
+    int64_t x, y;
+    if (isEngineInstance(self) && smallInt(mouseX, x) && smallInt(mouseY, y))
+        return strictlyInside(x, y, asWidget(self));
+    py::Ref answer = py::callMethod(self, nIsInside, mouseX, mouseY);
+    return answer ? PyObject_IsTrue(answer.get()) : -1;
+}
+
+// self.isHovered, through the property of a Python subclass.
+static int readHovered(PyObject* self) {
+    if (isEngineInstance(self)) return asWidget(self)->isHovered;
+    py::Ref value = py::getAttr(self, nIsHovered);
+    return value ? PyObject_IsTrue(value.get()) : -1;
+}
+
+bool updateWidget(PyObject* self, PyObject* mouseX, PyObject* mouseY, PyObject* pressed) {
+    UIWidget* widget = asWidget(self);
+    int inside = hovered(self, mouseX, mouseY);
+    if (inside < 0) return false;
+    widget->isHovered = inside;
+    int hover = readHovered(self);
+    if (hover < 0) return false;
+    bool held = false;
+    if (hover && !py::toFlag(pressed, held)) return false;
+    if (hover && held && !widget->isDragging) {
+        widget->isDragging = true;
+        if (!py::toInt32(mouseX, widget->dragStartX) || !py::toInt32(mouseY, widget->dragStartY) ||
+            !py::callMethod(self, nOnDragStart, mouseX, mouseY))
+            return false;
+    }
+    if (!widget->isDragging) return true;
+    if (!py::toFlag(pressed, held)) return false;
+    if (!held) {
+        widget->isDragging = false;
+        return bool(py::callMethod(self, nOnDragEnd, mouseX, mouseY));
+    }
+    // Measured from where the drag started, with the host's subtraction.
+    py::Ref startX(PyLong_FromLong(widget->dragStartX));
+    py::Ref startY(startX ? PyLong_FromLong(widget->dragStartY) : nullptr);
+    py::Ref dx(startY ? PyNumber_Subtract(mouseX, startX.get()) : nullptr);
+    py::Ref dy(dx ? PyNumber_Subtract(mouseY, startY.get()) : nullptr);
+    return dy && py::callMethod(self, nOnDrag, mouseX, mouseY, dx.get(), dy.get());
+}
+
+int widgetTakesClick(PyObject* self, PyObject* event) {
+    UIWidget* widget = asWidget(self);
+    if (!widget->isEnabled || !widget->isHovered) return 0;
+    py::Ref onClick = py::getAttr(self, nOnClickCallable);
+    if (!onClick) return -1;
+    if (onClick.get() != Py_None) {
+        py::Ref callable = py::getAttr(self, nOnClickCallable);
+        py::Ref result(callable ? PyObject_CallOneArg(callable.get(), event) : nullptr);
+        if (!result) return -1;
+    }
+    return 1;
+}
+
+// --- methods ------------------------------------------------------------------------------
+
+static PyObject* UIWidget_setParent(PyObject* self, PyObject* parent) {
+    if (!py::checkArgument(parent, AbstractUIContainer::type, "parent", true)) return nullptr;
+    UIWidget* widget = asWidget(self);
+    if (parent != Py_None) {
+        py::Ref held = py::Ref::borrow(parent);
+        py::Ref renderer = py::Ref::borrow(asWidget(parent)->renderer);
+        if (!widget->ops->setRenderer(widget, renderer.get())) return nullptr;
+    }
+    py::assign(widget->parent, parent);
+    Py_RETURN_NONE;
+}
+
+static PyObject* UIWidget_setMargin(PyObject* self, PyObject* args, PyObject* kwargs) {
+    UIWidget* w = asWidget(self);
+    return setSides("setMargin", args, kwargs, &w->marginTop, &w->marginRight, &w->marginBottom,
+                    &w->marginLeft);
+}
+
+static PyObject* UIWidget_onClick(PyObject* self, PyObject* event) {
+    int taken = widgetTakesClick(self, event);
+    return taken < 0 ? nullptr : PyBool_FromLong(taken);
+}
+
+static PyObject* UIWidget_onScroll(PyObject*, PyObject*) {
+    Py_RETURN_FALSE;
+}
+
+static PyObject* UIWidget_getParent(PyObject* self, PyObject*) {
+    return py::newRef(asWidget(self)->parent);
+}
+
+static PyObject* UIWidget_getRenderer(PyObject* self, PyObject*) {
+    return py::newRef(asWidget(self)->renderer);
+}
+
+static const char* const clipNames[] = {"clipX", "clipY", "clipWidth", "clipHeight"};
+
+static PyObject* UIWidget_render(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                 PyObject* kwnames) {
+    PyObject* clip[4];
+    if (!py::parse({"render", clipNames, 4, 0}, args, nargs, kwnames, clip)) return nullptr;
+    return readyToDraw(asWidget(self)) < 0 ? nullptr : py::newRef(Py_None);
+}
+
+static PyObject* UIWidget_update(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                 PyObject* kwnames) {
+    PyObject* a[3];
+    if (!py::parseArgs("update", {"mouseX", "mouseY", "isMouseLeftPressed"}, args, nargs, kwnames,
+                       a))
+        return nullptr;
+    return py::noneOrFailed(updateWidget(self, a[0], a[1], a[2]));
+}
+
+// The drag hooks of the base do nothing.
+static PyObject* UIWidget_onDragStart(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                                      PyObject* kwnames) {
+    PyObject* a[2];
+    if (!py::parseArgs("onDragStart", {"mouseX", "mouseY"}, args, nargs, kwnames, a))
+        return nullptr;
+    Py_RETURN_NONE;
+}
+
+static PyObject* UIWidget_onDragEnd(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                                    PyObject* kwnames) {
+    PyObject* a[2];
+    if (!py::parseArgs("onDragEnd", {"mouseX", "mouseY"}, args, nargs, kwnames, a)) return nullptr;
+    Py_RETURN_NONE;
+}
+
+static PyObject* UIWidget_onDrag(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                                 PyObject* kwnames) {
+    PyObject* a[4];
+    if (!py::parseArgs("onDrag", {"mouseX", "mouseY", "diffX", "diffY"}, args, nargs, kwnames, a))
+        return nullptr;
+    Py_RETURN_NONE;
+}
+
+static PyObject* UIWidget_isInside(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                   PyObject* kwnames) {
+    PyObject* a[2];
+    if (!py::parseArgs("isInside", {"mouseX", "mouseY"}, args, nargs, kwnames, a)) return nullptr;
+    UIWidget* widget = asWidget(self);
+    int64_t x, y;
+    if (isEngineInstance(self) && smallInt(a[0], x) && smallInt(a[1], y))
+        return PyBool_FromLong(strictlyInside(x, y, widget));
+    py::Ref rect[4] = {py::Ref(PyLong_FromLong(widget->x)), py::Ref(PyLong_FromLong(widget->y)),
+                       py::Ref(PyLong_FromLong(widget->width)),
+                       py::Ref(PyLong_FromLong(widget->height))};
+    for (const py::Ref& value : rect)
+        if (!value) return nullptr;
+    return py::callMethod(self, nPointInRect, a[0], a[1], rect[0].get(), rect[1].get(),
+                          rect[2].get(), rect[3].get())
+        .release();
+}
+
+// pointX > rectX and pointX < rectX + rectW and pointY > rectY and pointY < rectY + rectH,
+// with the host's comparisons: the first false result, or the last one.
+static PyObject* UIWidget_pointInRect(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                                      PyObject* kwnames) {
+    PyObject* a[6];
+    if (!py::parseArgs("_pointInRect", {"pointX", "pointY", "rectX", "rectY", "rectW", "rectH"},
+                       args, nargs, kwnames, a))
+        return nullptr;
+    int64_t v[6];
+    bool plain = true;
+    for (int i = 0; i < 6 && plain; ++i)
+        plain = smallInt(a[i], v[i]);
+    if (plain)
+        return PyBool_FromLong(v[0] > v[2] && v[0] < v[2] + v[4] && v[1] > v[3] &&
+                               v[1] < v[3] + v[5]);
+    for (int term = 0; term < 4; ++term) {
+        PyObject* point = a[term / 2];
+        PyObject* start = a[2 + term / 2];
+        bool upper = term % 2 == 1; // the far edge: start + size
+        py::Ref end(upper ? PyNumber_Add(start, a[4 + term / 2]) : nullptr);
+        if (upper && !end) return nullptr;
+        py::Ref result(
+            PyObject_RichCompare(point, upper ? end.get() : start, upper ? Py_LT : Py_GT));
+        if (!result) return nullptr;
+        int truth = term < 3 ? PyObject_IsTrue(result.get()) : 1;
+        if (truth < 0) return nullptr;
+        if (!truth || term == 3) return result.release();
+    }
+    return nullptr; // not reached: the fourth term returns
+}
+
+static const PyMethodDef uiWidgetMethods[] = {
+    py::oneArg<"_setParent", UIWidget_setParent>(py::doc<"@param(parent, AbstractUIContainer)">),
+    py::withVarargs<"setMargin", UIWidget_setMargin>(),
+    py::oneArg<"_onClick", UIWidget_onClick>(),
+    py::oneArg<"_onScroll", UIWidget_onScroll>(),
+    py::noArgs<"getParent", UIWidget_getParent>(py::doc<"@returns(AbstractUIContainer)">),
+    py::noArgs<"getRenderer", UIWidget_getRenderer>(py::doc<"@returns(UIRenderer)">),
+    py::withKeywords<"render", UIWidget_render>(
+        py::doc<"Derived classes override this method to draw the widget onto the render target.",
+                "They call the base method first, which makes sure that the widget is",
+                "connected to a UIRenderer. Omitted clip parameters are passed as negative",
+                "values, meaning that the widget is not clipped.", "@param(clipX, int)",
+                "@param(clipY, int)", "@param(clipWidth, int)", "@param(clipHeight, int)">),
+    py::withKeywords<"update", UIWidget_update>(
+        py::doc<"This method can be overwritten in derived classes.",
+                "It can be used to update the widget's state.">),
+    py::withKeywords<"onDragStart", UIWidget_onDragStart>(),
+    py::withKeywords<"onDragEnd", UIWidget_onDragEnd>(),
+    py::withKeywords<"onDrag", UIWidget_onDrag>(),
+    py::withKeywords<"isInside", UIWidget_isInside>(
+        py::doc<"This method returns true if the given coordinates are inside the widget",
+                "@returns(bool)">),
+    py::withKeywords<"_pointInRect", UIWidget_pointInRect>(),
+};
+
+static const py::Member uiWidgetMembers[] = {
+    py::member<&UIWidget::parent>(),
+    py::member<&UIWidget::renderer>(),
+    py::member<&UIWidget::sizePolicyX>().readwrite("sizePolicyX"),
+    py::member<&UIWidget::sizePolicyY>().readwrite("sizePolicyY"),
+    py::member<&UIWidget::width>().readwrite("width"),
+    py::member<&UIWidget::height>().readwrite("height"),
+    py::member<&UIWidget::x>().readwrite("_x"),
+    py::member<&UIWidget::y>().readwrite("_y"),
+    py::member<&UIWidget::horizontalAlign>().readwrite("horizontalAlign"),
+    py::member<&UIWidget::verticalAlign>().readwrite("verticalAlign"),
+    py::member<&UIWidget::isHovered>().readonly("isHovered"),
+    py::member<&UIWidget::onClick>().readwrite("onClick").undeletable(),
+    py::member<&UIWidget::marginLeft>().readwrite("marginLeft"),
+    py::member<&UIWidget::marginTop>().readwrite("marginTop"),
+    py::member<&UIWidget::marginRight>().readwrite("marginRight"),
+    py::member<&UIWidget::marginBottom>().readwrite("marginBottom"),
+    py::member<&UIWidget::isVisible>().readwrite("isVisible"),
+    py::member<&UIWidget::isEnabled>().readwrite("isEnabled"),
+    py::member<&UIWidget::isDragging>(),
+    py::member<&UIWidget::dragStartX>(),
+    py::member<&UIWidget::dragStartY>(),
+    py::member<&UIWidget::userData>().readwrite("userData").undeletable(),
+};
+
+py::ClassDef& uiWidgetClass() {
+    return py::define<UIWidget>(
+        "UIWidget",
+        {.doc = py::classDoc<"UIWidget is the abstract base class for every UI control.">,
+         .members = uiWidgetMembers,
+         .init = UIWidget_init,
+         .methods = uiWidgetMethods,
+         .allocated = UIWidget_allocated});
+}
