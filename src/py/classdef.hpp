@@ -172,7 +172,9 @@ template <class T> struct Generic {
             Ref self(allocate(type, *def));
             if (!self) return nullptr;
             constructNative(self.get());
-            if constexpr (requires { T::table; }) reinterpret_cast<T*>(self.get())->ops = &T::table;
+            // A static table that the ops member can point to, not any member named `table`.
+            if constexpr (requires(T & object) { object.ops = &T::table; })
+                reinterpret_cast<T*>(self.get())->ops = &T::table;
             return runAllocated(self.get()) ? self.release() : nullptr;
         } catch (...) {
             return translateException();
