@@ -90,6 +90,11 @@ void renderSprites(const Frame& frame);
 // hardware's concurrency, at most 8, and 1 for small targets.
 int32_t renderThreadCount(int32_t width, int32_t height);
 
+// The frame picks the widest instruction set the processor has (AVX2 or the
+// baseline); the result is the same byte for byte. Tests and benchmarks may hold it to
+// the baseline.
+void useBaselineInstructionsOnly(bool only);
+
 // Reads a thread count as the environment variable QUORVELIN_RENDER_THREADS gives it:
 // a positive decimal number (at most 64), anything else (or null) gives 0, "automatic".
 int32_t parseRenderThreads(const char* text);
