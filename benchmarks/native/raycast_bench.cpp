@@ -1,10 +1,12 @@
 // Times the raycasting renderer's core frame: the representative level (square and
 // triangle blocks, fog, ground fog, sky, flashlight, 50 animated sprites) and the
 // engine's empty level, at two target sizes, on 1, 2 and 4 threads, next to a memset
-// of the same frame. Each figure is the median of many frames after a warm-up, in
-// nanoseconds per target pixel.
+// of the same frame and to the plain pass-by-pass frame that the tests hold the core
+// against. Each figure is the median of many frames after a warm-up, in nanoseconds
+// per target pixel.
 #include "core/raycastFrame.hpp"
 #include "core/raycastSprites.hpp"
+#include "raycast_reference.hpp"
 #include "raycast_scenes.hpp"
 
 #include <algorithm>
@@ -48,7 +50,7 @@ double median(std::vector<double> values) {
 }
 
 double timeFrames(const scenes::Scene& scene, bool sky, bool flashlight, int32_t width,
-                  int32_t height, int32_t threads) {
+                  int32_t height, int32_t threads, bool plain = false) {
     std::vector<uint32_t> pixels(size_t(width) * height);
     std::vector<RayHit> hits(static_cast<size_t>(width));
     std::vector<SpriteDraw> sprites = scene.sprites;
@@ -62,11 +64,15 @@ double timeFrames(const scenes::Scene& scene, bool sky, bool flashlight, int32_t
     frame.sprites = sprites.data();
     frame.spriteCount = sprites.size();
     std::vector<double> samples;
-    for (int i = 0; i < warmUp + framesToTime; ++i) {
+    int frames = plain ? std::max(5, framesToTime / 10) : framesToTime;
+    for (int i = 0; i < warmUp + frames; ++i) {
         frame.camera = path[size_t(i) % path.size()];
         auto start = Clock::now();
         prepareSprites(frame.camera.pos, sprites.data(), sprites.size(), 1 / 60.0);
-        renderFrame(frame);
+        if (plain)
+            reference::renderFrame(frame);
+        else
+            renderFrame(frame);
         double ns = std::chrono::duration<double, std::nano>(Clock::now() - start).count();
         if (i >= warmUp) samples.push_back(ns / (double(width) * height));
     }
@@ -95,7 +101,8 @@ int main(int argc, char** argv) {
     scenes::Scene empty = scenes::emptyLevel();
     const int32_t sizes[][2] = {{640, 480}, {1280, 720}};
     const int32_t threadCounts[] = {1, 2, 4};
-    std::printf("%-16s %-9s %8s %8s %8s %8s\n", "level", "size", "1 thread", "2", "4", "memset");
+    std::printf("%-16s %-9s %8s %8s %8s %8s %8s\n", "level", "size", "1 thread", "2", "4", "memset",
+                "plain");
     for (const auto& size : sizes) {
         double memsetNs = timeMemset(size[0], size[1]);
         for (int level = 0; level < 2; ++level) {
@@ -105,10 +112,13 @@ int main(int argc, char** argv) {
             for (int32_t threads : threadCounts)
                 std::printf(" %8.3f",
                             timeFrames(scene, level == 0, level == 0, size[0], size[1], threads));
-            std::printf(" %8.3f\n", memsetNs);
+            std::printf(" %8.3f", memsetNs);
+            std::printf(" %8.3f\n",
+                        timeFrames(scene, level == 0, level == 0, size[0], size[1], 1, true));
             std::fflush(stdout);
         }
     }
-    std::printf("(ns per pixel, median of %d frames after %d warm-up frames)\n", framesToTime,
-                warmUp);
+    std::printf("(ns per pixel, median of %d frames after %d warm-up frames; plain: the "
+                "pass-by-pass frame on one thread, median of %d frames)\n",
+                framesToTime, warmUp, std::max(5, framesToTime / 10));
 }

@@ -38,7 +38,8 @@ void planSky(Plan& plan) {
     int32_t W = plan.w, H = plan.h, fov = frame.camera.fov;
     double angle = std::atan2(frame.camera.dir.y, frame.camera.dir.x) * RAD2DEG;
     double pixelsPerDegree = sky.width / 360.0;
-    plan.skyColumn.resize(size_t(W));
+    // Padded, so that a group of columns at the right edge reads columns that exist.
+    plan.skyColumn.assign(size_t(W) + 8, 0);
     for (int32_t x = 0; x < W; ++x)
         plan.skyColumn[size_t(x)] = uint32_t(skyColumnOf(
             double(x) / double(W) * fov + angle - floorDivide(fov, 2), pixelsPerDegree, sky.width));
@@ -100,9 +101,11 @@ void planRays(Plan& plan) {
     Vec2 ray;
     applyMatrix(start, frame.camera.dir, ray);
     for (int32_t x = 0; x < plan.w; ++x) {
+        // The column's cast gets the direction as it is (its steps follow the signs
+        // before the replacement) and replaces a zero itself.
+        frame.hits[x].rayDir = ray;
         if (ray.x == 0.0) ray.x = 1e-14;
         if (ray.y == 0.0) ray.y = 1e-14;
-        frame.hits[x].rayDir = ray;
         applyMatrix(step, ray, ray);
     }
 }

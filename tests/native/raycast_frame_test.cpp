@@ -133,3 +133,15 @@ NATIVE_TEST(frameMatchesReferenceWithoutGroundFogAndWithoutFog) {
         CHECK(framesAgree(scene, camera, 120, 90, 1, true, true, 0.3));
     }
 }
+
+NATIVE_TEST(frameMatchesReferenceWithTheBaselineInstructionSet) {
+    useBaselineInstructionsOnly(true);
+    scenes::Scene scene = scenes::representativeLevel();
+    scenes::Random random(15);
+    for (int pose = 0; pose < 20; ++pose) {
+        CameraView camera = scenes::randomCamera(scene, random);
+        CHECK(framesAgree(scene, camera, 150, 90, 1 + pose % 3, pose % 3 != 0, pose % 2 == 0,
+                          1 / 30.0));
+    }
+    useBaselineInstructionsOnly(false);
+}
