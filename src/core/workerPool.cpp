@@ -1,23 +1,43 @@
+// The pool hands a job to its workers through one atomic word: a job is published by
+// writing its fields, opening it (`inside` counts the threads in the job, the caller
+// first) and then storing the next generation number together with the number of
+// workers asked to help (its low 8 bits). A worker joins only while the job is open,
+// takes tasks until none is left and leaves; the caller closes the job once it is the
+// only one inside, so that a worker that wakes late finds nothing to do and never
+// holds up the frame. Workers
+// spin for a short while before they sleep on the generation, so that jobs that follow
+// each other closely (the tiles of consecutive frames) start without a wake-up.
 #include "core/workerPool.hpp"
 
 #include <atomic>
-#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 namespace workers {
 
 namespace {
 
+void relax() {
+#if defined(__x86_64__) || defined(__i386__)
+    _mm_pause();
+#else
+    std::this_thread::yield();
+#endif
+}
+
+constexpr int SPINS = 4000;
+
 class Pool {
   public:
     ~Pool() {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            stopping = true;
-        }
-        wake.notify_all();
+        stopping.store(true);
+        generation.fetch_add(256);
+        generation.notify_all();
         for (std::thread& thread : threads)
             thread.join();
     }
@@ -25,24 +45,28 @@ class Pool {
     void run(int32_t participants, int64_t tasks, Task task, void* context) {
         std::lock_guard<std::mutex> jobLock(jobMutex);
         int32_t helpers = participants - 1;
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            while (int32_t(threads.size()) < helpers) {
-                int32_t number = int32_t(threads.size());
-                threads.emplace_back([this, number] { work(number); });
-            }
-            this->task = task;
-            this->context = context;
-            taskCount = tasks;
-            next.store(0, std::memory_order_relaxed);
-            active = helpers;
-            running = helpers;
-            ++generation;
+        while (int32_t(threads.size()) < helpers) {
+            int32_t number = int32_t(threads.size());
+            threads.emplace_back([this, number, seen = generation.load()] { work(number, seen); });
         }
-        wake.notify_all();
+        this->task = task;
+        this->context = context;
+        taskCount = tasks;
+        next.store(0, std::memory_order_relaxed);
+        inside.store(1, std::memory_order_release);
+        uint64_t counter = (generation.load(std::memory_order_relaxed) >> 8) + 1;
+        generation.store(counter << 8 | uint64_t(helpers), std::memory_order_release);
+        generation.notify_all();
         takeTasks();
-        std::unique_lock<std::mutex> lock(mutex);
-        finished.wait(lock, [this] { return running == 0; });
+        for (int spin = 0;; ++spin) {
+            int64_t alone = 1;
+            if (inside.compare_exchange_weak(alone, -1, std::memory_order_acq_rel)) break;
+            if (spin < SPINS) {
+                relax();
+            } else if (alone != 1) {
+                inside.wait(alone, std::memory_order_acquire);
+            }
+        }
     }
 
   private:
@@ -51,28 +75,35 @@ class Pool {
             task(context, i);
     }
 
-    void work(int32_t number) {
-        uint64_t seen = 0;
-        std::unique_lock<std::mutex> lock(mutex);
+    void work(int32_t number, uint64_t seen) {
         for (;;) {
-            wake.wait(lock, [&] { return stopping || (generation != seen && number < active); });
-            if (stopping) return;
-            seen = generation;
-            lock.unlock();
+            uint64_t now = generation.load(std::memory_order_acquire);
+            for (int spin = 0; now == seen && spin < SPINS; ++spin) {
+                relax();
+                now = generation.load(std::memory_order_acquire);
+            }
+            if (now == seen) {
+                generation.wait(seen, std::memory_order_acquire);
+                continue;
+            }
+            seen = now;
+            if (stopping.load()) return;
+            if (number >= int32_t(now & 255)) continue;
+            int64_t count = inside.load(std::memory_order_acquire);
+            while (count >= 1 &&
+                   !inside.compare_exchange_weak(count, count + 1, std::memory_order_acq_rel)) {
+            }
+            if (count < 1) continue; // the job is over
             takeTasks();
-            lock.lock();
-            if (--running == 0) finished.notify_one();
+            if (inside.fetch_sub(1, std::memory_order_acq_rel) == 2) inside.notify_one();
         }
     }
 
     std::mutex jobMutex; // one job at a time
-    std::mutex mutex;
-    std::condition_variable wake, finished;
     std::vector<std::thread> threads;
-    uint64_t generation = 0;
-    int32_t active = 0;
-    int32_t running = 0;
-    bool stopping = false;
+    std::atomic<uint64_t> generation{0};
+    std::atomic<int64_t> inside{-1}; // threads in the open job, -1 when closed
+    std::atomic<bool> stopping{false};
     Task task = nullptr;
     void* context = nullptr;
     int64_t taskCount = 0;
