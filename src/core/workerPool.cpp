@@ -31,6 +31,8 @@ void relax() {
 }
 
 constexpr int SPINS = 4000;
+// The count of helpers travels in 8 bits of the job word.
+constexpr int32_t MAX_THREADS = 64;
 
 class Pool {
   public:
@@ -124,6 +126,7 @@ void run(int32_t threads, int64_t tasks, Task task, void* context) {
         return;
     }
     if (threads > tasks) threads = int32_t(tasks);
+    if (threads > MAX_THREADS) threads = MAX_THREADS;
     pool().run(threads, tasks, task, context);
 }
 

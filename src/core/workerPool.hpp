@@ -10,8 +10,8 @@ namespace workers {
 
 using Task = void (*)(void* context, int64_t task);
 
-// Runs task(context, 0) .. task(context, tasks - 1) on `threads` threads, the calling
-// one included (1 or less: all on the calling thread).
+// Runs task(context, 0) .. task(context, tasks - 1) on `threads` threads (at most 64),
+// the calling one included (1 or less: all on the calling thread).
 void run(int32_t threads, int64_t tasks, Task task, void* context);
 
 // The machine's hardware concurrency (at least 1).

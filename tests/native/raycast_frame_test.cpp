@@ -145,3 +145,45 @@ NATIVE_TEST(frameMatchesReferenceWithTheBaselineInstructionSet) {
     }
     useBaselineInstructionsOnly(false);
 }
+
+NATIVE_TEST(passesRunOneByOneGiveTheWholeFrame) {
+    scenes::Scene scene = scenes::representativeLevel(30);
+    scenes::Random random(16);
+    for (int pose = 0; pose < 8; ++pose) {
+        CameraView camera = scenes::randomCamera(scene, random);
+        std::vector<SpriteDraw> sprites = scene.sprites;
+        prepareSprites(camera.pos, sprites.data(), sprites.size(), 0.02);
+        Picture whole(96, 64), parts(96, 64);
+        Frame frame;
+        frame.level = scene.view(true);
+        frame.camera = camera;
+        frame.flashlight = scene.flashlight.area();
+        frame.sprites = sprites.data();
+        frame.spriteCount = sprites.size();
+        frame.target = whole.area();
+        frame.hits = whole.hits.data();
+        frame.threads = 2;
+        renderFrame(frame);
+        // The sky, then the walls without sprites, then the sprites on their own.
+        frame.target = parts.area();
+        frame.hits = parts.hits.data();
+        renderSky(frame);
+        frame.spriteCount = 0;
+        renderWalls(frame);
+        frame.spriteCount = sprites.size();
+        renderSprites(frame);
+        CHECK(whole.pixels == parts.pixels);
+        // Without a sky, the walls over the background colour.
+        frame.level = scene.view(false);
+        frame.target = whole.area();
+        frame.hits = whole.hits.data();
+        renderFrame(frame);
+        for (int32_t y = 0; y < 64; ++y)
+            for (int32_t x = 0; x < 96; ++x)
+                parts.pixels[size_t(y) * parts.stride + size_t(x)] = BACKGROUND;
+        frame.target = parts.area();
+        frame.hits = parts.hits.data();
+        renderWalls(frame);
+        CHECK(whole.pixels == parts.pixels);
+    }
+}
