@@ -18,10 +18,12 @@ namespace raycast::plan {
 
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#define TILE_EIGHT_COLUMNS
 #define TILE_HAS_GATHER
 namespace avx2 {
 #include "core/raycastTile.inc"
 } // namespace avx2
+#undef TILE_EIGHT_COLUMNS
 #undef TILE_HAS_GATHER
 #pragma GCC pop_options
 
