@@ -51,7 +51,8 @@ struct Plan {
     bool walls = false;
     bool sprites = false;
     bool avx2 = false;     // draw the tiles with the AVX2 build
-    bool smallMap = false; // every cell byte offset fits 32 bits
+    bool smallMap = false;  // every cell byte offset fits 32 bits
+    bool smallLamp = false; // every flashlight texel offset fits 32 bits
     int32_t w = 0, h = 0;
     int64_t horizon = 0;
     double heightByRatio = 0;
