@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 export QUORVELIN_WERROR=ON
 bash tools/setup.sh --test
-find src tests/native tests/toolkit -name '*.cpp' -o -name '*.hpp' |
+find src tests/native tests/toolkit benchmarks/native -name '*.cpp' -o -name '*.hpp' -o -name '*.inc' |
     sort | xargs clang-format --dry-run -Werror
 export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 .venv/bin/python -m pytest -q tests "$@"

@@ -1,0 +1,42 @@
+"""Builds and runs the native benchmark of the raycasting renderer's core
+(benchmarks/native/raycast_bench.cpp): nanoseconds per target pixel for the
+representative and the empty level at 640x480 and 1280x720 on 1, 2 and 4 threads,
+next to a memset of the same frame and to the plain pass-by-pass frame.
+
+    python3 benchmarks/bench_raycast_core.py [frames]
+
+The core is compiled with the engine's own floating-point flags; the figures are
+medians of many frames, so run it on an otherwise idle machine."""
+import os
+import subprocess
+import sys
+import tempfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+
+def sources(folder, suffix):
+    return sorted(os.path.join(folder, name) for name in os.listdir(folder) if name.endswith(suffix))
+
+
+def build(output):
+    core = sources(os.path.join(ROOT, "src", "core"), ".cpp")
+    helpers = [os.path.join(ROOT, "tests", "native", name)
+               for name in ("raycast_scenes.cpp", "raycast_reference.cpp")]
+    command = (["g++", "-std=c++20", "-O2", "-ffp-contract=off", "-fno-fast-math", "-pthread",
+                "-I", os.path.join(ROOT, "src"), "-I", os.path.join(ROOT, "tests", "native"),
+                "-o", output, os.path.join(ROOT, "benchmarks", "native", "raycast_bench.cpp")]
+               + core + helpers)
+    subprocess.run(command, check=True)
+
+
+def main():
+    frames = sys.argv[1] if len(sys.argv) > 1 else "200"
+    with tempfile.TemporaryDirectory() as folder:
+        binary = os.path.join(folder, "raycast_bench")
+        build(binary)
+        subprocess.run([binary, frames], check=True)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,80 @@
+// What a frame computes once before its tiles are drawn: the per-row, per-column and
+// per-sprite tables, shared read-only by the threads that draw the tiles. Internal to
+// the renderer's core.
+#pragma once
+
+#include "core/raycastFrame.hpp"
+#include "core/raycastSprites.hpp"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace raycast::plan {
+
+inline constexpr int32_t TILE_COLUMNS = 32;
+
+inline bool usable(const pixels::ConstArea& area) {
+    return area.pixels && area.width > 0 && area.height > 0;
+}
+
+// Where pixels that no layer covers get their colour from.
+enum class Underlay { keep, background, sky };
+
+struct SpritePlan {
+    const SpriteDraw* sprite;
+    double depth; // along the view direction; the walls' distances are tested against it
+    int64_t startX, endX, startY, endY;
+    uint32_t fog, groundFog;
+    // Per drawn column: the sheet column; per drawn row: the sheet row's first pixel and
+    // the ground fog weight.
+    std::vector<int32_t> columns;
+    std::vector<const uint32_t*> rows;
+    std::vector<uint8_t> groundWeights;
+};
+
+// A texture as the floor and ceiling read it. An entry without pixels stands either
+// for the byte 255 (no texture: the pixel stays untouched) or, with `missing` set, for
+// an index beyond the level's textures (drawn only where the fog is total).
+struct TextureView {
+    const uint32_t* pixels = nullptr;
+    size_t stride = 0;
+    double width = 0, height = 0;
+    int32_t lastColumn = 0, lastRow = 0;
+    bool missing = false;
+    bool gatherable = false; // every texel offset fits 32 bits
+};
+
+struct Plan {
+    const Frame* frame = nullptr;
+    Underlay underlay = Underlay::keep;
+    bool walls = false;
+    bool sprites = false;
+    bool avx2 = false;      // draw the tiles with the AVX2 build
+    bool smallMap = false;  // every cell byte offset fits 32 bits
+    bool smallLamp = false; // every flashlight texel offset fits 32 bits
+    int32_t w = 0, h = 0;
+    int64_t horizon = 0;
+    double heightByRatio = 0;
+    TextureView textureTable[256];
+    std::vector<double> floorDist, ceilingDist;             // per row
+    std::vector<uint8_t> floorFog, floorGround, ceilingFog; // per row, 255: all fog
+    std::vector<uint32_t> skyColumn;                        // per column
+    std::vector<const uint32_t*> skyRow;                    // per row
+    std::vector<SpritePlan> spritePlans;
+    size_t spriteCount = 0;
+};
+
+void planSky(Plan& plan);
+void planRows(Plan& plan);
+void planRays(Plan& plan);
+void planTextures(Plan& plan);
+void planSprites(Plan& plan);
+
+// The tile drawers: one built for the baseline instruction set, one for AVX2 where the
+// compiler can build it (false when it cannot, or the processor lacks it).
+void drawTileBaseline(const Plan& plan, int32_t x0, int32_t x1);
+bool avx2Available();
+void drawTileAvx2(const Plan& plan, int32_t x0, int32_t x1);
+
+} // namespace raycast::plan

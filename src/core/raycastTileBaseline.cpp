@@ -1,0 +1,24 @@
+// The tile drawer for the baseline instruction set (SSE2 on x86-64).
+#include "core/raycastPlan.hpp"
+#include "core/raycastShading.hpp"
+
+#include <cmath>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
+namespace raycast::plan {
+
+// Its vectors wider than the baseline registers never cross a function boundary that
+// another file sees, so the calling convention the compiler warns about does not apply.
+#pragma GCC diagnostic ignored "-Wpsabi"
+namespace baseline {
+#include "core/raycastTile.inc"
+} // namespace baseline
+
+void drawTileBaseline(const Plan& plan, int32_t x0, int32_t x1) {
+    baseline::drawTile(plan, x0, x1);
+}
+
+} // namespace raycast::plan

@@ -1,0 +1,138 @@
+// The pool hands a job to its workers through one atomic word: a job is published by
+// writing its fields, opening it (`inside` counts the threads in the job, the caller
+// first) and then storing the next generation number together with the number of
+// workers asked to help (its low 8 bits). A worker joins only while the job is open,
+// takes tasks until none is left and leaves; the caller closes the job once it is the
+// only one inside, so that a worker that wakes late finds nothing to do and never
+// holds up the frame. Workers
+// spin for a short while before they sleep on the generation, so that jobs that follow
+// each other closely (the tiles of consecutive frames) start without a wake-up.
+#include "core/workerPool.hpp"
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
+namespace workers {
+
+namespace {
+
+void relax() {
+#if defined(__x86_64__) || defined(__i386__)
+    _mm_pause();
+#else
+    std::this_thread::yield();
+#endif
+}
+
+constexpr int SPINS = 4000;
+// The count of helpers travels in 8 bits of the job word.
+constexpr int32_t MAX_THREADS = 64;
+
+class Pool {
+  public:
+    ~Pool() {
+        stopping.store(true);
+        generation.fetch_add(256);
+        generation.notify_all();
+        for (std::thread& thread : threads)
+            thread.join();
+    }
+
+    void run(int32_t participants, int64_t tasks, Task task, void* context) {
+        std::lock_guard<std::mutex> jobLock(jobMutex);
+        int32_t helpers = participants - 1;
+        while (int32_t(threads.size()) < helpers) {
+            int32_t number = int32_t(threads.size());
+            threads.emplace_back([this, number, seen = generation.load()] { work(number, seen); });
+        }
+        this->task = task;
+        this->context = context;
+        taskCount = tasks;
+        next.store(0, std::memory_order_relaxed);
+        inside.store(1, std::memory_order_release);
+        uint64_t counter = (generation.load(std::memory_order_relaxed) >> 8) + 1;
+        generation.store(counter << 8 | uint64_t(helpers), std::memory_order_release);
+        generation.notify_all();
+        takeTasks();
+        for (int spin = 0;; ++spin) {
+            int64_t alone = 1;
+            if (inside.compare_exchange_weak(alone, -1, std::memory_order_acq_rel)) break;
+            if (spin < SPINS) {
+                relax();
+            } else if (alone != 1) {
+                inside.wait(alone, std::memory_order_acquire);
+            }
+        }
+    }
+
+  private:
+    void takeTasks() {
+        for (int64_t i = next.fetch_add(1); i < taskCount; i = next.fetch_add(1))
+            task(context, i);
+    }
+
+    void work(int32_t number, uint64_t seen) {
+        for (;;) {
+            uint64_t now = generation.load(std::memory_order_acquire);
+            for (int spin = 0; now == seen && spin < SPINS; ++spin) {
+                relax();
+                now = generation.load(std::memory_order_acquire);
+            }
+            if (now == seen) {
+                generation.wait(seen, std::memory_order_acquire);
+                continue;
+            }
+            seen = now;
+            if (stopping.load()) return;
+            if (number >= int32_t(now & 255)) continue;
+            int64_t count = inside.load(std::memory_order_acquire);
+            while (count >= 1 &&
+                   !inside.compare_exchange_weak(count, count + 1, std::memory_order_acq_rel)) {
+            }
+            if (count < 1) continue; // the job is over
+            takeTasks();
+            if (inside.fetch_sub(1, std::memory_order_acq_rel) == 2) inside.notify_one();
+        }
+    }
+
+    std::mutex jobMutex; // one job at a time
+    std::vector<std::thread> threads;
+    std::atomic<uint64_t> generation{0};
+    std::atomic<int64_t> inside{-1}; // threads in the open job, -1 when closed
+    std::atomic<bool> stopping{false};
+    Task task = nullptr;
+    void* context = nullptr;
+    int64_t taskCount = 0;
+    std::atomic<int64_t> next{0};
+};
+
+Pool& pool() {
+    static Pool shared;
+    return shared;
+}
+
+} // namespace
+
+void run(int32_t threads, int64_t tasks, Task task, void* context) {
+    if (threads <= 1 || tasks <= 1) {
+        for (int64_t i = 0; i < tasks; ++i)
+            task(context, i);
+        return;
+    }
+    if (threads > tasks) threads = int32_t(tasks);
+    if (threads > MAX_THREADS) threads = MAX_THREADS;
+    pool().run(threads, tasks, task, context);
+}
+
+int32_t hardwareThreads() {
+    unsigned count = std::thread::hardware_concurrency();
+    return count == 0 ? 1 : int32_t(count);
+}
+
+} // namespace workers

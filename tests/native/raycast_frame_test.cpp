@@ -1,0 +1,189 @@
+// The optimised frame against the plain one, byte for byte, over many camera poses of
+// the representative and the empty level, on one thread and on several.
+#include "check.hpp"
+#include "raycast_reference.hpp"
+#include "raycast_scenes.hpp"
+
+#include <cstring>
+#include <vector>
+
+using namespace raycast;
+
+namespace {
+
+struct Picture {
+    int32_t width, height;
+    size_t stride;
+    std::vector<uint32_t> pixels;
+    std::vector<RayHit> hits;
+    Picture(int32_t w, int32_t h, size_t padding = 0)
+        : width(w), height(h), stride(size_t(w) + padding),
+          pixels(stride * size_t(h) + 1, 0xdeadbeefu), hits(size_t(w) + 1) {}
+    pixels::Area area() { return {pixels.data(), stride, width, height}; }
+};
+
+bool sameHit(const RayHit& a, const RayHit& b) {
+    return a.blockType == b.blockType && a.hitPos.x == b.hitPos.x && a.hitPos.y == b.hitPos.y &&
+           a.rayDir.x == b.rayDir.x && a.rayDir.y == b.rayDir.y && a.isYSide == b.isYSide &&
+           a.outOfMap == b.outOfMap && a.textureIndex == b.textureIndex && a.dist == b.dist &&
+           a.side == b.side && a.cellX == b.cellX && a.cellY == b.cellY &&
+           a.normal.x == b.normal.x && a.normal.y == b.normal.y;
+}
+
+bool sameSprites(const std::vector<SpriteDraw>& a, const std::vector<SpriteDraw>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i].index != b[i].index || a[i].dist != b[i].dist ||
+            a[i].angleToCam != b[i].angleToCam || a[i].progress != b[i].progress ||
+            a[i].speed != b[i].speed)
+            return false;
+    return true;
+}
+
+// Renders the pose with both and reports the first difference on stderr.
+bool framesAgree(const scenes::Scene& scene, const CameraView& camera, int32_t width,
+                 int32_t height, int32_t threads, bool sky, bool flashlight, double timeStep) {
+    std::vector<SpriteDraw> expectedSprites = scene.sprites, actualSprites = scene.sprites;
+    reference::prepareSprites(camera.pos, expectedSprites.data(), expectedSprites.size(), timeStep);
+    prepareSprites(camera.pos, actualSprites.data(), actualSprites.size(), timeStep);
+    if (!sameSprites(expectedSprites, actualSprites)) {
+        std::fprintf(stderr, "prepared sprites differ\n");
+        return false;
+    }
+    Picture expected(width, height), actual(width, height, 3);
+    Frame frame;
+    frame.level = scene.view(sky);
+    frame.camera = camera;
+    if (flashlight) frame.flashlight = scene.flashlight.area();
+    frame.sprites = expectedSprites.data();
+    frame.spriteCount = expectedSprites.size();
+    frame.target = expected.area();
+    frame.hits = expected.hits.data();
+    reference::renderFrame(frame);
+    frame.target = actual.area();
+    frame.hits = actual.hits.data();
+    frame.threads = threads;
+    frame.sprites = actualSprites.data();
+    renderFrame(frame);
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x) {
+            uint32_t e = expected.pixels[size_t(y) * expected.stride + size_t(x)];
+            uint32_t a = actual.pixels[size_t(y) * actual.stride + size_t(x)];
+            if (e != a) {
+                std::fprintf(stderr,
+                             "pixel (%d, %d) is %08x, expected %08x; camera (%.17g, %.17g) dir "
+                             "(%.17g, %.17g) fov %d pitch %d ratio %.17g, %dx%d\n",
+                             x, y, a, e, camera.pos.x, camera.pos.y, camera.dir.x, camera.dir.y,
+                             camera.fov, camera.pitch, camera.ratio, width, height);
+                return false;
+            }
+        }
+    for (int32_t y = 0; y < height; ++y) // the padding between rows stays untouched
+        for (size_t x = size_t(width); x < actual.stride; ++x)
+            if (actual.pixels[size_t(y) * actual.stride + x] != 0xdeadbeefu) return false;
+    for (int32_t x = 0; x < width; ++x)
+        if (!sameHit(expected.hits[size_t(x)], actual.hits[size_t(x)])) {
+            std::fprintf(stderr, "hit of column %d differs\n", x);
+            return false;
+        }
+    return true;
+}
+
+} // namespace
+
+NATIVE_TEST(frameMatchesReferenceOnTheRepresentativeLevel) {
+    scenes::Scene scene = scenes::representativeLevel();
+    scenes::Random random(11);
+    for (int pose = 0; pose < 60; ++pose) {
+        CameraView camera = scenes::randomCamera(scene, random);
+        bool sky = pose % 4 != 3;
+        bool flashlight = pose % 3 != 2;
+        CHECK(framesAgree(scene, camera, 160, 100, 1, sky, flashlight, 1 / 60.0));
+    }
+}
+
+NATIVE_TEST(frameMatchesReferenceOnSeveralThreadsAndOddSizes) {
+    scenes::Scene scene = scenes::representativeLevel();
+    scenes::Random random(12);
+    const int32_t sizes[][2] = {{320, 200}, {97, 61}, {33, 240}, {1, 7}, {250, 1}};
+    for (int pose = 0; pose < 30; ++pose) {
+        CameraView camera = scenes::randomCamera(scene, random);
+        const int32_t* size = sizes[pose % 5];
+        CHECK(
+            framesAgree(scene, camera, size[0], size[1], 2 + pose % 3, true, pose % 2 == 0, 0.05));
+    }
+}
+
+NATIVE_TEST(frameMatchesReferenceOnTheEmptyLevel) {
+    scenes::Scene scene = scenes::emptyLevel();
+    scenes::Random random(13);
+    for (int pose = 0; pose < 30; ++pose) {
+        CameraView camera = scenes::randomCamera(scene, random);
+        CHECK(framesAgree(scene, camera, 128, 96, pose % 2 ? 4 : 1, false, pose % 3 == 0, 0.0));
+    }
+}
+
+NATIVE_TEST(frameMatchesReferenceWithoutGroundFogAndWithoutFog) {
+    scenes::Scene scene = scenes::representativeLevel(20);
+    scenes::Random random(14);
+    for (int pose = 0; pose < 20; ++pose) {
+        scene.fog.groundDensity = pose % 2 ? 0 : 200;
+        scene.fog.density = pose % 4 < 2 ? 0 : 60;
+        CameraView camera = scenes::randomCamera(scene, random);
+        CHECK(framesAgree(scene, camera, 120, 90, 1, true, true, 0.3));
+    }
+}
+
+NATIVE_TEST(frameMatchesReferenceWithTheBaselineInstructionSet) {
+    useBaselineInstructionsOnly(true);
+    scenes::Scene scene = scenes::representativeLevel();
+    scenes::Random random(15);
+    for (int pose = 0; pose < 20; ++pose) {
+        CameraView camera = scenes::randomCamera(scene, random);
+        CHECK(framesAgree(scene, camera, 150, 90, 1 + pose % 3, pose % 3 != 0, pose % 2 == 0,
+                          1 / 30.0));
+    }
+    useBaselineInstructionsOnly(false);
+}
+
+NATIVE_TEST(passesRunOneByOneGiveTheWholeFrame) {
+    scenes::Scene scene = scenes::representativeLevel(30);
+    scenes::Random random(16);
+    for (int pose = 0; pose < 8; ++pose) {
+        CameraView camera = scenes::randomCamera(scene, random);
+        std::vector<SpriteDraw> sprites = scene.sprites;
+        prepareSprites(camera.pos, sprites.data(), sprites.size(), 0.02);
+        Picture whole(96, 64), parts(96, 64);
+        Frame frame;
+        frame.level = scene.view(true);
+        frame.camera = camera;
+        frame.flashlight = scene.flashlight.area();
+        frame.sprites = sprites.data();
+        frame.spriteCount = sprites.size();
+        frame.target = whole.area();
+        frame.hits = whole.hits.data();
+        frame.threads = 2;
+        renderFrame(frame);
+        // The sky, then the walls without sprites, then the sprites on their own.
+        frame.target = parts.area();
+        frame.hits = parts.hits.data();
+        renderSky(frame);
+        frame.spriteCount = 0;
+        renderWalls(frame);
+        frame.spriteCount = sprites.size();
+        renderSprites(frame);
+        CHECK(whole.pixels == parts.pixels);
+        // Without a sky, the walls over the background colour.
+        frame.level = scene.view(false);
+        frame.target = whole.area();
+        frame.hits = whole.hits.data();
+        renderFrame(frame);
+        for (int32_t y = 0; y < 64; ++y)
+            for (int32_t x = 0; x < 96; ++x)
+                parts.pixels[size_t(y) * parts.stride + size_t(x)] = BACKGROUND;
+        frame.target = parts.area();
+        frame.hits = parts.hits.data();
+        renderWalls(frame);
+        CHECK(whole.pixels == parts.pixels);
+    }
+}
