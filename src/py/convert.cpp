@@ -99,24 +99,28 @@ bool toFlag(PyObject* object, bool& out) {
     return true;
 }
 
-bool unpackPair(PyObject* iterable, Ref& first, Ref& second) {
+bool unpackExactly(PyObject* iterable, Ref* items, Py_ssize_t count) {
     Ref iterator(PyObject_GetIter(iterable));
     if (!iterator) return false;
-    Ref items[2];
-    for (Py_ssize_t count = 0; count < 2; ++count) {
-        items[count] = Ref(PyIter_Next(iterator.get()));
-        if (items[count]) continue;
+    for (Py_ssize_t got = 0; got < count; ++got) {
+        items[got] = Ref(PyIter_Next(iterator.get()));
+        if (items[got]) continue;
         if (!PyErr_Occurred())
-            PyErr_Format(PyExc_ValueError, "need more than %zd value%.1s to unpack", count,
-                         count == 1 ? "" : "s");
+            PyErr_Format(PyExc_ValueError, "need more than %zd value%.1s to unpack", got,
+                         got == 1 ? "" : "s");
         return false;
     }
     Ref extra(PyIter_Next(iterator.get()));
     if (extra) {
-        PyErr_Format(PyExc_ValueError, "too many values to unpack (expected %zd)", Py_ssize_t(2));
+        PyErr_Format(PyExc_ValueError, "too many values to unpack (expected %zd)", count);
         return false;
     }
-    if (PyErr_Occurred()) return false;
+    return !PyErr_Occurred();
+}
+
+bool unpackPair(PyObject* iterable, Ref& first, Ref& second) {
+    Ref items[2];
+    if (!unpackExactly(iterable, items, 2)) return false;
     first = std::move(items[0]);
     second = std::move(items[1]);
     return true;

@@ -25,8 +25,10 @@ bool toDouble(PyObject* object, double& out);
 // Any object by its truth value.
 bool toFlag(PyObject* object, bool& out);
 
-// Unpacks any iterable of exactly two items (a size, a position), with the
-// engine's ValueError messages for too few or too many.
+// Unpacks any iterable of exactly `count` items into `items`, with the engine's
+// ValueError messages for too few or too many; at most count + 1 items are taken.
+bool unpackExactly(PyObject* iterable, Ref* items, Py_ssize_t count);
+// The same for two items (a size, a position).
 bool unpackPair(PyObject* iterable, Ref& first, Ref& second);
 // Both items of a pair as 32-bit integers.
 bool toInt32Pair(PyObject* iterable, int32_t& first, int32_t& second);
