@@ -435,11 +435,6 @@ static const py::Member levelMembers[] = {
     py::member<&Level::skyTexture>(),
 };
 
-static const PyGetSetDef levelProperties[] = {
-    py::property<Level_getFogColor, Level_setFogColor>("fogColor"),
-    py::property<Level_getGroundFogColor, Level_setGroundFogColor>("groundFogColor"),
-};
-
 static const PyType_Slot levelSlots[] = {
     py::slot<Py_tp_new, Level_new>(),
     {Py_tp_traverse, reinterpret_cast<void*>(Level_traverse)},
@@ -451,7 +446,7 @@ py::ClassDef& levelClass() {
                                        .members = levelMembers,
                                        .init = Level_init,
                                        .methods = levelMethods,
-                                       .properties = levelProperties,
+                                       .properties = levelFogProperties(),
                                        .slots = levelSlots,
                                        .initDoc = py::doc<"@param(filename, str)">});
 }

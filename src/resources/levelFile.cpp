@@ -86,18 +86,17 @@ bool CellReader::open(PyObject* path) {
     return true;
 }
 
-bool CellReader::read(uint8_t* bytes, size_t size) {
+size_t CellReader::read(uint8_t* bytes, size_t size) {
     size_t got = 0;
     while (got < size) {
         ssize_t count = ::read(fd_, bytes + got, std::min(size - got, largestTransfer));
         if (count == 0) break; // the file ends here
-        if (count > 0) {
+        if (count > 0)
             got += size_t(count);
-        } else if (!retryAfterSignal()) {
-            return PyErr_Occurred() ? false : systemError(path_.get());
-        }
+        else if (errno != EINTR) // tried again at once: a Python signal handler could
+            return systemError(path_.get()), failedRead; // free the bytes being read into
     }
-    return true;
+    return got;
 }
 
 CellWriter::~CellWriter() {

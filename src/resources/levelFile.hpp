@@ -12,6 +12,8 @@
 
 namespace levelFile {
 
+constexpr size_t failedRead = SIZE_MAX;
+
 // The whole text of the file at `path`; null with the error set.
 py::Ref readText(PyObject* path);
 // Replaces the content of the file at `path` with `text`, in one write.
@@ -27,9 +29,10 @@ class CellReader {
 
     // `path`: a str, bytes or os.PathLike object. False with OSError.
     bool open(PyObject* path);
-    // Reads up to `size` bytes into `bytes`, fewer where the file ends; the rest of
-    // `bytes` stays as it is. False with OSError.
-    bool read(uint8_t* bytes, size_t size);
+    // Reads up to `size` bytes into `bytes`, fewer where the file ends, and returns how
+    // many; failedRead with OSError. Runs no Python code, so `bytes` may be memory
+    // that Python code could free (a level's live cell array).
+    size_t read(uint8_t* bytes, size_t size);
 
   private:
     int fd_ = -1;

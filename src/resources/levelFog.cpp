@@ -5,6 +5,7 @@
 #include "resources/levelParts.hpp"
 
 #include "py/convert.hpp"
+#include "py/member.hpp"
 #include "resources/levelForm.hpp"
 
 namespace {
@@ -102,18 +103,26 @@ void Level_loadFogSettings(Level* level) {
         levelParts::reportUnraisable("_loadFogSettings");
 }
 
-PyObject* Level_getFogColor(PyObject* self, void*) {
+static PyObject* Level_getFogColor(PyObject* self, void*) {
     return colorTuple(asLevel(self)->fogColor);
 }
 
-int Level_setFogColor(PyObject* self, PyObject* value, void*) {
+static int Level_setFogColor(PyObject* self, PyObject* value, void*) {
     return setColor(asLevel(self)->fogColor, value);
 }
 
-PyObject* Level_getGroundFogColor(PyObject* self, void*) {
+static PyObject* Level_getGroundFogColor(PyObject* self, void*) {
     return colorTuple(asLevel(self)->groundFogColor);
 }
 
-int Level_setGroundFogColor(PyObject* self, PyObject* value, void*) {
+static int Level_setGroundFogColor(PyObject* self, PyObject* value, void*) {
     return setColor(asLevel(self)->groundFogColor, value);
+}
+
+std::span<const PyGetSetDef> levelFogProperties() {
+    static const PyGetSetDef properties[] = {
+        py::property<Level_getFogColor, Level_setFogColor>("fogColor"),
+        py::property<Level_getGroundFogColor, Level_setGroundFogColor>("groundFogColor"),
+    };
+    return properties;
 }

@@ -7,6 +7,8 @@
 #include "py/args.hpp"
 #include "py/module.hpp"
 
+#include <cstring>
+
 namespace {
 
 py::Name nLoadMetadata("_loadMetadata");
@@ -54,20 +56,18 @@ bool headerSize(PyObject* filename, PyObject* header, int32_t& width, int32_t& h
     return true;
 }
 
-// Reads the cell file into a new array of the grid's size; where the file ends early
-// the rest stays zero, where it goes on it is not read further.
+// Reads the cell file into the grid's array, in place; where the file ends early the
+// rest becomes zero, where it goes on it is not read further. _loadMetadata has given
+// the array the header's size already.
 bool readCells(Level* level, PyObject* path) {
     levelFile::CellReader file;
     if (!file.open(path)) return false;
-    // Opening converted the path (__fspath__ may be Python code); from here on only a
-    // signal handler could run Python code, so the grid keeps the size it has now.
-    levelGrid::Cells cells;
-    if (!levelGrid::Cells::allocate(level->native.cells.size(), cells)) {
-        PyErr_NoMemory();
-        return false;
-    }
-    if (!file.read(cells.data(), cells.size())) return false;
-    if (cells.size() == level->native.cells.size()) level->native.cells = std::move(cells);
+    // Opening converted the path (__fspath__ may be Python code); reading runs none, so
+    // the array stays the level's own until the bytes are in.
+    levelGrid::Cells& cells = level->native.cells;
+    size_t got = file.read(cells.data(), cells.size());
+    if (got == levelFile::failedRead) return false;
+    if (got < cells.size()) std::memset(cells.data() + got, 0, cells.size() - got);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include "py/call.hpp"
 #include "resources/level.hpp"
 
+#include <span>
 #include <vector>
 
 inline Level* asLevel(PyObject* self) {
@@ -42,10 +43,8 @@ PyObject* Level_convertPath(PyObject* self, PyObject* path);
 
 // levelFog.cpp
 void Level_loadFogSettings(Level* self);
-PyObject* Level_getFogColor(PyObject* self, void*);
-int Level_setFogColor(PyObject* self, PyObject* value, void*);
-PyObject* Level_getGroundFogColor(PyObject* self, void*);
-int Level_setGroundFogColor(PyObject* self, PyObject* value, void*);
+// The computed properties fogColor and groundFogColor.
+std::span<const PyGetSetDef> levelFogProperties();
 
 // levelAssets.cpp
 PyObject* Level_loadAssets(PyObject* self, PyObject*);
