@@ -9,6 +9,7 @@
 #include "resources/texture.hpp"
 
 #include <cstdio>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -218,8 +219,13 @@ static py::Ref glyphOf(uint8_t blockType) {
 // sizes and cells are read afresh for every cell: a glyph lookup may run Python code.
 static bool printMap(Level* level, bool wholeNumbers) {
     std::string header = "    ";
-    for (int32_t x = 0; x < level->width; ++x)
-        header += std::to_string(wholeNumbers ? x : x % 10) + " ";
+    try {
+        for (int32_t x = 0; x < level->width; ++x)
+            header += std::to_string(wholeNumbers ? x : x % 10) + " ";
+    } catch (const std::bad_alloc&) { // the empty level's building reports, never raises
+        PyErr_NoMemory();
+        return false;
+    }
     if (!levelParts::printText(header.c_str())) return false;
     py::Ref space(PyUnicode_FromString(" "));
     py::Ref nothing(PyUnicode_FromString(""));
@@ -362,6 +368,8 @@ static int Level_traverse(PyObject* self, visitproc visit, void* arg) {
     return 0;
 }
 
+// The surface array holds its textures as the fields hold their objects: the collector
+// clears it too, so that a cycle through a texture that only it holds breaks.
 static int Level_clear(PyObject* self) {
     py::clearFields(self, *py::Generic<Level>::def);
     Level* level = asLevel(self);

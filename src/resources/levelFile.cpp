@@ -86,15 +86,20 @@ bool CellReader::open(PyObject* path) {
     return true;
 }
 
+// An interrupted read or write is made again at once, without running the Python
+// signal handlers (they run when the engine returns): a handler could free the bytes
+// being transferred.
 size_t CellReader::read(uint8_t* bytes, size_t size) {
     size_t got = 0;
     while (got < size) {
         ssize_t count = ::read(fd_, bytes + got, std::min(size - got, largestTransfer));
         if (count == 0) break; // the file ends here
-        if (count > 0)
+        if (count > 0) {
             got += size_t(count);
-        else if (errno != EINTR) // tried again at once: a Python signal handler could
-            return systemError(path_.get()), failedRead; // free the bytes being read into
+        } else if (errno != EINTR) {
+            systemError(path_.get());
+            return failedRead;
+        }
     }
     return got;
 }
@@ -120,8 +125,8 @@ bool CellWriter::write(const uint8_t* bytes, size_t size) {
         if (count == 0) errno = EIO, count = -1; // a file that takes nothing more
         if (count > 0)
             written += size_t(count);
-        else if (errno != EINTR)             // tried again at once: a Python signal handler could
-            return systemError(path_.get()); // free the bytes being written
+        else if (errno != EINTR)
+            return systemError(path_.get());
     }
     return true;
 }

@@ -181,3 +181,25 @@ def test_python_subclasses_override_the_steps(files):
             calls.append(filename)
 
     assert OwnFile("anything.lvl").filename == "anything.lvl" and calls[-1] == "anything.lvl"
+
+
+def test_internal_steps_cannot_be_overridden(files, console):
+    class Trying(Level):
+        def _loadFogSettings(self):
+            raise AssertionError("internal")
+
+        def _initializeEmpty(self, width, height):
+            raise AssertionError("internal")
+
+        def _loadEntity(self, entityData):
+            raise AssertionError("internal")
+
+        def _loadEntities(self):
+            raise AssertionError("internal")
+
+    level = Trying(files.write({"width": 0, "height": 0, "fogDensity": 3, "entities": [{"id": 2}]}))
+    assert level.fogDensity == 3 and [e.id for e in level._entities] == [2]
+    assert level.addEntityFromJson({"id": 4}).id == 4
+    empty, lines = console(Trying, None)
+    assert lines[0] == "INIT EMPTY LEVEL" and empty.getBlock(0, 0) == 1
+    assert not {"_loadFogSettings", "_initializeEmpty", "_loadEntity", "_loadEntities"} & set(dir(Level))

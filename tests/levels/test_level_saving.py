@@ -176,3 +176,21 @@ def test_round_trip_is_byte_exact(files):
     assert saved["entities"][2] == {"id": -1, "level-round-trip": {"nested": {"keep": [1, 2]}}}
     assert [type(c) for c in second._entities[0].getComponents()] == [
         PositionComponent, SpriteComponent, VelocityComponent]  # in the saved (sorted) order
+
+
+def test_subclasses_override_the_copy_and_the_entity_update(files, console):
+    name = "level-save-test-copied"
+
+    class Recording(Level):
+        def _loadFromDict(self, component, input):
+            component.copied = sorted(input)
+
+        def _updateEntityMetadata(self):
+            self.metadata["entities"] = ["written by the subclass"]
+
+    level, _ = console(Recording, files.write({"width": 0, "height": 0, "entities": [
+        {name: {"b": 1, "a": 2}}]}))
+    (component,) = level._entities[0].getComponents()
+    assert vars(component) == {"copied": ["a", "b"]}
+    console(level.saveFile, files.path("sub.lvl"))
+    assert json.loads(files.read("sub.lvl")[0])["entities"] == ["written by the subclass"]
