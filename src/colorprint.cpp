@@ -52,11 +52,8 @@ TERMINAL_WHITE_BG = TerminalColor("\x1b[47m")
 )PY";
 
 static PyObject* clearTerminal(PyObject*, PyObject*) {
-    py::Ref print = py::builtin("print");
-    py::Ref code(print ? PyUnicode_FromString("\x1b[2J") : nullptr);
-    py::Ref result(code ? PyObject_CallOneArg(print.get(), code.get()) : nullptr);
-    if (!result) return nullptr;
-    Py_RETURN_NONE;
+    py::Ref code(PyUnicode_FromString("\x1b[2J"));
+    return py::noneOrFailed(code && py::print(code.get()));
 }
 
 static PyMethodDef clearTerminalDef =

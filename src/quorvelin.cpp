@@ -27,6 +27,7 @@
 #include "resources/components.hpp"
 #include "resources/entity.hpp"
 #include "resources/font.hpp"
+#include "resources/level.hpp"
 #include "resources/motionComponents.hpp"
 #include "resources/sound.hpp"
 #include "resources/sprite.hpp"
@@ -986,6 +987,8 @@ constexpr py::ClassDefinition registrationOrder[] = {
     abstractSystemClass,
     // src/resources/font
     fontClass,
+    // src/resources/level
+    levelClass,
     // src/resources/sound
     soundHandleClass,
     soundClass,
@@ -1114,7 +1117,7 @@ constexpr py::Segment segments[] = {
     {"src/geometryMath.cpp", geometryMathSegment},
     {"src/resources/components.cpp", componentsSegment},
     {"src/resources/entity.cpp", entitySegment},
-    {"src/resources/level.cpp", nullptr},
+    {"src/resources/level.cpp", levelSegment},
     {"src/resources/sound.cpp", soundSegment},
     {"src/gui.cpp", guiSegment},
     {"src/ui/listcontainer.cpp", listContainerSegment},

@@ -99,12 +99,12 @@ bool toFlag(PyObject* object, bool& out) {
     return true;
 }
 
-bool unpackItems(PyObject* iterable, Ref* out, Py_ssize_t count) {
+bool unpackExactly(PyObject* iterable, Ref* items, Py_ssize_t count) {
     Ref iterator(PyObject_GetIter(iterable));
     if (!iterator) return false;
     for (Py_ssize_t got = 0; got < count; ++got) {
-        out[got] = Ref(PyIter_Next(iterator.get()));
-        if (out[got]) continue;
+        items[got] = Ref(PyIter_Next(iterator.get()));
+        if (items[got]) continue;
         if (!PyErr_Occurred())
             PyErr_Format(PyExc_ValueError, "need more than %zd value%.1s to unpack", got,
                          got == 1 ? "" : "s");
@@ -120,7 +120,7 @@ bool unpackItems(PyObject* iterable, Ref* out, Py_ssize_t count) {
 
 bool unpackPair(PyObject* iterable, Ref& first, Ref& second) {
     Ref items[2];
-    if (!unpackItems(iterable, items, 2)) return false;
+    if (!unpackExactly(iterable, items, 2)) return false;
     first = std::move(items[0]);
     second = std::move(items[1]);
     return true;

@@ -25,9 +25,9 @@ bool toDouble(PyObject* object, double& out);
 // Any object by its truth value.
 bool toFlag(PyObject* object, bool& out);
 
-// Unpacks any iterable of exactly `count` items into `out`, with the engine's
-// ValueError messages for too few or too many (`out` is undefined after a failure).
-bool unpackItems(PyObject* iterable, Ref* out, Py_ssize_t count);
+// Unpacks any iterable of exactly `count` items into `items`, with the engine's
+// ValueError messages for too few or too many; at most count + 1 items are taken.
+bool unpackExactly(PyObject* iterable, Ref* items, Py_ssize_t count);
 // The same for two items (a size, a position).
 bool unpackPair(PyObject* iterable, Ref& first, Ref& second);
 // Both items of a pair as 32-bit integers.

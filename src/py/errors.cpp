@@ -59,6 +59,16 @@ Failure engineSdlException(const char* message) {
     return raiseModuleException("EngineSdlException", message);
 }
 
+Failure levelFormatException(PyObject* filename, PyObject* message) {
+    if (!message) return failed;
+    Ref type = moduleGlobal("LevelFormatException");
+    Ref instance(type ? PyObject_CallFunctionObjArgs(type.get(), filename, message, nullptr)
+                      : nullptr);
+    if (instance)
+        PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(instance.get())), instance.get());
+    return failed;
+}
+
 void addTraceback(const char* function, const char* file, int line) {
     std::string_view path(file);
     size_t source = path.rfind("src/");

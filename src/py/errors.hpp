@@ -48,6 +48,8 @@ inline PyObject* noneOrFailed(bool ok) {
 // The engine's own exception classes, raised by name from the module namespace.
 Failure engineException(const char* message);
 Failure engineSdlException(const char* message);
+// LevelFormatException(filename, message): a level file whose content is invalid.
+Failure levelFormatException(PyObject* filename, PyObject* message);
 
 // Prints the pending exception as unraisable on behalf of `where`, for operations
 // that cannot report failure to their caller.

@@ -47,6 +47,11 @@ Ref builtin(const char* name) {
     return lookUp(PyEval_GetBuiltins(), name);
 }
 
+bool print(PyObject* value) {
+    Ref function = builtin("print");
+    return function && Ref(PyObject_CallOneArg(function.get(), value));
+}
+
 bool bind(const char* name, Ref value) {
     return value && PyDict_SetItemString(theModuleDict, name, value.get()) == 0;
 }

@@ -44,6 +44,10 @@ Ref moduleGlobal(Name& name);
 // A built-in (print, ...) by name, the same way.
 Ref builtin(const char* name);
 
+// print(value) through the host's print, looked up at each call: console output goes
+// where sys.stdout goes, redirected or not.
+bool print(PyObject* value);
+
 // Binds `value` (a new reference, may be null after a failed call) in the module namespace.
 bool bind(const char* name, Ref value);
 bool bindInt(const char* name, long value);

@@ -77,26 +77,6 @@ int holdsComponentType(PyObject* entity, PyObject* type) {
     return keys ? PySequence_Contains(keys.get(), type) : -1;
 }
 
-// Whether the entity holds a component of exactly each class of `types`, tested in
-// order up to the first missing one: 1, 0, or -1 with the error set.
-int hasComponentTypes(PyObject* entity, PyObject* types) {
-    if (PyTuple_CheckExact(types)) {
-        py::Ref held = py::Ref::borrow(types);
-        for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(types); ++i) {
-            int present = holdsComponentType(entity, PyTuple_GET_ITEM(types, i));
-            if (present <= 0) return present;
-        }
-        return 1;
-    }
-    py::Ref iterator(PyObject_GetIter(types));
-    if (!iterator) return -1;
-    while (py::Ref type{PyIter_Next(iterator.get())}) {
-        int present = holdsComponentType(entity, type.get());
-        if (present <= 0) return present;
-    }
-    return PyErr_Occurred() ? -1 : 1;
-}
-
 // An entity whose id is -1 gets the host's identity number of the entity object.
 bool assignId(PyObject* entity) {
     if (isPlainEntity(entity)) {
@@ -125,6 +105,24 @@ bool setEcsOf(PyObject* entity, PyObject* ecs) {
 }
 
 } // namespace
+
+int hasComponentTypes(PyObject* entity, PyObject* types) {
+    if (PyTuple_CheckExact(types)) {
+        py::Ref held = py::Ref::borrow(types);
+        for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(types); ++i) {
+            int present = holdsComponentType(entity, PyTuple_GET_ITEM(types, i));
+            if (present <= 0) return present;
+        }
+        return 1;
+    }
+    py::Ref iterator(PyObject_GetIter(types));
+    if (!iterator) return -1;
+    while (py::Ref type{PyIter_Next(iterator.get())}) {
+        int present = holdsComponentType(entity, type.get());
+        if (present <= 0) return present;
+    }
+    return PyErr_Occurred() ? -1 : 1;
+}
 
 // --- systems: what the Ecs asks of them ---------------------------------------------------
 

@@ -45,6 +45,12 @@ struct AbstractSystem {
     static inline PyTypeObject* type = nullptr;
 };
 
+// Whether the entity holds a component of exactly each class of `types` (any iterable),
+// tested in order up to the first missing one: 1, 0, or -1 with the error set. An
+// entity that is not exactly an Entity is asked for its `_components` by attribute
+// lookup.
+int hasComponentTypes(PyObject* entity, PyObject* types);
+
 py::ClassDef& entityClass();
 py::ClassDef& ecsClass();
 py::ClassDef& abstractSystemClass();

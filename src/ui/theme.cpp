@@ -176,9 +176,9 @@ static PyObject* UITheme_convertRgbaToIntColor(PyObject*, PyObject* color) {
     if (length < 0) return nullptr;
     py::Ref parts[4];
     if (length == 3) {
-        if (!py::unpackItems(color, parts, 3)) return nullptr;
+        if (!py::unpackExactly(color, parts, 3)) return nullptr;
         parts[3] = py::Ref(PyLong_FromLong(255));
-    } else if (!py::unpackItems(color, parts, 4)) {
+    } else if (!py::unpackExactly(color, parts, 4)) {
         return nullptr;
     }
     py::Ref result = py::Ref::borrow(parts[2].get()); // blue

@@ -32,11 +32,12 @@ import sys
 import threading
 
 import quorvelin
-from quorvelin import (AbstractSystem, CollisionComponent, Ecs, Engine, Entity, Event, Font,
-                       FullscreenEvent, Joystick, JoystickAddedEvent, KeyEvent, MouseClickEvent,
-                       MouseWheelEvent, Music, MusicStoppedEvent, PositionComponent, Renderer,
-                       Resource, RotationComponent, Sound, SoundHandle, Sprite, SpriteAnimation,
-                       SpriteComponent, Texture, Vector2, VelocityComponent)
+from quorvelin import (AbstractSystem, CollisionComponent, DummyComponent, Ecs, Engine, Entity,
+                       Event, Font, FullscreenEvent, Joystick, JoystickAddedEvent, KeyEvent, Level,
+                       MouseClickEvent, MouseWheelEvent, Music, MusicStoppedEvent,
+                       PositionComponent, Renderer, Resource, RotationComponent, Sound,
+                       SoundHandle, Sprite, SpriteAnimation, SpriteComponent, Texture, Vector2,
+                       VelocityComponent)
 
 from . import hostile_ui
 from .registered import engine_classes
@@ -88,7 +89,7 @@ class EncodeGivesText:
 ENGINE_CLASSES = (Event, KeyEvent, MouseClickEvent, MouseWheelEvent, FullscreenEvent, Joystick,
                   JoystickAddedEvent, Vector2, Resource, Texture, SpriteAnimation, Sprite,
                   SpriteComponent, Entity, PositionComponent, VelocityComponent,
-                  RotationComponent, CollisionComponent, Ecs, AbstractSystem, Font,
+                  RotationComponent, CollisionComponent, Ecs, AbstractSystem, Font, Level,
                   SoundHandle, Sound, MusicStoppedEvent, Music, Renderer,
                   Engine) + hostile_ui.UI_CLASSES
 
@@ -223,7 +224,7 @@ def animations():
     return [SpriteAnimation("walk", 4, True, 2.5, 0, 1), SpriteAnimation("idle", 2, False, 1.0, 4, 2)]
 
 
-class Level:
+class SpriteList:
     """The part of a level that the sprite component's level form uses."""
 
     def __init__(self, sprite):
@@ -240,6 +241,25 @@ SPRITE_INPUT = {"sprite": 0, "shadeless": 1, "zOffset": 0.5, "scale": 2, "blendM
 
 def reload(target, context):
     target.__init__(context.wav)
+
+
+def write_level(folder, image):
+    """A level pair with a texture, a sprite and entities, made for the hostile cases."""
+    import json
+    path = os.path.join(folder, "hostile.lvl")
+    header = {"width": 3, "height": 2, "textures": [image], "fogColor": [1, 2, 3],
+              "sprites": [{"texture": image, "xFrames": 2, "animations": {"walk": {"frames": 2}}}],
+              "entities": [{"id": 1, "position": {"x": 1, "y": 1}, "sprite": {"sprite": 0}},
+                           {"rotation": {"x": 0, "y": 1}}]}
+    with open(path + ".json", "w") as file:
+        json.dump(header, file)
+    with open(path, "wb") as file:
+        file.write(bytes([1, 0, 0, 0, 0, 0, 0]) * 6)
+    return path
+
+
+def reload_level(target, context):
+    target.__init__(context.level)
 
 
 def task(step, on_done):
@@ -293,8 +313,8 @@ API = {
         new=lambda c: (c.sprite, True, 0.5, 2.0, 1), make=make_sprite_component,
         reinit=[(None,), (5,), replace_fields(lambda: (0.0,) * 3 + (0, None, 0, 0, 0, 0.0, 1.0,
                                                                    False, None, 0.0))],
-        methods={"loadFromDict": lambda c: (Level(c.sprite), dict(SPRITE_INPUT)),
-                 "dumpToDict": lambda c: (Level(c.sprite),)}),
+        methods={"loadFromDict": lambda c: (SpriteList(c.sprite), dict(SPRITE_INPUT)),
+                 "dumpToDict": lambda c: (SpriteList(c.sprite),)}),
     "Entity": Api(new=lambda c: (-1, PositionComponent(), VelocityComponent()), make=make_entity,
                   reinit=[(3,), ("x",), replace_fields(lambda: ({}, None, 5))], methods={
         "addComponent": lambda c: (RotationComponent(),),
@@ -316,6 +336,24 @@ API = {
         "loadFromDict": lambda c: (None, {"radius": 1, "isOnlyTrigger": 1, "hasFlags": [1],
                                           "ignoreFlags": [2]}),
         "dumpToDict": lambda c: (None,)}),
+    "Level": Api(
+        new=lambda c: (c.level,), alternatives=[lambda c: (None, "assets")],
+        reinit=[reload_level, (None,), ("/nonexistent.lvl",), (None, 5)],
+        methods={
+            "getBlock": lambda c: (1, 1), "setBlock": lambda c: (2, 1, 1),
+            "getTextureIndex": lambda c: (3, 1, 1), "setTextureIndex": lambda c: (0, 3, 1, 1),
+            "getTexture": lambda c: (3, 1, 1), "getSize": NOTHING, "printLevel": NOTHING,
+            "saveFile": lambda c: ("saved.lvl",), "_loadFromFile": lambda c: (c.level,),
+            "_loadMetadata": lambda c: ("f.lvl", '{"width": 4, "height": 1}'),
+            "_convertPath": lambda c: ("a.png",), "_loadAssets": NOTHING,
+            "createComponent": lambda c: ("position", {"x": 1, "y": 2}),
+            "_loadFromDict": lambda c: (DummyComponent(), {"a": 1}),
+            "addEntity": lambda c: (Entity(),), "removeEntity": lambda c: (Entity(),),
+            "removeAllEntities": NOTHING, "getEntities": lambda c: (PositionComponent,),
+            "addEntityFromJson": lambda c: ({"id": 3, "position": {"x": 1, "y": 1}},),
+            "removeEntityFromJson": lambda c: (Entity(),),
+            "syncEntitiesToEcs": lambda c: (Ecs(None),), "syncEntitiesFromEcs": lambda c: (make_ecs(c),),
+            "_updateEntityMetadata": NOTHING, "_dumpToDict": lambda c: ({"a": [1, (2, 3)]},)}),
     "Renderer": Api(new=lambda c: (Texture(8, 8), int), reinit=[(None,), (5,)],
                     methods={"update": TIMESTEP, "render": NOTHING, "getTarget": NOTHING}),
     "Font": Api(new=lambda c: (FONT, 14), reinit=[(FONT, 30), ("/nonexistent.ttf", 12)], methods={
@@ -390,6 +428,7 @@ class Context:
         self.wav = write_wav(os.path.join(folder, "tone.wav"), 0.02)
         self._engine = None
         self.sprite = Sprite(Texture(8, 4), 2, 2, animations())
+        self.level = write_level(folder, self.png)
 
     @property
     def engine(self):
@@ -652,6 +691,30 @@ SYSTEM_LOOKUPS = {
     "update": lambda system, ecs: ecs.update(0.016),
 }
 ENTITY_ATTRIBUTES = ("id", "_components")
+# Level steps found by attribute lookup -> the call that reaches them.
+LEVEL_LOOKUPS = {
+    "_loadMetadata": lambda level, c: level._loadFromFile(c.level),
+    "_loadAssets": lambda level, c: level._loadFromFile(c.level),
+    "_convertPath": lambda level, c: level._loadAssets(),
+    "createComponent": lambda level, c: level.addEntityFromJson({"id": 1, "position": {}}),
+    "_loadFromDict": lambda level, c: level.createComponent("hostile-plain", {"a": 1}),
+    "addEntity": lambda level, c: level.syncEntitiesFromEcs(make_ecs(c)),
+    "removeAllEntities": lambda level, c: level.syncEntitiesFromEcs(make_ecs(c)),
+    "_updateEntityMetadata": lambda level, c: level.saveFile("lookup.lvl"),
+    "_dumpToDict": lambda level, c: level.saveFile("lookup.lvl"),
+}
+# What a level calls on the objects it holds or is given -> the call that reaches it.
+LEVEL_OBJECT_LOOKUPS = {
+    "component loadFromDict": lambda level, value: level.createComponent(
+        "hostile-loading", {"a": 1}),
+    "component dumpToDict": lambda level, value: level.saveFile("lookup.lvl"),
+    "entity getComponents": lambda level, value: level.saveFile("lookup.lvl"),
+    "entity id": lambda level, value: level.saveFile("lookup.lvl"),
+    "Ecs getEntities": lambda level, value: level.syncEntitiesFromEcs(
+        type("Giving", (Ecs,), {"getEntities": lambda self: value})(None)),
+    "Ecs addEntity": lambda level, value: level.syncEntitiesToEcs(
+        type("Giving", (Ecs,), {"addEntity": lambda self, entity: value})(None)),
+}
 
 
 def lookup_cases(group, context, values):
@@ -702,6 +765,31 @@ def lookup_cases(group, context, values):
                 ecs.getEntityById(entity)
                 ecs.removeEntity(entity)
             yield f"Entity subclass whose id is {value_label}", own_id
+    if group == "Level":
+        quorvelin.component("hostile-plain")(type("Plain", (), {}))
+        for name, trigger in LEVEL_LOOKUPS.items():
+            for value_label, value in values:
+                def case(name=name, trigger=trigger, value=value):
+                    level = type("Overriding", (Level,), {
+                        name: lambda self, *args, **kwargs: value()})(context.level)
+                    level.metadata["textures"] = [context.png, context.png]
+                    trigger(level, context)
+                yield f"Level.{name} giving {value_label}", case
+        for name, trigger in LEVEL_OBJECT_LOOKUPS.items():
+            for value_label, value in values:
+                def object_case(name=name, trigger=trigger, value=value):
+                    giving = lambda *args, **kwargs: value()  # noqa: E731
+                    loading = type("Loading", (), {"loadFromDict": giving, "dumpToDict": giving})
+                    quorvelin.component("hostile-loading")(loading)
+                    entity = type("Giving", (Entity,), {"getComponents": giving,
+                                                        "id": property(giving)})
+                    level = Level(context.level)
+                    if name.startswith("entity"):
+                        level.addEntity(entity(-1))
+                    else:
+                        level.addEntity(Entity(-1, loading()))
+                    trigger(level, value())
+                yield f"Level {name} giving {value_label}", object_case
     if group == "Entity":
         for value_label, value in values:
             def told(value=value):

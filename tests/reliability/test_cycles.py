@@ -8,11 +8,11 @@ import pytest
 
 from .registered import engine_classes
 
-from quorvelin import (AbstractSystem, AbstractUIContainer, CollisionComponent, Ecs, Engine,
-                       Entity, Event, Font, FullscreenEvent, Joystick, JoystickAddedEvent, KeyEvent,
-                       MouseClickEvent, MouseWheelEvent, Music, MusicStoppedEvent,
-                       PositionComponent, Renderer, Resource, RotationComponent, Sound,
-                       SoundHandle, Sprite, SpriteAnimation, SpriteComponent, Texture,
+from quorvelin import (AbstractSystem, AbstractUIContainer, CollisionComponent, DummyComponent,
+                       Ecs, Engine, Entity, Event, Font, FullscreenEvent, Joystick,
+                       JoystickAddedEvent, KeyEvent, Level, MouseClickEvent, MouseWheelEvent, Music,
+                       MusicStoppedEvent, PositionComponent, Renderer, Resource, RotationComponent,
+                       Sound, SoundHandle, Sprite, SpriteAnimation, SpriteComponent, Texture,
                        UIAnchoredContainer, UIListContainer, UIPanel, UIRenderer, UITheme,
                        UIWidget, Vector2, VelocityComponent, _UIAnchorWrapper)
 
@@ -40,6 +40,7 @@ def constructions(media):
         SpriteComponent: (), Entity: (-1, PositionComponent()), PositionComponent: (),
         VelocityComponent: (), RotationComponent: (), CollisionComponent: (),
         Ecs: (None,), AbstractSystem: (int,), Renderer: (None,), Font: (media.font, 12),
+        Level: (media.level,),
         SoundHandle: (0,), Sound: (media.wav,), Music: (media.wav,), Engine: (),
         UITheme: (media.theme,), UIRenderer: (Texture(4, 4), 0, UITheme(media.theme)),
         UIWidget: (), AbstractUIContainer: (), UIListContainer: (),
@@ -51,7 +52,7 @@ CLASSES = [Event, KeyEvent, MouseClickEvent, MouseWheelEvent, FullscreenEvent, M
            Joystick, JoystickAddedEvent, Vector2, Resource, Texture, SpriteAnimation, Sprite,
            SpriteComponent, Entity, PositionComponent, VelocityComponent, RotationComponent,
            CollisionComponent, Ecs, AbstractSystem, Renderer,
-           Font, SoundHandle, Sound, Music, Engine, UITheme, UIRenderer, UIWidget,
+           Font, Level, SoundHandle, Sound, Music, Engine, UITheme, UIRenderer, UIWidget,
            AbstractUIContainer, UIListContainer, _UIAnchorWrapper, UIAnchoredContainer, UIPanel]
 
 
@@ -149,6 +150,29 @@ def test_engine_entities_components_and_sprites():
     assert engine_objects() == before
 
 
+def test_levels_in_cycles_through_their_own_fields(media):
+    """Through the header, the entity list and a component that refers back, and
+    through a texture that only the surface array holds (its file name is the level)."""
+    def levels():
+        return sum(type(obj) is Level for obj in gc.get_objects())
+
+    gc.collect()
+    before = levels()
+    for _ in range(5):
+        level = Level(media.level)
+        level.metadata["self"] = level
+        holding = Level(media.level)
+        component = DummyComponent()
+        component.level = holding
+        holding._entities[0].addComponent(component)
+        surface = Level(media.level)
+        surface.textures[0]._filename = surface
+        surface._textures = None
+    del level, holding, component, surface
+    gc.collect()
+    assert levels() == before
+
+
 def test_renderer_holding_its_target_and_itself():
     class Canvas(Texture):
         pass
@@ -192,7 +216,7 @@ def test_resource_whose_file_name_is_itself(media):
     gc.collect()
     before = resources()
     for cls, args in ((Resource, ("x",)), (Texture, (2, 2)), (Font, (media.font, 10)),
-                      (Sound, (media.wav,)), (Music, (media.wav,))):
+                      (Sound, (media.wav,)), (Music, (media.wav,)), (Level, (media.level,))):
         obj = cls(*args)
         obj._filename = obj
     del obj

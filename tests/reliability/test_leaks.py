@@ -1,7 +1,9 @@
 """Leak checks: the paths that create and drop objects every frame or every call leave
 nothing behind (see leakcheck for how growth is measured)."""
+import contextlib
 import copy
 import ctypes
+import io
 import pickle
 import sys
 import threading
@@ -11,11 +13,11 @@ import pytest
 import quorvelin
 from quorvelin import (AbstractSystem, AbstractUIContainer, CollisionComponent, Ecs, Engine,
                        Entity, Event, Font, FullscreenEvent, Joystick, JoystickAddedEvent, KeyEvent,
-                       MouseClickEvent, MouseWheelEvent, Music, MusicStoppedEvent,
-                       PositionComponent, Renderer, Resource, RotationComponent, Sound,
-                       SoundHandle, Sprite, SpriteAnimation, SpriteComponent, Texture,
-                       UIAnchoredContainer, UIListContainer, UIPanel, UIRenderer, UITheme,
-                       UIWidget, Vector2, VelocityComponent, _UIAnchorWrapper)
+                       Level, LevelFormatException, MouseClickEvent, MouseWheelEvent, Music,
+                       MusicStoppedEvent, PositionComponent, Renderer, Resource,
+                       RotationComponent, Sound, SoundHandle, Sprite, SpriteAnimation,
+                       SpriteComponent, Texture, UIAnchoredContainer, UIListContainer, UIPanel,
+                       UIRenderer, UITheme, UIWidget, Vector2, VelocityComponent, _UIAnchorWrapper)
 from engine import sdlinput
 
 from .leakcheck import SANITIZED, assert_no_leak, leaking_counters
@@ -41,6 +43,30 @@ class OwnEngine(Engine):
 
 class OwnRenderer(Renderer):
     pass
+
+
+def quietly(call):
+    """`call` with its console output discarded (levels print their map and saves)."""
+    def run():
+        with contextlib.redirect_stdout(io.StringIO()):
+            return call()
+    return run
+
+
+def level_at_work(media, folder):
+    """A level loaded, read, changed, saved and synced."""
+    level = Level(media.level)
+    level.setBlock(2, 1, 1)
+    level.getTexture(3, 0, 0)
+    level.fogColor = (1, 2, 3)
+    level.addEntityFromJson({"position": {"x": 1, "y": 2}})
+    level.getEntities(PositionComponent)
+    ecs = Ecs(None)
+    level.syncEntitiesToEcs(ecs)
+    level.syncEntitiesFromEcs(ecs)
+    level.saveFile(str(folder / "leak.lvl"))
+    level.printLevel()
+    return level
 
 
 def raises(expected, call):
@@ -118,6 +144,8 @@ def constructions(media):
         "Ecs": lambda: Ecs(None),
         "AbstractSystem": lambda: AbstractSystem(int, str),
         "Renderer": lambda: Renderer(texture, int),
+        "Level empty": quietly(lambda: Level(None)),
+        "Level file": quietly(lambda: level_at_work(media, media.folder)),
         "Font": lambda: Font(media.font, 14),
         "SoundHandle": lambda: SoundHandle(3),
         "Sound": lambda: Sound(media.wav),
@@ -148,6 +176,20 @@ def test_every_class_is_constructed():
 @pytest.mark.parametrize("name", CONSTRUCTIONS)
 def test_construction_and_destruction(media, name):
     assert_no_leak(constructions(media)[name])
+
+
+def test_a_level_reloaded_in_place(media):
+    """A second __init__ and a reload release the grid, the surface array and the
+    lists they replace."""
+    level = Level(media.level)
+
+    def again():
+        level.__init__(media.level)
+        level._loadFromFile(media.level)
+        level._loadMetadata("f", '{"width": 9, "height": 9}')
+        quietly(lambda: level.__init__(None))()
+
+    assert_no_leak(again)
 
 
 def test_reinitialisation_releases_what_it_replaces(media):
@@ -187,6 +229,8 @@ def test_a_render_target_reinitialised_every_frame(engine):
 def test_failing_calls(media, engine, tmp_path):
     font, texture = Font(media.font, 12), Texture(8, 8)
     fresh, uninitialised = Engine(), Texture.__new__(Texture)
+    cyclic = []
+    cyclic.append(cyclic)
     failures = [
         (TypeError, lambda: KeyEvent("x", 0, 0, 0)),
         (OverflowError, lambda: MouseClickEvent(2 ** 40, 0, 0)),
@@ -206,6 +250,11 @@ def test_failing_calls(media, engine, tmp_path):
         (quorvelin.EngineException, fresh.update),
         (ValueError, lambda: engine.init("again", (1, 2, 3))),
         (quorvelin.EngineException, lambda: uninitialised.fill((1, 2, 3))),
+        (FileNotFoundError, lambda: Level(str(tmp_path / "missing.lvl"))),
+        (LevelFormatException, lambda: Level(media.level)._loadMetadata("f", "[1]")),
+        (IndexError, lambda: Level.__new__(Level).getBlock(0, 0)),
+        (ValueError, lambda: setattr(Level.__new__(Level), "fogColor", (1, 2, 300))),
+        (RecursionError, lambda: Level.__new__(Level)._dumpToDict(cyclic)),
     ]
 
     def fail_all():
