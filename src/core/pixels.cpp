@@ -1,10 +1,16 @@
-// The pixel loops of pixels.hpp. Blending has an SSE2 path (four pixels per step)
-// and a scalar one; both compute the same sums and give identical results.
+// The pixel loops of pixels.hpp. Each area is walked row by row through the row loops
+// of the widest instruction set the processor has (pixelsRows.hpp): AVX2, SSE2 or plain
+// C++; all three give identical results.
 #include "core/pixels.hpp"
 
+#include "core/pixelsRows.hpp"
+
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <vector>
+
+#include <unistd.h>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -12,13 +18,115 @@
 
 namespace pixels {
 
-// Fills from this size on write around the caches.
-constexpr size_t streamingBytes = 2u << 20;
+// --- the plain loops ---------------------------------------------------------------------
+
+namespace rows {
+namespace {
+
+void fillScalar(uint32_t* row, size_t count, uint32_t value) {
+    std::fill_n(row, count, value);
+}
+
+void blendScalar(uint32_t* target, const uint32_t* source, size_t count) {
+    for (size_t x = 0; x < count; ++x)
+        target[x] = blendOne(source[x], target[x]);
+}
+
+void copyMaskedScalar(uint32_t* target, const uint32_t* source, size_t count, uint32_t keep) {
+    for (size_t x = 0; x < count; ++x)
+        target[x] = source[x] & keep;
+}
+
+} // namespace
+
+const Loops scalar = {fillScalar, blendScalar, copyMaskedScalar};
+
+// --- SSE2, four pixels per step ----------------------------------------------------------
 
 #if defined(__SSE2__)
+namespace {
+
+// Cached stores on 16-byte boundaries; the first and the last four pixels are stored
+// unaligned, overlapping the aligned ones where they meet.
+void fillSse2(uint32_t* row, size_t count, uint32_t value) {
+    if (count < 4) return fillScalar(row, count, value);
+    const __m128i four = _mm_set1_epi32(int(value));
+    uint32_t* end = row + count;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(row), four);
+    uint32_t* at = row + ((16 - (reinterpret_cast<uintptr_t>(row) & 15)) & 15) / sizeof(uint32_t);
+    for (; end - at >= 16; at += 16) {
+        _mm_store_si128(reinterpret_cast<__m128i*>(at), four);
+        _mm_store_si128(reinterpret_cast<__m128i*>(at + 4), four);
+        _mm_store_si128(reinterpret_cast<__m128i*>(at + 8), four);
+        _mm_store_si128(reinterpret_cast<__m128i*>(at + 12), four);
+    }
+    for (; end - at >= 4; at += 4)
+        _mm_store_si128(reinterpret_cast<__m128i*>(at), four);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(end - 4), four);
+}
+
+// Four pixels split into their red and blue and their alpha and green channels, each in
+// a 16-bit lane, as blendOne splits them: the same sums, divided by 255 as
+// (t * 257) >> 16.
+inline __m128i blendFour(__m128i source, __m128i target) {
+    const __m128i lowBytes = _mm_set1_epi32(0x00ff00ff);
+    const __m128i alphaLane = _mm_set1_epi32(0x00ff0000);
+    const __m128i full = _mm_set1_epi16(255);
+    const __m128i half = _mm_set1_epi16(128);
+    const __m128i spread = _mm_set1_epi16(257);
+    __m128i alpha = _mm_srli_epi32(source, 24);
+    alpha = _mm_or_si128(alpha, _mm_slli_epi32(alpha, 16));
+    __m128i inverse = _mm_sub_epi16(full, alpha);
+    __m128i redBlue =
+        _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(source, lowBytes), alpha),
+                                    _mm_mullo_epi16(_mm_and_si128(target, lowBytes), inverse)),
+                      half);
+    // The source's alpha lane counts as 255, so the result is alpha + targetAlpha * inverse / 255.
+    __m128i alphaGreen = _mm_add_epi16(
+        _mm_add_epi16(_mm_mullo_epi16(_mm_or_si128(_mm_srli_epi16(source, 8), alphaLane), alpha),
+                      _mm_mullo_epi16(_mm_srli_epi16(target, 8), inverse)),
+        half);
+    return _mm_or_si128(_mm_mulhi_epu16(redBlue, spread),
+                        _mm_slli_epi16(_mm_mulhi_epu16(alphaGreen, spread), 8));
+}
+
+// Four opaque source pixels are the result as they are, four transparent ones leave the
+// target: sprites and skins are mostly made of such runs.
+void blendSse2(uint32_t* target, const uint32_t* source, size_t count) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i alphaMask = _mm_set1_epi32(int(0xff000000u));
+    size_t x = 0;
+    for (; x + 4 <= count; x += 4) {
+        __m128i from = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + x));
+        __m128i alphas = _mm_and_si128(from, alphaMask);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(alphas, alphaMask)) == 0xffff) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(target + x), from);
+            continue;
+        }
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(alphas, zero)) == 0xffff) continue;
+        __m128i to = _mm_loadu_si128(reinterpret_cast<const __m128i*>(target + x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + x), blendFour(from, to));
+    }
+    blendScalar(target + x, source + x, count - x);
+}
+
+void copyMaskedSse2(uint32_t* target, const uint32_t* source, size_t count, uint32_t keep) {
+    const __m128i mask = _mm_set1_epi32(int(keep));
+    size_t x = 0;
+    for (; x + 4 <= count; x += 4) {
+        __m128i from = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + x), _mm_and_si128(from, mask));
+    }
+    copyMaskedScalar(target + x, source + x, count - x, keep);
+}
+
+} // namespace
+
+const Loops sse2 = {fillSse2, blendSse2, copyMaskedSse2};
+
 // Stores that bypass the caches: a fill larger than the caches would otherwise read
 // every line in before overwriting it.
-static void streamFill(uint32_t* row, size_t count, uint32_t value) {
+void streamFill(uint32_t* row, size_t count, uint32_t value) {
     size_t x = 0;
     for (; x < count && (reinterpret_cast<uintptr_t>(row + x) & 15) != 0; ++x)
         row[x] = value;
@@ -30,27 +138,88 @@ static void streamFill(uint32_t* row, size_t count, uint32_t value) {
 }
 #endif
 
+} // namespace rows
+
+// --- choosing the loops ------------------------------------------------------------------
+
+namespace {
+
+std::atomic<int> simdLimit{int(Simd::avx2)};
+
+Simd available() {
+    static const Simd widest = [] {
+#if defined(__x86_64__)
+        if (rows::avx2Available()) return Simd::avx2;
+#endif
+#if defined(__SSE2__)
+        return Simd::sse2;
+#else
+        return Simd::scalar;
+#endif
+    }();
+    return widest;
+}
+
+const rows::Loops& loops() {
+    switch (simd()) {
+#if defined(__x86_64__)
+    case Simd::avx2:
+        return rows::avx2;
+#endif
+#if defined(__SSE2__)
+    case Simd::sse2:
+        return rows::sse2;
+#endif
+    default:
+        return rows::scalar;
+    }
+}
+
+// Fills from this size on write around the caches; smaller ones stay in the last-level
+// cache, where cached stores are faster and the next reader finds the pixels.
+size_t streamingBytes() {
+    static const size_t bytes = [] {
+        long cache = -1;
+#if defined(_SC_LEVEL3_CACHE_SIZE)
+        cache = sysconf(_SC_LEVEL3_CACHE_SIZE);
+        if (cache <= 0) cache = sysconf(_SC_LEVEL2_CACHE_SIZE);
+#endif
+        return cache > 0 ? size_t(cache) / 4 * 3 : size_t(8) << 20;
+    }();
+    return bytes;
+}
+
+} // namespace
+
+Simd simd() {
+    return std::min(available(), Simd(simdLimit.load(std::memory_order_relaxed)));
+}
+
+void limitSimd(Simd widest) {
+    simdLimit.store(int(widest), std::memory_order_relaxed);
+}
+
+// --- the areas ---------------------------------------------------------------------------
+
 void fill(const Area& target, uint32_t value) {
     if (target.width <= 0 || target.height <= 0) return;
-    size_t count = size_t(target.width) * size_t(target.height);
-    bool packed = target.stride == size_t(target.width);
+    size_t width = size_t(target.width), height = size_t(target.height);
+    // Packed rows are one long row.
+    if (target.stride == width) {
+        width *= height;
+        height = 1;
+    }
 #if defined(__SSE2__)
-    if (count * sizeof(uint32_t) >= streamingBytes) {
-        if (packed)
-            streamFill(target.pixels, count, value);
-        else
-            for (int32_t y = 0; y < target.height; ++y)
-                streamFill(target.pixels + size_t(y) * target.stride, size_t(target.width), value);
+    if (width * height * sizeof(uint32_t) >= streamingBytes() && simd() != Simd::scalar) {
+        for (size_t y = 0; y < height; ++y)
+            rows::streamFill(target.pixels + y * target.stride, width, value);
         _mm_sfence();
         return;
     }
 #endif
-    if (packed) {
-        std::fill_n(target.pixels, count, value);
-        return;
-    }
-    for (int32_t y = 0; y < target.height; ++y)
-        std::fill_n(target.pixels + size_t(y) * target.stride, size_t(target.width), value);
+    auto fillRow = loops().fill;
+    for (size_t y = 0; y < height; ++y)
+        fillRow(target.pixels + y * target.stride, width, value);
 }
 
 void copy(const Area& target, const ConstArea& source) {
@@ -65,73 +234,18 @@ void copy(const Area& target, const ConstArea& source) {
                      source.pixels + size_t(y) * source.stride, rowBytes);
 }
 
-// Two 8-bit channels per 32-bit word, each in a 16-bit lane: a weighted sum of at
-// most 255 * 255 + 128 per lane, then divided by 255 with rounding, lane by lane,
-// without carries between the lanes.
-static inline uint32_t divideLanesBy255(uint32_t lanes) {
-    return ((lanes + ((lanes >> 8) & 0x00ff00ffu)) >> 8) & 0x00ff00ffu;
-}
-
-static inline uint32_t blendOne(uint32_t source, uint32_t target) {
-    uint32_t alpha = source >> 24;
-    uint32_t inverse = 255 - alpha;
-    uint32_t redBlue =
-        (source & 0x00ff00ffu) * alpha + (target & 0x00ff00ffu) * inverse + 0x00800080u;
-    // The source's alpha lane counts as 255, so the result is alpha + targetAlpha * inverse / 255.
-    uint32_t alphaGreen = (((source >> 8) & 0x000000ffu) | 0x00ff0000u) * alpha +
-                          ((target >> 8) & 0x00ff00ffu) * inverse + 0x00800080u;
-    return divideLanesBy255(redBlue) | (divideLanesBy255(alphaGreen) << 8);
+void copyMasked(const Area& target, const ConstArea& source, uint32_t keep) {
+    if (keep == 0xffffffffu) return copy(target, source);
+    if (target.width <= 0 || target.height <= 0) return;
+    auto copyRow = loops().copyMasked;
+    for (int32_t y = 0; y < target.height; ++y)
+        copyRow(target.pixels + size_t(y) * target.stride,
+                source.pixels + size_t(y) * source.stride, size_t(target.width), keep);
 }
 
 uint32_t blendPixel(uint32_t source, uint32_t target) {
-    return blendOne(source, target);
+    return rows::blendOne(source, target);
 }
-
-#if defined(__SSE2__)
-// Four pixels at a time, each channel in a 16-bit lane: the same sums and the same
-// rounded division as blendPixel, so both give identical results.
-static inline __m128i blendChannels(__m128i source, __m128i target, __m128i alphaLanes) {
-    const __m128i full = _mm_set1_epi16(255);
-    const __m128i half = _mm_set1_epi16(128);
-    __m128i alpha = _mm_shufflehi_epi16(_mm_shufflelo_epi16(source, 0xff), 0xff);
-    source = _mm_or_si128(source, alphaLanes); // the source's alpha lane counts as 255
-    __m128i sum = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(source, alpha),
-                                              _mm_mullo_epi16(target, _mm_sub_epi16(full, alpha))),
-                                half);
-    return _mm_srli_epi16(_mm_add_epi16(sum, _mm_srli_epi16(sum, 8)), 8);
-}
-
-// Four opaque source pixels are the result as they are, four transparent ones leave the
-// target: skins are mostly made of such runs.
-static void blendRow(uint32_t* target, const uint32_t* source, int32_t width) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i alphaLanes = _mm_set_epi16(255, 0, 0, 0, 255, 0, 0, 0);
-    const __m128i alphaMask = _mm_set1_epi32(int(0xff000000u));
-    int32_t x = 0;
-    for (; x + 4 <= width; x += 4) {
-        __m128i from = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + x));
-        __m128i alphas = _mm_and_si128(from, alphaMask);
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(alphas, alphaMask)) == 0xffff) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(target + x), from);
-            continue;
-        }
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(alphas, zero)) == 0xffff) continue;
-        __m128i to = _mm_loadu_si128(reinterpret_cast<const __m128i*>(target + x));
-        __m128i low =
-            blendChannels(_mm_unpacklo_epi8(from, zero), _mm_unpacklo_epi8(to, zero), alphaLanes);
-        __m128i high =
-            blendChannels(_mm_unpackhi_epi8(from, zero), _mm_unpackhi_epi8(to, zero), alphaLanes);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + x), _mm_packus_epi16(low, high));
-    }
-    for (; x < width; ++x)
-        target[x] = blendOne(source[x], target[x]);
-}
-#else
-static void blendRow(uint32_t* target, const uint32_t* source, int32_t width) {
-    for (int32_t x = 0; x < width; ++x)
-        target[x] = blendOne(source[x], target[x]);
-}
-#endif
 
 void packRows(uint32_t* pixels, size_t stride, int32_t width, int32_t height) {
     if (stride == size_t(width)) return;
@@ -142,11 +256,11 @@ void packRows(uint32_t* pixels, size_t stride, int32_t width, int32_t height) {
 }
 
 void blend(const Area& target, const ConstArea& source) {
-    for (int32_t y = 0; y < target.height; ++y) {
-        uint32_t* row = target.pixels + size_t(y) * target.stride;
-        const uint32_t* from = source.pixels + size_t(y) * source.stride;
-        blendRow(row, from, target.width);
-    }
+    if (target.width <= 0) return;
+    auto blendRow = loops().blend;
+    for (int32_t y = 0; y < target.height; ++y)
+        blendRow(target.pixels + size_t(y) * target.stride,
+                 source.pixels + size_t(y) * source.stride, size_t(target.width));
 }
 
 // Each target row gathers its samples from one source row into a row of its own, then
@@ -162,13 +276,14 @@ static inline void copyRow(uint32_t* target, const uint32_t* source, size_t widt
 
 // The rows of a source as wide as the target: only rows repeat or drop out.
 template <bool blending> static void stretchColumns(const Area& target, const ConstArea& source) {
+    auto blendRow = loops().blend;
     uint32_t stepY = (uint32_t(source.height) << 16) / uint32_t(target.height);
     uint32_t position = stepY / 2;
     for (int32_t y = 0; y < target.height; ++y, position += stepY) {
         const uint32_t* from = source.pixels + size_t(position >> 16) * source.stride;
         uint32_t* row = target.pixels + size_t(y) * target.stride;
         if constexpr (blending)
-            blendRow(row, from, target.width);
+            blendRow(row, from, size_t(target.width));
         else
             copyRow(row, from, size_t(target.width));
     }
@@ -177,6 +292,7 @@ template <bool blending> static void stretchColumns(const Area& target, const Co
 template <bool blending>
 static void stretchRows(const Area& target, const ConstArea& source, uint32_t* columns,
                         uint32_t* samples) {
+    auto blendRow = loops().blend;
     size_t width = size_t(target.width);
     uint32_t stepX = (uint32_t(source.width) << 16) / uint32_t(target.width);
     uint32_t stepY = (uint32_t(source.height) << 16) / uint32_t(target.height);
@@ -206,7 +322,7 @@ static void stretchRows(const Area& target, const ConstArea& source, uint32_t* c
         if (kind == copies)
             copyRow(row, samples, width);
         else if (kind == blends)
-            blendRow(row, samples, target.width);
+            blendRow(row, samples, width);
     }
 }
 

@@ -28,11 +28,23 @@ struct Area {
     operator ConstArea() const { return {pixels, stride, width, height}; }
 };
 
+// The instruction sets the loops can use, narrowest first. The widest one the processor
+// has is chosen at run time; every set gives identical results.
+enum class Simd { scalar, sse2, avx2 };
+// The set in use.
+Simd simd();
+// Uses at most `widest` from now on, for tests that compare the sets and benchmarks that
+// time them.
+void limitSimd(Simd widest);
+
 void fill(const Area& target, uint32_t value);
 // Rows `stride` pixels apart become rows `width` pixels apart, in the same buffer.
 void packRows(uint32_t* pixels, size_t stride, int32_t width, int32_t height);
 // Source and target have the same width and height.
 void copy(const Area& target, const ConstArea& source);
+// copy() that keeps only the bits of `keep` in every pixel and clears the others, as a
+// copy into a surface without an alpha channel clears its unused byte.
+void copyMasked(const Area& target, const ConstArea& source, uint32_t keep);
 // SDL's blending rule, rounded to the nearest value: colour = src * a + dst * (1 - a),
 // alpha = a + dstA * (1 - a), with a = srcA / 255. Opaque and fully transparent
 // source pixels give exactly the source and the target pixel.
