@@ -615,6 +615,70 @@ static bool uploadTargets(Engine* self) {
     return true;
 }
 
+// The bits of a screen-texture pixel that a plain copy keeps in a window surface of this
+// format: all of them in ARGB8888, the colour in RGB888, whose unused byte SDL's copy
+// clears; 0 for the formats that SDL converts channel by channel.
+static uint32_t keptBits(const SDL_PixelFormat* format) {
+    if (format->BytesPerPixel != 4 || format->Rmask != 0x00ff0000u ||
+        format->Gmask != 0x0000ff00u || format->Bmask != 0x000000ffu)
+        return 0;
+    return format->Amask == 0xff000000u ? 0xffffffffu : format->Amask == 0 ? 0x00ffffffu : 0;
+}
+
+// Whether SDL_RenderCopy(renderer, screen, NULL, NULL) comes to a plain copy of the
+// screen texture's pixels into the window surface, and if so makes that copy with the
+// engine's own loop: SDL converts ARGB8888 for an RGB888 window one pixel at a time.
+// It does when the software renderer draws into the window surface at the texture's
+// size, unscaled and unclipped, and the texture is neither blended nor modulated.
+static bool copyToWindow(Engine* self) {
+    SDL_RendererInfo info;
+    Uint32 format;
+    int width, height;
+    SDL_BlendMode blendMode;
+    Uint8 alpha, red, green, blue;
+    if (SDL_GetRendererInfo(self->renderer, &info) != 0 || !(info.flags & SDL_RENDERER_SOFTWARE) ||
+        SDL_GetRenderTarget(self->renderer) || SDL_RenderIsClipEnabled(self->renderer) ||
+        SDL_QueryTexture(self->screenTexture, &format, nullptr, &width, &height) != 0 ||
+        format != SDL_PIXELFORMAT_ARGB8888 ||
+        SDL_GetTextureBlendMode(self->screenTexture, &blendMode) != 0 ||
+        blendMode != SDL_BLENDMODE_NONE ||
+        SDL_GetTextureAlphaMod(self->screenTexture, &alpha) != 0 || alpha != 255 ||
+        SDL_GetTextureColorMod(self->screenTexture, &red, &green, &blue) != 0 ||
+        (red & green & blue) != 255)
+        return false;
+    float scaleX, scaleY;
+    int logicalWidth, logicalHeight;
+    SDL_Rect viewport;
+    SDL_RenderGetScale(self->renderer, &scaleX, &scaleY);
+    SDL_RenderGetLogicalSize(self->renderer, &logicalWidth, &logicalHeight);
+    SDL_RenderGetViewport(self->renderer, &viewport);
+    if (scaleX != 1.0f || scaleY != 1.0f || logicalWidth != 0 || logicalHeight != 0 ||
+        viewport.x != 0 || viewport.y != 0 || viewport.w != width || viewport.h != height)
+        return false;
+    SDL_Surface* window = SDL_GetWindowSurface(self->window);
+    if (!window || window->w != width || window->h != height || SDL_MUSTLOCK(window)) return false;
+    uint32_t keep = keptBits(window->format);
+    if (keep == 0) return false;
+    // The software renderer's streaming texture is its surface: locking it hands out the
+    // pixels it holds, which are what SDL_RenderCopy would read.
+    void* pixels;
+    int pitch;
+    if (SDL_LockTexture(self->screenTexture, nullptr, &pixels, &pitch) != 0) return false;
+    pixels::copyMasked(
+        {static_cast<uint32_t*>(window->pixels), size_t(window->pitch) / sizeof(uint32_t), width,
+         height},
+        {static_cast<const uint32_t*>(pixels), size_t(pitch) / sizeof(uint32_t), width, height},
+        keep);
+    SDL_UnlockTexture(self->screenTexture);
+    return true;
+}
+
+// The screen texture stretched over the whole window, with no clearing first.
+static void present(Engine* self) {
+    if (!copyToWindow(self)) SDL_RenderCopy(self->renderer, self->screenTexture, nullptr, nullptr);
+    SDL_RenderPresent(self->renderer);
+}
+
 static PyObject* Engine_update(PyObject* op, PyObject*) {
     Engine* self = asEngine(op);
     if (!py::callMethod(op, nEnsureInit)) return nullptr;
@@ -628,10 +692,7 @@ static PyObject* Engine_update(PyObject* op, PyObject*) {
     // A frame in which quit was called neither uploads nor presents.
     if (!hasScreen(self)) Py_RETURN_NONE;
     if (!uploadTargets(self)) return nullptr;
-    if (hasScreen(self)) {
-        SDL_RenderCopy(self->renderer, self->screenTexture, nullptr, nullptr);
-        SDL_RenderPresent(self->renderer);
-    }
+    if (hasScreen(self)) present(self);
     Py_RETURN_NONE;
 }
 

@@ -96,13 +96,27 @@ void blendRow(uint32_t* target, const uint32_t* source, size_t count) {
     std::memcpy(target + x, to, rest * sizeof(uint32_t));
 }
 
+// Four loads, then four stores per step keep the memory pipelines full: the present of
+// every frame goes through here.
 void copyMaskedRow(uint32_t* target, const uint32_t* source, size_t count, uint32_t keep) {
     const __m256i mask = _mm256_set1_epi32(int(keep));
+    auto load = [&](size_t x) {
+        return _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + x)),
+                                mask);
+    };
+    auto store = [&](size_t x, __m256i eight) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(target + x), eight);
+    };
     size_t x = 0;
-    for (; x + 8 <= count; x += 8) {
-        __m256i from = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + x));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(target + x), _mm256_and_si256(from, mask));
+    for (; x + 32 <= count; x += 32) {
+        __m256i a = load(x), b = load(x + 8), c = load(x + 16), d = load(x + 24);
+        store(x, a);
+        store(x + 8, b);
+        store(x + 16, c);
+        store(x + 24, d);
     }
+    for (; x + 8 <= count; x += 8)
+        store(x, load(x));
     for (; x < count; ++x)
         target[x] = source[x] & keep;
 }
