@@ -1,0 +1,49 @@
+"""Interleaved timing shared by the benchmarks that race the engine against a peer.
+
+Every round times each side once, one right after the other, in an order that rotates
+from round to round, so that both sides see the same machine (other processes, clock
+speed, caches). A side's figure is the median of its rounds; a ratio is the median of
+the rounds' own ratios.
+"""
+import statistics
+import time
+
+
+def per_call(call, number):
+    """Seconds per call, over `number` calls in a row."""
+    start = time.perf_counter()
+    for _ in range(number):
+        call()
+    return (time.perf_counter() - start) / number
+
+
+def calls_for(call, seconds=0.002):
+    """How many calls in a row take about `seconds` (at least one)."""
+    number = 1
+    while True:
+        took = per_call(call, number) * number
+        if took >= seconds / 4 or number >= 1 << 20:
+            return max(1, int(number * seconds / max(took, 1e-9)))
+        number *= 4
+
+
+def interleaved(sides, rounds, seconds=0.002):
+    """{name: call} -> {name: [seconds per call, one figure per round]}. Each side first
+    runs once untimed (a warm-up) and is sized to about `seconds` per sample."""
+    numbers = {name: calls_for(call, seconds) for name, call in sides.items()}
+    times = {name: [] for name in sides}
+    names = list(sides)
+    for index in range(rounds):
+        shift = index % len(names)
+        for name in names[shift:] + names[:shift]:
+            times[name].append(per_call(sides[name], numbers[name]))
+    return times
+
+
+def median(values):
+    return statistics.median(values)
+
+
+def median_ratio(ours, theirs):
+    """The median of the rounds' ratios ours / theirs."""
+    return statistics.median(a / b for a, b in zip(ours, theirs))
