@@ -1,15 +1,18 @@
-"""Vector2 speed against a pure-Python class of the same shape and against pygame's
-pygame.math.Vector2, reported as ratios from one run.
+"""Vector2 speed against a plain slotted Python class of the same shape and against
+pygame-ce's pygame.math.Vector2, reported as ratios from one run.
 
-    python benchmarks/bench_vector2.py [--number N] [--repeat R]
+    python benchmarks/bench_vector2.py [--rounds R] [--seconds S]
 
-Each figure is the best of R timeit repeats of N executions (the minimum is the run
-least disturbed by the rest of the machine). Ratios above 1 mean quorvelin is faster.
-Also runs under pytest-benchmark: pytest benchmarks/bench_vector2.py --benchmark-only
+The three implementations run interleaved round by round (see rounds.py): each round
+times every implementation once per operation, a sample lasting about S seconds; a
+figure is the median of the rounds. Ratios above 1 mean quorvelin is faster. pygame-ce
+is a benchmark-only dependency (pip install pygame-ce); without it its column is left
+out. Also runs under pytest-benchmark: pytest benchmarks/bench_vector2.py --benchmark-only
 """
 import argparse
 import math
 import os
+import statistics
 import sys
 import timeit
 
@@ -19,6 +22,7 @@ os.environ.setdefault("SDL_AUDIODRIVER", "dummy")
 os.environ.setdefault("PYGAME_HIDE_SUPPORT_PROMPT", "1")
 
 import quorvelin  # noqa: E402
+from rounds import interleaved, per_execution  # noqa: E402
 
 try:
     import pygame
@@ -47,47 +51,30 @@ def _check_other(other):
 
 
 class PyVector2:
-    """quorvelin.Vector2 written in Python: same methods, same semantics."""
+    """quorvelin.Vector2 written in Python: same methods, same results, with x and y as
+    plain slots (no converting properties), the fastest attributes Python has."""
 
-    __slots__ = ("_fx", "_fy")
+    __slots__ = ("x", "y")
 
     def __init__(self, x, y):
         x, y = _to_double(x), _to_double(y)
-        self._fx, self._fy = x, y
-
-    def _get_x(self):
-        return self._fx
-
-    def _set_x(self, value):
-        self._fx = _to_double(value)
-
-    def _get_y(self):
-        return self._fy
-
-    def _set_y(self, value):
-        self._fy = _to_double(value)
-
-    def _refuse_delete(self):
-        raise NotImplementedError("__del__")
-
-    x = _x = property(_get_x, _set_x, _refuse_delete)
-    y = _y = property(_get_y, _set_y, _refuse_delete)
+        self.x, self.y = x, y
 
     @property
     def length(self):
-        return math.sqrt(self._fx * self._fx + self._fy * self._fy)
+        return math.sqrt(self.x * self.x + self.y * self.y)
 
     def normalize(self):
         length = self.length
         if length != 0.0:
-            self._fx /= length
-            self._fy /= length
+            self.x /= length
+            self.y /= length
 
     def copy(self):
-        return PyVector2(self._fx, self._fy)
+        return PyVector2(self.x, self.y)
 
     def getDegrees(self):
-        return math.atan2(self._fy, self._fx) * RAD2DEG
+        return math.atan2(self.y, self.x) * RAD2DEG
 
     def angleTo(self, other):
         cosine = (self * other) / (self.length * other.length)
@@ -102,17 +89,17 @@ class PyVector2:
 
     def set(self, other):
         _check_other(other)
-        self._fx, self._fy = other._fx, other._fy
+        self.x, self.y = other.x, other.y
 
     def add(self, other):
         _check_other(other)
-        self._fx += other._fx
-        self._fy += other._fy
+        self.x += other.x
+        self.y += other.y
 
     def sub(self, other):
         _check_other(other)
-        self._fx -= other._fx
-        self._fy -= other._fy
+        self.x -= other.x
+        self.y -= other.y
 
     def scale(self, factor):
         self.x = self.x * factor
@@ -121,21 +108,21 @@ class PyVector2:
     def rotate(self, degrees):
         radians = _to_double(degrees * DEG2RAD)
         c, s = math.cos(radians), math.sin(radians)
-        x, y = self._fx, self._fy
-        self._fx = c * x - s * y
-        self._fy = c * y + s * x
+        x, y = self.x, self.y
+        self.x = c * x - s * y
+        self.y = c * y + s * x
 
     def negate(self):
-        self._fx = -self._fx
-        self._fy = -self._fy
+        self.x = -self.x
+        self.y = -self.y
 
     def __add__(self, other):
         _check_other(other)
-        return PyVector2(self.x + other._fx, self.y + other._fy)
+        return PyVector2(self.x + other.x, self.y + other.y)
 
     def __sub__(self, other):
         _check_other(other)
-        return PyVector2(self.x - other._fx, self.y - other._fy)
+        return PyVector2(self.x - other.x, self.y - other.y)
 
     def __mul__(self, other):
         if type(other) is PyVector2:
@@ -143,7 +130,7 @@ class PyVector2:
         return PyVector2(self.x * other, self.y * other)
 
     def __repr__(self):
-        return "Vector2(%s, %s)" % (format(self._fx, "f"), format(self._fy, "f"))
+        return "Vector2(%s, %s)" % (format(self.x, "f"), format(self.y, "f"))
 
     __str__ = __repr__
 
@@ -157,19 +144,21 @@ CASES = [
     ("add", "a + b", "a + b"),
     ("dot", "a * b", "a * b"),
     ("scale by number", "a * 2.0", "a * 2.0"),
+    ("add in place", "a.add(b)", "v = a; v += b"),
     ("rotate in place", "a.rotate(1.0)", "a.rotate_ip(1.0)"),
     ("attribute read", "a.x", "a.x"),
+    ("attribute write", "a.x = 2.0", "a.x = 2.0"),
     ("length", "a.length", "a.length()"),
     ("copy", "a.copy()", "a.copy()"),
 ]
 
 IMPLEMENTATIONS = {"quorvelin": quorvelin.Vector2, "python": PyVector2}
 if pygame_math is not None:
-    IMPLEMENTATIONS["pygame"] = pygame_math.Vector2
+    IMPLEMENTATIONS["pygame-ce"] = pygame_math.Vector2
 
 
 def statement_of(implementation, case):
-    return case[2] if implementation == "pygame" else case[1]
+    return case[2] if implementation == "pygame-ce" else case[1]
 
 
 def namespace_of(implementation):
@@ -181,60 +170,57 @@ def timer(implementation, case):
     return timeit.Timer(statement_of(implementation, case), globals=namespace_of(implementation))
 
 
+def outcome(implementation, case):
+    namespace = namespace_of(implementation)
+    code = statement_of(implementation, case)
+    try:
+        result = eval(code, namespace)
+    except SyntaxError:  # an assignment
+        exec(code, namespace)
+        result = None
+    return repr(result), repr(namespace["a"])
+
+
 def check_same_results():
     """The pure-Python class must compute what the engine computes, or the race is unfair."""
     for case in CASES:
-        outcomes = []
-        for implementation in ("quorvelin", "python"):
-            namespace = namespace_of(implementation)
-            result = eval(statement_of(implementation, case), namespace)
-            outcomes.append((repr(result), repr(namespace["a"])))
+        outcomes = [outcome(implementation, case) for implementation in ("quorvelin", "python")]
         if outcomes[0] != outcomes[1]:
             raise AssertionError("%s differs: %r" % (case[0], outcomes))
 
 
-def best_time(implementation, case, number, repeat):
-    """Seconds per execution, the best of `repeat` runs."""
-    return min(timer(implementation, case).repeat(repeat=repeat, number=number)) / number
-
-
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--number", type=int, default=200_000, help="executions per repeat")
-    parser.add_argument("--repeat", type=int, default=7, help="repeats; the best one counts")
+    parser.add_argument("--rounds", type=int, default=15, help="rounds; the median counts")
+    parser.add_argument("--seconds", type=float, default=0.01, help="length of one sample")
     args = parser.parse_args(argv)
 
     check_same_results()
-    against = "pure Python" if pygame is None else "pure Python and pygame " + pygame.version.ver
-    print("Python %s, quorvelin vs %s; best of %d x %d"
-          % (sys.version.split()[0], against, args.repeat, args.number))
+    against = "plain Python" + ("" if pygame is None else " and pygame-ce " + pygame.version.ver)
+    print("Python %s, quorvelin vs %s; median of %d rounds"
+          % (sys.version.split()[0], against, args.rounds))
     if pygame is None:
-        print("pygame is not installed: its column is skipped (pip install pygame)")
-    header = "%-16s %10s %10s %10s %9s %9s" % ("operation", "ours ns", "python ns", "pygame ns",
-                                              "py/ours", "pg/ours")
+        print("pygame-ce is not installed: its column is left out (pip install pygame-ce)")
+    header = "%-16s %10s %10s %12s %9s %9s" % ("operation", "ours ns", "python ns",
+                                              "pygame-ce ns", "py/ours", "pg/ours")
     print(header)
     print("-" * len(header))
-    missed = []
     for case in CASES:
-        times = {implementation: best_time(implementation, case, args.number, args.repeat) * 1e9
-                 for implementation in IMPLEMENTATIONS}
-        ours = times["quorvelin"]
-        versus_python = times["python"] / ours
-        versus_pygame = times["pygame"] / ours if "pygame" in times else None
-        print("%-16s %10.1f %10.1f %10s %8.2fx %9s" % (
-            case[0], ours, times["python"],
-            "%.1f" % times["pygame"] if "pygame" in times else "-", versus_python,
-            "%.2fx" % versus_pygame if versus_pygame is not None else "-"))
-        if versus_python < 3.0:
-            missed.append("%s: only %.2fx the pure-Python class" % (case[0], versus_python))
-        # "On par": within 10 % of pygame, the noise of a run of this length.
-        if versus_pygame is not None and versus_pygame < 0.9:
-            missed.append("%s: %.2fx pygame" % (case[0], versus_pygame))
+        timers = {name: timer(name, case) for name in IMPLEMENTATIONS}
+        rounds = interleaved(timers, args.rounds, args.seconds, per_execution)
+        times = {name: statistics.median(figures) * 1e9 for name, figures in rounds.items()}
+        ratios = {name: statistics.median(theirs / ours for theirs, ours in
+                                          zip(rounds[name], rounds["quorvelin"]))
+                  for name in rounds}
+        print("%-16s %10.1f %10.1f %12s %8.2fx %9s" % (
+            case[0], times["quorvelin"], times["python"],
+            "%.1f" % times["pygame-ce"] if "pygame-ce" in times else "-", ratios["python"],
+            "%.2fx" % ratios["pygame-ce"] if "pygame-ce" in ratios else "-"))
     # Every figure includes the timing loop itself; it matters for the cheapest operations.
-    loop = best_time("quorvelin", ("loop", "a", "a"), args.number, args.repeat) * 1e9
-    print("\ntiming loop (loading a name), included in every figure: %.1f ns" % loop)
-    print("targets (>= 3x pure Python, on par with pygame): "
-          + ("met" if not missed else "missed\n  " + "\n  ".join(missed)))
+    loop = interleaved({"loop": timeit.Timer("a", globals={"a": 1})}, args.rounds, args.seconds,
+                       per_execution)["loop"]
+    print("\ntiming loop (loading a name), included in every figure: %.1f ns"
+          % (statistics.median(loop) * 1e9))
     return 0
 
 

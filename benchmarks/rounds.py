@@ -17,26 +17,33 @@ def per_call(call, number):
     return (time.perf_counter() - start) / number
 
 
-def calls_for(call, seconds=0.002):
+def per_execution(timer, number):
+    """Seconds per execution of a timeit.Timer's statement: the loop runs inside the
+    timer, without a Python call per execution, for operations of a few nanoseconds."""
+    return timer.timeit(number) / number
+
+
+def calls_for(side, seconds=0.002, sample=per_call):
     """How many calls in a row take about `seconds` (at least one)."""
     number = 1
     while True:
-        took = per_call(call, number) * number
-        if took >= seconds / 4 or number >= 1 << 20:
+        took = sample(side, number) * number
+        if took >= seconds / 4 or number >= 1 << 24:
             return max(1, int(number * seconds / max(took, 1e-9)))
         number *= 4
 
 
-def interleaved(sides, rounds, seconds=0.002):
-    """{name: call} -> {name: [seconds per call, one figure per round]}. Each side first
-    runs once untimed (a warm-up) and is sized to about `seconds` per sample."""
-    numbers = {name: calls_for(call, seconds) for name, call in sides.items()}
+def interleaved(sides, rounds, seconds=0.002, sample=per_call):
+    """{name: side} -> {name: [seconds per call, one figure per round]}, a side being a
+    callable (or what `sample` times). Each side is sized to about `seconds` per sample,
+    which also warms it up."""
+    numbers = {name: calls_for(side, seconds, sample) for name, side in sides.items()}
     times = {name: [] for name in sides}
     names = list(sides)
     for index in range(rounds):
         shift = index % len(names)
         for name in names[shift:] + names[:shift]:
-            times[name].append(per_call(sides[name], numbers[name]))
+            times[name].append(sample(sides[name], numbers[name]))
     return times
 
 
