@@ -11,6 +11,12 @@ namespace {
 
 py::Name nGetComponent("getComponent");
 
+size_t slotOf(PyObject* vector, size_t mask) {
+    // Objects are aligned: the low bits of their addresses carry nothing.
+    auto bits = uint64_t(reinterpret_cast<uintptr_t>(vector)) >> 4;
+    return size_t(bits * 0x9e3779b97f4a7c15ull >> 20) & mask;
+}
+
 bool isPlainFlag(PyObject* item) {
     return PyUnicode_CheckExact(item) || PyLong_CheckExact(item) || PyFloat_CheckExact(item) ||
            PyBool_Check(item) || item == Py_None;
@@ -54,7 +60,6 @@ void BodyIndex::build(PyObject* list) {
     bodies_.clear();
     list_ = py::Ref();
     scratch_.clear();
-    byVector_.clear();
     unplainFlags_.clear();
     list_ = std::move(held);
     Py_ssize_t count = PyList_GET_SIZE(list);
@@ -80,7 +85,6 @@ void BodyIndex::build(PyObject* list) {
                 body.vector = py::Ref::borrow(reinterpret_cast<PyObject*>(vector));
                 body.plainFlags = plainFlags(collider->hasFlags);
                 placed = {vector->x, vector->y, collider->radius, false};
-                byVector_.emplace_back(body.vector.get(), uint32_t(i));
                 if (!body.plainFlags) unplainFlags_.push_back(uint32_t(i));
             }
         }
@@ -88,7 +92,21 @@ void BodyIndex::build(PyObject* list) {
         bodies_.push_back(std::move(body));
     }
     grid_.build(scratch_);
-    std::sort(byVector_.begin(), byVector_.end());
+    size_t slots = 16;
+    while (slots < 2 * bodies_.size())
+        slots *= 2;
+    byVector_.assign(slots, {nullptr, -1});
+    sameVector_.assign(bodies_.size(), -1);
+    // Inserted from the last body to the first, so that each chain runs in list order.
+    for (size_t i = bodies_.size(); i-- > 0;) {
+        PyObject* vector = bodies_[i].vector.get();
+        if (!vector) continue;
+        size_t slot = slotOf(vector, slots - 1);
+        while (byVector_[slot].first && byVector_[slot].first != vector)
+            slot = (slot + 1) & (slots - 1);
+        sameVector_[i] = byVector_[slot].second;
+        byVector_[slot] = {vector, int64_t(i)};
+    }
     valid_ = true;
 }
 
@@ -102,17 +120,18 @@ Vector2* BodyIndex::vector(size_t i) const {
 
 void BodyIndex::vectorMoved(PyObject* vector) {
     if (!valid_) return;
-    auto first = std::lower_bound(byVector_.begin(), byVector_.end(),
-                                  std::pair<PyObject*, uint32_t>(vector, 0));
-    for (auto at = first; at != byVector_.end() && at->first == vector; ++at) {
-        Vector2* moved = reinterpret_cast<Vector2*>(vector);
-        grid_.move(at->second, moved->x, moved->y);
-    }
+    size_t mask = byVector_.size() - 1;
+    size_t slot = slotOf(vector, mask);
+    while (byVector_[slot].first && byVector_[slot].first != vector)
+        slot = (slot + 1) & mask;
+    auto* moved = reinterpret_cast<Vector2*>(vector);
+    for (int64_t i = byVector_[slot].second; i >= 0; i = sameVector_[size_t(i)])
+        grid_.move(size_t(i), moved->x, moved->y);
 }
 
-void BodyIndex::candidates(double x, double y, double radius, size_t from, bool withFlags,
+void BodyIndex::candidates(double x, double y, double reach, size_t from, bool withFlags,
                            std::vector<uint32_t>& out) const {
-    grid_.candidates(x, y, radius, from, out);
+    grid_.candidates(x, y, reach, from, out);
     if (!withFlags || unplainFlags_.empty()) return;
     size_t middle = out.size();
     auto first = std::lower_bound(unplainFlags_.begin(), unplainFlags_.end(), uint32_t(from));

@@ -63,10 +63,10 @@ class BodyIndex {
     // The vector, held by some bodies perhaps, now stands elsewhere.
     void vectorMoved(PyObject* vector);
 
-    // The bodies from `from` on that a circle of `radius` at (x, y) could touch, with every
+    // The bodies from `from` on within reach of (x, y) (BodyGrid::candidates), with every
     // body that is not plain, and those whose flags cannot be searched from here when
     // `withFlags`, ascending.
-    void candidates(double x, double y, double radius, size_t from, bool withFlags,
+    void candidates(double x, double y, double reach, size_t from, bool withFlags,
                     std::vector<uint32_t>& out) const;
 
   private:
@@ -74,7 +74,10 @@ class BodyIndex {
     py::Ref list_;
     std::vector<Body> bodies_;
     collision::BodyGrid grid_;
-    std::vector<std::pair<PyObject*, uint32_t>> byVector_; // sorted
-    std::vector<uint32_t> unplainFlags_;                   // ascending
+    // The plain bodies by their vector: an open-addressed table of the first body that
+    // holds each vector, and for each body the next one holding the same (or -1).
+    std::vector<std::pair<PyObject*, int64_t>> byVector_;
+    std::vector<int64_t> sameVector_;
+    std::vector<uint32_t> unplainFlags_; // ascending
     std::vector<collision::GridBody> scratch_;
 };

@@ -168,6 +168,8 @@ bool bodyPass(Mover& m, MovementPass& pass) {
     std::vector<uint32_t>& found = pass.candidates;
     bool fresh = false;
     size_t k = 0;
+    Vec2 query;
+    double slack = 0.0;
     for (size_t i = 0; Py_ssize_t(i) < PyList_GET_SIZE(list.get()); ++i) {
         PyObject* ignoreFlags = m.body->ignoreFlags;
         bool noFlags = PyList_CheckExact(ignoreFlags) && PyList_GET_SIZE(ignoreFlags) == 0;
@@ -182,7 +184,12 @@ bool bodyPass(Mover& m, MovementPass& pass) {
             fresh = false;
         }
         if (!fresh) {
-            pass.bodies.candidates(m.next.x, m.next.y, m.body->radius, i, !noFlags, found);
+            // One query serves the mover until pushes take its target this far from where
+            // the query was made.
+            slack = std::fabs(m.body->radius);
+            query = m.next;
+            pass.bodies.candidates(query.x, query.y, std::fabs(m.body->radius) + slack, i, !noFlags,
+                                   found);
             k = 0;
             fresh = true;
         }
@@ -196,7 +203,9 @@ bool bodyPass(Mover& m, MovementPass& pass) {
         } else {
             bool pushed = false;
             if (!visitPlain(m, i, !noFlags, pass, pushed)) return false;
-            if (pushed) fresh = false;
+            if (pushed &&
+                !(std::fabs(m.next.x - query.x) <= slack && std::fabs(m.next.y - query.y) <= slack))
+                fresh = false;
         }
         if (!pass.bodies.current(list.get())) fresh = false;
     }
@@ -213,9 +222,8 @@ bool wallPass(Mover& m, MovementPass& pass) {
     for (int i = 0; i < collision::PROBE_COUNT; ++i) {
         if (stale) { // the first probe, or a handler has run
             level = py::Ref::borrow(m.system->level);
-            auto* walls = py::instanceOf<Level>(level.get());
-            if (!walls) return true; // no level: no walls
-            view = walls->view();
+            if (!py::instanceOf<Level>(level.get())) return true; // no level: no walls
+            view = pass.walls(level.get());
             if (!collision::wallsMayTouch(view.cells, view.width, view.height, origin,
                                           m.body->radius))
                 return true;
@@ -243,9 +251,10 @@ bool collisionStep(MovementSystem* self, PyObject* entity, PositionComponent* po
     if (!vector) return noAttribute(old.get(), "x");
     Mover m{self, entity, body, vector, move, {vector->x + move.x, vector->y + move.y}};
     if (!bodyPass(m, pass) || !wallPass(m, pass)) return false;
+    bool changed = !(vector->x == m.next.x && vector->y == m.next.y);
     vector->x = m.next.x;
     vector->y = m.next.y;
-    pass.moved(old.get());
+    if (changed) pass.moved(old.get());
     return true;
 }
 
@@ -277,9 +286,10 @@ bool decayImpulse(VelocityComponent* velocity, double timeStep, MovementPass& pa
             return true;
         }
     }
+    bool changed = impulse->x != 0.0 || impulse->y != 0.0;
     impulse->x = 0.0;
     impulse->y = 0.0;
-    pass.moved(held.get());
+    if (changed) pass.moved(held.get());
     return true;
 }
 
@@ -326,10 +336,19 @@ bool updateEntity(MovementSystem* self, PyObject* entity, PyObject* timeStepObje
     py::Ref vector = py::Ref::borrow(place->pos);
     Vector2* at = py::instanceOf<Vector2>(vector.get());
     if (!at) return noAttribute(vector.get(), "add");
+    double x = at->x, y = at->y;
     at->x += move.x;
     at->y += move.y;
-    pass.moved(vector.get());
+    if (!(at->x == x && at->y == y)) pass.moved(vector.get());
     return true;
+}
+
+const levelGrid::View& MovementPass::walls(PyObject* level) {
+    if (wallsOf_ != level) {
+        walls_ = reinterpret_cast<Level*>(level)->view();
+        wallsOf_ = level;
+    }
+    return walls_;
 }
 
 bool updateMembers(PyObject* self, PyObject* members, PyObject* timeStep) {

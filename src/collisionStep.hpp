@@ -11,6 +11,7 @@
 
 #include "collision.hpp"
 #include "collisionBodies.hpp"
+#include "core/levelGrid.hpp"
 
 #include <vector>
 
@@ -21,10 +22,20 @@ class MovementPass {
     BodyIndex bodies;
     std::vector<uint32_t> candidates; // reused from one mover to the next
 
-    // Python code may have run: the snapshot is stale.
-    void pythonRan() { bodies.invalidate(); }
+    // The walls of `level` (a Level), read once while no Python code runs.
+    const levelGrid::View& walls(PyObject* level);
+
+    // Python code may have run: the snapshot and the walls are stale.
+    void pythonRan() {
+        bodies.invalidate();
+        wallsOf_ = nullptr;
+    }
     // The pass changed this vector in place.
     void moved(PyObject* vector) { bodies.vectorMoved(vector); }
+
+  private:
+    PyObject* wallsOf_ = nullptr; // the level whose view `walls_` is, while it is current
+    levelGrid::View walls_;
 };
 
 // MovementSystem._updateEntity(entity, timeStep) within a pass: an error in the impulse

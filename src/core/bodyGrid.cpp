@@ -138,25 +138,28 @@ void BodyGrid::move(size_t i, double x, double y) {
         keepOut(i);
 }
 
-void BodyGrid::candidates(double x, double y, double radius, size_t from,
+void BodyGrid::candidates(double x, double y, double reach, size_t from,
                           std::vector<uint32_t>& out) const {
     out.clear();
-    auto first = std::lower_bound(everyQuery_.begin(), everyQuery_.end(), uint32_t(from));
-    out.insert(out.end(), first, everyQuery_.end());
-    // A body in a cell has a finite centre: it cannot touch a circle whose centre is not.
+    if (!everyQuery_.empty()) {
+        auto first = std::lower_bound(everyQuery_.begin(), everyQuery_.end(), uint32_t(from));
+        out.insert(out.end(), first, everyQuery_.end());
+    }
+    // A body in a cell has a finite centre: nothing finite is within reach of a point that
+    // is not.
     if (columns_ == 0 || !std::isfinite(x) || !std::isfinite(y)) return;
     size_t before = out.size();
     auto consider = [&](size_t i) {
-        if (i >= from && mayTouch(x_[i] - x, y_[i] - y, radius_[i] + radius))
+        if (i >= from && withinReach(x_[i] - x, y_[i] - y, std::fabs(radius_[i]) + reach))
             out.push_back(uint32_t(i));
     };
-    // Wider than any offset that mayTouch lets through for a body in a cell.
-    double reach = (largestRadius_ + std::fabs(radius)) * (1.0 + 2e-9) + 2e-150;
-    double firstColumn = std::max(std::floor((x - reach - left_) / side_), 0.0);
-    double lastColumn = std::min(std::floor((x + reach - left_) / side_), double(columns_ - 1));
-    double firstRow = std::max(std::floor((y - reach - top_) / side_), 0.0);
-    double lastRow = std::min(std::floor((y + reach - top_) / side_), double(rows_ - 1));
-    if (!std::isfinite(reach) ||
+    // Wider than any offset that withinReach lets through for a body in a cell.
+    double span = (largestRadius_ + reach) * (1.0 + 2e-6) + 2e-150;
+    double firstColumn = std::max(std::floor((x - span - left_) / side_), 0.0);
+    double lastColumn = std::min(std::floor((x + span - left_) / side_), double(columns_ - 1));
+    double firstRow = std::max(std::floor((y - span - top_) / side_), 0.0);
+    double lastRow = std::min(std::floor((y + span - top_) / side_), double(rows_ - 1));
+    if (!std::isfinite(span) ||
         (lastColumn - firstColumn + 1.0) * (lastRow - firstRow + 1.0) > double(size())) {
         for (size_t i = from; i < size(); ++i)
             if (cell_[i] >= 0) consider(i);
@@ -167,7 +170,10 @@ void BodyGrid::candidates(double x, double y, double radius, size_t from,
                      i = next_[size_t(i)])
                     consider(size_t(i));
     }
-    if (out.size() > before) std::sort(out.begin(), out.end());
+    // Few bodies answer a query: an insertion sort of the new ones into place.
+    for (size_t i = std::max<size_t>(before, 1); i < out.size(); ++i)
+        for (size_t j = i; j > 0 && out[j - 1] > out[j]; --j)
+            std::swap(out[j - 1], out[j]);
 }
 
 } // namespace collision

@@ -1,7 +1,8 @@
 // The broad phase of the movement pass: the collision bodies of one pass in a uniform
 // grid, so that a moving circle looks only at the few bodies that could touch it instead
-// of at every body. It answers with a superset of the bodies that bodyContact would find
-// touching (core/collision.hpp: mayTouch), in the order of their indices, so the caller
+// of at every body. A query gives every body within reach of a point (core/collision.hpp:
+// withinReach, the reach widened by each body's own radius), a superset of the bodies that
+// bodyContact would find touching there, in the order of their indices, so the caller
 // visits exactly the contacts of a walk over all bodies, in the same order.
 //
 // Bodies are numbered 0..count-1 (their places in the body list). A body that is "kept
@@ -36,9 +37,9 @@ class BodyGrid {
     // Body i now stands at (x, y).
     void move(size_t i, double x, double y);
 
-    // The bodies from `from` on that a circle of `radius` at (x, y) could touch, with every
-    // body answered for all queries, in ascending order, into `out`.
-    void candidates(double x, double y, double radius, size_t from,
+    // The bodies from `from` on within reach of (x, y) (withinReach of |radius| + reach),
+    // with every body answered for all queries, in ascending order, into `out`.
+    void candidates(double x, double y, double reach, size_t from,
                     std::vector<uint32_t>& out) const;
 
   private:

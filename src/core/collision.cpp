@@ -36,6 +36,13 @@ bool mayTouch(double dx, double dy, double radiusSum) {
     return std::fabs(dx) <= bound && std::fabs(dy) <= bound;
 }
 
+bool withinReach(double dx, double dy, double reach) {
+    // The offsets of the two points differ by the rounding of two subtractions, each within
+    // half a unit of their result: far inside the relative margin.
+    double bound = reach * (1.0 + 1e-6) + 1e-150;
+    return std::fabs(dx) <= bound && std::fabs(dy) <= bound;
+}
+
 bool probeWall(const uint8_t* cells, int32_t width, int32_t height, const Vec2& origin, Vec2 dir,
                double radius, const Vec2& position, Vec2& next) {
     raycast::RayHit hit;

@@ -54,6 +54,12 @@ bool bodyContact(const Vec2& old, double moverRadius, const Vec2& other, double 
 // phase may skip each pair it refuses.
 bool mayTouch(double dx, double dy, double radiusSum);
 
+// Whether each offset is within `reach`, by a looser margin than mayTouch: a body that
+// may touch a mover at some point also lies within reach of any point at most `slack`
+// away from it (per axis), for reach = |its radius| + |the mover's radius| + slack. So
+// one query serves a mover whose target is pushed about, until it strays that far.
+bool withinReach(double dx, double dy, double reach);
+
 // One wall probe of a mover whose ray starts at `origin` (the position before the move):
 // casts along `dir` (the cast may replace a zero component of it) and, when the ray meets
 // a wall (not the map's edge) closer than `radius`, pushes `next` out along -dir by the
