@@ -11,6 +11,7 @@
 // reached by attribute lookup too, so every engine shares them.
 #include "quorvelin.hpp"
 
+#include "collision.hpp"
 #include "colorprint.hpp"
 #include "events.hpp"
 #include "geometryMath.hpp"
@@ -1055,6 +1056,10 @@ constexpr py::ClassDefinition registrationOrder[] = {
     soundClass,
     musicStoppedEventClass,
     musicClass,
+    // src/collision
+    collisionEventClass,
+    collisionBodySystemClass,
+    movementSystemClass,
     // src/renderer
     rendererClass,
     // src/gui, src/ui/theme, src/ui/widget

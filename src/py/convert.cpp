@@ -2,8 +2,10 @@
 
 #include "py/errors.hpp"
 
+#include <algorithm>
 #include <climits>
 #include <limits>
+#include <vector>
 
 namespace py {
 
@@ -97,6 +99,52 @@ bool toFlag(PyObject* object, bool& out) {
     if (truth < 0) return false;
     out = truth != 0;
     return true;
+}
+
+bool toDoubleArray(PyObject* iterable, double* out, Py_ssize_t length) {
+    Py_ssize_t count = PyObject_Size(iterable);
+    if (count < 0) {
+        if (!PyErr_ExceptionMatches(PyExc_TypeError) &&
+            !PyErr_ExceptionMatches(PyExc_OverflowError))
+            return false;
+        PyErr_Clear();
+        count = length;
+    }
+    std::vector<double> values(size_t(length > 0 ? length : 0));
+    if (count == length) {
+        Ref iterator(PyObject_GetIter(iterable));
+        if (!iterator) return false;
+        // The last index reached, as the count once the items end: an iterable that yields
+        // nothing though its length said otherwise keeps the count it reported, plus one.
+        Py_ssize_t index = count;
+        bool overran = false;
+        for (Py_ssize_t i = 0;; ++i) {
+            Ref item(PyIter_Next(iterator.get()));
+            if (!item) {
+                if (PyErr_Occurred()) return false;
+                break;
+            }
+            index = i;
+            if (i >= length) {
+                overran = true;
+                break;
+            }
+            if (!toDouble(item.get(), values[size_t(i)])) return false;
+        }
+        if (!overran && index + 1 == length) {
+            std::copy(values.begin(), values.end(), out);
+            return true;
+        }
+        count = overran ? index : index + 1;
+    }
+    if (count >= length)
+        PyErr_Format(PyExc_IndexError,
+                     "too many values found during array assignment, expected %zd", length);
+    else
+        PyErr_Format(PyExc_IndexError,
+                     "not enough values found during array assignment, expected %zd, got %zd",
+                     length, count);
+    return false;
 }
 
 bool unpackExactly(PyObject* iterable, Ref* items, Py_ssize_t count) {

@@ -24,6 +24,11 @@ bool toInt64(PyObject* object, int64_t& out);
 bool toDouble(PyObject* object, double& out);
 // Any object by its truth value.
 bool toFlag(PyObject* object, bool& out);
+// Exactly `length` numbers from an iterable into `out` (left unchanged on failure):
+// IndexError "not enough values found during array assignment, expected N, got n" or
+// "too many values found during array assignment, expected N". The length is asked first
+// (an object without one is iterated all the same) and decides which message applies.
+bool toDoubleArray(PyObject* iterable, double* out, Py_ssize_t length);
 
 // Unpacks any iterable of exactly `count` items into `items`, with the engine's
 // ValueError messages for too few or too many; at most count + 1 items are taken.

@@ -285,6 +285,47 @@ template <auto field> constexpr MemberRow<field> member(const char* name = nullp
     return MemberRow<field>(name);
 }
 
+// A fixed array of doubles, stored in the object: pickled as a list of floats and
+// restored from any iterable of exactly its length (toDoubleArray). It has no property
+// and no __init__ parameter.
+//   py::doubleArray<&MovementSystem::normalVectorComponents>("_normalVectorComponents")
+template <auto field> PyObject* getDoubleArray(PyObject* self, void*) {
+    auto& array = fieldOf<field>(self);
+    constexpr Py_ssize_t length =
+        Py_ssize_t(std::extent_v<std::remove_reference_t<decltype(array)>>);
+    Ref list(PyList_New(length));
+    if (!list) return nullptr;
+    for (Py_ssize_t i = 0; i < length; ++i) {
+        PyObject* item = PyFloat_FromDouble(array[i]);
+        if (!item) return nullptr;
+        PyList_SET_ITEM(list.get(), i, item);
+    }
+    return list.release();
+}
+
+template <auto field> int setDoubleArray(PyObject* self, PyObject* value, void*) {
+    if (!value) return deleteRefused();
+    auto& array = fieldOf<field>(self);
+    constexpr Py_ssize_t length =
+        Py_ssize_t(std::extent_v<std::remove_reference_t<decltype(array)>>);
+    return toDoubleArray(value, array, length) ? 0 : -1;
+}
+
+inline bool refuseArrayArgument(PyObject*, Value&, const char*) {
+    return raise(PyExc_SystemError, "an array field is no __init__ parameter");
+}
+inline void storeNothing(PyObject*, Value&) {}
+
+template <auto field> Member doubleArray(const char* name) {
+    Member row;
+    row.name = name;
+    row.get = getDoubleArray<field>;
+    row.set = setDoubleArray<field>;
+    row.convert = refuseArrayArgument;
+    row.store = storeNothing;
+    return row;
+}
+
 // A property the class computes: its getter and, if it is writable, its setter.
 template <auto get, auto set = nullptr>
 PyGetSetDef property(const char* name, const char* doc = nullptr) {

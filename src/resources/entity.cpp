@@ -16,6 +16,8 @@
 #include "resources/motionComponents.hpp"
 #include "resources/sprite.hpp"
 
+#include <vector>
+
 namespace {
 
 py::Name nUpdate("update");
@@ -133,10 +135,23 @@ bool updateEntityHook(PyObject*, PyObject*, PyObject*) {
     return true;
 }
 
+struct UpdatePassOf {
+    PyTypeObject** type;
+    UpdatePass pass;
+};
+std::vector<UpdatePassOf> updatePasses;
+
+UpdatePass updatePassOf(PyObject* system) {
+    for (const UpdatePassOf& entry : updatePasses)
+        if (*entry.type && Py_IS_TYPE(system, *entry.type)) return entry.pass;
+    return nullptr;
+}
+
 bool updateSystem(PyObject* self, PyObject* timeStep) {
     PyObject* members = asSystem(self)->entities;
     if (members == Py_None)
         return py::raise(PyExc_TypeError, "'NoneType' object is not subscriptable");
+    if (UpdatePass pass = updatePassOf(self)) return pass(self, members, timeStep);
     // Over the members of the moment: those that join during the pass wait for the next.
     if (isPlainSystem(self))
         return py::forEachOfCopy(
@@ -225,6 +240,15 @@ bool tellEcs(PyObject* ecs, PyObject* entity) {
 }
 
 } // namespace
+
+void setUpdatePass(PyTypeObject** exactType, UpdatePass pass) {
+    for (UpdatePassOf& entry : updatePasses)
+        if (entry.type == exactType) {
+            entry.pass = pass;
+            return;
+        }
+    updatePasses.push_back({exactType, pass});
+}
 
 // --- Entity ---------------------------------------------------------------------------------
 

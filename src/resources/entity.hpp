@@ -51,6 +51,14 @@ struct AbstractSystem {
 // lookup.
 int hasComponentTypes(PyObject* entity, PyObject* types);
 
+// A system class of the engine that steps its members itself. For a system whose class is
+// exactly that class (immutable, so its _updateEntity cannot differ from the engine's),
+// AbstractSystem.update hands the whole pass over a copy of the member list to `pass`
+// instead of calling _updateEntity by name for each member; the pass may keep working
+// state from one member to the next.
+using UpdatePass = bool (*)(PyObject* system, PyObject* members, PyObject* timeStep);
+void setUpdatePass(PyTypeObject** exactType, UpdatePass pass);
+
 py::ClassDef& entityClass();
 py::ClassDef& ecsClass();
 py::ClassDef& abstractSystemClass();

@@ -32,7 +32,8 @@ import sys
 import threading
 
 import quorvelin
-from quorvelin import (AbstractSystem, CollisionComponent, DummyComponent, Ecs, Engine, Entity,
+from quorvelin import (AbstractSystem, CollisionBodySystem, CollisionComponent, CollisionEvent,
+                       DummyComponent, Ecs, Engine, Entity, MovementSystem,
                        Event, Font, FullscreenEvent, Joystick, JoystickAddedEvent, KeyEvent, Level,
                        MouseClickEvent, MouseWheelEvent, Music, MusicStoppedEvent,
                        PositionComponent, Renderer, Resource, RotationComponent, Sound,
@@ -90,7 +91,8 @@ ENGINE_CLASSES = (Event, KeyEvent, MouseClickEvent, MouseWheelEvent, FullscreenE
                   JoystickAddedEvent, Vector2, Resource, Texture, SpriteAnimation, Sprite,
                   SpriteComponent, Entity, PositionComponent, VelocityComponent,
                   RotationComponent, CollisionComponent, Ecs, AbstractSystem, Font, Level,
-                  SoundHandle, Sound, MusicStoppedEvent, Music, Renderer,
+                  SoundHandle, Sound, MusicStoppedEvent, Music, CollisionEvent,
+                  CollisionBodySystem, MovementSystem, Renderer,
                   Engine) + hostile_ui.UI_CLASSES
 
 
@@ -218,6 +220,33 @@ def make_entity(context):
     ecs.addSystem(AbstractSystem(PositionComponent, RotationComponent))
     ecs.addEntity(entity)
     return entity
+
+
+def body(x, y, *components):
+    return Entity(-1, PositionComponent(Vector2(x, y)), CollisionComponent(0.5), *components)
+
+
+def make_bodies(context):
+    """A body system with two bodies of its own."""
+    system = CollisionBodySystem()
+    system._entities.extend([body(1, 1), body(2, 1)])
+    return system
+
+
+def make_movement(context):
+    """A movement system over the hostile level in an Ecs with an engine, with bodies that
+    touch each other and a wall, and a handler of their contacts."""
+    movement = MovementSystem(Level(context.level))
+    ecs = Ecs(Engine())
+    ecs.addSystem(movement)
+    for x in (1.2, 1.5):
+        ecs.addEntity(body(x, 1.5, VelocityComponent(Vector2(1, 0), Vector2(0, 1))))
+    Engine.subscribeEvent(Engine(), CollisionEvent, lambda event: event.entity2)
+    return movement
+
+
+def moving_body(context):
+    return body(1.4, 1.5, VelocityComponent(Vector2(1, 0)))
 
 
 def animations():
@@ -354,6 +383,17 @@ API = {
             "removeEntityFromJson": lambda c: (Entity(),),
             "syncEntitiesToEcs": lambda c: (Ecs(None),), "syncEntitiesFromEcs": lambda c: (make_ecs(c),),
             "_updateEntityMetadata": NOTHING, "_dumpToDict": lambda c: ({"a": [1, (2, 3)]},)}),
+    "CollisionEvent": Api(new=lambda c: (Entity(), None), reinit=[(None, Entity()), (5, None)]),
+    "CollisionBodySystem": Api(make=make_bodies,
+                               reinit=[(), (5,), replace_fields(lambda: (None, None, [], (int,)))],
+                               methods={"update": TIMESTEP, "traceEntities": lambda c: (
+                                   Vector2(0, 1), Vector2(1, 0), 10.0)}),
+    "MovementSystem": Api(
+        new=lambda c: (None,), alternatives=[lambda c: (Level(c.level),)], make=make_movement,
+        reinit=[(None,), (5,), replace_fields(lambda: (None, None, None, [], (int,), None,
+                                                        [0.0] * 16))],
+        methods={"_setEcs": lambda c: (Ecs(Engine()),), "_setEngine": lambda c: (None,),
+                 "_updateEntity": lambda c: (moving_body(c), 0.016)}),
     "Renderer": Api(new=lambda c: (Texture(8, 8), int), reinit=[(None,), (5,)],
                     methods={"update": TIMESTEP, "render": NOTHING, "getTarget": NOTHING}),
     "Font": Api(new=lambda c: (FONT, 14), reinit=[(FONT, 30), ("/nonexistent.ttf", 12)], methods={
@@ -395,7 +435,8 @@ STATE_SIZES = {"Event": 1, "KeyEvent": 5, "MouseClickEvent": 4, "MouseWheelEvent
                "FullscreenEvent": 3, "JoystickAddedEvent": 2, "MusicStoppedEvent": 1,
                "Ecs": 3, "AbstractSystem": 4, "SpriteAnimation": 6, "Sprite": 6,
                "SpriteComponent": 13, "Entity": 3, "PositionComponent": 1,
-               "VelocityComponent": 3, "RotationComponent": 1, "CollisionComponent": 4}
+               "VelocityComponent": 3, "RotationComponent": 1, "CollisionComponent": 4,
+               "CollisionEvent": 3, "CollisionBodySystem": 4, "MovementSystem": 7}
 
 
 MODULE_FUNCTIONS = {"component": lambda c: ("hostile",), "getMusicVolume": NOTHING, "setMusicVolume": lambda c: (64,),

@@ -8,7 +8,8 @@ import pytest
 
 from .registered import engine_classes
 
-from quorvelin import (AbstractSystem, AbstractUIContainer, CollisionComponent, DummyComponent,
+from quorvelin import (AbstractSystem, AbstractUIContainer, CollisionBodySystem,
+                       CollisionComponent, CollisionEvent, DummyComponent, MovementSystem,
                        Ecs, Engine, Entity, Event, Font, FullscreenEvent, Joystick,
                        JoystickAddedEvent, KeyEvent, Level, MouseClickEvent, MouseWheelEvent, Music,
                        MusicStoppedEvent, PositionComponent, Renderer, Resource, RotationComponent,
@@ -40,7 +41,8 @@ def constructions(media):
         SpriteComponent: (), Entity: (-1, PositionComponent()), PositionComponent: (),
         VelocityComponent: (), RotationComponent: (), CollisionComponent: (),
         Ecs: (None,), AbstractSystem: (int,), Renderer: (None,), Font: (media.font, 12),
-        Level: (media.level,),
+        Level: (media.level,), CollisionEvent: (Entity(), None), CollisionBodySystem: (),
+        MovementSystem: (Level(media.level),),
         SoundHandle: (0,), Sound: (media.wav,), Music: (media.wav,), Engine: (),
         UITheme: (media.theme,), UIRenderer: (Texture(4, 4), 0, UITheme(media.theme)),
         UIWidget: (), AbstractUIContainer: (), UIListContainer: (),
@@ -51,7 +53,8 @@ def constructions(media):
 CLASSES = [Event, KeyEvent, MouseClickEvent, MouseWheelEvent, FullscreenEvent, MusicStoppedEvent,
            Joystick, JoystickAddedEvent, Vector2, Resource, Texture, SpriteAnimation, Sprite,
            SpriteComponent, Entity, PositionComponent, VelocityComponent, RotationComponent,
-           CollisionComponent, Ecs, AbstractSystem, Renderer,
+           CollisionComponent, Ecs, AbstractSystem, CollisionEvent, CollisionBodySystem,
+           MovementSystem, Renderer,
            Font, Level, SoundHandle, Sound, Music, Engine, UITheme, UIRenderer, UIWidget,
            AbstractUIContainer, UIListContainer, _UIAnchorWrapper, UIAnchoredContainer, UIPanel]
 
@@ -148,6 +151,27 @@ def test_engine_entities_components_and_sprites():
     del ecs, system, collision, sprite, component
     gc.collect()
     assert engine_objects() == before
+
+
+def test_movement_system_its_bodies_and_their_events():
+    """The movement system and its body system both refer to the Ecs that lists them; an
+    event kept by a component of the entity it names closes another cycle."""
+    def collision_objects():
+        return sum(type(obj) in (MovementSystem, CollisionBodySystem, CollisionEvent)
+                   for obj in gc.get_objects())
+
+    gc.collect()
+    before = collision_objects()
+    for _ in range(10):
+        engine = Engine()
+        movement = MovementSystem(None)
+        engine.ecs.addSystem(movement)
+        entity = Entity(-1, PositionComponent(), CollisionComponent())
+        engine.ecs.addEntity(entity)
+        entity.getComponent(CollisionComponent).hasFlags.append(CollisionEvent(entity, entity))
+    del engine, movement, entity
+    gc.collect()
+    assert collision_objects() == before
 
 
 def test_levels_in_cycles_through_their_own_fields(media):

@@ -11,7 +11,8 @@ import threading
 import pytest
 
 import quorvelin
-from quorvelin import (AbstractSystem, AbstractUIContainer, CollisionComponent, Ecs, Engine,
+from quorvelin import (AbstractSystem, AbstractUIContainer, CollisionBodySystem,
+                       CollisionComponent, CollisionEvent, Ecs, Engine, MovementSystem,
                        Entity, Event, Font, FullscreenEvent, Joystick, JoystickAddedEvent, KeyEvent,
                        Level, LevelFormatException, MouseClickEvent, MouseWheelEvent, Music,
                        MusicStoppedEvent, PositionComponent, Renderer, Resource,
@@ -143,6 +144,9 @@ def constructions(media):
         "CollisionComponent": lambda: CollisionComponent(0.5, True).dumpToDict(None),
         "Ecs": lambda: Ecs(None),
         "AbstractSystem": lambda: AbstractSystem(int, str),
+        "CollisionEvent": lambda: CollisionEvent(Entity(), Entity()),
+        "CollisionBodySystem": lambda: traced(CollisionBodySystem()),
+        "MovementSystem": lambda: MovementSystem(quietly(lambda: Level(None))()),
         "Renderer": lambda: Renderer(texture, int),
         "Level empty": quietly(lambda: Level(None)),
         "Level file": quietly(lambda: level_at_work(media, media.folder)),
@@ -166,6 +170,13 @@ def constructions(media):
 
 
 CONSTRUCTIONS = list(constructions(None))
+
+
+def traced(bodies):
+    """A body system that answers a ray query over two bodies."""
+    for x in (2.0, 4.0):
+        bodies._entities.append(Entity(-1, PositionComponent(Vector2(x, 1)), CollisionComponent()))
+    return bodies.traceEntities(Vector2(0, 1), Vector2(1, 0), 10.0)
 
 
 def test_every_class_is_constructed():
@@ -405,6 +416,37 @@ def test_handler_errors_printed_as_unraisable(engine, monkeypatch):
     def frame():
         sdlinput.click(10, 20)
         engine.update()
+
+    assert_no_leak(frame)
+
+
+def test_movement_frames_with_contacts(engine, monkeypatch):
+    """Frames in which bodies push each other, a trigger and the walls, with a handler
+    that reads every contact, one that fails now and then (printed as unraisable) and an
+    impulse that decays into a new vector."""
+    monkeypatch.setattr(sys, "unraisablehook", lambda unraisable: None)
+    level = quietly(lambda: Level(None))()
+    movement = MovementSystem(level)
+    engine.ecs.addSystem(movement)
+    for x, trigger in ((1.3, False), (1.6, False), (1.9, True), (2.2, False)):
+        engine.ecs.addEntity(Entity(
+            -1, PositionComponent(Vector2(x, 1.5)), VelocityComponent(Vector2(-1, 0)),
+            CollisionComponent(0.25, trigger)))
+    seen = []
+
+    def handler(event):
+        seen.append((event.entity1, event.entity2))
+        if len(seen) % 7 == 0:
+            raise Boom("handler")
+        del seen[:]
+
+    engine.subscribeEvent(CollisionEvent, handler)
+    mover = engine.ecs.getEntities()[0]
+
+    def frame():
+        mover.getComponent(VelocityComponent).impulse = Vector2(3, 0)
+        engine.update()
+        movement.collisionBodySystem.traceEntities(Vector2(0.5, 1.5), Vector2(1, 0), 5.0)
 
     assert_no_leak(frame)
 

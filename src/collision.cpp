@@ -1,0 +1,281 @@
+// CollisionEvent, CollisionBodySystem and MovementSystem. The movement step itself is in
+// collisionStep.cpp; here are the classes: their construction, the body system kept in
+// the movement system's Ecs, and the ray queries against the bodies.
+#include "collision.hpp"
+
+#include "collisionBodies.hpp"
+#include "collisionStep.hpp"
+#include "core/collision.hpp"
+#include "geometryMath.hpp"
+#include "py/args.hpp"
+#include "py/call.hpp"
+#include "py/methods.hpp"
+#include "quorvelin.hpp"
+#include "resources/level.hpp"
+#include "resources/motionComponents.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <vector>
+
+namespace {
+
+using raycast::Vec2;
+
+py::Name nRemoveSystem("removeSystem");
+py::Name nAddSystem("addSystem");
+py::Name nSetEngine("_setEngine");
+
+PyObject* asObject(PyTypeObject* type) {
+    return reinterpret_cast<PyObject*>(type);
+}
+
+MovementSystem* asMovement(PyObject* self) {
+    return reinterpret_cast<MovementSystem*>(self);
+}
+
+// What AbstractSystem.__init__(self, first, second) stores (its class cannot be changed,
+// so the engine's own constructor is the one that would run).
+bool initSystem(PyObject* self, PyTypeObject* first, PyTypeObject* second) {
+    py::Ref types(PyTuple_Pack(2, asObject(first), asObject(second)));
+    py::Ref members(types ? PyList_New(0) : nullptr);
+    if (!members) return false;
+    auto* system = reinterpret_cast<AbstractSystem*>(self);
+    py::assign(system->interestedComponentTypes, types.get());
+    py::assign(system->entities, members.get());
+    return true;
+}
+
+// What reading a field of something that is not the engine object raises.
+py::Failure noAttribute(PyObject* object, const char* name) {
+    PyErr_Format(PyExc_AttributeError, "'%.50s' object has no attribute '%.400s'",
+                 Py_TYPE(object)->tp_name, name);
+    return py::failed;
+}
+
+} // namespace
+
+// --- CollisionEvent -------------------------------------------------------------------------
+
+static const py::Member collisionEventMembers[] = {
+    py::member<&CollisionEvent::entity1>("_entity1").readonly("entity1").typed<&Entity::type>(),
+    py::member<&CollisionEvent::entity2>("_entity2").readonly("entity2").typed<&Entity::type>(),
+};
+
+py::ClassDef& collisionEventClass() {
+    return eventRecord<CollisionEvent>("CollisionEvent", collisionEventMembers, 0xe823e08);
+}
+
+// --- CollisionBodySystem --------------------------------------------------------------------
+
+static bool CollisionBodySystem_intersect(const Vec2& center, float radius, const Vec2& p1,
+                                          const Vec2& p2, Vec2& hit) {
+    return collision::closestLineCircleIntersection(center, radius, p1, p2, hit);
+}
+
+const CollisionBodySystemOps CollisionBodySystem::table = {CollisionBodySystem_intersect};
+
+static int CollisionBodySystem_init(PyObject* self, PyObject* args, PyObject* kwargs) {
+    if (!py::parse({"__init__", nullptr, 0, 0}, args, kwargs, nullptr)) return -1;
+    return initSystem(self, PositionComponent::type, CollisionComponent::type) ? 0 : -1;
+}
+
+static PyObject* CollisionBodySystem_update(PyObject*, PyObject*) {
+    Py_RETURN_NONE;
+}
+
+namespace {
+
+struct Traced {
+    py::Ref entity;
+    double dist;
+};
+
+// The pair (entity, dist) of one body that the ray from `pos` to `end` crosses, if any.
+bool traceBody(CollisionBodySystem* self, PyObject* entity, Vector2* pos, const Vec2& end,
+               float maxDist, std::vector<Traced>& traced) {
+    bool byName = false;
+    py::Ref position = componentOf(entity, PositionComponent::type, byName);
+    if (!position || !checkComponent(position.get(), PositionComponent::type)) return false;
+    py::Ref collider = componentOf(entity, CollisionComponent::type, byName);
+    if (!collider || !checkComponent(collider.get(), CollisionComponent::type)) return false;
+    auto* place = py::instanceOf<PositionComponent>(position.get());
+    if (!place) return noAttribute(position.get(), "pos");
+    auto* body = py::instanceOf<CollisionComponent>(collider.get());
+    if (!body) return noAttribute(collider.get(), "_radius");
+    Vector2* center = place->position();
+    if (!center) return noAttribute(place->pos, "x");
+    Vec2 start{pos->x, pos->y}, hit;
+    if (!self->ops->getClosestLineCircleIntersections(
+            {center->x, center->y}, collision::toSingle(body->radius), start, end, hit))
+        return true;
+    double dx = hit.x - pos->x, dy = hit.y - pos->y;
+    double dist = std::sqrt(dx * dx + dy * dy);
+    if (dist > 0.0 && dist < double(maxDist)) traced.push_back({py::Ref::borrow(entity), dist});
+    return true;
+}
+
+} // namespace
+
+static PyObject* CollisionBodySystem_traceEntities(PyObject* self, PyObject* const* args,
+                                                   Py_ssize_t nargs, PyObject* kwnames) {
+    PyObject* a[3];
+    if (!py::parseArgs("traceEntities", {"pos", "dir", "maxDist"}, args, nargs, kwnames, a) ||
+        !py::checkArgument(a[0], Vector2::type, "pos", true) ||
+        !py::checkArgument(a[1], Vector2::type, "dir", true))
+        return nullptr;
+    double distance;
+    if (!py::toDouble(a[2], distance)) return nullptr;
+    float maxDist = collision::toSingle(distance);
+    py::Ref pos = py::Ref::borrow(a[0]), dir = py::Ref::borrow(a[1]);
+    Vector2* direction = py::instanceOf<Vector2>(dir.get());
+    if (!direction) return noAttribute(dir.get(), "normalize");
+    double length = direction->length();
+    if (length != 0.0) {
+        direction->x /= length;
+        direction->y /= length;
+    }
+    Vector2* from = py::instanceOf<Vector2>(pos.get());
+    if (!from) return noAttribute(pos.get(), "x");
+    double reachX = direction->x * double(maxDist), reachY = direction->y * double(maxDist);
+    Vec2 end{from->x + reachX, from->y + reachY};
+
+    auto* system = reinterpret_cast<CollisionBodySystem*>(self);
+    py::Ref members = py::Ref::borrow(system->entities);
+    if (!PyList_Check(members.get()))
+        return PyErr_Format(PyExc_TypeError, "'%.200s' object is not iterable",
+                            Py_TYPE(members.get())->tp_name);
+    std::vector<Traced> traced;
+    // As a list iterator walks: the length is read again before each body.
+    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(members.get()); ++i) {
+        py::Ref entity = py::Ref::borrow(PyList_GET_ITEM(members.get(), i));
+        if (!traceBody(system, entity.get(), from, end, maxDist, traced)) return nullptr;
+    }
+    std::stable_sort(traced.begin(), traced.end(),
+                     [](const Traced& a, const Traced& b) { return a.dist < b.dist; });
+    py::Ref result(PyList_New(Py_ssize_t(traced.size())));
+    if (!result) return nullptr;
+    for (size_t i = 0; i < traced.size(); ++i) {
+        PyObject* pair = Py_BuildValue("(Od)", traced[i].entity.get(), traced[i].dist);
+        if (!pair) return nullptr;
+        PyList_SET_ITEM(result.get(), Py_ssize_t(i), pair);
+    }
+    return result.release();
+}
+
+static const PyMethodDef collisionBodySystemMethods[] = {
+    py::oneArg<"update", CollisionBodySystem_update>(
+        py::doc<"Does nothing: the bodies are moved by the MovementSystem.",
+                "@param(timeStep, float)">),
+    py::withKeywords<"traceEntities", CollisionBodySystem_traceEntities>(
+        py::doc<"Casts a ray from <code>pos</code> in the direction <code>dir</code>.",
+                "returns a list with all entities that are hit by that ray, ordered by",
+                "distance. The result list contains tuples with (Entity, dist).",
+                "Note that level walls are not considered by this method. This means that",
+                "you also have to check raycaster.castRay(pos, dir) in order to be sure",
+                "that the entities returned by this method are visible. Alternatively,",
+                "the distance resulting from raycaster.castRay can be passed to the",
+                "maxDist parameter in order to only return visible objects.",
+                "@param(pos, Vector2)", "@param(dir, Vector2)", "@param(maxDist, float)",
+                "@returns(list)">),
+};
+
+py::ClassDef& collisionBodySystemClass() {
+    return py::define<CollisionBodySystem>(
+        "CollisionBodySystem",
+        {.doc = py::classDoc<
+             "This system is a helper for the MovementSystem. It references entities with",
+             "PositionComponent and CollisionComponent for collision check inside the",
+             "movement system.">,
+         .init = CollisionBodySystem_init,
+         .methods = collisionBodySystemMethods,
+         .checksum = 0x58db84f});
+}
+
+// --- MovementSystem -------------------------------------------------------------------------
+
+const MovementSystemOps MovementSystem::table = {moveWithCollisionDetection};
+
+static int MovementSystem_init(PyObject* self, PyObject* args, PyObject* kwargs) {
+    PyObject* a[1];
+    if (!py::parseArgs("__init__", {"level"}, args, kwargs, a) ||
+        !py::checkArgument(a[0], Level::type, "level", true) ||
+        !initSystem(self, PositionComponent::type, VelocityComponent::type))
+        return -1;
+    MovementSystem* system = asMovement(self);
+    py::assign(system->level, a[0]);
+    py::Ref bodies(PyObject_CallNoArgs(asObject(CollisionBodySystem::type)));
+    if (!bodies) return -1;
+    py::assign(system->cbs, bodies.get());
+    std::copy(std::begin(collision::PROBES), std::end(collision::PROBES),
+              system->normalVectorComponents);
+    return 0;
+}
+
+// The body system follows the movement system from Ecs to Ecs: out of the old one, into
+// the new one right after it (Ecs.addSystem calls this every time).
+static PyObject* MovementSystem_setEcs(PyObject* self, PyObject* ecs) {
+    if (!py::checkArgument(ecs, Ecs::type, "ecs", true)) return nullptr;
+    MovementSystem* system = asMovement(self);
+    py::Ref former = py::Ref::borrow(system->ecs), bodies = py::Ref::borrow(system->cbs);
+    if (former.get() != Py_None && bodies.get() != Py_None &&
+        !py::callMethod(former.get(), nRemoveSystem, bodies.get()))
+        return nullptr;
+    py::assign(system->ecs, ecs);
+    py::Ref current = py::Ref::borrow(system->ecs);
+    bodies = py::Ref::borrow(system->cbs);
+    if (current.get() != Py_None && bodies.get() != Py_None &&
+        !py::callMethod(current.get(), nAddSystem, bodies.get()))
+        return nullptr;
+    Py_RETURN_NONE;
+}
+
+static PyObject* MovementSystem_setEngine(PyObject* self, PyObject* engine) {
+    if (!py::checkArgument(engine, Engine::type, "engine", true)) return nullptr;
+    MovementSystem* system = asMovement(self);
+    py::assign(system->engine, engine);
+    py::Ref bodies = py::Ref::borrow(system->cbs);
+    if (bodies.get() != Py_None && !py::callMethod(bodies.get(), nSetEngine, engine))
+        return nullptr;
+    Py_RETURN_NONE;
+}
+
+static PyObject* MovementSystem_updateEntity(PyObject* self, PyObject* const* args,
+                                             Py_ssize_t nargs, PyObject* kwnames) {
+    PyObject* a[2];
+    if (!py::parseArgs("_updateEntity", {"entity", "timeStep"}, args, nargs, kwnames, a))
+        return nullptr;
+    MovementPass pass;
+    return py::noneOrFailed(updateEntity(asMovement(self), a[0], a[1], pass));
+}
+
+static const PyMethodDef movementSystemMethods[] = {
+    py::oneArg<"_setEcs", MovementSystem_setEcs>(py::doc<"@param(ecs, Ecs)">),
+    py::oneArg<"_setEngine", MovementSystem_setEngine>(py::doc<"@param(engine, Engine)">),
+    py::withKeywords<"_updateEntity", MovementSystem_updateEntity>(
+        py::doc<"@param(entity, Entity)", "@param(timeStep, float)">),
+};
+
+static const py::Member movementSystemMembers[] = {
+    py::member<&MovementSystem::level>("_level").exposed().typed<&Level::type>(),
+    py::member<&MovementSystem::cbs>("_cbs")
+        .readonly("collisionBodySystem")
+        .exposed()
+        .typed<&CollisionBodySystem::type>(),
+    py::doubleArray<&MovementSystem::normalVectorComponents>("_normalVectorComponents"),
+};
+
+py::ClassDef& movementSystemClass() {
+    setUpdatePass(&MovementSystem::type, updateMembers);
+    return py::define<MovementSystem>(
+        "MovementSystem",
+        {.doc = py::classDoc<
+             "Moves every entity that has a PositionComponent and a VelocityComponent.",
+             "When the entity also has a CollisionComponent, the other collision bodies",
+             "and the walls of the level are taken into account while moving.">,
+         .members = movementSystemMembers,
+         .init = MovementSystem_init,
+         .methods = movementSystemMethods,
+         .checksum = 0x43337b0});
+}

@@ -1,0 +1,359 @@
+#include "collisionStep.hpp"
+
+#include "core/collision.hpp"
+#include "geometryMath.hpp"
+#include "py/call.hpp"
+#include "py/errors.hpp"
+#include "quorvelin.hpp"
+#include "resources/level.hpp"
+#include "resources/motionComponents.hpp"
+
+#include <cmath>
+
+namespace {
+
+using raycast::Vec2;
+
+py::Name nFireEvent("fireEvent");
+py::Name nEventSubscribers("_eventSubscribers");
+
+constexpr const char* stepContext = "quorvelin.MovementSystem._moveWithCollisionDetection";
+constexpr const char* pairContext = "quorvelin._collisionDist";
+
+// What reading a field of something that is not the engine object raises.
+py::Failure noAttribute(PyObject* object, const char* name) {
+    PyErr_Format(PyExc_AttributeError, "'%.50s' object has no attribute '%.400s'",
+                 Py_TYPE(object)->tp_name, name);
+    return py::failed;
+}
+
+Vec2 at(const Vector2* vector) {
+    return {vector->x, vector->y};
+}
+
+PyObject* asObject(const void* object) {
+    return reinterpret_cast<PyObject*>(const_cast<void*>(object));
+}
+
+// --- contacts -----------------------------------------------------------------------------
+
+// Whether firing a CollisionEvent through this engine would call nothing: it is exactly an
+// Engine (so fireEvent is the engine's own) and no handler is subscribed to the type.
+// Then the event need not be made at all.
+bool nobodyListens(PyObject* engine) {
+    if (!Py_IS_TYPE(engine, Engine::type)) return false;
+    PyObject* key = nEventSubscribers.get();
+    PyObject* table = key ? PyDict_GetItemWithError(Engine::type->tp_dict, key) : nullptr;
+    PyObject* handlers = table && PyDict_CheckExact(table)
+                             ? PyDict_GetItemWithError(table, asObject(CollisionEvent::type))
+                             : nullptr;
+    if (PyErr_Occurred()) { // the ordinary way raises it again, in its place
+        PyErr_Clear();
+        return false;
+    }
+    if (!table || !PyDict_CheckExact(table)) return false;
+    return !handlers || (PyList_CheckExact(handlers) && PyList_GET_SIZE(handlers) == 0);
+}
+
+// engine.fireEvent(CollisionEvent(entity, other)), the handlers called at once.
+bool fire(MovementSystem* self, PyObject* entity, PyObject* other, MovementPass& pass) {
+    py::Ref engine = py::Ref::borrow(self->engine);
+    if (nobodyListens(engine.get())) return true;
+    pass.pythonRan();
+    py::Ref fireEvent = py::getAttr(engine.get(), nFireEvent);
+    if (!fireEvent) return false;
+    py::Ref event(
+        PyObject_CallFunctionObjArgs(asObject(CollisionEvent::type), entity, other, nullptr));
+    return event && py::Ref(PyObject_CallOneArg(fireEvent.get(), event.get()));
+}
+
+// The mover of one collision step.
+struct Mover {
+    MovementSystem* system;
+    PyObject* entity;
+    CollisionComponent* body;
+    Vector2* old; // its position vector: the origin of the step and the place of write-back
+    Vec2 move;    // carried from contact to contact, so corrections add up
+    Vec2 next;
+};
+
+// Whether a value of the mover's ignoreFlags is among the other body's hasFlags: 1, 0, or
+// -1 with the error set.
+int ignores(PyObject* ignoreFlags, PyObject* other) {
+    py::Ref flags = py::Ref::borrow(ignoreFlags);
+    py::Ref iterator(PyObject_GetIter(flags.get()));
+    if (!iterator) return -1;
+    while (py::Ref flag{PyIter_Next(iterator.get())}) {
+        auto* body = py::instanceOf<CollisionComponent>(other);
+        if (!body) return noAttribute(other, "hasFlags");
+        py::Ref hasFlags = py::Ref::borrow(body->hasFlags);
+        int found = PySequence_Contains(hasFlags.get(), flag.get());
+        if (found != 0) return found;
+    }
+    return PyErr_Occurred() ? -1 : 0;
+}
+
+// The body test of one pair whose parts are read the long way: an error is printed and
+// the pair counts as not touching.
+bool collisionDist(Mover& m, PyObject* otherVector, PyObject* otherBody, MovementPass& pass) {
+    auto* other = py::instanceOf<Vector2>(otherVector);
+    auto* body = py::instanceOf<CollisionComponent>(otherBody);
+    if (other && body)
+        return collision::bodyContact(at(m.old), m.body->radius, at(other), body->radius,
+                                      body->isOnlyTrigger, m.move, m.next);
+    if (!other)
+        PyErr_Format(PyExc_TypeError, "unsupported operand type(s) for -: '%.100s' and '%.100s'",
+                     Py_TYPE(otherVector)->tp_name, Vector2::type->tp_name);
+    else
+        noAttribute(otherBody, "_radius");
+    pass.pythonRan();
+    py::printUnraisable(pairContext);
+    return false;
+}
+
+// One body visited by the plain algorithm: its components fetched (by name unless the
+// entity is exactly an Entity), its flags and circle tested, its contact fired.
+bool visitTheLongWay(Mover& m, PyObject* other, MovementPass& pass) {
+    pass.pythonRan();
+    bool byName = false;
+    py::Ref body = componentOf(other, CollisionComponent::type, byName);
+    if (!body || !checkComponent(body.get(), CollisionComponent::type)) return false;
+    if (body.get() == asObject(m.body)) return true;
+    int skip = ignores(m.body->ignoreFlags, body.get());
+    if (skip != 0) return skip > 0;
+    py::Ref position = componentOf(other, PositionComponent::type, byName);
+    if (!position || !checkComponent(position.get(), PositionComponent::type)) return false;
+    if (position.get() == Py_None) return noAttribute(position.get(), "_pos");
+    py::Ref vector = py::Ref::borrow(reinterpret_cast<PositionComponent*>(position.get())->pos);
+    if (!collisionDist(m, vector.get(), body.get(), pass)) return true;
+    return fire(m.system, m.entity, other, pass);
+}
+
+// One plain body of the snapshot. `pushed` tells that the mover's target moved.
+bool visitPlain(Mover& m, size_t i, bool flagsToTest, MovementPass& pass, bool& pushed) {
+    const BodyIndex::Body& entry = pass.bodies.body(i);
+    CollisionComponent* other = pass.bodies.component(i);
+    if (other == m.body) return true;
+    if (flagsToTest) {
+        // Flags whose comparison may run Python code: what follows must be read afresh.
+        if (!entry.plainFlags) {
+            py::Ref entity = py::Ref::borrow(entry.entity.get());
+            return visitTheLongWay(m, entity.get(), pass);
+        }
+        int skip = ignores(m.body->ignoreFlags, asObject(other));
+        if (skip != 0) return skip > 0;
+    }
+    if (!collision::bodyContact(at(m.old), m.body->radius, at(pass.bodies.vector(i)), other->radius,
+                                other->isOnlyTrigger, m.move, m.next))
+        return true;
+    pushed = !other->isOnlyTrigger;
+    // Held across the handlers, which may take the body out of every list.
+    py::Ref entity = py::Ref::borrow(entry.entity.get());
+    py::Ref body = py::Ref::borrow(asObject(other));
+    return fire(m.system, m.entity, entity.get(), pass);
+}
+
+// Every other body of the body list, in the list's order: the live list, by index, its
+// length read again before each body. The snapshot finds the bodies that can touch; the
+// others are passed over, which the plain walk over them would do too.
+bool bodyPass(Mover& m, MovementPass& pass) {
+    py::Ref owner = py::Ref::borrow(m.system->cbs);
+    auto* bodies = py::instanceOf<CollisionBodySystem>(owner.get());
+    if (!bodies) return true; // no body system: no bodies
+    py::Ref list = py::Ref::borrow(bodies->entities);
+    if (!PyList_Check(list.get()))
+        return PyErr_Format(PyExc_TypeError, "object of type '%.200s' has no len()",
+                            Py_TYPE(list.get())->tp_name),
+               false;
+    std::vector<uint32_t>& found = pass.candidates;
+    bool fresh = false;
+    size_t k = 0;
+    Vec2 query;
+    double slack = 0.0;
+    for (size_t i = 0; Py_ssize_t(i) < PyList_GET_SIZE(list.get()); ++i) {
+        PyObject* ignoreFlags = m.body->ignoreFlags;
+        bool noFlags = PyList_CheckExact(ignoreFlags) && PyList_GET_SIZE(ignoreFlags) == 0;
+        if (!noFlags && !plainFlags(ignoreFlags)) {
+            // Every body must be tested against these flags, which may fail or run Python.
+            py::Ref other = py::Ref::borrow(PyList_GET_ITEM(list.get(), Py_ssize_t(i)));
+            if (!visitTheLongWay(m, other.get(), pass)) return false;
+            continue;
+        }
+        if (!pass.bodies.current(list.get())) {
+            pass.bodies.build(list.get());
+            fresh = false;
+        }
+        if (!fresh) {
+            // One query serves the mover until pushes take its target this far from where
+            // the query was made.
+            slack = std::fabs(m.body->radius);
+            query = m.next;
+            pass.bodies.candidates(query.x, query.y, std::fabs(m.body->radius) + slack, i, !noFlags,
+                                   found);
+            k = 0;
+            fresh = true;
+        }
+        while (k < found.size() && found[k] < i)
+            ++k;
+        if (k == found.size()) return true;
+        i = found[k];
+        if (!pass.bodies.body(i).plain) {
+            py::Ref other = py::Ref::borrow(pass.bodies.body(i).entity.get());
+            if (!visitTheLongWay(m, other.get(), pass)) return false;
+        } else {
+            bool pushed = false;
+            if (!visitPlain(m, i, !noFlags, pass, pushed)) return false;
+            if (pushed &&
+                !(std::fabs(m.next.x - query.x) <= slack && std::fabs(m.next.y - query.y) <= slack))
+                fresh = false;
+        }
+        if (!pass.bodies.current(list.get())) fresh = false;
+    }
+    return true;
+}
+
+// The eight probes, cast from the position before the move. Probes that cannot reach a
+// wall within the radius are not cast: they would touch nothing.
+bool wallPass(Mover& m, MovementPass& pass) {
+    Vec2 origin = at(m.old);
+    py::Ref level;
+    levelGrid::View view;
+    bool stale = true;
+    for (int i = 0; i < collision::PROBE_COUNT; ++i) {
+        if (stale) { // the first probe, or a handler has run
+            level = py::Ref::borrow(m.system->level);
+            if (!py::instanceOf<Level>(level.get())) return true; // no level: no walls
+            view = pass.walls(level.get());
+            if (!collision::wallsMayTouch(view.cells, view.width, view.height, origin,
+                                          m.body->radius))
+                return true;
+            stale = false;
+        }
+        double radius = m.body->radius;
+        Vec2 dir{m.system->normalVectorComponents[2 * i],
+                 m.system->normalVectorComponents[2 * i + 1]};
+        if (!collision::probeMayTouch(view.cells, view.width, view.height, origin, dir, radius))
+            continue;
+        if (!collision::probeWall(view.cells, view.width, view.height, origin, dir, radius,
+                                  at(m.old), m.next))
+            continue;
+        if (!fire(m.system, m.entity, Py_None, pass)) return false;
+        stale = true;
+    }
+    return true;
+}
+
+bool collisionStep(MovementSystem* self, PyObject* entity, PositionComponent* position,
+                   CollisionComponent* body, Vec2 move, MovementPass& pass) {
+    if (!position) return noAttribute(Py_None, "_pos");
+    py::Ref old = py::Ref::borrow(position->pos);
+    Vector2* vector = py::instanceOf<Vector2>(old.get());
+    if (!vector) return noAttribute(old.get(), "x");
+    Mover m{self, entity, body, vector, move, {vector->x + move.x, vector->y + move.y}};
+    if (!bodyPass(m, pass) || !wallPass(m, pass)) return false;
+    bool changed = !(vector->x == m.next.x && vector->y == m.next.y);
+    vector->x = m.next.x;
+    vector->y = m.next.y;
+    if (changed) pass.moved(old.get());
+    return true;
+}
+
+// --- the per-entity step ----------------------------------------------------------------
+
+// The impulse decays by |friction| per second per second; one shorter than the step
+// of this frame, or of length 0.0001 or less, stops.
+bool decayImpulse(VelocityComponent* velocity, double timeStep, MovementPass& pass) {
+    py::Ref held = py::Ref::borrow(velocity->impulse);
+    Vector2* impulse = py::instanceOf<Vector2>(held.get());
+    if (!impulse) return noAttribute(held.get(), "length");
+    double length = impulse->length();
+    if (length > 0.0001) {
+        double x = impulse->x, y = impulse->y;
+        double norm = std::sqrt(x * x + y * y);
+        if (norm != 0.0) {
+            x /= norm;
+            y /= norm;
+        }
+        double factor = std::fabs(velocity->friction) * timeStep;
+        x *= factor;
+        y *= factor;
+        if (!(std::sqrt(x * x + y * y) > length)) {
+            // A new vector: whoever holds the old one keeps its value.
+            py::Ref decayed(newVector2(impulse->x - x, impulse->y - y));
+            if (!decayed) return false;
+            py::assign(velocity->impulse, decayed.get());
+            if (!Py_IS_TYPE(held.get(), Vector2::type)) pass.pythonRan(); // its finalizer
+            return true;
+        }
+    }
+    bool changed = impulse->x != 0.0 || impulse->y != 0.0;
+    impulse->x = 0.0;
+    impulse->y = 0.0;
+    if (changed) pass.moved(held.get());
+    return true;
+}
+
+} // namespace
+
+void moveWithCollisionDetection(MovementSystem* self, PyObject* entity, PositionComponent* position,
+                                CollisionComponent* body, Vec2 move, MovementPass& pass) {
+    if (collisionStep(self, entity, position, body, move, pass)) return;
+    pass.pythonRan();
+    py::printUnraisable(stepContext);
+}
+
+bool updateEntity(MovementSystem* self, PyObject* entity, PyObject* timeStepObject,
+                  MovementPass& pass) {
+    double timeStep;
+    if (!PyFloat_CheckExact(timeStepObject)) pass.pythonRan(); // its conversion may be Python
+    if (!py::toDouble(timeStepObject, timeStep)) return false;
+    py::Ref held = py::Ref::borrow(entity);
+    bool byName = false;
+    py::Ref position = componentOf(entity, PositionComponent::type, byName);
+    if (!position || !checkComponent(position.get(), PositionComponent::type)) return false;
+    py::Ref velocity = componentOf(entity, VelocityComponent::type, byName);
+    if (!velocity || !checkComponent(velocity.get(), VelocityComponent::type)) return false;
+    py::Ref collider = componentOf(entity, CollisionComponent::type, byName);
+    if (!collider || !checkComponent(collider.get(), CollisionComponent::type)) return false;
+    if (byName) pass.pythonRan();
+
+    auto* motion = py::instanceOf<VelocityComponent>(velocity.get());
+    if (!motion) return noAttribute(velocity.get(), "impulse");
+    if (!decayImpulse(motion, timeStep, pass)) return false;
+    Vector2* speed = motion->velocityVector();
+    if (!speed) return noAttribute(motion->velocity, "x");
+    Vector2* impulse = motion->impulseVector();
+    if (!impulse) return noAttribute(motion->impulse, "x");
+    double sumX = speed->x + impulse->x, sumY = speed->y + impulse->y;
+    Vec2 move{sumX * timeStep, sumY * timeStep};
+
+    auto* place = py::instanceOf<PositionComponent>(position.get());
+    if (auto* body = py::instanceOf<CollisionComponent>(collider.get())) {
+        self->ops->moveWithCollisionDetection(self, entity, place, body, move, pass);
+        return true;
+    }
+    if (!place) return noAttribute(position.get(), "pos");
+    py::Ref vector = py::Ref::borrow(place->pos);
+    Vector2* at = py::instanceOf<Vector2>(vector.get());
+    if (!at) return noAttribute(vector.get(), "add");
+    double x = at->x, y = at->y;
+    at->x += move.x;
+    at->y += move.y;
+    if (!(at->x == x && at->y == y)) pass.moved(vector.get());
+    return true;
+}
+
+const levelGrid::View& MovementPass::walls(PyObject* level) {
+    if (wallsOf_ != level) {
+        walls_ = reinterpret_cast<Level*>(level)->view();
+        wallsOf_ = level;
+    }
+    return walls_;
+}
+
+bool updateMembers(PyObject* self, PyObject* members, PyObject* timeStep) {
+    MovementPass pass;
+    auto* system = reinterpret_cast<MovementSystem*>(self);
+    return py::forEachOfCopy(
+        members, [&](PyObject* entity) { return updateEntity(system, entity, timeStep, pass); });
+}

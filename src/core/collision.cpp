@@ -1,0 +1,173 @@
+#include "core/collision.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace collision {
+
+bool bodyContact(const Vec2& old, double moverRadius, const Vec2& other, double otherRadius,
+                 bool otherIsTrigger, Vec2& move, Vec2& next) {
+    double dx = other.x - next.x;
+    double dy = other.y - next.y;
+    double overlap = std::sqrt(dx * dx + dy * dy) - (otherRadius + moverRadius);
+    if (!(overlap < 0.0)) return false;
+    if (!otherIsTrigger) {
+        // Normalised as a vector normalises itself: a zero offset stays zero.
+        double length = std::sqrt(dx * dx + dy * dy);
+        if (length != 0.0) {
+            dx /= length;
+            dy /= length;
+        }
+        double movedX = move.x + dx * overlap;
+        double movedY = move.y + dy * overlap;
+        move = {movedX, movedY};
+        next.x = old.x + movedX;
+        next.y = old.y + movedY;
+    }
+    return true;
+}
+
+bool mayTouch(double dx, double dy, double radiusSum) {
+    // A contact needs sqrt(dx^2 + dy^2) < radiusSum, so each offset is at most the sum; the
+    // relative margin covers the rounding of the squares and the root, the absolute one
+    // offsets so small that their squares lose precision. NaN touches nothing.
+    double bound = std::fabs(radiusSum) * (1.0 + 1e-9) + 1e-150;
+    return std::fabs(dx) <= bound && std::fabs(dy) <= bound;
+}
+
+bool withinReach(double dx, double dy, double reach) {
+    // The offsets of the two points differ by the rounding of two subtractions, each within
+    // half a unit of their result: far inside the relative margin.
+    double bound = reach * (1.0 + 1e-6) + 1e-150;
+    return std::fabs(dx) <= bound && std::fabs(dy) <= bound;
+}
+
+bool probeWall(const uint8_t* cells, int32_t width, int32_t height, const Vec2& origin, Vec2 dir,
+               double radius, const Vec2& position, Vec2& next) {
+    raycast::RayHit hit;
+    raycast::castGridRay(cells, width, height, origin, dir, hit);
+    if (hit.outOfMap) return false; // the map's edge is no wall
+    Vec2 point = hit.hitPos;
+    Vec2 push{-dir.x, -dir.y}; // the direction as the cast left it
+    if (!(hit.dist < radius)) return false;
+    double dx = point.x - position.x;
+    double dy = point.y - position.y;
+    double overlap = radius - std::sqrt(dx * dx + dy * dy);
+    double pushX = push.x * overlap;
+    double pushY = push.y * overlap;
+    next.x = next.x + pushX;
+    next.y = next.y + pushY;
+    return true;
+}
+
+namespace {
+
+// The cast starts from the cell under the origin only when the origin lies on the map.
+bool originOnMap(int32_t width, int32_t height, const Vec2& origin) {
+    return origin.x >= 0.0 && origin.x < double(width) && origin.y >= 0.0 &&
+           origin.y < double(height);
+}
+
+// How far beyond the radius a wall is still looked for: more than the rounding of any
+// crossing point or distance that the cast computes.
+double reachMargin(const Vec2& origin, double radius) {
+    return 1e-7 + 1e-12 * (std::fabs(origin.x) + std::fabs(origin.y) + radius);
+}
+
+// The most cells a probe test reads before it gives up and lets the cast decide.
+constexpr double mostCells = 64.0;
+
+// Whether a cell of the grid that meets the closed box [x0, x1] x [y0, y1] holds a block;
+// true also when the box covers too many cells to look at. The bounds are finite.
+bool solidCellMeets(const uint8_t* cells, int32_t width, int32_t height, double x0, double y0,
+                    double x1, double y1) {
+    // Cell c covers [c, c + 1]: it meets [x0, x1] when ceil(x0) - 1 <= c <= floor(x1).
+    double loX = std::max(std::ceil(x0) - 1.0, 0.0), hiX = std::min(std::floor(x1), width - 1.0);
+    double loY = std::max(std::ceil(y0) - 1.0, 0.0), hiY = std::min(std::floor(y1), height - 1.0);
+    if (!(loX <= hiX && loY <= hiY)) return false;
+    if ((hiX - loX + 1.0) * (hiY - loY + 1.0) > mostCells) return true;
+    for (int32_t y = int32_t(loY); y <= int32_t(hiY); ++y)
+        for (int32_t x = int32_t(loX); x <= int32_t(hiX); ++x)
+            if (cells[(size_t(y) * size_t(width) + size_t(x)) * raycast::CELL_BYTES] !=
+                raycast::BLOCK_EMPTY)
+                return true;
+    return false;
+}
+
+} // namespace
+
+// A probe touches only when the cast reports a wall at a distance below the radius. The
+// point it reports lies on the ray (within rounding) and on the closed square of a solid
+// cell of the map, so that cell meets the stretch of the ray within the radius.
+bool probeMayTouch(const uint8_t* cells, int32_t width, int32_t height, const Vec2& origin,
+                   const Vec2& dir, double radius) {
+    if (!(radius > 0.0) || !originOnMap(width, height, origin)) return false;
+    if (!std::isfinite(dir.x) || !std::isfinite(dir.y)) return false; // leaves the map at once
+    double length = std::sqrt(dir.x * dir.x + dir.y * dir.y);
+    if (!std::isfinite(radius) || !(length > 0.0)) return true;
+    double margin = reachMargin(origin, radius);
+    double scale = (radius + margin) / length;
+    double endX = origin.x + dir.x * scale, endY = origin.y + dir.y * scale;
+    if (!std::isfinite(endX) || !std::isfinite(endY)) return true;
+    return solidCellMeets(cells, width, height, std::min(origin.x, endX) - margin,
+                          std::min(origin.y, endY) - margin, std::max(origin.x, endX) + margin,
+                          std::max(origin.y, endY) + margin);
+}
+
+bool wallsMayTouch(const uint8_t* cells, int32_t width, int32_t height, const Vec2& origin,
+                   double radius) {
+    if (!(radius > 0.0) || !originOnMap(width, height, origin)) return false;
+    if (!std::isfinite(radius)) return true;
+    double reach = radius + reachMargin(origin, radius);
+    return solidCellMeets(cells, width, height, origin.x - reach, origin.y - reach,
+                          origin.x + reach, origin.y + reach);
+}
+
+float toSingle(double value) {
+    constexpr double largest = std::numeric_limits<float>::max();
+    // Half a unit in the last place above the largest float: from there on the nearest
+    // float is infinite (the tie goes to the even neighbour, which is infinity).
+    constexpr double overflow = largest + 0x1p103;
+    if (value >= overflow) return std::numeric_limits<float>::infinity();
+    if (value <= -overflow) return -std::numeric_limits<float>::infinity();
+    if (value > largest) return float(largest);
+    if (value < -largest) return -float(largest);
+    return float(value);
+}
+
+bool closestLineCircleIntersection(const Vec2& center, float radius, const Vec2& p1, const Vec2& p2,
+                                   Vec2& hit) {
+    float dx = toSingle(p2.x - p1.x);
+    float dy = toSingle(p2.y - p1.y);
+    float a = dx * dx + dy * dy;
+    double fromX = p1.x - center.x, fromY = p1.y - center.y;
+    float b = toSingle(2.0 * (double(dx) * fromX + double(dy) * fromY));
+    float radiusSquared = radius * radius;
+    float c = toSingle(fromX * fromX + fromY * fromY - double(radiusSquared));
+    if (double(a) <= 1e-07) return false;
+    float bSquared = b * b;
+    float disc = toSingle(double(bSquared) - 4.0 * double(a) * double(c));
+    if (disc < 0.0f) return false;
+    float t;
+    if (disc == 0.0f) {
+        t = -b / (2.0f * a);
+        if (!(t > 0.0f)) return false;
+    } else {
+        double root = std::sqrt(double(disc));
+        float exit = toSingle((double(-b) + root) / (2.0 * double(a)));
+        float entry = toSingle((double(-b) - root) / (2.0 * double(a)));
+        if ((entry > exit || entry < 0.0f) && exit > 0.0f)
+            t = exit;
+        else if (entry > 0.0f)
+            t = entry;
+        else
+            return false;
+    }
+    float alongX = t * dx;
+    float alongY = t * dy;
+    hit = {p1.x + double(alongX), p1.y + double(alongY)};
+    return true;
+}
+
+} // namespace collision

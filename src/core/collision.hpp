@@ -1,0 +1,89 @@
+// The arithmetic of collision and movement, on plain doubles: the push-out of one pair
+// of circular bodies, the wall probes of a moving body, the tests that let a broad phase
+// skip pairs and probes that cannot touch, and the single-precision line-circle
+// intersection of the ray queries. No Python, no SDL, no allocation.
+//
+// Every value is computed in the order written (the build forbids contraction), because
+// positions are compared bit for bit against the plain algorithm.
+#pragma once
+
+#include "core/raycast.hpp"
+
+#include <cstdint>
+
+namespace collision {
+
+using raycast::Vec2;
+
+// The diagonal component of the wall probes: the decimal 0.707107, a little longer than
+// 1/sqrt(2).
+inline constexpr double PROBE_DIAGONAL = 0.707107;
+inline constexpr int PROBE_COUNT = 8;
+
+// The wall probes as (x, y) pairs, y growing southwards: north, east, south, west, then
+// south-east, north-west, south-west, north-east.
+inline constexpr double PROBES[2 * PROBE_COUNT] = {
+    0.0,
+    -1.0,
+    1.0,
+    0.0,
+    0.0,
+    1.0,
+    -1.0,
+    0.0,
+    PROBE_DIAGONAL,
+    PROBE_DIAGONAL,
+    -PROBE_DIAGONAL,
+    -PROBE_DIAGONAL,
+    -PROBE_DIAGONAL,
+    PROBE_DIAGONAL,
+    PROBE_DIAGONAL,
+    -PROBE_DIAGONAL,
+};
+
+// The body test of one pair. The mover, of radius `moverRadius`, starts at `old` and is
+// headed for `next` = old + move; the other body stands at `other`. When the circles
+// overlap (strictly) the mover touches: unless the other body is only a trigger, `move`
+// becomes the corrected move, which leaves the centres one radius sum apart, and `next`
+// becomes old + move. Returns whether they touch.
+bool bodyContact(const Vec2& old, double moverRadius, const Vec2& other, double otherRadius,
+                 bool otherIsTrigger, Vec2& move, Vec2& next);
+
+// Whether two centres dx, dy apart whose radii add up to `radiusSum` could touch. Never
+// false where bodyContact reports a contact (the margin covers every rounding), so a broad
+// phase may skip each pair it refuses.
+bool mayTouch(double dx, double dy, double radiusSum);
+
+// Whether each offset is within `reach`, by a looser margin than mayTouch: a body that
+// may touch a mover at some point also lies within reach of any point at most `slack`
+// away from it (per axis), for reach = |its radius| + |the mover's radius| + slack. So
+// one query serves a mover whose target is pushed about, until it strays that far.
+bool withinReach(double dx, double dy, double reach);
+
+// One wall probe of a mover whose ray starts at `origin` (the position before the move):
+// casts along `dir` (the cast may replace a zero component of it) and, when the ray meets
+// a wall (not the map's edge) closer than `radius`, pushes `next` out along -dir by the
+// radius less the distance from `position` to the wall. Returns whether it touched.
+bool probeWall(const uint8_t* cells, int32_t width, int32_t height, const Vec2& origin, Vec2 dir,
+               double radius, const Vec2& position, Vec2& next);
+
+// Whether a probe from `origin` along `dir` could meet a wall closer than `radius`: false
+// only when the cast cannot touch (no solid cell of the grid within reach of that part of
+// the ray, an origin off the map, a radius that no distance is below), so the cast may
+// be skipped. The same with no direction: for all the probes of a mover at once.
+bool probeMayTouch(const uint8_t* cells, int32_t width, int32_t height, const Vec2& origin,
+                   const Vec2& dir, double radius);
+bool wallsMayTouch(const uint8_t* cells, int32_t width, int32_t height, const Vec2& origin,
+                   double radius);
+
+// The value a double takes as a single-precision float, by IEEE rounding: beyond the
+// float range it becomes an infinity, as the hardware conversion gives.
+float toSingle(double value);
+
+// The nearest point strictly ahead of p1 (p1 + t (p2 - p1) with t > 0, t not limited to
+// 1) where the line through p1 and p2 meets the circle; false when there is none or when
+// p1 and p2 (nearly) coincide. The working values are single-precision floats.
+bool closestLineCircleIntersection(const Vec2& center, float radius, const Vec2& p1, const Vec2& p2,
+                                   Vec2& hit);
+
+} // namespace collision
