@@ -157,19 +157,56 @@ static bool UIText_setRenderer(UIWidget* self, PyObject* renderer) {
 }
 
 // As wide as the widest line and as high as all lines together, each measured with
-// the theme's font as the font measures it (an empty line too).
-static bool UIText_calculateMinSize(UIWidget* self) {
-    if (self->renderer == Py_None) return true;
-    int32_t width = 0, height = 0;
-    bool measured = forEachLine(asText(asObject(self)), [&](PyObject* line) {
-        py::Ref font = themeFont(self);
+// the theme's font as the font measures it (an empty line too). An engine theme gives
+// the same font for every line, and an engine Font measures the same lines the same
+// way, so their measurement is taken again from the last frame while it holds.
+static bool measureLines(UIText* label, int32_t& width, int32_t& height) {
+    width = height = 0;
+    if (PyList_CheckExact(label->lines) && PyList_GET_SIZE(label->lines) == 0) return true;
+    py::Ref renderer = py::Ref::borrow(label->renderer);
+    py::Ref theme = rendererTheme(renderer.get());
+    if (!theme) return false;
+    UIText::Native& kept = label->native;
+    if (isEngineInstance(theme.get()) && onlyStrings(label->lines)) {
+        py::Ref font = themeFont(label);
+        if (!font) return false;
+        if (isEngineFont(font.get())) {
+            uint64_t serial = reinterpret_cast<Font*>(font.get())->serial;
+            if (kept.measuredLines && kept.measuredFont == serial &&
+                sameLines(label->lines, kept.measuredLines.get())) {
+                width = kept.measuredWidth;
+                height = kept.measuredHeight;
+                return true;
+            }
+            py::Ref lines(PySequence_Tuple(label->lines));
+            if (!lines) return false;
+            for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(lines.get()); ++i) {
+                int w, h;
+                if (!measureText(font.get(), PyTuple_GET_ITEM(lines.get(), i), w, h)) return false;
+                width = std::max<int32_t>(width, w);
+                height = layout::add(height, h);
+            }
+            kept.measuredLines = std::move(lines);
+            kept.measuredFont = serial;
+            kept.measuredWidth = width;
+            kept.measuredHeight = height;
+            return true;
+        }
+    }
+    return forEachLine(label, [&](PyObject* line) {
+        py::Ref font = themeFont(label);
         int32_t w, h;
         if (!font || !measure(font.get(), line, w, h)) return false;
         width = std::max(width, w);
         height = layout::add(height, h);
         return true;
     });
-    if (!measured) return false;
+}
+
+static bool UIText_calculateMinSize(UIWidget* self) {
+    if (self->renderer == Py_None) return true;
+    int32_t width, height;
+    if (!measureLines(asText(asObject(self)), width, height)) return false;
     int fixed = policyIs(self->sizePolicyX, SizePolicy::fixed);
     if (fixed < 0) return false;
     if (!fixed) self->width = width;

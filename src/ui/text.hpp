@@ -12,14 +12,17 @@ struct UIText : UIWidget {
     PyObject* lines; // the text's line split (a list of str), or None before the constructor
     PyObject* color; // any object; drawing takes (r, g, b[, a])
 
-    // The picture of the last frame, drawn again while nothing that decides its pixels
-    // has changed: the same lines, the same colour values, the same opening of an
-    // engine Font. Only the label ever sees it.
+    // What the last frames found, used again while nothing that decides it has changed:
+    // the same lines (equal strs), the same colour values, the same opening of an engine
+    // Font reached through an engine theme. Only the label ever sees it.
     struct Native {
-        py::Ref lines;     // the lines it shows (a tuple of str)
+        py::Ref lines;     // the lines the picture shows (a tuple of str)
         py::Ref texture;   // what Font.renderLines made of them
         uint64_t font = 0; // the Font's serial: which opening of which file
         SDL_Color color{};
+        py::Ref measuredLines; // the lines the layout measured last (a tuple of str)
+        uint64_t measuredFont = 0;
+        int32_t measuredWidth = 0, measuredHeight = 0;
     } native;
 
     using Base = UIWidget;

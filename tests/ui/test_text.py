@@ -210,8 +210,10 @@ def test_what_changes_the_picture_shows_in_the_next_frame(ui, theme, font, pixel
     assert frame() == reference(font, ["abc"], (200, 150, 0))
     label.setText("xyz")
     assert frame() == reference(font, ["xyz"], (200, 150, 0))
+    assert label.width == font.getRenderedTextSize("xyz")[0]
     theme.getFont("aileron").__init__(FONT_PATH, 20)
     assert frame() == reference(Font(FONT_PATH, 20), ["xyz"], (200, 150, 0))
+    assert label.width == Font(FONT_PATH, 20).getRenderedTextSize("xyz")[0]  # measured anew
 
 
 def test_a_colour_the_font_cannot_use_fails_when_drawn(ui):
