@@ -230,8 +230,12 @@ def engine_side(folder):
 # --- pygame_gui's side ----------------------------------------------------------------------
 
 def pygame_side(folder):
+    import warnings
+
     import pygame
     import pygame_gui
+
+    warnings.simplefilter("ignore")  # its labels' notes on text that fits tightly
 
     pygame.init()
     screen = pygame.display.set_mode(SIZE)
