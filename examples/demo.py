@@ -1,5 +1,5 @@
 """The quorvelin demo: a checkered block bouncing round the window, with sound, and
-a framed UI panel in the corner.
+a framed UI panel in the corner with a button that beeps and a volume slider.
 
 The block is an entity with a position and a velocity; a small system written in
 Python moves it, and the renderer draws it where its position says.
@@ -8,7 +8,8 @@ Space beeps and turns the block round, M starts and stops the music, a click
 moves the block there (a click on the panel is the panel's), Escape quits. Without a display it runs on SDL's dummy
 drivers for a fixed number of frames and saves the last picture to
 examples/out/demo.png; `--frames N` sets that limit anywhere, and such a run
-presses Space and M by itself on the way.
+presses Space and M by itself on the way, and clicks the button and the slider's
+arrows.
 """
 import argparse
 import os
@@ -105,11 +106,14 @@ class Game(quorvelin.Renderer):
         self.beeps = 0
         self.flash = 0.0  # seconds the block still lights up after a beep
 
+    def beep_once(self):
+        self.beep.play()
+        self.beeps += 1
+        self.flash = 0.2
+
     def press(self, key):
         if key == quorvelin.KEY_SPACE:
-            self.beep.play()
-            self.beeps += 1
-            self.flash = 0.2
+            self.beep_once()
             self.block.getComponent(quorvelin.VelocityComponent).velocity.negate()
         elif key == quorvelin.KEY_M:
             if self.music_on:
@@ -148,23 +152,61 @@ class Game(quorvelin.Renderer):
         return panel
 
 
+class Player(quorvelin.Engine):
+    """The engine, whose mouse a counted run moves by itself (`pointer`)."""
+
+    pointer = None
+
+    def getMousePos(self):
+        return self.pointer or quorvelin.Engine.getMousePos(self)
+
+
 def ui_over(game, engine):
-    """A UI drawn over the game's picture: a framed panel of three framed tiles in the
-    bottom-right corner, skinned by the theme that make_assets writes."""
+    """A UI drawn over the game's picture, skinned by the theme that make_assets writes:
+    a framed panel in the bottom-right corner with a row of three tiles, a label, a
+    volume slider and a button that beeps."""
     theme = quorvelin.UITheme(make_assets.path("ui-theme.json"))
     ui = quorvelin.UIRenderer(game.getTarget(), False, theme)  # no fill: the picture stays
     panel = quorvelin.UIPanel()
-    panel.layout = quorvelin.LIST_LAYOUT_HORIZONTAL
+    tiles = quorvelin.UIListContainer()
+    tiles.layout = quorvelin.LIST_LAYOUT_HORIZONTAL
     for _ in range(3):
         tile = quorvelin.UIPanel()
         tile.sizePolicyX = tile.sizePolicyY = quorvelin.SIZE_FIXED
         tile.width = tile.height = 36
         tile.setMargin(2)
-        panel.addChild(tile)
+        tiles.addChild(tile)
+    volume = quorvelin.UISlider(quorvelin.getSoundVolume(), 0, 128)
+    volume.sizePolicyX = quorvelin.SIZE_FIXED
+    volume.width = 140
+    volume.setMargin(4, 0)
+    button = quorvelin.UIButton("Beep")
+    button.onClick = lambda event: game.beep_once()
+    for widget in (tiles, quorvelin.UIText("Sound volume"), volume, button):
+        panel.addChild(widget)
     panel.onClick = lambda event: print(f"panel clicked at ({event.x}, {event.y})")
     ui.widget.addChild(panel, 16, 16, quorvelin.ANCHOR_RIGHT, quorvelin.ANCHOR_BOTTOM)
     engine.ecs.addSystem(ui)  # after the game: drawn over its picture
-    return ui
+
+    def set_volume(event):
+        quorvelin.setSoundVolume(event.newValue)
+        print("sound volume", event.newValue)
+
+    engine.subscribeEvent(quorvelin.SliderValueChangedEvent, set_volume)
+    engine.subscribeEvent(quorvelin.ButtonClickEvent, lambda event: print("button clicked"))
+    return button, volume
+
+
+def clicks_on(button, slider):
+    """Where a counted run clicks, worked out when it clicks: the button's middle, then
+    the slider's left arrow twice and its right arrow once."""
+    def middle(widget):
+        return widget._x + widget.width // 2, widget._y + widget.height // 2
+
+    def arrow(right):
+        return (slider._x + slider.width - 5 if right else slider._x + 5), slider._y + 5
+
+    return [lambda: middle(button), lambda: arrow(False), lambda: arrow(False), lambda: arrow(True)]
 
 
 def main():
@@ -175,7 +217,7 @@ def main():
     frames = parser.parse_args().frames
 
     make_assets.write_assets(only_missing=True)
-    engine = quorvelin.Engine()
+    engine = Player()
     engine.init("quorvelin demo", make_assets.SIZE, icon=make_assets.path("icon.png"))
     width, height = make_assets.SIZE
     block = quorvelin.Entity(-1, quorvelin.PositionComponent(quorvelin.Vector2(300, 220)),
@@ -184,7 +226,7 @@ def main():
     engine.ecs.addSystem(Mover(width - BLOCK, height - BLOCK))  # moves before the picture
     engine.ecs.addSystem(game)
     engine.ecs.addEntity(block)
-    ui_over(game, engine)
+    button, volume = ui_over(game, engine)
 
     def on_key(event):
         print("key", engine.getKeyName(event.key))
@@ -197,8 +239,11 @@ def main():
     engine.subscribeEvent(quorvelin.KeyEvent, on_key)
     engine.subscribeEvent(quorvelin.MouseClickEvent, on_click)
 
-    # A counted run plays by itself: it presses Space, later M, as a player would.
+    # A counted run plays by itself: it presses Space, later M, as a player would, and
+    # clicks the UI: the pointer goes there for a frame, then the button is released.
     presses = {frames // 3: quorvelin.KEY_SPACE, 2 * frames // 3: quorvelin.KEY_M} if frames else {}
+    clicks = {frames // 6 + 4 * i: target for i, target in enumerate(clicks_on(button, volume))} \
+        if frames else {}
     counted = 0
 
     def count_frames(timeStep, onDone):
@@ -206,6 +251,11 @@ def main():
         counted += 1
         if counted in presses:
             engine.fireEvent(quorvelin.KeyEvent(presses[counted], False, False, False))
+        if counted in clicks:
+            engine.pointer = clicks[counted]()
+        elif counted - 1 in clicks:
+            engine.fireEvent(quorvelin.MouseClickEvent(*engine.pointer, quorvelin.MOUSE_LEFT))
+            engine.pointer = None
         if frames and counted >= frames:
             os.makedirs(OUT, exist_ok=True)
             path = os.path.join(OUT, "demo.png")

@@ -78,37 +78,79 @@ def write_icon(filename):
     icon.saveFile(filename)
 
 
-# The panel skin: a 12 x 12 tile cut into 4-pixel pieces, a light rim with rounded
-# (transparent) corners around a dark, see-through face.
+# The UI's skins, cut from one tileset drawn pixel by pixel (its translucent corners
+# need an alpha channel): a 12 x 12 panel tile in 4-pixel pieces, a button strip in two
+# states, and a slider's track, arrows and thumb.
 FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
+TILES = (44, 40)
+RIM, FACE, LIGHT = (230, 200, 120, 255), (20, 24, 48, 190), (250, 230, 170, 255)
+BLUE, BRIGHT = (40, 60, 110, 230), (70, 100, 170, 240)  # buttons, normal and hovered
 PANEL = {"x": 0, "y": 0, "leftWidth": 4, "middleWidth": 4, "rightWidth": 4,
          "topHeight": 4, "middleHeight": 4, "bottomHeight": 4}
+BUTTON = {state: {"x": 12, "y": y, "left": 4, "middle": 4, "right": 4, "height": 20}
+          for state, y in (("normal", 0), ("hover", 20))}
+SLIDER = {
+    "horizontalBackground": {"x": 0, "y": 12, "left": 2, "middle": 4, "right": 2, "height": 10},
+    "leftButton": {"normal": {"x": 24, "y": 0, "width": 10, "height": 10},
+                   "hover": {"x": 24, "y": 10, "width": 10, "height": 10}},
+    "rightButton": {"normal": {"x": 34, "y": 0, "width": 10, "height": 10},
+                    "hover": {"x": 34, "y": 10, "width": 10, "height": 10}},
+    "horizontalButton": {"normal": {"x": 24, "y": 20, "width": 8, "height": 10}},
+}
+
+
+def framed(x, y, width, height, face, rim=RIM):
+    """(r, g, b, a) of a framed box of that size at (x, y) inside it: a rim two pixels
+    wide with rounded (transparent) corners around the face."""
+    corner = min(x, width - 1 - x) + min(y, height - 1 - y)
+    if corner < 2:
+        return (0, 0, 0, 0)
+    if min(x, y, width - 1 - x, height - 1 - y) < 2:
+        return rim
+    return face
+
+
+def arrow(x, y, pointing, colour):
+    """A 10 x 10 arrow button: a framed box with a triangle pointing left or right."""
+    across = abs(x - (3 if pointing == "left" else 6))  # from the tip
+    if 3 <= x <= 6 and abs(y - 4.5) <= across * 0.75 + 0.5:
+        return LIGHT
+    return framed(x, y, 10, 10, colour)
 
 
 def tile_pixel(x, y):
-    """(r, g, b, a) of the skin at (x, y)."""
-    edge = min(x, y, 11 - x, 11 - y)
-    corner = min(x, 11 - x) + min(y, 11 - y)
-    if corner < 2:
-        return (0, 0, 0, 0)  # the rounded corner
-    if edge < 2:
-        return (230, 200, 120, 255)
-    return (20, 24, 48, 190)
+    """(r, g, b, a) of the tileset at (x, y)."""
+    if x < 12 and y < 12:
+        return framed(x, y, 12, 12, FACE)
+    if x < 8 and 12 <= y < 22:  # the slider's track: a groove along the middle
+        return (10, 12, 24, 220) if 3 <= y - 12 <= 6 else (0, 0, 0, 0)
+    if 12 <= x < 24:  # the button strip, normal then hover
+        return framed(x - 12, y % 20, 12, 20, BLUE if y < 20 else BRIGHT)
+    if 24 <= x < 44 and y < 20:
+        return arrow((x - 24) % 10, y % 10, "left" if x < 34 else "right",
+                     BLUE if y < 10 else BRIGHT)
+    if 24 <= x < 32 and 20 <= y < 30:
+        return framed(x - 24, y - 20, 8, 10, RIM, LIGHT)
+    return (0, 0, 0, 0)
 
 
 def write_ui_tiles(filename):
-    rows = b"".join(b"\x00" + bytes(c for x in range(12) for c in tile_pixel(x, y)) for y in range(12))
+    width, height = TILES
+    rows = b"".join(b"\x00" + bytes(c for x in range(width) for c in tile_pixel(x, y))
+                    for y in range(height))
 
     def chunk(kind, data):
         return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
+    header = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)
     with open(filename, "wb") as file:
-        file.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 12, 12, 8, 6, 0, 0, 0))
-                   + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+        file.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(rows))
+                   + chunk(b"IEND", b""))
 
 
 def write_ui_theme(filename):
-    theme = {"widgets": {"panel": PANEL}, "tileset": "ui-tiles.png",
+    theme = {"widgets": {"panel": PANEL, "button": BUTTON, "slider": SLIDER},
+             "tileset": "ui-tiles.png",
              "fonts": {"aileron": {"file": FONT, "size": 14}},
              "colors": {"background": "FF000000", "fontColor": "FFFFFFFF"}}
     with open(filename, "w", encoding="utf-8") as file:

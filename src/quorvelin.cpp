@@ -35,8 +35,13 @@
 #include "resources/texture.hpp"
 #include "ui/abstractcontainer.hpp"
 #include "ui/anchoredcontainer.hpp"
+#include "ui/button.hpp"
+#include "ui/image.hpp"
 #include "ui/listcontainer.hpp"
 #include "ui/panel.hpp"
+#include "ui/scrollpanel.hpp"
+#include "ui/slider.hpp"
+#include "ui/text.hpp"
 #include "ui/theme.hpp"
 #include "ui/widget.hpp"
 
@@ -1073,8 +1078,20 @@ constexpr py::ClassDefinition registrationOrder[] = {
     // src/ui/anchoredcontainer
     uiAnchorWrapperClass,
     uiAnchoredContainerClass,
+    // src/ui/text
+    uiTextClass,
+    // src/ui/button
+    buttonClickEventClass,
+    uiButtonClass,
+    // src/ui/image
+    uiImageClass,
     // src/ui/panel
     uiPanelClass,
+    // src/ui/slider
+    sliderValueChangedEventClass,
+    uiSliderClass,
+    // src/ui/scrollpanel
+    uiScrollPanelClass,
     // src/quorvelin
     engineClass,
 };
@@ -1188,7 +1205,7 @@ constexpr py::Segment segments[] = {
     {"src/gui.cpp", guiSegment},
     {"src/ui/listcontainer.cpp", listContainerSegment},
     {"src/ui/anchoredcontainer.cpp", anchoredContainerSegment},
-    {"src/ui/slider.cpp", nullptr},
+    {"src/ui/slider.cpp", sliderSegment},
     {"src/colorprint.cpp", colorprintSegment},
     {"src/quorvelin.cpp", bodySegment},
 };

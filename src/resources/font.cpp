@@ -34,6 +34,8 @@ static int Font_init(PyObject* self, PyObject* args, PyObject* kwargs) {
     const char* name = path.fileName();
     if (!name) return -1;
     Font* font = asFont(self);
+    static uint64_t openings = 0;
+    font->serial = ++openings;
     py::assign(font->filename, filename);
     if (!py::toInt32(a[1], font->size)) return -1;
     TTF_Font* opened = TTF_OpenFont(name, font->size);
@@ -73,15 +75,20 @@ static PyObject* Font_getFontSize(PyObject* self, PyObject*) {
     return PyLong_FromLong(asFont(self)->size);
 }
 
-static PyObject* Font_getRenderedTextSize(PyObject* self, PyObject* text) {
-    if (!openFont(self)) return nullptr;
+bool measureText(PyObject* self, PyObject* text, int& width, int& height) {
+    if (!openFont(self)) return false;
     py::Utf8 encoded(text);
     TTF_Font* font = encoded ? openFont(self) : nullptr;
-    if (!font) return nullptr;
-    int width = 0, height = 0;
+    if (!font) return false;
+    width = height = 0;
     if (TTF_SizeUTF8(font, encoded.c_str(), &width, &height) < 0)
         return py::engineSdlException("Unable to measure text.");
-    return py::intPair(width, height);
+    return true;
+}
+
+static PyObject* Font_getRenderedTextSize(PyObject* self, PyObject* text) {
+    int width, height;
+    return measureText(self, text, width, height) ? py::intPair(width, height) : nullptr;
 }
 
 static PyObject* Font_render(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
@@ -112,7 +119,7 @@ struct Line {
     int64_t height;
 };
 
-static PyObject* renderLines(PyObject* self, PyObject* lines, PyObject* colorArgument) {
+PyObject* renderTextLines(PyObject* self, PyObject* lines, PyObject* colorArgument) {
     ColorArgument argument;
     SDL_Color color;
     if (!openFont(self) || !unpackColor(colorArgument, argument) || !toTextColor(argument, color))
@@ -161,7 +168,7 @@ static PyObject* Font_renderLines(PyObject* self, PyObject* const* args, Py_ssiz
                                   PyObject* kwnames) {
     PyObject* a[2];
     if (!py::parseArgs("renderLines", {"lines", "color"}, args, nargs, kwnames, a)) return nullptr;
-    return renderLines(self, a[0], a[1]);
+    return renderTextLines(self, a[0], a[1]);
 }
 
 static const PyMethodDef fontMethods[] = {

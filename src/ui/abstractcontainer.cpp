@@ -45,7 +45,7 @@ static bool AbstractUIContainer_calculatePos(UIWidget* self) {
                               [](UIWidget* child) { return child->ops->calculatePos(child); });
 }
 
-static UIWidgetOps makeContainerTable() {
+UIWidgetOps containerTable() {
     UIWidgetOps table{UIWidget::table};
     table.setRenderer = AbstractUIContainer_setRenderer;
     table.calculateMinSize = AbstractUIContainer_calculateMinSize;
@@ -54,7 +54,7 @@ static UIWidgetOps makeContainerTable() {
     return table;
 }
 
-const UIWidgetOps AbstractUIContainer::table = makeContainerTable();
+const UIWidgetOps AbstractUIContainer::table = containerTable();
 
 // --- the walks --------------------------------------------------------------------------
 
@@ -88,6 +88,10 @@ int childrenTakeClick(PyObject* self, PyObject* event) {
     return childrenTake(self, ui::nOnClick, event);
 }
 
+int childrenTakeScroll(PyObject* self, PyObject* event) {
+    return childrenTake(self, ui::nOnScroll, event);
+}
+
 // --- construction and methods -------------------------------------------------------------
 
 static bool AbstractUIContainer_allocated(PyObject* self) {
@@ -100,17 +104,11 @@ static int AbstractUIContainer_init(PyObject* self, PyObject* args, PyObject* kw
     return UIWidget::type->tp_init(self, args, kwargs);
 }
 
-static const char* const clipNames[] = {"clipX", "clipY", "clipWidth", "clipHeight"};
-
 static PyObject* AbstractUIContainer_render(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                             PyObject* kwnames) {
-    PyObject* given[4];
-    if (!py::parse({"render", clipNames, 4, 0}, args, nargs, kwnames, given)) return nullptr;
-    ClipValues defaults = noClip();
     PyObject* clip[4];
-    for (int i = 0; i < 4; ++i)
-        clip[i] = given[i] ? given[i] : defaults[i];
-    return py::noneOrFailed(renderChildren(self, clip));
+    return parseClip(args, nargs, kwnames, clip) ? py::noneOrFailed(renderChildren(self, clip))
+                                                 : nullptr;
 }
 
 static PyObject* AbstractUIContainer_update(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
@@ -119,10 +117,14 @@ static PyObject* AbstractUIContainer_update(PyObject* self, PyObject* const* arg
     if (!py::parseArgs("update", {"mouseX", "mouseY", "isMouseLeftPressed"}, args, nargs, kwnames,
                        a))
         return nullptr;
-    if (!updateWidget(self, a[0], a[1], a[2])) return nullptr;
-    return py::noneOrFailed(forEachChild(self, [&](PyObject* child) {
-        return widgetOrRefuse(child) && py::callMethod(child, ui::nUpdate, a[0], a[1], a[2]);
-    }));
+    return py::noneOrFailed(updateWithChildren(self, a[0], a[1], a[2]));
+}
+
+bool updateWithChildren(PyObject* self, PyObject* mouseX, PyObject* mouseY, PyObject* pressed) {
+    return updateWidget(self, mouseX, mouseY, pressed) && forEachChild(self, [&](PyObject* child) {
+               return widgetOrRefuse(child) &&
+                      py::callMethod(child, ui::nUpdate, mouseX, mouseY, pressed);
+           });
 }
 
 bool removeFromChildren(PyObject* self, PyObject* child) {

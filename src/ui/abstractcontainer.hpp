@@ -51,5 +51,17 @@ bool removeFromChildren(PyObject* self, PyObject* child);
 // The container base's _onClick: the children asked last-added first; 1 when one took
 // the click, 0, or -1 with the error set.
 int childrenTakeClick(PyObject* self, PyObject* event);
+// The same for wheel events (_onScroll).
+int childrenTakeScroll(PyObject* self, PyObject* event);
+
+// The container base's update: the container's own hover and drag state, then every
+// child's update.
+bool updateWithChildren(PyObject* self, PyObject* mouseX, PyObject* mouseY, PyObject* pressed);
+
+// The container's table, made afresh. The tables of the classes are static objects made
+// while the library loads, in no fixed order across files: a subclass builds its table
+// from this function, never from AbstractUIContainer::table, which may not be made yet.
+// (UIWidget::table needs no such function: it is a constant, there from the start.)
+UIWidgetOps containerTable();
 
 py::ClassDef& abstractUIContainerClass();

@@ -42,7 +42,7 @@ static bool UIAnchoredContainer_calculatePos(UIWidget* self) {
 }
 
 static UIWidgetOps makeAnchoredTable() {
-    UIWidgetOps table{AbstractUIContainer::table};
+    UIWidgetOps table = containerTable();
     table.calculatePos = UIAnchoredContainer_calculatePos;
     return table;
 }

@@ -5,6 +5,8 @@
 #include "resources/texture.hpp"
 #include "ui/theme.hpp"
 
+#include <climits>
+
 namespace {
 
 py::Name nWidgets("widgets");
@@ -92,6 +94,37 @@ void blitNineSlice(const nineslice::Skin& skin, const layout::Rect& destination,
         else
             drawPart(pair, from, to.x, to.y);
     }
+}
+
+static void drawStripPiece(const SurfacePair& pair, const strip::Piece& piece) {
+    if (!piece.drawable()) return;
+    SDL_Rect from = toSDL(piece.source), to = toSDL(piece.destination);
+    if (piece.scaled)
+        drawScaled(pair, from, to);
+    else
+        drawPart(pair, from, to.x, to.y);
+}
+
+bool drawStrip(const strip::Skin& skin, strip::Axis axis, int32_t x, int32_t y, int32_t length,
+               SDL_Surface* source, SDL_Surface* target) {
+    SurfacePair pair = pairOf(target, source);
+    layout::Rect visible{target->clip_rect.x, target->clip_rect.y, target->clip_rect.w,
+                         target->clip_rect.h};
+    strip::Plan plan = strip::plan(skin, axis, x, y, length, visible);
+    drawStripPiece(pair, plan.first);
+    if (!plan.divides) return py::raise(PyExc_ZeroDivisionError, "division by zero");
+    for (int64_t k = plan.from; k < plan.to; ++k)
+        drawStripPiece(pair, plan.middle(k));
+    drawStripPiece(pair, plan.rest);
+    drawStripPiece(pair, plan.last);
+    return true;
+}
+
+void drawPiece(SDL_Surface* source, SDL_Surface* target, const layout::Rect& from, int64_t x,
+               int64_t y) {
+    auto fits = [](int64_t value) { return value >= INT32_MIN && value <= INT32_MAX; };
+    if (from.w <= 0 || from.h <= 0 || !fits(x) || !fits(y)) return;
+    drawPart(pairOf(target, source), toSDL(from), int32_t(x), int32_t(y));
 }
 
 ClipScope::ClipScope(PyObject* texture, const layout::Rect& rect)

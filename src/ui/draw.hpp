@@ -9,6 +9,7 @@
 #pragma once
 
 #include "core/nineslice.hpp"
+#include "core/strip.hpp"
 #include "py/call.hpp"
 
 #include <SDL.h>
@@ -42,6 +43,19 @@ bool readNineSliceSkin(PyObject* record, nineslice::Skin& out);
 // rectangle it really drew back into them.
 void blitNineSlice(const nineslice::Skin& skin, const layout::Rect& destination,
                    SDL_Surface* source, SDL_Surface* target);
+
+// The pieces of a three-piece strip `length` long at (x, y) along `axis`, each drawn as
+// SDL_UpperBlit (caps, whole middle pieces) and SDL_UpperBlitScaled (the squeezed
+// remainder) draw it, in order. Of the whole middle pieces only those that can meet
+// the target's clip rectangle are drawn: the others would draw nothing. A middle of 0
+// raises ZeroDivisionError after the first cap.
+bool drawStrip(const strip::Skin& skin, strip::Axis axis, int32_t x, int32_t y, int32_t length,
+               SDL_Surface* source, SDL_Surface* target);
+
+// One piece of a skin copied 1:1 from `from` to (x, y), as SDL_UpperBlit draws it; a
+// piece without area is skipped.
+void drawPiece(SDL_Surface* source, SDL_Surface* target, const layout::Rect& from, int64_t x,
+               int64_t y);
 
 // Narrows the clip rectangle of a texture's surface to `rect` within the clip it
 // already has, and puts that clip back when the scope ends, on every path. So a

@@ -93,15 +93,15 @@ static bool UIListContainer_calculatePos(UIWidget* self) {
     return ok && AbstractUIContainer::table.calculatePos(self);
 }
 
-static UIWidgetOps makeListTable() {
-    UIWidgetOps table{AbstractUIContainer::table};
+UIWidgetOps listContainerTable() {
+    UIWidgetOps table = containerTable();
     table.calculateMinSize = UIListContainer_calculateMinSize;
     table.calculateMaxSize = UIListContainer_calculateMaxSize;
     table.calculatePos = UIListContainer_calculatePos;
     return table;
 }
 
-const UIWidgetOps UIListContainer::table = makeListTable();
+const UIWidgetOps UIListContainer::table = listContainerTable();
 
 // --- construction and methods -------------------------------------------------------------
 

@@ -20,4 +20,8 @@ struct UIListContainer : AbstractUIContainer {
 // The module-level statements: the LIST_LAYOUT_ constants.
 bool listContainerSegment();
 
+// The list container's table, made afresh, for subclasses to build theirs from (see
+// containerTable).
+UIWidgetOps listContainerTable();
+
 py::ClassDef& uiListContainerClass();

@@ -44,17 +44,11 @@ static bool drawPanel(PyObject* self, ClipValues clip) {
     return renderChildren(self, noClip());
 }
 
-static const char* const clipNames[] = {"clipX", "clipY", "clipWidth", "clipHeight"};
-
 static PyObject* UIPanel_render(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                 PyObject* kwnames) {
-    PyObject* given[4];
-    if (!py::parse({"render", clipNames, 4, 0}, args, nargs, kwnames, given)) return nullptr;
-    ClipValues defaults = noClip();
     PyObject* clip[4];
-    for (int i = 0; i < 4; ++i)
-        clip[i] = given[i] ? given[i] : defaults[i];
-    return py::noneOrFailed(drawPanel(self, clip));
+    return parseClip(args, nargs, kwnames, clip) ? py::noneOrFailed(drawPanel(self, clip))
+                                                 : nullptr;
 }
 
 // The children first; what none of them took, an enabled panel under the mouse takes.

@@ -111,6 +111,40 @@ PyObject* setSides(const char* method, PyObject* args, PyObject* kwargs, int32_t
     Py_RETURN_NONE;
 }
 
+bool parseClip(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, PyObject* (&clip)[4]) {
+    static const char* const names[] = {"clipX", "clipY", "clipWidth", "clipHeight"};
+    if (!py::parse({"render", names, 4, 0}, args, nargs, kwnames, clip)) return false;
+    ClipValues defaults = noClip();
+    for (int i = 0; i < 4; ++i)
+        if (!clip[i]) clip[i] = defaults[i];
+    return true;
+}
+
+int pointInRect(PyObject* self, PyObject* x, PyObject* y, int64_t rectX, int64_t rectY,
+                int64_t rectW, int64_t rectH) {
+    int64_t px, py;
+    if (isEngineInstance(self) && smallInt(x, px) && smallInt(y, py))
+        return px > rectX && px < rectX + rectW && py > rectY && py < rectY + rectH;
+    py::Ref rect[4] = {py::Ref(PyLong_FromLongLong(rectX)), py::Ref(PyLong_FromLongLong(rectY)),
+                       py::Ref(PyLong_FromLongLong(rectW)), py::Ref(PyLong_FromLongLong(rectH))};
+    for (const py::Ref& value : rect)
+        if (!value) return -1;
+    py::Ref answer = py::callMethod(self, nPointInRect, x, y, rect[0].get(), rect[1].get(),
+                                    rect[2].get(), rect[3].get());
+    return answer ? PyObject_IsTrue(answer.get()) : -1;
+}
+
+bool initAsBase(PyTypeObject* base, PyObject* self) {
+    py::Ref nothing(PyTuple_New(0));
+    return nothing && base->tp_init(self, nothing.get(), nullptr) == 0;
+}
+
+PyObject* rendererEngine(UIWidget* widget) {
+    PyObject* renderer = widget->renderer;
+    if (renderer == Py_None || !PyObject_TypeCheck(renderer, AbstractSystem::type)) return Py_None;
+    return reinterpret_cast<AbstractSystem*>(renderer)->engine;
+}
+
 // --- the table -------------------------------------------------------------------------
 
 static bool UIWidget_setRenderer(UIWidget* self, PyObject* renderer) {
@@ -251,7 +285,7 @@ static int UIWidget_init(PyObject* self, PyObject* args, PyObject* kwargs) {
 // self.isInside(mouseX, mouseY) as a truth value: 1, 0 or -1. No engine class overrides
 // isInside or _pointInRect, so for an engine instance and plain int coordinates the
 // test runs here.
-static int hovered(PyObject* self, PyObject* mouseX, PyObject* mouseY) {
+int widgetIsInside(PyObject* self, PyObject* mouseX, PyObject* mouseY) {
     int64_t x, y;
     if (isEngineInstance(self) && smallInt(mouseX, x) && smallInt(mouseY, y))
         return strictlyInside(x, y, asWidget(self));
@@ -268,7 +302,7 @@ static int readHovered(PyObject* self) {
 
 bool updateWidget(PyObject* self, PyObject* mouseX, PyObject* mouseY, PyObject* pressed) {
     UIWidget* widget = asWidget(self);
-    int inside = hovered(self, mouseX, mouseY);
+    int inside = widgetIsInside(self, mouseX, mouseY);
     if (inside < 0) return false;
     widget->isHovered = inside;
     int hover = readHovered(self);
@@ -310,7 +344,7 @@ int widgetTakesClick(PyObject* self, PyObject* event) {
 
 // --- methods ------------------------------------------------------------------------------
 
-static PyObject* UIWidget_setParent(PyObject* self, PyObject* parent) {
+PyObject* setWidgetParent(PyObject* self, PyObject* parent) {
     if (!py::checkArgument(parent, AbstractUIContainer::type, "parent", true)) return nullptr;
     UIWidget* widget = asWidget(self);
     if (parent != Py_None) {
@@ -345,12 +379,10 @@ static PyObject* UIWidget_getRenderer(PyObject* self, PyObject*) {
     return py::newRef(asWidget(self)->renderer);
 }
 
-static const char* const clipNames[] = {"clipX", "clipY", "clipWidth", "clipHeight"};
-
 static PyObject* UIWidget_render(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                  PyObject* kwnames) {
     PyObject* clip[4];
-    if (!py::parse({"render", clipNames, 4, 0}, args, nargs, kwnames, clip)) return nullptr;
+    if (!parseClip(args, nargs, kwnames, clip)) return nullptr;
     return readyToDraw(asWidget(self)) < 0 ? nullptr : py::newRef(Py_None);
 }
 
@@ -437,7 +469,7 @@ static PyObject* UIWidget_pointInRect(PyObject*, PyObject* const* args, Py_ssize
 }
 
 static const PyMethodDef uiWidgetMethods[] = {
-    py::oneArg<"_setParent", UIWidget_setParent>(py::doc<"@param(parent, AbstractUIContainer)">),
+    py::oneArg<"_setParent", setWidgetParent>(py::doc<"@param(parent, AbstractUIContainer)">),
     py::withVarargs<"setMargin", UIWidget_setMargin>(),
     py::oneArg<"_onClick", UIWidget_onClick>(),
     py::oneArg<"_onScroll", UIWidget_onScroll>(),

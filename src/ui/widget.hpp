@@ -107,6 +107,29 @@ PyObject* setSides(const char* method, PyObject* args, PyObject* kwargs, int32_t
 // The default clip values of render, four times -1: no clip.
 ClipValues noClip();
 
+// The four clip values of render(clipX=-1, clipY=-1, clipWidth=-1, clipHeight=-1), by
+// position or keyword, the ones not given -1.
+bool parseClip(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, PyObject* (&clip)[4]);
+
+// self.isInside(x, y) as a truth value: 1, 0 or -1 with the error set. Run here for an
+// engine widget and int coordinates (no engine class overrides it).
+int widgetIsInside(PyObject* self, PyObject* x, PyObject* y);
+
+// self._pointInRect(x, y, rectX, rectY, rectW, rectH) as a truth value, the same way.
+int pointInRect(PyObject* self, PyObject* x, PyObject* y, int64_t rectX, int64_t rectY,
+                int64_t rectW, int64_t rectH);
+
+// UIWidget._setParent, which the label offers as its own.
+PyObject* setWidgetParent(PyObject* self, PyObject* parent);
+
+// The __init__ of `base` run on self without arguments, as a subclass's constructor
+// runs its base's.
+bool initAsBase(PyTypeObject* base, PyObject* self);
+
+// The engine of a widget's renderer, borrowed: None when the widget has no renderer
+// or the renderer has no engine.
+PyObject* rendererEngine(UIWidget* widget);
+
 // The names of child.render(clip...), child.update(...), child._onClick(event) and
 // child._onScroll(event), which are looked up on the object, so that an override in a
 // Python subclass runs.

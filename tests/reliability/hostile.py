@@ -436,7 +436,8 @@ STATE_SIZES = {"Event": 1, "KeyEvent": 5, "MouseClickEvent": 4, "MouseWheelEvent
                "Ecs": 3, "AbstractSystem": 4, "SpriteAnimation": 6, "Sprite": 6,
                "SpriteComponent": 13, "Entity": 3, "PositionComponent": 1,
                "VelocityComponent": 3, "RotationComponent": 1, "CollisionComponent": 4,
-               "CollisionEvent": 3, "CollisionBodySystem": 4, "MovementSystem": 7}
+               "CollisionEvent": 3, "CollisionBodySystem": 4, "MovementSystem": 7,
+               **hostile_ui.STATE_SIZES}
 
 
 MODULE_FUNCTIONS = {"component": lambda c: ("hostile",), "getMusicVolume": NOTHING, "setMusicVolume": lambda c: (64,),

@@ -6,15 +6,43 @@ import json
 import os
 
 import quorvelin
-from quorvelin import (AbstractSystem, AbstractUIContainer, Engine, MouseClickEvent,
-                       MouseWheelEvent, Texture, UIAnchoredContainer, UIListContainer, UIPanel,
-                       UIRenderer, UITheme, UIWidget)
+from quorvelin import (AbstractSystem, AbstractUIContainer, ButtonClickEvent, Engine,
+                       MouseClickEvent, MouseWheelEvent, SliderValueChangedEvent, Texture,
+                       UIAnchoredContainer, UIButton, UIImage, UIListContainer, UIPanel,
+                       UIRenderer, UIScrollPanel, UISlider, UIText, UITheme, UIWidget)
 
 FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 NOTHING = lambda c: ()  # noqa: E731
 
 UI_CLASSES = (UITheme, UIRenderer, UIWidget, AbstractUIContainer, UIListContainer,
-              quorvelin._UIAnchorWrapper, UIAnchoredContainer, UIPanel)
+              quorvelin._UIAnchorWrapper, UIAnchoredContainer, UIPanel, UIText, ButtonClickEvent,
+              UIButton, UIImage, SliderValueChangedEvent, UISlider, UIScrollPanel)
+
+# The picklable UI classes: the number of fields in their state.
+STATE_SIZES = {"ButtonClickEvent": 5, "SliderValueChangedEvent": 4}
+
+
+def box(x, y, w, h):
+    return {"x": x, "y": y, "width": w, "height": h}
+
+
+# Skins cut from the 12 x 12 tileset, pieces of 2 to 4 pixels.
+SKINS = {
+    "panel": dict(x=0, y=0, leftWidth=4, middleWidth=4, rightWidth=4, topHeight=4,
+                  middleHeight=4, bottomHeight=4),
+    "button": {state: dict(x=0, y=y, left=3, middle=2, right=3, height=5)
+               for state, y in (("normal", 0), ("hover", 6))},
+    "slider": {
+        "horizontalBackground": dict(x=0, y=0, left=2, middle=3, right=2, height=4),
+        "verticalBackground": dict(x=0, y=0, width=4, top=2, middle=3, bottom=2),
+        **{name: {"normal": box(4, 4, 3, 3), "hover": box(8, 4, 3, 3)}
+           for name in ("leftButton", "rightButton", "topButton", "bottomButton")},
+        "horizontalButton": {"normal": box(0, 8, 4, 4)},
+        "verticalButton": {"normal": box(4, 8, 4, 4)},
+    },
+    "scrollPanel": {"clipPadding": dict(top=1, right=1, bottom=1, left=1),
+                    "sliderMargin": dict(top=1, right=1, bottom=1, left=1)},
+}
 
 
 def theme_file(context):
@@ -23,10 +51,8 @@ def theme_file(context):
     if not os.path.exists(path):
         from media.files import write_png
         write_png("hostile-tiles.png", 12, 12, [0xFF000000 | i * 0x10101 for i in range(144)])
-        skin = dict(x=0, y=0, leftWidth=4, middleWidth=4, rightWidth=4, topHeight=4,
-                    middleHeight=4, bottomHeight=4)
         with open(path, "w", encoding="utf-8") as file:
-            json.dump({"widgets": {"panel": skin}, "tileset": "hostile-tiles.png",
+            json.dump({"widgets": SKINS, "tileset": "hostile-tiles.png",
                        "fonts": {"aileron": {"file": FONT, "size": 12}},
                        "colors": {"background": "FF102030", "fontColor": "FFFFFF"}}, file)
     return path
@@ -52,6 +78,21 @@ def renderer(context, engine=None, theme_object=None):
 def attached(widget, context):
     renderer(context).widget.addChild(widget, 4, 4)
     return widget
+
+
+def widgets_renderer(context, engine=None, theme_object=None):
+    """A renderer whose tree holds one widget of every kind, inside a scroll panel too."""
+    made = renderer(context, engine, theme_object)
+    listed = UIListContainer()
+    for widget in (UIText("a\nb"), UIButton("b"), UIImage(Texture(4, 4), 6, 6), UISlider(50),
+                   UISlider(50, orientation=quorvelin.SLIDER_ORIENTATION_VERTICAL)):
+        listed.addChild(widget)
+    made.widget.addChild(listed, 20, 2)
+    scrolling = UIScrollPanel(filled(UIListContainer()))
+    scrolling.sizePolicyX = scrolling.sizePolicyY = quorvelin.SIZE_FIXED
+    scrolling.width, scrolling.height = 30, 20
+    made.widget.addChild(scrolling, 2, 24)
+    return made
 
 
 def filled(container):
@@ -82,6 +123,20 @@ CONTAINER_METHODS = {
     "removeAllChildren": NOTHING, "getChildren": NOTHING, "_onClick": lambda c: (MouseClickEvent(5, 5, 1),),
     "_onScroll": lambda c: (MouseWheelEvent(0, 1),)}
 CONTAINER_REINITS = [(), emptied, poisoned]
+CLICK = lambda c: (MouseClickEvent(5, 5, 1),)  # noqa: E731
+WHEEL = lambda c: (MouseWheelEvent(0, -1),)  # noqa: E731
+CLIP = lambda c: (-1, -1, -1, -1)  # noqa: E731
+
+
+def scroll_panel(context):
+    """An attached scroll panel around a list, laid out once, so that it can scroll."""
+    panel = UIScrollPanel(filled(UIListContainer()))
+    panel.sizePolicyX = panel.sizePolicyY = quorvelin.SIZE_FIXED
+    panel.width, panel.height = 30, 6
+    made = renderer(context)
+    made.widget.addChild(panel, 4, 4)
+    made.render()
+    return panel
 
 
 def api(Api):
@@ -116,6 +171,31 @@ def api(Api):
         "UIPanel": Api(make=lambda c: attached(filled(UIPanel()), c), reinit=CONTAINER_REINITS,
                        methods={"render": lambda c: (0, 0, 30, 30),
                                 "_onClick": lambda c: (MouseClickEvent(5, 5, 1),)}),
+        "UIText": Api(new=lambda c: ("text", (1, 2, 3)), make=lambda c: attached(UIText("a\n\nb"), c),
+                      reinit=[("other", (4, 5, 6)), (5,)],
+                      methods={"getText": NOTHING, "setText": lambda c: ("x\ny",),
+                               "getRenderedTextSize": NOTHING, "render": CLIP,
+                               "_setParent": lambda c: (UIListContainer(),)}),
+        "ButtonClickEvent": Api(new=lambda c: (UIButton("b"), 1, 2, 1), reinit=[(None, 0, 0, 0)]),
+        "UIButton": Api(new=lambda c: ("button",), make=lambda c: attached(UIButton("button"), c),
+                        reinit=[("other",), (5,), emptied, poisoned],
+                        methods={"getText": NOTHING, "setText": lambda c: ("x",), "render": CLIP,
+                                 "_onClick": CLICK}),
+        "UIImage": Api(new=lambda c: (Texture(8, 8), 6, 4),
+                       make=lambda c: attached(UIImage(Texture(8, 8), 6, 4), c),
+                       reinit=[(None, 2, 2), (Texture(2, 2),), (5,)], methods={"render": CLIP}),
+        "SliderValueChangedEvent": Api(new=lambda c: (UISlider(1), 1, 2), reinit=[(None, 0, 0)]),
+        "UISlider": Api(new=lambda c: (50, 0, 100, 0), make=lambda c: attached(UISlider(50), c),
+                        reinit=[(50, 10, 10, 1), ("x",)],
+                        methods={"_onClick": CLICK, "onDragEnd": lambda c: (5, 5),
+                                 "onDragStart": lambda c: (5, 5), "onDrag": lambda c: (5, 5, 0, 0),
+                                 "update": lambda c: (5, 5, True), "render": CLIP}),
+        "UIScrollPanel": Api(new=lambda c: (UIWidget(),), make=scroll_panel,
+                             reinit=[lambda target, c: target.__init__(UIWidget()), emptied,
+                                     poisoned],
+                             methods={"setPadding": lambda c: (1, 2, 3, 4),
+                                      "update": lambda c: (5, 5, True), "render": CLIP,
+                                      "_onClick": CLICK, "_onScroll": WHEEL}),
     }
 
 
@@ -136,7 +216,13 @@ class Scripted(Engine):
 WIDGET_LOOKUPS = ["render", "update", "_onClick", "_onScroll", "isInside", "_pointInRect",
                   "onDragStart", "onDrag", "onDragEnd", "_setParent", "setPadding"]
 WIDGET_PROPERTIES = ["isHovered", "onClick"]
-THEME_LOOKUPS = ["getIntColor"]
+# The widgets' own lookups: (class, name, whether it is a property).
+OWN_LOOKUPS = [(UIText, "getText", False), (UIText, "setText", False),
+               (UIButton, "getText", False), (UIButton, "setText", False),
+               (UIButton, "isInside", False), (UIButton, "addChild", False),
+               (UISlider, "value", True), (UISlider, "_pointInRect", False),
+               (UIScrollPanel, "scrollPosX", True), (UIScrollPanel, "_onScroll", False)]
+THEME_LOOKUPS = ["getIntColor", "getFont", "getColor"]
 THEME_PROPERTIES = ["widgets"]
 ENGINE_LOOKUPS = ["getMousePos", "isMouseButtonPressed"]
 
@@ -177,11 +263,33 @@ def lookup_cases(group, context, values):
                 inner.addChild(UIWidget())
                 frame_and_events(made)
             yield f"UI widget {name} giving {value_label}", widget_case
+    for base, name, is_property in OWN_LOOKUPS:
+        for value_label, value in values:
+            def own_case(base=base, name=name, value=value, is_property=is_property):
+                made = widgets_renderer(context, engine)
+                cls = overriding(base, name, value, is_property)
+                try:
+                    widget = cls("x") if base in (UIText, UIButton) else \
+                        cls(5) if base is UISlider else cls(UIWidget())
+                except Exception:
+                    return
+                made.widget.addChild(widget, 3, 3)
+                if isinstance(widget, UISlider):
+                    widget.sizePolicyX = quorvelin.SIZE_FIXED
+                    widget.width = 60
+                frame_and_events(made)
+                for step in (lambda: widget.onDragStart(6, 6), lambda: widget.onDrag(9, 6, 3, 0),
+                             lambda: widget._onScroll(MouseWheelEvent(0, 1))):
+                    try:
+                        step()
+                    except Exception:
+                        pass
+            yield f"UI {base.__name__}.{name} giving {value_label}", own_case
     for name in THEME_LOOKUPS + THEME_PROPERTIES:
         for value_label, value in values:
             def theme_case(name=name, value=value):
                 cls = overriding(UITheme, name, value, name in THEME_PROPERTIES)
-                made = renderer(context, engine, cls(theme_file(context)))
+                made = widgets_renderer(context, engine, cls(theme_file(context)))
                 frame_and_events(made)
             yield f"UI theme {name} giving {value_label}", theme_case
     for name in ENGINE_LOOKUPS:

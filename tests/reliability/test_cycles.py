@@ -8,14 +8,15 @@ import pytest
 
 from .registered import engine_classes
 
-from quorvelin import (AbstractSystem, AbstractUIContainer, CollisionBodySystem,
-                       CollisionComponent, CollisionEvent, DummyComponent, MovementSystem,
-                       Ecs, Engine, Entity, Event, Font, FullscreenEvent, Joystick,
-                       JoystickAddedEvent, KeyEvent, Level, MouseClickEvent, MouseWheelEvent, Music,
-                       MusicStoppedEvent, PositionComponent, Renderer, Resource, RotationComponent,
-                       Sound, SoundHandle, Sprite, SpriteAnimation, SpriteComponent, Texture,
-                       UIAnchoredContainer, UIListContainer, UIPanel, UIRenderer, UITheme,
-                       UIWidget, Vector2, VelocityComponent, _UIAnchorWrapper)
+from quorvelin import (AbstractSystem, AbstractUIContainer, ButtonClickEvent, CollisionBodySystem,
+                       CollisionComponent, CollisionEvent, DummyComponent, Ecs, Engine, Entity,
+                       Event, Font, FullscreenEvent, Joystick, JoystickAddedEvent, KeyEvent, Level,
+                       MouseClickEvent, MouseWheelEvent, MovementSystem, Music, MusicStoppedEvent,
+                       PositionComponent, Renderer, Resource, RotationComponent,
+                       SliderValueChangedEvent, Sound, SoundHandle, Sprite, SpriteAnimation,
+                       SpriteComponent, Texture, UIAnchoredContainer, UIButton, UIImage,
+                       UIListContainer, UIPanel, UIRenderer, UIScrollPanel, UISlider, UIText,
+                       UITheme, UIWidget, Vector2, VelocityComponent, _UIAnchorWrapper)
 
 
 def collected(build):
@@ -47,6 +48,9 @@ def constructions(media):
         UITheme: (media.theme,), UIRenderer: (Texture(4, 4), 0, UITheme(media.theme)),
         UIWidget: (), AbstractUIContainer: (), UIListContainer: (),
         _UIAnchorWrapper: (UIWidget(), 0, 0, 0, 0), UIAnchoredContainer: (), UIPanel: (),
+        UIText: ("text", (1, 2, 3)), ButtonClickEvent: (UIButton("b"), 1, 2, 1), UIButton: ("b",),
+        UIImage: (Texture(4, 4),), SliderValueChangedEvent: (UISlider(5), 5, 7), UISlider: (5,),
+        UIScrollPanel: (UIText("content"),),
     }
 
 
@@ -56,7 +60,9 @@ CLASSES = [Event, KeyEvent, MouseClickEvent, MouseWheelEvent, FullscreenEvent, M
            CollisionComponent, Ecs, AbstractSystem, CollisionEvent, CollisionBodySystem,
            MovementSystem, Renderer,
            Font, Level, SoundHandle, Sound, Music, Engine, UITheme, UIRenderer, UIWidget,
-           AbstractUIContainer, UIListContainer, _UIAnchorWrapper, UIAnchoredContainer, UIPanel]
+           AbstractUIContainer, UIListContainer, _UIAnchorWrapper, UIAnchoredContainer, UIPanel,
+           UIText, ButtonClickEvent, UIButton, UIImage, SliderValueChangedEvent, UISlider,
+           UIScrollPanel]
 
 
 def test_every_class_is_in_the_table():
@@ -65,10 +71,9 @@ def test_every_class_is_in_the_table():
 
 @pytest.mark.parametrize("cls", CLASSES, ids=lambda cls: cls.__name__)
 def test_subclass_instance_that_holds_itself(media, cls):
-    args = constructions(media)[cls]
-
     def build():
-        obj = subclass(cls)(*args)
+        # Arguments made here: a widget given to a container refers back to it.
+        obj = subclass(cls)(*constructions(media)[cls])
         obj.me = obj
         return [obj]
 
@@ -303,9 +308,27 @@ def test_widget_trees_of_engine_objects_are_freed(media):
         anchored = UIAnchoredContainer()
         anchored.addChild(UIWidget(), 0, 0)
         panel.addChild(anchored)
-    del renderer, panel, anchored
+        listed = UIListContainer()
+        for widget in (UIButton("b"), UIText("t"), UIImage(Texture(2, 2)), UISlider(3)):
+            listed.addChild(widget)
+        scrolling = UIScrollPanel(listed)  # its scroll bar has the renderer too
+        renderer.widget.addChild(scrolling, 0, 0)
+    del renderer, panel, anchored, listed, scrolling, widget
     gc.collect()
     assert widgets() == before
+
+
+def test_events_that_hold_their_widgets():
+    """An event keeps its widget alive; a widget's callable may keep the event."""
+    def build():
+        button, slider = subclass(UIButton)("b"), subclass(UISlider)(1)
+        click = subclass(ButtonClickEvent)(button, 1, 2, 1)
+        change = subclass(SliderValueChangedEvent)(slider, 1, 2)
+        button.onClick = lambda event: click
+        slider.userData = change
+        return [button, slider, click, change]
+
+    assert collected(build)
 
 
 def test_click_callable_that_holds_its_widget():

@@ -11,14 +11,15 @@ import threading
 import pytest
 
 import quorvelin
-from quorvelin import (AbstractSystem, AbstractUIContainer, CollisionBodySystem,
-                       CollisionComponent, CollisionEvent, Ecs, Engine, MovementSystem,
-                       Entity, Event, Font, FullscreenEvent, Joystick, JoystickAddedEvent, KeyEvent,
-                       Level, LevelFormatException, MouseClickEvent, MouseWheelEvent, Music,
-                       MusicStoppedEvent, PositionComponent, Renderer, Resource,
-                       RotationComponent, Sound, SoundHandle, Sprite, SpriteAnimation,
-                       SpriteComponent, Texture, UIAnchoredContainer, UIListContainer, UIPanel,
-                       UIRenderer, UITheme, UIWidget, Vector2, VelocityComponent, _UIAnchorWrapper)
+from quorvelin import (AbstractSystem, AbstractUIContainer, ButtonClickEvent, CollisionBodySystem,
+                       CollisionComponent, CollisionEvent, Ecs, Engine, Entity, Event, Font,
+                       FullscreenEvent, Joystick, JoystickAddedEvent, KeyEvent, Level,
+                       LevelFormatException, MouseClickEvent, MouseWheelEvent, MovementSystem,
+                       Music, MusicStoppedEvent, PositionComponent, Renderer, Resource,
+                       RotationComponent, SliderValueChangedEvent, Sound, SoundHandle, Sprite,
+                       SpriteAnimation, SpriteComponent, Texture, UIAnchoredContainer, UIButton,
+                       UIImage, UIListContainer, UIPanel, UIRenderer, UIScrollPanel, UISlider,
+                       UIText, UITheme, UIWidget, Vector2, VelocityComponent, _UIAnchorWrapper)
 from engine import sdlinput
 
 from .leakcheck import SANITIZED, assert_no_leak, leaking_counters
@@ -165,6 +166,14 @@ def constructions(media):
         "UIAnchoredContainer": lambda: with_children(UIAnchoredContainer(),
                                                      lambda c, w: c.addChild(w, 1, 2)),
         "UIPanel": UIPanel,
+        "UIText": lambda: UIText("two\nlines", (1, 2, 3)),
+        "ButtonClickEvent": lambda: pickle.loads(pickle.dumps(ButtonClickEvent(None, 1, 2, 3))),
+        "UIButton": lambda: UIButton("caption"),
+        "UIImage": lambda: UIImage(texture, 10, 20),
+        "SliderValueChangedEvent": lambda: SliderValueChangedEvent(UISlider(1), 1, 2),
+        "UISlider": lambda: UISlider(5, 0, 10, 1),
+        "UIScrollPanel": lambda: UIScrollPanel(with_children(UIListContainer(),
+                                                             lambda c, w: c.addChild(w))),
         "Python subclasses": lambda: (Tagged(1, 0, 0, 0), OwnEngine(), OwnRenderer(None)),
     }
 
@@ -577,6 +586,66 @@ def test_ui_frames_clicks_and_wheel_events(engine, media):
     assert_no_leak(frame)
 
 
+def widgets_in(engine, media):
+    """One widget of each kind, and a scroll panel holding a list of labels."""
+    renderer = UIRenderer(Texture(320, 200), False, UITheme(media.theme))
+    listed = UIListContainer()
+    button = UIButton("press")
+    button.onClick = lambda event: event.target
+    slider = UISlider(50)
+    slider.sizePolicyX = quorvelin.SIZE_FIXED
+    slider.width = 100
+    for widget in (UIText("a\nb"), button, UIImage(Texture(8, 8), 16, 16), slider):
+        listed.addChild(widget)
+    renderer.widget.addChild(listed, 0, 0)
+    rows = UIListContainer()
+    for number in range(20):
+        rows.addChild(UIText(f"row {number}"))
+    scrolling = UIScrollPanel(rows)
+    scrolling.width, scrolling.height = 100, 60
+    renderer.widget.addChild(scrolling, 150, 10)
+    engine.ecs.addSystem(renderer)
+    return renderer, button, slider, scrolling
+
+
+def test_widget_frames_clicks_and_events(engine, media):
+    """Frames that draw every widget, clicks on the button and the slider's arrow, wheel
+    turns over the scroll panel, and the events they fire to subscribed handlers."""
+    renderer, button, slider, scrolling = widgets_in(engine, media)
+    seen = []
+    engine.subscribeEvent(ButtonClickEvent, lambda event: seen.append(event.target))
+    engine.subscribeEvent(SliderValueChangedEvent, lambda event: seen.append(event.newValue))
+    engine.update()
+    steps = [((button._x + 2, button._y + 2), sdlinput.click),
+             ((slider._x + slider.width - 2, slider._y + 2), sdlinput.click),
+             ((slider._x + 2, slider._y + 2), sdlinput.click),
+             ((scrolling._x + 20, scrolling._y + 20), lambda x, y: sdlinput.wheel(0, -1))]
+
+    def frame():
+        for (x, y), act in steps:
+            sdlinput.sdl.SDL_WarpMouseInWindow(sdlinput.newest_window(), x, y)
+            engine.update()
+            act(x, y)
+            engine.update()
+        scrolling.scrollPosY = 0
+        seen.clear()
+
+    assert_no_leak(frame, rounds=40, warmup=10)
+
+
+def test_labels_whose_text_changes_every_frame(engine, media):
+    renderer, button, slider, scrolling = widgets_in(engine, media)
+    counter = [0]
+
+    def frame():
+        counter[0] += 1
+        button.text = f"pressed {counter[0] % 7} times"
+        scrolling.content.getChildren()[0].color = (counter[0] % 256, 0, 0)
+        engine.update()
+
+    assert_no_leak(frame)
+
+
 def test_ui_tree_changes(media):
     renderer = UIRenderer(Texture(64, 64), False, UITheme(media.theme))
     anchored, listed = renderer.widget, UIListContainer()
@@ -614,5 +683,13 @@ def test_ui_failures(media, tmp_path):
         raises(TypeError, lambda: setattr(renderer, "widget", None))
         raises(ValueError, lambda: UIWidget().setMargin())
         raises(TypeError, lambda: UIListContainer().addChild(None))
+        raises(TypeError, lambda: UIText(None))
+        raises(TypeError, lambda: UIButton(5))
+        raises(AttributeError, lambda: UIImage(None))
+        raises(TypeError, lambda: UIScrollPanel(None))
+        raises(OverflowError, lambda: UISlider(2 ** 40))
+        raises(pickle.PickleError, lambda: quorvelin.__pyx_unpickle_ButtonClickEvent(
+            ButtonClickEvent, 1, None))
+        raises(ValueError, lambda: setattr(UISlider(1), "percent", float("nan")))
 
     assert_no_leak(fail_all, rounds=100, warmup=20)

@@ -83,3 +83,26 @@ def nine_slice(skin, destination):
                             target_widths[column], target_heights[row]),
                            row == 1 or column == 1))
     return pieces
+
+
+def strip(skin, vertical, destination):
+    """The pieces of a three-piece strip (a button, a slider's track) over (x, y, length):
+    the first cap, every whole middle piece, the squeezed remainder, the last cap.
+    `skin`: (x, y, first, middle, last, thickness)."""
+    sx, sy, first, middle, last, thick = skin
+    x, y, length = destination
+    count = int((length - first - last) / middle)
+    rest = length - first - last - count * middle
+
+    def piece(offset, position, size, source_size, scaled):
+        if vertical:
+            return (sx, sy + offset, thick, source_size), (x, position, thick, size), scaled
+        return (sx + offset, sy, source_size, thick), (position, y, size, thick), scaled
+
+    start = y if vertical else x
+    pieces = [piece(0, start, first, first, False)]
+    pieces += [piece(first, start + first + k * middle, middle, middle, False) for k in range(count)]
+    if rest >= 1:
+        pieces.append(piece(first, start + first + count * middle, rest, middle, True))
+    pieces.append(piece(first + middle, start + length - last, last, last, False))
+    return pieces

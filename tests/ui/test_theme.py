@@ -9,12 +9,12 @@ import pytest
 import quorvelin
 from quorvelin import UITheme
 
-from .themes import FONTS, OMIT, PANEL_SKIN, write_theme, write_tileset
+from .themes import FONTS, OMIT, widget_skins, write_theme, write_tileset
 
 
 def test_a_theme_loads_its_parts(theme_path):
     theme = UITheme(theme_path)
-    assert theme.widgets == {"panel": PANEL_SKIN}
+    assert theme.widgets == widget_skins()
     assert theme.widgets is theme.widgets  # the table itself, so changes are seen everywhere
     assert isinstance(theme.getFont("aileron"), quorvelin.Font)
     assert theme.getFont("aileron").size == 12
@@ -99,7 +99,7 @@ def test_paths_are_relative_to_the_theme_files_folder(tmp_path, monkeypatch):
     assert UITheme("theme.json").widgets == {}
     absolute = write_theme(tmp_path, tileset=str(folder / "tiles.png"))
     (tmp_path / "tiles.png").unlink()
-    assert UITheme(absolute).widgets == {"panel": PANEL_SKIN}
+    assert UITheme(absolute).widgets == widget_skins()
 
 
 def test_the_file_is_read_as_utf8_whatever_the_locale(tmp_path, child):

@@ -1,0 +1,413 @@
+// UIScrollPanel: the content's place and the scroll bounds, the scroll bar it drives,
+// the wheel, and the drawing behind the clip padding.
+#include "ui/scrollpanel.hpp"
+
+#include "py/args.hpp"
+#include "py/methods.hpp"
+#include "py/module.hpp"
+#include "ui/draw.hpp"
+#include "ui/slider.hpp"
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+py::Name nScrollPanel("scrollPanel");
+py::Name nPanel("panel");
+py::Name nSliderMargin("sliderMargin"), nClipPadding("clipPadding");
+py::Name nTop("top"), nRight("right"), nBottom("bottom"), nLeft("left");
+py::Name nSetParent("_setParent");
+py::Name nScrollPosX("scrollPosX");
+py::Name nSizeFixed("SIZE_FIXED");
+py::Name nVertical("SLIDER_ORIENTATION_VERTICAL");
+py::Name nOrientation("orientation");
+py::Name nY("y");
+
+UIScrollPanel* asPanel(PyObject* object) {
+    return reinterpret_cast<UIScrollPanel*>(object);
+}
+UIScrollPanel* asPanel(UIWidget* widget) {
+    return reinterpret_cast<UIScrollPanel*>(widget);
+}
+
+// The scroll bar, or null before the constructor made it.
+UISlider* sliderOf(UIScrollPanel* panel) {
+    return PyObject_TypeCheck(panel->slider, UISlider::type)
+               ? reinterpret_cast<UISlider*>(panel->slider)
+               : nullptr;
+}
+
+// A sum of theme values and fields as the 32-bit int it is stored in: the host's
+// OverflowError beyond that range.
+bool toField(int64_t value, int32_t& out) {
+    py::Ref number(PyLong_FromLongLong(value));
+    return number && py::toInt32(number.get(), out);
+}
+
+// theme.widgets["scrollPanel"][name]: "top", "right", "bottom" and "left", in that order.
+bool readSides(UIScrollPanel* panel, py::Name& name, int32_t (&sides)[4]) {
+    py::Ref renderer = py::Ref::borrow(panel->renderer);
+    py::Ref theme = rendererTheme(renderer.get());
+    py::Ref record = theme ? skinRecord(theme.get(), nScrollPanel) : py::Ref();
+    PyObject* key = record ? name.get() : nullptr;
+    py::Ref part(key ? PyObject_GetItem(record.get(), key) : nullptr);
+    return part && readSkinValues(part.get(), {&nTop, &nRight, &nBottom, &nLeft}, sides);
+}
+
+// The content, the panel's only child: IndexError once the child list was emptied.
+UIWidget* contentOf(UIScrollPanel* panel, py::Ref& held) {
+    py::Ref children = py::Ref::borrow(panel->children);
+    held = py::Ref(PySequence_GetItem(children.get(), 0));
+    return held ? widgetOrRefuse(held.get()) : nullptr;
+}
+
+// Four ints as the clip values of a render call.
+struct ClipNumbers {
+    py::Ref values[4];
+    PyObject* raw[4] = {};
+
+    bool set(const layout::Rect& rect) {
+        int32_t numbers[4] = {rect.x, rect.y, rect.w, rect.h};
+        for (int i = 0; i < 4; ++i) {
+            values[i] = py::Ref(PyLong_FromLong(numbers[i]));
+            if (!values[i]) return false;
+            raw[i] = values[i].get();
+        }
+        return true;
+    }
+};
+
+} // namespace
+
+// --- the table -------------------------------------------------------------------------
+
+static bool UIScrollPanel_setRenderer(UIWidget* self, PyObject* renderer) {
+    if (!AbstractUIContainer::table.setRenderer(self, renderer)) return false;
+    UISlider* slider = sliderOf(asPanel(self));
+    return !slider || slider->ops->setRenderer(slider, renderer);
+}
+
+// The panel's size is its own: the content never enters it (50 by 50 on an axis that
+// is not fixed).
+static bool UIScrollPanel_calculateMinSize(UIWidget* self) {
+    if (!AbstractUIContainer::table.calculateMinSize(self)) return false;
+    int fixed = policyIs(self->sizePolicyX, SizePolicy::fixed);
+    if (fixed < 0) return false;
+    if (!fixed) self->width = 50;
+    fixed = policyIs(self->sizePolicyY, SizePolicy::fixed);
+    if (fixed < 0) return false;
+    if (!fixed) self->height = 50;
+    UISlider* slider = sliderOf(asPanel(self));
+    return !slider || slider->ops->calculateMinSize(slider);
+}
+
+// The content gets the area inside the paddings, beside the scroll bar.
+static bool UIScrollPanel_calculateMaxSize(UIWidget* self) {
+    if (!UIWidget::table.calculateMaxSize(self)) return false;
+    UIScrollPanel* panel = asPanel(self);
+    UISlider* slider = sliderOf(panel);
+    int32_t inner = layout::sub(layout::sub(self->width, panel->paddingLeft), panel->paddingRight);
+    panel->innerWidth = layout::sub(inner, slider ? slider->width : 0);
+    panel->innerHeight =
+        layout::sub(layout::sub(self->height, panel->paddingTop), panel->paddingBottom);
+    return forEachChildWidget(asObject(self),
+                              [](UIWidget* child) { return child->ops->calculateMaxSize(child); });
+}
+
+// The content inside the paddings, moved by the offsets of the last update; then the
+// offsets that still show some of it.
+static bool UIScrollPanel_calculatePos(UIWidget* self) {
+    UIScrollPanel* panel = asPanel(self);
+    py::Ref held;
+    UIWidget* content = contentOf(panel, held);
+    if (!content) return false;
+    content->x =
+        layout::add(layout::sub(layout::add(self->x, content->marginLeft), panel->scrollPosX),
+                    panel->paddingLeft);
+    content->y =
+        layout::add(layout::sub(layout::add(self->y, content->marginTop), panel->scrollPosY),
+                    panel->paddingTop);
+    if (!AbstractUIContainer::table.calculatePos(self)) return false;
+    auto bound = [](int64_t value) { return int32_t(std::clamp<int64_t>(value, 0, INT32_MAX)); };
+    panel->maxScrollX =
+        bound(int64_t(content->width) - self->width + panel->paddingLeft + panel->paddingRight);
+    panel->maxScrollY =
+        bound(int64_t(content->height) - self->height + panel->paddingTop + panel->paddingBottom);
+    return true;
+}
+
+static UIWidgetOps makeScrollPanelTable() {
+    UIWidgetOps table = containerTable();
+    table.setRenderer = UIScrollPanel_setRenderer;
+    table.calculateMinSize = UIScrollPanel_calculateMinSize;
+    table.calculateMaxSize = UIScrollPanel_calculateMaxSize;
+    table.calculatePos = UIScrollPanel_calculatePos;
+    return table;
+}
+
+const UIWidgetOps UIScrollPanel::table = makeScrollPanelTable();
+
+// --- construction ---------------------------------------------------------------------------
+
+// Empties the child list in place and makes `content` the only child, linked to the
+// panel. The previous content keeps its links, as any child taken out does.
+static bool replaceContent(PyObject* self, PyObject* content) {
+    py::Ref children = py::Ref::borrow(asPanel(self)->children);
+    if (PyList_Check(children.get()) &&
+        PyList_SetSlice(children.get(), 0, PY_SSIZE_T_MAX, nullptr) < 0)
+        return false;
+    return py::append(children.get(), content) && py::callMethod(content, nSetParent, self);
+}
+
+static bool UIScrollPanel_allocated(PyObject* self) {
+    UIScrollPanel* panel = asPanel(self);
+    panel->paddingLeft = panel->paddingTop = panel->paddingRight = panel->paddingBottom = 10;
+    panel->wheelScrollPixels = 50;
+    return true;
+}
+
+// None is refused like any other non-widget: the layout needs a content.
+static int UIScrollPanel_init(PyObject* self, PyObject* args, PyObject* kwargs) {
+    PyObject* a[1];
+    if (!py::parseArgs("__init__", {"content"}, args, kwargs, a) ||
+        !py::checkArgument(a[0], UIWidget::type, "content") ||
+        !initAsBase(AbstractUIContainer::type, self))
+        return -1;
+    UIScrollPanel* panel = asPanel(self);
+    py::Ref zero(PyLong_FromLong(0));
+    // The content is the only child, also when __init__ runs again.
+    if (!zero || !replaceContent(self, a[0]) || !py::setAttr(self, nScrollPosX, zero.get()))
+        return -1;
+    py::Ref fixed = py::moduleGlobal(nSizeFixed);
+    if (!fixed || !py::toInt32(fixed.get(), panel->sizePolicyX) ||
+        !py::toInt32(fixed.get(), panel->sizePolicyY))
+        return -1;
+    py::Ref vertical = py::moduleGlobal(nVertical);
+    py::Ref arguments(vertical ? PyTuple_Pack(1, zero.get()) : nullptr);
+    py::Ref keywords(arguments ? PyDict_New() : nullptr);
+    PyObject* key = keywords ? nOrientation.get() : nullptr;
+    if (!key || PyDict_SetItem(keywords.get(), key, vertical.get()) < 0) return -1;
+    py::Ref slider(PyObject_Call(reinterpret_cast<PyObject*>(UISlider::type), arguments.get(),
+                                 keywords.get()));
+    if (!slider) return -1;
+    py::assign(panel->slider, slider.get());
+    return 0;
+}
+
+// --- update, wheel and clicks ---------------------------------------------------------------
+
+// The panel and its content, then the scroll bar: placed at the right edge by the
+// theme's slider margins, ranged by the scroll bound of the last layout, updated; its
+// value becomes the offset of the next layout. A panel in no renderer has no theme to
+// place the bar by and leaves it where it is.
+static bool updatePanel(PyObject* self, PyObject* mouseX, PyObject* mouseY, PyObject* pressed) {
+    if (!updateWithChildren(self, mouseX, mouseY, pressed)) return false;
+    UIScrollPanel* panel = asPanel(self);
+    py::Ref held = py::Ref::borrow(panel->slider);
+    UISlider* slider = sliderOf(panel);
+    if (!slider) return true;
+    if (panel->renderer != Py_None) {
+        int32_t margin[4]; // top, right, bottom, left (which takes no part)
+        if (!readSides(panel, nSliderMargin, margin) ||
+            !toField(int64_t(panel->height) - margin[0] - margin[2], slider->height) ||
+            !toField(int64_t(panel->x) + panel->width - slider->width - margin[1], slider->x) ||
+            !toField(int64_t(panel->y) + margin[0], slider->y))
+            return false;
+    }
+    slider->maxValue = panel->maxScrollY;
+    if (!updateSlider(held.get(), mouseX, mouseY, pressed)) return false;
+    panel->scrollPosY = slider->value;
+    return true;
+}
+
+// value - y * wheelScrollPixels for a wheel amount `y`: in 64 bits for an int (kept at
+// the ends of the int range, never wrapped), in the host's numbers otherwise.
+static bool scrolledValue(PyObject* y, int32_t value, int32_t step, int32_t& out) {
+    if (PyLong_Check(y)) {
+        int overflow = 0;
+        long long amount = PyLong_AsLongLongAndOverflow(y, &overflow);
+        if (amount == -1 && PyErr_Occurred()) return false;
+        __int128 moved = overflow ? (overflow > 0 ? (__int128(1) << 64) : -(__int128(1) << 64))
+                                  : __int128(amount);
+        __int128 result = __int128(value) - moved * step;
+        out = int32_t(std::clamp<__int128>(result, INT32_MIN, INT32_MAX));
+        return true;
+    }
+    py::Ref current(PyLong_FromLong(value)), pixels(PyLong_FromLong(step));
+    py::Ref product(current && pixels ? PyNumber_Multiply(y, pixels.get()) : nullptr);
+    py::Ref result(product ? PyNumber_Subtract(current.get(), product.get()) : nullptr);
+    return result && py::toInt32(result.get(), out);
+}
+
+// The children first; then an enabled panel under the mouse moves its scroll bar and
+// takes the event when the bar's value changed.
+static int panelTakesWheel(PyObject* self, PyObject* event) {
+    int taken = childrenTakeScroll(self, event);
+    if (taken != 0) return taken;
+    UIScrollPanel* panel = asPanel(self);
+    if (!panel->isEnabled || !panel->isHovered) return 0;
+    py::Ref held = py::Ref::borrow(panel->slider);
+    UISlider* slider = sliderOf(panel);
+    py::Ref y = py::getAttr(event, nY);
+    if (!y) return -1;
+    if (!slider) return 0;
+    int32_t before = slider->value, wanted;
+    if (!scrolledValue(y.get(), before, panel->wheelScrollPixels, wanted) ||
+        !setSliderValue(slider, wanted))
+        return -1;
+    return slider->value != before;
+}
+
+// The scroll bar's arrows first, then the children.
+static int panelTakesClick(PyObject* self, PyObject* event) {
+    py::Ref slider = py::Ref::borrow(asPanel(self)->slider);
+    if (sliderOf(asPanel(self))) {
+        int taken = sliderTakesClick(slider.get(), event);
+        if (taken != 0) return taken;
+    }
+    return childrenTakeClick(self, event);
+}
+
+// --- drawing ----------------------------------------------------------------------------------
+
+// The panel skin over the whole panel (only the clip the target already has cuts it),
+// the content inside the panel less the theme's clip padding, and the scroll bar inside
+// the panel's clipped rectangle. A panel in no renderer draws nothing.
+static bool drawPanel(PyObject* self, ClipValues clip) {
+    UIScrollPanel* panel = asPanel(self);
+    if (!panel->isVisible || panel->renderer == Py_None) return true;
+    layout::Rect area = panel->ops->getClippedRect(panel, clip);
+    int32_t padding[4]; // top, right, bottom, left
+    layout::Rect inside;
+    if (!readSides(panel, nClipPadding, padding) ||
+        !toField(int64_t(area.w) - padding[3] - padding[1], inside.w) ||
+        !toField(int64_t(area.h) - padding[0] - padding[2], inside.h) ||
+        !toField(int64_t(area.x) + padding[3], inside.x) ||
+        !toField(int64_t(area.y) + padding[0], inside.y))
+        return false;
+    if (inside.w <= 0 || inside.h <= 0) return true;
+    py::Ref renderer = py::Ref::borrow(panel->renderer);
+    py::Ref theme = rendererTheme(renderer.get());
+    py::Ref record = theme ? skinRecord(theme.get(), nPanel) : py::Ref();
+    nineslice::Skin skin;
+    if (!record || !readNineSliceSkin(record.get(), skin)) return false;
+    py::Ref tileset = themeTileset(theme.get());
+    py::Ref target = tileset ? rendererTarget(renderer.get()) : py::Ref();
+    SDL_Surface* source = target ? surfaceOf(tileset.get()) : nullptr;
+    SDL_Surface* destination = source ? surfaceOf(target.get()) : nullptr;
+    if (!destination) return false;
+    blitNineSlice(skin, {panel->x, panel->y, panel->width, panel->height}, source, destination);
+    ClipNumbers contentClip, panelClip;
+    if (!contentClip.set(inside) || !panelClip.set(area) || !renderChildren(self, contentClip.raw))
+        return false;
+    py::Ref slider = py::Ref::borrow(panel->slider);
+    return !sliderOf(panel) || drawSlider(slider.get(), panelClip.raw);
+}
+
+// --- the Python methods and properties --------------------------------------------------------
+
+static PyObject* UIScrollPanel_setPadding(PyObject* self, PyObject* args, PyObject* kwargs) {
+    UIScrollPanel* p = asPanel(self);
+    return setSides("setPadding", args, kwargs, &p->paddingTop, &p->paddingRight, &p->paddingBottom,
+                    &p->paddingLeft);
+}
+
+static PyObject* UIScrollPanel_update(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                      PyObject* kwnames) {
+    PyObject* a[3];
+    if (!py::parseArgs("update", {"mouseX", "mouseY", "isMouseLeftPressed"}, args, nargs, kwnames,
+                       a))
+        return nullptr;
+    return py::noneOrFailed(updatePanel(self, a[0], a[1], a[2]));
+}
+
+static PyObject* UIScrollPanel_render(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                      PyObject* kwnames) {
+    PyObject* clip[4];
+    return parseClip(args, nargs, kwnames, clip) ? py::noneOrFailed(drawPanel(self, clip))
+                                                 : nullptr;
+}
+
+static PyObject* UIScrollPanel_onClick(PyObject* self, PyObject* event) {
+    int taken = panelTakesClick(self, event);
+    return taken < 0 ? nullptr : PyBool_FromLong(taken);
+}
+
+static PyObject* UIScrollPanel_onScroll(PyObject* self, PyObject* event) {
+    int taken = panelTakesWheel(self, event);
+    return taken < 0 ? nullptr : PyBool_FromLong(taken);
+}
+
+static PyObject* UIScrollPanel_getScrollPosX(PyObject* self, void*) {
+    return PyLong_FromLong(asPanel(self)->scrollPosX);
+}
+
+static int UIScrollPanel_setScrollPosX(PyObject* self, PyObject* value, void*) {
+    if (!value) return py::deleteRefused();
+    int32_t offset;
+    if (!py::toInt32(value, offset)) return -1;
+    asPanel(self)->scrollPosX = std::min(std::max(offset, 0), asPanel(self)->maxScrollX);
+    return 0;
+}
+
+static PyObject* UIScrollPanel_getScrollPosY(PyObject* self, void*) {
+    return PyLong_FromLong(asPanel(self)->scrollPosY);
+}
+
+// Goes to the scroll bar; the offset follows at the next update.
+static int UIScrollPanel_setScrollPosY(PyObject* self, PyObject* value, void*) {
+    if (!value) return py::deleteRefused();
+    int32_t offset;
+    if (!py::toInt32(value, offset)) return -1;
+    py::Ref held = py::Ref::borrow(asPanel(self)->slider);
+    UISlider* slider = sliderOf(asPanel(self));
+    return !slider || setSliderValue(slider, offset) ? 0 : -1;
+}
+
+static PyObject* UIScrollPanel_getContent(PyObject* self, void*) {
+    py::Ref children = py::Ref::borrow(asPanel(self)->children);
+    return PySequence_GetItem(children.get(), 0);
+}
+
+// The new content replaces the old one, which keeps its links to the panel.
+static int UIScrollPanel_setContent(PyObject* self, PyObject* value, void*) {
+    if (!value) return py::deleteRefused();
+    if (!isWidget(value)) return py::argumentTypeError("content", UIWidget::type, value);
+    return replaceContent(self, value) ? 0 : -1;
+}
+
+static const PyMethodDef uiScrollPanelMethods[] = {
+    py::withVarargs<"setPadding", UIScrollPanel_setPadding>(),
+    py::withKeywords<"update", UIScrollPanel_update>(),
+    py::withKeywords<"render", UIScrollPanel_render>(py::doc<"Renders the content widget.">),
+    py::oneArg<"_onClick", UIScrollPanel_onClick>(),
+    py::oneArg<"_onScroll", UIScrollPanel_onScroll>(),
+};
+
+static const py::Member uiScrollPanelMembers[] = {
+    py::member<&UIScrollPanel::scrollPosX>(),
+    py::member<&UIScrollPanel::scrollPosY>(),
+    py::member<&UIScrollPanel::maxScrollX>(),
+    py::member<&UIScrollPanel::maxScrollY>(),
+    py::member<&UIScrollPanel::paddingLeft>().readwrite("paddingLeft"),
+    py::member<&UIScrollPanel::paddingTop>().readwrite("paddingTop"),
+    py::member<&UIScrollPanel::paddingRight>().readwrite("paddingRight"),
+    py::member<&UIScrollPanel::paddingBottom>().readwrite("paddingBottom"),
+    py::member<&UIScrollPanel::wheelScrollPixels>().readwrite("wheelScrollPixels"),
+    py::member<&UIScrollPanel::slider>().typed<&UISlider::type>(),
+};
+
+static const PyGetSetDef uiScrollPanelProperties[] = {
+    py::property<UIScrollPanel_getScrollPosX, UIScrollPanel_setScrollPosX>("scrollPosX"),
+    py::property<UIScrollPanel_getScrollPosY, UIScrollPanel_setScrollPosY>("scrollPosY"),
+    py::property<UIScrollPanel_getContent, UIScrollPanel_setContent>("content"),
+};
+
+py::ClassDef& uiScrollPanelClass() {
+    return py::define<UIScrollPanel>("UIScrollPanel", {.members = uiScrollPanelMembers,
+                                                       .init = UIScrollPanel_init,
+                                                       .methods = uiScrollPanelMethods,
+                                                       .properties = uiScrollPanelProperties,
+                                                       .allocated = UIScrollPanel_allocated});
+}
