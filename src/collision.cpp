@@ -246,7 +246,7 @@ static PyObject* MovementSystem_updateEntity(PyObject* self, PyObject* const* ar
     PyObject* a[2];
     if (!py::parseArgs("_updateEntity", {"entity", "timeStep"}, args, nargs, kwnames, a))
         return nullptr;
-    MovementPass pass;
+    MovementPass pass(asMovement(self));
     return py::noneOrFailed(updateEntity(asMovement(self), a[0], a[1], pass));
 }
 

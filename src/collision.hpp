@@ -9,6 +9,8 @@
 #include "events.hpp"
 #include "resources/entity.hpp"
 
+#include <memory>
+
 struct CollisionEvent : Event {
     PyObject* entity1; // Entity or None: the body that moved
     PyObject* entity2; // Entity or None: the body it touched; None for a wall
@@ -46,11 +48,18 @@ struct MovementSystemOps {
                                        raycast::Vec2 move, MovementPass& pass);
 };
 
+struct MovementMemory;
+
 struct MovementSystem : AbstractSystem {
     const MovementSystemOps* ops;
     PyObject* level; // Level or None: its walls block movement
     PyObject* cbs;   // CollisionBodySystem or None: the bodies, kept beside this system
     double normalVectorComponents[16]; // the wall probes as (x, y) pairs
+
+    struct Native {
+        // What one pass leaves for the next (collisionStep.hpp); made by the first pass.
+        std::unique_ptr<MovementMemory> memory;
+    } native;
 
     using Base = AbstractSystem;
     static inline PyTypeObject* type = nullptr;

@@ -2,19 +2,32 @@
 
 #include "geometryMath.hpp"
 #include "py/call.hpp"
+#include "py/dictVersion.hpp"
 #include "resources/entity.hpp"
 #include "resources/motionComponents.hpp"
 
 #include <algorithm>
+#include <bit>
 
 namespace {
 
 py::Name nGetComponent("getComponent");
 
-size_t slotOf(PyObject* vector, size_t mask) {
+PyObject* asObject(PyTypeObject* type) {
+    return reinterpret_cast<PyObject*>(type);
+}
+
+size_t slotOf(const void* object, size_t mask) {
     // Objects are aligned: the low bits of their addresses carry nothing.
-    auto bits = uint64_t(reinterpret_cast<uintptr_t>(vector)) >> 4;
+    auto bits = uint64_t(reinterpret_cast<uintptr_t>(object)) >> 4;
     return size_t(bits * 0x9e3779b97f4a7c15ull >> 20) & mask;
+}
+
+size_t tableSlots(size_t entries) {
+    size_t slots = 16;
+    while (slots < 2 * entries)
+        slots *= 2;
+    return slots;
 }
 
 bool isPlainFlag(PyObject* item) {
@@ -22,10 +35,25 @@ bool isPlainFlag(PyObject* item) {
            PyBool_Check(item) || item == Py_None;
 }
 
+// Whether looking a class up in the dict compares keys only by identity and hash: every
+// key is a class whose metaclass is exactly `type`, so no key's equality is Python code.
+bool classKeysOnly(PyObject* dict) {
+    Py_ssize_t at = 0;
+    PyObject *key, *value;
+    while (PyDict_Next(dict, &at, &key, &value))
+        if (!Py_IS_TYPE(key, &PyType_Type)) return false;
+    return true;
+}
+
+// Same bits: a NaN equals itself here, so a body at NaN has not moved.
+bool sameBits(double a, double b) {
+    return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b);
+}
+
 } // namespace
 
 py::Ref componentOf(PyObject* entity, PyTypeObject* componentType, bool& pythonMayRun) {
-    PyObject* key = reinterpret_cast<PyObject*>(componentType);
+    PyObject* key = asObject(componentType);
     if (Py_IS_TYPE(entity, Entity::type)) {
         py::Ref components = py::Ref::borrow(reinterpret_cast<Entity*>(entity)->components);
         if (PyDict_CheckExact(components.get())) {
@@ -50,56 +78,121 @@ bool plainFlags(PyObject* flags) {
     return true;
 }
 
+PyObject* plainComponents(PyObject* entity) {
+    if (!Py_IS_TYPE(entity, Entity::type)) return nullptr;
+    PyObject* components = reinterpret_cast<Entity*>(entity)->components;
+    return PyDict_CheckExact(components) ? components : nullptr;
+}
+
+// --- DictSeen -----------------------------------------------------------------------------
+
+bool DictSeen::holds(PyObject* liveDict) const {
+    uint64_t now;
+    return known && dict == liveDict && py::dictVersion(liveDict, now) && now == version;
+}
+
+void DictSeen::seen(PyObject* liveDict) {
+    dict = liveDict;
+    known = py::dictVersion(liveDict, version) && classKeysOnly(liveDict);
+}
+
 // --- BodyIndex --------------------------------------------------------------------------------
 
-void BodyIndex::build(PyObject* list) {
-    // The old snapshot goes first: releasing it may free objects that Python code has let
-    // go meanwhile, and run their finalizers. Taking the new one runs no Python code: the
-    // entities read here are exactly Entity, their dicts exactly dicts keyed by classes.
-    py::Ref held = py::Ref::borrow(list);
-    bodies_.clear();
-    list_ = py::Ref();
-    scratch_.clear();
+void BodyIndex::reshape(PyObject* list) {
+    // What was known of each entity is kept for its new place, to be checked like any
+    // other body's: a new entity at a freed one's address has another dict or tag.
+    previous_.swap(bodies_);
+    size_t mask = tableSlots(previous_.size()) - 1;
+    byEntity_.assign(mask + 1, {nullptr, -1});
+    for (size_t j = 0; j < previous_.size(); ++j) {
+        PyObject* entity = previous_[j].entity;
+        size_t slot = slotOf(entity, mask);
+        while (byEntity_[slot].first && byEntity_[slot].first != entity)
+            slot = (slot + 1) & mask;
+        if (!byEntity_[slot].first) byEntity_[slot] = {entity, int64_t(j)};
+    }
+    auto count = size_t(PyList_GET_SIZE(list));
+    bodies_.assign(count, Body{});
+    for (size_t i = 0; i < count; ++i) {
+        PyObject* entity = PyList_GET_ITEM(list, Py_ssize_t(i));
+        size_t slot = slotOf(entity, mask);
+        while (byEntity_[slot].first && byEntity_[slot].first != entity)
+            slot = (slot + 1) & mask;
+        if (byEntity_[slot].first) bodies_[i] = previous_[size_t(byEntity_[slot].second)];
+        bodies_[i].entity = entity;
+    }
+    previous_.clear();
+}
+
+void BodyIndex::refresh(PyObject* list) {
+    auto count = size_t(PyList_GET_SIZE(list));
+    bool sameShape = list == list_ && count == bodies_.size();
+    for (size_t i = 0; sameShape && i < count; ++i)
+        sameShape = PyList_GET_ITEM(list, Py_ssize_t(i)) == bodies_[i].entity;
+    if (!sameShape) reshape(list);
+    list_ = list;
+    bool regrid = !sameShape || grid_.size() != count, reindex = regrid;
     unplainFlags_.clear();
-    list_ = std::move(held);
-    Py_ssize_t count = PyList_GET_SIZE(list);
-    bodies_.reserve(size_t(count));
-    for (Py_ssize_t i = 0; i < count; ++i) {
-        Body body;
-        body.entity = py::Ref::borrow(PyList_GET_ITEM(list, i));
+    scratch_.resize(count);
+    hot_.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        Body& body = bodies_[i];
+        Vector2* formerVector = body.vector;
+        body.plain = body.plainFlags = false;
+        body.vector = nullptr;
+        PyObject* components = plainComponents(body.entity);
+        if (!components) {
+            body.components.known = false;
+            body.collider = nullptr;
+            body.position = nullptr;
+        } else if (!body.components.holds(components)) {
+            // Tagged before the lookups, which then run no Python code when the tag is
+            // kept at all.
+            body.components.seen(components);
+            body.collider = py::instanceOf<CollisionComponent>(
+                PyDict_GetItem(components, asObject(CollisionComponent::type)));
+            body.position = py::instanceOf<PositionComponent>(
+                PyDict_GetItem(components, asObject(PositionComponent::type)));
+        }
         collision::GridBody placed;
         placed.keptOut = true;
-        PyObject* entity = body.entity.get();
-        PyObject* components = Py_IS_TYPE(entity, Entity::type)
-                                   ? reinterpret_cast<Entity*>(entity)->components
-                                   : nullptr;
-        if (components && PyDict_CheckExact(components)) {
-            PyObject* key = reinterpret_cast<PyObject*>(CollisionComponent::type);
-            auto* collider = py::instanceOf<CollisionComponent>(PyDict_GetItem(components, key));
-            key = reinterpret_cast<PyObject*>(PositionComponent::type);
-            auto* position = py::instanceOf<PositionComponent>(PyDict_GetItem(components, key));
-            Vector2* vector = position ? position->position() : nullptr;
-            if (collider && vector) {
-                body.plain = true;
-                body.component = py::Ref::borrow(reinterpret_cast<PyObject*>(collider));
-                body.vector = py::Ref::borrow(reinterpret_cast<PyObject*>(vector));
-                body.plainFlags = plainFlags(collider->hasFlags);
-                placed = {vector->x, vector->y, collider->radius, false};
-                if (!body.plainFlags) unplainFlags_.push_back(uint32_t(i));
-            }
+        hot_[i] = {nullptr, 0.0, false, false, false};
+        Vector2* vector = body.position ? body.position->position() : nullptr;
+        if (body.collider && vector) {
+            body.plain = true;
+            body.vector = vector;
+            body.plainFlags = plainFlags(body.collider->hasFlags);
+            placed = {vector->x, vector->y, body.collider->radius, false};
+            hot_[i] = {body.collider, body.collider->radius, true, body.collider->isOnlyTrigger,
+                       body.plainFlags};
+            if (!body.plainFlags) unplainFlags_.push_back(uint32_t(i));
         }
-        scratch_.push_back(placed);
-        bodies_.push_back(std::move(body));
+        reindex = reindex || vector != formerVector;
+        if (!regrid)
+            regrid = placed.keptOut != grid_.keptOut(i) ||
+                     !sameBits(placed.radius, grid_.radius(i));
+        scratch_[i] = placed;
     }
-    grid_.build(scratch_);
-    size_t slots = 16;
-    while (slots < 2 * bodies_.size())
-        slots *= 2;
+    if (regrid) {
+        grid_.build(scratch_);
+    } else {
+        for (size_t i = 0; i < count; ++i)
+            if (!sameBits(scratch_[i].x, grid_.x(i)) || !sameBits(scratch_[i].y, grid_.y(i)))
+                grid_.move(i, scratch_[i].x, scratch_[i].y);
+        grid_.settle();
+    }
+    if (reindex) indexVectors();
+    stale_ = false;
+}
+
+void BodyIndex::indexVectors() {
+    size_t slots = tableSlots(bodies_.size());
     byVector_.assign(slots, {nullptr, -1});
     sameVector_.assign(bodies_.size(), -1);
+    firstWithVector_.assign(bodies_.size(), -1);
     // Inserted from the last body to the first, so that each chain runs in list order.
     for (size_t i = bodies_.size(); i-- > 0;) {
-        PyObject* vector = bodies_[i].vector.get();
+        PyObject* vector = reinterpret_cast<PyObject*>(bodies_[i].vector);
         if (!vector) continue;
         size_t slot = slotOf(vector, slots - 1);
         while (byVector_[slot].first && byVector_[slot].first != vector)
@@ -107,30 +200,32 @@ void BodyIndex::build(PyObject* list) {
         sameVector_[i] = byVector_[slot].second;
         byVector_[slot] = {vector, int64_t(i)};
     }
-    valid_ = true;
+    // Each chain from its first body, which comes first in list order.
+    for (size_t i = 0; i < bodies_.size(); ++i)
+        if (bodies_[i].vector && firstWithVector_[i] < 0)
+            for (int64_t j = int64_t(i); j >= 0; j = sameVector_[size_t(j)])
+                firstWithVector_[size_t(j)] = int64_t(i);
 }
 
-CollisionComponent* BodyIndex::component(size_t i) const {
-    return reinterpret_cast<CollisionComponent*>(bodies_[i].component.get());
-}
-
-Vector2* BodyIndex::vector(size_t i) const {
-    return reinterpret_cast<Vector2*>(bodies_[i].vector.get());
-}
-
-void BodyIndex::vectorMoved(PyObject* vector) {
-    if (!valid_) return;
-    size_t mask = byVector_.size() - 1;
-    size_t slot = slotOf(vector, mask);
-    while (byVector_[slot].first && byVector_[slot].first != vector)
-        slot = (slot + 1) & mask;
+void BodyIndex::vectorMoved(PyObject* vector, size_t hint) {
+    if (stale_) return; // the refresh reads every position
+    int64_t first;
+    if (hint < bodies_.size() && reinterpret_cast<PyObject*>(bodies_[hint].vector) == vector) {
+        first = firstWithVector_[hint];
+    } else {
+        size_t mask = byVector_.size() - 1;
+        size_t slot = slotOf(vector, mask);
+        while (byVector_[slot].first && byVector_[slot].first != vector)
+            slot = (slot + 1) & mask;
+        first = byVector_[slot].second;
+    }
     auto* moved = reinterpret_cast<Vector2*>(vector);
-    for (int64_t i = byVector_[slot].second; i >= 0; i = sameVector_[size_t(i)])
+    for (int64_t i = first; i >= 0; i = sameVector_[size_t(i)])
         grid_.move(size_t(i), moved->x, moved->y);
 }
 
 void BodyIndex::candidates(double x, double y, double reach, size_t from, bool withFlags,
-                           std::vector<uint32_t>& out) const {
+                           std::vector<uint32_t>& out) {
     grid_.candidates(x, y, reach, from, out);
     if (!withFlags || unplainFlags_.empty()) return;
     size_t middle = out.size();
@@ -138,4 +233,38 @@ void BodyIndex::candidates(double x, double y, double reach, size_t from, bool w
     out.insert(out.end(), first, unplainFlags_.end());
     std::inplace_merge(out.begin(), out.begin() + ptrdiff_t(middle), out.end());
     out.erase(std::unique(out.begin(), out.end()), out.end());
+}
+
+// --- MoverComponents ------------------------------------------------------------------------
+
+bool MoverComponents::fetch(size_t place, PyObject* entity, py::Ref& position,
+                            py::Ref& velocity, py::Ref& collider, bool& byName) {
+    PyObject* components = place != nowhere ? plainComponents(entity) : nullptr;
+    Seen* seen = nullptr;
+    DictSeen before; // tagged before the lookups, as for the bodies
+    if (components) {
+        if (place >= seen_.size()) seen_.resize(place + 1);
+        seen = &seen_[place];
+        if (seen->components.holds(components)) {
+            position = py::Ref::borrow(seen->position);
+            velocity = py::Ref::borrow(seen->velocity);
+            collider = py::Ref::borrow(seen->collider);
+            return true;
+        }
+        before.seen(components);
+        seen->components.known = false; // until all three are fetched and checked
+    }
+    position = componentOf(entity, PositionComponent::type, byName);
+    if (!position || !checkComponent(position.get(), PositionComponent::type)) return false;
+    velocity = componentOf(entity, VelocityComponent::type, byName);
+    if (!velocity || !checkComponent(velocity.get(), VelocityComponent::type)) return false;
+    collider = componentOf(entity, CollisionComponent::type, byName);
+    if (!collider || !checkComponent(collider.get(), CollisionComponent::type)) return false;
+    if (seen && !byName) {
+        seen->position = position.get();
+        seen->velocity = velocity.get();
+        seen->collider = collider.get();
+        seen->components = before;
+    }
+    return true;
 }

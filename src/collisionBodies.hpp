@@ -1,15 +1,23 @@
-// What the movement pass knows of the collision bodies: a snapshot of a body list with,
-// for each body, the entity, its CollisionComponent and the Vector2 of its position,
-// held, and their numbers in a grid (core/bodyGrid.hpp) that finds the few bodies a mover
-// could touch.
+// What the movement pass knows of the entities it reads: a snapshot of a body list with,
+// for each body, the entity, its CollisionComponent, its PositionComponent and the
+// Vector2 of its position, and their numbers in a grid (core/bodyGrid.hpp) that finds
+// the few bodies a mover could touch; and the components of each mover.
 //
-// The snapshot stays true while no Python code runs: only Python code changes a list, a
-// component dict, a radius, a flag list or which vector a position holds; positions
-// change in between only through the pass itself, which reports every vector it moves
-// (vectorMoved). Whoever may have let Python code run (a handler, a method called by
-// name, a comparison of arbitrary objects, the unraisable hook) invalidates it, and the
-// next use builds it again from the list as it is then. The snapshot holds strong
-// references, so it never reads a freed object, whatever ran.
+// Nothing here holds a reference: a movement system keeps both from one pass to the next
+// and must not keep its bodies alive or hide them from the collector. The pointers are
+// borrowed and read only while the snapshot is current, that is while no Python code
+// has run since it was refreshed: only Python code changes a list, a component dict, a
+// radius, a flag list or which vector a position holds, and frees what they held;
+// positions change in between only through the pass itself, which reports every vector
+// it moves (vectorMoved). Whoever may have let Python code run (a handler, a method
+// called by name, a comparison of arbitrary objects, the unraisable hook) marks it
+// stale, and refresh() brings it up to date with the list as it is then.
+//
+// A refresh reads every body again but looks up its components only when its dict has
+// changed: the components read from a dict are remembered with the dict's version tag
+// (py/dictVersion.hpp), which changes with every change of that dict. So what it compares
+// is never freed memory: a remembered pointer is followed only after the live entity's
+// live dict has shown the same tag, and that dict still holds the component.
 //
 // A body whose entity is exactly an Entity with both components and a position vector
 // is "plain": the pass reads it from here. Any other (a Python subclass, which answers
@@ -18,6 +26,7 @@
 #pragma once
 
 #include "core/bodyGrid.hpp"
+#include "core/raycast.hpp"
 #include "py/ref.hpp"
 
 #include <cstdint>
@@ -25,6 +34,7 @@
 #include <vector>
 
 struct CollisionComponent;
+struct PositionComponent;
 struct Vector2;
 
 // entity.getComponent(componentType): the stored component of an entity that is exactly
@@ -38,46 +48,108 @@ bool checkComponent(PyObject* component, PyTypeObject* componentType);
 // list of str, int, float, bool and None.
 bool plainFlags(PyObject* flags);
 
+// The components dict of `entity` when it is exactly an Entity holding exactly a dict,
+// else null.
+PyObject* plainComponents(PyObject* entity);
+
+// What was read from a components dict, and how to tell that it still holds: the dict
+// and its version tag, when lookups in it run no Python code (every key a class of the
+// plain metaclass) and the host tags versions.
+struct DictSeen {
+    PyObject* dict = nullptr; // borrowed, compared only
+    uint64_t version = 0;
+    bool known = false;
+
+    bool holds(PyObject* liveDict) const;
+    void seen(PyObject* liveDict);
+};
+
 class BodyIndex {
   public:
     struct Body {
-        py::Ref entity;
-        py::Ref component; // a CollisionComponent when plain
-        py::Ref vector;    // the position's Vector2 when plain
+        PyObject* entity = nullptr; // the list's item
+        DictSeen components;        // of the entity, when plainComponents gave a dict
+        CollisionComponent* collider = nullptr;
+        PositionComponent* position = nullptr;
+        Vector2* vector = nullptr; // when plain
         bool plain = false;
         bool plainFlags = false; // its hasFlags can be searched from here
     };
 
-    // Built from `list` and valid since: the caller may read the snapshot.
+    // Refreshed from `list` and no Python code run since: the caller may read the
+    // snapshot.
     bool current(PyObject* list) const {
-        return valid_ && list_.get() == list && PyList_GET_SIZE(list) == Py_ssize_t(bodies_.size());
+        return !stale_ && list_ == list && PyList_GET_SIZE(list) == Py_ssize_t(bodies_.size());
     }
-    void invalidate() { valid_ = false; }
-    // Snapshots `list` (exactly a list) as it is now.
-    void build(PyObject* list);
+    void invalidate() { stale_ = true; }
+    // Brings the snapshot up to date with `list` (a list) as it is now. Runs no Python
+    // code.
+    void refresh(PyObject* list);
 
+    // What the body pass reads of each candidate, side by side for the cache: copies of
+    // the fields of its CollisionComponent, as they are while the snapshot is current.
+    struct Hot {
+        CollisionComponent* collider; // null unless plain
+        double radius;
+        bool plain;
+        bool trigger;
+        bool plainFlags;
+    };
+
+    size_t size() const { return bodies_.size(); }
     const Body& body(size_t i) const { return bodies_[i]; }
-    CollisionComponent* component(size_t i) const;
-    Vector2* vector(size_t i) const;
+    const Hot& hot(size_t i) const { return hot_[i]; }
+    // Where the body of a plain body stands: its vector's x and y.
+    raycast::Vec2 at(size_t i) const { return {grid_.x(i), grid_.y(i)}; }
 
-    // The vector, held by some bodies perhaps, now stands elsewhere.
-    void vectorMoved(PyObject* vector);
+    // The vector, held by some bodies perhaps, now stands elsewhere. `hint` is where in
+    // the list a body holding it may be.
+    void vectorMoved(PyObject* vector, size_t hint);
 
     // The bodies from `from` on within reach of (x, y) (BodyGrid::candidates), with every
     // body that is not plain, and those whose flags cannot be searched from here when
     // `withFlags`, ascending.
     void candidates(double x, double y, double reach, size_t from, bool withFlags,
-                    std::vector<uint32_t>& out) const;
+                    std::vector<uint32_t>& out);
 
   private:
-    bool valid_ = false;
-    py::Ref list_;
+    void reshape(PyObject* list);
+    void indexVectors();
+
+    bool stale_ = true;
+    PyObject* list_ = nullptr; // compared only
     std::vector<Body> bodies_;
+    std::vector<Hot> hot_;
+    std::vector<Body> previous_; // the bodies before a reshape, found again by entity
+    std::vector<std::pair<PyObject*, int64_t>> byEntity_;
     collision::BodyGrid grid_;
     // The plain bodies by their vector: an open-addressed table of the first body that
     // holds each vector, and for each body the next one holding the same (or -1).
     std::vector<std::pair<PyObject*, int64_t>> byVector_;
     std::vector<int64_t> sameVector_;
+    std::vector<int64_t> firstWithVector_; // by body: the first body holding its vector
     std::vector<uint32_t> unplainFlags_; // ascending
     std::vector<collision::GridBody> scratch_;
+};
+
+// The components of each mover of a pass, remembered by its place in the pass's copy of
+// the member list, under the same rule as the bodies' components.
+class MoverComponents {
+  public:
+    static constexpr size_t nowhere = SIZE_MAX; // a mover outside any pass's list
+
+    // The PositionComponent, VelocityComponent and CollisionComponent of `entity`, as
+    // getComponent gives them, each checked; false with the error set on failure.
+    // `byName` is set when a lookup went by name.
+    bool fetch(size_t place, PyObject* entity, py::Ref& position, py::Ref& velocity,
+               py::Ref& collider, bool& byName);
+
+  private:
+    struct Seen {
+        DictSeen components;
+        PyObject* position = nullptr;
+        PyObject* velocity = nullptr;
+        PyObject* collider = nullptr;
+    };
+    std::vector<Seen> seen_;
 };

@@ -131,27 +131,47 @@ bool visitTheLongWay(Mover& m, PyObject* other, MovementPass& pass) {
 
 // One plain body of the snapshot. `pushed` tells that the mover's target moved.
 bool visitPlain(Mover& m, size_t i, bool flagsToTest, MovementPass& pass, bool& pushed) {
-    const BodyIndex::Body& entry = pass.bodies.body(i);
-    CollisionComponent* other = pass.bodies.component(i);
-    if (other == m.body) return true;
+    BodyIndex& snapshot = pass.bodies();
+    const BodyIndex::Hot& other = snapshot.hot(i);
+    if (other.collider == m.body) return true;
     if (flagsToTest) {
         // Flags whose comparison may run Python code: what follows must be read afresh.
-        if (!entry.plainFlags) {
-            py::Ref entity = py::Ref::borrow(entry.entity.get());
+        if (!other.plainFlags) {
+            py::Ref entity = py::Ref::borrow(snapshot.body(i).entity);
             return visitTheLongWay(m, entity.get(), pass);
         }
-        int skip = ignores(m.body->ignoreFlags, asObject(other));
+        int skip = ignores(m.body->ignoreFlags, asObject(other.collider));
         if (skip != 0) return skip > 0;
     }
-    if (!collision::bodyContact(at(m.old), m.body->radius, at(pass.bodies.vector(i)), other->radius,
-                                other->isOnlyTrigger, m.move, m.next))
+    if (!collision::bodyContact(at(m.old), m.body->radius, snapshot.at(i), other.radius,
+                                other.trigger, m.move, m.next))
         return true;
-    pushed = !other->isOnlyTrigger;
+    pushed = !other.trigger;
     // Held across the handlers, which may take the body out of every list.
-    py::Ref entity = py::Ref::borrow(entry.entity.get());
-    py::Ref body = py::Ref::borrow(asObject(other));
+    py::Ref entity = py::Ref::borrow(snapshot.body(i).entity);
+    py::Ref body = py::Ref::borrow(asObject(other.collider));
     return fire(m.system, m.entity, entity.get(), pass);
 }
+
+// Whether a stale snapshot is worth refreshing before the next body, or that body is
+// better visited by the plain algorithm. A refresh reads every body; visiting one the
+// plain way costs about as much as refreshing eight. So a mover refreshes freely twice,
+// then only after it has visited an eighth of the list the plain way since its last
+// refresh: bodies that make Python code run at every visit (a subclass, flags compared
+// by Python code) then cost about what a plain walk over them costs.
+struct RefreshBudget {
+    int free = 2;
+    size_t plainVisits = 0;
+
+    bool worth(PyObject* next, size_t listLength) const {
+        if (!plainComponents(next)) return false; // visited the long way all the same
+        return free > 0 || 8 * plainVisits >= listLength;
+    }
+    void refreshed() {
+        if (free > 0) --free;
+        plainVisits = 0;
+    }
+};
 
 // Every other body of the body list, in the list's order: the live list, by index, its
 // length read again before each body. The snapshot finds the bodies that can touch; the
@@ -165,7 +185,9 @@ bool bodyPass(Mover& m, MovementPass& pass) {
         return PyErr_Format(PyExc_TypeError, "object of type '%.200s' has no len()",
                             Py_TYPE(list.get())->tp_name),
                false;
-    std::vector<uint32_t>& found = pass.candidates;
+    BodyIndex& snapshot = pass.bodies();
+    std::vector<uint32_t>& found = pass.candidates();
+    RefreshBudget budget;
     bool fresh = false;
     size_t k = 0;
     Vec2 query;
@@ -179,8 +201,16 @@ bool bodyPass(Mover& m, MovementPass& pass) {
             if (!visitTheLongWay(m, other.get(), pass)) return false;
             continue;
         }
-        if (!pass.bodies.current(list.get())) {
-            pass.bodies.build(list.get());
+        if (!snapshot.current(list.get())) {
+            PyObject* next = PyList_GET_ITEM(list.get(), Py_ssize_t(i));
+            if (!budget.worth(next, size_t(PyList_GET_SIZE(list.get())))) {
+                py::Ref other = py::Ref::borrow(next);
+                if (!visitTheLongWay(m, other.get(), pass)) return false;
+                ++budget.plainVisits;
+                continue;
+            }
+            snapshot.refresh(list.get());
+            budget.refreshed();
             fresh = false;
         }
         if (!fresh) {
@@ -188,8 +218,8 @@ bool bodyPass(Mover& m, MovementPass& pass) {
             // the query was made.
             slack = std::fabs(m.body->radius);
             query = m.next;
-            pass.bodies.candidates(query.x, query.y, std::fabs(m.body->radius) + slack, i, !noFlags,
-                                   found);
+            snapshot.candidates(query.x, query.y, std::fabs(m.body->radius) + slack, i, !noFlags,
+                                found);
             k = 0;
             fresh = true;
         }
@@ -197,8 +227,8 @@ bool bodyPass(Mover& m, MovementPass& pass) {
             ++k;
         if (k == found.size()) return true;
         i = found[k];
-        if (!pass.bodies.body(i).plain) {
-            py::Ref other = py::Ref::borrow(pass.bodies.body(i).entity.get());
+        if (!snapshot.hot(i).plain) {
+            py::Ref other = py::Ref::borrow(snapshot.body(i).entity);
             if (!visitTheLongWay(m, other.get(), pass)) return false;
         } else {
             bool pushed = false;
@@ -207,7 +237,7 @@ bool bodyPass(Mover& m, MovementPass& pass) {
                 !(std::fabs(m.next.x - query.x) <= slack && std::fabs(m.next.y - query.y) <= slack))
                 fresh = false;
         }
-        if (!pass.bodies.current(list.get())) fresh = false;
+        if (!snapshot.current(list.get())) fresh = false;
     }
     return true;
 }
@@ -217,23 +247,20 @@ bool bodyPass(Mover& m, MovementPass& pass) {
 bool wallPass(Mover& m, MovementPass& pass) {
     Vec2 origin = at(m.old);
     py::Ref level;
-    levelGrid::View view;
+    collision::WallGrid view;
     bool stale = true;
     for (int i = 0; i < collision::PROBE_COUNT; ++i) {
         if (stale) { // the first probe, or a handler has run
             level = py::Ref::borrow(m.system->level);
             if (!py::instanceOf<Level>(level.get())) return true; // no level: no walls
             view = pass.walls(level.get());
-            if (!collision::wallsMayTouch(view.cells, view.width, view.height, origin,
-                                          m.body->radius))
-                return true;
+            if (!collision::wallsMayTouch(view, origin, m.body->radius)) return true;
             stale = false;
         }
         double radius = m.body->radius;
         Vec2 dir{m.system->normalVectorComponents[2 * i],
                  m.system->normalVectorComponents[2 * i + 1]};
-        if (!collision::probeMayTouch(view.cells, view.width, view.height, origin, dir, radius))
-            continue;
+        if (!collision::probeMayTouch(view, origin, dir, radius)) continue;
         if (!collision::probeWall(view.cells, view.width, view.height, origin, dir, radius,
                                   at(m.old), m.next))
             continue;
@@ -309,13 +336,10 @@ bool updateEntity(MovementSystem* self, PyObject* entity, PyObject* timeStepObje
     if (!py::toDouble(timeStepObject, timeStep)) return false;
     py::Ref held = py::Ref::borrow(entity);
     bool byName = false;
-    py::Ref position = componentOf(entity, PositionComponent::type, byName);
-    if (!position || !checkComponent(position.get(), PositionComponent::type)) return false;
-    py::Ref velocity = componentOf(entity, VelocityComponent::type, byName);
-    if (!velocity || !checkComponent(velocity.get(), VelocityComponent::type)) return false;
-    py::Ref collider = componentOf(entity, CollisionComponent::type, byName);
-    if (!collider || !checkComponent(collider.get(), CollisionComponent::type)) return false;
+    py::Ref position, velocity, collider;
+    bool fetched = pass.movers().fetch(pass.place, entity, position, velocity, collider, byName);
     if (byName) pass.pythonRan();
+    if (!fetched) return false;
 
     auto* motion = py::instanceOf<VelocityComponent>(velocity.get());
     if (!motion) return noAttribute(velocity.get(), "impulse");
@@ -343,17 +367,54 @@ bool updateEntity(MovementSystem* self, PyObject* entity, PyObject* timeStepObje
     return true;
 }
 
-const levelGrid::View& MovementPass::walls(PyObject* level) {
+MovementPass::MovementPass(MovementSystem* system)
+    : system_(py::Ref::borrow(reinterpret_cast<PyObject*>(system))) {
+    std::unique_ptr<MovementMemory>& kept = system->native.memory;
+    if (!kept) kept = std::make_unique<MovementMemory>();
+    if (kept->inUse) {
+        own_ = std::make_unique<MovementMemory>();
+        memory_ = own_.get();
+    } else {
+        memory_ = kept.get();
+    }
+    memory_->inUse = true;
+    memory_->bodies.invalidate(); // Python code has run since the last pass
+}
+
+MovementPass::~MovementPass() {
+    memory_->bodies.invalidate();
+    memory_->inUse = false;
+}
+
+const collision::WallGrid& MovementPass::walls(PyObject* level) {
     if (wallsOf_ != level) {
-        walls_ = reinterpret_cast<Level*>(level)->view();
+        Level* walls = reinterpret_cast<Level*>(level);
+        const levelGrid::Cells& cells = walls->native.cells;
+        walls_ = {cells.size() ? cells.data() : nullptr, walls->width, walls->height, nullptr};
+        MovementMemory& m = *memory_;
+        if (m.wallMapTag != cells.tag() || m.wallMapWidth != walls_.width ||
+            m.wallMapHeight != walls_.height) {
+            m.wallMapMade = m.wallMap.build(walls_.cells, walls_.width, walls_.height);
+            m.wallMapTag = cells.tag();
+            m.wallMapWidth = walls_.width;
+            m.wallMapHeight = walls_.height;
+        }
+        if (m.wallMapMade) walls_.map = &m.wallMap;
         wallsOf_ = level;
     }
     return walls_;
 }
 
 bool updateMembers(PyObject* self, PyObject* members, PyObject* timeStep) {
-    MovementPass pass;
     auto* system = reinterpret_cast<MovementSystem*>(self);
-    return py::forEachOfCopy(
-        members, [&](PyObject* entity) { return updateEntity(system, entity, timeStep, pass); });
+    MovementPass pass(system);
+    // Over a copy: entities that join during the pass wait for the next one.
+    py::Ref held = py::Ref::borrow(members);
+    py::Ref copy(PySequence_List(members));
+    if (!copy) return false;
+    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(copy.get()); ++i) {
+        pass.place = size_t(i);
+        if (!updateEntity(system, PyList_GET_ITEM(copy.get(), i), timeStep, pass)) return false;
+    }
+    return true;
 }

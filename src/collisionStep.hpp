@@ -6,36 +6,62 @@
 // Components and vectors are read and written as the engine's structs, never through
 // Python-level methods. Entities that are exactly Entity are read directly; any other
 // object answers getComponent by name. Bodies are found through a BodyIndex kept for the
-// whole pass while no Python code runs.
+// whole pass, and from pass to pass, refreshed after Python code has run.
 #pragma once
 
 #include "collision.hpp"
 #include "collisionBodies.hpp"
-#include "core/levelGrid.hpp"
+#include "core/collision.hpp"
 
+#include <memory>
 #include <vector>
+
+// What a movement system keeps from one pass to the next: no reference, only what lets
+// the next pass see quickly what has not changed (collisionBodies.hpp).
+struct MovementMemory {
+    BodyIndex bodies;
+    MoverComponents movers;
+    std::vector<uint32_t> candidates; // reused from one mover to the next
+    // The solid cells of the grid whose tag (levelGrid::Cells) and size are these.
+    collision::WallMap wallMap;
+    bool wallMapMade = false;
+    uint64_t wallMapTag = 0;
+    int32_t wallMapWidth = 0, wallMapHeight = 0;
+    bool inUse = false; // by a pass; one nested in a handler keeps its own
+};
 
 // The working state of one pass over the members (one update, or one _updateEntity
 // called by itself).
 class MovementPass {
   public:
-    BodyIndex bodies;
-    std::vector<uint32_t> candidates; // reused from one mover to the next
+    // Works with the system's memory unless another pass is using it.
+    explicit MovementPass(MovementSystem* system);
+    ~MovementPass();
+    MovementPass(const MovementPass&) = delete;
+    MovementPass& operator=(const MovementPass&) = delete;
+
+    BodyIndex& bodies() { return memory_->bodies; }
+    MoverComponents& movers() { return memory_->movers; }
+    std::vector<uint32_t>& candidates() { return memory_->candidates; }
+    size_t place = MoverComponents::nowhere; // of the current mover in the pass's list
 
     // The walls of `level` (a Level), read once while no Python code runs.
-    const levelGrid::View& walls(PyObject* level);
+    const collision::WallGrid& walls(PyObject* level);
 
     // Python code may have run: the snapshot and the walls are stale.
     void pythonRan() {
-        bodies.invalidate();
+        memory_->bodies.invalidate();
         wallsOf_ = nullptr;
     }
-    // The pass changed this vector in place.
-    void moved(PyObject* vector) { bodies.vectorMoved(vector); }
+    // The pass changed this vector in place (the current mover's, perhaps).
+    void moved(PyObject* vector) { memory_->bodies.vectorMoved(vector, place); }
 
   private:
-    PyObject* wallsOf_ = nullptr; // the level whose view `walls_` is, while it is current
-    levelGrid::View walls_;
+    py::Ref system_; // keeps the memory alive whatever a handler does
+    MovementMemory* memory_;
+    std::unique_ptr<MovementMemory> own_;
+    PyObject* wallsOf_ = nullptr; // the level whose walls `walls_` are, while they are current
+    collision::WallGrid walls_;
 };
 
 // MovementSystem._updateEntity(entity, timeStep) within a pass: an error in the impulse

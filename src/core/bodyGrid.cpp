@@ -4,65 +4,79 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace collision {
 
 namespace {
 
-bool finite(const GridBody& body) {
-    return std::isfinite(body.x) && std::isfinite(body.y) && std::isfinite(body.radius);
-}
-
 // Radii beyond this many times the median stay out of the cells: one huge body would
 // widen every query.
 constexpr double radiusSpread = 4.0;
+
+constexpr uint32_t offGrid = UINT32_MAX;
+constexpr double outOfCells = std::numeric_limits<double>::quiet_NaN();
 
 } // namespace
 
 void BodyGrid::build(const std::vector<GridBody>& bodies) {
     size_t count = bodies.size();
-    x_.resize(count);
-    y_.resize(count);
+    at_.resize(count);
     radius_.resize(count);
+    keptOut_.resize(count);
     for (size_t i = 0; i < count; ++i) {
-        x_[i] = bodies[i].x;
-        y_[i] = bodies[i].y;
+        at_[i] = {bodies[i].x, bodies[i].y, outOfCells};
         radius_[i] = bodies[i].radius;
+        keptOut_[i] = bodies[i].keptOut;
     }
-    cell_.assign(count, -1);
-    next_.assign(count, -1);
-    previous_.assign(count, -1);
-    head_.clear();
+    place();
+}
+
+bool BodyGrid::placeable(size_t i) const {
+    return !keptOut_[i] && std::isfinite(at_[i].x) && std::isfinite(at_[i].y) &&
+           std::fabs(radius_[i]) <= radiusCap_; // false for a radius that is not finite
+}
+
+void BodyGrid::place() {
+    size_t count = at_.size();
+    homeX_.resize(count);
+    homeY_.resize(count);
     everyQuery_.clear();
     columns_ = rows_ = 0;
     largestRadius_ = 0.0;
+    drift_ = 0.0;
+    strays_ = 0;
 
     std::vector<double> radii;
-    for (const GridBody& body : bodies)
-        if (!body.keptOut && finite(body)) radii.push_back(std::fabs(body.radius));
-    double cap = 0.0;
+    for (size_t i = 0; i < count; ++i) {
+        at_[i].reach = outOfCells;
+        homeX_[i] = at_[i].x;
+        homeY_[i] = at_[i].y;
+        if (!keptOut_[i] && std::isfinite(at_[i].x) && std::isfinite(at_[i].y) &&
+            std::isfinite(radius_[i]))
+            radii.push_back(std::fabs(radius_[i]));
+    }
+    radiusCap_ = 0.0;
     if (!radii.empty()) {
         auto middle = radii.begin() + ptrdiff_t(radii.size() / 2);
         std::nth_element(radii.begin(), middle, radii.end());
-        cap = *middle * radiusSpread;
+        radiusCap_ = *middle * radiusSpread;
     }
-    auto placeable = [&](const GridBody& body) {
-        return !body.keptOut && finite(body) && std::fabs(body.radius) <= cap;
-    };
 
     double minX = 0.0, maxX = 0.0, minY = 0.0, maxY = 0.0;
     size_t placed = 0;
-    for (const GridBody& body : bodies) {
-        if (!placeable(body)) continue;
+    for (size_t i = 0; i < count; ++i) {
+        if (!placeable(i)) continue;
+        double x = at_[i].x, y = at_[i].y;
         if (placed++ == 0) {
-            minX = maxX = body.x;
-            minY = maxY = body.y;
+            minX = maxX = x;
+            minY = maxY = y;
         }
-        minX = std::min(minX, body.x);
-        maxX = std::max(maxX, body.x);
-        minY = std::min(minY, body.y);
-        maxY = std::max(maxY, body.y);
-        largestRadius_ = std::max(largestRadius_, std::fabs(body.radius));
+        minX = std::min(minX, x);
+        maxX = std::max(maxX, x);
+        minY = std::min(minY, y);
+        maxY = std::max(maxY, y);
+        largestRadius_ = std::max(largestRadius_, std::fabs(radius_[i]));
     }
     double width = maxX - minX, height = maxY - minY;
     if (placed > 0 && std::isfinite(width) && std::isfinite(height)) {
@@ -83,97 +97,137 @@ void BodyGrid::build(const std::vector<GridBody>& bodies) {
         rows_ = int64_t(rows);
         left_ = minX - side_;
         top_ = minY - side_;
-        head_.assign(size_t(columns_ * rows_), -1);
     }
+    perSide_ = 1.0 / side_;
+    driftLimit_ = side_ / 4.0;
+
+    // Filed by a counting sort in index order: each cell's bodies come out ascending.
+    size_t cells = size_t(columns_ * rows_);
+    cellStart_.assign(cells + 1, 0);
+    cellScratch_.resize(count);
     for (size_t i = 0; i < count; ++i) {
-        int64_t cell = columns_ > 0 && placeable(bodies[i]) ? cellOf(x_[i], y_[i]) : -1;
+        int64_t cell = columns_ > 0 && placeable(i) ? cellOf(at_[i].x, at_[i].y) : -1;
+        cellScratch_[i] = cell >= 0 ? uint32_t(cell) : offGrid;
         if (cell >= 0)
-            link(i, cell);
+            ++cellStart_[size_t(cell) + 1];
         else
             everyQuery_.push_back(uint32_t(i));
     }
+    for (size_t c = 0; c < cells; ++c)
+        cellStart_[c + 1] += cellStart_[c];
+    cellBodies_.resize(cellStart_[cells]);
+    for (size_t i = 0; i < count; ++i) {
+        uint32_t cell = cellScratch_[i];
+        if (cell == offGrid) continue;
+        // cellStart_ of the next cell serves as the fill position of this one meanwhile.
+        cellBodies_[cellStart_[cell]++] = uint32_t(i);
+        at_[i].reach = std::fabs(radius_[i]);
+    }
+    for (size_t c = cells; c > 0; --c)
+        cellStart_[c] = cellStart_[c - 1];
+    cellStart_[0] = 0;
 }
 
+// Cell numbers are monotonic in the coordinate: a point of a query's span and a body filed
+// within it land in the same order, whatever the rounding.
 int64_t BodyGrid::cellOf(double x, double y) const {
-    double column = std::floor((x - left_) / side_);
-    double row = std::floor((y - top_) / side_);
+    double column = floorOf((x - left_) * perSide_);
+    double row = floorOf((y - top_) * perSide_);
     if (!(column >= 0.0 && column < double(columns_) && row >= 0.0 && row < double(rows_)))
         return -1;
     return int64_t(row) * columns_ + int64_t(column);
 }
 
-void BodyGrid::link(size_t i, int64_t cell) {
-    cell_[i] = cell;
-    previous_[i] = -1;
-    next_[i] = head_[size_t(cell)];
-    if (next_[i] >= 0) previous_[size_t(next_[i])] = int64_t(i);
-    head_[size_t(cell)] = int64_t(i);
-}
-
-void BodyGrid::unlink(size_t i) {
-    int64_t cell = cell_[i];
-    if (previous_[i] >= 0)
-        next_[size_t(previous_[i])] = next_[i];
-    else
-        head_[size_t(cell)] = next_[i];
-    if (next_[i] >= 0) previous_[size_t(next_[i])] = previous_[i];
-    cell_[i] = next_[i] = previous_[i] = -1;
-}
-
-void BodyGrid::keepOut(size_t i) {
+void BodyGrid::stray(size_t i) {
+    at_[i].reach = outOfCells;
     auto at = std::lower_bound(everyQuery_.begin(), everyQuery_.end(), uint32_t(i));
     everyQuery_.insert(at, uint32_t(i));
+    // Many bodies answered for every query cost more than filing them all again.
+    if (++strays_ > 16 + size() / 16) place();
 }
 
 void BodyGrid::move(size_t i, double x, double y) {
-    x_[i] = x;
-    y_[i] = y;
-    if (cell_[i] < 0) return;
-    int64_t cell = cellOf(x, y);
-    if (cell == cell_[i]) return;
-    unlink(i);
-    if (cell >= 0)
-        link(i, cell);
+    at_[i].x = x;
+    at_[i].y = y;
+    if (!inCell(i)) return;
+    double drift = std::max(std::fabs(x - homeX_[i]), std::fabs(y - homeY_[i]));
+    if (drift <= driftLimit_) // false for NaN
+        drift_ = std::max(drift_, drift);
     else
-        keepOut(i);
+        stray(i);
+}
+
+void BodyGrid::settle() {
+    if (strays_ > 0 || drift_ > driftLimit_ / 2.0) place();
 }
 
 void BodyGrid::candidates(double x, double y, double reach, size_t from,
-                          std::vector<uint32_t>& out) const {
+                          std::vector<uint32_t>& out) {
     out.clear();
-    if (!everyQuery_.empty()) {
-        auto first = std::lower_bound(everyQuery_.begin(), everyQuery_.end(), uint32_t(from));
-        out.insert(out.end(), first, everyQuery_.end());
-    }
+    auto always = std::lower_bound(everyQuery_.begin(), everyQuery_.end(), uint32_t(from));
     // A body in a cell has a finite centre: nothing finite is within reach of a point that
     // is not.
-    if (columns_ == 0 || !std::isfinite(x) || !std::isfinite(y)) return;
-    size_t before = out.size();
-    auto consider = [&](size_t i) {
-        if (i >= from && withinReach(x_[i] - x, y_[i] - y, std::fabs(radius_[i]) + reach))
-            out.push_back(uint32_t(i));
-    };
-    // Wider than any offset that withinReach lets through for a body in a cell.
-    double span = (largestRadius_ + reach) * (1.0 + 2e-6) + 2e-150;
-    double firstColumn = std::max(std::floor((x - span - left_) / side_), 0.0);
-    double lastColumn = std::min(std::floor((x + span - left_) / side_), double(columns_ - 1));
-    double firstRow = std::max(std::floor((y - span - top_) / side_), 0.0);
-    double lastRow = std::min(std::floor((y + span - top_) / side_), double(rows_ - 1));
-    if (!std::isfinite(span) ||
-        (lastColumn - firstColumn + 1.0) * (lastRow - firstRow + 1.0) > double(size())) {
-        for (size_t i = from; i < size(); ++i)
-            if (cell_[i] >= 0) consider(i);
-    } else if (firstColumn <= lastColumn && firstRow <= lastRow) {
-        for (int64_t row = int64_t(firstRow); row <= int64_t(lastRow); ++row)
-            for (int64_t column = int64_t(firstColumn); column <= int64_t(lastColumn); ++column)
-                for (int64_t i = head_[size_t(row * columns_ + column)]; i >= 0;
-                     i = next_[size_t(i)])
-                    consider(size_t(i));
+    if (columns_ == 0 || !std::isfinite(x) || !std::isfinite(y)) {
+        out.assign(always, everyQuery_.end());
+        return;
     }
-    // Few bodies answer a query: an insertion sort of the new ones into place.
-    for (size_t i = std::max<size_t>(before, 1); i < out.size(); ++i)
-        for (size_t j = i; j > 0 && out[j - 1] > out[j]; --j)
-            std::swap(out[j - 1], out[j]);
+    // Wider than any offset that withinReach lets through for a body in a cell, from where
+    // the body was filed, with room for the rounding of every step to a cell number.
+    double span = (largestRadius_ + reach) * (1.0 + 2e-6) + drift_ * (1.0 + 1e-6) +
+                  1e-14 * (std::fabs(x) + std::fabs(y) + std::fabs(left_) + std::fabs(top_) +
+                           side_ * double(columns_ + rows_)) +
+                  2e-150;
+    double firstColumn = std::max(floorOf((x - span - left_) * perSide_), 0.0);
+    double lastColumn = std::min(floorOf((x + span - left_) * perSide_), double(columns_ - 1));
+    double firstRow = std::max(floorOf((y - span - top_) * perSide_), 0.0);
+    double lastRow = std::min(floorOf((y + span - top_) * perSide_), double(rows_ - 1));
+    bool everyBody = !std::isfinite(span) ||
+                     (lastColumn - firstColumn + 1.0) * (lastRow - firstRow + 1.0) > double(size());
+    if (!everyBody && !(firstColumn <= lastColumn && firstRow <= lastRow)) {
+        out.assign(always, everyQuery_.end());
+        return;
+    }
+    if (found_.size() < size()) found_.resize(size());
+    uint32_t* found = found_.data();
+    size_t count = 0;
+    const Place* bodies = at_.data();
+    // Takes, without a branch per body, those of `indices` from `from` on within reach
+    // (withinReach; a body out of the cells has a NaN reach and is never within it).
+    auto consider = [&](uint32_t i) {
+        const Place& body = bodies[i];
+        double bound = (body.reach + reach) * (1.0 + 1e-6) + 1e-150;
+        bool near = (std::fabs(body.x - x) <= bound) & (std::fabs(body.y - y) <= bound);
+        found[count] = i;
+        count += size_t(near & (i >= from));
+    };
+    if (everyBody) {
+        for (size_t i = from; i < size(); ++i)
+            consider(uint32_t(i));
+    } else {
+        for (int64_t row = int64_t(firstRow); row <= int64_t(lastRow); ++row) {
+            // The cells of one row lie side by side in cellBodies_.
+            const uint32_t* first =
+                cellBodies_.data() + cellStart_[size_t(row * columns_ + int64_t(firstColumn))];
+            const uint32_t* last =
+                cellBodies_.data() + cellStart_[size_t(row * columns_ + int64_t(lastColumn)) + 1];
+            for (; first < last; ++first)
+                consider(*first);
+        }
+        // Few bodies answer a query: an insertion sort; a sort for many.
+        if (count > 32)
+            std::sort(found, found + count);
+        else
+            for (size_t i = 1; i < count; ++i)
+                for (size_t j = i; j > 0 && found[j - 1] > found[j]; --j)
+                    std::swap(found[j - 1], found[j]);
+    }
+    if (always == everyQuery_.end()) {
+        out.assign(found, found + count);
+        return;
+    }
+    // Both ascending, and no body is in both.
+    out.resize(size_t(everyQuery_.end() - always) + count);
+    std::merge(always, everyQuery_.end(), found, found + count, out.begin());
 }
 
 } // namespace collision

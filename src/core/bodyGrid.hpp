@@ -7,8 +7,14 @@
 //
 // Bodies are numbered 0..count-1 (their places in the body list). A body that is "kept
 // out" (one the caller must visit whatever its position), and one whose position or
-// radius the grid cannot place (not finite, far larger than the others, or moved off the
-// grid), is answered for every query. No Python, no SDL.
+// radius the grid cannot place (not finite, far larger than the others), is answered for
+// every query.
+//
+// The cells are loose: each body is filed, cell by cell in index order in one array,
+// under the place where it stood when the grid was built, and a body that moves stays
+// filed there while it drifts less than a quarter of a cell; queries look that much
+// further. A body that strays further is answered for every query until the grid is
+// built again (settle, or by itself once too many have strayed). No Python, no SDL.
 #pragma once
 
 #include <cstddef>
@@ -28,34 +34,50 @@ class BodyGrid {
   public:
     // Places the bodies; the grid's cells are sized from their radii and spread.
     void build(const std::vector<GridBody>& bodies);
-    size_t size() const { return x_.size(); }
+    size_t size() const { return at_.size(); }
 
-    double x(size_t i) const { return x_[i]; }
-    double y(size_t i) const { return y_[i]; }
+    double x(size_t i) const { return at_[i].x; }
+    double y(size_t i) const { return at_[i].y; }
     double radius(size_t i) const { return radius_[i]; }
+    bool keptOut(size_t i) const { return keptOut_[i] != 0; }
 
     // Body i now stands at (x, y).
     void move(size_t i, double x, double y);
+    // Files every body again where it stands now when the bodies have drifted far from
+    // where they were filed: later queries look less far.
+    void settle();
 
     // The bodies from `from` on within reach of (x, y) (withinReach of |radius| + reach),
     // with every body answered for all queries, in ascending order, into `out`.
-    void candidates(double x, double y, double reach, size_t from,
-                    std::vector<uint32_t>& out) const;
+    void candidates(double x, double y, double reach, size_t from, std::vector<uint32_t>& out);
 
   private:
+    void place(); // files every body from x_, y_, radius_, keptOut_
+    bool placeable(size_t i) const;
+    bool inCell(size_t i) const { return at_[i].reach == at_[i].reach; }
     int64_t cellOf(double x, double y) const; // -1 off the grid
-    void link(size_t i, int64_t cell);
-    void unlink(size_t i);
-    void keepOut(size_t i);
+    void stray(size_t i);
 
-    std::vector<double> x_, y_, radius_;
-    std::vector<int64_t> cell_;        // by body: its cell, or -1 when answered for all queries
-    std::vector<int64_t> next_;        // by body: the next body of its cell, or -1
-    std::vector<int64_t> previous_;    // by body: the previous body of its cell, or -1
-    std::vector<int64_t> head_;        // by cell: its first body, or -1
-    std::vector<uint32_t> everyQuery_; // ascending
-    double left_ = 0.0, top_ = 0.0, side_ = 1.0;
+    // What a query reads of a body, side by side: where it stands and |radius|, or NaN
+    // in place of |radius| while it is not in a cell (no offset is within a NaN reach).
+    struct Place {
+        double x, y, reach;
+    };
+    std::vector<Place> at_;
+    std::vector<double> radius_;
+    std::vector<double> homeX_, homeY_; // where each body in a cell was filed
+    std::vector<uint8_t> keptOut_;      // by body: asked to be answered for every query
+    std::vector<uint32_t> cellStart_;   // by cell, and one past the last: into cellBodies_
+    std::vector<uint32_t> cellBodies_;  // the bodies of each cell, ascending
+    std::vector<uint32_t> everyQuery_;  // ascending
+    std::vector<uint32_t> cellScratch_; // by body: its cell while filing
+    std::vector<uint32_t> found_;       // a query's bodies in cells
+    double left_ = 0.0, top_ = 0.0, side_ = 1.0, perSide_ = 1.0; // perSide_ = 1 / side_
     double largestRadius_ = 0.0; // of the bodies in cells
+    double radiusCap_ = 0.0;     // larger radii stay out of the cells
+    double drift_ = 0.0;         // how far any body in a cell stands from where it was filed
+    double driftLimit_ = 0.0;    // the farthest a body drifts before it strays
+    size_t strays_ = 0;          // bodies that left their cells since the last filing
     int64_t columns_ = 0, rows_ = 0;
 };
 

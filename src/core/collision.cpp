@@ -36,13 +36,6 @@ bool mayTouch(double dx, double dy, double radiusSum) {
     return std::fabs(dx) <= bound && std::fabs(dy) <= bound;
 }
 
-bool withinReach(double dx, double dy, double reach) {
-    // The offsets of the two points differ by the rounding of two subtractions, each within
-    // half a unit of their result: far inside the relative margin.
-    double bound = reach * (1.0 + 1e-6) + 1e-150;
-    return std::fabs(dx) <= bound && std::fabs(dy) <= bound;
-}
-
 bool probeWall(const uint8_t* cells, int32_t width, int32_t height, const Vec2& origin, Vec2 dir,
                double radius, const Vec2& position, Vec2& next) {
     raycast::RayHit hit;
@@ -80,18 +73,24 @@ constexpr double mostCells = 64.0;
 
 // Whether a cell of the grid that meets the closed box [x0, x1] x [y0, y1] holds a block;
 // true also when the box covers too many cells to look at. The bounds are finite.
-bool solidCellMeets(const uint8_t* cells, int32_t width, int32_t height, double x0, double y0,
-                    double x1, double y1) {
+bool solidCellMeets(const WallGrid& walls, double x0, double y0, double x1, double y1) {
     // Cell c covers [c, c + 1]: it meets [x0, x1] when ceil(x0) - 1 <= c <= floor(x1).
-    double loX = std::max(std::ceil(x0) - 1.0, 0.0), hiX = std::min(std::floor(x1), width - 1.0);
-    double loY = std::max(std::ceil(y0) - 1.0, 0.0), hiY = std::min(std::floor(y1), height - 1.0);
+    double loX = std::max(ceilOf(x0) - 1.0, 0.0), hiX = std::min(floorOf(x1), walls.width - 1.0);
+    double loY = std::max(ceilOf(y0) - 1.0, 0.0), hiY = std::min(floorOf(y1), walls.height - 1.0);
     if (!(loX <= hiX && loY <= hiY)) return false;
+    auto solid = [&](double x, double y) {
+        if (walls.map) return walls.map->solid(size_t(x), size_t(y));
+        return walls.cells[(size_t(y) * size_t(walls.width) + size_t(x)) * raycast::CELL_BYTES] !=
+               raycast::BLOCK_EMPTY;
+    };
+    // A box within two by two cells, as a mover's usually is: its corner cells, some
+    // perhaps the same, without a loop.
+    if (hiX - loX <= 1.0 && hiY - loY <= 1.0)
+        return solid(loX, loY) | solid(hiX, loY) | solid(loX, hiY) | solid(hiX, hiY);
     if ((hiX - loX + 1.0) * (hiY - loY + 1.0) > mostCells) return true;
-    for (int32_t y = int32_t(loY); y <= int32_t(hiY); ++y)
-        for (int32_t x = int32_t(loX); x <= int32_t(hiX); ++x)
-            if (cells[(size_t(y) * size_t(width) + size_t(x)) * raycast::CELL_BYTES] !=
-                raycast::BLOCK_EMPTY)
-                return true;
+    for (double y = loY; y <= hiY; ++y)
+        for (double x = loX; x <= hiX; ++x)
+            if (solid(x, y)) return true;
     return false;
 }
 
@@ -100,9 +99,8 @@ bool solidCellMeets(const uint8_t* cells, int32_t width, int32_t height, double 
 // A probe touches only when the cast reports a wall at a distance below the radius. The
 // point it reports lies on the ray (within rounding) and on the closed square of a solid
 // cell of the map, so that cell meets the stretch of the ray within the radius.
-bool probeMayTouch(const uint8_t* cells, int32_t width, int32_t height, const Vec2& origin,
-                   const Vec2& dir, double radius) {
-    if (!(radius > 0.0) || !originOnMap(width, height, origin)) return false;
+bool probeMayTouch(const WallGrid& walls, const Vec2& origin, const Vec2& dir, double radius) {
+    if (!(radius > 0.0) || !originOnMap(walls.width, walls.height, origin)) return false;
     if (!std::isfinite(dir.x) || !std::isfinite(dir.y)) return false; // leaves the map at once
     double length = std::sqrt(dir.x * dir.x + dir.y * dir.y);
     if (!std::isfinite(radius) || !(length > 0.0)) return true;
@@ -110,18 +108,27 @@ bool probeMayTouch(const uint8_t* cells, int32_t width, int32_t height, const Ve
     double scale = (radius + margin) / length;
     double endX = origin.x + dir.x * scale, endY = origin.y + dir.y * scale;
     if (!std::isfinite(endX) || !std::isfinite(endY)) return true;
-    return solidCellMeets(cells, width, height, std::min(origin.x, endX) - margin,
+    return solidCellMeets(walls, std::min(origin.x, endX) - margin,
                           std::min(origin.y, endY) - margin, std::max(origin.x, endX) + margin,
                           std::max(origin.y, endY) + margin);
 }
 
-bool wallsMayTouch(const uint8_t* cells, int32_t width, int32_t height, const Vec2& origin,
-                   double radius) {
-    if (!(radius > 0.0) || !originOnMap(width, height, origin)) return false;
+bool wallsMayTouch(const WallGrid& walls, const Vec2& origin, double radius) {
+    if (!(radius > 0.0) || !originOnMap(walls.width, walls.height, origin)) return false;
     if (!std::isfinite(radius)) return true;
     double reach = radius + reachMargin(origin, radius);
-    return solidCellMeets(cells, width, height, origin.x - reach, origin.y - reach,
-                          origin.x + reach, origin.y + reach);
+    return solidCellMeets(walls, origin.x - reach, origin.y - reach, origin.x + reach,
+                          origin.y + reach);
+}
+
+bool probeMayTouch(const uint8_t* cells, int32_t width, int32_t height, const Vec2& origin,
+                   const Vec2& dir, double radius) {
+    return probeMayTouch(WallGrid{cells, width, height}, origin, dir, radius);
+}
+
+bool wallsMayTouch(const uint8_t* cells, int32_t width, int32_t height, const Vec2& origin,
+                   double radius) {
+    return wallsMayTouch(WallGrid{cells, width, height}, origin, radius);
 }
 
 float toSingle(double value) {

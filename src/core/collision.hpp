@@ -8,7 +8,9 @@
 #pragma once
 
 #include "core/raycast.hpp"
+#include "core/wallMap.hpp"
 
+#include <cmath>
 #include <cstdint>
 
 namespace collision {
@@ -58,7 +60,25 @@ bool mayTouch(double dx, double dy, double radiusSum);
 // may touch a mover at some point also lies within reach of any point at most `slack`
 // away from it (per axis), for reach = |its radius| + |the mover's radius| + slack. So
 // one query serves a mover whose target is pushed about, until it strays that far.
-bool withinReach(double dx, double dy, double reach);
+inline bool withinReach(double dx, double dy, double reach) {
+    // The offsets of the two points differ by the rounding of two subtractions, each within
+    // half a unit of their result: far inside the relative margin.
+    double bound = reach * (1.0 + 1e-6) + 1e-150;
+    return std::fabs(dx) <= bound && std::fabs(dy) <= bound;
+}
+
+// std::floor and std::ceil without a library call (the baseline instruction set has no
+// rounding instruction), equal to them but for the sign of a zero result.
+inline double floorOf(double value) {
+    if (!(std::fabs(value) < 0x1p52)) return std::floor(value); // whole already, or NaN
+    double whole = double(int64_t(value));                      // toward zero
+    return whole > value ? whole - 1.0 : whole;
+}
+inline double ceilOf(double value) {
+    if (!(std::fabs(value) < 0x1p52)) return std::ceil(value);
+    double whole = double(int64_t(value));
+    return whole < value ? whole + 1.0 : whole;
+}
 
 // One wall probe of a mover whose ray starts at `origin` (the position before the move):
 // casts along `dir` (the cast may replace a zero component of it) and, when the ray meets
@@ -67,10 +87,20 @@ bool withinReach(double dx, double dy, double reach);
 bool probeWall(const uint8_t* cells, int32_t width, int32_t height, const Vec2& origin, Vec2 dir,
                double radius, const Vec2& position, Vec2& next);
 
+// The walls as the tests below read them: the grid's cells, or the WallMap of them in
+// their place when there is one.
+struct WallGrid {
+    const uint8_t* cells = nullptr;
+    int32_t width = 0, height = 0;
+    const WallMap* map = nullptr;
+};
+
 // Whether a probe from `origin` along `dir` could meet a wall closer than `radius`: false
 // only when the cast cannot touch (no solid cell of the grid within reach of that part of
 // the ray, an origin off the map, a radius that no distance is below), so the cast may
 // be skipped. The same with no direction: for all the probes of a mover at once.
+bool probeMayTouch(const WallGrid& walls, const Vec2& origin, const Vec2& dir, double radius);
+bool wallsMayTouch(const WallGrid& walls, const Vec2& origin, double radius);
 bool probeMayTouch(const uint8_t* cells, int32_t width, int32_t height, const Vec2& origin,
                    const Vec2& dir, double radius);
 bool wallsMayTouch(const uint8_t* cells, int32_t width, int32_t height, const Vec2& origin,

@@ -1,5 +1,6 @@
 #include "core/levelGrid.hpp"
 
+#include <atomic>
 #include <cstring>
 
 namespace levelGrid {
@@ -16,12 +17,18 @@ bool gridBytes(int32_t width, int32_t height, uint64_t limit, size_t& out) {
     return true;
 }
 
+uint64_t Cells::nextTag() noexcept {
+    static std::atomic<uint64_t> last{0};
+    return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 bool Cells::allocate(size_t bytes, Cells& out) noexcept {
     // calloc(0) may give null: an empty grid needs no memory.
     uint8_t* memory = bytes ? static_cast<uint8_t*>(std::calloc(bytes, 1)) : nullptr;
     if (bytes && !memory) return false;
     out.bytes_.reset(memory);
     out.size_ = bytes;
+    out.tag_ = nextTag();
     return true;
 }
 

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 namespace levelGrid {
 
@@ -58,22 +59,42 @@ constexpr size_t offset(int32_t width, int32_t x, int32_t y, size_t k) {
 
 // An owned, zero-filled cell array of a fixed size. Zero-filled by calloc: a large
 // array read from a file is written once, not cleared first.
+//
+// Its tag tells contents apart: whoever derives something from the bytes (the movement
+// code's map of solid cells) keeps the tag with it and knows it still holds while the
+// tag is the same. The tag changes whenever the bytes may change, that is whenever a
+// writable pointer is handed out, and comes from one counter for all arrays, so no two
+// contents ever share one. Readers take the bytes through a const array.
 class Cells {
   public:
     Cells() noexcept = default;
+    Cells(Cells&& other) noexcept { *this = std::move(other); }
+    Cells& operator=(Cells&& other) noexcept {
+        bytes_ = std::move(other.bytes_);
+        size_ = std::exchange(other.size_, 0);
+        tag_ = std::exchange(other.tag_, nextTag());
+        return *this;
+    }
     // `bytes` zeroed bytes; false (and nothing changed) when they cannot be had.
     static bool allocate(size_t bytes, Cells& out) noexcept;
 
-    uint8_t* data() noexcept { return bytes_.get(); }
+    uint8_t* data() noexcept {
+        tag_ = nextTag();
+        return bytes_.get();
+    }
     const uint8_t* data() const noexcept { return bytes_.get(); }
     size_t size() const noexcept { return size_; }
+    uint64_t tag() const noexcept { return tag_; }
 
   private:
+    static uint64_t nextTag() noexcept;
+
     struct Free {
         void operator()(uint8_t* bytes) const noexcept { std::free(bytes); }
     };
     std::unique_ptr<uint8_t[], Free> bytes_;
     size_t size_ = 0;
+    uint64_t tag_ = nextTag();
 };
 
 // Every byte 0 (empty cells, texture 0 everywhere), then square blocks all round the

@@ -87,7 +87,8 @@ py::Ref attributeIfAny(PyObject* object, py::Name& name) {
 
 levelGrid::View Level::view() {
     levelGrid::View view;
-    view.cells = native.cells.size() ? native.cells.data() : nullptr;
+    const levelGrid::Cells& grid = native.cells;
+    view.cells = grid.size() ? grid.data() : nullptr;
     view.cellBytes = native.cells.size();
     view.width = width;
     view.height = height;
@@ -107,21 +108,35 @@ levelGrid::View Level::view() {
 
 // --- cells ------------------------------------------------------------------------------------
 
-// The byte `k` of cell (x, y), or null with IndexError for a cell outside the grid or a
-// byte outside the cell. Checked after every argument is converted: a conversion may
-// run Python code that reloads the level.
-static uint8_t* cellByte(PyObject* self, int32_t x, int32_t y, int32_t k) {
+// Where byte `k` of cell (x, y) lies in the array, or false with IndexError for a cell
+// outside the grid or a byte outside the cell. Checked after every argument is
+// converted: a conversion may run Python code that reloads the level.
+static bool cellOffset(PyObject* self, int32_t x, int32_t y, int32_t k, size_t& offset) {
     Level* level = asLevel(self);
     if (!levelGrid::inside(level->width, level->height, x, y)) {
         PyErr_Format(PyExc_IndexError, "cell (%d, %d) is outside the level's %d x %d grid", x, y,
                      level->width, level->height);
-        return nullptr;
+        return false;
     }
     if (k < 0 || size_t(k) >= levelGrid::CELL_BYTES) {
         PyErr_Format(PyExc_IndexError, "cell byte %d is not one of 0 to 6", k);
-        return nullptr;
+        return false;
     }
-    return level->native.cells.data() + levelGrid::offset(level->width, x, y, size_t(k));
+    offset = levelGrid::offset(level->width, x, y, size_t(k));
+    return true;
+}
+
+// Reading leaves the grid's tag as it is; writing gives it a new one (levelGrid::Cells).
+static const uint8_t* cellByte(PyObject* self, int32_t x, int32_t y, int32_t k) {
+    size_t offset;
+    if (!cellOffset(self, x, y, k, offset)) return nullptr;
+    const levelGrid::Cells& cells = asLevel(self)->native.cells;
+    return cells.data() + offset;
+}
+static uint8_t* cellByteToWrite(PyObject* self, int32_t x, int32_t y, int32_t k) {
+    size_t offset;
+    if (!cellOffset(self, x, y, k, offset)) return nullptr;
+    return asLevel(self)->native.cells.data() + offset;
 }
 
 // Parses and converts the accessor's arguments, all of them 32-bit integers, in order.
@@ -139,7 +154,7 @@ static PyObject* Level_getBlock(PyObject* self, PyObject* const* args, Py_ssize_
                                 PyObject* kwnames) {
     int32_t a[2];
     if (!intArguments("getBlock", {"x", "y"}, args, nargs, kwnames, a)) return nullptr;
-    uint8_t* byte = cellByte(self, a[0], a[1], levelGrid::BLOCK);
+    const uint8_t* byte = cellByte(self, a[0], a[1], levelGrid::BLOCK);
     return byte ? PyLong_FromLong(*byte) : nullptr;
 }
 
@@ -147,7 +162,7 @@ static PyObject* Level_setBlock(PyObject* self, PyObject* const* args, Py_ssize_
                                 PyObject* kwnames) {
     int32_t a[3];
     if (!intArguments("setBlock", {"blockType", "x", "y"}, args, nargs, kwnames, a)) return nullptr;
-    uint8_t* byte = cellByte(self, a[1], a[2], levelGrid::BLOCK);
+    uint8_t* byte = cellByteToWrite(self, a[1], a[2], levelGrid::BLOCK);
     if (!byte) return nullptr;
     *byte = uint8_t(a[0]); // the low 8 bits, unchecked
     Py_RETURN_NONE;
@@ -158,7 +173,7 @@ static PyObject* Level_getTextureIndex(PyObject* self, PyObject* const* args, Py
     int32_t a[3];
     if (!intArguments("getTextureIndex", {"cardinalDirection", "x", "y"}, args, nargs, kwnames, a))
         return nullptr;
-    uint8_t* byte = cellByte(self, a[1], a[2], a[0]);
+    const uint8_t* byte = cellByte(self, a[1], a[2], a[0]);
     return byte ? PyLong_FromLong(*byte) : nullptr;
 }
 
@@ -168,7 +183,7 @@ static PyObject* Level_setTextureIndex(PyObject* self, PyObject* const* args, Py
     if (!intArguments("setTextureIndex", {"textureIndex", "cardinalDirection", "x", "y"}, args,
                       nargs, kwnames, a))
         return nullptr;
-    uint8_t* byte = cellByte(self, a[2], a[3], a[1]);
+    uint8_t* byte = cellByteToWrite(self, a[2], a[3], a[1]);
     if (!byte) return nullptr;
     *byte = uint8_t(a[0]); // the low 8 bits, unchecked: -1 is 255, "no texture"
     Py_RETURN_NONE;
@@ -179,7 +194,7 @@ static PyObject* Level_getTexture(PyObject* self, PyObject* const* args, Py_ssiz
     int32_t a[3];
     if (!intArguments("getTexture", {"cardinalDirection", "x", "y"}, args, nargs, kwnames, a))
         return nullptr;
-    uint8_t* byte = cellByte(self, a[1], a[2], a[0]);
+    const uint8_t* byte = cellByte(self, a[1], a[2], a[0]);
     if (!byte) return nullptr;
     Py_ssize_t index = *byte;
     py::Ref textures = py::Ref::borrow(asLevel(self)->textures);
@@ -236,8 +251,8 @@ static bool printMap(Level* level, bool wholeNumbers) {
         py::Ref pieces(Py_BuildValue("[s]", label));
         if (!pieces) return false;
         for (int32_t x = 0; x < level->width && y < level->height; ++x) {
-            uint8_t blockType =
-                level->native.cells.data()[levelGrid::offset(level->width, x, y, levelGrid::BLOCK)];
+            const levelGrid::Cells& cells = level->native.cells;
+            uint8_t blockType = cells.data()[levelGrid::offset(level->width, x, y, levelGrid::BLOCK)];
             py::Ref glyph = glyphOf(blockType);
             if (!glyph || PyList_Append(pieces.get(), glyph.get()) < 0 ||
                 PyList_Append(pieces.get(), space.get()) < 0)

@@ -45,7 +45,8 @@ bool writeCells(Level* level, PyObject* path, size_t counted) {
     levelFile::CellWriter file;
     if (!file.open(path)) return false;
     size_t size = std::min(counted, level->native.cells.size());
-    return file.write(level->native.cells.data(), size) && file.close();
+    const levelGrid::Cells& cells = level->native.cells;
+    return file.write(cells.data(), size) && file.close();
 }
 
 // The header form of one entity: its id, then each component's level form under its
