@@ -169,8 +169,8 @@ void BodyIndex::refresh(PyObject* list) {
         }
         reindex = reindex || vector != formerVector;
         if (!regrid)
-            regrid = placed.keptOut != grid_.keptOut(i) ||
-                     !sameBits(placed.radius, grid_.radius(i));
+            regrid =
+                placed.keptOut != grid_.keptOut(i) || !sameBits(placed.radius, grid_.radius(i));
         scratch_[i] = placed;
     }
     if (regrid) {
@@ -237,8 +237,8 @@ void BodyIndex::candidates(double x, double y, double reach, size_t from, bool w
 
 // --- MoverComponents ------------------------------------------------------------------------
 
-bool MoverComponents::fetch(size_t place, PyObject* entity, py::Ref& position,
-                            py::Ref& velocity, py::Ref& collider, bool& byName) {
+bool MoverComponents::fetch(size_t place, PyObject* entity, py::Ref& position, py::Ref& velocity,
+                            py::Ref& collider, bool& byName) {
     PyObject* components = place != nowhere ? plainComponents(entity) : nullptr;
     Seen* seen = nullptr;
     DictSeen before; // tagged before the lookups, as for the bodies
