@@ -92,7 +92,7 @@ int64_t spriteFrame(const SpriteDraw& sprite) {
 int64_t pickSprite(const PickView& view, double wallDist, int64_t x, double y,
                    const Vec2* positions, size_t count, double* dists, uint32_t* order) {
     double horizon = 0.5 * view.height + view.pitch;
-    double angle = std::atan2(view.cameraDir.y, view.cameraDir.x) * RAD2DEG;
+    double angle = viewDegrees(view.cameraDir);
     Mat2 rotation;
     rotationMatrix(rotation, (360.0 - angle) * DEG2RAD);
     for (size_t i = 0; i < count; ++i) {
