@@ -250,12 +250,15 @@ PyObject* RaycastingRenderer_render(PyObject* self, PyObject*) {
     py::Ref dir = py::Ref::borrow(camera->dir);
     if (!py::callMethod(dir.get(), nNormalize)) return nullptr;
 
-    FrameInProgress& frame = renderer->native.frame;
-    frame.clear();
+    // What the passes read is let go however the frame ends: nothing the collector
+    // cannot see outlives the frame.
+    struct Emptied {
+        FrameInProgress& frame;
+        ~Emptied() { frame.clear(); }
+    } emptied{renderer->native.frame};
+    emptied.frame.clear();
     Level* level = py::instanceOf<Level>(renderer->level);
     if (level && level->skyTexture != Py_None) renderer->ops->renderSky(renderer, horizon);
     renderer->ops->renderWalls(renderer, horizon, width, height);
-    bool drawn = drawFrame(renderer, width, height);
-    frame.clear(); // the sheets' references go (which may run Python code)
-    return py::noneOrFailed(drawn);
+    return py::noneOrFailed(drawFrame(renderer, width, height));
 }

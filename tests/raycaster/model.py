@@ -194,10 +194,14 @@ def cast(level, pos, direction):
 # --- the frame --------------------------------------------------------------------------------
 
 class Camera:
-    def __init__(self, pos, direction, fov=60, pitch=0, ratio=1.6):
+    """`sky_degrees`: the angle the direction's vector answers for the sky (by default
+    its own, atan2 in degrees)."""
+
+    def __init__(self, pos, direction, fov=60, pitch=0, ratio=1.6, sky_degrees=None):
         self.pos, self.fov, self.pitch, self.ratio = pos, fov, pitch, ratio
         n = length(*direction)
         self.dir = (direction[0] / n, direction[1] / n) if n else direction
+        self.sky_degrees = sky_degrees
 
 
 class Sprite:
@@ -221,7 +225,9 @@ def horizon_of(h, pitch):
 def draw_sky(pixels, w, h, level, camera):
     sky = level.sky
     horizon = horizon_of(h, camera.pitch)
-    angle = math.atan2(camera.dir[1], camera.dir[0]) * RAD2DEG
+    angle = camera.sky_degrees
+    if angle is None:
+        angle = math.atan2(camera.dir[1], camera.dir[0]) * RAD2DEG
     per_degree = sky.width / 360.0
     for x in range(w):
         a = x / w * camera.fov + angle - camera.fov // 2

@@ -8,10 +8,11 @@ import pytest
 
 from .registered import engine_classes
 
-from quorvelin import (AbstractSystem, AbstractUIContainer, CollisionComponent, DummyComponent,
-                       Ecs, Engine, Entity, Event, Font, FullscreenEvent, Joystick,
+from quorvelin import (AbstractSystem, AbstractUIContainer, Camera, CollisionComponent,
+                       DummyComponent, Ecs, Engine, Entity, Event, Font, FullscreenEvent, Joystick,
                        JoystickAddedEvent, KeyEvent, Level, MouseClickEvent, MouseWheelEvent, Music,
-                       MusicStoppedEvent, PositionComponent, Renderer, Resource, RotationComponent,
+                       MusicStoppedEvent, PositionComponent, RaycastingRenderer, Renderer, Resource,
+                       RotationComponent,
                        Sound, SoundHandle, Sprite, SpriteAnimation, SpriteComponent, Texture,
                        UIAnchoredContainer, UIListContainer, UIPanel, UIRenderer, UITheme,
                        UIWidget, Vector2, VelocityComponent, _UIAnchorWrapper)
@@ -40,6 +41,8 @@ def constructions(media):
         SpriteComponent: (), Entity: (-1, PositionComponent()), PositionComponent: (),
         VelocityComponent: (), RotationComponent: (), CollisionComponent: (),
         Ecs: (None,), AbstractSystem: (int,), Renderer: (None,), Font: (media.font, 12),
+        Camera: (Vector2(1, 2), Vector2(1, 0), 60, 0),
+        RaycastingRenderer: (Texture(4, 4), Level(media.level)),
         Level: (media.level,),
         SoundHandle: (0,), Sound: (media.wav,), Music: (media.wav,), Engine: (),
         UITheme: (media.theme,), UIRenderer: (Texture(4, 4), 0, UITheme(media.theme)),
@@ -51,7 +54,7 @@ def constructions(media):
 CLASSES = [Event, KeyEvent, MouseClickEvent, MouseWheelEvent, FullscreenEvent, MusicStoppedEvent,
            Joystick, JoystickAddedEvent, Vector2, Resource, Texture, SpriteAnimation, Sprite,
            SpriteComponent, Entity, PositionComponent, VelocityComponent, RotationComponent,
-           CollisionComponent, Ecs, AbstractSystem, Renderer,
+           CollisionComponent, Ecs, AbstractSystem, Renderer, Camera, RaycastingRenderer,
            Font, Level, SoundHandle, Sound, Music, Engine, UITheme, UIRenderer, UIWidget,
            AbstractUIContainer, UIListContainer, _UIAnchorWrapper, UIAnchoredContainer, UIPanel]
 
@@ -189,6 +192,37 @@ def test_renderer_holding_its_target_and_itself():
         return [renderer, target]
 
     assert collected(build)
+
+
+def test_raycasters_in_cycles_through_their_own_fields(media):
+    """Through the level (its header holds the renderer), the flashlight (its file name
+    is the renderer), the camera (its vector refers back) and the Ecs that draws it; a
+    frame drawn first, so that its sprites were read."""
+    class Pointing(Vector2):
+        pass
+
+    def renderers():
+        return sum(type(obj) is RaycastingRenderer for obj in gc.get_objects())
+
+    gc.collect()
+    before = renderers()
+    for _ in range(5):
+        level = Level(media.level)
+        renderer = RaycastingRenderer(Texture(8, 8), level)
+        renderer._setEngine(Engine())
+        renderer._entities.extend(level.getEntities(PositionComponent, SpriteComponent))
+        renderer.render()
+        level.metadata["renderer"] = renderer
+        lamp = Texture(2, 2)
+        lamp._filename = renderer
+        renderer._setFlashlight(lamp)
+        direction = Pointing(1, 0)
+        direction.renderer = renderer
+        renderer.getCamera().__init__(Vector2(1, 1), direction, 60, 0)
+        Ecs(None).addSystem(renderer)
+    del level, renderer, lamp, direction
+    gc.collect()
+    assert renderers() == before
 
 
 def test_joystick_event_in_a_cycle():
