@@ -130,7 +130,11 @@ void planSprites(Plan& plan) {
         if (!(p.x > 0) || !std::isfinite(p.x) || !std::isfinite(p.y)) continue;
         int64_t sx0 = truncSaturated(p.y / p.x * w + halfW);
         int64_t sx = truncSaturated(sx0 - (sx0 - halfW) * 0.25);
-        int64_t size = truncSaturated(h / frame.camera.ratio / p.x);
+        // A sprite so near the eye that its half size passes 32 bits (beside the
+        // camera, its depth is what is left of turning by 360 degrees) has no size.
+        double half = h / frame.camera.ratio / p.x;
+        if (!fitsInt32(half)) continue;
+        int64_t size = truncSaturated(half);
         if (size <= 0 || !(s.scale > 0) || !std::isfinite(s.scale) || !std::isfinite(s.zOffset))
             continue;
         double stepX = s.frameWidth / double(size * 2) / s.scale;

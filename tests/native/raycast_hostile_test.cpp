@@ -180,6 +180,12 @@ NATIVE_TEST(brokenSpritesSkipOnlyThemselves) {
     mixed.push_back(broken([](SpriteDraw& s) {
         s.position = {3.5 + 1e6 * 0.6, 3.5 + 1e6 * 0.8};
     })); // half size 0
+    mixed.push_back(broken([](SpriteDraw& s) {
+        s.position = {3.5 + 0.6e-12, 3.5 + 0.8e-12};
+    })); // a half size beyond 32 bits
+    mixed.push_back(broken([](SpriteDraw& s) {
+        s.position = {3.5 - 0.8 * 2, 3.5 + 0.6 * 2};
+    })); // beside the camera: its depth is only what turning by 360 degrees leaves
     // Drawn last (nearest), the broken ones would cover everything if they were drawn.
     Canvas alone(64, 40), together(64, 40);
     Frame frame;
@@ -201,7 +207,7 @@ NATIVE_TEST(brokenSpritesSkipOnlyThemselves) {
     // Valid, only extreme: they draw, and stay inside the target.
     std::vector<SpriteDraw> extreme = good;
     extreme.push_back(broken([](SpriteDraw& s) {
-        s.position = {3.5 + 0.6e-12, 3.5 + 0.8e-12}; // a half size beyond 32 bits
+        s.position = {3.5 + 0.6e-8, 3.5 + 0.8e-8}; // a half size of nearly 2^31
     }));
     extreme.push_back(broken([](SpriteDraw& s) { s.scale = 1e200; }));
     extreme.push_back(broken([](SpriteDraw& s) { s.zOffset = -1e12; }));

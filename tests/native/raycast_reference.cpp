@@ -136,7 +136,9 @@ void renderSprites(const Frame& frame) {
         if (!std::isfinite(p.x) || !std::isfinite(p.y)) continue;
         int64_t sx0 = truncSaturated(p.y / p.x * w + halfW);
         int64_t sx = truncSaturated(sx0 - (sx0 - halfW) * 0.25);
-        int64_t size = truncSaturated(h / frame.camera.ratio / p.x);
+        double half = h / frame.camera.ratio / p.x;
+        if (!fitsInt32(half)) continue;
+        int64_t size = truncSaturated(half);
         if (size <= 0 || !(s.scale > 0) || !std::isfinite(s.scale) || !std::isfinite(s.zOffset))
             continue;
         double stepX = s.frameWidth / double(size * 2) / s.scale;

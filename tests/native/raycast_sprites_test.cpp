@@ -138,6 +138,10 @@ NATIVE_TEST(pickingFindsTheNearestSquareInFrontOfTheWall) {
     CHECK_EQ(
         pickSprite(view, 10.0, 469, 240.0, positions.data() + 1, 1, dists.data(), order.data()),
         -1);
+    // Right beside the camera the depth is what turning by 360 degrees leaves (about
+    // 5e-16): a square whose half size passes 32 bits, which covers nothing.
+    Vec2 beside{0, 2};
+    CHECK_EQ(pickSprite(view, 10.0, 320, 240.0, &beside, 1, dists.data(), order.data()), -1);
 }
 
 NATIVE_TEST(screenQueriesSplitFloorWallAndCeiling) {

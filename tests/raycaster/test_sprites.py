@@ -231,6 +231,16 @@ BROKEN = {  # name: (walker arguments, change to the entity)
 }
 
 
+def test_a_sprite_right_beside_the_camera_is_not_drawn(drawn):
+    # Looking east, an entity straight to the south is at depth sin(2 pi) * -2, about
+    # 5e-16, after the turn by 360 degrees into camera space: a half size past 32 bits.
+    pose = camera((1.5, 2.5), (1, 0))
+    expected = drawn([walker((4.5, 2.5))], pose, modelled=False)[0].pixels()
+    made, _ = drawn([walker((4.5, 2.5)), walker((1.5, 4.5))], pose, modelled=False)
+    assert made.pixels() == expected
+    assert made.renderer.getEntityAtScreenCoords(20, 15) is made.renderer._entities[0]
+
+
 @pytest.mark.parametrize("name", BROKEN)
 def test_a_sprite_that_cannot_be_drawn_skips_only_itself(drawn, unraisable, name):
     pose = camera((1.5, 2.5), (1, 0.2))
