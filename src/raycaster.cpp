@@ -20,10 +20,6 @@ py::Name nY("y");
 py::Name nGetSize("getSize");
 py::Name nInit("__init__");
 
-RaycastingRenderer* asRaycaster(PyObject* self) {
-    return reinterpret_cast<RaycastingRenderer*>(self);
-}
-
 PyObject* typeObject(PyTypeObject* type) {
     return reinterpret_cast<PyObject*>(type);
 }

@@ -74,6 +74,10 @@ struct RaycastingRenderer : Renderer {
     static const RaycastingRendererOps table;
 };
 
+inline RaycastingRenderer* asRaycaster(PyObject* self) {
+    return reinterpret_cast<RaycastingRenderer*>(self);
+}
+
 // raycasterFrame.cpp: render and the passes (RaycastingRenderer::table).
 PyObject* RaycastingRenderer_render(PyObject* self, PyObject*);
 

@@ -26,10 +26,6 @@ py::Name nNormalize("normalize");
 py::Name nGetDegrees("getDegrees");
 py::Name nGetTimeStep("getTimeStep");
 
-RaycastingRenderer* asRaycaster(PyObject* self) {
-    return reinterpret_cast<RaycastingRenderer*>(self);
-}
-
 PyObject* asObject(RaycastingRenderer* self) {
     return reinterpret_cast<PyObject*>(self);
 }

@@ -19,10 +19,6 @@
 
 namespace {
 
-RaycastingRenderer* asRaycaster(PyObject* self) {
-    return reinterpret_cast<RaycastingRenderer*>(self);
-}
-
 // A screen column as the host converts an index (a float raises TypeError); one too
 // large for the machine's sizes counts as outside every target.
 bool columnOf(PyObject* x, Py_ssize_t& out) {
