@@ -144,23 +144,23 @@ def test_the_viewing_angle_picks_the_direction(scene, facing, frame):
     (0, 0, 0xFF00FFFF, 0xFF00FEFE),  # blend, alpha 0: the target scaled by 255/256
     (255, 0, 0xFF000000, 0xFFFEFEFE),  # blend, alpha 255: a channel of 255 writes 254
     (128, 1, 0x80F0F0F0, 0x80FFFFFF),  # add: saturates, keeps the target's alpha
+    (128, 0, 0x40102030, 0x40878F97),  # blend keeps it too
 ])
 def test_blend_modes(scene, alpha, mode, target, expected):
-    # A target colour everywhere: total fog of that colour, walls near.
-    width, height, data = room(width=3, height=3)
-    level = model.Level(width, height, data, [plain(2, 2, 0xFF000000)] * 7,
-                        fog_colour=target | 0xFF000000, fog_density=100000)
+    # Nothing but a sky of the target colour (alpha included): empty cells without
+    # floor or ceiling textures, whose rays leave the map.
+    data = bytes([0, 255, 255, 0, 0, 0, 0] * 9)
+    level = model.Level(3, 3, data, [plain(2, 2, 0xFF000000)], sky=plain(8, 8, target))
     made = scene(level, size=(8, 8))
     sheet = made.texture("white.png", plain(4, 4, alpha << 24 | 0xFFFFFF))
     animation = SpriteAnimation("still", 1, False, 0.0, 0, 1)
-    entity = sprite_entity((1.9, 1.5), sheet, (4, 4), 1, 1, animation, shadeless=True,
+    entity = sprite_entity((1.5, 1.5), sheet, (4, 4), 1, 1, animation, shadeless=True,
                            _blendMode=mode)
     made.renderer._setEngine(FixedStep())
     made.renderer._entities.append(entity)
-    made.pose(camera((1.1, 1.5), (1, 0)))
+    made.pose(camera((0.5, 1.5), (1, 0)))
     made.renderer.render()
-    # The fog colour is written with its own alpha: the target alpha is 255 here.
-    assert made.pixels()[4 * 8 + 4] == (expected | 0xFF000000)
+    assert made.pixels()[4 * 8 + 4] == expected
 
 
 # --- errors and sprites that cannot be drawn ---------------------------------------------------
