@@ -254,3 +254,25 @@ def test_threads_draw_the_same_bytes(child, tmp_path):
         by_pose.setdefault(pose, set()).add(digest)
     assert len(by_pose) == 24 and all(len(found) == 1 for found in by_pose.values())
     assert len({next(iter(found)) for found in by_pose.values()}) > 20  # the poses differ
+
+
+FORK = """
+import os, sys
+import quorvelin as q
+os.environ["QUORVELIN_RENDER_THREADS"] = "4"
+renderer = q.RaycastingRenderer(q.Texture(320, 240), q.Level(LEVEL))
+renderer.render()  # the workers start
+pid = os.fork()
+if pid == 0:
+    renderer.render()  # without the parent's workers
+    sys.exit(0)  # and the child ends as any process does
+_, status = os.waitpid(pid, 0)
+renderer.render()
+print("child", status)
+"""
+
+
+def test_a_forked_child_draws_and_ends(child):
+    result = child(FORK.replace("LEVEL", repr(os.path.join(EXAMPLE, "hall.lvl"))), timeout=60)
+    assert result.returncode == 0, result.stderr[-3000:]
+    assert result.stdout.strip().splitlines()[-1] == "child 0"
