@@ -11,7 +11,8 @@ Arrow keys or WASD walk and turn (Q and E step sideways), F switches the torch o
 off, Space beeps, M starts and stops the music, a click tells what is under the mouse,
 Escape quits. Without a display it runs on SDL's dummy drivers and walks a fixed route
 by itself, saving pictures on the way to examples/out/walk-N.png and the last one to
-examples/out/demo.png; `--frames N` sets the length of that walk anywhere.
+examples/out/demo.png; `--frames N` sets the length of that walk anywhere, `--out`
+another folder for the pictures.
 """
 import argparse
 import math
@@ -232,7 +233,9 @@ def main():
     parser.add_argument("--frames", type=int, default=route_frames if HEADLESS else 0,
                         help="walk the route by itself for this many frames, saving pictures "
                              "(0: play until Escape)")
-    frames = parser.parse_args().frames
+    parser.add_argument("--out", default=OUT, help="the folder for the pictures of the walk")
+    options = parser.parse_args()
+    frames, out = options.frames, options.out
 
     make_assets.write_assets(only_missing=True)
     if not os.path.exists(LEVEL):
@@ -267,13 +270,13 @@ def main():
         if counted % 45 == 0:
             width, height = make_assets.SIZE
             on_click(quorvelin.MouseClickEvent(width // 2, height // 2, 1))
-        os.makedirs(OUT, exist_ok=True)
+        os.makedirs(out, exist_ok=True)
         if counted % 30 == 0:
-            engine.saveScreenshot(os.path.join(OUT, f"walk-{counted // 30}.png"))
+            engine.saveScreenshot(os.path.join(out, f"walk-{counted // 30}.png"))
         if counted >= frames:
-            path = os.path.join(OUT, "demo.png")
+            path = os.path.join(out, "demo.png")
             engine.saveScreenshot(path)
-            print(f"{counted} frames, pictures of the walk in {OUT}, the last in {path}")
+            print(f"{counted} frames, pictures of the walk in {out}, the last in {path}")
             engine.quit()
             return True
 
