@@ -1,5 +1,7 @@
 #include "core/collision.hpp"
 
+#include "core/levelGrid.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -89,8 +91,8 @@ bool solidCellMeets(const uint8_t* cells, int32_t width, int32_t height, double 
     if ((hiX - loX + 1.0) * (hiY - loY + 1.0) > mostCells) return true;
     for (int32_t y = int32_t(loY); y <= int32_t(hiY); ++y)
         for (int32_t x = int32_t(loX); x <= int32_t(hiX); ++x)
-            if (cells[(size_t(y) * size_t(width) + size_t(x)) * raycast::CELL_BYTES] !=
-                raycast::BLOCK_EMPTY)
+            if (cells[(size_t(y) * size_t(width) + size_t(x)) * levelGrid::CELL_BYTES] !=
+                levelGrid::EMPTY)
                 return true;
     return false;
 }
