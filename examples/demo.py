@@ -1,17 +1,24 @@
-"""The quorvelin demo: a checkered block bouncing round the window, with sound, and
-a framed UI panel in the corner with a button that beeps and a volume slider.
+"""The quorvelin demo: a first-person walk through the example hall, drawn by the
+raycasting renderer, with a framed UI panel in the corner: a label, a volume slider and
+a button that beeps.
 
-The block is an entity with a position and a velocity; a small system written in
-Python moves it, and the renderer draws it where its position says.
+The hall (examples/assets/level, written by make_level.py) has brick walls, a stone
+pillar, triangular corners, a courtyard open to the night sky, fog and ground fog, a
+guard who patrols and another who idles, and two lamps. The player is the level's
+entity 1: the renderer's camera shares its position and direction vectors, so moving
+the entity moves the view. A MovementSystem moves it by its velocity and stops it at
+walls and at the guards, who are bodies too; bumping into something beeps.
 
-Space beeps and turns the block round, M starts and stops the music, a click
-moves the block there (a click on the panel is the panel's), Escape quits. Without a display it runs on SDL's dummy
-drivers for a fixed number of frames and saves the last picture to
-examples/out/demo.png; `--frames N` sets that limit anywhere, and such a run
-presses Space and M by itself on the way, and clicks the button and the slider's
-arrows.
+Arrow keys or WASD walk and turn (Q and E step sideways), F switches the torch on and
+off, Space beeps, M starts and stops the music, a click tells what is under the mouse,
+Escape quits. Without a display it runs on SDL's dummy drivers and walks a fixed route
+by itself, saving pictures on the way to examples/out/walk-N.png and the last one to
+examples/out/demo.png, and clicks the panel's button and the slider's arrows on the
+way; `--frames N` sets the length of that walk anywhere, `--out` another folder for
+the pictures.
 """
 import argparse
+import math
 import os
 import sys
 
@@ -29,136 +36,187 @@ except Exception:
     os.environ["SDL_AUDIODRIVER"] = "dummy"
     os.execv(sys.executable, [sys.executable] + sys.argv)
 
-import make_assets  # noqa: E402  (it draws with quorvelin, imported above)
+import make_assets  # noqa: E402  (they draw with quorvelin, imported above)
+import make_level  # noqa: E402
+
+from quorvelin import (KEY_A, KEY_D, KEY_DOWN, KEY_E, KEY_F, KEY_LEFT, KEY_M, KEY_Q,  # noqa: E402
+                       KEY_RIGHT, KEY_S, KEY_SPACE, KEY_UP, KEY_W, PositionComponent,
+                       RotationComponent, VelocityComponent)
 
 FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "out")
-BLOCK = 48  # the block's side; even, so that its four squares are equal
+LEVEL = os.path.join(make_level.FOLDER, make_level.NAME)
 WHITE = (255, 255, 255)
-FLASH = (255, 214, 90)  # the block's colour for a moment after a beep
 SHADE = (0, 0, 0, 150)  # the panel behind the text, see-through
+WALK, TURN = 2.5, 90.0  # cells and degrees per second
+KIND = {1: "floor", 2: "ceiling", 3: "north wall", 4: "east wall", 5: "south wall",
+        6: "west wall"}
+
+# The walk without a player, at 30 frames a second: (frames, keys held). East along the
+# hall with the torch on, south through the door, east through the store room, back
+# west into the guard who stands there, then north into the wall.
+ROUTE = [(15, ()), (24, (KEY_W,)), (12, (KEY_F,)), (29, (KEY_W,)), (30, (KEY_RIGHT,)),
+         (48, (KEY_W,)), (30, (KEY_LEFT,)), (42, (KEY_W,)), (60, (KEY_LEFT,)), (70, (KEY_W,)),
+         (30, (KEY_RIGHT,)), (30, (KEY_W,)), (20, (KEY_RIGHT,)), (30, ())]
+STEP = 1 / 30
 
 
-def draw_at(target, layer, x, y):
-    """Draws the part of `layer` right of x and below y onto `target`.
+class Keys:
+    """The keys held now: the keyboard's, or in a walk without a player the route's,
+    which advances by a fixed step a frame (1 / 30 s), whatever the machine's speed."""
 
-    copyFrom draws whole textures from the top-left corner, so what the layer
-    covers left of x or above y is put back from a copy of the picture.
-    """
-    before = quorvelin.Texture(target)
-    target.copyFrom(layer)
-    for size in ((x, layer.height), (layer.width, y)):
-        strip = quorvelin.Texture(*size)
-        strip.copyFrom(before)
-        target.copyFrom(strip)
+    def __init__(self, engine, route=None):
+        self.engine, self.route, self.clock = engine, route, 0.0
 
+    def step(self, timeStep):
+        """The seconds that a frame moves things by."""
+        return STEP if self.route else min(timeStep, 0.1)
 
-def block_layer(x, y, colour=None):
-    """A layer for draw_at with the block at (x, y): four checkered squares, or one colour."""
-    layer = quorvelin.Texture(x + BLOCK, y + BLOCK)
-    if colour:
-        layer.fill(colour)
-    else:
-        checker = quorvelin.Texture(2 * x + BLOCK, 2 * y + BLOCK)
-        checker.fillChecker()  # its squares meet at the middle of the block
-        layer.copyFrom(checker)
-    return layer
+    def advance(self, timeStep):
+        self.clock += self.step(timeStep)
 
-
-def bounce(position, speed, limit):
-    """Keeps a coordinate between 0 and limit, turning the speed back at either wall."""
-    if position < 0:
-        return 0.0, abs(speed)
-    if position > limit:
-        return float(limit), -abs(speed)
-    return position, speed
+    def held(self, *keys):
+        if self.route is None:
+            return any(self.engine.isKeyPressed(key) for key in keys)
+        frame, start = round(self.clock / STEP), 0
+        for frames, pressed in self.route:
+            if start <= frame < start + frames:
+                return any(key in pressed for key in keys)
+            start += frames
+        return False
 
 
-class Mover(quorvelin.AbstractSystem):
-    """Moves every entity that has a position and a velocity, turning it back at the
-    edges of an area of the given size."""
+class Walker(quorvelin.AbstractSystem):
+    """Turns the player and sets its velocity from the keys; the MovementSystem that
+    runs next moves it and stops it at walls and bodies."""
 
-    def __init__(self, width, height):
-        quorvelin.AbstractSystem.__init__(self, quorvelin.PositionComponent,
-                                          quorvelin.VelocityComponent)
-        self.width, self.height = width, height
+    def __init__(self, keys, player):
+        quorvelin.AbstractSystem.__init__(self, None)
+        self.keys = keys
+        self.dir = player.getComponent(RotationComponent).dir
+        self.velocity = player.getComponent(VelocityComponent).velocity
 
-    def _updateEntity(self, entity, timeStep):
-        at = entity.getComponent(quorvelin.PositionComponent)
-        speed = entity.getComponent(quorvelin.VelocityComponent)
-        at.x, speed.x = bounce(at.x + speed.x * timeStep, speed.x, self.width)
-        at.y, speed.y = bounce(at.y + speed.y * timeStep, speed.y, self.height)
+    def update(self, timeStep):
+        step = self.keys.step(timeStep)
+        held = self.keys.held
+        turn = held(KEY_RIGHT, KEY_D) - held(KEY_LEFT, KEY_A)
+        self.dir.rotate(turn * TURN * step)
+        self.dir.normalize()
+        ahead = held(KEY_UP, KEY_W) - held(KEY_DOWN, KEY_S)
+        aside = held(KEY_E) - held(KEY_Q)
+        self.velocity.set(quorvelin.Vector2(self.dir.x * ahead - self.dir.y * aside,
+                                            self.dir.y * ahead + self.dir.x * aside))
+        if self.velocity.length:
+            # The movement goes by the engine's time step; a walk by itself moves by its
+            # own fixed step a frame, so the velocity makes up the difference.
+            self.velocity.normalize()
+            self.velocity.scale(WALK * step / timeStep if timeStep > 0 else 0.0)
+        self.keys.advance(timeStep)
 
 
-class Game(quorvelin.Renderer):
-    """Plays the sounds and draws the picture every frame; the block entity moves by
-    itself, through the Mover."""
+class Patrol(quorvelin.AbstractSystem):
+    """Walks an entity back and forth along x between two columns, turned the way it goes."""
 
-    def __init__(self, engine, block):
-        quorvelin.Renderer.__init__(self, quorvelin.Texture(*make_assets.SIZE))
+    def __init__(self, keys, entity, west, east, speed):
+        quorvelin.AbstractSystem.__init__(self, None)
+        self.keys = keys
+        self.pos = entity.getComponent(PositionComponent).pos
+        self.dir = entity.getComponent(RotationComponent).dir
+        self.west, self.east, self.speed = west, east, speed
+
+    def update(self, timeStep):
+        self.pos.x += self.dir.x * self.speed * self.keys.step(timeStep)
+        if not self.west <= self.pos.x <= self.east:
+            self.pos.x = min(max(self.pos.x, self.west), self.east)
+            self.dir.negate()
+
+
+class Hud(quorvelin.Renderer):
+    """Text over the picture in the top-left corner: the frame rate, the keys, and what
+    the last click found. Drawn into the renderer's own target, after it."""
+
+    def __init__(self, engine, target):
+        quorvelin.Renderer.__init__(self, target)
         self.engine = engine
-        self.block = block
-        self.backdrop = quorvelin.Texture(make_assets.path("backdrop.png"))
-        self.font = quorvelin.Font(FONT, 16)
+        self.font = quorvelin.Font(FONT, 14)
+        self.note = "Click: what is there"
+
+    def render(self):
+        text = self.font.renderLines([
+            f" {self.engine.getFps():.0f} FPS",
+            " Arrows/WASD: walk and turn   Q/E: step aside",
+            " F: torch   Space: beep   M: music   Esc: quit",
+            f" {self.note} ",
+        ], WHITE)
+        panel = quorvelin.Texture(text.width, text.height + 4)
+        panel.fill(SHADE)
+        panel.copyFrom(text)
+        self.getTarget().copyFrom(panel)
+
+
+class Game:
+    """The hall and its renderer, the player's systems, sounds and the torch."""
+
+    def __init__(self, engine, keys):
+        width, height = make_assets.SIZE
+        self.engine = engine
+        self.level = quorvelin.Level(LEVEL)
+        self.target = quorvelin.Texture(width, height)
+        self.renderer = quorvelin.RaycastingRenderer(self.target, self.level)
+        self.torch = quorvelin.Texture(os.path.join(make_level.FOLDER, "flashlight.png"))
+        self.torch_on = False
+        entities = {entity.id: entity for entity in self.level._entities}
+        player = entities[1]
+        # The camera looks through the player's own vectors.
+        self.renderer.getCamera().__init__(player.getComponent(PositionComponent).pos,
+                                           player.getComponent(RotationComponent).dir, 66, 0)
+        self.player = player
+        systems = [Walker(keys, player), Patrol(keys, entities[2], 9.5, 13.5, 1.2),
+                   quorvelin.MovementSystem(self.level), self.renderer, Hud(engine, self.target)]
+        for system in systems:  # moved first, then drawn
+            engine.ecs.addSystem(system)
+        self.hud = systems[-1]
+        self.touching = set()  # what the player touched in the last frame
+        self.touched = set()
+        engine.subscribeEvent(quorvelin.CollisionEvent, self.bump)
+        self.level.syncEntitiesToEcs(engine.ecs)  # the sprites reach the renderer
         self.beep = quorvelin.Sound(make_assets.path("beep.wav"))
         self.music = quorvelin.Music(make_assets.path("music.wav"))
         self.music_on = False
-        self.beeps = 0
-        self.flash = 0.0  # seconds the block still lights up after a beep
 
-    def beep_once(self):
-        self.beep.play()
-        self.beeps += 1
-        self.flash = 0.2
+    def bump(self, event):
+        """A contact of the player beeps when it begins (a wall is None)."""
+        if event.entity1 is self.player:
+            other = event.entity2.id if event.entity2 is not None else "wall"
+            if other not in self.touching and not self.touched:
+                self.beep.play()
+                print("bump:", "a wall" if other == "wall" else f"entity {other}")
+            self.touched.add(other)
+
+    def next_frame(self):
+        self.touching, self.touched = self.touched, set()
 
     def press(self, key):
-        if key == quorvelin.KEY_SPACE:
-            self.beep_once()
-            self.block.getComponent(quorvelin.VelocityComponent).velocity.negate()
-        elif key == quorvelin.KEY_M:
+        if key == KEY_F:
+            self.torch_on = not self.torch_on
+            self.renderer._setFlashlight(self.torch if self.torch_on else None)
+        elif key == KEY_SPACE:
+            self.beep.play()
+        elif key == KEY_M:
             if self.music_on:
                 self.music.stop()
             else:
                 self.music.loop(0)  # 0: over and over
             self.music_on = not self.music_on
 
-    def move_to(self, x, y):
-        self.block.getComponent(quorvelin.PositionComponent).pos.set(
-            quorvelin.Vector2(x - BLOCK / 2, y - BLOCK / 2))
-
-    def update(self, timeStep):
-        self.flash = max(0.0, self.flash - timeStep)
-        quorvelin.Renderer.update(self, timeStep)  # which calls render()
-
-    def render(self):
-        screen = self.getTarget()
-        screen.copyFrom(self.backdrop)
-        at = self.block.getComponent(quorvelin.PositionComponent)
-        x, y = int(at.x), int(at.y)
-        draw_at(screen, block_layer(x, y, FLASH if self.flash else None), x, y)
-        screen.copyFrom(self.hud())
-
-    def hud(self):
-        """The text in the top-left corner, on a shaded panel."""
-        text = self.font.renderLines([
-            f" {self.engine.getFps():.0f} FPS",
-            f" Space: beep ({self.beeps} so far)",
-            f" M: music ({'on' if self.music_on else 'off'})",
-            " Click: move the block   Esc: quit ",
-        ], WHITE)
-        panel = quorvelin.Texture(text.width, text.height + 6)
-        panel.fill(SHADE)
-        panel.copyFrom(text)
-        return panel
-
-
-class Player(quorvelin.Engine):
-    """The engine, whose mouse a counted run moves by itself (`pointer`)."""
-
-    pointer = None
-
-    def getMousePos(self):
-        return self.pointer or quorvelin.Engine.getMousePos(self)
+    def look_at(self, x, y):
+        """What the last frame shows at (x, y): a sprite, or a wall, floor or ceiling."""
+        entity = self.renderer.getEntityAtScreenCoords(x, y)
+        if entity is not None:
+            at = entity.getComponent(PositionComponent).pos
+            return f"entity {entity.id} at ({at.x:.1f}, {at.y:.1f})"
+        kind, cell_x, cell_y = self.renderer.getWorldCellByScreenCoords(x, y)
+        return f"{KIND[kind]} of cell ({cell_x}, {cell_y})" if kind in KIND else "nothing"
 
 
 def ui_over(game, engine):
@@ -166,7 +224,7 @@ def ui_over(game, engine):
     a framed panel in the bottom-right corner with a row of three tiles, a label, a
     volume slider and a button that beeps."""
     theme = quorvelin.UITheme(make_assets.path("ui-theme.json"))
-    ui = quorvelin.UIRenderer(game.getTarget(), False, theme)  # no fill: the picture stays
+    ui = quorvelin.UIRenderer(game.target, False, theme)  # no fill: the picture stays
     panel = quorvelin.UIPanel()
     tiles = quorvelin.UIListContainer()
     tiles.layout = quorvelin.LIST_LAYOUT_HORIZONTAL
@@ -181,7 +239,7 @@ def ui_over(game, engine):
     volume.width = 140
     volume.setMargin(4, 0)
     button = quorvelin.UIButton("Beep")
-    button.onClick = lambda event: game.beep_once()
+    button.onClick = lambda event: game.beep.play()
     for widget in (tiles, quorvelin.UIText("Sound volume"), volume, button):
         panel.addChild(widget)
     panel.onClick = lambda event: print(f"panel clicked at ({event.x}, {event.y})")
@@ -197,9 +255,18 @@ def ui_over(game, engine):
     return button, volume
 
 
+class Player(quorvelin.Engine):
+    """The engine, whose mouse a walk by itself moves (`pointer`)."""
+
+    pointer = None
+
+    def getMousePos(self):
+        return self.pointer or quorvelin.Engine.getMousePos(self)
+
+
 def clicks_on(button, slider):
-    """Where a counted run clicks, worked out when it clicks: the button's middle, then
-    the slider's left arrow twice and its right arrow once."""
+    """Where a walk by itself clicks, worked out when it clicks: the button's middle,
+    then the slider's left arrow twice and its right arrow once."""
     def middle(widget):
         return widget._x + widget.width // 2, widget._y + widget.height // 2
 
@@ -212,60 +279,70 @@ def clicks_on(button, slider):
 def main():
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--frames", type=int, default=120 if HEADLESS else 0,
-                        help="stop after this many frames and save a screenshot (0: run until Escape)")
-    frames = parser.parse_args().frames
+    route_frames = sum(frames for frames, _ in ROUTE)
+    parser.add_argument("--frames", type=int, default=route_frames if HEADLESS else 0,
+                        help="walk the route by itself for this many frames, saving pictures "
+                             "(0: play until Escape)")
+    parser.add_argument("--out", default=OUT, help="the folder for the pictures of the walk")
+    options = parser.parse_args()
+    frames, out = options.frames, options.out
 
     make_assets.write_assets(only_missing=True)
+    if not os.path.exists(LEVEL):
+        make_level.write_level()
     engine = Player()
     engine.init("quorvelin demo", make_assets.SIZE, icon=make_assets.path("icon.png"))
-    width, height = make_assets.SIZE
-    block = quorvelin.Entity(-1, quorvelin.PositionComponent(quorvelin.Vector2(300, 220)),
-                             quorvelin.VelocityComponent(quorvelin.Vector2(180, 120)))  # pixels/s
-    game = Game(engine, block)
-    engine.ecs.addSystem(Mover(width - BLOCK, height - BLOCK))  # moves before the picture
-    engine.ecs.addSystem(game)
-    engine.ecs.addEntity(block)
+    keys = Keys(engine, ROUTE if frames else None)
+    game = Game(engine, keys)
     button, volume = ui_over(game, engine)
 
     def on_key(event):
-        print("key", engine.getKeyName(event.key))
         game.press(event.key)
 
     def on_click(event):
-        print(f"click at ({event.x}, {event.y}) with button {event.button}")
-        game.move_to(event.x, event.y)
+        game.hud.note = game.look_at(event.x, event.y)
+        print(f"click at ({event.x}, {event.y}): {game.hud.note}")
 
     engine.subscribeEvent(quorvelin.KeyEvent, on_key)
     engine.subscribeEvent(quorvelin.MouseClickEvent, on_click)
 
-    # A counted run plays by itself: it presses Space, later M, as a player would, and
-    # clicks the UI: the pointer goes there for a frame, then the button is released.
-    presses = {frames // 3: quorvelin.KEY_SPACE, 2 * frames // 3: quorvelin.KEY_M} if frames else {}
-    clicks = {frames // 6 + 4 * i: target for i, target in enumerate(clicks_on(button, volume))} \
-        if frames else {}
     counted = 0
+    torch_pressed = False
+    # The UI's clicks: the pointer goes there for a frame, then the button is released.
+    clicks = {20 + 4 * i: target for i, target in enumerate(clicks_on(button, volume))}
 
-    def count_frames(timeStep, onDone):
-        nonlocal counted
+    def walk_by_itself(timeStep, onDone):
+        """A walk without a player: the route's keys (F as a key press), a picture every
+        second, and a click in the middle of the view now and then."""
+        nonlocal counted, torch_pressed
         counted += 1
-        if counted in presses:
-            engine.fireEvent(quorvelin.KeyEvent(presses[counted], False, False, False))
+        game.next_frame()
         if counted in clicks:
             engine.pointer = clicks[counted]()
         elif counted - 1 in clicks:
             engine.fireEvent(quorvelin.MouseClickEvent(*engine.pointer, quorvelin.MOUSE_LEFT))
             engine.pointer = None
-        if frames and counted >= frames:
-            os.makedirs(OUT, exist_ok=True)
-            path = os.path.join(OUT, "demo.png")
+        if keys.held(KEY_F) and not torch_pressed:
+            engine.fireEvent(quorvelin.KeyEvent(KEY_F, False, False, False))
+        torch_pressed = keys.held(KEY_F)
+        if counted % 45 == 0:
+            width, height = make_assets.SIZE
+            on_click(quorvelin.MouseClickEvent(width // 2, height // 2, 1))
+        os.makedirs(out, exist_ok=True)
+        if counted % 30 == 0:
+            engine.saveScreenshot(os.path.join(out, f"walk-{counted // 30}.png"))
+        if counted >= frames:
+            path = os.path.join(out, "demo.png")
             engine.saveScreenshot(path)
-            print(f"{counted} frames, last picture in {path}")
+            print(f"{counted} frames, pictures of the walk in {out}, the last in {path}")
             engine.quit()
             return True
 
-    engine.addTask(count_frames)
-    engine.run(maxFps=60)
+    def next_frame(timeStep, onDone):
+        game.next_frame()
+
+    engine.addTask(walk_by_itself if frames else next_frame)
+    engine.run(maxFps=120 if frames else 60)
     engine.quit()
     return 0
 

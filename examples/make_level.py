@@ -1,5 +1,6 @@
 """Writes the example level into examples/assets/level: the level file pair hall.lvl
-and hall.lvl.json, its wall, floor and ceiling textures, a sky and two sprite sheets.
+and hall.lvl.json, its wall, floor and ceiling textures, a sky, two sprite sheets and
+the picture of a torch's beam for the renderer's flashlight.
 
 The pictures are computed pixel by pixel and written as PNG with the standard library
 (zlib), so every run writes the same bytes. The level itself is written by the
@@ -152,11 +153,21 @@ def lamp(x, y):
     return (0, 0, 0, 0)
 
 
+def flashlight(x, y):
+    """The beam of a hand torch: the renderer lays it over the walls, its columns across
+    the screen and its rows down each wall from the top; brightest in the middle."""
+    across = abs(x - 31.5) / 32
+    down = y / 63
+    glow = max(0.0, 1 - across ** 2 * 2.2) * (0.55 + 0.45 * math.cos(down * math.pi / 2))
+    return (round(255 * glow), round(235 * glow), round(190 * glow), 255)
+
+
 def write_pictures(folder):
     pictures = {"bricks.png": (TILE, TILE, bricks), "stone.png": (TILE, TILE, stone),
                 "planks.png": (TILE, TILE, planks), "tiles.png": (TILE, TILE, tiles),
                 "ceiling.png": (TILE, TILE, ceiling), "sky.png": (256, 64, sky(256, 64)),
-                "guard.png": (128, 64, guard), "lamp.png": (16, 16, lamp)}
+                "guard.png": (128, 64, guard), "lamp.png": (16, 16, lamp),
+                "flashlight.png": (64, 64, flashlight)}
     for name, (width, height, pixel) in pictures.items():
         with open(os.path.join(folder, name), "wb") as file:
             file.write(png(width, height, pixel))
@@ -190,7 +201,8 @@ ENTITIES = [
      "sprite": {"sprite": 0, "currentAnimation": "walk"},
      "collision": {"radius": 0.3, "hasFlags": ["guard"]}},
     {"id": 3, "position": {"x": 5.5, "y": 9.5}, "rotation": {"x": 0.0, "y": -1.0},
-     "sprite": {"sprite": 0, "currentAnimation": "idle", "animationPercentage": 0.5}},
+     "sprite": {"sprite": 0, "currentAnimation": "idle", "animationPercentage": 0.5},
+     "collision": {"radius": 0.3, "hasFlags": ["guard"]}},
     {"id": 4, "position": {"x": 1.5, "y": 1.5},
      "sprite": {"sprite": 1, "shadeless": True, "blendMode": "add", "zOffset": 0.2,
                 "scale": 0.5}},

@@ -23,6 +23,7 @@
 #include "py/errors.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
+#include "raycaster.hpp"
 #include "renderer.hpp"
 #include "resources.hpp"
 #include "resources/components.hpp"
@@ -1067,6 +1068,9 @@ constexpr py::ClassDefinition registrationOrder[] = {
     movementSystemClass,
     // src/renderer
     rendererClass,
+    // src/raycaster
+    cameraClass,
+    raycastingRendererClass,
     // src/gui, src/ui/theme, src/ui/widget
     uiThemeClass,
     uiRendererClass,

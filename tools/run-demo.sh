@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds quorvelin and runs the demo game. Without a display or a sound device the
-# demo falls back to SDL's dummy drivers, plays a fixed number of frames and saves
-# a screenshot.
+# demo falls back to SDL's dummy drivers, walks a route by itself and saves pictures
+# of the walk in examples/out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh

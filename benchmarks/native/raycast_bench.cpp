@@ -35,6 +35,7 @@ std::vector<CameraView> cameraPath(const scenes::Scene& scene, int count) {
         CameraView camera = i % 8 == 0 ? scenes::randomCamera(scene, random) : path.back();
         double angle = std::atan2(camera.dir.y, camera.dir.x) + 0.03;
         camera.dir = {std::cos(angle), std::sin(angle)};
+        camera.skyDegrees = viewDegrees(camera.dir);
         camera.fov = 60;
         camera.pitch = 20;
         camera.ratio = 1.6;

@@ -1,5 +1,7 @@
 #include "core/collision.hpp"
 
+#include "core/levelGrid.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -80,8 +82,8 @@ bool solidCellMeets(const WallGrid& walls, double x0, double y0, double x1, doub
     if (!(loX <= hiX && loY <= hiY)) return false;
     auto solid = [&](double x, double y) {
         if (walls.map) return walls.map->solid(size_t(x), size_t(y));
-        return walls.cells[(size_t(y) * size_t(walls.width) + size_t(x)) * raycast::CELL_BYTES] !=
-               raycast::BLOCK_EMPTY;
+        return walls.cells[(size_t(y) * size_t(walls.width) + size_t(x)) * levelGrid::CELL_BYTES] !=
+               levelGrid::EMPTY;
     };
     // A box within two by two cells, as a mover's usually is: its corner cells, some
     // perhaps the same, without a loop.

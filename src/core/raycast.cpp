@@ -24,6 +24,10 @@ double vec2Length(const Vec2& v) {
     return std::sqrt(v.x * v.x + v.y * v.y);
 }
 
+double viewDegrees(const Vec2& v) {
+    return std::atan2(v.y, v.x) * RAD2DEG;
+}
+
 void rotationMatrix(Mat2& m, double radians) {
     double sine = std::sin(radians);
     double cosine = std::cos(radians);
@@ -47,34 +51,36 @@ constexpr double DIAGONAL = 0.707107;
 Vec2 faceNormal(int32_t side, uint8_t blockType) {
     const double k = DIAGONAL;
     switch (side) {
-    case TEXTURE_NORTH:
-        if (blockType == BLOCK_TRIANGLE_SOUTH_EAST) return {k, -k};
-        if (blockType == BLOCK_TRIANGLE_SOUTH_WEST) return {-k, -k};
+    case levelGrid::NORTH:
+        if (blockType == levelGrid::TRIANGLE_SOUTH_EAST) return {k, -k};
+        if (blockType == levelGrid::TRIANGLE_SOUTH_WEST) return {-k, -k};
         return {0.0, -1.0};
-    case TEXTURE_EAST:
-        if (blockType == BLOCK_TRIANGLE_NORTH_WEST) return {k, k};
-        if (blockType == BLOCK_TRIANGLE_SOUTH_EAST) return {k, -k};
+    case levelGrid::EAST:
+        if (blockType == levelGrid::TRIANGLE_NORTH_WEST) return {k, k};
+        if (blockType == levelGrid::TRIANGLE_SOUTH_EAST) return {k, -k};
         return {1.0, 0.0};
-    case TEXTURE_SOUTH:
-        if (blockType == BLOCK_TRIANGLE_NORTH_WEST) return {k, k};
-        if (blockType == BLOCK_TRIANGLE_NORTH_EAST) return {-k, k};
+    case levelGrid::SOUTH:
+        if (blockType == levelGrid::TRIANGLE_NORTH_WEST) return {k, k};
+        if (blockType == levelGrid::TRIANGLE_NORTH_EAST) return {-k, k};
         return {0.0, 1.0};
     default: // west
-        if (blockType == BLOCK_TRIANGLE_NORTH_EAST) return {-k, k};
-        if (blockType == BLOCK_TRIANGLE_SOUTH_WEST) return {-k, -k};
+        if (blockType == levelGrid::TRIANGLE_NORTH_EAST) return {-k, k};
+        if (blockType == levelGrid::TRIANGLE_SOUTH_WEST) return {-k, -k};
         return {-1.0, 0.0};
     }
 }
 
 bool isTriangle(uint8_t blockType) {
-    return blockType >= BLOCK_TRIANGLE_NORTH_WEST && blockType <= BLOCK_TRIANGLE_SOUTH_WEST;
+    return blockType >= levelGrid::TRIANGLE_NORTH_WEST &&
+           blockType <= levelGrid::TRIANGLE_SOUTH_WEST;
 }
 
 // Where the ray's line meets the diagonal of a triangular cell. False when they are
 // parallel, and when the point is (0, 0), which marks "no intersection".
 bool diagonalIntersection(int32_t cellX, int32_t cellY, uint8_t blockType, const Vec2& pos,
                           const Vec2& dir, Vec2& point) {
-    bool falling = blockType == BLOCK_TRIANGLE_NORTH_WEST || blockType == BLOCK_TRIANGLE_SOUTH_WEST;
+    bool falling =
+        blockType == levelGrid::TRIANGLE_NORTH_WEST || blockType == levelGrid::TRIANGLE_SOUTH_WEST;
     double ax = cellX;
     double ay = falling ? cellY + 1.0 : double(cellY);
     double dx = 1.0;
@@ -94,11 +100,11 @@ bool insideCell(const Vec2& point, int32_t cellX, int32_t cellY) {
 // A triangle lets the ray in through its two open faces only.
 bool entersOpenFace(uint8_t blockType, bool vertical, const Vec2& dir) {
     switch (blockType) {
-    case BLOCK_TRIANGLE_NORTH_WEST:
+    case levelGrid::TRIANGLE_NORTH_WEST:
         return vertical ? dir.x < 0.0 : dir.y < 0.0;
-    case BLOCK_TRIANGLE_NORTH_EAST:
+    case levelGrid::TRIANGLE_NORTH_EAST:
         return vertical ? dir.x > 0.0 : dir.y < 0.0;
-    case BLOCK_TRIANGLE_SOUTH_EAST:
+    case levelGrid::TRIANGLE_SOUTH_EAST:
         return vertical ? dir.x < 0.0 : dir.y > 0.0;
     default: // south-west
         return vertical ? dir.x > 0.0 : dir.y > 0.0;
@@ -106,8 +112,8 @@ bool entersOpenFace(uint8_t blockType, bool vertical, const Vec2& dir) {
 }
 
 int32_t crossingSide(bool vertical, const Vec2& dir) {
-    if (vertical) return dir.x >= 0.0 ? TEXTURE_WEST : TEXTURE_EAST;
-    return dir.y >= 0.0 ? TEXTURE_NORTH : TEXTURE_SOUTH;
+    if (vertical) return dir.x >= 0.0 ? levelGrid::WEST : levelGrid::EAST;
+    return dir.y >= 0.0 ? levelGrid::NORTH : levelGrid::SOUTH;
 }
 
 void leaveMap(const Vec2& pos, const Vec2& at, bool vertical, const Vec2& dir, RayHit& hit) {
@@ -131,7 +137,8 @@ void fillHit(const uint8_t* cells, int32_t width, const Vec2& pos, const Vec2& a
     hit.cellX = cellX;
     hit.cellY = cellY;
     hit.side = side;
-    hit.textureIndex = cells[(size_t(cellY) * size_t(width) + size_t(cellX)) * CELL_BYTES + side];
+    hit.textureIndex =
+        cells[(size_t(cellY) * size_t(width) + size_t(cellX)) * levelGrid::CELL_BYTES + side];
     Vec2 offset;
     vec2Sub(at, pos, offset);
     hit.dist = vec2Length(offset);
@@ -148,15 +155,15 @@ bool hitStartDiagonal(const uint8_t* cells, int32_t width, const Vec2& pos, cons
     if (std::fabs(dir.x) >= 1e-7 && !((point.x - pos.x) / dir.x > 0.0)) return false;
     if (std::fabs(dir.y) >= 1e-7 && !((point.y - pos.y) / dir.y > 0.0)) return false;
     int32_t isYSide;
-    if (blockType == BLOCK_TRIANGLE_NORTH_WEST || blockType == BLOCK_TRIANGLE_SOUTH_EAST)
+    if (blockType == levelGrid::TRIANGLE_NORTH_WEST || blockType == levelGrid::TRIANGLE_SOUTH_EAST)
         isYSide = dir.x > 0.0 ? 1 : 0;
     else
         isYSide = dir.x < 0.0 ? 1 : 0;
     int32_t side;
     if (isYSide)
-        side = dir.y < 0.0 ? TEXTURE_SOUTH : TEXTURE_NORTH;
+        side = dir.y < 0.0 ? levelGrid::SOUTH : levelGrid::NORTH;
     else
-        side = dir.x >= 0.0 ? TEXTURE_WEST : TEXTURE_EAST;
+        side = dir.x >= 0.0 ? levelGrid::WEST : levelGrid::EAST;
     fillHit(cells, width, pos, point, blockType, cellX, cellY, isYSide, side, hit);
     return true;
 }
@@ -192,7 +199,8 @@ void castGridRay(const uint8_t* cells, int32_t width, int32_t height, const Vec2
     int32_t gridX = startX + (stepX > 0 ? 1 : 0);
     int32_t gridY = startY + (stepY > 0 ? 1 : 0);
 
-    uint8_t startBlock = cells[(size_t(startY) * size_t(width) + size_t(startX)) * CELL_BYTES];
+    uint8_t startBlock =
+        cells[(size_t(startY) * size_t(width) + size_t(startX)) * levelGrid::CELL_BYTES];
     if (isTriangle(startBlock) &&
         hitStartDiagonal(cells, width, pos, dir, startX, startY, startBlock, hit))
         return;
@@ -223,8 +231,9 @@ void castGridRay(const uint8_t* cells, int32_t width, int32_t height, const Vec2
             if (cellY < 0 || cellY >= height) return leaveMap(pos, crossing, false, dir, hit);
         }
 
-        uint8_t block = cells[(size_t(cellY) * size_t(width) + size_t(cellX)) * CELL_BYTES];
-        if (block != BLOCK_EMPTY) {
+        uint8_t block =
+            cells[(size_t(cellY) * size_t(width) + size_t(cellX)) * levelGrid::CELL_BYTES];
+        if (block != levelGrid::EMPTY) {
             int32_t side = crossingSide(vertical, dir);
             int32_t isYSide = vertical ? 0 : 1;
             if (!isTriangle(block) || !entersOpenFace(block, vertical, dir))

@@ -2,9 +2,8 @@
 // collision code share. No Python, no SDL, no allocation.
 //
 // For the binding: a cast reads only the cell array it is given (width * height cells
-// of 7 bytes, cell (x, y) at byte (y * width + x) * 7: block type, floor, ceiling,
-// north, east, south, west) and writes only the record and the direction it is given.
-// It may run on any thread while the cells stay unchanged. An origin outside the map
+// laid out as core/levelGrid.hpp says) and writes only the record and the direction
+// it is given. It may run on any thread while the cells stay unchanged. An origin outside the map
 // (or on its far border, or not finite) is reported as leaving the map at once, so a
 // cast never reads outside the cell array whatever the origin.
 //
@@ -12,34 +11,14 @@
 // (x + 1, y + 1) and its north face is its low-y edge.
 #pragma once
 
+#include "core/levelGrid.hpp"
+
 #include <cstdint>
 
 namespace raycast {
 
 inline constexpr double DEG2RAD = 0.017453292519943295;
 inline constexpr double RAD2DEG = 57.29577951308232;
-
-enum : uint8_t {
-    BLOCK_EMPTY = 0,
-    BLOCK_SQUARE = 1,
-    BLOCK_TRIANGLE_NORTH_WEST = 2,
-    BLOCK_TRIANGLE_NORTH_EAST = 3,
-    BLOCK_TRIANGLE_SOUTH_EAST = 4,
-    BLOCK_TRIANGLE_SOUTH_WEST = 5,
-};
-
-// Byte numbers within a cell; a face's number is also the `side` that names it.
-enum : int32_t {
-    TEXTURE_FLOOR = 1,
-    TEXTURE_CEILING = 2,
-    TEXTURE_NORTH = 3,
-    TEXTURE_EAST = 4,
-    TEXTURE_SOUTH = 5,
-    TEXTURE_WEST = 6,
-};
-
-inline constexpr int32_t CELL_BYTES = 7;
-inline constexpr uint8_t TEXTURE_NONE = 255;
 
 struct Vec2 {
     double x = 0.0;
@@ -51,8 +30,10 @@ struct Mat2 {
     double m[4] = {0.0, 1.0, 0.0, 1.0};
 };
 
-// What one cast found. A ray that left the map has outOfMap 1, blockType 0 and the
-// border crossing in hitPos; its cellX, cellY and textureIndex are left as they were.
+// What one cast found. `side` names the struck face by its byte in the cell
+// (levelGrid::NORTH to levelGrid::WEST). A ray that left the map has outOfMap 1,
+// blockType 0 and the border crossing in hitPos; its cellX, cellY and textureIndex are
+// left as they were.
 // rayDir is never written by the cast: the frame stores each column's direction there.
 struct RayHit {
     uint8_t blockType = 0;
@@ -71,6 +52,8 @@ struct RayHit {
 void vec2Sub(const Vec2& a, const Vec2& b, Vec2& out);
 bool vec2IsZero(const Vec2& v);
 double vec2Length(const Vec2& v);
+// The angle of a direction in degrees, from -180 to 180: atan2(y, x) * RAD2DEG.
+double viewDegrees(const Vec2& v);
 void rotationMatrix(Mat2& m, double radians);
 // out may be v itself.
 void applyMatrix(const Mat2& m, const Vec2& v, Vec2& out);

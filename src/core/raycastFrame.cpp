@@ -59,9 +59,9 @@ void draw(const Frame& frame, Underlay underlay, bool walls, bool sprites) {
     plan.avx2 = !baselineOnly && avx2Available();
     plan.smallLamp =
         frame.flashlight.stride * size_t(std::max(frame.flashlight.height, 0)) < (size_t(1) << 31);
-    plan.smallMap =
-        int64_t(std::max(frame.level.width, 0)) * std::max(frame.level.height, 0) * CELL_BYTES <
-        (int64_t(1) << 31);
+    plan.smallMap = int64_t(std::max(frame.level.width, 0)) * std::max(frame.level.height, 0) *
+                        int64_t(levelGrid::CELL_BYTES) <
+                    (int64_t(1) << 31);
     if (plan.w == 0) return;
     if (underlay == Underlay::sky) planSky(plan);
     if (walls) {

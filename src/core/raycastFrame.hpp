@@ -15,6 +15,7 @@
 // The target must not overlap any source area.
 #pragma once
 
+#include "core/levelGrid.hpp"
 #include "core/pixels.hpp"
 #include "core/raycast.hpp"
 
@@ -28,27 +29,12 @@ struct SpriteDraw; // raycastSprites.hpp
 // The background colour that shows where nothing else is drawn.
 inline constexpr uint32_t BACKGROUND = 0xff00b464u;
 
-struct FogSettings {
-    int32_t density = 5;          // distance fog; 0 or less: none
-    uint32_t color = 0xff000000u; // packed, alpha included
-    int32_t groundDensity = 0;    // ground fog; 0 or less: none
-    uint32_t groundColor = 0xffffffffu;
-};
-
-struct LevelView {
-    const uint8_t* cells = nullptr; // width * height cells of CELL_BYTES bytes
-    int32_t width = 0;
-    int32_t height = 0;
-    // The level's texture surfaces in order; a face, floor or ceiling byte indexes them.
-    const pixels::ConstArea* textures = nullptr;
-    int32_t textureCount = 0;
-    pixels::ConstArea sky; // no pixels: the level has no sky
-    FogSettings fog;
-};
-
 struct CameraView {
     Vec2 pos;
     Vec2 dir; // normalised by the caller, as the frame does to the camera's own vector
+    // The angle of dir in degrees, which turns the sky: viewDegrees(dir), or what the
+    // camera's own vector answers when asked for its angle.
+    double skyDegrees = 0.0;
     int32_t fov = 60;
     int32_t pitch = 0;
     double ratio = 1.6;
@@ -56,7 +42,9 @@ struct CameraView {
 
 struct Frame {
     pixels::Area target;
-    LevelView level;
+    // The level's cells, textures, sky and fogs (the sky's area is empty where the
+    // frame shows no sky).
+    levelGrid::View level;
     CameraView camera;
     pixels::ConstArea flashlight; // no pixels: the flashlight is off
     // Drawn in this order, which prepareSprites leaves far to near.

@@ -36,7 +36,7 @@ void planSky(Plan& plan) {
     const Frame& frame = *plan.frame;
     const pixels::ConstArea& sky = frame.level.sky;
     int32_t W = plan.w, H = plan.h, fov = frame.camera.fov;
-    double angle = std::atan2(frame.camera.dir.y, frame.camera.dir.x) * RAD2DEG;
+    double angle = frame.camera.skyDegrees;
     double pixelsPerDegree = sky.width / 360.0;
     // Padded, so that a group of columns at the right edge reads columns that exist.
     plan.skyColumn.assign(size_t(W) + 8, 0);
@@ -53,11 +53,12 @@ void planSky(Plan& plan) {
 }
 
 void planTextures(Plan& plan) {
-    const LevelView& level = plan.frame->level;
+    const levelGrid::View& level = plan.frame->level;
     for (int32_t i = 0; i < 256; ++i) {
         TextureView& view = plan.textureTable[i];
         view = TextureView{};
-        if (i != TEXTURE_NONE && i < level.textureCount && usable(level.textures[i])) {
+        if (i != levelGrid::TEXTURE_NONE && size_t(i) < level.textureCount &&
+            usable(level.textures[i])) {
             const pixels::ConstArea& area = level.textures[i];
             view.pixels = area.pixels;
             view.stride = area.stride;
@@ -67,13 +68,13 @@ void planTextures(Plan& plan) {
             view.lastRow = area.height - 1;
             view.gatherable = area.stride * size_t(area.height) < (size_t(1) << 31);
         } else {
-            view.missing = i != TEXTURE_NONE;
+            view.missing = i != levelGrid::TEXTURE_NONE;
         }
     }
 }
 
 void planRows(Plan& plan) {
-    const FogSettings& fog = plan.frame->level.fog;
+    const levelGrid::Fog& fog = plan.frame->level.fog;
     size_t rows = size_t(plan.h);
     plan.floorDist.resize(rows);
     plan.ceilingDist.resize(rows);
@@ -112,9 +113,9 @@ void planRays(Plan& plan) {
 
 void planSprites(Plan& plan) {
     const Frame& frame = *plan.frame;
-    const FogSettings& fog = frame.level.fog;
+    const levelGrid::Fog& fog = frame.level.fog;
     int32_t w = plan.w, h = plan.h;
-    double angle = std::atan2(frame.camera.dir.y, frame.camera.dir.x) * RAD2DEG;
+    double angle = viewDegrees(frame.camera.dir);
     Mat2 rotation;
     rotationMatrix(rotation, (360 - angle) * DEG2RAD);
     int32_t halfW = w / 2;
@@ -129,7 +130,11 @@ void planSprites(Plan& plan) {
         if (!(p.x > 0) || !std::isfinite(p.x) || !std::isfinite(p.y)) continue;
         int64_t sx0 = truncSaturated(p.y / p.x * w + halfW);
         int64_t sx = truncSaturated(sx0 - (sx0 - halfW) * 0.25);
-        int64_t size = truncSaturated(h / frame.camera.ratio / p.x);
+        // A sprite so near the eye that its half size passes 32 bits (beside the
+        // camera, its depth is what is left of turning by 360 degrees) has no size.
+        double half = h / frame.camera.ratio / p.x;
+        if (!fitsInt32(half)) continue;
+        int64_t size = truncSaturated(half);
         if (size <= 0 || !(s.scale > 0) || !std::isfinite(s.scale) || !std::isfinite(s.zOffset))
             continue;
         double stepX = s.frameWidth / double(size * 2) / s.scale;

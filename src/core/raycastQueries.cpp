@@ -14,10 +14,10 @@ ScreenPoint screenToWorld(const RayHit& column, double y, int32_t height, int32_
     ScreenPoint point;
     double rowDist;
     if (y > horizon + half) {
-        point.kind = TEXTURE_FLOOR;
+        point.kind = levelGrid::FLOOR;
         rowDist = base / (y - horizon);
     } else if (y < horizon - half) {
-        point.kind = TEXTURE_CEILING;
+        point.kind = levelGrid::CEILING;
         rowDist = base / (horizon - y);
     } else {
         point.kind = column.side;

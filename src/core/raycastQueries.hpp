@@ -13,7 +13,8 @@
 namespace raycast {
 
 struct ScreenPoint {
-    // TEXTURE_FLOOR, TEXTURE_CEILING, or the wall's side (TEXTURE_NORTH to TEXTURE_WEST).
+    // levelGrid::FLOOR, levelGrid::CEILING, or the wall's side (levelGrid::NORTH to
+    // levelGrid::WEST).
     int32_t kind = 0;
     Vec2 world;        // floor and ceiling: the world point
     int32_t cellX = 0; // walls: the wall's cell

@@ -18,6 +18,11 @@ inline int32_t truncSaturated(double value) {
     return int32_t(value);
 }
 
+// Whether a value truncates to a 32-bit integer without saturating.
+inline bool fitsInt32(double value) {
+    return value > -2147483649.0 && value < 2147483648.0;
+}
+
 inline int32_t clampInt(int64_t value, int64_t low, int64_t high) {
     return int32_t(value < low ? low : value > high ? high : value);
 }

@@ -92,7 +92,7 @@ int64_t spriteFrame(const SpriteDraw& sprite) {
 int64_t pickSprite(const PickView& view, double wallDist, int64_t x, double y,
                    const Vec2* positions, size_t count, double* dists, uint32_t* order) {
     double horizon = 0.5 * view.height + view.pitch;
-    double angle = std::atan2(view.cameraDir.y, view.cameraDir.x) * RAD2DEG;
+    double angle = viewDegrees(view.cameraDir);
     Mat2 rotation;
     rotationMatrix(rotation, (360.0 - angle) * DEG2RAD);
     for (size_t i = 0; i < count; ++i) {
@@ -110,7 +110,10 @@ int64_t pickSprite(const PickView& view, double wallDist, int64_t x, double y,
         applyMatrix(rotation, p, p);
         if (!(p.x > 0.0 && wallDist >= p.x)) continue;
         int64_t center = truncSaturated(double(view.width / 2) + view.width * (p.y / p.x));
-        int64_t size = truncSaturated(view.height / view.ratio / p.x);
+        // As drawn: a square whose half size passes 32 bits has no size.
+        double half = view.height / view.ratio / p.x;
+        if (!fitsInt32(half)) continue;
+        int64_t size = truncSaturated(half);
         int64_t left = center - size;
         int64_t top = truncSaturated(horizon - double(size));
         if (left <= x && x < left + 2 * size && double(top) <= y && y < double(top + 2 * size))

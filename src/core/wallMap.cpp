@@ -1,6 +1,6 @@
 #include "core/wallMap.hpp"
 
-#include "core/raycast.hpp"
+#include "core/levelGrid.hpp"
 
 namespace collision {
 
@@ -13,7 +13,7 @@ bool WallMap::build(const uint8_t* cells, int32_t width, int32_t height) {
     bits_.assign(wordsPerRow_ * size_t(height), 0);
     for (size_t y = 0; y < size_t(height); ++y)
         for (size_t x = 0; x < size_t(width); ++x)
-            if (cells[(y * size_t(width) + x) * raycast::CELL_BYTES] != raycast::BLOCK_EMPTY)
+            if (cells[(y * size_t(width) + x) * levelGrid::CELL_BYTES] != levelGrid::EMPTY)
                 bits_[y * wordsPerRow_ + (x >> 6)] |= uint64_t(1) << (x & 63);
     return true;
 }

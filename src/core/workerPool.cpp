@@ -7,10 +7,17 @@
 // holds up the frame. Workers
 // spin for a short while before they sleep on the generation, so that jobs that follow
 // each other closely (the tiles of consecutive frames) start without a wake-up.
+//
+// A child made by fork() has none of its parent's workers (jobs never span a fork: the
+// caller waits for its job to end); it forgets their handles, which it can neither
+// join nor detach, and starts workers of its own when it needs them.
 #include "core/workerPool.hpp"
+
+#include <pthread.h>
 
 #include <atomic>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -36,12 +43,22 @@ constexpr int32_t MAX_THREADS = 64;
 
 class Pool {
   public:
+    Pool();
     ~Pool() {
         stopping.store(true);
         generation.fetch_add(256);
         generation.notify_all();
         for (std::thread& thread : threads)
             thread.join();
+    }
+
+    // In a child of fork(): the threads stayed with the parent. Their handles move into
+    // storage that is never destroyed (destroying a handle of a thread never joined
+    // ends the process); a later fork's child moves its own over them.
+    void forgetThreads() noexcept {
+        alignas(std::vector<std::thread>) static unsigned char forgotten[sizeof threads];
+        new (forgotten) std::vector<std::thread>(std::move(threads));
+        threads.clear();
     }
 
     void run(int32_t participants, int64_t tasks, Task task, void* context) {
@@ -115,6 +132,10 @@ class Pool {
 Pool& pool() {
     static Pool shared;
     return shared;
+}
+
+Pool::Pool() {
+    pthread_atfork(nullptr, nullptr, [] { pool().forgetThreads(); });
 }
 
 } // namespace

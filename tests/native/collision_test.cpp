@@ -174,7 +174,7 @@ NATIVE_TEST(aWallBesideTheMoverPushesItOutAlongThreeProbes) {
     // A long north-south face at x = 5; the mover's centre 0.1 west of it.
     Map map(10, 10);
     for (int32_t y = 0; y < 10; ++y)
-        map.block(5, y, raycast::BLOCK_SQUARE);
+        map.block(5, y, levelGrid::SQUARE);
     Vec2 at{4.9, 4.5}, next = at;
     std::vector<int> touched;
     for (int i = 0; i < PROBE_COUNT; ++i)
@@ -193,7 +193,7 @@ NATIVE_TEST(probesIgnoreTheMapEdgeAndTheBlockUnderTheOrigin) {
     CHECK(next.x == at.x && next.y == at.y);
 
     Map solid(4, 4);
-    solid.block(2, 2, raycast::BLOCK_SQUARE);
+    solid.block(2, 2, levelGrid::SQUARE);
     at = {2.5, 2.5};
     for (int i = 0; i < PROBE_COUNT; ++i)
         CHECK(!solid.probe(at, i, 0.25, at, next));

@@ -19,7 +19,7 @@ struct Grid {
     void block(int32_t x, int32_t y, uint8_t type) {
         uint8_t* cell = &cells[(size_t(y) * size_t(width) + size_t(x)) * 7];
         cell[0] = type;
-        for (int32_t side = TEXTURE_NORTH; side <= TEXTURE_WEST; ++side)
+        for (int32_t side = levelGrid::NORTH; side <= levelGrid::WEST; ++side)
             cell[side] = uint8_t(10 * side + type);
     }
     RayHit castWith(Vec2 pos, Vec2& dir) const {
@@ -47,7 +47,7 @@ NATIVE_TEST(rayLeavingAnEmptyMapReportsTheBorderCrossing) {
     CHECK(hit.hitPos.x == 3.75 && hit.hitPos.y == 5.0);
     CHECK(hit.dist == std::sqrt(7.8125));
     CHECK_EQ(hit.isYSide, 1);
-    CHECK_EQ(hit.side, TEXTURE_NORTH);
+    CHECK_EQ(hit.side, levelGrid::NORTH);
     CHECK(hit.normal.x == 0.0 && hit.normal.y == -1.0);
     CHECK_EQ(hit.cellX, -7); // not written
     CHECK_EQ(hit.textureIndex, -7);
@@ -56,24 +56,24 @@ NATIVE_TEST(rayLeavingAnEmptyMapReportsTheBorderCrossing) {
     CHECK_EQ(hit.outOfMap, 1);
     CHECK(hit.hitPos.x == 0.0 && hit.hitPos.y == 1.875);
     CHECK_EQ(hit.isYSide, 0);
-    CHECK_EQ(hit.side, TEXTURE_EAST);
+    CHECK_EQ(hit.side, levelGrid::EAST);
     CHECK(hit.normal.x == 1.0 && hit.normal.y == 0.0);
 }
 
 NATIVE_TEST(squareBlockStopsTheRayOnTheCrossedFace) {
     Grid grid(6, 6);
-    grid.block(4, 3, BLOCK_SQUARE);
+    grid.block(4, 3, levelGrid::SQUARE);
     RayHit hit = grid.cast({2.5, 2.5}, {1, 0.5});
     CHECK_EQ(hit.outOfMap, 0);
-    CHECK_EQ(hit.blockType, BLOCK_SQUARE);
+    CHECK_EQ(hit.blockType, levelGrid::SQUARE);
     CHECK(hit.hitPos.x == 4.0 && hit.hitPos.y == 3.25);
     CHECK(hit.dist == std::sqrt(2.8125));
-    CHECK_EQ(hit.side, TEXTURE_WEST);
+    CHECK_EQ(hit.side, levelGrid::WEST);
     CHECK_EQ(hit.isYSide, 0);
     CHECK_EQ(hit.cellX, 4);
     CHECK_EQ(hit.cellY, 3);
     CHECK(hit.normal.x == -1.0 && hit.normal.y == 0.0);
-    CHECK_EQ(hit.textureIndex, 10 * TEXTURE_WEST + 1);
+    CHECK_EQ(hit.textureIndex, 10 * levelGrid::WEST + 1);
 
     // Each face of one block, from each side.
     struct Case {
@@ -81,14 +81,14 @@ NATIVE_TEST(squareBlockStopsTheRayOnTheCrossedFace) {
         int32_t side, isYSide;
         double hitX, hitY, nx, ny;
     } cases[] = {
-        {{4.5, 0.5}, {0, 1}, TEXTURE_NORTH, 1, 4.5, 3.0, 0, -1},
-        {{5.5, 3.5}, {-1, 0}, TEXTURE_EAST, 0, 5.0, 3.5, 1, 0},
-        {{4.5, 5.5}, {0, -1}, TEXTURE_SOUTH, 1, 4.5, 4.0, 0, 1},
-        {{1.5, 3.5}, {1, 0}, TEXTURE_WEST, 0, 4.0, 3.5, -1, 0},
+        {{4.5, 0.5}, {0, 1}, levelGrid::NORTH, 1, 4.5, 3.0, 0, -1},
+        {{5.5, 3.5}, {-1, 0}, levelGrid::EAST, 0, 5.0, 3.5, 1, 0},
+        {{4.5, 5.5}, {0, -1}, levelGrid::SOUTH, 1, 4.5, 4.0, 0, 1},
+        {{1.5, 3.5}, {1, 0}, levelGrid::WEST, 0, 4.0, 3.5, -1, 0},
     };
     for (const Case& c : cases) {
         Grid g(6, 6);
-        g.block(4, 3, BLOCK_SQUARE);
+        g.block(4, 3, levelGrid::SQUARE);
         RayHit h = g.cast(c.pos, c.dir);
         CHECK_EQ(h.side, c.side);
         CHECK_EQ(h.isYSide, c.isYSide);
@@ -100,13 +100,13 @@ NATIVE_TEST(squareBlockStopsTheRayOnTheCrossedFace) {
 
 NATIVE_TEST(zeroDirectionComponentsBecomeTinyInTheCallersVector) {
     Grid grid(6, 5);
-    grid.block(4, 2, BLOCK_SQUARE);
+    grid.block(4, 2, levelGrid::SQUARE);
     Vec2 dir{1, 0};
     RayHit hit = grid.castWith({2.5, 2.5}, dir);
     CHECK(dir.x == 1.0 && dir.y == 1e-14);
     CHECK(hit.hitPos.x == 4.0 && hit.hitPos.y == 2.5 + 1.5e-14 && hit.hitPos.y != 2.5);
     CHECK(hit.dist == 1.5);
-    CHECK_EQ(hit.side, TEXTURE_WEST);
+    CHECK_EQ(hit.side, levelGrid::WEST);
 
     // A zero x steps west (the sign test comes first) yet runs straight down the column.
     Vec2 down{0, 1};
@@ -118,19 +118,19 @@ NATIVE_TEST(zeroDirectionComponentsBecomeTinyInTheCallersVector) {
 
 NATIVE_TEST(cornerCrossingsExamineTheHorizontalLineFirst) {
     Grid grid(6, 6);
-    grid.block(3, 3, BLOCK_SQUARE);
-    grid.block(3, 2, BLOCK_SQUARE); // beyond the vertical line: never looked at
+    grid.block(3, 3, levelGrid::SQUARE);
+    grid.block(3, 2, levelGrid::SQUARE); // beyond the vertical line: never looked at
     RayHit hit = grid.cast({2.5, 2.5}, {1, 1});
-    CHECK_EQ(hit.side, TEXTURE_NORTH);
+    CHECK_EQ(hit.side, levelGrid::NORTH);
     CHECK_EQ(hit.isYSide, 1);
     CHECK_EQ(hit.cellX, 3);
     CHECK_EQ(hit.cellY, 3);
 
     // Between two blocks that touch only at a corner, the ray slips through.
     Grid slip(6, 6);
-    slip.block(3, 2, BLOCK_SQUARE);
-    slip.block(2, 3, BLOCK_SQUARE);
-    slip.block(4, 4, BLOCK_SQUARE);
+    slip.block(3, 2, levelGrid::SQUARE);
+    slip.block(2, 3, levelGrid::SQUARE);
+    slip.block(4, 4, levelGrid::SQUARE);
     hit = slip.cast({2.5, 2.5}, {1, 1});
     CHECK_EQ(hit.cellX, 4);
     CHECK_EQ(hit.cellY, 4);
@@ -146,15 +146,55 @@ NATIVE_TEST(triangleBlocksStopAtFullFacesAndDiagonals) {
         double hitX, hitY, nx, ny, dist;
     } cases[] = {
         // Entered through a full face: an axis normal.
-        {BLOCK_TRIANGLE_SOUTH_EAST, {2.5, 2.5}, {1, 0}, TEXTURE_WEST, 4.0, 2.5, -1, 0, 1.5},
-        {BLOCK_TRIANGLE_NORTH_WEST, {4.5, 0.5}, {0, 1}, TEXTURE_NORTH, 4.5, 2.0, 0, -1, 1.5},
-        {BLOCK_TRIANGLE_NORTH_EAST, {6.5, 2.5}, {-1, 0}, TEXTURE_EAST, 5.0, 2.5, 1, 0, 1.5},
-        {BLOCK_TRIANGLE_SOUTH_WEST, {4.5, 4.5}, {0, -1}, TEXTURE_SOUTH, 4.5, 3.0, 0, 1, 1.5},
+        {levelGrid::TRIANGLE_SOUTH_EAST, {2.5, 2.5}, {1, 0}, levelGrid::WEST, 4.0, 2.5, -1, 0, 1.5},
+        {levelGrid::TRIANGLE_NORTH_WEST,
+         {4.5, 0.5},
+         {0, 1},
+         levelGrid::NORTH,
+         4.5,
+         2.0,
+         0,
+         -1,
+         1.5},
+        {levelGrid::TRIANGLE_NORTH_EAST, {6.5, 2.5}, {-1, 0}, levelGrid::EAST, 5.0, 2.5, 1, 0, 1.5},
+        {levelGrid::TRIANGLE_SOUTH_WEST,
+         {4.5, 4.5},
+         {0, -1},
+         levelGrid::SOUTH,
+         4.5,
+         3.0,
+         0,
+         1,
+         1.5},
         // Entered through an open face: the diagonal, with the entry face's side.
-        {BLOCK_TRIANGLE_SOUTH_EAST, {6.5, 2.5}, {-1, 0}, TEXTURE_EAST, 4.5, 2.5, K, -K, 2.0},
-        {BLOCK_TRIANGLE_NORTH_WEST, {4.5, 4.5}, {0, -1}, TEXTURE_SOUTH, 4.5, 2.5, K, K, 2.0},
-        {BLOCK_TRIANGLE_NORTH_EAST, {2.5, 2.7}, {1, 0}, TEXTURE_WEST, 4.7, 2.7, -K, K, 2.2},
-        {BLOCK_TRIANGLE_SOUTH_WEST, {4.3, 0.5}, {0, 1}, TEXTURE_NORTH, 4.3, 2.7, -K, -K, 2.2},
+        {levelGrid::TRIANGLE_SOUTH_EAST,
+         {6.5, 2.5},
+         {-1, 0},
+         levelGrid::EAST,
+         4.5,
+         2.5,
+         K,
+         -K,
+         2.0},
+        {levelGrid::TRIANGLE_NORTH_WEST,
+         {4.5, 4.5},
+         {0, -1},
+         levelGrid::SOUTH,
+         4.5,
+         2.5,
+         K,
+         K,
+         2.0},
+        {levelGrid::TRIANGLE_NORTH_EAST, {2.5, 2.7}, {1, 0}, levelGrid::WEST, 4.7, 2.7, -K, K, 2.2},
+        {levelGrid::TRIANGLE_SOUTH_WEST,
+         {4.3, 0.5},
+         {0, 1},
+         levelGrid::NORTH,
+         4.3,
+         2.7,
+         -K,
+         -K,
+         2.2},
     };
     for (const Case& c : cases) {
         Grid grid(8, 6);
@@ -163,7 +203,7 @@ NATIVE_TEST(triangleBlocksStopAtFullFacesAndDiagonals) {
         CHECK_EQ(hit.outOfMap, 0);
         CHECK_EQ(hit.blockType, c.block);
         CHECK_EQ(hit.side, c.side);
-        CHECK_EQ(hit.isYSide, c.side == TEXTURE_NORTH || c.side == TEXTURE_SOUTH ? 1 : 0);
+        CHECK_EQ(hit.isYSide, c.side == levelGrid::NORTH || c.side == levelGrid::SOUTH ? 1 : 0);
         CHECK_EQ(hit.cellX, 4);
         CHECK_EQ(hit.cellY, 2);
         CHECK(near(hit.hitPos.x, c.hitX) && near(hit.hitPos.y, c.hitY));
@@ -175,24 +215,24 @@ NATIVE_TEST(triangleBlocksStopAtFullFacesAndDiagonals) {
 
 NATIVE_TEST(rayMissingTheDiagonalPassesThroughTheOpenHalf) {
     Grid grid(8, 6);
-    grid.block(4, 2, BLOCK_TRIANGLE_NORTH_EAST); // open to the west and the south
-    grid.block(4, 3, BLOCK_SQUARE);
+    grid.block(4, 2, levelGrid::TRIANGLE_NORTH_EAST); // open to the west and the south
+    grid.block(4, 3, levelGrid::SQUARE);
     RayHit hit = grid.cast({3.5, 1.5}, {1, 2}); // in at the west face, out at the south
     CHECK_EQ(hit.cellX, 4);
     CHECK_EQ(hit.cellY, 3);
-    CHECK_EQ(hit.side, TEXTURE_NORTH);
+    CHECK_EQ(hit.side, levelGrid::NORTH);
     CHECK(hit.hitPos.x == 4.25 && hit.hitPos.y == 3.0);
 }
 
 NATIVE_TEST(startCellDiagonalCountsOnlyAheadOfTheOrigin) {
     Grid grid(6, 6);
-    grid.block(2, 2, BLOCK_TRIANGLE_NORTH_EAST);
-    grid.block(4, 2, BLOCK_SQUARE);
+    grid.block(2, 2, levelGrid::TRIANGLE_NORTH_EAST);
+    grid.block(4, 2, levelGrid::SQUARE);
     RayHit hit = grid.cast({2.2, 2.8}, {1, 0}); // diagonal ahead, inside the start cell
     CHECK_EQ(hit.cellX, 2);
     CHECK_EQ(hit.cellY, 2);
     CHECK_EQ(hit.isYSide, 0);
-    CHECK_EQ(hit.side, TEXTURE_WEST);
+    CHECK_EQ(hit.side, levelGrid::WEST);
     CHECK(near(hit.hitPos.x, 2.8) && near(hit.hitPos.y, 2.8));
     CHECK(hit.normal.x == -K && hit.normal.y == K);
     CHECK(near(hit.dist, 0.6));
@@ -206,8 +246,8 @@ NATIVE_TEST(startCellDiagonalCountsOnlyAheadOfTheOrigin) {
 
     // A square start cell is never reported; the first wall beyond it is.
     Grid square(6, 6);
-    square.block(2, 2, BLOCK_SQUARE);
-    square.block(4, 3, BLOCK_SQUARE);
+    square.block(2, 2, levelGrid::SQUARE);
+    square.block(4, 3, levelGrid::SQUARE);
     hit = square.cast({2.5, 2.5}, {1, 0.5});
     CHECK_EQ(hit.cellX, 4);
     CHECK_EQ(hit.cellY, 3);
@@ -219,7 +259,7 @@ NATIVE_TEST(otherBlockValuesAreSquares) {
         grid.block(4, 2, uint8_t(value));
         RayHit hit = grid.cast({6.5 - 1, 2.5}, {-1, 0}); // from the east, through x = 5
         CHECK_EQ(hit.blockType, value);
-        CHECK_EQ(hit.side, TEXTURE_EAST);
+        CHECK_EQ(hit.side, levelGrid::EAST);
         CHECK(hit.normal.x == 1.0 && hit.normal.y == 0.0);
         CHECK(hit.hitPos.x == 5.0);
     }
@@ -229,7 +269,7 @@ NATIVE_TEST(originsOffTheMapLeaveItAtOnce) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     Grid grid(5, 4);
-    grid.block(0, 0, BLOCK_SQUARE);
+    grid.block(0, 0, levelGrid::SQUARE);
     struct Case {
         Vec2 pos, dir;
     } cases[] = {
@@ -254,7 +294,7 @@ NATIVE_TEST(originsOffTheMapLeaveItAtOnce) {
 
 NATIVE_TEST(extremeDirectionsStayInsideTheCells) {
     Grid grid(7, 7);
-    grid.block(3, 0, BLOCK_SQUARE);
+    grid.block(3, 0, levelGrid::SQUARE);
     const double tiny[] = {1e-320, -1e-320, 1e-300, 5e-324};
     for (double t : tiny) {
         RayHit hit = grid.cast({3.5, 3.5}, {t, -1});

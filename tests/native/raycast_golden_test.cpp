@@ -5,6 +5,7 @@
 #include "core/raycastFrame.hpp"
 #include "core/raycastShading.hpp"
 #include "core/raycastSprites.hpp"
+#include "raycast_scenes.hpp"
 
 #include <cmath>
 #include <vector>
@@ -29,7 +30,7 @@ struct Tiny {
           pixels(size_t(targetWidth * targetHeight)), hits(size_t(targetWidth)) {
         for (int32_t y = 0; y < h; ++y)
             for (int32_t x = 0; x < w; ++x)
-                if (x == 0 || y == 0 || x == w - 1 || y == h - 1) cell(x, y)[0] = BLOCK_SQUARE;
+                if (x == 0 || y == 0 || x == w - 1 || y == h - 1) cell(x, y)[0] = levelGrid::SQUARE;
         texture = {white.data(), 4, 4, 4};
         frame.target = {this->pixels.data(), size_t(targetWidth), targetWidth, targetHeight};
         frame.level.cells = cells.data();
@@ -37,8 +38,8 @@ struct Tiny {
         frame.level.height = h;
         frame.level.textures = &texture;
         frame.level.textureCount = 1;
-        frame.level.fog = FogSettings{0, 0xff000000u, 0, 0xffffffffu};
-        frame.camera = CameraView{{2.5, 2.5}, {1, 0}, 60, 0, 1.6};
+        frame.level.fog = levelGrid::Fog{0xff000000u, 0, 0xffffffffu, 0};
+        frame.camera = scenes::camera({2.5, 2.5}, {1, 0}, 60, 0, 1.6);
         frame.hits = hits.data();
         frame.threads = 1;
     }
@@ -58,7 +59,7 @@ NATIVE_TEST(unfoggedColoursLoseOne256thPerBlend) {
     // int(8 / 1.6 / 1.5 + 0.5) = 3: rows 1 to 6 are wall, row 7 (always) floor, row 0
     // ceiling. One blend of weight 0 turns 255 into 254, the floor's two into 253.
     CHECK(std::fabs(tiny.hits[4].dist - 1.5) < 1e-12);
-    CHECK_EQ(tiny.hits[4].side, TEXTURE_WEST);
+    CHECK_EQ(tiny.hits[4].side, levelGrid::WEST);
     CHECK_EQ(tiny.at(4, 0), 0xfffefefeu);
     for (int32_t y = 1; y <= 6; ++y)
         CHECK_EQ(tiny.at(4, y), 0xfffefefeu);
@@ -67,10 +68,10 @@ NATIVE_TEST(unfoggedColoursLoseOne256thPerBlend) {
 
 NATIVE_TEST(totalFogIsTheFogColourExceptWhereNothingIsDrawn) {
     Tiny tiny(5, 5, 8, 8);
-    tiny.frame.level.fog = FogSettings{1000, 0xff123456u, 0, 0xffffffffu};
+    tiny.frame.level.fog = levelGrid::Fog{0xff123456u, 1000, 0xffffffffu, 0};
     for (int32_t y = 0; y < 5; ++y)
         for (int32_t x = 0; x < 5; ++x)
-            tiny.cell(x, y)[TEXTURE_CEILING] = TEXTURE_NONE;
+            tiny.cell(x, y)[levelGrid::CEILING] = levelGrid::TEXTURE_NONE;
     tiny.render();
     CHECK_EQ(tiny.at(4, 0), BACKGROUND); // no ceiling texture: untouched even in fog
     CHECK_EQ(tiny.at(4, 3), 0xff123456u);
@@ -104,6 +105,7 @@ NATIVE_TEST(skyColumnsFollowTheViewAngleAndRowsTheHorizon) {
     // A tiny negative angle plus 360 rounds to 360.0, the sky's width: it wraps to 0.
     tiny.frame.camera.fov = 0;
     tiny.frame.camera.dir = {1, -1e-20};
+    tiny.frame.camera.skyDegrees = viewDegrees(tiny.frame.camera.dir);
     renderSky(tiny.frame);
     CHECK_EQ(tiny.at(0, 3), 0xff000000u | (2 * 360 + 0));
 }

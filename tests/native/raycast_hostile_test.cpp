@@ -75,7 +75,7 @@ std::vector<SpriteDraw> prepared(const scenes::Scene& scene, const CameraView& c
 
 NATIVE_TEST(hostileCamerasDrawInsideTheirBuffers) {
     scenes::Scene scene = scenes::representativeLevel(12);
-    CameraView base{{3.5, 3.5}, {0.6, 0.8}, 60, 10, 1.6};
+    CameraView base = scenes::camera({3.5, 3.5}, {0.6, 0.8}, 60, 10, 1.6);
     struct Case {
         Vec2 pos, dir;
         int32_t fov, pitch;
@@ -108,9 +108,9 @@ NATIVE_TEST(hostileCamerasDrawInsideTheirBuffers) {
         {{1.00000002, 2.5}, {-1, 0}, 60, 0, 1.6},
     };
     // The eye right at a wall needs an empty cell beside the border.
-    *scene.cell(1, 2) = BLOCK_EMPTY;
+    *scene.cell(1, 2) = levelGrid::EMPTY;
     for (const Case& c : cases) {
-        CameraView camera{c.pos, c.dir, c.fov, c.pitch, c.ratio};
+        CameraView camera = scenes::camera(c.pos, c.dir, c.fov, c.pitch, c.ratio);
         CHECK(drawsSafely(scene, camera, 48, 30, prepared(scene, camera)));
     }
     const int32_t sizes[][2] = {{0, 0}, {0, 10}, {10, 0}, {1, 1}, {2, 1}, {1, 3}};
@@ -123,9 +123,9 @@ NATIVE_TEST(textureIndicesPastTheTexturesAreNeverRead) {
     for (int32_t y = 0; y < scene.height; ++y)
         for (int32_t x = 0; x < scene.width; ++x) {
             uint8_t* cell = scene.cell(x, y);
-            if ((x + y) % 3 == 0) cell[TEXTURE_FLOOR] = 200;
-            if ((x + y) % 4 == 0) cell[TEXTURE_CEILING] = 6; // one past the last
-            for (int32_t face = TEXTURE_NORTH; face <= TEXTURE_WEST; ++face)
+            if ((x + y) % 3 == 0) cell[levelGrid::FLOOR] = 200;
+            if ((x + y) % 4 == 0) cell[levelGrid::CEILING] = 6; // one past the last
+            for (int32_t face = levelGrid::NORTH; face <= levelGrid::WEST; ++face)
                 if ((x * 7 + y + face) % 3 == 0) cell[face] = 254;
         }
     scenes::Random random(5);
@@ -137,13 +137,13 @@ NATIVE_TEST(textureIndicesPastTheTexturesAreNeverRead) {
     // A wall face past the textures is drawn in the fog colour.
     scenes::Scene empty = scenes::emptyLevel();
     for (size_t cell = 0; cell < empty.cells.size(); cell += 7)
-        for (int32_t face = TEXTURE_NORTH; face <= TEXTURE_WEST; ++face)
+        for (int32_t face = levelGrid::NORTH; face <= levelGrid::WEST; ++face)
             empty.cells[cell + size_t(face)] = 9;
     empty.fog.color = 0xff203040u;
     Canvas canvas(16, 100);
     Frame frame;
     frame.level = empty.view(false);
-    frame.camera = CameraView{{2.5, 2.5}, {1, 0}, 60, 0, 1.6};
+    frame.camera = scenes::camera({2.5, 2.5}, {1, 0}, 60, 0, 1.6);
     frame.target = {canvas.pixels.data(), canvas.stride, 16, 100};
     frame.hits = canvas.hits.data();
     renderFrame(frame);
@@ -153,7 +153,7 @@ NATIVE_TEST(textureIndicesPastTheTexturesAreNeverRead) {
 
 NATIVE_TEST(brokenSpritesSkipOnlyThemselves) {
     scenes::Scene scene = scenes::representativeLevel(10);
-    CameraView camera{{3.5, 3.5}, {0.6, 0.8}, 60, 10, 1.6};
+    CameraView camera = scenes::camera({3.5, 3.5}, {0.6, 0.8}, 60, 10, 1.6);
     std::vector<SpriteDraw> good = prepared(scene, camera);
     std::vector<SpriteDraw> mixed = good;
     auto broken = [&](auto change) {
@@ -180,6 +180,12 @@ NATIVE_TEST(brokenSpritesSkipOnlyThemselves) {
     mixed.push_back(broken([](SpriteDraw& s) {
         s.position = {3.5 + 1e6 * 0.6, 3.5 + 1e6 * 0.8};
     })); // half size 0
+    mixed.push_back(broken([](SpriteDraw& s) {
+        s.position = {3.5 + 0.6e-12, 3.5 + 0.8e-12};
+    })); // a half size beyond 32 bits
+    mixed.push_back(broken([](SpriteDraw& s) {
+        s.position = {3.5 - 0.8 * 2, 3.5 + 0.6 * 2};
+    })); // beside the camera: its depth is only what turning by 360 degrees leaves
     // Drawn last (nearest), the broken ones would cover everything if they were drawn.
     Canvas alone(64, 40), together(64, 40);
     Frame frame;
@@ -201,7 +207,7 @@ NATIVE_TEST(brokenSpritesSkipOnlyThemselves) {
     // Valid, only extreme: they draw, and stay inside the target.
     std::vector<SpriteDraw> extreme = good;
     extreme.push_back(broken([](SpriteDraw& s) {
-        s.position = {3.5 + 0.6e-12, 3.5 + 0.8e-12}; // a half size beyond 32 bits
+        s.position = {3.5 + 0.6e-8, 3.5 + 0.8e-8}; // a half size of nearly 2^31
     }));
     extreme.push_back(broken([](SpriteDraw& s) { s.scale = 1e200; }));
     extreme.push_back(broken([](SpriteDraw& s) { s.zOffset = -1e12; }));

@@ -61,8 +61,9 @@ bool usable(const pixels::ConstArea& area) {
     return area.pixels && area.width > 0 && area.height > 0;
 }
 
-const pixels::ConstArea* texture(const LevelView& level, int32_t index) {
-    if (index < 0 || index >= level.textureCount || !usable(level.textures[index])) return nullptr;
+const pixels::ConstArea* texture(const levelGrid::View& level, int32_t index) {
+    if (index < 0 || size_t(index) >= level.textureCount || !usable(level.textures[index]))
+        return nullptr;
     return &level.textures[index];
 }
 
@@ -88,7 +89,7 @@ void renderSky(const Frame& frame) {
     int32_t W = target.width, H = target.height;
     int64_t horizon = horizonRow(H, frame.camera.pitch);
     int32_t fov = frame.camera.fov;
-    double angle = std::atan2(frame.camera.dir.y, frame.camera.dir.x) * RAD2DEG;
+    double angle = frame.camera.skyDegrees;
     double pixelsPerDegree = sky.width / 360.0;
     for (int32_t x = 0; x < W; ++x) {
         double a = double(x) / double(W) * fov + angle - floorDivide(fov, 2);
@@ -117,7 +118,7 @@ void renderSprites(const Frame& frame) {
     const pixels::Area& target = frame.target;
     int32_t w = target.width, h = target.height;
     int64_t horizon = horizonRow(h, frame.camera.pitch);
-    const FogSettings& fogs = frame.level.fog;
+    const levelGrid::Fog& fogs = frame.level.fog;
     Vec2 c = frame.camera.pos;
     double a = std::atan2(frame.camera.dir.y, frame.camera.dir.x) * RAD2DEG;
     Mat2 R;
@@ -135,7 +136,9 @@ void renderSprites(const Frame& frame) {
         if (!std::isfinite(p.x) || !std::isfinite(p.y)) continue;
         int64_t sx0 = truncSaturated(p.y / p.x * w + halfW);
         int64_t sx = truncSaturated(sx0 - (sx0 - halfW) * 0.25);
-        int64_t size = truncSaturated(h / frame.camera.ratio / p.x);
+        double half = h / frame.camera.ratio / p.x;
+        if (!fitsInt32(half)) continue;
+        int64_t size = truncSaturated(half);
         if (size <= 0 || !(s.scale > 0) || !std::isfinite(s.scale) || !std::isfinite(s.zOffset))
             continue;
         double stepX = s.frameWidth / double(size * 2) / s.scale;
@@ -182,8 +185,8 @@ void renderSprites(const Frame& frame) {
 
 void renderWalls(const Frame& frame) {
     const pixels::Area& target = frame.target;
-    const LevelView& level = frame.level;
-    const FogSettings& fogs = level.fog;
+    const levelGrid::View& level = frame.level;
+    const levelGrid::Fog& fogs = level.fog;
     int32_t w = target.width, h = target.height;
     int64_t horizon = horizonRow(h, frame.camera.pitch);
     Vec2 pos = frame.camera.pos;
@@ -267,8 +270,8 @@ void renderWalls(const Frame& frame) {
             double fy = pos.y + rayDir.y * rowDist;
             if (!(fx >= 0 && fy >= 0 && fx < level.width && fy < level.height)) continue;
             size_t cell = size_t(int64_t(fy)) * size_t(level.width) + size_t(int64_t(fx));
-            uint8_t index = level.cells[cell * CELL_BYTES + TEXTURE_FLOOR];
-            if (index == TEXTURE_NONE) continue;
+            uint8_t index = level.cells[cell * levelGrid::CELL_BYTES + levelGrid::FLOOR];
+            if (index == levelGrid::TEXTURE_NONE) continue;
             int32_t ground = groundFogAmount(rowDist, fogs.groundDensity);
             int32_t kf = fogWeight(rowDist, fogs.density);
             if (kf >= 255) {
@@ -288,8 +291,8 @@ void renderWalls(const Frame& frame) {
             double fy = pos.y + rayDir.y * rowDist;
             if (!(fx >= 0 && fy >= 0 && fx < level.width && fy < level.height)) continue;
             size_t cell = size_t(int64_t(fy)) * size_t(level.width) + size_t(int64_t(fx));
-            uint8_t index = level.cells[cell * CELL_BYTES + TEXTURE_CEILING];
-            if (index == TEXTURE_NONE) continue;
+            uint8_t index = level.cells[cell * levelGrid::CELL_BYTES + levelGrid::CEILING];
+            if (index == levelGrid::TEXTURE_NONE) continue;
             int32_t kc = fogWeight(rowDist, fogs.density);
             if (kc >= 255) {
                 pixel(target, x, y) = fogs.color;

@@ -27,13 +27,14 @@ void Scene::addTexture(Image image) {
         textureAreas.push_back(texture->area());
 }
 
-LevelView Scene::view(bool withSky) const {
-    LevelView level;
+levelGrid::View Scene::view(bool withSky) const {
+    levelGrid::View level;
     level.cells = cells.data();
+    level.cellBytes = cells.size();
     level.width = width;
     level.height = height;
     level.textures = textureAreas.data();
-    level.textureCount = int32_t(textureAreas.size());
+    level.textureCount = textureAreas.size();
     if (withSky) level.sky = sky.area();
     level.fog = fog;
     return level;
@@ -68,11 +69,11 @@ Scene emptyLevel() {
     scene.width = scene.height = 30;
     scene.cells.assign(30 * 30 * 7, 0);
     for (int32_t i = 0; i < 30; ++i) {
-        *scene.cell(i, 0) = *scene.cell(i, 29) = BLOCK_SQUARE;
-        *scene.cell(0, i) = *scene.cell(29, i) = BLOCK_SQUARE;
+        *scene.cell(i, 0) = *scene.cell(i, 29) = levelGrid::SQUARE;
+        *scene.cell(0, i) = *scene.cell(29, i) = levelGrid::SQUARE;
     }
     scene.addTexture(checkerboard(64, 64));
-    scene.fog = FogSettings{5, 0xff000000u, 0, 0xffffffffu};
+    scene.fog = levelGrid::Fog{0xff000000u, 5, 0xffffffffu, 0};
     return scene;
 }
 
@@ -90,23 +91,24 @@ Scene representativeLevel(int32_t spriteCount) {
     for (int32_t y = 0; y < 32; ++y)
         for (int32_t x = 0; x < 32; ++x) {
             uint8_t* cell = scene.cell(x, y);
-            cell[TEXTURE_FLOOR] = uint8_t((x / 4 + y / 4) % 2 ? 1 : 4);
+            cell[levelGrid::FLOOR] = uint8_t((x / 4 + y / 4) % 2 ? 1 : 4);
             // An open courtyard shows the sky, and a strip has no floor.
-            cell[TEXTURE_CEILING] = (x >= 12 && x < 20 && y >= 12 && y < 20) ? TEXTURE_NONE : 2;
-            if (y == 25 && x > 3 && x < 9) cell[TEXTURE_FLOOR] = TEXTURE_NONE;
-            for (int32_t face = TEXTURE_NORTH; face <= TEXTURE_WEST; ++face)
+            cell[levelGrid::CEILING] =
+                (x >= 12 && x < 20 && y >= 12 && y < 20) ? levelGrid::TEXTURE_NONE : 2;
+            if (y == 25 && x > 3 && x < 9) cell[levelGrid::FLOOR] = levelGrid::TEXTURE_NONE;
+            for (int32_t face = levelGrid::NORTH; face <= levelGrid::WEST; ++face)
                 cell[face] = uint8_t(random.below(6));
             bool border = x == 0 || y == 0 || x == 31 || y == 31;
             if (border) {
-                cell[0] = BLOCK_SQUARE;
+                cell[0] = levelGrid::SQUARE;
             } else if (random.below(100) < 12 && !(x >= 2 && x <= 3 && y >= 2 && y <= 3)) {
-                cell[0] = uint8_t(random.below(3) == 0 ? BLOCK_SQUARE : 2 + random.below(4));
+                cell[0] = uint8_t(random.below(3) == 0 ? levelGrid::SQUARE : 2 + random.below(4));
                 if (random.below(20) == 0) cell[0] = uint8_t(6 + random.below(250));
             }
         }
     scene.sky = noise(1024, 256, 9, false);
     scene.flashlight = noise(128, 128, 10, false);
-    scene.fog = FogSettings{3, 0xff102030u, 40, 0xffc0c8d0u};
+    scene.fog = levelGrid::Fog{0xff102030u, 3, 0xffc0c8d0u, 40};
 
     for (int32_t i = 0; i < 4; ++i) {
         // 4 x 4 frames of 32 x 32: 2 steps of 8 directions, or 4 steps of 1 direction.
@@ -119,7 +121,7 @@ Scene representativeLevel(int32_t spriteCount) {
         do {
             x = 1 + random.below(30);
             y = 1 + random.below(30);
-        } while (*scene.cell(x, y) != BLOCK_EMPTY);
+        } while (*scene.cell(x, y) != levelGrid::EMPTY);
         sprite.position = {x + random.uniform(0.1, 0.9), y + random.uniform(0.1, 0.9)};
         double angle = random.uniform(-3.2, 3.2);
         sprite.facing = {std::cos(angle), std::sin(angle)};
@@ -144,19 +146,31 @@ Scene representativeLevel(int32_t spriteCount) {
     return scene;
 }
 
+CameraView camera(Vec2 pos, Vec2 dir, int32_t fov, int32_t pitch, double ratio) {
+    CameraView view;
+    view.pos = pos;
+    view.dir = dir;
+    view.skyDegrees = viewDegrees(dir);
+    view.fov = fov;
+    view.pitch = pitch;
+    view.ratio = ratio;
+    return view;
+}
+
 CameraView randomCamera(const Scene& scene, Random& random) {
     CameraView camera;
     int32_t x, y;
     do {
         x = 1 + random.below(scene.width - 2);
         y = 1 + random.below(scene.height - 2);
-    } while (scene.cells[(size_t(y) * scene.width + x) * 7] != BLOCK_EMPTY);
+    } while (scene.cells[(size_t(y) * scene.width + x) * 7] != levelGrid::EMPTY);
     camera.pos = {x + random.uniform(0.05, 0.95), y + random.uniform(0.05, 0.95)};
     double angle = random.uniform(-3.3, 3.3);
     camera.dir = {std::cos(angle), std::sin(angle)};
     double length = std::sqrt(camera.dir.x * camera.dir.x + camera.dir.y * camera.dir.y);
     camera.dir.x /= length;
     camera.dir.y /= length;
+    camera.skyDegrees = viewDegrees(camera.dir);
     static const int32_t fovs[] = {60, 61, 90, 45, 75};
     camera.fov = fovs[random.below(5)];
     camera.pitch = random.below(81) - 40;

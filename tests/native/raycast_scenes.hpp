@@ -26,12 +26,12 @@ struct Scene {
     Image sky;
     Image flashlight;
     std::vector<std::unique_ptr<Image>> sheets;
-    raycast::FogSettings fog;
+    levelGrid::Fog fog{};
     std::vector<raycast::SpriteDraw> sprites;
 
     uint8_t* cell(int32_t x, int32_t y) { return &cells[(size_t(y) * width + x) * 7]; }
     void addTexture(Image image);
-    raycast::LevelView view(bool withSky = true) const;
+    levelGrid::View view(bool withSky = true) const;
 };
 
 // A small reproducible generator.
@@ -53,6 +53,10 @@ Scene emptyLevel();
 // 32 x 32 cells: square and triangle blocks, six textures of several sizes, open
 // ceilings, fog and ground fog, a sky, a flashlight texture and `spriteCount` sprites.
 Scene representativeLevel(int32_t spriteCount = 50);
+
+// A camera with the sky turned by its direction's angle, as the renderer's own is.
+raycast::CameraView camera(raycast::Vec2 pos, raycast::Vec2 dir, int32_t fov, int32_t pitch,
+                           double ratio);
 
 // A camera inside an empty cell of the scene, looking anywhere.
 raycast::CameraView randomCamera(const Scene& scene, Random& random);

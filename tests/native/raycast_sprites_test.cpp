@@ -138,29 +138,33 @@ NATIVE_TEST(pickingFindsTheNearestSquareInFrontOfTheWall) {
     CHECK_EQ(
         pickSprite(view, 10.0, 469, 240.0, positions.data() + 1, 1, dists.data(), order.data()),
         -1);
+    // Right beside the camera the depth is what turning by 360 degrees leaves (about
+    // 5e-16): a square whose half size passes 32 bits, which covers nothing.
+    Vec2 beside{0, 2};
+    CHECK_EQ(pickSprite(view, 10.0, 320, 240.0, &beside, 1, dists.data(), order.data()), -1);
 }
 
 NATIVE_TEST(screenQueriesSplitFloorWallAndCeiling) {
     RayHit column;
     column.dist = 2.0;
     column.rayDir = {0, 1};
-    column.side = TEXTURE_NORTH;
+    column.side = levelGrid::NORTH;
     column.cellX = 7;
     column.cellY = 9;
     Vec2 camera{2.5, 2.5};
     // h 480, pitch 20, ratio 1.6: horizon 260, base 300, wall half height 150.
-    CHECK_EQ(screenToWorld(column, 411, 480, 20, 1.6, camera).kind, TEXTURE_FLOOR);
-    CHECK_EQ(screenToWorld(column, 109, 480, 20, 1.6, camera).kind, TEXTURE_CEILING);
+    CHECK_EQ(screenToWorld(column, 411, 480, 20, 1.6, camera).kind, levelGrid::FLOOR);
+    CHECK_EQ(screenToWorld(column, 109, 480, 20, 1.6, camera).kind, levelGrid::CEILING);
     ScreenPoint wall = screenToWorld(column, 410, 480, 20, 1.6, camera);
-    CHECK(wall.kind == TEXTURE_NORTH && wall.cellX == 7 && wall.cellY == 9);
-    CHECK_EQ(screenToWorld(column, 110, 480, 20, 1.6, camera).kind, TEXTURE_NORTH);
+    CHECK(wall.kind == levelGrid::NORTH && wall.cellX == 7 && wall.cellY == 9);
+    CHECK_EQ(screenToWorld(column, 110, 480, 20, 1.6, camera).kind, levelGrid::NORTH);
     ScreenPoint floor = screenToWorld(column, 420, 480, 20, 1.6, camera);
     CHECK(floor.world.x == 2.5 && floor.world.y == 4.375);
     ScreenPoint ceiling = screenToWorld(column, 100, 480, 20, 1.6, camera);
-    CHECK(ceiling.kind == TEXTURE_CEILING && ceiling.world.y == 4.375);
+    CHECK(ceiling.kind == levelGrid::CEILING && ceiling.world.y == 4.375);
     column.outOfMap = 1; // no wall: only the horizon row itself is neither
-    CHECK_EQ(screenToWorld(column, 261, 480, 20, 1.6, camera).kind, TEXTURE_FLOOR);
+    CHECK_EQ(screenToWorld(column, 261, 480, 20, 1.6, camera).kind, levelGrid::FLOOR);
     column.outOfMap = 0;
     column.dist = 1e-300; // a wall in the eye: the half height saturates
-    CHECK_EQ(screenToWorld(column, 479, 480, 20, 1.6, camera).kind, TEXTURE_NORTH);
+    CHECK_EQ(screenToWorld(column, 479, 480, 20, 1.6, camera).kind, levelGrid::NORTH);
 }

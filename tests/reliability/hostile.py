@@ -32,13 +32,13 @@ import sys
 import threading
 
 import quorvelin
-from quorvelin import (AbstractSystem, CollisionBodySystem, CollisionComponent, CollisionEvent,
-                       DummyComponent, Ecs, Engine, Entity, MovementSystem,
-                       Event, Font, FullscreenEvent, Joystick, JoystickAddedEvent, KeyEvent, Level,
-                       MouseClickEvent, MouseWheelEvent, Music, MusicStoppedEvent,
-                       PositionComponent, Renderer, Resource, RotationComponent, Sound,
-                       SoundHandle, Sprite, SpriteAnimation, SpriteComponent, Texture, Vector2,
-                       VelocityComponent)
+from quorvelin import (AbstractSystem, Camera, CollisionBodySystem, CollisionComponent,
+                       CollisionEvent, DummyComponent, Ecs, Engine, Entity, Event, Font,
+                       FullscreenEvent, Joystick, JoystickAddedEvent, KeyEvent, Level,
+                       MouseClickEvent, MouseWheelEvent, MovementSystem, Music, MusicStoppedEvent,
+                       PositionComponent, RaycastingRenderer, Renderer, Resource, RotationComponent,
+                       Sound, SoundHandle, Sprite, SpriteAnimation, SpriteComponent, Texture,
+                       Vector2, VelocityComponent)
 
 from . import hostile_ui
 from .registered import engine_classes
@@ -92,7 +92,7 @@ ENGINE_CLASSES = (Event, KeyEvent, MouseClickEvent, MouseWheelEvent, FullscreenE
                   SpriteComponent, Entity, PositionComponent, VelocityComponent,
                   RotationComponent, CollisionComponent, Ecs, AbstractSystem, Font, Level,
                   SoundHandle, Sound, MusicStoppedEvent, Music, CollisionEvent,
-                  CollisionBodySystem, MovementSystem, Renderer,
+                  CollisionBodySystem, MovementSystem, Renderer, Camera, RaycastingRenderer,
                   Engine) + hostile_ui.UI_CLASSES
 
 
@@ -295,6 +295,20 @@ def task(step, on_done):
     return True
 
 
+def make_raycaster(context):
+    """A renderer that has drawn a frame of the hostile level, with its sprite entity, a
+    flashlight and the engine's time step."""
+    level = Level(context.level)
+    renderer = RaycastingRenderer(Texture(32, 24), level)
+    renderer._setEngine(context.engine)
+    renderer._entities.extend(level.getEntities(PositionComponent, SpriteComponent))
+    renderer._setFlashlight(Texture(4, 4))
+    camera = renderer.getCamera()
+    camera.pos.x, camera.pos.y, camera.pitch = 0.5, 0.5, 0
+    renderer.render()
+    return renderer
+
+
 TIMESTEP = lambda c: (0.016,)  # noqa: E731
 NOTHING = lambda c: ()  # noqa: E731
 
@@ -396,6 +410,22 @@ API = {
                  "_updateEntity": lambda c: (moving_body(c), 0.016)}),
     "Renderer": Api(new=lambda c: (Texture(8, 8), int), reinit=[(None,), (5,)],
                     methods={"update": TIMESTEP, "render": NOTHING, "getTarget": NOTHING}),
+    "Camera": Api(new=lambda c: (Vector2(1, 2), Vector2(1, 0), 60, 10, 1.5),
+                  reinit=[(None, None, 0, 0), (Vector2(0, 0), 5, 0, 0)]),
+    "RaycastingRenderer": Api(
+        new=lambda c: (Texture(32, 24), Level(c.level)), make=make_raycaster,
+        alternatives=[lambda c: (Texture(4, 4), None)],
+        reinit=[lambda target, c: target.__init__(Texture(2, 1), None), (None, None),
+                lambda target, c: target.getTarget().__init__(1, 200),
+                lambda target, c: target.level._loadFromFile(c.level),
+                lambda target, c: target.getCamera().__init__(None, None, 0, 0),
+                lambda target, c: Renderer.__init__(target, None)],
+        methods={"getCamera": NOTHING, "render": NOTHING,
+                 "castRay": lambda c: (Vector2(0.5, 0.5), Vector2(1, 0.3)),
+                 "getWorldCellByScreenCoords": lambda c: (3, 20),
+                 "getWorldPosByScreenCoords": lambda c: (30, 2),
+                 "getEntityAtScreenCoords": lambda c: (16, 12),
+                 "_setFlashlight": lambda c: (Texture(4, 4),)}),
     "Font": Api(new=lambda c: (FONT, 14), reinit=[(FONT, 30), ("/nonexistent.ttf", 12)], methods={
         "getFontSize": NOTHING, "getRenderedTextSize": lambda c: ("text",),
         "render": lambda c: ("text", (1, 2, 3)), "renderLines": lambda c: (["a", "", "b"], (1, 2, 3))}),

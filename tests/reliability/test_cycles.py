@@ -8,15 +8,15 @@ import pytest
 
 from .registered import engine_classes
 
-from quorvelin import (AbstractSystem, AbstractUIContainer, ButtonClickEvent, CollisionBodySystem,
-                       CollisionComponent, CollisionEvent, DummyComponent, Ecs, Engine, Entity,
-                       Event, Font, FullscreenEvent, Joystick, JoystickAddedEvent, KeyEvent, Level,
-                       MouseClickEvent, MouseWheelEvent, MovementSystem, Music, MusicStoppedEvent,
-                       PositionComponent, Renderer, Resource, RotationComponent,
-                       SliderValueChangedEvent, Sound, SoundHandle, Sprite, SpriteAnimation,
-                       SpriteComponent, Texture, UIAnchoredContainer, UIButton, UIImage,
-                       UIListContainer, UIPanel, UIRenderer, UIScrollPanel, UISlider, UIText,
-                       UITheme, UIWidget, Vector2, VelocityComponent, _UIAnchorWrapper)
+from quorvelin import (AbstractSystem, AbstractUIContainer, ButtonClickEvent, Camera,
+                       CollisionBodySystem, CollisionComponent, CollisionEvent, DummyComponent, Ecs,
+                       Engine, Entity, Event, Font, FullscreenEvent, Joystick, JoystickAddedEvent,
+                       KeyEvent, Level, MouseClickEvent, MouseWheelEvent, MovementSystem, Music,
+                       MusicStoppedEvent, PositionComponent, RaycastingRenderer, Renderer, Resource,
+                       RotationComponent, SliderValueChangedEvent, Sound, SoundHandle, Sprite,
+                       SpriteAnimation, SpriteComponent, Texture, UIAnchoredContainer, UIButton,
+                       UIImage, UIListContainer, UIPanel, UIRenderer, UIScrollPanel, UISlider,
+                       UIText, UITheme, UIWidget, Vector2, VelocityComponent, _UIAnchorWrapper)
 
 
 def collected(build):
@@ -44,6 +44,8 @@ def constructions(media):
         Ecs: (None,), AbstractSystem: (int,), Renderer: (None,), Font: (media.font, 12),
         Level: (media.level,), CollisionEvent: (Entity(), None), CollisionBodySystem: (),
         MovementSystem: (Level(media.level),),
+        Camera: (Vector2(1, 2), Vector2(1, 0), 60, 0),
+        RaycastingRenderer: (Texture(4, 4), Level(media.level)),
         SoundHandle: (0,), Sound: (media.wav,), Music: (media.wav,), Engine: (),
         UITheme: (media.theme,), UIRenderer: (Texture(4, 4), 0, UITheme(media.theme)),
         UIWidget: (), AbstractUIContainer: (), UIListContainer: (),
@@ -58,7 +60,7 @@ CLASSES = [Event, KeyEvent, MouseClickEvent, MouseWheelEvent, FullscreenEvent, M
            Joystick, JoystickAddedEvent, Vector2, Resource, Texture, SpriteAnimation, Sprite,
            SpriteComponent, Entity, PositionComponent, VelocityComponent, RotationComponent,
            CollisionComponent, Ecs, AbstractSystem, CollisionEvent, CollisionBodySystem,
-           MovementSystem, Renderer,
+           MovementSystem, Renderer, Camera, RaycastingRenderer,
            Font, Level, SoundHandle, Sound, Music, Engine, UITheme, UIRenderer, UIWidget,
            AbstractUIContainer, UIListContainer, _UIAnchorWrapper, UIAnchoredContainer, UIPanel,
            UIText, ButtonClickEvent, UIButton, UIImage, SliderValueChangedEvent, UISlider,
@@ -218,6 +220,37 @@ def test_renderer_holding_its_target_and_itself():
         return [renderer, target]
 
     assert collected(build)
+
+
+def test_raycasters_in_cycles_through_their_own_fields(media):
+    """Through the level (its header holds the renderer), the flashlight (its file name
+    is the renderer), the camera (its vector refers back) and the Ecs that draws it; a
+    frame drawn first, so that its sprites were read."""
+    class Pointing(Vector2):
+        pass
+
+    def renderers():
+        return sum(type(obj) is RaycastingRenderer for obj in gc.get_objects())
+
+    gc.collect()
+    before = renderers()
+    for _ in range(5):
+        level = Level(media.level)
+        renderer = RaycastingRenderer(Texture(8, 8), level)
+        renderer._setEngine(Engine())
+        renderer._entities.extend(level.getEntities(PositionComponent, SpriteComponent))
+        renderer.render()
+        level.metadata["renderer"] = renderer
+        lamp = Texture(2, 2)
+        lamp._filename = renderer
+        renderer._setFlashlight(lamp)
+        direction = Pointing(1, 0)
+        direction.renderer = renderer
+        renderer.getCamera().__init__(Vector2(1, 1), direction, 60, 0)
+        Ecs(None).addSystem(renderer)
+    del level, renderer, lamp, direction
+    gc.collect()
+    assert renderers() == before
 
 
 def test_joystick_event_in_a_cycle():

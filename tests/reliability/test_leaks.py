@@ -11,15 +11,16 @@ import threading
 import pytest
 
 import quorvelin
-from quorvelin import (AbstractSystem, AbstractUIContainer, ButtonClickEvent, CollisionBodySystem,
-                       CollisionComponent, CollisionEvent, Ecs, Engine, Entity, Event, Font,
-                       FullscreenEvent, Joystick, JoystickAddedEvent, KeyEvent, Level,
+from quorvelin import (AbstractSystem, AbstractUIContainer, ButtonClickEvent, Camera,
+                       CollisionBodySystem, CollisionComponent, CollisionEvent, Ecs, Engine, Entity,
+                       Event, Font, FullscreenEvent, Joystick, JoystickAddedEvent, KeyEvent, Level,
                        LevelFormatException, MouseClickEvent, MouseWheelEvent, MovementSystem,
-                       Music, MusicStoppedEvent, PositionComponent, Renderer, Resource,
-                       RotationComponent, SliderValueChangedEvent, Sound, SoundHandle, Sprite,
-                       SpriteAnimation, SpriteComponent, Texture, UIAnchoredContainer, UIButton,
-                       UIImage, UIListContainer, UIPanel, UIRenderer, UIScrollPanel, UISlider,
-                       UIText, UITheme, UIWidget, Vector2, VelocityComponent, _UIAnchorWrapper)
+                       Music, MusicStoppedEvent, PositionComponent, RaycastingRenderer, Renderer,
+                       Resource, RotationComponent, SliderValueChangedEvent, Sound, SoundHandle,
+                       Sprite, SpriteAnimation, SpriteComponent, Texture, UIAnchoredContainer,
+                       UIButton, UIImage, UIListContainer, UIPanel, UIRenderer, UIScrollPanel,
+                       UISlider, UIText, UITheme, UIWidget, Vector2, VelocityComponent,
+                       _UIAnchorWrapper)
 from engine import sdlinput
 
 from .leakcheck import SANITIZED, assert_no_leak, leaking_counters
@@ -110,6 +111,24 @@ def test_the_check_passes_what_is_released():
 
 # --- construction and destruction ------------------------------------------------------------
 
+def raycaster_at_work(media, engine):
+    """A renderer over a level with a sprite entity and a flashlight: a frame, the
+    queries, picking and a ray."""
+    level = Level(media.level)
+    renderer = RaycastingRenderer(Texture(48, 32), level)
+    renderer._setEngine(engine)
+    renderer._entities.extend(level.getEntities(PositionComponent, SpriteComponent))
+    renderer._setFlashlight(Texture(4, 4))
+    camera = renderer.getCamera()
+    camera.pos.x, camera.pos.y, camera.pitch = 0.5, 0.5, 0
+    renderer.render()
+    renderer.getWorldCellByScreenCoords(3, 30)
+    renderer.getWorldPosByScreenCoords(3, 2)
+    renderer.getEntityAtScreenCoords(24, 16)
+    renderer.castRay(Vector2(0.5, 0.5), Vector2(1, 0.2))
+    return renderer
+
+
 def with_children(container, add):
     """A container with two children, each linked back to it."""
     for _ in range(2):
@@ -149,6 +168,8 @@ def constructions(media):
         "CollisionBodySystem": lambda: traced(CollisionBodySystem()),
         "MovementSystem": lambda: MovementSystem(quietly(lambda: Level(None))()),
         "Renderer": lambda: Renderer(texture, int),
+        "Camera": lambda: Camera(Vector2(1, 2), Vector2(1, 0), 60, 0),
+        "RaycastingRenderer": quietly(lambda: raycaster_at_work(media, Engine())),
         "Level empty": quietly(lambda: Level(None)),
         "Level file": quietly(lambda: level_at_work(media, media.folder)),
         "Font": lambda: Font(media.font, 14),
@@ -242,6 +263,24 @@ def test_a_render_target_reinitialised_every_frame(engine):
 
     engine.ecs.addSystem(Remaking(Texture(320, 200)))
     assert_no_leak(engine.update)
+
+
+def test_raycasting_frames(media, engine):
+    """A raycasting renderer drawing a level with a sprite entity and a flashlight in
+    every frame, and answering queries between frames."""
+    level = Level(media.level)
+    renderer = RaycastingRenderer(Texture(320, 200), level)
+    engine.ecs.addSystem(renderer)
+    level.syncEntitiesToEcs(engine.ecs)
+    renderer._setFlashlight(Texture(8, 8))
+    assert renderer._entities
+
+    def frame():
+        engine.update()
+        renderer.getEntityAtScreenCoords(160, 100)
+        renderer.getWorldPosByScreenCoords(10, 150)
+
+    assert_no_leak(frame)
 
 
 # --- exceptions from argument conversions and failed loads --------------------------------

@@ -1,0 +1,251 @@
+"""The raycasting renderer through its Python API: whole frames in nanoseconds per
+target pixel, next to the machine's memset of the same frame, and the queries in
+microseconds.
+
+Run headless:  python benchmarks/bench_raycaster.py [--frames N]
+
+Two levels are drawn at 640x480 and 1280x720 on 1, 2 and 4 worker threads
+(QUORVELIN_RENDER_THREADS): a representative one written by this script (32 x 32
+cells of square and triangular blocks, six textures of several sizes, an open
+courtyard under a sky, a strip without floor, fog and ground fog, a flashlight and 50
+animated sprites of every kind) and the engine's empty level (30 x 30, one texture).
+Each frame is one RaycastingRenderer.render() call (everything a frame does: reading
+the camera, the level and the entities, sorting and animating the sprites, drawing)
+while the camera walks and turns; a figure is the median of the frames after a
+warm-up. memset is ctypes.memset over a buffer of the frame's size, the floor that no
+renderer can beat.
+
+The queries are timed on the representative level at 1280x720 after a frame: castRay
+from the camera, getWorldPosByScreenCoords, and getEntityAtScreenCoords divided by the
+number of tracked entities (50); each the median of many calls. Last, what a frame
+costs besides its pixels: render() of the representative level with its 50 sprites
+into an 8x8 target (reading the camera, level and entities, sorting and animating,
+writing back; the drawing of 64 pixels is nothing beside it).
+"""
+import argparse
+import contextlib
+import ctypes
+import io
+import json
+import math
+import os
+import random
+import statistics
+import sys
+import tempfile
+import time
+
+os.environ.setdefault("SDL_VIDEODRIVER", "dummy")
+os.environ.setdefault("SDL_AUDIODRIVER", "dummy")
+
+import quorvelin  # noqa: E402
+from quorvelin import (Entity, Level, PositionComponent, RaycastingRenderer,  # noqa: E402
+                       RotationComponent, Sprite, SpriteAnimation, SpriteComponent, Texture,
+                       Vector2)
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
+                                "examples"))
+from make_level import png  # noqa: E402
+
+SIZES = [(640, 480), (1280, 720)]
+THREADS = ["1", "2", "4"]
+
+
+# --- the representative level ---------------------------------------------------------------
+
+def noise_png(path, width, height, seed, translucent=False):
+    generator = random.Random(seed)
+
+    def pixel(x, y):
+        alpha = 255
+        if translucent:
+            alpha = generator.choice((0, 255, generator.randrange(256)))
+        return (generator.randrange(256), generator.randrange(256), generator.randrange(256),
+                alpha)
+    with open(path, "wb") as file:
+        file.write(png(width, height, pixel))
+    return path
+
+
+def representative_level(folder):
+    generator = random.Random(7)
+    names = []
+    for i, (w, h, translucent) in enumerate([(64, 64, False), (64, 64, False), (64, 64, False),
+                                             (32, 48, False), (128, 128, False),
+                                             (64, 64, True)]):
+        names.append(noise_png(os.path.join(folder, f"t{i}.png"), w, h, i + 1, translucent))
+    noise_png(os.path.join(folder, "sky.png"), 1024, 256, 9)
+    cells = bytearray()
+    for y in range(32):
+        for x in range(32):
+            floor = 1 if (x // 4 + y // 4) % 2 else 4
+            ceiling = 255 if 12 <= x < 20 and 12 <= y < 20 else 2
+            if y == 25 and 3 < x < 9:
+                floor = 255
+            faces = [generator.randrange(6) for _ in range(4)]
+            block = 0
+            if x in (0, 31) or y in (0, 31):
+                block = 1
+            elif generator.randrange(100) < 12 and not (2 <= x <= 3 and 2 <= y <= 3):
+                block = 1 if generator.randrange(3) == 0 else 2 + generator.randrange(4)
+            cells += bytes([block, floor, ceiling] + faces)
+    header = {"width": 32, "height": 32, "textures": names, "skytex": "sky.png",
+              "fogColor": [16, 32, 48], "fogDensity": 3, "groundFogColor": [192, 200, 208],
+              "groundFogDensity": 40, "entities": []}
+    path = os.path.join(folder, "representative.lvl")
+    with open(path + ".json", "w") as file:
+        json.dump(header, file)
+    with open(path, "wb") as file:
+        file.write(cells)
+    return Level(path)
+
+
+def sprites_for(level, folder, count=50):
+    """`count` entities with animated sprites in empty cells, every kind mixed: eight
+    directions or one, oscillating or not, blended or added, shaded or not, scaled and
+    raised."""
+    generator = random.Random(11)
+    sheets = [Texture(noise_png(os.path.join(folder, f"sheet{i}.png"), 128, 128, 20 + i, True))
+              for i in range(4)]
+    entities = []
+    for i in range(count):
+        while True:
+            x, y = generator.randrange(1, 31), generator.randrange(1, 31)
+            if level.getBlock(x, y) == 0:
+                break
+        directional = i % 2 == 0
+        animation = SpriteAnimation("walk", 2 if directional else 4, i % 3 == 0,
+                                    generator.uniform(0.5, 3.0), 0, 8 if directional else 1)
+        sprite = Sprite(sheets[i % 4], 4, 4, [animation])
+        component = SpriteComponent(sprite, i % 7 == 0, 0.5 if i % 4 == 0 else 0.0,
+                                    (0.5, 1.0, 0.8, 0.8)[i % 4], 1 if i % 5 == 0 else 0)
+        component.animationPercentage = generator.uniform(0.0, 0.99)
+        angle = generator.uniform(-3.2, 3.2)
+        entities.append(Entity(-1, PositionComponent(Vector2(x + generator.uniform(0.1, 0.9),
+                                                             y + generator.uniform(0.1, 0.9))),
+                               RotationComponent(Vector2(math.cos(angle), math.sin(angle))),
+                               component))
+    return entities
+
+
+class FixedStep(quorvelin.Engine):
+    def getTimeStep(self):
+        return 1 / 60
+
+
+def camera_path(level, count=64):
+    """Poses of a walk: a place in an empty cell every 8 poses, turning slowly between."""
+    generator = random.Random(3)
+    path = []
+    for i in range(count):
+        if i % 8 == 0:
+            while True:
+                x, y = generator.uniform(1, level.width - 1), generator.uniform(1, level.height - 1)
+                if level.getBlock(int(x), int(y)) == 0:
+                    break
+            angle = generator.uniform(-3.3, 3.3)
+        angle += 0.03
+        path.append((x, y, math.cos(angle), math.sin(angle)))
+    return path
+
+
+# --- timing ---------------------------------------------------------------------------------------
+
+def time_frames(renderer, path, frames, warm_up=20):
+    camera = renderer.getCamera()
+    camera.fov, camera.pitch, camera.ratio = 60, 20, 1.6
+    width, height = renderer.getTarget().getSize()
+    samples = []
+    for i in range(warm_up + frames):
+        x, y, dx, dy = path[i % len(path)]
+        camera.pos.x, camera.pos.y, camera.dir.x, camera.dir.y = x, y, dx, dy
+        start = time.perf_counter_ns()
+        renderer.render()
+        elapsed = time.perf_counter_ns() - start
+        if i >= warm_up:
+            samples.append(elapsed / (width * height))
+    return statistics.median(samples)
+
+
+def time_memset(width, height, frames, warm_up=20):
+    size = width * height * 4
+    buffer = (ctypes.c_char * size)()
+    samples = []
+    for i in range(warm_up + frames):
+        start = time.perf_counter_ns()
+        ctypes.memset(buffer, i & 255, size)
+        elapsed = time.perf_counter_ns() - start
+        if i >= warm_up:
+            samples.append(elapsed / (width * height))
+    return statistics.median(samples)
+
+
+def time_call(call, repeat=200, number=50):
+    """Microseconds per call: the median of `repeat` batches of `number` calls."""
+    samples = []
+    for _ in range(repeat):
+        start = time.perf_counter_ns()
+        for _ in range(number):
+            call()
+        samples.append((time.perf_counter_ns() - start) / number / 1000)
+    return statistics.median(samples)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--frames", type=int, default=200, help="frames timed per figure")
+    frames = parser.parse_args().frames
+
+    with tempfile.TemporaryDirectory() as folder:
+        representative = representative_level(folder)
+        entities = sprites_for(representative, folder)
+        flashlight = Texture(noise_png(os.path.join(folder, "lamp.png"), 128, 128, 10))
+        with contextlib.redirect_stdout(io.StringIO()):
+            empty = Level(None)
+        levels = [("representative", representative, True), ("empty", empty, False)]
+        engine = FixedStep()
+
+        print(f"{'level':<16} {'size':<10} {'1 thread':>9} {'2':>8} {'4':>8} {'memset':>8}")
+        query_renderer = None
+        for width, height in SIZES:
+            memset = time_memset(width, height, frames)
+            for name, level, rich in levels:
+                renderer = RaycastingRenderer(Texture(width, height), level)
+                renderer._setEngine(engine)
+                if rich:
+                    renderer._entities.extend(entities)
+                    renderer._setFlashlight(flashlight)
+                path = camera_path(level)
+                figures = []
+                for threads in THREADS:
+                    os.environ["QUORVELIN_RENDER_THREADS"] = threads
+                    figures.append(time_frames(renderer, path, frames))
+                print(f"{name:<16} {width}x{height:<5} " +
+                      " ".join(f"{f:8.3f}" for f in figures) + f" {memset:8.3f}", flush=True)
+                if rich and width == 1280:
+                    query_renderer = renderer
+        os.environ.pop("QUORVELIN_RENDER_THREADS")
+        print(f"(ns per pixel, median of {frames} frames after 20 warm-up frames)")
+
+        renderer = query_renderer
+        renderer.render()
+        camera = renderer.getCamera()
+        origin, direction = Vector2(camera.pos.x, camera.pos.y), Vector2(0.6, 0.8)
+        cast = time_call(lambda: renderer.castRay(origin, direction))
+        query = time_call(lambda: renderer.getWorldPosByScreenCoords(640, 600))
+        pick = time_call(lambda: renderer.getEntityAtScreenCoords(640, 360), repeat=100)
+        tracked = len(renderer._entities)
+        print(f"castRay {cast:.2f} us; screen query {query:.2f} us; "
+              f"picking {pick:.2f} us over {tracked} entities, {pick / tracked:.3f} us each")
+
+        small = RaycastingRenderer(Texture(8, 8), representative)
+        small._setEngine(engine)
+        small._entities.extend(entities)
+        small._setFlashlight(flashlight)
+        overhead = time_call(small.render, repeat=100, number=20)
+        print(f"a frame besides its pixels (8x8 target, 50 sprites): {overhead:.1f} us")
+
+
+if __name__ == "__main__":
+    main()

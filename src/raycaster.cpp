@@ -1,0 +1,241 @@
+// Camera and RaycastingRenderer: the classes, construction, the camera, the level,
+// the flashlight and castRay. The frame is in raycasterFrame.cpp, the screen queries
+// and picking in raycasterQueries.cpp.
+#include "raycaster.hpp"
+
+#include "geometryMath.hpp"
+#include "py/args.hpp"
+#include "py/call.hpp"
+#include "py/methods.hpp"
+#include "resources/level.hpp"
+#include "resources/motionComponents.hpp"
+#include "resources/texture.hpp"
+
+#include <algorithm>
+
+namespace {
+
+py::Name nX("x");
+py::Name nY("y");
+py::Name nGetSize("getSize");
+py::Name nInit("__init__");
+
+PyObject* typeObject(PyTypeObject* type) {
+    return reinterpret_cast<PyObject*>(type);
+}
+
+} // namespace
+
+// --- shared with the frame and the queries ---------------------------------------------------
+
+namespace raycaster {
+
+Camera* cameraOf(PyObject* renderer, const char* attribute) {
+    Camera* camera = py::instanceOf<Camera>(asRaycaster(renderer)->camera);
+    if (!camera)
+        PyErr_Format(PyExc_AttributeError, "'NoneType' object has no attribute '%s'", attribute);
+    return camera;
+}
+
+bool readVector(PyObject* vector, raycast::Vec2& out) {
+    py::Ref x = py::getAttr(vector, nX);
+    if (!x || !py::toDouble(x.get(), out.x)) return false;
+    py::Ref y = py::getAttr(vector, nY);
+    return y && py::toDouble(y.get(), out.y);
+}
+
+bool targetSize(PyObject* renderer, int32_t& width, int32_t& height) {
+    py::Ref target = py::Ref::borrow(asRaycaster(renderer)->target);
+    py::Ref size = py::callMethod(target.get(), nGetSize);
+    return size && py::toInt32Pair(size.get(), width, height);
+}
+
+} // namespace raycaster
+
+void FrameInProgress::clear() noexcept {
+    sky = walls = sprites = false;
+    draws.clear();
+    // Released once the vector is empty: a release may run Python code, even a frame.
+    std::vector<py::Ref> released;
+    released.swap(sheets);
+}
+
+// --- Camera ------------------------------------------------------------------------------------
+
+static int Camera_init(PyObject* self, PyObject* args, PyObject* kwargs) {
+    PyObject* a[5];
+    if (!py::parseArgs("__init__", {"pos", "dir", "fov", "pitch", "ratio"}, args, kwargs, a, 4))
+        return -1;
+    auto [pos, dir, fovArgument, pitchArgument, ratioArgument] = a;
+    int32_t fov, pitch;
+    double ratio = 1.6;
+    if (!py::toInt32(fovArgument, fov) || !py::toInt32(pitchArgument, pitch) ||
+        (ratioArgument && !py::toDouble(ratioArgument, ratio)) ||
+        !py::checkArgument(pos, Vector2::type, "pos", true) ||
+        !py::checkArgument(dir, Vector2::type, "dir", true))
+        return -1;
+    Camera* camera = reinterpret_cast<Camera*>(self);
+    py::assign(camera->pos, pos);
+    py::assign(camera->dir, dir);
+    camera->fov = fov;
+    camera->pitch = pitch;
+    camera->ratio = ratio;
+    return 0;
+}
+
+static const py::Member cameraMembers[] = {
+    py::member<&Camera::pos>().readonly("pos").typed<&Vector2::type>(),
+    py::member<&Camera::dir>().readonly("dir").typed<&Vector2::type>(),
+    py::member<&Camera::fov>().readwrite("fov"),
+    py::member<&Camera::pitch>().readwrite("pitch"),
+    py::member<&Camera::ratio>().readwrite("ratio"),
+};
+
+py::ClassDef& cameraClass() {
+    return py::define<Camera>("Camera",
+                              {.members = cameraMembers,
+                               .init = Camera_init,
+                               .initDoc = py::doc<"@param(pos, Vector2)", "@param(dir, Vector2)",
+                                                  "@param(fov, int)", "@param(pitch, int)">});
+}
+
+// --- RaycastingRenderer: construction ----------------------------------------------------------
+
+// A new camera in the middle of cell (2, 2), looking south, with a 60-degree field of
+// view and the horizon 20 rows below the middle.
+static py::Ref defaultCamera() {
+    py::Ref pos(newVector2(2.5, 2.5));
+    py::Ref dir(pos ? newVector2(0.0, 1.0) : nullptr);
+    if (!dir) return py::Ref();
+    return py::Ref(
+        PyObject_CallFunction(typeObject(Camera::type), "OOii", pos.get(), dir.get(), 60, 20));
+}
+
+// One zeroed record per column of the target, as wide as its getSize() says (and no
+// wider than its surface, the most a frame ever draws).
+static bool allocateHits(PyObject* self) {
+    py::Ref target = py::Ref::borrow(asRaycaster(self)->target);
+    py::Ref size = py::callMethod(target.get(), nGetSize);
+    py::Ref width, height;
+    if (!size || !py::unpackPair(size.get(), width, height)) return false;
+    size_t columns = PyLong_AsSize_t(width.get());
+    if (columns == size_t(-1) && PyErr_Occurred()) return false;
+    // Reading the size ran Python code: the surface is read now.
+    Texture* texture = py::instanceOf<Texture>(asRaycaster(self)->target);
+    pixels::Area area = texture ? texture->view() : pixels::Area{};
+    columns = std::min(columns, size_t(area.width));
+    std::vector<raycast::RayHit>& hits = asRaycaster(self)->native.hits;
+    hits.assign(columns, raycast::RayHit{});
+    hits.shrink_to_fit();
+    return true;
+}
+
+static int RaycastingRenderer_init(PyObject* self, PyObject* args, PyObject* kwargs) {
+    PyObject* a[2];
+    if (!py::parseArgs("__init__", {"target", "level"}, args, kwargs, a)) return -1;
+    auto [target, level] = a;
+    if (!py::checkArgument(target, Texture::type, "target", true) ||
+        !py::checkArgument(level, Level::type, "level", true))
+        return -1;
+    // The base constructor of the class itself: the renderer tracks the entities with a
+    // position and a sprite.
+    py::Ref rendererInit = py::getAttr(typeObject(Renderer::type), nInit);
+    py::Ref done(rendererInit
+                     ? PyObject_CallFunctionObjArgs(rendererInit.get(), self, target,
+                                                    typeObject(PositionComponent::type),
+                                                    typeObject(SpriteComponent::type), nullptr)
+                     : nullptr);
+    if (!done) return -1;
+    RaycastingRenderer* renderer = asRaycaster(self);
+    py::assign(renderer->level, level);
+    py::Ref camera = defaultCamera();
+    if (!camera) return -1;
+    py::assign(renderer->camera, camera.get());
+    if (!allocateHits(self)) return -1;
+    py::assign(renderer->flashlight, Py_None);
+    return 0;
+}
+
+// --- camera, flashlight, castRay -----------------------------------------------------------------
+
+static PyObject* RaycastingRenderer_getCamera(PyObject* self, PyObject*) {
+    return py::newRef(asRaycaster(self)->camera);
+}
+
+static PyObject* RaycastingRenderer_setFlashlight(PyObject* self, PyObject* flashlight) {
+    if (!py::checkArgument(flashlight, Texture::type, "flashlight", true)) return nullptr;
+    py::assign(asRaycaster(self)->flashlight, flashlight);
+    Py_RETURN_NONE;
+}
+
+static PyObject* RaycastingRenderer_castRay(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                            PyObject* kwnames) {
+    PyObject* a[2];
+    if (!py::parseArgs("castRay", {"pos", "dir"}, args, nargs, kwnames, a)) return nullptr;
+    auto [posArgument, dirArgument] = a;
+    if (!py::checkArgument(posArgument, Vector2::type, "pos", true) ||
+        !py::checkArgument(dirArgument, Vector2::type, "dir", true))
+        return nullptr;
+    // Copies: the cast may replace a zero component of the direction, which the
+    // caller's vector never sees.
+    raycast::Vec2 pos, dir;
+    if (!raycaster::readVector(posArgument, pos) || !raycaster::readVector(dirArgument, dir))
+        return nullptr;
+    // After the last Python code: the cells are read as they are now.
+    Level* level = py::instanceOf<Level>(asRaycaster(self)->level);
+    if (!level) Py_RETURN_NONE;
+    levelGrid::View view = level->view();
+    raycast::RayHit hit;
+    raycast::castGridRay(view.cells, view.width, view.height, pos, dir, hit);
+    if (hit.outOfMap) Py_RETURN_NONE;
+    return newVector2(hit.hitPos.x, hit.hitPos.y);
+}
+
+// --- the class
+// -------------------------------------------------------------------------------------
+
+static const PyMethodDef raycastingRendererMethods[] = {
+    py::noArgs<"getCamera", RaycastingRenderer_getCamera>(
+        py::doc<"@returns(Camera)",
+                "Returns the camera object that is used for rendering the scene">),
+    py::withKeywords<"castRay", RaycastingRenderer_castRay>(
+        py::doc<"Casts a ray from <code>pos</code> in the direction <code>dir</code>.",
+                "If a wall is hit, the position of that hit is returned. If the ray",
+                "leaves the level boundaries, None is returned.", "@param(pos, Vector2)",
+                "@param(dir, Vector2)", "@returns(Vector2)">),
+    py::withKeywords<"getWorldCellByScreenCoords", RaycastingRenderer_getWorldCellByScreenCoords>(
+        py::doc<"@param(x, int)", "@param(y, int)",
+                "@returns((int, int, int)) what the pixel of the last frame shows: 1 floor,",
+                "2 ceiling or the wall's side 3 to 6, and the cell">),
+    py::withKeywords<"getWorldPosByScreenCoords", RaycastingRenderer_getWorldPosByScreenCoords>(
+        py::doc<"@param(x, int)", "@param(y, int)",
+                "@returns((int, float, float)) as getWorldCellByScreenCoords, with the world",
+                "position of a floor or ceiling pixel">),
+    py::withKeywords<"getEntityAtScreenCoords", RaycastingRenderer_getEntityAtScreenCoords>(
+        py::doc<
+            "@param(x, int)", "@param(y, int)",
+            "@returns(Entity | None) the nearest tracked entity whose sprite covers the pixel">),
+    py::noArgs<"render", RaycastingRenderer_render>(
+        py::doc<"Renders a single frame of the level onto the render target">),
+    py::oneArg<"_setFlashlight", RaycastingRenderer_setFlashlight>(
+        py::doc<"@param(flashlight, Texture | None) the flashlight image; None switches it off">),
+};
+
+static const py::Member raycastingRendererMembers[] = {
+    py::member<&RaycastingRenderer::level>().readonly("level").typed<&Level::type>(),
+    py::member<&RaycastingRenderer::camera>().typed<&Camera::type>(),
+    py::member<&RaycastingRenderer::flashlight>().typed<&Texture::type>(),
+};
+
+py::ClassDef& raycastingRendererClass() {
+    return py::define<RaycastingRenderer>(
+        "RaycastingRenderer",
+        {.doc = py::classDoc<"Renders 2.5D levels using the raycasting technique.",
+                             "The technique is described at",
+                             "https://en.wikipedia.org/wiki/Ray_casting">,
+         .members = raycastingRendererMembers,
+         .init = RaycastingRenderer_init,
+         .methods = raycastingRendererMethods,
+         .initDoc = py::doc<"@param(target, Texture)", "@param(level, Level)",
+                            "The renderer renders the given level onto the target texture.">});
+}
