@@ -115,13 +115,16 @@ void BodyGrid::place() {
     }
     for (size_t c = 0; c < cells; ++c)
         cellStart_[c + 1] += cellStart_[c];
-    cellBodies_.resize(cellStart_[cells]);
+    slots_.resize(cellStart_[cells]);
+    slotOf_.assign(count, offGrid);
     for (size_t i = 0; i < count; ++i) {
         uint32_t cell = cellScratch_[i];
         if (cell == offGrid) continue;
         // cellStart_ of the next cell serves as the fill position of this one meanwhile.
-        cellBodies_[cellStart_[cell]++] = uint32_t(i);
+        uint32_t slot = cellStart_[cell]++;
         at_[i].reach = std::fabs(radius_[i]);
+        slots_[slot] = {at_[i].x, at_[i].y, at_[i].reach, uint32_t(i)};
+        slotOf_[i] = slot;
     }
     for (size_t c = cells; c > 0; --c)
         cellStart_[c] = cellStart_[c - 1];
@@ -140,6 +143,8 @@ int64_t BodyGrid::cellOf(double x, double y) const {
 
 void BodyGrid::stray(size_t i) {
     at_[i].reach = outOfCells;
+    slots_[slotOf_[i]].reach = outOfCells;
+    slotOf_[i] = offGrid;
     auto at = std::lower_bound(everyQuery_.begin(), everyQuery_.end(), uint32_t(i));
     everyQuery_.insert(at, uint32_t(i));
     // Many bodies answered for every query cost more than filing them all again.
@@ -150,6 +155,9 @@ void BodyGrid::move(size_t i, double x, double y) {
     at_[i].x = x;
     at_[i].y = y;
     if (!inCell(i)) return;
+    Slot& slot = slots_[slotOf_[i]];
+    slot.x = x;
+    slot.y = y;
     double drift = std::max(std::fabs(x - homeX_[i]), std::fabs(y - homeY_[i]));
     if (drift <= driftLimit_) // false for NaN
         drift_ = std::max(drift_, drift);
@@ -163,12 +171,14 @@ void BodyGrid::settle() {
 
 void BodyGrid::candidates(double x, double y, double reach, size_t from,
                           std::vector<uint32_t>& out) {
-    out.clear();
-    auto always = std::lower_bound(everyQuery_.begin(), everyQuery_.end(), uint32_t(from));
+    const uint32_t* always = everyQuery_.data() + everyQuery_.size();
+    if (!everyQuery_.empty())
+        always = &*std::lower_bound(everyQuery_.begin(), everyQuery_.end(), uint32_t(from));
+    const uint32_t* alwaysEnd = everyQuery_.data() + everyQuery_.size();
     // A body in a cell has a finite centre: nothing finite is within reach of a point that
     // is not.
     if (columns_ == 0 || !std::isfinite(x) || !std::isfinite(y)) {
-        out.assign(always, everyQuery_.end());
+        out.assign(always, alwaysEnd);
         return;
     }
     // Wider than any offset that withinReach lets through for a body in a cell, from where
@@ -184,34 +194,31 @@ void BodyGrid::candidates(double x, double y, double reach, size_t from,
     bool everyBody = !std::isfinite(span) ||
                      (lastColumn - firstColumn + 1.0) * (lastRow - firstRow + 1.0) > double(size());
     if (!everyBody && !(firstColumn <= lastColumn && firstRow <= lastRow)) {
-        out.assign(always, everyQuery_.end());
+        out.assign(always, alwaysEnd);
         return;
     }
     if (found_.size() < size()) found_.resize(size());
     uint32_t* found = found_.data();
     size_t count = 0;
-    const Place* bodies = at_.data();
-    // Takes, without a branch per body, those of `indices` from `from` on within reach
-    // (withinReach; a body out of the cells has a NaN reach and is never within it).
-    auto consider = [&](uint32_t i) {
-        const Place& body = bodies[i];
-        double bound = (body.reach + reach) * (1.0 + 1e-6) + 1e-150;
-        bool near = (std::fabs(body.x - x) <= bound) & (std::fabs(body.y - y) <= bound);
+    // Takes, without a branch per body, a body from `from` on within reach (withinReach; a
+    // body out of the cells has a NaN reach and is never within it).
+    auto consider = [&](double bodyX, double bodyY, double bodyReach, uint32_t i) {
+        double bound = (bodyReach + reach) * (1.0 + 1e-6) + 1e-150;
+        bool near = (std::fabs(bodyX - x) <= bound) & (std::fabs(bodyY - y) <= bound);
         found[count] = i;
         count += size_t(near & (i >= from));
     };
     if (everyBody) {
         for (size_t i = from; i < size(); ++i)
-            consider(uint32_t(i));
+            consider(at_[i].x, at_[i].y, at_[i].reach, uint32_t(i));
     } else {
+        const Slot* slots = slots_.data();
         for (int64_t row = int64_t(firstRow); row <= int64_t(lastRow); ++row) {
-            // The cells of one row lie side by side in cellBodies_.
-            const uint32_t* first =
-                cellBodies_.data() + cellStart_[size_t(row * columns_ + int64_t(firstColumn))];
-            const uint32_t* last =
-                cellBodies_.data() + cellStart_[size_t(row * columns_ + int64_t(lastColumn)) + 1];
+            // The cells of one row lie side by side in slots_.
+            const Slot* first = slots + cellStart_[size_t(row * columns_ + int64_t(firstColumn))];
+            const Slot* last = slots + cellStart_[size_t(row * columns_ + int64_t(lastColumn)) + 1];
             for (; first < last; ++first)
-                consider(*first);
+                consider(first->x, first->y, first->reach, first->body);
         }
         // Few bodies answer a query: an insertion sort; a sort for many.
         if (count > 32)
@@ -221,13 +228,15 @@ void BodyGrid::candidates(double x, double y, double reach, size_t from,
                 for (size_t j = i; j > 0 && found[j - 1] > found[j]; --j)
                     std::swap(found[j - 1], found[j]);
     }
-    if (always == everyQuery_.end()) {
-        out.assign(found, found + count);
+    out.resize(size_t(alwaysEnd - always) + count);
+    if (always == alwaysEnd) {
+        // A handful of bodies: a plain copy costs less than a call to memmove.
+        for (size_t k = 0; k < count; ++k)
+            out[k] = found[k];
         return;
     }
     // Both ascending, and no body is in both.
-    out.resize(size_t(everyQuery_.end() - always) + count);
-    std::merge(always, everyQuery_.end(), found, found + count, out.begin());
+    std::merge(always, alwaysEnd, found, found + count, out.begin());
 }
 
 } // namespace collision

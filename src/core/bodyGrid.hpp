@@ -64,20 +64,27 @@ class BodyGrid {
         double x, y, reach;
     };
     std::vector<Place> at_;
+    // The same of each body in a cell, with its index, cell by cell: a query reads the
+    // bodies of its cells side by side. move keeps both in step.
+    struct Slot {
+        double x, y, reach;
+        uint32_t body;
+    };
+    std::vector<Slot> slots_;
+    std::vector<uint32_t> slotOf_; // by body: into slots_, while it is in a cell
     std::vector<double> radius_;
     std::vector<double> homeX_, homeY_; // where each body in a cell was filed
     std::vector<uint8_t> keptOut_;      // by body: asked to be answered for every query
-    std::vector<uint32_t> cellStart_;   // by cell, and one past the last: into cellBodies_
-    std::vector<uint32_t> cellBodies_;  // the bodies of each cell, ascending
+    std::vector<uint32_t> cellStart_;   // by cell, and one past the last: into slots_
     std::vector<uint32_t> everyQuery_;  // ascending
     std::vector<uint32_t> cellScratch_; // by body: its cell while filing
     std::vector<uint32_t> found_;       // a query's bodies in cells
     double left_ = 0.0, top_ = 0.0, side_ = 1.0, perSide_ = 1.0; // perSide_ = 1 / side_
-    double largestRadius_ = 0.0; // of the bodies in cells
-    double radiusCap_ = 0.0;     // larger radii stay out of the cells
-    double drift_ = 0.0;         // how far any body in a cell stands from where it was filed
-    double driftLimit_ = 0.0;    // the farthest a body drifts before it strays
-    size_t strays_ = 0;          // bodies that left their cells since the last filing
+    double largestRadius_ = 0.0;                                 // of the bodies in cells
+    double radiusCap_ = 0.0;  // larger radii stay out of the cells
+    double drift_ = 0.0;      // how far any body in a cell stands from where it was filed
+    double driftLimit_ = 0.0; // the farthest a body drifts before it strays
+    size_t strays_ = 0;       // bodies that left their cells since the last filing
     int64_t columns_ = 0, rows_ = 0;
 };
 
