@@ -100,6 +100,7 @@ void BodyGrid::place() {
     }
     perSide_ = 1.0 / side_;
     driftLimit_ = side_ / 4.0;
+    sumSpanRoom();
 
     // Filed by a counting sort in index order: each cell's bodies come out ascending.
     size_t cells = size_t(columns_ * rows_);
@@ -159,21 +160,44 @@ void BodyGrid::move(size_t i, double x, double y) {
     slot.x = x;
     slot.y = y;
     double drift = std::max(std::fabs(x - homeX_[i]), std::fabs(y - homeY_[i]));
-    if (drift <= driftLimit_) // false for NaN
-        drift_ = std::max(drift_, drift);
-    else
+    if (!(drift <= driftLimit_)) // true for NaN
         stray(i);
+    else if (drift > drift_) {
+        drift_ = drift;
+        sumSpanRoom();
+    }
+}
+
+void BodyGrid::sumSpanRoom() {
+    spanRoom_ =
+        drift_ * (1.0 + 1e-6) +
+        (1e-14 * (std::fabs(left_) + std::fabs(top_) + side_ * double(columns_ + rows_)) + 2e-150);
 }
 
 void BodyGrid::settle() {
     if (strays_ > 0 || drift_ > driftLimit_ / 2.0) place();
 }
 
+// The cells from the one of `low` to the one of `high` along an axis of `cells` cells, in
+// cell units (low and high are scaled offsets from the grid's edge, not NaN): first > last
+// when the span misses the grid. Equal to clamping floorOf of each, without a branch.
+inline void cellRange(double low, double high, int64_t cells, int64_t& first, int64_t& last) {
+    // Whole numbers from zero on convert to integers exactly by truncation; below zero the
+    // only value that matters is -1 (nothing), and truncation of a value in (-1, 0) gives 0:
+    // one step down when it rounded up.
+    first = int64_t(std::min(std::max(low, 0.0), double(cells)));
+    double top = std::min(std::max(high, -1.0), double(cells - 1));
+    last = int64_t(top);
+    last -= int64_t(double(last) > top);
+}
+
 void BodyGrid::candidates(double x, double y, double reach, size_t from,
                           std::vector<uint32_t>& out) {
     const uint32_t* always = everyQuery_.data() + everyQuery_.size();
     if (!everyQuery_.empty())
-        always = &*std::lower_bound(everyQuery_.begin(), everyQuery_.end(), uint32_t(from));
+        always = everyQuery_.data() +
+                 (std::lower_bound(everyQuery_.begin(), everyQuery_.end(), uint32_t(from)) -
+                  everyQuery_.begin());
     const uint32_t* alwaysEnd = everyQuery_.data() + everyQuery_.size();
     // A body in a cell has a finite centre: nothing finite is within reach of a point that
     // is not.
@@ -182,52 +206,74 @@ void BodyGrid::candidates(double x, double y, double reach, size_t from,
         return;
     }
     // Wider than any offset that withinReach lets through for a body in a cell, from where
-    // the body was filed, with room for the rounding of every step to a cell number.
-    double span = (largestRadius_ + reach) * (1.0 + 2e-6) + drift_ * (1.0 + 1e-6) +
-                  1e-14 * (std::fabs(x) + std::fabs(y) + std::fabs(left_) + std::fabs(top_) +
-                           side_ * double(columns_ + rows_)) +
-                  2e-150;
-    double firstColumn = std::max(floorOf((x - span - left_) * perSide_), 0.0);
-    double lastColumn = std::min(floorOf((x + span - left_) * perSide_), double(columns_ - 1));
-    double firstRow = std::max(floorOf((y - span - top_) * perSide_), 0.0);
-    double lastRow = std::min(floorOf((y + span - top_) * perSide_), double(rows_ - 1));
-    bool everyBody = !std::isfinite(span) ||
-                     (lastColumn - firstColumn + 1.0) * (lastRow - firstRow + 1.0) > double(size());
-    if (!everyBody && !(firstColumn <= lastColumn && firstRow <= lastRow)) {
+    // the body was filed, with room for the rounding of every step to a cell number (the
+    // part that does not depend on the query is summed when the grid changes: spanRoom_).
+    double span = (largestRadius_ + reach) * (1.0 + 2e-6) +
+                  (1e-14 * (std::fabs(x) + std::fabs(y)) + spanRoom_);
+    if (!std::isfinite(span)) {
+        everyBody(x, y, reach, from, always, alwaysEnd, out);
+        return;
+    }
+    // x - span and the like may overflow to an infinity, never to NaN.
+    int64_t firstColumn, lastColumn, firstRow, lastRow;
+    cellRange((x - span - left_) * perSide_, (x + span - left_) * perSide_, columns_, firstColumn,
+              lastColumn);
+    cellRange((y - span - top_) * perSide_, (y + span - top_) * perSide_, rows_, firstRow, lastRow);
+    if (firstColumn > lastColumn || firstRow > lastRow) {
         out.assign(always, alwaysEnd);
+        return;
+    }
+    if (double(lastColumn - firstColumn + 1) * double(lastRow - firstRow + 1) > double(size())) {
+        everyBody(x, y, reach, from, always, alwaysEnd, out);
         return;
     }
     if (found_.size() < size()) found_.resize(size());
     uint32_t* found = found_.data();
     size_t count = 0;
-    // Takes, without a branch per body, a body from `from` on within reach (withinReach; a
-    // body out of the cells has a NaN reach and is never within it).
-    auto consider = [&](double bodyX, double bodyY, double bodyReach, uint32_t i) {
-        double bound = (bodyReach + reach) * (1.0 + 1e-6) + 1e-150;
-        bool near = (std::fabs(bodyX - x) <= bound) & (std::fabs(bodyY - y) <= bound);
-        found[count] = i;
-        count += size_t(near & (i >= from));
-    };
-    if (everyBody) {
-        for (size_t i = from; i < size(); ++i)
-            consider(at_[i].x, at_[i].y, at_[i].reach, uint32_t(i));
-    } else {
-        const Slot* slots = slots_.data();
-        for (int64_t row = int64_t(firstRow); row <= int64_t(lastRow); ++row) {
-            // The cells of one row lie side by side in slots_.
-            const Slot* first = slots + cellStart_[size_t(row * columns_ + int64_t(firstColumn))];
-            const Slot* last = slots + cellStart_[size_t(row * columns_ + int64_t(lastColumn)) + 1];
-            for (; first < last; ++first)
-                consider(first->x, first->y, first->reach, first->body);
+    const Slot* slots = slots_.data();
+    for (int64_t row = firstRow; row <= lastRow; ++row) {
+        // The cells of one row lie side by side in slots_.
+        const Slot* first = slots + cellStart_[size_t(row * columns_ + firstColumn)];
+        const Slot* last = slots + cellStart_[size_t(row * columns_ + lastColumn) + 1];
+        // Takes, without a branch per body, those from `from` on within reach (withinReach;
+        // a body out of the cells has a NaN reach and is never within it).
+        for (; first < last; ++first) {
+            double bound = (first->reach + reach) * (1.0 + 1e-6) + 1e-150;
+            bool near = (std::fabs(first->x - x) <= bound) & (std::fabs(first->y - y) <= bound);
+            found[count] = first->body;
+            count += size_t(near & (first->body >= from));
         }
-        // Few bodies answer a query: an insertion sort; a sort for many.
-        if (count > 32)
-            std::sort(found, found + count);
-        else
-            for (size_t i = 1; i < count; ++i)
-                for (size_t j = i; j > 0 && found[j - 1] > found[j]; --j)
-                    std::swap(found[j - 1], found[j]);
     }
+    // Few bodies answer a query: an insertion sort; a sort for many.
+    if (count > 32)
+        std::sort(found, found + count);
+    else
+        for (size_t i = 1; i < count; ++i)
+            for (size_t j = i; j > 0 && found[j - 1] > found[j]; --j)
+                std::swap(found[j - 1], found[j]);
+    answer(always, alwaysEnd, count, out);
+}
+
+// The bodies from `from` on within reach, by index: for a query that spans more cells than
+// there are bodies.
+void BodyGrid::everyBody(double x, double y, double reach, size_t from, const uint32_t* always,
+                         const uint32_t* alwaysEnd, std::vector<uint32_t>& out) {
+    if (found_.size() < size()) found_.resize(size());
+    size_t count = 0;
+    for (size_t i = from; i < size(); ++i) {
+        const Place& body = at_[i];
+        found_[count] = uint32_t(i);
+        // A body out of the cells has a NaN reach: never within it.
+        count += size_t(withinReach(body.x - x, body.y - y, body.reach + reach));
+    }
+    answer(always, alwaysEnd, count, out);
+}
+
+// Into `out`: the bodies answered for every query from `always` on, and the `count` bodies
+// of found_, both ascending, no body in both.
+void BodyGrid::answer(const uint32_t* always, const uint32_t* alwaysEnd, size_t count,
+                      std::vector<uint32_t>& out) {
+    const uint32_t* found = found_.data();
     out.resize(size_t(alwaysEnd - always) + count);
     if (always == alwaysEnd) {
         // A handful of bodies: a plain copy costs less than a call to memmove.
@@ -235,7 +281,6 @@ void BodyGrid::candidates(double x, double y, double reach, size_t from,
             out[k] = found[k];
         return;
     }
-    // Both ascending, and no body is in both.
     std::merge(always, alwaysEnd, found, found + count, out.begin());
 }
 

@@ -57,6 +57,11 @@ class BodyGrid {
     bool inCell(size_t i) const { return at_[i].reach == at_[i].reach; }
     int64_t cellOf(double x, double y) const; // -1 off the grid
     void stray(size_t i);
+    void sumSpanRoom();
+    void everyBody(double x, double y, double reach, size_t from, const uint32_t* always,
+                   const uint32_t* alwaysEnd, std::vector<uint32_t>& out);
+    void answer(const uint32_t* always, const uint32_t* alwaysEnd, size_t count,
+                std::vector<uint32_t>& out);
 
     // What a query reads of a body, side by side: where it stands and |radius|, or NaN
     // in place of |radius| while it is not in a cell (no offset is within a NaN reach).
@@ -84,6 +89,7 @@ class BodyGrid {
     double radiusCap_ = 0.0;  // larger radii stay out of the cells
     double drift_ = 0.0;      // how far any body in a cell stands from where it was filed
     double driftLimit_ = 0.0; // the farthest a body drifts before it strays
+    double spanRoom_ = 0.0;   // how much further a query looks, for drift and rounding
     size_t strays_ = 0;       // bodies that left their cells since the last filing
     int64_t columns_ = 0, rows_ = 0;
 };
