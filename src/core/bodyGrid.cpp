@@ -16,6 +16,7 @@ constexpr double radiusSpread = 4.0;
 
 constexpr uint32_t offGrid = UINT32_MAX;
 constexpr double outOfCells = std::numeric_limits<double>::quiet_NaN();
+constexpr size_t copies = 4; // of each body in a cell: one in each block that holds the cell
 
 } // namespace
 
@@ -102,34 +103,51 @@ void BodyGrid::place() {
     driftLimit_ = side_ / 4.0;
     sumSpanRoom();
 
-    // Filed by a counting sort in index order: each cell's bodies come out ascending.
+    // Filed by a counting sort in index order: each block's bodies come out ascending.
     size_t cells = size_t(columns_ * rows_);
-    cellStart_.assign(cells + 1, 0);
+    blockStart_.assign(cells + 1, 0);
     cellScratch_.resize(count);
     for (size_t i = 0; i < count; ++i) {
         int64_t cell = columns_ > 0 && placeable(i) ? cellOf(at_[i].x, at_[i].y) : -1;
         cellScratch_[i] = cell >= 0 ? uint32_t(cell) : offGrid;
         if (cell >= 0)
-            ++cellStart_[size_t(cell) + 1];
+            forEachBlock(size_t(cell), [&](size_t block) { ++blockStart_[block + 1]; });
         else
             everyQuery_.push_back(uint32_t(i));
     }
-    for (size_t c = 0; c < cells; ++c)
-        cellStart_[c + 1] += cellStart_[c];
-    slots_.resize(cellStart_[cells]);
-    slotOf_.assign(count, offGrid);
+    for (size_t b = 0; b < cells; ++b)
+        blockStart_[b + 1] += blockStart_[b];
+    // One spare slot past the last block, which no query reads: where a body's copies for
+    // the blocks off the grid go.
+    uint32_t spare = blockStart_[cells];
+    slots_.resize(size_t(spare) + 1);
+    slots_[spare] = {outOfCells, outOfCells, outOfCells, 0};
+    slotsOf_.assign(copies * count, spare);
     for (size_t i = 0; i < count; ++i) {
         uint32_t cell = cellScratch_[i];
         if (cell == offGrid) continue;
-        // cellStart_ of the next cell serves as the fill position of this one meanwhile.
-        uint32_t slot = cellStart_[cell]++;
         at_[i].reach = std::fabs(radius_[i]);
-        slots_[slot] = {at_[i].x, at_[i].y, at_[i].reach, uint32_t(i)};
-        slotOf_[i] = slot;
+        uint32_t* copy = &slotsOf_[copies * i];
+        forEachBlock(cell, [&](size_t block) {
+            // blockStart_ of the next block serves as the fill position of this one meanwhile.
+            uint32_t slot = blockStart_[block]++;
+            slots_[slot] = {at_[i].x, at_[i].y, at_[i].reach, uint32_t(i)};
+            *copy++ = slot;
+        });
     }
-    for (size_t c = cells; c > 0; --c)
-        cellStart_[c] = cellStart_[c - 1];
-    cellStart_[0] = 0;
+    for (size_t b = cells; b > 0; --b)
+        blockStart_[b] = blockStart_[b - 1];
+    blockStart_[0] = 0;
+}
+
+// The blocks that hold a cell: those of it and of its neighbours above and to the left.
+template <typename Visit> void BodyGrid::forEachBlock(size_t cell, Visit visit) const {
+    size_t column = cell % size_t(columns_);
+    bool left = column > 0, above = cell >= size_t(columns_);
+    if (above && left) visit(cell - size_t(columns_) - 1);
+    if (above) visit(cell - size_t(columns_));
+    if (left) visit(cell - 1);
+    visit(cell);
 }
 
 // Cell numbers are monotonic in the coordinate: a point of a query's span and a body filed
@@ -144,8 +162,8 @@ int64_t BodyGrid::cellOf(double x, double y) const {
 
 void BodyGrid::stray(size_t i) {
     at_[i].reach = outOfCells;
-    slots_[slotOf_[i]].reach = outOfCells;
-    slotOf_[i] = offGrid;
+    for (size_t k = 0; k < copies; ++k)
+        slots_[slotsOf_[copies * i + k]].reach = outOfCells;
     auto at = std::lower_bound(everyQuery_.begin(), everyQuery_.end(), uint32_t(i));
     everyQuery_.insert(at, uint32_t(i));
     // Many bodies answered for every query cost more than filing them all again.
@@ -156,9 +174,11 @@ void BodyGrid::move(size_t i, double x, double y) {
     at_[i].x = x;
     at_[i].y = y;
     if (!inCell(i)) return;
-    Slot& slot = slots_[slotOf_[i]];
-    slot.x = x;
-    slot.y = y;
+    for (size_t k = 0; k < copies; ++k) {
+        Slot& slot = slots_[slotsOf_[copies * i + k]];
+        slot.x = x;
+        slot.y = y;
+    }
     double drift = std::max(std::fabs(x - homeX_[i]), std::fabs(y - homeY_[i]));
     if (!(drift <= driftLimit_)) // true for NaN
         stray(i);
@@ -230,27 +250,33 @@ void BodyGrid::candidates(double x, double y, double reach, size_t from,
     if (found_.size() < size()) found_.resize(size());
     uint32_t* found = found_.data();
     size_t count = 0;
-    const Slot* slots = slots_.data();
-    for (int64_t row = firstRow; row <= lastRow; ++row) {
-        // The cells of one row lie side by side in slots_.
-        const Slot* first = slots + cellStart_[size_t(row * columns_ + firstColumn)];
-        const Slot* last = slots + cellStart_[size_t(row * columns_ + lastColumn) + 1];
-        // Takes, without a branch per body, those from `from` on within reach (withinReach;
-        // a body out of the cells has a NaN reach and is never within it).
+    // Takes, without a branch per body, those of a block from `from` on within reach
+    // (withinReach; a body out of the cells has a NaN reach and is never within it).
+    auto scan = [&](size_t block) {
+        const Slot* first = slots_.data() + blockStart_[block];
+        const Slot* last = slots_.data() + blockStart_[block + 1];
         for (; first < last; ++first) {
             double bound = (first->reach + reach) * (1.0 + 1e-6) + 1e-150;
             bool near = (std::fabs(first->x - x) <= bound) & (std::fabs(first->y - y) <= bound);
             found[count] = first->body;
             count += size_t(near & (first->body >= from));
         }
+    };
+    if (lastColumn - firstColumn <= 1 && lastRow - firstRow <= 1) {
+        // Mostly: one block holds every cell of the span, its bodies ascending.
+        scan(size_t(firstRow * columns_ + firstColumn));
+    } else {
+        // Blocks side by side, which share no cell, and a sort.
+        for (int64_t row = firstRow; row <= lastRow; row += 2)
+            for (int64_t column = firstColumn; column <= lastColumn; column += 2)
+                scan(size_t(row * columns_ + column));
+        if (count > 32)
+            std::sort(found, found + count);
+        else
+            for (size_t i = 1; i < count; ++i)
+                for (size_t j = i; j > 0 && found[j - 1] > found[j]; --j)
+                    std::swap(found[j - 1], found[j]);
     }
-    // Few bodies answer a query: an insertion sort; a sort for many.
-    if (count > 32)
-        std::sort(found, found + count);
-    else
-        for (size_t i = 1; i < count; ++i)
-            for (size_t j = i; j > 0 && found[j - 1] > found[j]; --j)
-                std::swap(found[j - 1], found[j]);
     answer(always, alwaysEnd, count, out);
 }
 

@@ -57,6 +57,7 @@ class BodyGrid {
     bool inCell(size_t i) const { return at_[i].reach == at_[i].reach; }
     int64_t cellOf(double x, double y) const; // -1 off the grid
     void stray(size_t i);
+    template <typename Visit> void forEachBlock(size_t cell, Visit visit) const;
     void sumSpanRoom();
     void everyBody(double x, double y, double reach, size_t from, const uint32_t* always,
                    const uint32_t* alwaysEnd, std::vector<uint32_t>& out);
@@ -69,18 +70,21 @@ class BodyGrid {
         double x, y, reach;
     };
     std::vector<Place> at_;
-    // The same of each body in a cell, with its index, cell by cell: a query reads the
-    // bodies of its cells side by side. move keeps both in step.
+    // The same of each body in a cell, with its index, block by block. A block is a square
+    // of two by two cells, named after its top left cell, and there is one for every cell:
+    // each body in a cell has a copy in the four blocks that hold its cell, in index order,
+    // so that a query that spans at most two cells each way reads one run of slots that is
+    // already in the order of the answer. move keeps every copy in step.
     struct Slot {
         double x, y, reach;
         uint32_t body;
     };
     std::vector<Slot> slots_;
-    std::vector<uint32_t> slotOf_; // by body: into slots_, while it is in a cell
+    std::vector<uint32_t> slotsOf_; // by body, four: into slots_
     std::vector<double> radius_;
     std::vector<double> homeX_, homeY_; // where each body in a cell was filed
     std::vector<uint8_t> keptOut_;      // by body: asked to be answered for every query
-    std::vector<uint32_t> cellStart_;   // by cell, and one past the last: into slots_
+    std::vector<uint32_t> blockStart_;  // by block, and one past the last: into slots_
     std::vector<uint32_t> everyQuery_;  // ascending
     std::vector<uint32_t> cellScratch_; // by body: its cell while filing
     std::vector<uint32_t> found_;       // a query's bodies in cells
