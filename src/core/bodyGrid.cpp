@@ -192,6 +192,9 @@ void BodyGrid::sumSpanRoom() {
     spanRoom_ =
         drift_ * (1.0 + 1e-6) +
         (1e-14 * (std::fabs(left_) + std::fabs(top_) + side_ * double(columns_ + rows_)) + 2e-150);
+    // Every point of the grid, and some way around it.
+    nearby_ = std::fabs(left_) + std::fabs(top_) + side_ * double(columns_ + rows_);
+    nearbyRoom_ = 1e-14 * nearby_ + spanRoom_;
 }
 
 void BodyGrid::settle() {
@@ -211,8 +214,44 @@ inline void cellRange(double low, double high, int64_t cells, int64_t& first, in
     last -= int64_t(double(last) > top);
 }
 
+// Takes a body from `from` on within reach (withinReach; a body out of the cells has a NaN
+// reach and is never within it) into taken[count], without a branch: the next count.
+inline size_t BodyGrid::take(const Slot& slot, double x, double y, double reach, size_t from,
+                             uint32_t* taken, size_t count) {
+    double bound = (slot.reach + reach) * (1.0 + 1e-6) + 1e-150;
+    bool near = (std::fabs(slot.x - x) <= bound) & (std::fabs(slot.y - y) <= bound);
+    taken[count] = slot.body;
+    return count + size_t(near & (slot.body >= from));
+}
+
 void BodyGrid::candidates(double x, double y, double reach, size_t from,
                           std::vector<uint32_t>& out) {
+    // Mostly: no body answered for every query, a point near the grid, and a span inside
+    // the grid that covers at most two cells each way. One block holds them all, in the
+    // order of the answer: its bodies within reach go straight into `out`. The same span
+    // and cells as below (nearbyRoom_ is what the room below comes to at most near the
+    // grid), but no step depends on the point's coordinates beyond what it must.
+    if (everyQuery_.empty() && std::fabs(x) + std::fabs(y) <= nearby_) { // false for NaN
+        double span = (largestRadius_ + reach) * (1.0 + 2e-6) + nearbyRoom_;
+        double lowX = (x - span - left_) * perSide_, highX = (x + span - left_) * perSide_;
+        double lowY = (y - span - top_) * perSide_, highY = (y + span - top_) * perSide_;
+        // Within these limits truncation is floorOf; false for NaN.
+        if (lowX >= 0.0 && lowY >= 0.0 && highX < double(columns_) && highY < double(rows_)) {
+            int64_t column = int64_t(lowX), row = int64_t(lowY);
+            if (int64_t(highX) - column <= 1 && int64_t(highY) - row <= 1) {
+                size_t block = size_t(row * columns_ + column);
+                const Slot* first = slots_.data() + blockStart_[block];
+                size_t length = blockStart_[block + 1] - blockStart_[block];
+                out.resize(length); // room for every body of the block; cut to those taken
+                uint32_t* taken = out.data();
+                size_t count = 0;
+                for (size_t k = 0; k < length; ++k)
+                    count = take(first[k], x, y, reach, from, taken, count);
+                out.resize(count);
+                return;
+            }
+        }
+    }
     const uint32_t* always = everyQuery_.data() + everyQuery_.size();
     if (!everyQuery_.empty())
         always = everyQuery_.data() +
@@ -250,17 +289,11 @@ void BodyGrid::candidates(double x, double y, double reach, size_t from,
     if (found_.size() < size()) found_.resize(size());
     uint32_t* found = found_.data();
     size_t count = 0;
-    // Takes, without a branch per body, those of a block from `from` on within reach
-    // (withinReach; a body out of the cells has a NaN reach and is never within it).
     auto scan = [&](size_t block) {
         const Slot* first = slots_.data() + blockStart_[block];
         const Slot* last = slots_.data() + blockStart_[block + 1];
-        for (; first < last; ++first) {
-            double bound = (first->reach + reach) * (1.0 + 1e-6) + 1e-150;
-            bool near = (std::fabs(first->x - x) <= bound) & (std::fabs(first->y - y) <= bound);
-            found[count] = first->body;
-            count += size_t(near & (first->body >= from));
-        }
+        for (; first < last; ++first)
+            count = take(*first, x, y, reach, from, found, count);
     };
     if (lastColumn - firstColumn <= 1 && lastRow - firstRow <= 1) {
         // Mostly: one block holds every cell of the span, its bodies ascending.

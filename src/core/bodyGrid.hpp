@@ -59,6 +59,9 @@ class BodyGrid {
     void stray(size_t i);
     template <typename Visit> void forEachBlock(size_t cell, Visit visit) const;
     void sumSpanRoom();
+    struct Slot;
+    static size_t take(const Slot& slot, double x, double y, double reach, size_t from,
+                       uint32_t* taken, size_t count);
     void everyBody(double x, double y, double reach, size_t from, const uint32_t* always,
                    const uint32_t* alwaysEnd, std::vector<uint32_t>& out);
     void answer(const uint32_t* always, const uint32_t* alwaysEnd, size_t count,
@@ -94,6 +97,8 @@ class BodyGrid {
     double drift_ = 0.0;      // how far any body in a cell stands from where it was filed
     double driftLimit_ = 0.0; // the farthest a body drifts before it strays
     double spanRoom_ = 0.0;   // how much further a query looks, for drift and rounding
+    double nearby_ = 0.0;     // |x| + |y| at most for a point near the grid
+    double nearbyRoom_ = 0.0; // spanRoom_ and the rounding of a point near the grid
     size_t strays_ = 0;       // bodies that left their cells since the last filing
     int64_t columns_ = 0, rows_ = 0;
 };
