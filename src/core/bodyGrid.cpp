@@ -228,7 +228,7 @@ void BodyGrid::candidates(double x, double y, double reach, size_t from,
                           std::vector<uint32_t>& out) {
     // Mostly: no body answered for every query, a point near the grid, and a span inside
     // the grid that covers at most two cells each way. One block holds them all, in the
-    // order of the answer: its bodies within reach go straight into `out`. The same span
+    // order of the answer, with no sort. The same span
     // and cells as below (nearbyRoom_ is what the room below comes to at most near the
     // grid), but no step depends on the point's coordinates beyond what it must.
     if (everyQuery_.empty() && std::fabs(x) + std::fabs(y) <= nearby_) { // false for NaN
@@ -242,12 +242,16 @@ void BodyGrid::candidates(double x, double y, double reach, size_t from,
                 size_t block = size_t(row * columns_ + column);
                 const Slot* first = slots_.data() + blockStart_[block];
                 size_t length = blockStart_[block + 1] - blockStart_[block];
-                out.resize(length); // room for every body of the block; cut to those taken
-                uint32_t* taken = out.data();
+                if (found_.size() < size()) found_.resize(size());
+                uint32_t* found = found_.data();
                 size_t count = 0;
                 for (size_t k = 0; k < length; ++k)
-                    count = take(first[k], x, y, reach, from, taken, count);
-                out.resize(count);
+                    count = take(first[k], x, y, reach, from, found, count);
+                // A handful of bodies: appended one by one, where a resize would zero them
+                // and an assign call memmove.
+                out.clear();
+                for (size_t k = 0; k < count; ++k)
+                    out.push_back(found[k]);
                 return;
             }
         }
