@@ -16,7 +16,19 @@ constexpr double radiusSpread = 4.0;
 
 constexpr uint32_t offGrid = UINT32_MAX;
 constexpr double outOfCells = std::numeric_limits<double>::quiet_NaN();
-constexpr size_t copies = 4; // of each body in a cell: one in each block that holds the cell
+
+// The cells from the one of `low` to the one of `high` along an axis of `cells` cells, in
+// cell units (low and high are scaled offsets from the grid's edge, not NaN): first > last
+// when the span misses the grid. Equal to clamping floorOf of each, without a branch.
+void cellRange(double low, double high, int64_t cells, int64_t& first, int64_t& last) {
+    // From zero on, truncation is floorOf. Below zero the only value that matters is -1
+    // (nothing), but truncation takes a value in (-1, 0) to 0: one step down where it
+    // went up.
+    first = int64_t(std::min(std::max(low, 0.0), double(cells)));
+    double top = std::min(std::max(high, -1.0), double(cells - 1));
+    last = int64_t(top);
+    last -= int64_t(double(last) > top);
+}
 
 } // namespace
 
@@ -101,6 +113,10 @@ void BodyGrid::place() {
     }
     perSide_ = 1.0 / side_;
     driftLimit_ = side_ / 4.0;
+    // Every point of the grid, and some way around it, has |x| + |y| up to nearby_.
+    nearby_ = std::fabs(left_) + std::fabs(top_) + side_ * double(columns_ + rows_);
+    roundingRoom_ = 1e-14 * nearby_ + 2e-150;
+    nearbyRounding_ = 1e-14 * nearby_;
     sumSpanRoom();
 
     // Filed by a counting sort in index order: each block's bodies come out ascending.
@@ -117,23 +133,13 @@ void BodyGrid::place() {
     }
     for (size_t b = 0; b < cells; ++b)
         blockStart_[b + 1] += blockStart_[b];
-    // One spare slot past the last block, which no query reads: where a body's copies for
-    // the blocks off the grid go.
-    uint32_t spare = blockStart_[cells];
-    slots_.resize(size_t(spare) + 1);
-    slots_[spare] = {outOfCells, outOfCells, outOfCells, 0};
-    slotsOf_.assign(copies * count, spare);
+    blockBodies_.resize(blockStart_[cells]);
     for (size_t i = 0; i < count; ++i) {
         uint32_t cell = cellScratch_[i];
         if (cell == offGrid) continue;
         at_[i].reach = std::fabs(radius_[i]);
-        uint32_t* copy = &slotsOf_[copies * i];
-        forEachBlock(cell, [&](size_t block) {
-            // blockStart_ of the next block serves as the fill position of this one meanwhile.
-            uint32_t slot = blockStart_[block]++;
-            slots_[slot] = {at_[i].x, at_[i].y, at_[i].reach, uint32_t(i)};
-            *copy++ = slot;
-        });
+        // blockStart_ of the next block serves as the fill position of this one meanwhile.
+        forEachBlock(cell, [&](size_t block) { blockBodies_[blockStart_[block]++] = uint32_t(i); });
     }
     for (size_t b = cells; b > 0; --b)
         blockStart_[b] = blockStart_[b - 1];
@@ -162,8 +168,6 @@ int64_t BodyGrid::cellOf(double x, double y) const {
 
 void BodyGrid::stray(size_t i) {
     at_[i].reach = outOfCells;
-    for (size_t k = 0; k < copies; ++k)
-        slots_[slotsOf_[copies * i + k]].reach = outOfCells;
     auto at = std::lower_bound(everyQuery_.begin(), everyQuery_.end(), uint32_t(i));
     everyQuery_.insert(at, uint32_t(i));
     // Many bodies answered for every query cost more than filing them all again.
@@ -174,11 +178,6 @@ void BodyGrid::move(size_t i, double x, double y) {
     at_[i].x = x;
     at_[i].y = y;
     if (!inCell(i)) return;
-    for (size_t k = 0; k < copies; ++k) {
-        Slot& slot = slots_[slotsOf_[copies * i + k]];
-        slot.x = x;
-        slot.y = y;
-    }
     double drift = std::max(std::fabs(x - homeX_[i]), std::fabs(y - homeY_[i]));
     if (!(drift <= driftLimit_)) // true for NaN
         stray(i);
@@ -189,48 +188,32 @@ void BodyGrid::move(size_t i, double x, double y) {
 }
 
 void BodyGrid::sumSpanRoom() {
-    spanRoom_ =
-        drift_ * (1.0 + 1e-6) +
-        (1e-14 * (std::fabs(left_) + std::fabs(top_) + side_ * double(columns_ + rows_)) + 2e-150);
-    // Every point of the grid, and some way around it.
-    nearby_ = std::fabs(left_) + std::fabs(top_) + side_ * double(columns_ + rows_);
-    nearbyRoom_ = 1e-14 * nearby_ + spanRoom_;
+    spanRoom_ = drift_ * (1.0 + 1e-6) + roundingRoom_;
+    nearbyRoom_ = nearbyRounding_ + spanRoom_;
 }
 
 void BodyGrid::settle() {
     if (strays_ > 0 || drift_ > driftLimit_ / 2.0) place();
 }
 
-// The cells from the one of `low` to the one of `high` along an axis of `cells` cells, in
-// cell units (low and high are scaled offsets from the grid's edge, not NaN): first > last
-// when the span misses the grid. Equal to clamping floorOf of each, without a branch.
-inline void cellRange(double low, double high, int64_t cells, int64_t& first, int64_t& last) {
-    // Whole numbers from zero on convert to integers exactly by truncation; below zero the
-    // only value that matters is -1 (nothing), and truncation of a value in (-1, 0) gives 0:
-    // one step down when it rounded up.
-    first = int64_t(std::min(std::max(low, 0.0), double(cells)));
-    double top = std::min(std::max(high, -1.0), double(cells - 1));
-    last = int64_t(top);
-    last -= int64_t(double(last) > top);
-}
-
 // Takes a body from `from` on within reach (withinReach; a body out of the cells has a NaN
 // reach and is never within it) into taken[count], without a branch: the next count.
-inline size_t BodyGrid::take(const Slot& slot, double x, double y, double reach, size_t from,
-                             uint32_t* taken, size_t count) {
-    double bound = (slot.reach + reach) * (1.0 + 1e-6) + 1e-150;
-    bool near = (std::fabs(slot.x - x) <= bound) & (std::fabs(slot.y - y) <= bound);
-    taken[count] = slot.body;
-    return count + size_t(near & (slot.body >= from));
+inline size_t BodyGrid::take(const Place& body, uint32_t i, double x, double y, double reach,
+                             size_t from, uint32_t* taken, size_t count) {
+    double bound = (body.reach + reach) * (1.0 + 1e-6) + 1e-150;
+    bool near = (std::fabs(body.x - x) <= bound) & (std::fabs(body.y - y) <= bound);
+    taken[count] = i;
+    return count + size_t(near & (i >= from));
 }
 
 void BodyGrid::candidates(double x, double y, double reach, size_t from,
                           std::vector<uint32_t>& out) {
     // Mostly: no body answered for every query, a point near the grid, and a span inside
     // the grid that covers at most two cells each way. One block holds them all, in the
-    // order of the answer, with no sort. The same span
-    // and cells as below (nearbyRoom_ is what the room below comes to at most near the
-    // grid), but no step depends on the point's coordinates beyond what it must.
+    // order of the answer: no sort. The span and the cells are those of anywhere below,
+    // but for nearbyRoom_, which is at least what the room for rounding comes to there
+    // (each step of the sum rounds monotonically, and |x| + |y| <= nearby_): fewer steps
+    // wait for the point's coordinates.
     if (everyQuery_.empty() && std::fabs(x) + std::fabs(y) <= nearby_) { // false for NaN
         double span = (largestRadius_ + reach) * (1.0 + 2e-6) + nearbyRoom_;
         double lowX = (x - span - left_) * perSide_, highX = (x + span - left_) * perSide_;
@@ -240,13 +223,13 @@ void BodyGrid::candidates(double x, double y, double reach, size_t from,
             int64_t column = int64_t(lowX), row = int64_t(lowY);
             if (int64_t(highX) - column <= 1 && int64_t(highY) - row <= 1) {
                 size_t block = size_t(row * columns_ + column);
-                const Slot* first = slots_.data() + blockStart_[block];
+                const uint32_t* first = blockBodies_.data() + blockStart_[block];
                 size_t length = blockStart_[block + 1] - blockStart_[block];
                 if (found_.size() < size()) found_.resize(size());
                 uint32_t* found = found_.data();
                 size_t count = 0;
                 for (size_t k = 0; k < length; ++k)
-                    count = take(first[k], x, y, reach, from, found, count);
+                    count = take(at_[first[k]], first[k], x, y, reach, from, found, count);
                 // A handful of bodies: appended one by one, where a resize would zero them
                 // and an assign call memmove.
                 out.clear();
@@ -256,6 +239,12 @@ void BodyGrid::candidates(double x, double y, double reach, size_t from,
             }
         }
     }
+    anywhere(x, y, reach, from, out);
+}
+
+// Any query: the cells of the span in blocks side by side, and the bodies answered for
+// every query.
+void BodyGrid::anywhere(double x, double y, double reach, size_t from, std::vector<uint32_t>& out) {
     const uint32_t* always = everyQuery_.data() + everyQuery_.size();
     if (!everyQuery_.empty())
         always = everyQuery_.data() +
@@ -294,10 +283,10 @@ void BodyGrid::candidates(double x, double y, double reach, size_t from,
     uint32_t* found = found_.data();
     size_t count = 0;
     auto scan = [&](size_t block) {
-        const Slot* first = slots_.data() + blockStart_[block];
-        const Slot* last = slots_.data() + blockStart_[block + 1];
+        const uint32_t* first = blockBodies_.data() + blockStart_[block];
+        const uint32_t* last = blockBodies_.data() + blockStart_[block + 1];
         for (; first < last; ++first)
-            count = take(*first, x, y, reach, from, found, count);
+            count = take(at_[*first], *first, x, y, reach, from, found, count);
     };
     if (lastColumn - firstColumn <= 1 && lastRow - firstRow <= 1) {
         // Mostly: one block holds every cell of the span, its bodies ascending.

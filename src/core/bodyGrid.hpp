@@ -10,8 +10,8 @@
 // radius the grid cannot place (not finite, far larger than the others), is answered for
 // every query.
 //
-// The cells are loose: each body is filed, cell by cell in index order in one array,
-// under the place where it stood when the grid was built, and a body that moves stays
+// The cells are loose: each body is filed, in index order, under the place where it
+// stood when the grid was built (see blockBodies_), and a body that moves stays
 // filed there while it drifts less than a quarter of a cell; queries look that much
 // further. A body that strays further is answered for every query until the grid is
 // built again (settle, or by itself once too many have strayed). No Python, no SDL.
@@ -52,54 +52,52 @@ class BodyGrid {
     void candidates(double x, double y, double reach, size_t from, std::vector<uint32_t>& out);
 
   private:
-    void place(); // files every body from x_, y_, radius_, keptOut_
-    bool placeable(size_t i) const;
-    bool inCell(size_t i) const { return at_[i].reach == at_[i].reach; }
-    int64_t cellOf(double x, double y) const; // -1 off the grid
-    void stray(size_t i);
-    template <typename Visit> void forEachBlock(size_t cell, Visit visit) const;
-    void sumSpanRoom();
-    struct Slot;
-    static size_t take(const Slot& slot, double x, double y, double reach, size_t from,
-                       uint32_t* taken, size_t count);
-    void everyBody(double x, double y, double reach, size_t from, const uint32_t* always,
-                   const uint32_t* alwaysEnd, std::vector<uint32_t>& out);
-    void answer(const uint32_t* always, const uint32_t* alwaysEnd, size_t count,
-                std::vector<uint32_t>& out);
-
     // What a query reads of a body, side by side: where it stands and |radius|, or NaN
     // in place of |radius| while it is not in a cell (no offset is within a NaN reach).
     struct Place {
         double x, y, reach;
     };
+
+    void place(); // files every body from x_, y_, radius_, keptOut_
+    bool placeable(size_t i) const;
+    bool inCell(size_t i) const { return at_[i].reach == at_[i].reach; }
+    int64_t cellOf(double x, double y) const; // -1 off the grid
+    template <typename Visit> void forEachBlock(size_t cell, Visit visit) const;
+    void stray(size_t i);
+    void sumSpanRoom();
+    static size_t take(const Place& body, uint32_t i, double x, double y, double reach, size_t from,
+                       uint32_t* taken, size_t count);
+    // The queries that one block does not serve, kept out of the way of those it does.
+    [[gnu::noinline]] void anywhere(double x, double y, double reach, size_t from,
+                                    std::vector<uint32_t>& out);
+    void everyBody(double x, double y, double reach, size_t from, const uint32_t* always,
+                   const uint32_t* alwaysEnd, std::vector<uint32_t>& out);
+    void answer(const uint32_t* always, const uint32_t* alwaysEnd, size_t count,
+                std::vector<uint32_t>& out);
+
     std::vector<Place> at_;
-    // The same of each body in a cell, with its index, block by block. A block is a square
-    // of two by two cells, named after its top left cell, and there is one for every cell:
-    // each body in a cell has a copy in the four blocks that hold its cell, in index order,
-    // so that a query that spans at most two cells each way reads one run of slots that is
-    // already in the order of the answer. move keeps every copy in step.
-    struct Slot {
-        double x, y, reach;
-        uint32_t body;
-    };
-    std::vector<Slot> slots_;
-    std::vector<uint32_t> slotsOf_; // by body, four: into slots_
+    // The bodies in cells, block by block. A block is a square of two by two cells, named
+    // after its top left cell, one for every cell; each body in a cell is listed in the four
+    // blocks that hold its cell, in index order, so that a query that spans at most two
+    // cells each way reads one short list that is already in the order of the answer.
+    std::vector<uint32_t> blockBodies_;
+    std::vector<uint32_t> blockStart_; // by block, and one past the last: into blockBodies_
     std::vector<double> radius_;
     std::vector<double> homeX_, homeY_; // where each body in a cell was filed
     std::vector<uint8_t> keptOut_;      // by body: asked to be answered for every query
-    std::vector<uint32_t> blockStart_;  // by block, and one past the last: into slots_
     std::vector<uint32_t> everyQuery_;  // ascending
     std::vector<uint32_t> cellScratch_; // by body: its cell while filing
     std::vector<uint32_t> found_;       // a query's bodies in cells
     double left_ = 0.0, top_ = 0.0, side_ = 1.0, perSide_ = 1.0; // perSide_ = 1 / side_
     double largestRadius_ = 0.0;                                 // of the bodies in cells
-    double radiusCap_ = 0.0;  // larger radii stay out of the cells
-    double drift_ = 0.0;      // how far any body in a cell stands from where it was filed
-    double driftLimit_ = 0.0; // the farthest a body drifts before it strays
-    double spanRoom_ = 0.0;   // how much further a query looks, for drift and rounding
-    double nearby_ = 0.0;     // |x| + |y| at most for a point near the grid
-    double nearbyRoom_ = 0.0; // spanRoom_ and the rounding of a point near the grid
-    size_t strays_ = 0;       // bodies that left their cells since the last filing
+    double radiusCap_ = 0.0;    // larger radii stay out of the cells
+    double drift_ = 0.0;        // how far any body in a cell stands from where it was filed
+    double driftLimit_ = 0.0;   // the farthest a body drifts before it strays
+    double spanRoom_ = 0.0;     // how much further a query looks, for drift and rounding
+    double roundingRoom_ = 0.0; // the part of spanRoom_ for rounding
+    double nearby_ = 0.0;       // |x| + |y| at most for a point near the grid
+    double nearbyRounding_ = 0.0, nearbyRoom_ = 0.0; // the same for a point near the grid
+    size_t strays_ = 0; // bodies that left their cells since the last filing
     int64_t columns_ = 0, rows_ = 0;
 };
 
