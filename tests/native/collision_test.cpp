@@ -157,6 +157,58 @@ NATIVE_TEST(theGridFindsEveryBodyThatAPlainWalkTouches) {
     }
 }
 
+// Scenes where no body is answered for every query: most queries are served by one
+// block of cells, whose bodies must match a plain walk while the bodies drift and the grid
+// is filed again.
+NATIVE_TEST(theGridFindsEveryBodyWithinReachWhileBodiesDriftAndSettle) {
+    std::mt19937_64 random(5);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int scene = 0; scene < 24; ++scene) {
+        size_t count = 1 + size_t(scene) * 17;
+        double side = scene % 5 == 4 ? 3.0 : 2.0 * std::sqrt(double(count)) + 1.0;
+        std::vector<GridBody> bodies;
+        for (size_t i = 0; i < count; ++i)
+            bodies.push_back({side * unit(random), side * unit(random),
+                              scene % 3 == 0 ? 0.25 : 0.05 + 0.45 * unit(random), false});
+        BodyGrid grid;
+        grid.build(bodies);
+        std::vector<uint32_t> found;
+        for (int step = 0; step < 40; ++step) {
+            for (size_t i = 0; i < count; ++i) {
+                double x = bodies[i].x + 0.2 * (unit(random) - 0.5);
+                double y = bodies[i].y + 0.2 * (unit(random) - 0.5);
+                grid.move(i, x, y);
+                bodies[i].x = x;
+                bodies[i].y = y;
+            }
+            if (step % 4 == 3) grid.settle();
+            for (int query = 0; query < 50; ++query) {
+                // Near bodies, anywhere over the scene and a little beyond, now and then far.
+                size_t near = size_t(unit(random) * double(count)) % count;
+                double x = query % 3 == 0 ? bodies[near].x : side * (1.4 * unit(random) - 0.2);
+                double y = query % 3 == 0 ? bodies[near].y : side * (1.4 * unit(random) - 0.2);
+                if (query == 7) x = 1e300;
+                if (query == 8) y = -NaN;
+                double reach = query % 10 == 9 ? 4.0 * unit(random) : 0.6 * unit(random);
+                size_t from = query % 4 == 0 ? near : 0;
+                grid.candidates(x, y, reach, from, found);
+                for (size_t k = 1; k < found.size(); ++k)
+                    CHECK(found[k - 1] < found[k]);
+                size_t k = 0;
+                for (size_t i = 0; i < count; ++i) {
+                    while (k < found.size() && found[k] < i)
+                        ++k;
+                    bool listed = k < found.size() && found[k] == i;
+                    if (i < from) CHECK(!listed);
+                    if (i >= from && withinReach(bodies[i].x - x, bodies[i].y - y,
+                                                 std::fabs(bodies[i].radius) + reach))
+                        CHECK(listed);
+                }
+            }
+        }
+    }
+}
+
 NATIVE_TEST(theGridAnswersOnlyNearbyBodiesInAnOrdinaryScene) {
     std::vector<GridBody> bodies;
     for (int i = 0; i < 1000; ++i)
