@@ -58,23 +58,11 @@ bool probeWall(const uint8_t* cells, int32_t width, int32_t height, const Vec2& 
 
 namespace {
 
-// The cast starts from the cell under the origin only when the origin lies on the map.
-bool originOnMap(int32_t width, int32_t height, const Vec2& origin) {
-    return origin.x >= 0.0 && origin.x < double(width) && origin.y >= 0.0 &&
-           origin.y < double(height);
-}
-
-// How far beyond the radius a wall is still looked for: more than the rounding of any
-// crossing point or distance that the cast computes.
-double reachMargin(const Vec2& origin, double radius) {
-    return 1e-7 + 1e-12 * (std::fabs(origin.x) + std::fabs(origin.y) + radius);
-}
-
 // The most cells a probe test reads before it gives up and lets the cast decide.
 constexpr double mostCells = 64.0;
 
-// Whether a cell of the grid that meets the closed box [x0, x1] x [y0, y1] holds a block;
-// true also when the box covers too many cells to look at. The bounds are finite.
+} // namespace
+
 bool solidCellMeets(const WallGrid& walls, double x0, double y0, double x1, double y1) {
     // Cell c covers [c, c + 1]: it meets [x0, x1] when ceil(x0) - 1 <= c <= floor(x1).
     double loX = std::max(ceilOf(x0) - 1.0, 0.0), hiX = std::min(floorOf(x1), walls.width - 1.0);
@@ -96,8 +84,6 @@ bool solidCellMeets(const WallGrid& walls, double x0, double y0, double x1, doub
     return false;
 }
 
-} // namespace
-
 // A probe touches only when the cast reports a wall at a distance below the radius. The
 // point it reports lies on the ray (within rounding) and on the closed square of a solid
 // cell of the map, so that cell meets the stretch of the ray within the radius.
@@ -110,17 +96,9 @@ bool probeMayTouch(const WallGrid& walls, const Vec2& origin, const Vec2& dir, d
     double scale = (radius + margin) / length;
     double endX = origin.x + dir.x * scale, endY = origin.y + dir.y * scale;
     if (!std::isfinite(endX) || !std::isfinite(endY)) return true;
-    return solidCellMeets(walls, std::min(origin.x, endX) - margin,
-                          std::min(origin.y, endY) - margin, std::max(origin.x, endX) + margin,
-                          std::max(origin.y, endY) + margin);
-}
-
-bool wallsMayTouch(const WallGrid& walls, const Vec2& origin, double radius) {
-    if (!(radius > 0.0) || !originOnMap(walls.width, walls.height, origin)) return false;
-    if (!std::isfinite(radius)) return true;
-    double reach = radius + reachMargin(origin, radius);
-    return solidCellMeets(walls, origin.x - reach, origin.y - reach, origin.x + reach,
-                          origin.y + reach);
+    return solidCellMeetsAround(
+        walls, origin, std::min(origin.x, endX) - margin, std::min(origin.y, endY) - margin,
+        std::max(origin.x, endX) + margin, std::max(origin.y, endY) + margin);
 }
 
 bool probeMayTouch(const uint8_t* cells, int32_t width, int32_t height, const Vec2& origin,

@@ -1,7 +1,9 @@
-// Which cells of a level's grid hold a block, one bit per cell. The movement pass tells
-// from it that no wall lies within a mover's reach: a few bits that stay in the nearest
-// cache, where the cells themselves (seven bytes each, a row apart from their neighbours
-// above and below) would be fetched from farther for every mover. No Python, no SDL.
+// Which cells of a level's grid hold a block, one bit per cell, and for each cell which
+// of the nine cells around it (itself included) do. The movement pass tells from them that
+// no wall lies within a mover's reach: a few bits that stay in the nearest cache, where
+// the cells themselves (seven bytes each, a row apart from their neighbours above and
+// below) would be fetched from farther for every mover. Most movers stand where none of
+// the nine is solid, which one load of the neighbourhood tells. No Python, no SDL.
 #pragma once
 
 #include <cstddef>
@@ -23,9 +25,17 @@ class WallMap {
         return (bits_[y * wordsPerRow_ + (x >> 6)] >> (x & 63)) & 1u;
     }
 
+    // The solid cells of the three by three block centred on cell (x, y), which lies
+    // inside the grid: bit aroundBit(dx, dy) stands for cell (x + dx, y + dy). Cells
+    // beyond the grid's edge are not solid.
+    uint16_t around(size_t x, size_t y) const { return around_[y * width_ + x]; }
+    static constexpr unsigned aroundBit(int dx, int dy) { return unsigned(3 * (dy + 1) + dx + 1); }
+
   private:
     std::vector<uint64_t> bits_;
     size_t wordsPerRow_ = 0;
+    std::vector<uint16_t> around_;
+    size_t width_ = 0;
 };
 
 } // namespace collision
