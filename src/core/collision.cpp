@@ -84,15 +84,42 @@ bool solidCellMeets(const WallGrid& walls, double x0, double y0, double x1, doub
     return false;
 }
 
+namespace {
+
+// What the cast walks in place of a zero component of its direction.
+constexpr double ZERO_STEP = 1e-14;
+
+} // namespace
+
 // A probe touches only when the cast reports a wall at a distance below the radius. The
 // point it reports lies on the ray (within rounding) and on the closed square of a solid
 // cell of the map, so that cell meets the stretch of the ray within the radius.
-bool probeMayTouch(const WallGrid& walls, const Vec2& origin, const Vec2& dir, double radius) {
+bool probeMayTouch(const WallGrid& walls, const Vec2& origin, const Vec2& direction,
+                   double radius) {
     if (!(radius > 0.0) || !originOnMap(walls.width, walls.height, origin)) return false;
+    Vec2 dir = direction;
     if (!std::isfinite(dir.x) || !std::isfinite(dir.y)) return false; // leaves the map at once
-    double length = std::sqrt(dir.x * dir.x + dir.y * dir.y);
-    if (!std::isfinite(radius) || !(length > 0.0)) return true;
+    // Both components zero send the cast's walk backwards: no box follows it.
+    if (!std::isfinite(radius) || (dir.x == 0.0 && dir.y == 0.0)) return true;
     double margin = reachMargin(origin, radius);
+    if (dir.x == 0.0 || dir.y == 0.0) {
+        // The cast steps across a zero component's axis backwards while it walks the ray
+        // with the component replaced: it meets the grid lines behind the origin, each at
+        // its distance from the origin times |other component| / ZERO_STEP to the side.
+        // One met within reach leaves every box of the ray. (The line through the origin
+        // is met at the origin itself, in the cell under it.)
+        double across = dir.x == 0.0 ? origin.x : origin.y;
+        double other = std::fabs(dir.x == 0.0 ? dir.y : dir.x);
+        double behind = across - double(int64_t(across)); // exact: the origin is on the map
+        if (behind == 0.0) behind = 1.0;
+        if (!(behind * other > 2.0 * ZERO_STEP * (radius + margin))) return true;
+        // Ahead, it drifts along that axis by the replacement, which the box follows.
+        if (dir.x == 0.0) dir.x = ZERO_STEP;
+        if (dir.y == 0.0) dir.y = ZERO_STEP;
+    }
+    double length = std::sqrt(dir.x * dir.x + dir.y * dir.y);
+    // Beyond these the squares leave the normal range and the length its precision.
+    if (!(length >= 1e-150 && length <= 1e150)) return true;
     double scale = (radius + margin) / length;
     double endX = origin.x + dir.x * scale, endY = origin.y + dir.y * scale;
     if (!std::isfinite(endX) || !std::isfinite(endY)) return true;

@@ -112,39 +112,41 @@ inline double reachMargin(const Vec2& origin, double radius) {
 bool solidCellMeets(const WallGrid& walls, double x0, double y0, double x1, double y1);
 
 // solidCellMeets for a box that holds `origin`, a point on the map, answered from the
-// map's neighbourhood of the cell under the origin whenever the box stays within it: the
-// case of every mover of an ordinary radius, in one load. The answer is the same either
-// way: cell c of a row covers [c, c + 1], so a box from x0 to x1 that holds a point of
-// cell cx and lies within (cx - 1, cx + 2) meets cells cx - 1 to cx + 1 exactly as
-// x0 <= cx and cx + 1 <= x1 say, and the neighbourhood has no solid cell off the grid,
-// which the general test leaves out.
+// map's neighbourhood of the cell under the origin: 1 or 0, or -1 when the box leaves the
+// neighbourhood (or a bound is NaN). The answer is the general test's: cell c of a row
+// covers [c, c + 1], so a box from x0 to x1 that holds a point of cell cx and lies within
+// (cx - 1, cx + 2) meets cells cx - 1 to cx + 1 exactly as x0 <= cx and cx + 1 <= x1 say,
+// and the neighbourhood has no solid cell off the grid, which the general test leaves out.
+inline int solidAroundMeets(const WallMap& map, const Vec2& origin, double x0, double y0, double x1,
+                            double y1) {
+    // The origin lies on the map, so its cell is the truncation of its coordinates (taken
+    // as signed, which the hardware converts in one instruction each way).
+    int64_t cellX = int64_t(origin.x), cellY = int64_t(origin.y);
+    double left = double(cellX), top = double(cellY);
+    if (!(x0 > left - 1.0 && x1 < left + 2.0 && y0 > top - 1.0 && y1 < top + 2.0)) return -1;
+    unsigned columns = 2u | unsigned(x0 <= left) | unsigned(x1 >= left + 1.0) << 2;
+    // The rows spread to bits 0, 3 and 6, so the product copies the columns into each row
+    // that the box meets without a carry from one row into the next.
+    unsigned rows = unsigned(y0 <= top) | 8u | unsigned(y1 >= top + 1.0) << 6;
+    static_assert(WallMap::aroundBit(-1, -1) == 0 && WallMap::aroundBit(1, 1) == 8);
+    return (map.around(size_t(cellX), size_t(cellY)) & columns * rows) != 0;
+}
+
+// solidCellMeets, from the neighbourhood whenever it can: the case of every mover of an
+// ordinary radius, in one load.
 inline bool solidCellMeetsAround(const WallGrid& walls, const Vec2& origin, double x0, double y0,
                                  double x1, double y1) {
-    if (walls.map) {
-        // The origin lies on the map, so its cell is the truncation of its coordinates
-        // (taken as signed, which the hardware converts in one instruction each way).
-        int64_t cellX = int64_t(origin.x), cellY = int64_t(origin.y);
-        double left = double(cellX), top = double(cellY);
-        // A NaN bound fails these as well and goes the general way.
-        if (x0 > left - 1.0 && x1 < left + 2.0 && y0 > top - 1.0 && y1 < top + 2.0) {
-            unsigned columns = 2u | unsigned(x0 <= left) | unsigned(x1 >= left + 1.0) << 2;
-            // The rows spread to bits 0, 3 and 6, so the product copies the columns into
-            // each row that the box meets without a carry from one row into the next.
-            unsigned rows = unsigned(y0 <= top) | 8u | unsigned(y1 >= top + 1.0) << 6;
-            static_assert(WallMap::aroundBit(-1, -1) == 0 && WallMap::aroundBit(1, 1) == 8);
-            return (walls.map->around(size_t(cellX), size_t(cellY)) & columns * rows) != 0;
-        }
-    }
-    return solidCellMeets(walls, x0, y0, x1, y1);
+    int answer = walls.map ? solidAroundMeets(*walls.map, origin, x0, y0, x1, y1) : -1;
+    return answer >= 0 ? answer != 0 : solidCellMeets(walls, x0, y0, x1, y1);
 }
 
 // The largest radius for which a clear neighbourhood alone answers. Its reach, radius plus
-// reachMargin, stays below half a cell for any origin on a map (each coordinate below
-// 2^31, so the margin below 0.005), and a box within half a cell of a point of cell
-// (cx, cy) lies within cells cx - 1 to cx + 1 and cy - 1 to cy + 1, whatever the rounding
-// of its bounds (cx - 0.5 and cx + 1.5 are doubles, so rounding keeps the bounds between
-// them).
-inline constexpr double CLEAR_RADIUS = 0.49;
+// reachMargin, stays below 0.95 for any origin on a map (each coordinate below 2^31, so
+// the margin below 0.005), and a box that reaches less than 0.95 from a point of cell cx
+// lies within (cx - 1, cx + 2) along x whatever the rounding of its bounds: they round
+// to no farther than cx - 0.95 and cx + 1.95 do, which is within 2^-21 of them. So does
+// it along y.
+inline constexpr double CLEAR_RADIUS = 0.9;
 
 // Whether a probe from `origin` along `dir` could meet a wall closer than `radius`: false
 // only when the cast cannot touch (no solid cell of the grid within reach of that part of

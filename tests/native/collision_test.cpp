@@ -5,8 +5,10 @@
 #include "core/bodyGrid.hpp"
 #include "core/collision.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 #include <random>
 #include <vector>
@@ -40,6 +42,32 @@ struct Map {
 bool touches(double ox, double oy, double nx, double ny, double radiusSum) {
     double dx = ox - nx, dy = oy - ny;
     return std::sqrt(dx * dx + dy * dy) - radiusSum < 0.0;
+}
+
+// The distance from a point to the closed square of cell (x, y).
+double distanceToCell(Vec2 at, int32_t x, int32_t y) {
+    double dx = std::max({x - at.x, 0.0, at.x - (x + 1.0)});
+    double dy = std::max({y - at.y, 0.0, at.y - (y + 1.0)});
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+// The probe directions of a random test: the movement pass's own, any direction, and
+// the odd ones: tiny, huge, with a zero component beside a tiny one.
+Vec2 probeDirection(int mover, int i, std::mt19937_64& random) {
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    Vec2 dir{PROBES[2 * i], PROBES[2 * i + 1]};
+    switch (mover % 17) {
+    case 0:
+        return {unit(random), unit(random)};
+    case 1:
+        return {dir.x * 1e-10, dir.y * 1e-10};
+    case 2:
+        return {dir.x * 1e200, dir.y * 1e200};
+    case 3:
+        return {dir.x * 1e-158, dir.y * 1e-158};
+    default:
+        return dir;
+    }
 }
 
 } // namespace
@@ -259,25 +287,49 @@ NATIVE_TEST(probesIgnoreTheMapEdgeAndTheBlockUnderTheOrigin) {
 NATIVE_TEST(theWallTestsNeverSkipAProbeThatTouches) {
     std::mt19937_64 random(3);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
-    int touchedProbes = 0, skippedCasts = 0;
-    for (int scene = 0; scene < 60; ++scene) {
-        int32_t width = 3 + scene % 13, height = 3 + (scene * 7) % 11;
+    // Radii about the largest that a clear neighbourhood answers alone, half a cell and a
+    // whole one, where the box leaves the neighbourhood.
+    const double edgeRadii[] = {
+        CLEAR_RADIUS, std::nextafter(CLEAR_RADIUS, 1.0), 0.5 - 1e-7, 0.5, 1.0 - 1e-7, 1.0};
+    WallMap wallMap; // rebuilt for each grid, as the movement pass keeps one
+    int touchedProbes = 0, skippedCasts = 0, clearMovers = 0;
+    for (int scene = 0; scene < 90; ++scene) {
+        // Small grids, and some wider than a word of the map's bits.
+        int32_t width = scene % 3 == 2 ? 60 + scene % 70 : 3 + scene % 13;
+        int32_t height = 3 + (scene * 7) % 11;
+        double density = scene % 3 == 0 ? 0.3 : scene % 3 == 1 ? 0.05 : 0.01;
         Map map(width, height);
         for (int32_t y = 0; y < height; ++y)
             for (int32_t x = 0; x < width; ++x)
-                if (unit(random) < 0.3) map.block(x, y, uint8_t(1 + int(unit(random) * 6)));
+                if (unit(random) < density) map.block(x, y, uint8_t(1 + int(unit(random) * 6)));
+        CHECK(wallMap.build(map.cells.data(), width, height));
+        WallGrid plain{map.cells.data(), width, height};
+        WallGrid mapped{map.cells.data(), width, height, &wallMap};
         for (int mover = 0; mover < 400; ++mover) {
             Vec2 at{unit(random) * width, unit(random) * height};
             if (mover % 5 == 0) at.x = std::floor(at.x) + (mover % 2 ? 0.0 : 1e-12); // on a line
-            double radius = mover % 13 == 0 ? 3.0 * unit(random) : 0.6 * unit(random);
-            bool any = wallsMayTouch(map.cells.data(), width, height, at, radius);
+            if (mover % 7 == 0) at.y = std::nextafter(std::ceil(at.y), 0.0); // just before one
+            if (mover % 9 == 0) at.y = std::floor(at.y) + 1e-15;             // just past one
+            double radius = mover % 13 == 0   ? 3.0 * unit(random)
+                            : mover % 11 == 0 ? edgeRadii[mover % 6]
+                                              : 0.6 * unit(random);
+            bool any = wallsMayTouch(mapped, at, radius);
+            CHECK(any == wallsMayTouch(plain, at, radius)); // the map changes no answer
+            clearMovers += !any;
+            bool solidNear = false;
+            for (int32_t y = 0; y < height; ++y)
+                for (int32_t x = 0; x < width; ++x)
+                    if (map.cells[levelGrid::offset(width, x, y, 0)] != levelGrid::EMPTY &&
+                        distanceToCell(at, x, y) < radius)
+                        solidNear = true;
+            if (solidNear) CHECK(any);
             for (int i = 0; i < PROBE_COUNT; ++i) {
-                Vec2 dir{PROBES[2 * i], PROBES[2 * i + 1]};
-                if (mover % 17 == 0) dir = {unit(random) - 0.5, unit(random) - 0.5};
+                Vec2 dir = probeDirection(mover, i, random);
                 Vec2 next = at;
                 bool touched =
                     probeWall(map.cells.data(), width, height, at, dir, radius, at, next);
-                bool may = probeMayTouch(map.cells.data(), width, height, at, dir, radius);
+                bool may = probeMayTouch(mapped, at, dir, radius);
+                CHECK(may == probeMayTouch(plain, at, dir, radius));
                 if (touched) {
                     ++touchedProbes;
                     CHECK(may && any);
@@ -286,7 +338,138 @@ NATIVE_TEST(theWallTestsNeverSkipAProbeThatTouches) {
             }
         }
     }
-    CHECK(touchedProbes > 1000 && skippedCasts > 10000); // both outcomes were exercised
+    // Both outcomes were exercised, and many movers had no wall near.
+    CHECK(touchedProbes > 1000 && skippedCasts > 10000 && clearMovers > 5000);
+}
+
+// Inputs that no level holds, with and without the map: each answer is the sound one,
+// and the map changes none.
+NATIVE_TEST(theWallTestsAnswerOddInputsSoundly) {
+    Map map(8, 8);
+    map.block(5, 5, levelGrid::SQUARE);
+    map.block(3, 5, levelGrid::SQUARE);
+    WallMap wallMap;
+    CHECK(wallMap.build(map.cells.data(), 8, 8));
+    struct Case {
+        Vec2 at;
+        double radius;
+        Vec2 dir;
+        bool walls, probe;
+    };
+    const double Huge = 1e300;
+    const Case cases[] = {
+        {{NaN, 4.5}, 0.25, {1.0, 0.0}, false, false},   // no origin
+        {{4.5, -0.5}, 100.0, {0.0, 1.0}, false, false}, // off the map
+        {{8.0, 4.5}, 100.0, {-1.0, 0.0}, false, false}, // on its far edge
+        {{Huge, Huge}, Inf, {1.0, 1.0}, false, false},  // far off it
+        {{1.5, 1.5}, Inf, {1.0, 0.0}, true, true},      // no distance is below
+        {{1.5, 1.5}, 1e300, {1.0, 0.0}, true, true},    // too many cells to look at
+        {{1.5, 1.5}, NaN, {1.0, 0.0}, false, false},    // nor below NaN
+        {{1.5, 1.5}, 0.0, {1.0, 0.0}, false, false},    // nor below zero
+        {{1.5, 1.5}, 0.25, {1.0, 0.0}, false, false},   // nothing near
+        {{4.9, 4.9}, 0.25, {NaN, 1.0}, true, false},    // the cast leaves at once
+        {{4.9, 4.9}, 0.25, {Inf, 1.0}, true, false},
+        {{4.9, 4.9}, 0.25, {0.0, 0.0}, true, true},          // a cast that walks backwards
+        {{4.9, 4.9}, 0.25, {1e200, 1e200}, true, true},      // a length beyond the doubles
+        {{4.9, 4.9}, 0.25, {-1e200, -1e200}, true, true},    // the cast decides
+        {{4.9, 4.9}, 0.25, {1e-160, 1e-160}, true, true},    // squares below the normal range
+        {{4.9, 5.0 - 1e-6}, 0.25, {1e-10, 0.0}, true, true}, // drifts into row 5 on its way
+        // The east probe from just south of a line meets the block to the west as it
+        // steps across the rows backwards; from the line itself, only the cell under it.
+        {{4.05, 5.0 + 1e-15}, 0.25, {1.0, 0.0}, true, true},
+        {{4.05, 5.0}, 0.25, {1.0, 0.0}, true, false},
+        {{2.5, 2.5}, CLEAR_RADIUS, {1.0, 1.0}, false, false}, // the largest clear radius
+    };
+    for (const Case& c : cases) {
+        for (const WallMap* used : std::initializer_list<const WallMap*>{nullptr, &wallMap}) {
+            WallGrid walls{map.cells.data(), 8, 8, used};
+            CHECK(wallsMayTouch(walls, c.at, c.radius) == c.walls);
+            CHECK(probeMayTouch(walls, c.at, c.dir, c.radius) == c.probe);
+        }
+        // Whatever a probe is refused, the cast finds no wall within the radius.
+        Vec2 next = c.at;
+        if (probeWall(map.cells.data(), 8, 8, c.at, c.dir, c.radius, c.at, next))
+            CHECK(c.probe && c.walls);
+    }
+}
+
+// A box whose edge falls exactly on a grid line meets the cell beyond it, and one a little
+// short of the line does not: with the map as with the cells, on each of the four sides,
+// for reaches that the neighbourhood answers.
+NATIVE_TEST(aBoxEndingOnAGridLineMeetsTheCellBeyond) {
+    WallMap wallMap;
+    for (double offset : {0.125, 0.25, 0.75}) {
+        for (int side = 0; side < 4; ++side) {
+            // The origin in cell (2, 2) of an empty 5 x 5 grid but for its neighbour on
+            // `side`, `offset` from the line between them.
+            int dx = side == 0 ? -1 : side == 1 ? 1 : 0, dy = side == 2 ? -1 : side == 3 ? 1 : 0;
+            Map map(5, 5);
+            map.block(2 + dx, 2 + dy, levelGrid::SQUARE);
+            CHECK(wallMap.build(map.cells.data(), 5, 5));
+            double line = dx + dy < 0 ? 2.0 : 3.0, sign = dx + dy < 0 ? 1.0 : -1.0;
+            double along = line + sign * offset;
+            Vec2 origin = dx != 0 ? Vec2{along, 2.5} : Vec2{2.5, along};
+            // The radius whose box edge lies exactly on the line: the reach moves by far less
+            // than a unit in the last place of the line per step of the radius.
+            auto edge = [&](double radius) {
+                double reach = radius + reachMargin(origin, radius);
+                return sign > 0 ? along - reach : along + reach;
+            };
+            double radius = offset - reachMargin(origin, offset);
+            for (int i = 0; i < 64 && edge(radius) != line; ++i)
+                radius = std::nextafter(radius, (edge(radius) - line) * sign > 0 ? 1.0 : 0.0);
+            CHECK(edge(radius) == line);
+            double shorter = radius;
+            while (edge(shorter) == line)
+                shorter = std::nextafter(shorter, 0.0);
+            for (const WallMap* used : std::initializer_list<const WallMap*>{nullptr, &wallMap}) {
+                WallGrid walls{map.cells.data(), 5, 5, used};
+                CHECK(wallsMayTouch(walls, origin, radius));
+                CHECK(!wallsMayTouch(walls, origin, shorter));
+            }
+        }
+    }
+}
+
+// The map's neighbourhoods against the cells, on grids of every shape, with one map
+// rebuilt over and over; a grid above the map's size is refused and read from its cells.
+NATIVE_TEST(theWallMapKnowsEachCellsNeighbours) {
+    std::mt19937_64 random(5);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    WallMap wallMap;
+    const int32_t sizes[][2] = {{1, 1},  {1, 9},  {9, 1},   {2, 2},   {63, 3},
+                                {64, 4}, {65, 5}, {130, 7}, {5, 200}, {40, 40}};
+    for (auto [width, height] : sizes) {
+        Map map(width, height);
+        for (int32_t y = 0; y < height; ++y)
+            for (int32_t x = 0; x < width; ++x)
+                if (unit(random) < 0.2) map.block(x, y, levelGrid::SQUARE);
+        CHECK(wallMap.build(map.cells.data(), width, height));
+        auto solid = [&](int32_t x, int32_t y) {
+            return levelGrid::inside(width, height, x, y) &&
+                   map.cells[levelGrid::offset(width, x, y, 0)] != levelGrid::EMPTY;
+        };
+        for (int32_t y = 0; y < height; ++y)
+            for (int32_t x = 0; x < width; ++x) {
+                CHECK(wallMap.solid(size_t(x), size_t(y)) == solid(x, y));
+                unsigned expected = 0;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx)
+                        if (solid(x + dx, y + dy)) expected |= 1u << WallMap::aroundBit(dx, dy);
+                CHECK_EQ(unsigned(wallMap.around(size_t(x), size_t(y))), expected);
+            }
+    }
+
+    int32_t width = 2049, height = 2048; // one row of cells past mostCells
+    CHECK(uint64_t(width) * uint64_t(height) > WallMap::mostCells);
+    Map large(width, height);
+    large.block(2040, 2040, levelGrid::SQUARE);
+    CHECK(!wallMap.build(large.cells.data(), width, height));
+    WallGrid walls{large.cells.data(), width, height};
+    CHECK(wallsMayTouch(walls, {2039.9, 2040.5}, 0.25));
+    CHECK(probeMayTouch(walls, {2039.9, 2040.5}, {1.0, 0.0}, 0.25));
+    CHECK(!probeMayTouch(walls, {2039.9, 2040.5}, {-1.0, 0.0}, 0.25));
+    CHECK(!wallsMayTouch(walls, {2038.5, 2040.5}, 0.25));
 }
 
 NATIVE_TEST(toSingleRoundsAsTheHardwareDoesWithoutOverflowing) {
