@@ -128,7 +128,7 @@ class BodyIndex {
     std::vector<std::pair<PyObject*, int64_t>> byVector_;
     std::vector<int64_t> sameVector_;
     std::vector<int64_t> firstWithVector_; // by body: the first body holding its vector
-    std::vector<uint32_t> unplainFlags_; // ascending
+    std::vector<uint32_t> unplainFlags_;   // ascending
     std::vector<collision::GridBody> scratch_;
 };
 

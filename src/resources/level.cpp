@@ -252,7 +252,8 @@ static bool printMap(Level* level, bool wholeNumbers) {
         if (!pieces) return false;
         for (int32_t x = 0; x < level->width && y < level->height; ++x) {
             const levelGrid::Cells& cells = level->native.cells;
-            uint8_t blockType = cells.data()[levelGrid::offset(level->width, x, y, levelGrid::BLOCK)];
+            uint8_t blockType =
+                cells.data()[levelGrid::offset(level->width, x, y, levelGrid::BLOCK)];
             py::Ref glyph = glyphOf(blockType);
             if (!glyph || PyList_Append(pieces.get(), glyph.get()) < 0 ||
                 PyList_Append(pieces.get(), space.get()) < 0)
