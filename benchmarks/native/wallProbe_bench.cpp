@@ -28,26 +28,6 @@ constexpr double RADIUS = 0.25;
 constexpr int ROUNDS = 301;
 constexpr int REPEATS = 20; // passes over the movers per round, to outlast the clock's grain
 
-// The probes in the order the task names them: the axes, then the diagonals.
-constexpr double DIRECTIONS[2 * PROBE_COUNT] = {
-    1.0,
-    0.0,
-    0.0,
-    1.0,
-    -1.0,
-    0.0,
-    0.0,
-    -1.0,
-    PROBE_DIAGONAL,
-    PROBE_DIAGONAL,
-    -PROBE_DIAGONAL,
-    PROBE_DIAGONAL,
-    -PROBE_DIAGONAL,
-    -PROBE_DIAGONAL,
-    PROBE_DIAGONAL,
-    -PROBE_DIAGONAL,
-};
-
 struct Level {
     std::vector<uint8_t> cells;
     WallMap map;
@@ -97,7 +77,7 @@ uint64_t movementWalls(const WallGrid& walls, const std::vector<Vec2>& movers) {
             continue;
         }
         for (int i = 0; i < PROBE_COUNT; ++i) {
-            Vec2 dir{DIRECTIONS[2 * i], DIRECTIONS[2 * i + 1]};
+            Vec2 dir{PROBES[2 * i], PROBES[2 * i + 1]};
             if (!probeMayTouch(walls, at, dir, RADIUS)) continue;
             ++count;
             if (stage != CASTS) continue;
@@ -144,7 +124,7 @@ int main() {
         if (!wallsMayTouch(mapped, at, RADIUS)) continue;
         ++near;
         for (int i = 0; i < PROBE_COUNT; ++i)
-            probes += probeMayTouch(mapped, at, {DIRECTIONS[2 * i], DIRECTIONS[2 * i + 1]}, RADIUS);
+            probes += probeMayTouch(mapped, at, {PROBES[2 * i], PROBES[2 * i + 1]}, RADIUS);
     }
     std::printf("%d movers of radius %.2f in a %dx%d level with %d blocks: %.1f %% near a wall, "
                 "%.2f probes cast per near mover\n",
