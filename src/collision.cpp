@@ -93,17 +93,16 @@ struct Traced {
 };
 
 // The pair (entity, dist) of one body that the ray from `pos` to `end` crosses, if any.
-bool traceBody(CollisionBodySystem* self, PyObject* entity, Vector2* pos, const Vec2& end,
-               float maxDist, std::vector<Traced>& traced) {
+bool traceBody(CollisionBodySystem* self, size_t index, PyObject* entity, Vector2* pos,
+               const Vec2& end, float maxDist, std::vector<Traced>& traced) {
     bool byName = false;
-    py::Ref position = componentOf(entity, PositionComponent::type, byName);
-    if (!position || !checkComponent(position.get(), PositionComponent::type)) return false;
-    py::Ref collider = componentOf(entity, CollisionComponent::type, byName);
-    if (!collider || !checkComponent(collider.get(), CollisionComponent::type)) return false;
-    auto* place = py::instanceOf<PositionComponent>(position.get());
-    if (!place) return noAttribute(position.get(), "pos");
-    auto* body = py::instanceOf<CollisionComponent>(collider.get());
-    if (!body) return noAttribute(collider.get(), "_radius");
+    PyTypeObject* const types[2] = {PositionComponent::type, CollisionComponent::type};
+    py::Ref found[2];
+    if (!self->native.traced.fetch(index, entity, types, found, byName)) return false;
+    auto* place = py::instanceOf<PositionComponent>(found[0].get());
+    if (!place) return noAttribute(found[0].get(), "pos");
+    auto* body = py::instanceOf<CollisionComponent>(found[1].get());
+    if (!body) return noAttribute(found[1].get(), "_radius");
     Vector2* center = place->position();
     if (!center) return noAttribute(place->pos, "x");
     Vec2 start{pos->x, pos->y}, hit;
@@ -150,7 +149,7 @@ static PyObject* CollisionBodySystem_traceEntities(PyObject* self, PyObject* con
     // As a list iterator walks: the length is read again before each body.
     for (Py_ssize_t i = 0; i < PyList_GET_SIZE(members.get()); ++i) {
         py::Ref entity = py::Ref::borrow(PyList_GET_ITEM(members.get(), i));
-        if (!traceBody(system, entity.get(), from, end, maxDist, traced)) return nullptr;
+        if (!traceBody(system, size_t(i), entity.get(), from, end, maxDist, traced)) return nullptr;
     }
     std::stable_sort(traced.begin(), traced.end(),
                      [](const Traced& a, const Traced& b) { return a.dist < b.dist; });

@@ -5,6 +5,7 @@
 // core/collision.* and core/bodyGrid.*; the movement step in collisionStep.*.
 #pragma once
 
+#include "collisionBodies.hpp"
 #include "core/raycast.hpp"
 #include "events.hpp"
 #include "resources/entity.hpp"
@@ -29,6 +30,12 @@ struct CollisionBodySystemOps {
 
 struct CollisionBodySystem : AbstractSystem {
     const CollisionBodySystemOps* ops;
+
+    struct Native {
+        // The PositionComponent and CollisionComponent of each body, from one ray query to
+        // the next (collisionBodies.hpp).
+        ComponentsSeen<2> traced;
+    } native;
 
     using Base = AbstractSystem;
     static inline PyTypeObject* type = nullptr;

@@ -234,37 +234,3 @@ void BodyIndex::candidates(double x, double y, double reach, size_t from, bool w
     std::inplace_merge(out.begin(), out.begin() + ptrdiff_t(middle), out.end());
     out.erase(std::unique(out.begin(), out.end()), out.end());
 }
-
-// --- MoverComponents ------------------------------------------------------------------------
-
-bool MoverComponents::fetch(size_t place, PyObject* entity, py::Ref& position, py::Ref& velocity,
-                            py::Ref& collider, bool& byName) {
-    PyObject* components = place != nowhere ? plainComponents(entity) : nullptr;
-    Seen* seen = nullptr;
-    DictSeen before; // tagged before the lookups, as for the bodies
-    if (components) {
-        if (place >= seen_.size()) seen_.resize(place + 1);
-        seen = &seen_[place];
-        if (seen->components.holds(components)) {
-            position = py::Ref::borrow(seen->position);
-            velocity = py::Ref::borrow(seen->velocity);
-            collider = py::Ref::borrow(seen->collider);
-            return true;
-        }
-        before.seen(components);
-        seen->components.known = false; // until all three are fetched and checked
-    }
-    position = componentOf(entity, PositionComponent::type, byName);
-    if (!position || !checkComponent(position.get(), PositionComponent::type)) return false;
-    velocity = componentOf(entity, VelocityComponent::type, byName);
-    if (!velocity || !checkComponent(velocity.get(), VelocityComponent::type)) return false;
-    collider = componentOf(entity, CollisionComponent::type, byName);
-    if (!collider || !checkComponent(collider.get(), CollisionComponent::type)) return false;
-    if (seen && !byName) {
-        seen->position = position.get();
-        seen->velocity = velocity.get();
-        seen->collider = collider.get();
-        seen->components = before;
-    }
-    return true;
-}

@@ -132,24 +132,52 @@ class BodyIndex {
     std::vector<collision::GridBody> scratch_;
 };
 
-// The components of each mover of a pass, remembered by its place in the pass's copy of
-// the member list, under the same rule as the bodies' components.
-class MoverComponents {
+// The components of the entities of a list, remembered by each entity's place in it
+// under the same rule as the bodies' components: looked up again only when the entity's
+// dict has changed. A movement pass keeps the three of its movers, a ray query the two of
+// its bodies.
+template <size_t Count> class ComponentsSeen {
   public:
-    static constexpr size_t nowhere = SIZE_MAX; // a mover outside any pass's list
+    static constexpr size_t nowhere = SIZE_MAX; // an entity outside any list
 
-    // The PositionComponent, VelocityComponent and CollisionComponent of `entity`, as
-    // getComponent gives them, each checked; false with the error set on failure.
-    // `byName` is set when a lookup went by name.
-    bool fetch(size_t place, PyObject* entity, py::Ref& position, py::Ref& velocity,
-               py::Ref& collider, bool& byName);
+    // The components of `entity` of each type, as getComponent gives them, looked up and
+    // checked in order; false with the error set on failure. `byName` is set when a
+    // lookup went by name.
+    bool fetch(size_t place, PyObject* entity, PyTypeObject* const (&types)[Count],
+               py::Ref (&found)[Count], bool& byName) {
+        PyObject* components = place != nowhere ? plainComponents(entity) : nullptr;
+        DictSeen before; // tagged before the lookups, as for the bodies
+        if (components) {
+            if (place >= seen_.size()) seen_.resize(place + 1);
+            Seen& seen = seen_[place];
+            if (seen.components.holds(components)) {
+                for (size_t k = 0; k < Count; ++k)
+                    found[k] = py::Ref::borrow(seen.found[k]);
+                return true;
+            }
+            before.seen(components);
+            seen.components.known = false; // until every one is fetched and checked
+        }
+        for (size_t k = 0; k < Count; ++k) {
+            found[k] = componentOf(entity, types[k], byName);
+            if (!found[k] || !checkComponent(found[k].get(), types[k])) return false;
+        }
+        // Found again by its place: code run by a lookup may have used this memory.
+        if (components && !byName && place < seen_.size()) {
+            Seen& seen = seen_[place];
+            for (size_t k = 0; k < Count; ++k)
+                seen.found[k] = found[k].get();
+            seen.components = before;
+        }
+        return true;
+    }
 
   private:
     struct Seen {
         DictSeen components;
-        PyObject* position = nullptr;
-        PyObject* velocity = nullptr;
-        PyObject* collider = nullptr;
+        PyObject* found[Count] = {}; // borrowed: held by the dict while its tag holds
     };
     std::vector<Seen> seen_;
 };
+
+using MoverComponents = ComponentsSeen<3>;

@@ -336,13 +336,16 @@ bool updateEntity(MovementSystem* self, PyObject* entity, PyObject* timeStepObje
     if (!py::toDouble(timeStepObject, timeStep)) return false;
     py::Ref held = py::Ref::borrow(entity);
     bool byName = false;
-    py::Ref position, velocity, collider;
-    bool fetched = pass.movers().fetch(pass.place, entity, position, velocity, collider, byName);
+    PyTypeObject* const types[3] = {PositionComponent::type, VelocityComponent::type,
+                                    CollisionComponent::type};
+    py::Ref found[3];
+    bool fetched = pass.movers().fetch(pass.place, entity, types, found, byName);
+    PyObject *position = found[0].get(), *velocity = found[1].get(), *collider = found[2].get();
     if (byName) pass.pythonRan();
     if (!fetched) return false;
 
-    auto* motion = py::instanceOf<VelocityComponent>(velocity.get());
-    if (!motion) return noAttribute(velocity.get(), "impulse");
+    auto* motion = py::instanceOf<VelocityComponent>(velocity);
+    if (!motion) return noAttribute(velocity, "impulse");
     if (!decayImpulse(motion, timeStep, pass)) return false;
     Vector2* speed = motion->velocityVector();
     if (!speed) return noAttribute(motion->velocity, "x");
@@ -351,12 +354,12 @@ bool updateEntity(MovementSystem* self, PyObject* entity, PyObject* timeStepObje
     double sumX = speed->x + impulse->x, sumY = speed->y + impulse->y;
     Vec2 move{sumX * timeStep, sumY * timeStep};
 
-    auto* place = py::instanceOf<PositionComponent>(position.get());
-    if (auto* body = py::instanceOf<CollisionComponent>(collider.get())) {
+    auto* place = py::instanceOf<PositionComponent>(position);
+    if (auto* body = py::instanceOf<CollisionComponent>(collider)) {
         self->ops->moveWithCollisionDetection(self, entity, place, body, move, pass);
         return true;
     }
-    if (!place) return noAttribute(position.get(), "pos");
+    if (!place) return noAttribute(position, "pos");
     py::Ref vector = py::Ref::borrow(place->pos);
     Vector2* at = py::instanceOf<Vector2>(vector.get());
     if (!at) return noAttribute(vector.get(), "add");

@@ -150,8 +150,37 @@ float toSingle(double value) {
     return float(value);
 }
 
+bool lineMayMeetCircle(const Vec2& center, float radius, const Vec2& p1, const Vec2& p2) {
+    // The working's own inputs: the direction rounded to single precision, the offset in
+    // double precision.
+    double dx = toSingle(p2.x - p1.x), dy = toSingle(p2.y - p1.y);
+    double fromX = p1.x - center.x, fromY = p1.y - center.y;
+    double r = radius;
+    // Within these magnitudes no single-precision step overflows (the largest, b squared,
+    // stays below 1e34); beyond them, or for NaN, the working decides.
+    constexpr double largest = 1e8;
+    if (!(std::fabs(dx) <= largest && std::fabs(dy) <= largest && std::fabs(fromX) <= largest &&
+          std::fabs(fromY) <= largest && std::fabs(r) <= largest))
+        return true;
+    // The working's discriminant is b^2 - 4ac with b = 2 along, a = |d|^2, c = |from|^2 -
+    // r^2, each rounded to single precision in a few steps: it differs from 4 (along^2 - a c)
+    // by less than 8 units of 2^-24 of 4 (along^2 + a (|c| + r^2)). The bound below is
+    // twenty times that, with room for values so small that single precision loses them.
+    double along = dx * fromX + dy * fromY;
+    double a = dx * dx + dy * dy;
+    double c = fromX * fromX + fromY * fromY - r * r;
+    double quarter = along * along - a * c;
+    return quarter >= -(1e-5 * (along * along + a * (std::fabs(c) + r * r + 1e-30)) + 1e-30);
+}
+
 bool closestLineCircleIntersection(const Vec2& center, float radius, const Vec2& p1, const Vec2& p2,
                                    Vec2& hit) {
+    return lineMayMeetCircle(center, radius, p1, p2) &&
+           closestLineCircleIntersectionInFull(center, radius, p1, p2, hit);
+}
+
+bool closestLineCircleIntersectionInFull(const Vec2& center, float radius, const Vec2& p1,
+                                         const Vec2& p2, Vec2& hit) {
     float dx = toSingle(p2.x - p1.x);
     float dy = toSingle(p2.y - p1.y);
     float a = dx * dx + dy * dy;

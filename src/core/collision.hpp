@@ -179,5 +179,14 @@ float toSingle(double value);
 // p1 and p2 (nearly) coincide. The working values are single-precision floats.
 bool closestLineCircleIntersection(const Vec2& center, float radius, const Vec2& p1, const Vec2& p2,
                                    Vec2& hit);
+// The same without the quick rejection that the one above starts with: every step of the
+// single-precision working, whatever the inputs.
+bool closestLineCircleIntersectionInFull(const Vec2& center, float radius, const Vec2& p1,
+                                         const Vec2& p2, Vec2& hit);
+
+// Whether the working above can find the line through p1 and p2 meeting the circle:
+// false only when its discriminant comes out negative however its single-precision steps
+// round, so that the working may be skipped. A ray query meets few of many bodies.
+bool lineMayMeetCircle(const Vec2& center, float radius, const Vec2& p1, const Vec2& p2);
 
 } // namespace collision

@@ -57,6 +57,11 @@ def reference_trace(bodies, pos, direction, max_dist):
     return sorted(found, key=lambda pair: pair[1])
 
 
+def replace(entity, component):
+    entity.removeComponentType(type(component))
+    entity.addComponent(component)
+
+
 def system_of(*circles):
     system = CollisionBodySystem()
     entities = [body(x, y, radius) for x, y, radius in circles]
@@ -147,6 +152,31 @@ class TestTrace:
         with pytest.raises(error):
             system.traceEntities(Vector2(0, 0), direction, 10)
         assert (direction.x, direction.y) == (0, 1)
+
+    @pytest.mark.parametrize("change", [
+        lambda e: replace(e, CollisionComponent(2.0)),
+        lambda e: replace(e, PositionComponent(Vector2(5.0, 0.0))),
+        lambda e: setattr(e.getComponent(CollisionComponent), "radius", 2.0),
+        lambda e: setattr(e.getComponent(PositionComponent).pos, "y", 0.0),
+        lambda e: setattr(e.getComponent(PositionComponent), "pos", Vector2(5.0, 0.0)),
+    ], ids=["new body", "new position", "radius", "vector moved", "new vector"])
+    def test_a_later_query_sees_what_changed_since_the_last(self, change):
+        system, (a,) = system_of((5.0, 1.5, 1.0))
+        assert system.traceEntities(Vector2(0, 0), Vector2(1, 0), 10) == []
+        change(a)
+        [(entity, dist)] = system.traceEntities(Vector2(0, 0), Vector2(1, 0), 10)
+        assert entity is a and 2.9 < dist < 4.1
+
+    def test_a_later_query_sees_bodies_replaced_and_components_taken_away(self):
+        system, (a, b) = system_of((5.0, 0.0, 1.0), (9.0, 0.0, 1.0))
+        assert [e for e, _ in system.traceEntities(Vector2(0, 0), Vector2(1, 0), 20)] == [a, b]
+        del a
+        system._entities[0] = body(7.0, 0.0, 1.0)  # a new entity in the first body's place
+        new = system._entities[0]
+        assert [e for e, _ in system.traceEntities(Vector2(0, 0), Vector2(1, 0), 20)] == [new, b]
+        b.removeComponentType(CollisionComponent)
+        with pytest.raises(AttributeError, match="_radius"):
+            system.traceEntities(Vector2(0, 0), Vector2(1, 0), 20)
 
     def test_update_does_nothing(self):
         system, entities = system_of((5.0, 0.0, 1.0))

@@ -505,3 +505,44 @@ NATIVE_TEST(theLineMeetsTheCircleAtTheNearestPointAhead) {
     CHECK(!closestLineCircleIntersection({0.0, 0.0}, 1.0f, {0.0, 0.0}, {1e-4, 0.0}, hit));
     CHECK(!closestLineCircleIntersection({NaN, 0.0}, 1.0f, {0.0, 0.0}, {10.0, 0.0}, hit));
 }
+
+NATIVE_TEST(theQuickRejectionNeverChangesWhatTheLineMeets) {
+    // Lines that pass a circle at about its radius, where single-precision rounding decides,
+    // at every scale from tiny to beyond the rejection's range, and odd values: with the
+    // rejection or without it, the same answer and the same point to the bit.
+    std::mt19937_64 random(17);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    size_t rejected = 0, met = 0;
+    for (int i = 0; i < 400000; ++i) {
+        double scale = std::pow(10.0, -12.0 + 24.0 * unit(random));
+        double radius = scale * (0.01 + unit(random));
+        double angle = 6.283185307179586 * unit(random);
+        Vec2 dir{std::cos(angle), std::sin(angle)};
+        Vec2 p1{scale * (unit(random) - 0.5) * 50.0, scale * (unit(random) - 0.5) * 50.0};
+        double length = scale * (i % 5 == 0 ? 1e-6 : 1.0 + 100.0 * unit(random));
+        Vec2 p2{p1.x + dir.x * length, p1.y + dir.y * length};
+        // The centre off the line by the radius times a factor near 1, ahead or behind.
+        double off =
+            radius * (i % 3 == 0 ? 1.0 + (unit(random) - 0.5) * 1e-4 : 0.5 + 1.5 * unit(random));
+        double along = scale * (unit(random) - 0.3) * 100.0;
+        Vec2 center{p1.x + dir.x * along - dir.y * off, p1.y + dir.y * along + dir.x * off};
+        if (i % 1000 == 1) center.x = NaN;
+        if (i % 1000 == 2) radius = Inf;
+        if (i % 1000 == 3) p2.y = Inf;
+        float single = toSingle(radius);
+        Vec2 quick{-1.0, -1.0}, full{-1.0, -1.0};
+        bool quickly = closestLineCircleIntersection(center, single, p1, p2, quick);
+        bool fully = closestLineCircleIntersectionInFull(center, single, p1, p2, full);
+        CHECK_EQ(quickly, fully);
+        CHECK(std::memcmp(&quick, &full, sizeof quick) == 0);
+        rejected += !lineMayMeetCircle(center, single, p1, p2);
+        met += fully;
+    }
+    // Both kinds came up often: the rejection is used, and lines do meet circles.
+    CHECK(rejected > 40000 && met > 40000);
+    // A circle well off the line is rejected; one on it, or odd values, are not.
+    CHECK(!lineMayMeetCircle({5.0, 3.0}, 1.0f, {0.0, 0.0}, {10.0, 0.0}));
+    CHECK(lineMayMeetCircle({5.0, 1.0}, 1.0f, {0.0, 0.0}, {10.0, 0.0}));
+    CHECK(lineMayMeetCircle({NaN, 3.0}, 1.0f, {0.0, 0.0}, {10.0, 0.0}));
+    CHECK(lineMayMeetCircle({5e9, 3.0}, 1.0f, {0.0, 0.0}, {10.0, 0.0}));
+}
