@@ -9,6 +9,8 @@
 #include "geometryMath.hpp"
 #include "py/args.hpp"
 #include "py/call.hpp"
+#include "py/cast.hpp"
+#include "py/errors.hpp"
 #include "py/methods.hpp"
 #include "quorvelin.hpp"
 #include "resources/level.hpp"
@@ -27,10 +29,6 @@ py::Name nRemoveSystem("removeSystem");
 py::Name nAddSystem("addSystem");
 py::Name nSetEngine("_setEngine");
 
-PyObject* asObject(PyTypeObject* type) {
-    return reinterpret_cast<PyObject*>(type);
-}
-
 MovementSystem* asMovement(PyObject* self) {
     return reinterpret_cast<MovementSystem*>(self);
 }
@@ -38,20 +36,13 @@ MovementSystem* asMovement(PyObject* self) {
 // What AbstractSystem.__init__(self, first, second) stores (its class cannot be changed,
 // so the engine's own constructor is the one that would run).
 bool initSystem(PyObject* self, PyTypeObject* first, PyTypeObject* second) {
-    py::Ref types(PyTuple_Pack(2, asObject(first), asObject(second)));
+    py::Ref types(PyTuple_Pack(2, py::asObject(first), py::asObject(second)));
     py::Ref members(types ? PyList_New(0) : nullptr);
     if (!members) return false;
     auto* system = reinterpret_cast<AbstractSystem*>(self);
     py::assign(system->interestedComponentTypes, types.get());
     py::assign(system->entities, members.get());
     return true;
-}
-
-// What reading a field of something that is not the engine object raises.
-py::Failure noAttribute(PyObject* object, const char* name) {
-    PyErr_Format(PyExc_AttributeError, "'%.50s' object has no attribute '%.400s'",
-                 Py_TYPE(object)->tp_name, name);
-    return py::failed;
 }
 
 } // namespace
@@ -100,11 +91,11 @@ bool traceBody(CollisionBodySystem* self, size_t index, PyObject* entity, Vector
     py::Ref found[2];
     if (!self->native.traced.fetch(index, entity, types, found, byName)) return false;
     auto* place = py::instanceOf<PositionComponent>(found[0].get());
-    if (!place) return noAttribute(found[0].get(), "pos");
+    if (!place) return py::noAttribute(found[0].get(), "pos");
     auto* body = py::instanceOf<CollisionComponent>(found[1].get());
-    if (!body) return noAttribute(found[1].get(), "_radius");
+    if (!body) return py::noAttribute(found[1].get(), "_radius");
     Vector2* center = place->position();
-    if (!center) return noAttribute(place->pos, "x");
+    if (!center) return py::noAttribute(place->pos, "x");
     Vec2 start{pos->x, pos->y}, hit;
     if (!self->ops->getClosestLineCircleIntersections(
             {center->x, center->y}, collision::toSingle(body->radius), start, end, hit))
@@ -129,14 +120,14 @@ static PyObject* CollisionBodySystem_traceEntities(PyObject* self, PyObject* con
     float maxDist = collision::toSingle(distance);
     py::Ref pos = py::Ref::borrow(a[0]), dir = py::Ref::borrow(a[1]);
     Vector2* direction = py::instanceOf<Vector2>(dir.get());
-    if (!direction) return noAttribute(dir.get(), "normalize");
+    if (!direction) return py::noAttribute(dir.get(), "normalize");
     double length = direction->length();
     if (length != 0.0) {
         direction->x /= length;
         direction->y /= length;
     }
     Vector2* from = py::instanceOf<Vector2>(pos.get());
-    if (!from) return noAttribute(pos.get(), "x");
+    if (!from) return py::noAttribute(pos.get(), "x");
     double reachX = direction->x * double(maxDist), reachY = direction->y * double(maxDist);
     Vec2 end{from->x + reachX, from->y + reachY};
 
@@ -204,7 +195,7 @@ static int MovementSystem_init(PyObject* self, PyObject* args, PyObject* kwargs)
         return -1;
     MovementSystem* system = asMovement(self);
     py::assign(system->level, a[0]);
-    py::Ref bodies(PyObject_CallNoArgs(asObject(CollisionBodySystem::type)));
+    py::Ref bodies(PyObject_CallNoArgs(py::asObject(CollisionBodySystem::type)));
     if (!bodies) return -1;
     py::assign(system->cbs, bodies.get());
     std::copy(std::begin(collision::PROBES), std::end(collision::PROBES),

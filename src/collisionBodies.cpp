@@ -2,6 +2,7 @@
 
 #include "geometryMath.hpp"
 #include "py/call.hpp"
+#include "py/cast.hpp"
 #include "py/dictVersion.hpp"
 #include "resources/entity.hpp"
 #include "resources/motionComponents.hpp"
@@ -12,10 +13,6 @@
 namespace {
 
 py::Name nGetComponent("getComponent");
-
-PyObject* asObject(PyTypeObject* type) {
-    return reinterpret_cast<PyObject*>(type);
-}
 
 size_t slotOf(const void* object, size_t mask) {
     // Objects are aligned: the low bits of their addresses carry nothing.
@@ -53,7 +50,7 @@ bool sameBits(double a, double b) {
 } // namespace
 
 py::Ref componentOf(PyObject* entity, PyTypeObject* componentType, bool& pythonMayRun) {
-    PyObject* key = asObject(componentType);
+    PyObject* key = py::asObject(componentType);
     if (Py_IS_TYPE(entity, Entity::type)) {
         py::Ref components = py::Ref::borrow(reinterpret_cast<Entity*>(entity)->components);
         if (PyDict_CheckExact(components.get())) {
@@ -138,7 +135,6 @@ void BodyIndex::refresh(PyObject* list) {
     for (size_t i = 0; i < count; ++i) {
         Body& body = bodies_[i];
         Vector2* formerVector = body.vector;
-        body.plain = body.plainFlags = false;
         body.vector = nullptr;
         PyObject* components = plainComponents(body.entity);
         if (!components) {
@@ -150,22 +146,21 @@ void BodyIndex::refresh(PyObject* list) {
             // kept at all.
             body.components.seen(components);
             body.collider = py::instanceOf<CollisionComponent>(
-                PyDict_GetItem(components, asObject(CollisionComponent::type)));
+                PyDict_GetItem(components, py::asObject(CollisionComponent::type)));
             body.position = py::instanceOf<PositionComponent>(
-                PyDict_GetItem(components, asObject(PositionComponent::type)));
+                PyDict_GetItem(components, py::asObject(PositionComponent::type)));
         }
         collision::GridBody placed;
         placed.keptOut = true;
         hot_[i] = {nullptr, 0.0, false, false, false};
         Vector2* vector = body.position ? body.position->position() : nullptr;
         if (body.collider && vector) {
-            body.plain = true;
             body.vector = vector;
-            body.plainFlags = plainFlags(body.collider->hasFlags);
+            bool flags = plainFlags(body.collider->hasFlags);
             placed = {vector->x, vector->y, body.collider->radius, false};
             hot_[i] = {body.collider, body.collider->radius, true, body.collider->isOnlyTrigger,
-                       body.plainFlags};
-            if (!body.plainFlags) unplainFlags_.push_back(uint32_t(i));
+                       flags};
+            if (!flags) unplainFlags_.push_back(uint32_t(i));
         }
         reindex = reindex || vector != formerVector;
         if (!regrid)

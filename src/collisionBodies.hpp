@@ -71,9 +71,7 @@ class BodyIndex {
         DictSeen components;        // of the entity, when plainComponents gave a dict
         CollisionComponent* collider = nullptr;
         PositionComponent* position = nullptr;
-        Vector2* vector = nullptr; // when plain
-        bool plain = false;
-        bool plainFlags = false; // its hasFlags can be searched from here
+        Vector2* vector = nullptr; // when plain (Hot below: what the pass reads of it)
     };
 
     // Refreshed from `list` and no Python code run since: the caller may read the

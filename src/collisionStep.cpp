@@ -3,6 +3,7 @@
 #include "core/collision.hpp"
 #include "geometryMath.hpp"
 #include "py/call.hpp"
+#include "py/cast.hpp"
 #include "py/errors.hpp"
 #include "quorvelin.hpp"
 #include "resources/level.hpp"
@@ -20,19 +21,8 @@ py::Name nEventSubscribers("_eventSubscribers");
 constexpr const char* stepContext = "quorvelin.MovementSystem._moveWithCollisionDetection";
 constexpr const char* pairContext = "quorvelin._collisionDist";
 
-// What reading a field of something that is not the engine object raises.
-py::Failure noAttribute(PyObject* object, const char* name) {
-    PyErr_Format(PyExc_AttributeError, "'%.50s' object has no attribute '%.400s'",
-                 Py_TYPE(object)->tp_name, name);
-    return py::failed;
-}
-
 Vec2 at(const Vector2* vector) {
     return {vector->x, vector->y};
-}
-
-PyObject* asObject(const void* object) {
-    return reinterpret_cast<PyObject*>(const_cast<void*>(object));
 }
 
 // --- contacts -----------------------------------------------------------------------------
@@ -45,7 +35,7 @@ bool nobodyListens(PyObject* engine) {
     PyObject* key = nEventSubscribers.get();
     PyObject* table = key ? PyDict_GetItemWithError(Engine::type->tp_dict, key) : nullptr;
     PyObject* handlers = table && PyDict_CheckExact(table)
-                             ? PyDict_GetItemWithError(table, asObject(CollisionEvent::type))
+                             ? PyDict_GetItemWithError(table, py::asObject(CollisionEvent::type))
                              : nullptr;
     if (PyErr_Occurred()) { // the ordinary way raises it again, in its place
         PyErr_Clear();
@@ -63,7 +53,7 @@ bool fire(MovementSystem* self, PyObject* entity, PyObject* other, MovementPass&
     py::Ref fireEvent = py::getAttr(engine.get(), nFireEvent);
     if (!fireEvent) return false;
     py::Ref event(
-        PyObject_CallFunctionObjArgs(asObject(CollisionEvent::type), entity, other, nullptr));
+        PyObject_CallFunctionObjArgs(py::asObject(CollisionEvent::type), entity, other, nullptr));
     return event && py::Ref(PyObject_CallOneArg(fireEvent.get(), event.get()));
 }
 
@@ -85,7 +75,7 @@ int ignores(PyObject* ignoreFlags, PyObject* other) {
     if (!iterator) return -1;
     while (py::Ref flag{PyIter_Next(iterator.get())}) {
         auto* body = py::instanceOf<CollisionComponent>(other);
-        if (!body) return noAttribute(other, "hasFlags");
+        if (!body) return py::noAttribute(other, "hasFlags");
         py::Ref hasFlags = py::Ref::borrow(body->hasFlags);
         int found = PySequence_Contains(hasFlags.get(), flag.get());
         if (found != 0) return found;
@@ -105,7 +95,7 @@ bool collisionDist(Mover& m, PyObject* otherVector, PyObject* otherBody, Movemen
         PyErr_Format(PyExc_TypeError, "unsupported operand type(s) for -: '%.100s' and '%.100s'",
                      Py_TYPE(otherVector)->tp_name, Vector2::type->tp_name);
     else
-        noAttribute(otherBody, "_radius");
+        py::noAttribute(otherBody, "_radius");
     pass.pythonRan();
     py::printUnraisable(pairContext);
     return false;
@@ -118,12 +108,12 @@ bool visitTheLongWay(Mover& m, PyObject* other, MovementPass& pass) {
     bool byName = false;
     py::Ref body = componentOf(other, CollisionComponent::type, byName);
     if (!body || !checkComponent(body.get(), CollisionComponent::type)) return false;
-    if (body.get() == asObject(m.body)) return true;
+    if (body.get() == py::asObject(m.body)) return true;
     int skip = ignores(m.body->ignoreFlags, body.get());
     if (skip != 0) return skip > 0;
     py::Ref position = componentOf(other, PositionComponent::type, byName);
     if (!position || !checkComponent(position.get(), PositionComponent::type)) return false;
-    if (position.get() == Py_None) return noAttribute(position.get(), "_pos");
+    if (position.get() == Py_None) return py::noAttribute(position.get(), "_pos");
     py::Ref vector = py::Ref::borrow(reinterpret_cast<PositionComponent*>(position.get())->pos);
     if (!collisionDist(m, vector.get(), body.get(), pass)) return true;
     return fire(m.system, m.entity, other, pass);
@@ -140,7 +130,7 @@ bool visitPlain(Mover& m, size_t i, bool flagsToTest, MovementPass& pass, bool& 
             py::Ref entity = py::Ref::borrow(snapshot.body(i).entity);
             return visitTheLongWay(m, entity.get(), pass);
         }
-        int skip = ignores(m.body->ignoreFlags, asObject(other.collider));
+        int skip = ignores(m.body->ignoreFlags, py::asObject(other.collider));
         if (skip != 0) return skip > 0;
     }
     if (!collision::bodyContact(at(m.old), m.body->radius, snapshot.at(i), other.radius,
@@ -149,7 +139,7 @@ bool visitPlain(Mover& m, size_t i, bool flagsToTest, MovementPass& pass, bool& 
     pushed = !other.trigger;
     // Held across the handlers, which may take the body out of every list.
     py::Ref entity = py::Ref::borrow(snapshot.body(i).entity);
-    py::Ref body = py::Ref::borrow(asObject(other.collider));
+    py::Ref body = py::Ref::borrow(py::asObject(other.collider));
     return fire(m.system, m.entity, entity.get(), pass);
 }
 
@@ -272,10 +262,10 @@ bool wallPass(Mover& m, MovementPass& pass) {
 
 bool collisionStep(MovementSystem* self, PyObject* entity, PositionComponent* position,
                    CollisionComponent* body, Vec2 move, MovementPass& pass) {
-    if (!position) return noAttribute(Py_None, "_pos");
+    if (!position) return py::noAttribute(Py_None, "_pos");
     py::Ref old = py::Ref::borrow(position->pos);
     Vector2* vector = py::instanceOf<Vector2>(old.get());
-    if (!vector) return noAttribute(old.get(), "x");
+    if (!vector) return py::noAttribute(old.get(), "x");
     Mover m{self, entity, body, vector, move, {vector->x + move.x, vector->y + move.y}};
     if (!bodyPass(m, pass) || !wallPass(m, pass)) return false;
     bool changed = !(vector->x == m.next.x && vector->y == m.next.y);
@@ -292,7 +282,7 @@ bool collisionStep(MovementSystem* self, PyObject* entity, PositionComponent* po
 bool decayImpulse(VelocityComponent* velocity, double timeStep, MovementPass& pass) {
     py::Ref held = py::Ref::borrow(velocity->impulse);
     Vector2* impulse = py::instanceOf<Vector2>(held.get());
-    if (!impulse) return noAttribute(held.get(), "length");
+    if (!impulse) return py::noAttribute(held.get(), "length");
     double length = impulse->length();
     if (length > 0.0001) {
         double x = impulse->x, y = impulse->y;
@@ -345,12 +335,12 @@ bool updateEntity(MovementSystem* self, PyObject* entity, PyObject* timeStepObje
     if (!fetched) return false;
 
     auto* motion = py::instanceOf<VelocityComponent>(velocity);
-    if (!motion) return noAttribute(velocity, "impulse");
+    if (!motion) return py::noAttribute(velocity, "impulse");
     if (!decayImpulse(motion, timeStep, pass)) return false;
     Vector2* speed = motion->velocityVector();
-    if (!speed) return noAttribute(motion->velocity, "x");
+    if (!speed) return py::noAttribute(motion->velocity, "x");
     Vector2* impulse = motion->impulseVector();
-    if (!impulse) return noAttribute(motion->impulse, "x");
+    if (!impulse) return py::noAttribute(motion->impulse, "x");
     double sumX = speed->x + impulse->x, sumY = speed->y + impulse->y;
     Vec2 move{sumX * timeStep, sumY * timeStep};
 
@@ -359,10 +349,10 @@ bool updateEntity(MovementSystem* self, PyObject* entity, PyObject* timeStepObje
         self->ops->moveWithCollisionDetection(self, entity, place, body, move, pass);
         return true;
     }
-    if (!place) return noAttribute(position, "pos");
+    if (!place) return py::noAttribute(position, "pos");
     py::Ref vector = py::Ref::borrow(place->pos);
     Vector2* at = py::instanceOf<Vector2>(vector.get());
-    if (!at) return noAttribute(vector.get(), "add");
+    if (!at) return py::noAttribute(vector.get(), "add");
     double x = at->x, y = at->y;
     at->x += move.x;
     at->y += move.y;

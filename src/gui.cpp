@@ -4,6 +4,7 @@
 
 #include "events.hpp"
 #include "py/args.hpp"
+#include "py/cast.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
 #include "quorvelin.hpp"
@@ -27,10 +28,6 @@ py::Name nIsAlreadyHandled("isAlreadyHandled");
 
 UIRenderer* asUIRenderer(PyObject* self) {
     return reinterpret_cast<UIRenderer*>(self);
-}
-
-PyObject* typeObject(PyTypeObject* type) {
-    return reinterpret_cast<PyObject*>(type);
 }
 
 // Replaces the root: the new one is checked first, so a refused value changes nothing;
@@ -59,7 +56,7 @@ static int UIRenderer_init(PyObject* self, PyObject* args, PyObject* kwargs) {
         !py::checkArgument(target, Texture::type, "target") ||
         !py::checkArgument(theme, UITheme::type, "theme"))
         return -1;
-    py::Ref rendererInit = py::getAttr(typeObject(Renderer::type), nInit);
+    py::Ref rendererInit = py::getAttr(py::asObject(Renderer::type), nInit);
     py::Ref done(rendererInit ? PyObject_CallFunctionObjArgs(rendererInit.get(), self, target,
                                                              Py_None, nullptr)
                               : nullptr);
@@ -67,7 +64,7 @@ static int UIRenderer_init(PyObject* self, PyObject* args, PyObject* kwargs) {
     UIRenderer* renderer = asUIRenderer(self);
     renderer->fillBackground = fillBackground;
     py::assign(renderer->theme, theme);
-    py::Ref root(PyObject_CallNoArgs(typeObject(UIAnchoredContainer::type)));
+    py::Ref root(PyObject_CallNoArgs(py::asObject(UIAnchoredContainer::type)));
     if (!root) return -1;
     py::assign(renderer->widget, root.get());
     return asWidget(root.get())->ops->setRenderer(asWidget(root.get()), self) ? 0 : -1;
@@ -131,13 +128,13 @@ static PyObject* UIRenderer_setEngine(PyObject* self, PyObject* engine) {
     py::Ref onScroll = onClick ? py::getAttr(self, ui::nOnScroll) : py::Ref();
     py::Ref old = onScroll ? py::callMethod(self, nGetEngine) : py::Ref();
     if (!old) return nullptr;
-    PyObject* clicks = typeObject(MouseClickEvent::type);
-    PyObject* wheels = typeObject(MouseWheelEvent::type);
+    PyObject* clicks = py::asObject(MouseClickEvent::type);
+    PyObject* wheels = py::asObject(MouseWheelEvent::type);
     if (old.get() != Py_None &&
         (!py::callMethod(old.get(), nUnsubscribeEvent, clicks, onClick.get()) ||
          !py::callMethod(old.get(), nUnsubscribeEvent, wheels, onScroll.get())))
         return nullptr;
-    py::Ref baseSetEngine = py::getAttr(typeObject(AbstractSystem::type), nSetEngine);
+    py::Ref baseSetEngine = py::getAttr(py::asObject(AbstractSystem::type), nSetEngine);
     py::Ref stored(baseSetEngine
                        ? PyObject_CallFunctionObjArgs(baseSetEngine.get(), self, engine, nullptr)
                        : nullptr);

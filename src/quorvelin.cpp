@@ -19,6 +19,7 @@
 #include "keys.hpp"
 #include "py/args.hpp"
 #include "py/call.hpp"
+#include "py/cast.hpp"
 #include "py/classdef.hpp"
 #include "py/errors.hpp"
 #include "py/methods.hpp"
@@ -147,10 +148,6 @@ template <class MakeEvent> bool dispatch(PyObject* engine, PyObject* key, MakeEv
     });
 }
 
-PyObject* typeObject(PyTypeObject* type) {
-    return reinterpret_cast<PyObject*>(type);
-}
-
 } // namespace
 
 // --- set-up and shutdown ----------------------------------------------------------------
@@ -158,7 +155,7 @@ PyObject* typeObject(PyTypeObject* type) {
 static PyObject* Engine_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     py::Ref self(py::Generic<Engine>::tpNew(type, args, kwargs));
     if (!self) return nullptr;
-    py::Ref ecs(PyObject_CallOneArg(typeObject(Ecs::type), self.get()));
+    py::Ref ecs(PyObject_CallOneArg(py::asObject(Ecs::type), self.get()));
     if (!ecs) return nullptr;
     py::assign(asEngine(self.get())->ecs, ecs.get());
     return self.release();
@@ -448,7 +445,7 @@ static PyObject* Engine_fireEvent(PyObject* self, PyObject* const* args, Py_ssiz
     if (!py::parseArgs("fireEvent", {"evt", "evtType"}, args, nargs, kwnames, a, 1)) return nullptr;
     auto [event, eventType] = a;
     // No walk up the class tree: only the subscribers of exactly this type.
-    if (!eventType || eventType == Py_None) eventType = typeObject(Py_TYPE(event));
+    if (!eventType || eventType == Py_None) eventType = py::asObject(Py_TYPE(event));
     return py::noneOrFailed(dispatch(self, eventType, [&] { return py::Ref::borrow(event); }));
 }
 
@@ -488,7 +485,7 @@ static bool keyPressed(Engine* self, SDL_Keycode key) {
     if (self->killWithEscapeKey && key == SDLK_ESCAPE) self->running = 0;
     const Uint8* keys = SDL_GetKeyboardState(nullptr);
     py::Ref event(PyObject_CallFunction(
-        typeObject(KeyEvent::type), "iiii", int(key), held(keys, SDLK_LCTRL, SDLK_RCTRL),
+        py::asObject(KeyEvent::type), "iiii", int(key), held(keys, SDLK_LCTRL, SDLK_RCTRL),
         held(keys, SDLK_LALT, SDLK_RALT), held(keys, SDLK_LSHIFT, SDLK_RSHIFT)));
     return event && fire(asObject(self), event.get());
 }
@@ -497,16 +494,16 @@ static bool keyPressed(Engine* self, SDL_Keycode key) {
 static bool mouseReleased(Engine* self, const SDL_MouseButtonEvent& button) {
     int32_t x, y;
     if (!toScreen(self, button.x, button.y, x, y)) return false;
-    return dispatch(asObject(self), typeObject(MouseClickEvent::type), [&] {
-        return py::Ref(PyObject_CallFunction(typeObject(MouseClickEvent::type), "iii", x, y,
+    return dispatch(asObject(self), py::asObject(MouseClickEvent::type), [&] {
+        return py::Ref(PyObject_CallFunction(py::asObject(MouseClickEvent::type), "iii", x, y,
                                              int(button.button)));
     });
 }
 
 static bool wheelTurned(Engine* self, const SDL_MouseWheelEvent& wheel) {
-    return dispatch(asObject(self), typeObject(MouseWheelEvent::type), [&] {
+    return dispatch(asObject(self), py::asObject(MouseWheelEvent::type), [&] {
         return py::Ref(
-            PyObject_CallFunction(typeObject(MouseWheelEvent::type), "ii", wheel.x, wheel.y));
+            PyObject_CallFunction(py::asObject(MouseWheelEvent::type), "ii", wheel.x, wheel.y));
     });
 }
 
@@ -526,7 +523,7 @@ static bool joystickAdded(Engine* self, int deviceIndex) {
                           : nullptr);
     py::Ref joysticks(joystick ? py::getAttr(asObject(self), nJoysticks) : py::Ref());
     if (!joysticks || !py::append(joysticks.get(), joystick.get())) return false;
-    py::Ref event(PyObject_CallOneArg(typeObject(JoystickAddedEvent::type), joystick.get()));
+    py::Ref event(PyObject_CallOneArg(py::asObject(JoystickAddedEvent::type), joystick.get()));
     return event && fire(asObject(self), event.get());
 }
 
@@ -590,7 +587,7 @@ static void measureFrame(Engine* self) {
 
 // One stop of the music per frame; further stops wait for the following frames.
 static bool fireMusicStopped(PyObject* engine) {
-    py::Ref event(PyObject_CallNoArgs(typeObject(MusicStoppedEvent::type)));
+    py::Ref event(PyObject_CallNoArgs(py::asObject(MusicStoppedEvent::type)));
     return event && fire(engine, event.get());
 }
 
@@ -788,7 +785,7 @@ static PyObject* Engine_toggleFullscreen(PyObject* op, PyObject*) {
     py::Ref oldValue = py::callMethod(op, nIsFullscreen);
     if (!oldValue || !asEngine(op)->ops->switchFullscreen(asEngine(op))) return nullptr;
     py::Ref newValue = py::callMethod(op, nIsFullscreen);
-    py::Ref event(newValue ? PyObject_CallFunctionObjArgs(typeObject(FullscreenEvent::type),
+    py::Ref event(newValue ? PyObject_CallFunctionObjArgs(py::asObject(FullscreenEvent::type),
                                                           oldValue.get(), newValue.get(), nullptr)
                            : nullptr);
     return py::noneOrFailed(event && fire(op, event.get()));

@@ -6,6 +6,8 @@
 #include "geometryMath.hpp"
 #include "py/args.hpp"
 #include "py/call.hpp"
+#include "py/cast.hpp"
+#include "py/errors.hpp"
 #include "py/methods.hpp"
 #include "resources/level.hpp"
 #include "resources/motionComponents.hpp"
@@ -20,10 +22,6 @@ py::Name nY("y");
 py::Name nGetSize("getSize");
 py::Name nInit("__init__");
 
-PyObject* typeObject(PyTypeObject* type) {
-    return reinterpret_cast<PyObject*>(type);
-}
-
 } // namespace
 
 // --- shared with the frame and the queries ---------------------------------------------------
@@ -32,8 +30,7 @@ namespace raycaster {
 
 Camera* cameraOf(PyObject* renderer, const char* attribute) {
     Camera* camera = py::instanceOf<Camera>(asRaycaster(renderer)->camera);
-    if (!camera)
-        PyErr_Format(PyExc_AttributeError, "'NoneType' object has no attribute '%s'", attribute);
+    if (!camera) py::noAttribute(Py_None, attribute);
     return camera;
 }
 
@@ -108,7 +105,7 @@ static py::Ref defaultCamera() {
     py::Ref dir(pos ? newVector2(0.0, 1.0) : nullptr);
     if (!dir) return py::Ref();
     return py::Ref(
-        PyObject_CallFunction(typeObject(Camera::type), "OOii", pos.get(), dir.get(), 60, 20));
+        PyObject_CallFunction(py::asObject(Camera::type), "OOii", pos.get(), dir.get(), 60, 20));
 }
 
 // One zeroed record per column of the target, as wide as its getSize() says (and no
@@ -139,11 +136,11 @@ static int RaycastingRenderer_init(PyObject* self, PyObject* args, PyObject* kwa
         return -1;
     // The base constructor of the class itself: the renderer tracks the entities with a
     // position and a sprite.
-    py::Ref rendererInit = py::getAttr(typeObject(Renderer::type), nInit);
+    py::Ref rendererInit = py::getAttr(py::asObject(Renderer::type), nInit);
     py::Ref done(rendererInit
                      ? PyObject_CallFunctionObjArgs(rendererInit.get(), self, target,
-                                                    typeObject(PositionComponent::type),
-                                                    typeObject(SpriteComponent::type), nullptr)
+                                                    py::asObject(PositionComponent::type),
+                                                    py::asObject(SpriteComponent::type), nullptr)
                      : nullptr);
     if (!done) return -1;
     RaycastingRenderer* renderer = asRaycaster(self);

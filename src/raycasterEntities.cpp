@@ -24,9 +24,7 @@ bool vectorOf(PyObject* field, raycast::Vec2& out) {
     Vector2* vector = py::instanceOf<Vector2>(field);
     if (!vector) {
         // Only None gets here: the fields take nothing else.
-        PyErr_Format(PyExc_AttributeError, "'%.50s' object has no attribute 'x'",
-                     Py_TYPE(field)->tp_name);
-        return false;
+        return py::noAttribute(field, "x");
     }
     out = {vector->x, vector->y};
     return true;

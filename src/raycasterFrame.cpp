@@ -235,8 +235,7 @@ PyObject* RaycastingRenderer_render(PyObject* self, PyObject*) {
     py::Ref held = py::Ref::borrow(self);
     RaycastingRenderer* renderer = asRaycaster(self);
     // The background fill needs an initialised target (it is drawn with the frame).
-    if (!isTexture(renderer->target))
-        return py::raise(PyExc_AttributeError, "'NoneType' object has no attribute 'fill'");
+    if (!isTexture(renderer->target)) return py::noAttribute(Py_None, "fill");
     if (!textureSurface(renderer->target)) return nullptr;
     int32_t width, height;
     if (!raycaster::targetSize(self, width, height)) return nullptr;

@@ -6,7 +6,14 @@
 
 #include <Python.h>
 
+#include <type_traits>
+
 namespace py {
+
+// An engine object, or a type, as the host's API takes it.
+template <class T> PyObject* asObject(T* object) {
+    return reinterpret_cast<PyObject*>(const_cast<std::remove_const_t<T>*>(object));
+}
 
 template <class T> T* instanceOf(PyObject* object) {
     if (!object || !T::type || !PyObject_TypeCheck(object, T::type)) return nullptr;

@@ -34,6 +34,12 @@ Failure expectedType(const char* expected, PyObject* given) {
     return failed;
 }
 
+Failure noAttribute(PyObject* object, const char* name) {
+    PyErr_Format(PyExc_AttributeError, "'%.50s' object has no attribute '%.400s'",
+                 Py_TYPE(object)->tp_name, name);
+    return failed;
+}
+
 Failure fileError(const char* format, PyObject* name) {
     Ref text(PyUnicode_FromString(format));
     Ref arguments(text ? PyTuple_Pack(1, name) : nullptr);

@@ -33,6 +33,10 @@ Failure cannotConvert(PyObject* value, PyTypeObject* type);
 // TypeError "Expected tuple, got X"
 Failure expectedType(const char* expected, PyObject* given);
 
+// "'<type>' object has no attribute '<name>'": what the host raises where the engine reads a
+// field directly and finds another object (mostly None) in its place.
+Failure noAttribute(PyObject* object, const char* name);
+
 // OSError with `format % (name,)`: a file that could not be loaded or written,
 // named as the caller gave it ("Unable to load image file '%s'").
 Failure fileError(const char* format, PyObject* name);

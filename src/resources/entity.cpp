@@ -9,6 +9,7 @@
 
 #include "py/args.hpp"
 #include "py/call.hpp"
+#include "py/errors.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
 #include "py/sequence.hpp"
@@ -339,8 +340,7 @@ static PyObject* Entity_getComponent(PyObject* self, PyObject* componentType) {
 
 static PyObject* Entity_getComponents(PyObject* self, PyObject*) {
     PyObject* components = asEntity(self)->components;
-    if (components == Py_None)
-        return py::raise(PyExc_AttributeError, "'NoneType' object has no attribute 'values'");
+    if (components == Py_None) return py::noAttribute(Py_None, "values");
     return py::callMethod(components, nValues).release();
 }
 

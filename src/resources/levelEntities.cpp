@@ -6,6 +6,7 @@
 #include "resources/levelParts.hpp"
 
 #include "py/args.hpp"
+#include "py/errors.hpp"
 #include "py/module.hpp"
 #include "py/sequence.hpp"
 #include "resources/entity.hpp"
@@ -83,12 +84,6 @@ py::Ref buildEntity(PyObject* self, PyObject* entityData) {
               : nullptr);
 }
 
-// Entity lists are exactly lists or None; None answers as the host's None would.
-PyObject* noneHasNo(const char* attribute) {
-    PyErr_Format(PyExc_AttributeError, "'NoneType' object has no attribute '%s'", attribute);
-    return nullptr;
-}
-
 } // namespace
 
 // --- loading -----------------------------------------------------------------------------------
@@ -164,7 +159,7 @@ PyObject* Level_addEntity(PyObject* self, PyObject* entity) {
 PyObject* Level_removeEntity(PyObject* self, PyObject* entity) {
     if (!py::checkArgument(entity, Entity::type, "entity", true)) return nullptr;
     py::Ref entities = py::Ref::borrow(asLevel(self)->entities);
-    if (!PyList_CheckExact(entities.get())) return noneHasNo("remove");
+    if (!PyList_CheckExact(entities.get())) return py::noAttribute(Py_None, "remove");
     int removed = py::removeFirst(entities.get(), entity);
     if (removed == 0) return py::raise(PyExc_ValueError, "list.remove(x): x not in list");
     return py::noneOrFailed(removed > 0);
@@ -172,7 +167,7 @@ PyObject* Level_removeEntity(PyObject* self, PyObject* entity) {
 
 PyObject* Level_removeAllEntities(PyObject* self, PyObject*) {
     py::Ref entities = py::Ref::borrow(asLevel(self)->entities);
-    if (!PyList_CheckExact(entities.get())) return noneHasNo("clear");
+    if (!PyList_CheckExact(entities.get())) return py::noAttribute(Py_None, "clear");
     return py::noneOrFailed(
         PyList_SetSlice(entities.get(), 0, PyList_GET_SIZE(entities.get()), nullptr) == 0);
 }
@@ -198,11 +193,11 @@ PyObject* Level_addEntityFromJson(PyObject* self, PyObject* entityData) {
     py::Ref metadata = py::Ref::borrow(level->metadata);
     py::Ref entries(PyObject_GetItem(metadata.get(), nEntities.get()));
     if (!entries) return nullptr;
-    if (level->entities == Py_None) return noneHasNo("append");
+    if (level->entities == Py_None) return py::noAttribute(Py_None, "append");
     py::Ref entity = buildEntity(self, entityData);
     if (!entity) return nullptr;
     py::Ref entities = py::Ref::borrow(level->entities); // as building left it
-    if (entities.get() == Py_None) return noneHasNo("append");
+    if (entities.get() == Py_None) return py::noAttribute(Py_None, "append");
     if (!py::append(entries.get(), entityData) || !py::append(entities.get(), entity.get()))
         return nullptr;
     return entity.release();
@@ -213,7 +208,7 @@ PyObject* Level_addEntityFromJson(PyObject* self, PyObject* entityData) {
 PyObject* Level_removeEntityFromJson(PyObject* self, PyObject* entity) {
     Level* level = asLevel(self);
     py::Ref entities = py::Ref::borrow(level->entities);
-    if (!PyList_CheckExact(entities.get())) return noneHasNo("index");
+    if (!PyList_CheckExact(entities.get())) return py::noAttribute(Py_None, "index");
     Py_ssize_t index = py::indexIn(entities.get(), entity);
     if (index == -2) return nullptr;
     if (index == -1) return py::raise(PyExc_ValueError, "list.index(x): x not in list");

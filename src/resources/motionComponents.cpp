@@ -4,6 +4,7 @@
 #include "resources/motionComponents.hpp"
 
 #include "py/args.hpp"
+#include "py/errors.hpp"
 #include "py/methods.hpp"
 #include "resources/levelForm.hpp"
 
@@ -22,9 +23,8 @@ py::Name nIgnoreFlags("ignoreFlags");
 // coordinate of what it holds instead (None).
 Vector2* heldVector(PyObject* field, char axis) {
     Vector2* vector = py::instanceOf<Vector2>(field);
-    if (!vector)
-        PyErr_Format(PyExc_AttributeError, "'%.50s' object has no attribute '%c'",
-                     Py_TYPE(field)->tp_name, axis);
+    const char name[] = {axis, '\0'};
+    if (!vector) py::noAttribute(field, name);
     return vector;
 }
 

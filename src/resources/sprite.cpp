@@ -5,6 +5,7 @@
 
 #include "py/args.hpp"
 #include "py/call.hpp"
+#include "py/errors.hpp"
 #include "py/methods.hpp"
 #include "resources/levelForm.hpp"
 
@@ -172,8 +173,7 @@ py::Ref animationsOf(PyObject* self) {
     PyObject* held = asComponent(self)->sprite;
     Sprite* sprite = py::instanceOf<Sprite>(held);
     if (!sprite) {
-        PyErr_Format(PyExc_AttributeError, "'%.50s' object has no attribute '_animations'",
-                     Py_TYPE(held)->tp_name);
+        py::noAttribute(held, "_animations");
         return py::Ref();
     }
     return py::Ref::borrow(sprite->animations);
@@ -184,7 +184,7 @@ py::Ref firstAnimation(PyObject* self) {
     py::Ref animations = animationsOf(self);
     if (!animations) return animations;
     if (animations.get() == Py_None) {
-        py::raise(PyExc_AttributeError, "'NoneType' object has no attribute 'values'");
+        py::noAttribute(Py_None, "values");
         return py::Ref();
     }
     Py_ssize_t position = 0;

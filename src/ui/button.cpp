@@ -125,14 +125,11 @@ static bool drawButton(PyObject* self, ClipValues clip) {
         return false;
     py::Ref renderer = py::Ref::borrow(button->renderer);
     py::Ref theme = rendererTheme(renderer.get());
-    py::Ref tileset = theme ? themeTileset(theme.get()) : py::Ref();
-    py::Ref target = tileset ? rendererTarget(renderer.get()) : py::Ref();
-    if (!target) return false;
-    ClipScope clipped(target.get(), area);
-    SDL_Surface* source = surfaceOf(tileset.get());
-    SDL_Surface* destination = source ? surfaceOf(target.get()) : nullptr;
-    if (!destination || !drawStrip({v[0], v[1], v[2], v[3], v[4], v[5]}, strip::Axis::x, button->x,
-                                   button->y, button->width, source, destination))
+    SkinCanvas canvas;
+    if (!theme || !skinCanvas(renderer.get(), theme.get(), canvas)) return false;
+    ClipScope clipped(canvas.target.get(), area);
+    if (!drawStrip({v[0], v[1], v[2], v[3], v[4], v[5]}, strip::Axis::x, button->x, button->y,
+                   button->width, canvas.source, canvas.destination))
         return false;
     return renderChildren(self, clip);
 }

@@ -57,6 +57,14 @@ SDL_Surface* surfaceOf(PyObject* texture) {
     return textureSurface(texture);
 }
 
+bool skinCanvas(PyObject* renderer, PyObject* theme, SkinCanvas& canvas) {
+    canvas.tileset = themeTileset(theme);
+    canvas.target = canvas.tileset ? rendererTarget(renderer) : py::Ref();
+    canvas.source = canvas.target ? surfaceOf(canvas.tileset.get()) : nullptr;
+    canvas.destination = canvas.source ? surfaceOf(canvas.target.get()) : nullptr;
+    return canvas.destination != nullptr;
+}
+
 py::Ref skinRecord(PyObject* theme, py::Name& name) {
     py::Ref widgets = py::getAttr(theme, nWidgets);
     PyObject* key = widgets ? name.get() : nullptr;

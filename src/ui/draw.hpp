@@ -25,6 +25,16 @@ py::Ref rendererTheme(PyObject* renderer);
 // The tileset texture of a theme; EngineException for a theme never constructed.
 py::Ref themeTileset(PyObject* theme);
 
+// What a skin is drawn from and onto: the theme's tileset and the renderer's target, held,
+// with their surfaces.
+struct SkinCanvas {
+    py::Ref tileset, target;
+    SDL_Surface* source = nullptr;
+    SDL_Surface* destination = nullptr;
+};
+// Fills `canvas`; false with the error set when a texture is missing or not initialised.
+bool skinCanvas(PyObject* renderer, PyObject* theme, SkinCanvas& canvas);
+
 // theme.widgets[name], through the theme's property.
 py::Ref skinRecord(PyObject* theme, py::Name& name);
 

@@ -33,14 +33,11 @@ static bool drawPanel(PyObject* self, ClipValues clip) {
     py::Ref record = theme ? skinRecord(theme.get(), nPanel) : py::Ref();
     nineslice::Skin skin;
     if (!record || !readNineSliceSkin(record.get(), skin)) return false;
-    py::Ref tileset = themeTileset(theme.get());
-    py::Ref target = tileset ? rendererTarget(renderer.get()) : py::Ref();
-    if (!target) return false;
-    ClipScope clipped(target.get(), area);
-    SDL_Surface* source = surfaceOf(tileset.get());
-    SDL_Surface* destination = source ? surfaceOf(target.get()) : nullptr;
-    if (!destination) return false;
-    blitNineSlice(skin, {widget->x, widget->y, widget->width, widget->height}, source, destination);
+    SkinCanvas canvas;
+    if (!skinCanvas(renderer.get(), theme.get(), canvas)) return false;
+    ClipScope clipped(canvas.target.get(), area);
+    blitNineSlice(skin, {widget->x, widget->y, widget->width, widget->height}, canvas.source,
+                  canvas.destination);
     return renderChildren(self, noClip());
 }
 

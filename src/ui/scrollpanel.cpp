@@ -292,12 +292,10 @@ static bool drawPanel(PyObject* self, ClipValues clip) {
     py::Ref record = theme ? skinRecord(theme.get(), nPanel) : py::Ref();
     nineslice::Skin skin;
     if (!record || !readNineSliceSkin(record.get(), skin)) return false;
-    py::Ref tileset = themeTileset(theme.get());
-    py::Ref target = tileset ? rendererTarget(renderer.get()) : py::Ref();
-    SDL_Surface* source = target ? surfaceOf(tileset.get()) : nullptr;
-    SDL_Surface* destination = source ? surfaceOf(target.get()) : nullptr;
-    if (!destination) return false;
-    blitNineSlice(skin, {panel->x, panel->y, panel->width, panel->height}, source, destination);
+    SkinCanvas canvas;
+    if (!skinCanvas(renderer.get(), theme.get(), canvas)) return false;
+    blitNineSlice(skin, {panel->x, panel->y, panel->width, panel->height}, canvas.source,
+                  canvas.destination);
     ClipNumbers contentClip, panelClip;
     if (!contentClip.set(inside) || !panelClip.set(area) || !renderChildren(self, contentClip.raw))
         return false;

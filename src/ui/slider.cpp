@@ -345,15 +345,14 @@ bool drawSlider(PyObject* self, ClipValues clip) {
     float percent = opsOf(s).getPercent(s);
     py::Ref renderer = py::Ref::borrow(s->renderer);
     py::Ref theme = rendererTheme(renderer.get());
-    py::Ref tileset = theme ? themeTileset(theme.get()) : py::Ref();
-    py::Ref target = tileset ? rendererTarget(renderer.get()) : py::Ref();
-    if (!target) return false;
+    SkinCanvas canvas;
+    if (!theme || !skinCanvas(renderer.get(), theme.get(), canvas)) return false;
+    SDL_Surface* source = canvas.source;
+    SDL_Surface* destination = canvas.destination;
     {
-        ClipScope clipped(target.get(), area);
-        SDL_Surface* source = surfaceOf(tileset.get());
-        SDL_Surface* destination = source ? surfaceOf(target.get()) : nullptr;
-        if (!destination || !drawStrip(track, alongX ? strip::Axis::x : strip::Axis::y, s->x, s->y,
-                                       alongX ? s->width : s->height, source, destination))
+        ClipScope clipped(canvas.target.get(), area);
+        if (!drawStrip(track, alongX ? strip::Axis::x : strip::Axis::y, s->x, s->y,
+                       alongX ? s->width : s->height, source, destination))
             return false;
         drawPiece(source, destination, decrease, s->x, s->y);
         if (alongX)
@@ -361,9 +360,6 @@ bool drawSlider(PyObject* self, ClipValues clip) {
         else
             drawPiece(source, destination, increase, s->x, int64_t(s->y) + s->height - increase.h);
     }
-    SDL_Surface* source = surfaceOf(tileset.get());
-    SDL_Surface* destination = source ? surfaceOf(target.get()) : nullptr;
-    if (!destination) return false;
     int32_t offset = slider::offset(percent, play.travel);
     if (alongX)
         drawPiece(source, destination, thumb, int64_t(s->x) + play.decrease.w + offset, s->y);

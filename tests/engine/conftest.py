@@ -1,6 +1,7 @@
 import sys
 
 import pytest
+from PIL import Image
 
 import quorvelin
 from . import sdlinput
@@ -40,3 +41,14 @@ def unraisable(monkeypatch):
     seen = []
     monkeypatch.setattr(sys, "unraisablehook", seen.append)
     return seen
+
+
+@pytest.fixture
+def shot(tmp_path):
+    """The window's picture as RGB, read back from a screenshot."""
+    def take(engine):
+        path = tmp_path / "shot.png"
+        engine.saveScreenshot(str(path))
+        with Image.open(path) as image:
+            return image.convert("RGB")
+    return take

@@ -30,15 +30,6 @@ def picture(tmp_path):
     return make
 
 
-@pytest.fixture
-def shot(tmp_path):
-    def take(engine):
-        path = tmp_path / "shot.png"
-        engine.saveScreenshot(str(path))
-        with Image.open(path) as image:
-            return image.convert("RGB")
-    return take
-
 
 def rgb_image(words, width, height):
     data = b"".join(bytes(((w >> 16) & 255, (w >> 8) & 255, w & 255)) for w in words)

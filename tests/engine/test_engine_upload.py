@@ -6,23 +6,12 @@ import struct
 import wave
 
 import pytest
-from PIL import Image
 
 import quorvelin
 from quorvelin import Engine, Music, MusicStoppedEvent, Renderer, Texture
 
 RED, BLUE, GREEN = (255, 0, 0), (0, 0, 255), (0, 255, 0)
 
-
-@pytest.fixture
-def shot(tmp_path):
-    """The window's picture as RGB, read back from a screenshot."""
-    def take(engine):
-        path = tmp_path / "shot.png"
-        engine.saveScreenshot(str(path))
-        with Image.open(path) as image:
-            return image.convert("RGB")
-    return take
 
 
 def colours(image):
