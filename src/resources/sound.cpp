@@ -3,6 +3,7 @@
 #include "resources/sound.hpp"
 
 #include "resources/musicLoad.hpp"
+#include "resources/soundLoad.hpp"
 
 #include "py/args.hpp"
 #include "py/call.hpp"
@@ -70,12 +71,8 @@ static int loadResource(PyObject* self, PyObject* args, PyObject* kwargs, Handle
 
 // --- Sound --------------------------------------------------------------------------------
 
-static Mix_Chunk* loadChunk(const char* path) {
-    return Mix_LoadWAV_RW(SDL_RWFromFile(path, "rb"), 1);
-}
-
 static int Sound_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    return loadResource(self, args, kwargs, &Sound::chunk, loadChunk, Mix_FreeChunk,
+    return loadResource(self, args, kwargs, &Sound::chunk, loadSoundFile, Mix_FreeChunk,
                         "Unable to load sound file '%s'");
 }
 
@@ -381,6 +378,7 @@ static PyMethodDef volumeFunctions[] = {
 };
 
 bool soundSegment() {
+    installSoundDecodeBound();
     soundVolume = 128;
     pendingMusicStops.store(0);
     Mix_HookMusicFinished(musicFinishedCallback);
