@@ -77,7 +77,7 @@ template <Text... parameters> struct ParameterList {
     // "/" last: the parameters before it are taken by position only, and keywords refused.
     static constexpr bool positionalOnly = total > 0 && is(total - 1, "/");
     static constexpr bool rest =
-        total > positionalOnly&& texts[total - 1 - positionalOnly][0] == '*';
+        (total > positionalOnly) && texts[total - 1 - positionalOnly][0] == '*';
     static constexpr size_t count = total - rest - positionalOnly; // the named ones
     static constexpr std::array<bool, total + 1> optional = {hasDefault<parameters>..., false};
     static constexpr Py_ssize_t required = [] {

@@ -2,6 +2,8 @@
 // count of music stops that the frame turns into MusicStoppedEvents.
 #include "resources/sound.hpp"
 
+#include "resources/musicLoad.hpp"
+
 #include "py/args.hpp"
 #include "py/call.hpp"
 #include "py/methods.hpp"
@@ -214,7 +216,7 @@ template <class Start> static int startMusic(Mix_Music* music, Start start) {
 }
 
 static int Music_init(PyObject* self, py::Arguments<1>& a) {
-    return loadResource(self, a, &Music::music, Mix_LoadMUS, freeMusic,
+    return loadResource(self, a, &Music::music, loadMusicFile, freeMusic,
                         "Unable to load music file '%s'");
 }
 
