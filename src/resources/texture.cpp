@@ -5,6 +5,7 @@
 // engine's one loader of image files, which every image load goes through.
 #include "resources/texture.hpp"
 
+#include "core/atomicFile.hpp"
 #include "core/blit.hpp"
 #include "core/pngframing.hpp"
 #include "py/args.hpp"
@@ -14,6 +15,7 @@
 #include <SDL_image.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <new>
@@ -222,6 +224,82 @@ OwnedSurface loadImageSurface(const char* path) {
     return OwnedSurface(loaded ? convertToEngineFormat(loaded.get()) : nullptr);
 }
 
+// --- PNG files ----------------------------------------------------------------------------
+
+namespace {
+
+// An SDL stream over a growing buffer, for the encoder to write into. Its callbacks run
+// inside the C encoder, so they report a failure (memory) by their result, never by
+// an exception.
+struct MemoryStream {
+    std::vector<uint8_t> bytes;
+    size_t position = 0;
+
+    static MemoryStream& of(SDL_RWops* stream) {
+        return *static_cast<MemoryStream*>(stream->hidden.unknown.data1);
+    }
+    static Sint64 size(SDL_RWops* stream) { return Sint64(of(stream).bytes.size()); }
+    static Sint64 seek(SDL_RWops* stream, Sint64 offset, int whence) {
+        MemoryStream& memory = of(stream);
+        Sint64 base = whence == RW_SEEK_SET   ? 0
+                      : whence == RW_SEEK_CUR ? Sint64(memory.position)
+                                              : Sint64(memory.bytes.size());
+        if (offset < -base || offset > INT32_MAX) return SDL_SetError("Seek outside the image");
+        memory.position = size_t(base + offset);
+        return Sint64(memory.position);
+    }
+    static size_t read(SDL_RWops*, void*, size_t, size_t) { return 0; }
+    static size_t write(SDL_RWops* stream, const void* from, size_t size, size_t count) {
+        MemoryStream& memory = of(stream);
+        if (size == 0 || count > SIZE_MAX / size) return 0;
+        size_t length = size * count;
+        try {
+            if (memory.bytes.size() < memory.position + length)
+                memory.bytes.resize(memory.position + length);
+        } catch (const std::bad_alloc&) {
+            SDL_OutOfMemory();
+            return 0;
+        }
+        std::memcpy(memory.bytes.data() + memory.position, from, length);
+        memory.position += length;
+        return count;
+    }
+    static int close(SDL_RWops*) { return 0; } // the stream is freed by its maker
+};
+
+struct StreamFreer {
+    void operator()(SDL_RWops* stream) const { SDL_FreeRW(stream); }
+};
+
+bool encodePng(SDL_Surface* surface, MemoryStream& memory) {
+    std::unique_ptr<SDL_RWops, StreamFreer> stream(SDL_AllocRW());
+    if (!stream) return false;
+    stream->type = SDL_RWOPS_UNKNOWN;
+    stream->hidden.unknown.data1 = &memory;
+    stream->size = MemoryStream::size;
+    stream->seek = MemoryStream::seek;
+    stream->read = MemoryStream::read;
+    stream->write = MemoryStream::write;
+    stream->close = MemoryStream::close;
+    return IMG_SavePNG_RW(surface, stream.get(), 0) == 0;
+}
+
+bool systemFailure(int error) {
+    if (error) SDL_SetError("%s", std::strerror(error));
+    return error == 0;
+}
+
+} // namespace
+
+bool savePngFile(SDL_Surface* surface, const char* path) {
+    MemoryStream memory;
+    if (!encodePng(surface, memory)) return false;
+    atomicFile::Replacement file;
+    return systemFailure(file.open(path)) &&
+           systemFailure(file.write(memory.bytes.data(), memory.bytes.size())) &&
+           systemFailure(file.finish()) && systemFailure(file.commit());
+}
+
 // --- colour arguments -----------------------------------------------------------------------
 
 bool unpackColor(PyObject* color, ColorArgument& out) {
@@ -395,7 +473,7 @@ static PyObject* Texture_saveFile(PyObject* self, PyObject* filename) {
     // Encoding the name ran Python code, which may have re-initialised the texture.
     SDL_Surface* surface = name ? textureSurface(self) : nullptr;
     if (!surface) return nullptr;
-    if (IMG_SavePNG(surface, name) < 0)
+    if (!savePngFile(surface, name))
         return py::fileError("Unable to save image file '%s'", filename);
     Py_RETURN_NONE;
 }

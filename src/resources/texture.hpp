@@ -62,6 +62,12 @@ OwnedSurface loadImageFile(const char* path);
 // error set.
 OwnedSurface loadImageSurface(const char* path);
 
+// Writes `surface` as a PNG file at `path` (UTF-8), replacing the file there only once
+// the whole image is written and flushed: the image is encoded in memory, every error
+// of the encoder checked, then handed to atomicFile. False with SDL's error set; the
+// previous file is then as it was, and no temporary file is left.
+bool savePngFile(SDL_Surface* surface, const char* path);
+
 // Draws `source` onto `target` with its top-left corner at (x, y), cut to the
 // target's clip rectangle, as SDL_UpperBlit does: a blending source is
 // alpha-blended, a non-blending one copied.
