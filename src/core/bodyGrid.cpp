@@ -296,19 +296,14 @@ void BodyGrid::anywhere(double x, double y, double reach, size_t from, std::vect
         for (int64_t row = firstRow; row <= lastRow; row += 2)
             for (int64_t column = firstColumn; column <= lastColumn; column += 2)
                 scan(size_t(row * columns_ + column));
-        sortFound(count);
+        if (count > 32)
+            std::sort(found, found + count);
+        else
+            for (size_t i = 1; i < count; ++i)
+                for (size_t j = i; j > 0 && found[j - 1] > found[j]; --j)
+                    std::swap(found[j - 1], found[j]);
     }
     answer(always, alwaysEnd, count, out);
-}
-
-void BodyGrid::sortFound(size_t count) {
-    uint32_t* found = found_.data();
-    if (count > 32)
-        std::sort(found, found + count);
-    else
-        for (size_t i = 1; i < count; ++i)
-            for (size_t j = i; j > 0 && found[j - 1] > found[j]; --j)
-                std::swap(found[j - 1], found[j]);
 }
 
 void BodyGrid::alongSegment(double x0, double y0, double x1, double y1, double reach,
@@ -373,8 +368,8 @@ void BodyGrid::alongSegment(double x0, double y0, double x1, double y1, double r
             }
         }
     }
-    sortFound(count);
-    answer(always, alwaysEnd, count, out);
+    out.assign(found, found + count);
+    out.insert(out.end(), always, alwaysEnd);
 }
 
 // The bodies from `from` on within reach, by index: for a query that spans more cells than
