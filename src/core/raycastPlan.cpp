@@ -109,6 +109,7 @@ void planTextures(Plan& plan) {
             view.lastColumn = area.width - 1;
             view.lastRow = area.height - 1;
             view.gatherable = area.stride * size_t(area.height) < (size_t(1) << 31);
+            view.strideShift = exponentOf(int64_t(area.stride));
             int32_t columnBits = exponentOf(area.width), rowBits = exponentOf(area.height);
             if (plan.floorShift >= 0) {
                 double scale = std::ldexp(1.0, -plan.floorShift);

@@ -50,7 +50,8 @@ struct TextureView {
     double width = 0, height = 0;
     int32_t lastColumn = 0, lastRow = 0;
     bool missing = false;
-    bool gatherable = false; // every texel offset fits 32 bits
+    bool gatherable = false;  // every texel offset fits 32 bits
+    int32_t strideShift = -1; // the stride's binary logarithm, -1 when it has none
     // Where the frame's floor positions are scaled (Plan::floorShift): both sides are
     // powers of two no larger than the scale, so that a texel's column and row are bits
     // of the scaled position, `columnShift` and `rowShift` to the right under the masks.
