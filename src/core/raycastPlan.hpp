@@ -66,8 +66,8 @@ struct Plan {
     Underlay underlay = Underlay::keep;
     bool walls = false;
     bool sprites = false;
-    bool avx2 = false;      // draw the tiles with the AVX2 build
-    bool smallMap = false;  // every cell byte offset fits 32 bits
+    Instructions instructions = Instructions::baseline; // the build that draws the tiles
+    bool smallMap = false;                              // every cell byte offset fits 32 bits
     bool smallLamp = false; // every flashlight texel offset fits 32 bits
     int32_t w = 0, h = 0;
     int64_t horizon = 0;
@@ -96,10 +96,13 @@ void planSprites(Plan& plan);
 // Whether a ray's component allows its floor positions to be scaled (Plan::floorShift).
 bool scalableRay(double component);
 
-// The tile drawers: one built for the baseline instruction set, one for AVX2 where the
-// compiler can build it (false when it cannot, or the processor lacks it).
+// The tile drawers: one built for the baseline instruction set, one for AVX2 and one for
+// AVX-512 where the compiler can build them (false when it cannot, or the processor
+// lacks them).
 void drawTileBaseline(const Plan& plan, int32_t x0, int32_t x1);
 bool avx2Available();
 void drawTileAvx2(const Plan& plan, int32_t x0, int32_t x1);
+bool avx512Available();
+void drawTileAvx512(const Plan& plan, int32_t x0, int32_t x1);
 
 } // namespace raycast::plan

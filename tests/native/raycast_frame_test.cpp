@@ -135,16 +135,20 @@ NATIVE_TEST(frameMatchesReferenceWithoutGroundFogAndWithoutFog) {
     }
 }
 
-NATIVE_TEST(frameMatchesReferenceWithTheBaselineInstructionSet) {
-    useBaselineInstructionsOnly(true);
-    scenes::Scene scene = scenes::representativeLevel();
-    scenes::Random random(15);
-    for (int pose = 0; pose < 20; ++pose) {
-        CameraView camera = scenes::randomCamera(scene, random);
-        CHECK(framesAgree(scene, camera, 150, 90, 1 + pose % 3, pose % 3 != 0, pose % 2 == 0,
-                          1 / 30.0));
+// Each build of the frame the processor can run: the baseline, AVX2 and AVX-512.
+NATIVE_TEST(frameMatchesReferenceWithEveryInstructionSet) {
+    const Instructions sets[] = {Instructions::baseline, Instructions::avx2, Instructions::avx512};
+    for (Instructions set : sets) {
+        limitInstructions(set);
+        scenes::Scene scene = scenes::representativeLevel();
+        scenes::Random random(15);
+        for (int pose = 0; pose < 20; ++pose) {
+            CameraView camera = scenes::randomCamera(scene, random);
+            CHECK(framesAgree(scene, camera, 150, 90, 1 + pose % 3, pose % 3 != 0, pose % 2 == 0,
+                              1 / 30.0));
+        }
     }
-    useBaselineInstructionsOnly(false);
+    limitInstructions(Instructions::avx512);
 }
 
 NATIVE_TEST(passesRunOneByOneGiveTheWholeFrame) {
