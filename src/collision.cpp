@@ -5,6 +5,7 @@
 
 #include "collisionBodies.hpp"
 #include "collisionStep.hpp"
+#include "collisionTrace.hpp"
 #include "core/collision.hpp"
 #include "geometryMath.hpp"
 #include "py/args.hpp"
@@ -76,38 +77,6 @@ static PyObject* CollisionBodySystem_update(PyObject*, PyObject*) {
     Py_RETURN_NONE;
 }
 
-namespace {
-
-struct Traced {
-    py::Ref entity;
-    double dist;
-};
-
-// The pair (entity, dist) of one body that the ray from `pos` to `end` crosses, if any.
-bool traceBody(CollisionBodySystem* self, size_t index, PyObject* entity, Vector2* pos,
-               const Vec2& end, float maxDist, std::vector<Traced>& traced) {
-    bool byName = false;
-    PyTypeObject* const types[2] = {PositionComponent::type, CollisionComponent::type};
-    py::Ref found[2];
-    if (!self->native.traced.fetch(index, entity, types, found, byName)) return false;
-    auto* place = py::instanceOf<PositionComponent>(found[0].get());
-    if (!place) return py::noAttribute(found[0].get(), "pos");
-    auto* body = py::instanceOf<CollisionComponent>(found[1].get());
-    if (!body) return py::noAttribute(found[1].get(), "_radius");
-    Vector2* center = place->position();
-    if (!center) return py::noAttribute(place->pos, "x");
-    Vec2 start{pos->x, pos->y}, hit;
-    if (!self->ops->getClosestLineCircleIntersections(
-            {center->x, center->y}, collision::toSingle(body->radius), start, end, hit))
-        return true;
-    double dx = hit.x - pos->x, dy = hit.y - pos->y;
-    double dist = std::sqrt(dx * dx + dy * dy);
-    if (dist > 0.0 && dist < double(maxDist)) traced.push_back({py::Ref::borrow(entity), dist});
-    return true;
-}
-
-} // namespace
-
 static PyObject* CollisionBodySystem_traceEntities(PyObject* self, PyObject* const* args,
                                                    Py_ssize_t nargs, PyObject* kwnames) {
     PyObject* a[3];
@@ -136,22 +105,7 @@ static PyObject* CollisionBodySystem_traceEntities(PyObject* self, PyObject* con
     if (!PyList_Check(members.get()))
         return PyErr_Format(PyExc_TypeError, "'%.200s' object is not iterable",
                             Py_TYPE(members.get())->tp_name);
-    std::vector<Traced> traced;
-    // As a list iterator walks: the length is read again before each body.
-    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(members.get()); ++i) {
-        py::Ref entity = py::Ref::borrow(PyList_GET_ITEM(members.get(), i));
-        if (!traceBody(system, size_t(i), entity.get(), from, end, maxDist, traced)) return nullptr;
-    }
-    std::stable_sort(traced.begin(), traced.end(),
-                     [](const Traced& a, const Traced& b) { return a.dist < b.dist; });
-    py::Ref result(PyList_New(Py_ssize_t(traced.size())));
-    if (!result) return nullptr;
-    for (size_t i = 0; i < traced.size(); ++i) {
-        PyObject* pair = Py_BuildValue("(Od)", traced[i].entity.get(), traced[i].dist);
-        if (!pair) return nullptr;
-        PyList_SET_ITEM(result.get(), Py_ssize_t(i), pair);
-    }
-    return result.release();
+    return traceBodies(system, members.get(), from, end, maxDist);
 }
 
 static const PyMethodDef collisionBodySystemMethods[] = {

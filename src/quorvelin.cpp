@@ -860,7 +860,7 @@ static PyObject* Engine_saveScreenshot(PyObject* self, PyObject* filename) {
     if (!window) return nullptr;
     // The surface the software renderer presents into: the last frame at window size.
     SDL_Surface* surface = SDL_GetWindowSurface(window);
-    if (!surface || IMG_SavePNG(surface, name) != 0)
+    if (!surface || !savePngFile(surface, name))
         return py::engineSdlException("Could not save the screenshot.");
     Py_RETURN_NONE;
 }

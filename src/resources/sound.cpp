@@ -2,6 +2,8 @@
 // count of music stops that the frame turns into MusicStoppedEvents.
 #include "resources/sound.hpp"
 
+#include "resources/musicLoad.hpp"
+
 #include "py/args.hpp"
 #include "py/call.hpp"
 #include "py/methods.hpp"
@@ -219,7 +221,7 @@ template <class Start> static int startMusic(Mix_Music* music, Start start) {
 }
 
 static int Music_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    return loadResource(self, args, kwargs, &Music::music, Mix_LoadMUS, freeMusic,
+    return loadResource(self, args, kwargs, &Music::music, loadMusicFile, freeMusic,
                         "Unable to load music file '%s'");
 }
 

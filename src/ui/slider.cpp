@@ -8,6 +8,8 @@
 #include "py/module.hpp"
 #include "ui/draw.hpp"
 
+#include <cmath>
+
 namespace {
 
 constexpr int32_t horizontal = 0; // SLIDER_ORIENTATION_HORIZONTAL
@@ -46,6 +48,16 @@ bool isHorizontal(const UISlider* slider) {
 bool toField(int64_t value, int32_t& out) {
     py::Ref number(PyLong_FromLongLong(value));
     return number && py::toInt32(number.get(), out);
+}
+
+// A number given for one of the slider's ints, converted as the host converts it to an
+// integer; a NaN, which no integer stands for, is refused with an error that names it.
+bool toNamedInt(PyObject* object, const char* name, int32_t& out) {
+    if (PyFloat_Check(object) && std::isnan(PyFloat_AS_DOUBLE(object))) {
+        PyErr_Format(PyExc_ValueError, "%s must not be NaN", name);
+        return false;
+    }
+    return py::toInt32(object, out);
 }
 
 // --- the skin ---------------------------------------------------------------------------
@@ -167,7 +179,7 @@ static float UISlider_getPercent(UISlider* self) {
 
 static bool UISlider_setPercent(UISlider* self, float percent) {
     auto value = slider::valueAt(percent, self->minValue, self->maxValue);
-    if (!value) return py::raise(PyExc_ValueError, "cannot convert float NaN to integer");
+    if (!value) return py::raise(PyExc_ValueError, "value must not be NaN");
     return assignValue(asObject(self), *value);
 }
 
@@ -381,8 +393,10 @@ static int UISlider_init(PyObject* self, PyObject* args, PyObject* kwargs) {
     s->orientation = defaultOrientation;
     s->minValue = 0;
     s->maxValue = 100;
-    if ((a[3] && !py::toInt32(a[3], s->orientation)) || !py::toInt32(a[0], s->value) ||
-        (a[1] && !py::toInt32(a[1], s->minValue)) || (a[2] && !py::toInt32(a[2], s->maxValue)))
+    if ((a[3] && !toNamedInt(a[3], "orientation", s->orientation)) ||
+        !toNamedInt(a[0], "value", s->value) ||
+        (a[1] && !toNamedInt(a[1], "minValue", s->minValue)) ||
+        (a[2] && !toNamedInt(a[2], "maxValue", s->maxValue)))
         return -1;
     s->decreaseButtonHovered = s->increaseButtonHovered = s->isDraggingThumb = 0;
     return 0;
@@ -440,7 +454,7 @@ static PyObject* UISlider_getValue(PyObject* self, void*) {
 static int UISlider_setValue(PyObject* self, PyObject* value, void*) {
     if (!value) return py::deleteRefused();
     int32_t number;
-    return py::toInt32(value, number) && setSliderValue(asSlider(self), number) ? 0 : -1;
+    return toNamedInt(value, "value", number) && setSliderValue(asSlider(self), number) ? 0 : -1;
 }
 
 static PyObject* UISlider_getPercentProperty(PyObject* self, void*) {
@@ -451,6 +465,7 @@ static int UISlider_setPercentProperty(PyObject* self, PyObject* value, void*) {
     if (!value) return py::deleteRefused();
     double percent;
     if (!py::toDouble(value, percent)) return -1;
+    if (std::isnan(percent)) return py::raise(PyExc_ValueError, "percent must not be NaN");
     return opsOf(asSlider(self)).setPercent(asSlider(self), slider::narrow(percent)) ? 0 : -1;
 }
 

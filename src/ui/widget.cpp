@@ -236,19 +236,24 @@ static bool clipWithHostValues(UIWidget* self, ClipValues clip, layout::Rect& ou
     py::Ref y2 = x2 ? smaller(bottom.get(), clipBottom.get()) : py::Ref();
     py::Ref w(y2 ? PyNumber_Subtract(x2.get(), x1.get()) : nullptr);
     py::Ref h(w ? PyNumber_Subtract(y2.get(), y1.get()) : nullptr);
-    return h && py::toInt32(x1.get(), out.x) && py::toInt32(y1.get(), out.y) &&
-           py::toInt32(w.get(), out.w) && py::toInt32(h.get(), out.h);
+    // A result beyond the int range (only far away clip values give one) is refused as
+    // no rectangle.
+    int32_t values[4];
+    if (!h || !py::toInt32(x1.get(), values[0]) || !py::toInt32(y1.get(), values[1]) ||
+        !py::toInt32(w.get(), values[2]) || !py::toInt32(h.get(), values[3]))
+        return false;
+    out = {values[0], values[1], values[2], values[3]};
+    return true;
 }
 
 static layout::Rect UIWidget_getClippedRect(UIWidget* self, ClipValues clip) {
     layout::Rect widget{self->x, self->y, self->width, self->height};
-    int64_t values[4];
-    if (smallInt(clip[0], values[0]) && smallInt(clip[1], values[1]) &&
-        smallInt(clip[2], values[2]) && smallInt(clip[3], values[3])) {
-        for (int64_t value : values)
+    int64_t v[4];
+    if (smallInt(clip[0], v[0]) && smallInt(clip[1], v[1]) && smallInt(clip[2], v[2]) &&
+        smallInt(clip[3], v[3])) {
+        for (int64_t value : v)
             if (value < 0) return widget;
-        if (auto clipped = layout::clip(widget, values[0], values[1], values[2], values[3]))
-            return *clipped;
+        return layout::clip(widget, {v[0], v[1], v[2], v[3]});
     }
     layout::Rect result;
     if (clipWithHostValues(self, clip, result)) return result;

@@ -30,7 +30,8 @@ struct UIWidgetOps {
     bool (*calculateMinSize)(UIWidget* self);
     bool (*calculateMaxSize)(UIWidget* self);
     bool (*calculatePos)(UIWidget* self);
-    // The widget's rectangle cut by the four clip values; never fails.
+    // The widget's rectangle cut by the four clip values, in 64 bits (its far edges may
+    // lie beyond the int range); never fails.
     layout::Rect (*getClippedRect)(UIWidget* self, ClipValues clip);
 };
 
