@@ -168,10 +168,8 @@ static bool UIScrollPanel_allocated(PyObject* self) {
 }
 
 // None is refused like any other non-widget: the layout needs a content.
-static int UIScrollPanel_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[1];
-    if (!py::parseArgs("__init__", {"content"}, args, kwargs, a) ||
-        !py::checkArgument(a[0], UIWidget::type, "content") ||
+static int UIScrollPanel_init(PyObject* self, py::Arguments<1>& a) {
+    if (!py::checkArgument(a[0], UIWidget::type, "content") ||
         !initAsBase(AbstractUIContainer::type, self))
         return -1;
     UIScrollPanel* panel = asPanel(self);
@@ -313,20 +311,8 @@ static PyObject* UIScrollPanel_setPadding(PyObject* self, PyObject* args, PyObje
                     &p->paddingLeft);
 }
 
-static PyObject* UIScrollPanel_update(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                      PyObject* kwnames) {
-    PyObject* a[3];
-    if (!py::parseArgs("update", {"mouseX", "mouseY", "isMouseLeftPressed"}, args, nargs, kwnames,
-                       a))
-        return nullptr;
+static PyObject* UIScrollPanel_update(PyObject* self, py::Arguments<3>& a) {
     return py::noneOrFailed(updatePanel(self, a[0], a[1], a[2]));
-}
-
-static PyObject* UIScrollPanel_render(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                      PyObject* kwnames) {
-    PyObject* clip[4];
-    return parseClip(args, nargs, kwnames, clip) ? py::noneOrFailed(drawPanel(self, clip))
-                                                 : nullptr;
 }
 
 static PyObject* UIScrollPanel_onClick(PyObject* self, PyObject* event) {
@@ -378,11 +364,11 @@ static int UIScrollPanel_setContent(PyObject* self, PyObject* value, void*) {
 }
 
 static const PyMethodDef uiScrollPanelMethods[] = {
-    py::withVarargs<"setPadding", UIScrollPanel_setPadding>(),
-    py::withKeywords<"update", UIScrollPanel_update>(),
-    py::withKeywords<"render", UIScrollPanel_render>(py::doc<"Renders the content widget.">),
-    py::oneArg<"_onClick", UIScrollPanel_onClick>(),
-    py::oneArg<"_onScroll", UIScrollPanel_onScroll>(),
+    py::withVarargs<"setPadding", UIScrollPanel_setPadding, "*values">(),
+    py::withKeywords<"update", UIScrollPanel_update, "mouseX", "mouseY", "isMouseLeftPressed">(),
+    renderMethod<drawPanel>(py::doc<"Renders the content widget.">),
+    py::oneArg<"_onClick", UIScrollPanel_onClick, "event">(),
+    py::oneArg<"_onScroll", UIScrollPanel_onScroll, "event">(),
 };
 
 static const py::Member uiScrollPanelMembers[] = {
@@ -405,9 +391,10 @@ static const PyGetSetDef uiScrollPanelProperties[] = {
 };
 
 py::ClassDef& uiScrollPanelClass() {
-    return py::define<UIScrollPanel>("UIScrollPanel", {.members = uiScrollPanelMembers,
-                                                       .init = UIScrollPanel_init,
-                                                       .methods = uiScrollPanelMethods,
-                                                       .properties = uiScrollPanelProperties,
-                                                       .allocated = UIScrollPanel_allocated});
+    return py::define<UIScrollPanel>("UIScrollPanel",
+                                     {.members = uiScrollPanelMembers,
+                                      .init = py::init<UIScrollPanel_init, "content">,
+                                      .methods = uiScrollPanelMethods,
+                                      .properties = uiScrollPanelProperties,
+                                      .allocated = UIScrollPanel_allocated});
 }
