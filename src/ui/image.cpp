@@ -108,6 +108,18 @@ static bool drawImage(PyObject* self, ClipValues clip) {
     return true;
 }
 
+static walk::Step UIImage_renderStep(UIWidget* self, ClipValues clip) {
+    return drawImage(asObject(self), clip);
+}
+
+static UIWidgetOps makeImageTable() {
+    UIWidgetOps table{UIWidget::table};
+    table.render = UIImage_renderStep;
+    return table;
+}
+
+const UIWidgetOps UIImage::table = makeImageTable();
+
 static PyObject* UIImage_render(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                 PyObject* kwnames) {
     PyObject* clip[4];
