@@ -68,8 +68,7 @@ static bool CollisionBodySystem_intersect(const Vec2& center, float radius, cons
 
 const CollisionBodySystemOps CollisionBodySystem::table = {CollisionBodySystem_intersect};
 
-static int CollisionBodySystem_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    if (!py::parse({"__init__", nullptr, 0, 0}, args, kwargs, nullptr)) return -1;
+static int CollisionBodySystem_init(PyObject* self, py::Arguments<0>&) {
     return initSystem(self, PositionComponent::type, CollisionComponent::type) ? 0 : -1;
 }
 
@@ -77,11 +76,8 @@ static PyObject* CollisionBodySystem_update(PyObject*, PyObject*) {
     Py_RETURN_NONE;
 }
 
-static PyObject* CollisionBodySystem_traceEntities(PyObject* self, PyObject* const* args,
-                                                   Py_ssize_t nargs, PyObject* kwnames) {
-    PyObject* a[3];
-    if (!py::parseArgs("traceEntities", {"pos", "dir", "maxDist"}, args, nargs, kwnames, a) ||
-        !py::checkArgument(a[0], Vector2::type, "pos", true) ||
+static PyObject* CollisionBodySystem_traceEntities(PyObject* self, py::Arguments<3>& a) {
+    if (!py::checkArgument(a[0], Vector2::type, "pos", true) ||
         !py::checkArgument(a[1], Vector2::type, "dir", true))
         return nullptr;
     double distance;
@@ -109,10 +105,10 @@ static PyObject* CollisionBodySystem_traceEntities(PyObject* self, PyObject* con
 }
 
 static const PyMethodDef collisionBodySystemMethods[] = {
-    py::oneArg<"update", CollisionBodySystem_update>(
+    py::oneArg<"update", CollisionBodySystem_update, "timeStep">(
         py::doc<"Does nothing: the bodies are moved by the MovementSystem.",
                 "@param(timeStep, float)">),
-    py::withKeywords<"traceEntities", CollisionBodySystem_traceEntities>(
+    py::withKeywords<"traceEntities", CollisionBodySystem_traceEntities, "pos", "dir", "maxDist">(
         py::doc<"Casts a ray from <code>pos</code> in the direction <code>dir</code>.",
                 "returns a list with all entities that are hit by that ray, ordered by",
                 "distance. The result list contains tuples with (Entity, dist).",
@@ -132,7 +128,7 @@ py::ClassDef& collisionBodySystemClass() {
              "This system is a helper for the MovementSystem. It references entities with",
              "PositionComponent and CollisionComponent for collision check inside the",
              "movement system.">,
-         .init = CollisionBodySystem_init,
+         .init = py::init<CollisionBodySystem_init>,
          .methods = collisionBodySystemMethods,
          .checksum = 0x58db84f});
 }
@@ -141,10 +137,8 @@ py::ClassDef& collisionBodySystemClass() {
 
 const MovementSystemOps MovementSystem::table = {moveWithCollisionDetection};
 
-static int MovementSystem_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[1];
-    if (!py::parseArgs("__init__", {"level"}, args, kwargs, a) ||
-        !py::checkArgument(a[0], Level::type, "level", true) ||
+static int MovementSystem_init(PyObject* self, py::Arguments<1>& a) {
+    if (!py::checkArgument(a[0], Level::type, "level", true) ||
         !initSystem(self, PositionComponent::type, VelocityComponent::type))
         return -1;
     MovementSystem* system = asMovement(self);
@@ -185,19 +179,15 @@ static PyObject* MovementSystem_setEngine(PyObject* self, PyObject* engine) {
     Py_RETURN_NONE;
 }
 
-static PyObject* MovementSystem_updateEntity(PyObject* self, PyObject* const* args,
-                                             Py_ssize_t nargs, PyObject* kwnames) {
-    PyObject* a[2];
-    if (!py::parseArgs("_updateEntity", {"entity", "timeStep"}, args, nargs, kwnames, a))
-        return nullptr;
+static PyObject* MovementSystem_updateEntity(PyObject* self, py::Arguments<2>& a) {
     MovementPass pass(asMovement(self));
     return py::noneOrFailed(updateEntity(asMovement(self), a[0], a[1], pass));
 }
 
 static const PyMethodDef movementSystemMethods[] = {
-    py::oneArg<"_setEcs", MovementSystem_setEcs>(py::doc<"@param(ecs, Ecs)">),
-    py::oneArg<"_setEngine", MovementSystem_setEngine>(py::doc<"@param(engine, Engine)">),
-    py::withKeywords<"_updateEntity", MovementSystem_updateEntity>(
+    py::oneArg<"_setEcs", MovementSystem_setEcs, "ecs">(py::doc<"@param(ecs, Ecs)">),
+    py::oneArg<"_setEngine", MovementSystem_setEngine, "engine">(py::doc<"@param(engine, Engine)">),
+    py::withKeywords<"_updateEntity", MovementSystem_updateEntity, "entity", "timeStep">(
         py::doc<"@param(entity, Entity)", "@param(timeStep, float)">),
 };
 
@@ -219,7 +209,7 @@ py::ClassDef& movementSystemClass() {
              "When the entity also has a CollisionComponent, the other collision bodies",
              "and the walls of the level are taken into account while moving.">,
          .members = movementSystemMembers,
-         .init = MovementSystem_init,
+         .init = py::init<MovementSystem_init, "level">,
          .methods = movementSystemMethods,
          .checksum = 0x43337b0});
 }

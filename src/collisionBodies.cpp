@@ -170,6 +170,7 @@ void BodyIndex::refresh(PyObject* list, bool withFlags) {
     list_ = list;
     bool regrid = !sameShape || grid_.size() != count, reindex = regrid;
     unplainFlags_.clear();
+    firstUnplain_ = count;
     scratch_.resize(count);
     hot_.resize(count);
     for (size_t i = 0; i < count; ++i) {
@@ -188,6 +189,7 @@ void BodyIndex::refresh(PyObject* list, bool withFlags) {
             reindex = reindex || body.vector != formerVector;
         }
         hot_[i] = {nullptr, 0.0, false, false, false};
+        if (!plain) firstUnplain_ = std::min(firstUnplain_, i);
         if (plain) {
             CollisionComponent* collider = body.collider;
             bool flags = withFlags && plainFlags(collider->hasFlags);

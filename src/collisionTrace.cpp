@@ -18,6 +18,7 @@ using raycast::Vec2;
 struct Traced {
     py::Ref entity;
     double dist;
+    size_t place; // in the list
 };
 
 // The ray of one query: from `from` (read again for every body, as the plain walk does)
@@ -30,14 +31,15 @@ struct Ray {
     std::vector<Traced>& traced;
 
     // The circle's pair, when the ray meets it strictly between its start and maxDist.
-    void test(PyObject* entity, const Vec2& center, double radius) {
+    void test(size_t place, PyObject* entity, const Vec2& center, double radius) {
         Vec2 start{from->x, from->y}, hit;
         if (!system->ops->getClosestLineCircleIntersections(center, collision::toSingle(radius),
                                                             start, end, hit))
             return;
         double dx = hit.x - from->x, dy = hit.y - from->y;
         double dist = std::sqrt(dx * dx + dy * dy);
-        if (dist > 0.0 && dist < double(maxDist)) traced.push_back({py::Ref::borrow(entity), dist});
+        if (dist > 0.0 && dist < double(maxDist))
+            traced.push_back({py::Ref::borrow(entity), dist, place});
     }
 
     // The body at `index` of the list, its components fetched as getComponent gives them.
@@ -52,7 +54,7 @@ struct Ray {
         if (!body) return py::noAttribute(found[1].get(), "_radius");
         Vector2* center = place->position();
         if (!center) return py::noAttribute(place->pos, "x");
-        test(entity, {center->x, center->y}, body->radius);
+        test(index, entity, {center->x, center->y}, body->radius);
         return true;
     }
 
@@ -97,8 +99,9 @@ void bodiesNear(BodyIndex& snapshot, const Vec2& start, const Vec2& end, float m
     snapshot.alongSegment(start.x, start.y, end.x, end.y, reach, out);
 }
 
-// The bodies near the ray, in list order, from the snapshot; the first one that is not
-// plain the long way, and the rest of the list after it the long way too.
+// The bodies near the ray from the snapshot, up to the first one that is not plain; that
+// one the long way, and the rest of the list after it the long way too. A plain body has
+// no effect but its pair, so the plain ones may be tested in any order.
 bool walkTheSnapshot(Ray& ray, PyObject* members) {
     CollisionBodySystem::Native& native = ray.system->native;
     BodyIndex& snapshot = native.bodies;
@@ -106,20 +109,15 @@ bool walkTheSnapshot(Ray& ray, PyObject* members) {
     snapshot.refresh(members, false);
     std::vector<uint32_t>& near = native.near;
     bodiesNear(snapshot, {ray.from->x, ray.from->y}, ray.end, ray.maxDist, near);
-    for (uint32_t i : near) {
-        const BodyIndex::Hot& hot = snapshot.hot(i);
-        if (hot.plain) {
-            ray.test(snapshot.body(i).entity, snapshot.at(i), hot.radius);
-            continue;
-        }
-        native.tracing = false;
-        snapshot.invalidate();
-        py::Ref entity = py::Ref::borrow(snapshot.body(i).entity);
-        return ray.visitTheLongWay(i, entity.get()) && ray.walkTheLongWay(members, i + 1);
-    }
+    size_t unplain = snapshot.firstUnplain();
+    for (uint32_t i : near)
+        if (i < unplain)
+            ray.test(i, snapshot.body(i).entity, snapshot.at(i), snapshot.hot(i).radius);
     native.tracing = false;
     snapshot.invalidate();
-    return true;
+    if (unplain == snapshot.size()) return true;
+    py::Ref entity = py::Ref::borrow(snapshot.body(unplain).entity);
+    return ray.visitTheLongWay(unplain, entity.get()) && ray.walkTheLongWay(members, unplain + 1);
 }
 
 } // namespace
@@ -134,8 +132,10 @@ PyObject* traceBodies(CollisionBodySystem* system, PyObject* members, Vector2* f
     bool walked =
         system->native.tracing ? ray.walkTheLongWay(members, 0) : walkTheSnapshot(ray, members);
     if (!walked) return nullptr;
-    std::stable_sort(traced.begin(), traced.end(),
-                     [](const Traced& a, const Traced& b) { return a.dist < b.dist; });
+    // Nearest first; at the same distance in list order, as a stable sort of a walk gives.
+    std::sort(traced.begin(), traced.end(), [](const Traced& a, const Traced& b) {
+        return a.dist < b.dist || (a.dist == b.dist && a.place < b.place);
+    });
     py::Ref result(PyList_New(Py_ssize_t(traced.size())));
     if (!result) return nullptr;
     for (size_t i = 0; i < traced.size(); ++i) {

@@ -30,6 +30,38 @@ void cellRange(double low, double high, int64_t cells, int64_t& first, int64_t& 
     last -= int64_t(double(last) > top);
 }
 
+// The test of one body of the blocks along a segment: whether its centre may lie within
+// its reach plus `reach` of the segment, by its offset across the segment's line and along
+// it. The margin is far beyond the rounding of the products. A body out of the cells has a
+// NaN reach and is never near: it is answered for every query.
+class Segment {
+  public:
+    Segment(double x0, double y0, double x1, double y1)
+        : x_(x0), y_(y0), dx_(x1 - x0), dy_(y1 - y0) {
+        squared_ = dx_ * dx_ + dy_ * dy_;
+        length_ = std::sqrt(squared_);
+        // A segment so short, or so long, that the squares lose their precision, lets
+        // every body of its blocks through.
+        filters_ = length_ >= 1e-100 && length_ <= 1e100;
+    }
+
+    template <typename Place> bool near(const Place& body, double reach) const {
+        bool inCell = body.reach == body.reach;
+        if (!filters_) return inCell;
+        double ex = body.x - x_, ey = body.y - y_;
+        double bound = (body.reach + reach) * (1.0 + 1e-6) +
+                       1e-9 * (std::fabs(ex) + std::fabs(ey) + length_) + 1e-150;
+        double across = std::fabs(ex * dy_ - ey * dx_), along = ex * dx_ + ey * dy_;
+        double room = bound * length_;
+        // Written so that a product that overflowed (to an infinity, or NaN) lets it through.
+        return inCell & !(across > room) & !(along < -room) & !(along > squared_ + room);
+    }
+
+  private:
+    double x_, y_, dx_, dy_, squared_ = 0.0, length_ = 0.0;
+    bool filters_ = false;
+};
+
 } // namespace
 
 void BodyGrid::build(const std::vector<GridBody>& bodies) {
@@ -296,19 +328,14 @@ void BodyGrid::anywhere(double x, double y, double reach, size_t from, std::vect
         for (int64_t row = firstRow; row <= lastRow; row += 2)
             for (int64_t column = firstColumn; column <= lastColumn; column += 2)
                 scan(size_t(row * columns_ + column));
-        sortFound(count);
+        if (count > 32)
+            std::sort(found, found + count);
+        else
+            for (size_t i = 1; i < count; ++i)
+                for (size_t j = i; j > 0 && found[j - 1] > found[j]; --j)
+                    std::swap(found[j - 1], found[j]);
     }
     answer(always, alwaysEnd, count, out);
-}
-
-void BodyGrid::sortFound(size_t count) {
-    uint32_t* found = found_.data();
-    if (count > 32)
-        std::sort(found, found + count);
-    else
-        for (size_t i = 1; i < count; ++i)
-            for (size_t j = i; j > 0 && found[j - 1] > found[j]; --j)
-                std::swap(found[j - 1], found[j]);
 }
 
 void BodyGrid::alongSegment(double x0, double y0, double x1, double y1, double reach,
@@ -347,6 +374,7 @@ void BodyGrid::alongSegment(double x0, double y0, double x1, double y1, double r
     int64_t majorBlocks = (major + 1) / 2, minorBlocks = (minor + 1) / 2;
     double lowU = std::min(u0, u1), highU = std::max(u0, u1);
     double slope = u1 != u0 ? (v1 - v0) / (u1 - u0) : 0.0;
+    Segment segment(x0, y0, x1, y1);
     if (found_.size() < size()) found_.resize(size());
     uint32_t* found = found_.data();
     size_t count = 0;
@@ -366,15 +394,14 @@ void BodyGrid::alongSegment(double x0, double y0, double x1, double y1, double r
             int64_t row = 2 * (acrossColumns ? across : along);
             size_t block = size_t(row * columns_ + column);
             for (uint32_t k = blockStart_[block]; k < blockStart_[block + 1]; ++k) {
-                // A body that has strayed from its cell is answered for every query.
                 uint32_t i = blockBodies_[k];
                 found[count] = i;
-                count += size_t(inCell(i));
+                count += size_t(segment.near(at_[i], reach));
             }
         }
     }
-    sortFound(count);
-    answer(always, alwaysEnd, count, out);
+    out.assign(found, found + count);
+    out.insert(out.end(), always, alwaysEnd);
 }
 
 // The bodies from `from` on within reach, by index: for a query that spans more cells than

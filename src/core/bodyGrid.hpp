@@ -56,8 +56,8 @@ class BodyGrid {
     void candidates(double x, double y, double reach, size_t from, std::vector<uint32_t>& out);
 
     // Every body whose centre lies within |radius| + reach of a point of the closed segment
-    // from (x0, y0) to (x1, y1), with every body answered for all queries, ascending, into
-    // `out` (a superset: whole blocks of cells along the segment).
+    // from (x0, y0) to (x1, y1), with every body answered for all queries, each once, in no
+    // particular order, into `out` (a superset: whole blocks of cells along the segment).
     void alongSegment(double x0, double y0, double x1, double y1, double reach,
                       std::vector<uint32_t>& out);
     // The largest |radius| of a body in a cell; the others are answered for every query.
@@ -84,7 +84,6 @@ class BodyGrid {
                                     std::vector<uint32_t>& out);
     void everyBody(double x, double y, double reach, size_t from, const uint32_t* always,
                    const uint32_t* alwaysEnd, std::vector<uint32_t>& out);
-    void sortFound(size_t count);
     void answer(const uint32_t* always, const uint32_t* alwaysEnd, size_t count,
                 std::vector<uint32_t>& out);
 

@@ -398,9 +398,7 @@ static bool readSizeAttribute(PyObject* texture, py::Name& name, int32_t& out) {
     return value && py::toInt32(value.get(), out);
 }
 
-static int Texture_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[2];
-    if (!py::parseArgs("__init__", {"w", "h"}, args, kwargs, a, 1)) return -1;
+static int Texture_init(PyObject* self, py::Arguments<2>& a) {
     PyObject* w = a[0];
     PyObject* h = a[1] ? a[1] : Py_None;
     if (Py_IS_TYPE(w, &PyLong_Type) && Py_IS_TYPE(h, &PyLong_Type)) {
@@ -506,11 +504,11 @@ static PyObject* Texture_saveFile(PyObject* self, PyObject* filename) {
 static const PyMethodDef textureMethods[] = {
     py::noArgs<"getSize", Texture_getSize>(
         py::doc<"@returns((int, int))", "Returns the size of the texture in pixels.">),
-    py::oneArg<"copyFrom", Texture_copyFrom>(py::doc<"@param(other, Texture)">),
-    py::oneArg<"fill", Texture_fill>(
+    py::oneArg<"copyFrom", Texture_copyFrom, "other">(py::doc<"@param(other, Texture)">),
+    py::oneArg<"fill", Texture_fill, "color">(
         py::doc<"@param(color, (int, int, int [, int]))", "Fills the whole texture with a color.">),
     py::noArgs<"fillChecker", Texture_fillChecker>(),
-    py::oneArg<"saveFile", Texture_saveFile>(
+    py::oneArg<"saveFile", Texture_saveFile, "filename">(
         py::doc<"@param(filename, str)", "Saves the content of the texture as a PNG file",
                 "(thus, the file name should end with '.png')">),
 };
@@ -524,7 +522,7 @@ py::ClassDef& textureClass() {
     return py::define<Texture>(
         "Texture",
         {.doc = py::classDoc<"A texture resource.">,
-         .init = Texture_init,
+         .init = py::init<Texture_init, "w", "h=None">,
          .methods = textureMethods,
          .properties = textureProperties,
          .initDoc = py::doc<"@param(w, int)", "@param(h, int)", "??? documentation syntax",

@@ -154,23 +154,6 @@ static int AbstractUIContainer_init(PyObject* self, PyObject* args, PyObject* kw
     return UIWidget::type->tp_init(self, args, kwargs);
 }
 
-static PyObject* AbstractUIContainer_render(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                            PyObject* kwnames) {
-    PyObject* clip[4];
-    if (!parseClip(args, nargs, kwnames, clip)) return nullptr;
-    return py::noneOrFailed(walk::run(renderChildren(self, clip).entering(self)) >= 0);
-}
-
-static PyObject* AbstractUIContainer_update(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                            PyObject* kwnames) {
-    PyObject* a[3];
-    if (!py::parseArgs("update", {"mouseX", "mouseY", "isMouseLeftPressed"}, args, nargs, kwnames,
-                       a))
-        return nullptr;
-    return py::noneOrFailed(walk::run(updateWithChildren(self, a[0], a[1], a[2]).entering(self)) >=
-                            0);
-}
-
 bool removeFromChildren(PyObject* self, PyObject* child) {
     py::Ref children = py::Ref::borrow(asContainer(self)->children);
     if (!PyList_Check(children.get())) return true;
@@ -192,22 +175,16 @@ static PyObject* AbstractUIContainer_getChildren(PyObject* self, PyObject*) {
     return py::newRef(asContainer(self)->children);
 }
 
-static PyObject* AbstractUIContainer_onClick(PyObject* self, PyObject* event) {
-    return answerOf(walk::run(childrenTakeClick(self, event).entering(self)));
-}
-
-static PyObject* AbstractUIContainer_onScroll(PyObject* self, PyObject* event) {
-    return answerOf(walk::run(childrenTakeScroll(self, event).entering(self)));
-}
-
 static const PyMethodDef abstractUIContainerMethods[] = {
-    py::withKeywords<"render", AbstractUIContainer_render>(py::doc<"Renders the child widgets.">),
-    py::withKeywords<"update", AbstractUIContainer_update>(py::doc<"Updates the child widgets.">),
-    py::oneArg<"removeChild", AbstractUIContainer_removeChild>(py::doc<"@param(child, UIWidget)">),
+    renderMethod<renderWalk<AbstractUIContainer_renderStep>>(py::doc<"Renders the child widgets.">),
+    py::withKeywords<"update", updateWalk<AbstractUIContainer_updateStep>, "mouseX", "mouseY",
+                     "isMouseLeftPressed">(py::doc<"Updates the child widgets.">),
+    py::oneArg<"removeChild", AbstractUIContainer_removeChild, "child">(
+        py::doc<"@param(child, UIWidget)">),
     py::noArgs<"removeAllChildren", AbstractUIContainer_removeAllChildren>(),
     py::noArgs<"getChildren", AbstractUIContainer_getChildren>(py::doc<"@returns(list<UIWidget>)">),
-    py::oneArg<"_onClick", AbstractUIContainer_onClick>(),
-    py::oneArg<"_onScroll", AbstractUIContainer_onScroll>(),
+    py::oneArg<"_onClick", eventWalk<AbstractUIContainer_takeClick>, "event">(),
+    py::oneArg<"_onScroll", eventWalk<AbstractUIContainer_takeScroll>, "event">(),
 };
 
 static const py::Member abstractUIContainerMembers[] = {

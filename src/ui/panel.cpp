@@ -47,17 +47,6 @@ static walk::Step panelTakesClick(UIWidget* self, PyObject* event) {
     co_return widgetTakesClick(asObject(self), event);
 }
 
-static PyObject* UIPanel_render(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                PyObject* kwnames) {
-    PyObject* clip[4];
-    if (!parseClip(args, nargs, kwnames, clip)) return nullptr;
-    return py::noneOrFailed(walk::run(drawPanel(asWidget(self), clip).entering(self)) >= 0);
-}
-
-static PyObject* UIPanel_onClick(PyObject* self, PyObject* event) {
-    return answerOf(walk::run(panelTakesClick(asWidget(self), event).entering(self)));
-}
-
 static UIWidgetOps makePanelTable() {
     UIWidgetOps table = listContainerTable();
     table.render = drawPanel;
@@ -68,8 +57,8 @@ static UIWidgetOps makePanelTable() {
 const UIWidgetOps UIPanel::table = makePanelTable();
 
 static const PyMethodDef uiPanelMethods[] = {
-    py::withKeywords<"render", UIPanel_render>(py::doc<"Renders the panel and its children.">),
-    py::oneArg<"_onClick", UIPanel_onClick>(),
+    renderMethod<renderWalk<drawPanel>>(py::doc<"Renders the panel and its children.">),
+    py::oneArg<"_onClick", eventWalk<panelTakesClick>, "event">(),
 };
 
 py::ClassDef& uiPanelClass() {

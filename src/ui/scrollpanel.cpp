@@ -181,10 +181,8 @@ static bool UIScrollPanel_allocated(PyObject* self) {
 }
 
 // None is refused like any other non-widget: the layout needs a content.
-static int UIScrollPanel_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[1];
-    if (!py::parseArgs("__init__", {"content"}, args, kwargs, a) ||
-        !py::checkArgument(a[0], UIWidget::type, "content") || !refuseCycle(self, a[0]) ||
+static int UIScrollPanel_init(PyObject* self, py::Arguments<1>& a) {
+    if (!py::checkArgument(a[0], UIWidget::type, "content") || !refuseCycle(self, a[0]) ||
         !initAsBase(AbstractUIContainer::type, self))
         return -1;
     UIScrollPanel* panel = asPanel(self);
@@ -332,31 +330,6 @@ static PyObject* UIScrollPanel_setPadding(PyObject* self, PyObject* args, PyObje
                     &p->paddingLeft);
 }
 
-static PyObject* UIScrollPanel_update(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                      PyObject* kwnames) {
-    PyObject* a[3];
-    if (!py::parseArgs("update", {"mouseX", "mouseY", "isMouseLeftPressed"}, args, nargs, kwnames,
-                       a))
-        return nullptr;
-    return py::noneOrFailed(
-        walk::run(updatePanel(asWidget(self), a[0], a[1], a[2]).entering(self)) >= 0);
-}
-
-static PyObject* UIScrollPanel_render(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                      PyObject* kwnames) {
-    PyObject* clip[4];
-    if (!parseClip(args, nargs, kwnames, clip)) return nullptr;
-    return py::noneOrFailed(walk::run(drawPanel(asWidget(self), clip).entering(self)) >= 0);
-}
-
-static PyObject* UIScrollPanel_onClick(PyObject* self, PyObject* event) {
-    return answerOf(walk::run(panelTakesClick(asWidget(self), event).entering(self)));
-}
-
-static PyObject* UIScrollPanel_onScroll(PyObject* self, PyObject* event) {
-    return answerOf(walk::run(panelTakesWheel(asWidget(self), event).entering(self)));
-}
-
 static PyObject* UIScrollPanel_getScrollPosX(PyObject* self, void*) {
     return PyLong_FromLong(asPanel(self)->scrollPosX);
 }
@@ -396,11 +369,11 @@ static int UIScrollPanel_setContent(PyObject* self, PyObject* value, void*) {
 }
 
 static const PyMethodDef uiScrollPanelMethods[] = {
-    py::withVarargs<"setPadding", UIScrollPanel_setPadding>(),
-    py::withKeywords<"update", UIScrollPanel_update>(),
-    py::withKeywords<"render", UIScrollPanel_render>(py::doc<"Renders the content widget.">),
-    py::oneArg<"_onClick", UIScrollPanel_onClick>(),
-    py::oneArg<"_onScroll", UIScrollPanel_onScroll>(),
+    py::withVarargs<"setPadding", UIScrollPanel_setPadding, "*values">(),
+    py::withKeywords<"update", updateWalk<updatePanel>, "mouseX", "mouseY", "isMouseLeftPressed">(),
+    renderMethod<renderWalk<drawPanel>>(py::doc<"Renders the content widget.">),
+    py::oneArg<"_onClick", eventWalk<panelTakesClick>, "event">(),
+    py::oneArg<"_onScroll", eventWalk<panelTakesWheel>, "event">(),
 };
 
 static const py::Member uiScrollPanelMembers[] = {
@@ -423,9 +396,10 @@ static const PyGetSetDef uiScrollPanelProperties[] = {
 };
 
 py::ClassDef& uiScrollPanelClass() {
-    return py::define<UIScrollPanel>("UIScrollPanel", {.members = uiScrollPanelMembers,
-                                                       .init = UIScrollPanel_init,
-                                                       .methods = uiScrollPanelMethods,
-                                                       .properties = uiScrollPanelProperties,
-                                                       .allocated = UIScrollPanel_allocated});
+    return py::define<UIScrollPanel>("UIScrollPanel",
+                                     {.members = uiScrollPanelMembers,
+                                      .init = py::init<UIScrollPanel_init, "content">,
+                                      .methods = uiScrollPanelMethods,
+                                      .properties = uiScrollPanelProperties,
+                                      .allocated = UIScrollPanel_allocated});
 }

@@ -398,12 +398,8 @@ bool drawSlider(PyObject* self, ClipValues clip) {
 
 // --- construction and the Python methods --------------------------------------------------
 
-static int UISlider_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[4];
-    if (!py::parseArgs("__init__", {"value", "minValue", "maxValue", "orientation"}, args, kwargs,
-                       a, 1) ||
-        !initAsBase(UIWidget::type, self))
-        return -1;
+static int UISlider_init(PyObject* self, py::Arguments<4>& a) {
+    if (!initAsBase(UIWidget::type, self)) return -1;
     UISlider* s = asSlider(self);
     // Each stored as soon as it is converted.
     s->orientation = defaultOrientation;
@@ -423,44 +419,21 @@ static PyObject* UISlider_onClick(PyObject* self, PyObject* event) {
     return taken < 0 ? nullptr : PyBool_FromLong(taken);
 }
 
-static PyObject* UISlider_onDragEnd(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                    PyObject* kwnames) {
-    PyObject* a[2];
-    if (!py::parseArgs("onDragEnd", {"mouseX", "mouseY"}, args, nargs, kwnames, a)) return nullptr;
+static PyObject* UISlider_onDragEnd(PyObject* self, py::Arguments<2>&) {
     asSlider(self)->isDraggingThumb = 0;
     Py_RETURN_NONE;
 }
 
-static PyObject* UISlider_onDragStart(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                      PyObject* kwnames) {
-    PyObject* a[2];
-    if (!py::parseArgs("onDragStart", {"mouseX", "mouseY"}, args, nargs, kwnames, a))
-        return nullptr;
+static PyObject* UISlider_onDragStart(PyObject* self, py::Arguments<2>& a) {
     return py::noneOrFailed(startDrag(self, a[0], a[1]));
 }
 
-static PyObject* UISlider_onDrag(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                 PyObject* kwnames) {
-    PyObject* a[4];
-    if (!py::parseArgs("onDrag", {"mouseX", "mouseY", "diffX", "diffY"}, args, nargs, kwnames, a))
-        return nullptr;
+static PyObject* UISlider_onDrag(PyObject* self, py::Arguments<4>& a) {
     return py::noneOrFailed(dragThumb(self, a[0], a[1]));
 }
 
-static PyObject* UISlider_update(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                 PyObject* kwnames) {
-    PyObject* a[3];
-    if (!py::parseArgs("update", {"mouseX", "mouseY", "isMouseLeftPressed"}, args, nargs, kwnames,
-                       a))
-        return nullptr;
+static PyObject* UISlider_update(PyObject* self, py::Arguments<3>& a) {
     return py::noneOrFailed(updateSlider(self, a[0], a[1], a[2]));
-}
-
-static PyObject* UISlider_render(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                 PyObject* kwnames) {
-    PyObject* clip[4];
-    return parseClip(args, nargs, kwnames, clip) ? py::noneOrFailed(drawSlider(self, clip))
-                                                 : nullptr;
 }
 
 static PyObject* UISlider_getValue(PyObject* self, void*) {
@@ -486,12 +459,12 @@ static int UISlider_setPercentProperty(PyObject* self, PyObject* value, void*) {
 }
 
 static const PyMethodDef uiSliderMethods[] = {
-    py::oneArg<"_onClick", UISlider_onClick>(),
-    py::withKeywords<"onDragEnd", UISlider_onDragEnd>(),
-    py::withKeywords<"onDragStart", UISlider_onDragStart>(),
-    py::withKeywords<"onDrag", UISlider_onDrag>(),
-    py::withKeywords<"update", UISlider_update>(),
-    py::withKeywords<"render", UISlider_render>(py::doc<"Renders the slider">),
+    py::oneArg<"_onClick", UISlider_onClick, "event">(),
+    py::withKeywords<"onDragEnd", UISlider_onDragEnd, "mouseX", "mouseY">(),
+    py::withKeywords<"onDragStart", UISlider_onDragStart, "mouseX", "mouseY">(),
+    py::withKeywords<"onDrag", UISlider_onDrag, "mouseX", "mouseY", "diffX", "diffY">(),
+    py::withKeywords<"update", UISlider_update, "mouseX", "mouseY", "isMouseLeftPressed">(),
+    renderMethod<drawSlider>(py::doc<"Renders the slider">),
 };
 
 static const py::Member uiSliderMembers[] = {
@@ -515,7 +488,7 @@ py::ClassDef& uiSliderClass() {
         {.doc = py::classDoc<"Represents a horizontally or vertically oriented slider for choosing "
                              "a value inside a range">,
          .members = uiSliderMembers,
-         .init = UISlider_init,
+         .init = py::init<UISlider_init, "value", "minValue=0", "maxValue=100", "orientation=0">,
          .methods = uiSliderMethods,
          .properties = uiSliderProperties,
          .initDoc = py::doc<

@@ -13,6 +13,7 @@
 #include "core/layout.hpp"
 #include "py/call.hpp"
 #include "py/classdef.hpp"
+#include "py/methods.hpp"
 #include "ui/walk.hpp"
 
 #include <cstdint>
@@ -118,9 +119,36 @@ PyObject* setSides(const char* method, PyObject* args, PyObject* kwargs, int32_t
 // The default clip values of render, four times -1: no clip.
 ClipValues noClip();
 
-// The four clip values of render(clipX=-1, clipY=-1, clipWidth=-1, clipHeight=-1), by
-// position or keyword, the ones not given -1.
-bool parseClip(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, PyObject* (&clip)[4]);
+// A widget's render(clipX=-1, clipY=-1, clipWidth=-1, clipHeight=-1): the four clip
+// values by position or keyword, the ones not given -1, handed to `draw`.
+template <bool (*draw)(PyObject* self, ClipValues clip)>
+PyObject* renderWithClip(PyObject* self, py::Arguments<4>& clip) {
+    ClipValues defaults = noClip();
+    for (int i = 0; i < 4; ++i)
+        if (!clip[i]) clip[i] = defaults[i];
+    return py::noneOrFailed(draw(self, clip.data()));
+}
+template <bool (*draw)(PyObject* self, ClipValues clip), class Documentation = py::NoDoc>
+constexpr PyMethodDef renderMethod(Documentation documentation = {}) {
+    return py::withKeywords<"render", renderWithClip<draw>, "clipX=-1", "clipY=-1", "clipWidth=-1",
+                            "clipHeight=-1">(documentation);
+}
+
+// A class's step of a walk run as its method on `self`, for renderMethod and the other
+// methods of containers: the answer, or -1 with the error set.
+template <walk::Step (*step)(UIWidget* self, ClipValues clip)>
+bool renderWalk(PyObject* self, ClipValues clip) {
+    return walk::run(step(asWidget(self), clip).entering(self)) >= 0;
+}
+template <walk::Step (*step)(UIWidget* self, PyObject* mouseX, PyObject* mouseY, PyObject* pressed)>
+PyObject* updateWalk(PyObject* self, py::Arguments<3>& a) {
+    return py::noneOrFailed(walk::run(step(asWidget(self), a[0], a[1], a[2]).entering(self)) >= 0);
+}
+template <walk::Step (*step)(UIWidget* self, PyObject* event)>
+PyObject* eventWalk(PyObject* self, PyObject* event) {
+    int answer = walk::run(step(asWidget(self), event).entering(self));
+    return answer < 0 ? nullptr : PyBool_FromLong(answer);
+}
 
 // self.isInside(x, y) as a truth value: 1, 0 or -1 with the error set. Run here for an
 // engine widget and int coordinates (no engine class overrides it).
@@ -142,10 +170,6 @@ walk::Step renderStep(PyObject* widget, ClipValues clip);
 walk::Step updateStep(PyObject* widget, PyObject* mouseX, PyObject* mouseY, PyObject* pressed);
 walk::Step clickStep(PyObject* widget, PyObject* event);
 walk::Step scrollStep(PyObject* widget, PyObject* event);
-
-// A walk's answer to a click or wheel event as the Python method gives it: True or
-// False, or null with the error set.
-PyObject* answerOf(int answer);
 
 // UIWidget._setParent, which the label offers as its own.
 PyObject* setWidgetParent(PyObject* self, PyObject* parent);
