@@ -2,7 +2,7 @@
 (see loaderfuzz): a crash, a hang or a sanitizer report fails the kind's test and names
 the file; every mutated file must load or be refused with a Python exception. The
 seeds are small valid files written here: images of five formats, the system's font,
-WAVE, AIFF and VOC sounds, WAVE, AIFF, MIDI and MOD music, a level pair and a theme."""
+WAVE, AIFF, VOC, MOD and MIDI sounds, the same music but VOC, a level pair and a theme."""
 import io
 import json
 import os
@@ -12,7 +12,7 @@ import struct
 import pytest
 from PIL import Image
 
-from media.files import FONT_PATH, aiff_bytes, palette_png, riff_chunk, wave_bytes, wave_format
+from media.files import FONT_PATH, aiff_bytes, mod_bytes, palette_png, riff_chunk, wave_bytes, wave_format
 from ui import themes
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -20,7 +20,7 @@ TESTS = os.path.dirname(HERE)
 SANITIZED = "libasan" in os.environ.get("LD_PRELOAD", "")
 
 # Mutated files per kind and seed: enough to reach past each format's first checks.
-ROUNDS = {"image": 1500, "font": 1000, "sound": 400, "music": 400, "level": 800, "theme": 3000}
+ROUNDS = {"image": 3000, "font": 1000, "sound": 600, "music": 400, "level": 1500, "theme": 3000}
 
 
 def picture(form):
@@ -47,18 +47,6 @@ def midi_bytes():
                     0x00, 0xFF, 0x2F, 0x00])
     return (b"MThd" + struct.pack(">IHHH", 6, 0, 1, 96) + b"MTrk" + struct.pack(">I", len(events)) +
             events)
-
-
-def mod_bytes():
-    """A four-channel MOD of one sample and one pattern."""
-    title = b"fuzz".ljust(20, b"\0")
-    samples = [b"tone".ljust(22, b"\0") + struct.pack(">HBBHH", 32, 0, 64, 0, 1)]
-    samples += [bytes(22) + struct.pack(">HBBHH", 0, 0, 0, 0, 1)] * 30
-    order = bytes([1, 127]) + bytes(128)
-    pattern = bytearray(1024)
-    pattern[0:4] = bytes([0x10, 0xD6, 0x00, 0x00])  # sample 1 at a note
-    tone = bytes((i * 8) & 0xFF for i in range(64))
-    return title + b"".join(samples) + order + b"M.K." + bytes(pattern) + tone
 
 
 def level_files():
@@ -90,7 +78,7 @@ def seeds(tmp_path_factory):
     listed = {
         "image": [[name, None] for name in ("a.png", "p.png", "a.bmp", "a.gif", "a.jpg", "a.tga")],
         "font": [["font.ttf", None]],
-        "sound": [[name, None] for name in ("a.wav", "a.aiff", "a.voc", "tagged.wav")],
+        "sound": [[name, None] for name in ("a.wav", "a.aiff", "a.voc", "tagged.wav", "a.mod", "a.mid")],
         "music": [[name, None] for name in ("a.wav", "a.aiff", "tagged.wav", "a.mid", "a.mod")],
         "level": [["a.lvl", ".json"]],
         "theme": [[os.path.basename(theme), None]],
