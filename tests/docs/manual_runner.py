@@ -9,8 +9,9 @@ Every other fence (`sh`, `json`, `text` ...) is only read.
 
 A main loop never ends by itself, so the runner plays the game a little: a task queued
 on the engine's shared task list counts the frames of each block, holds the arrow and
-WASD keys down for a while, presses Space, clicks the middle of the screen, and then
-asks SDL to close the window, which ends `Engine.run` as a user closing it would.
+WASD keys down and moves the mouse for a while, presses Space, clicks the middle of the
+screen, and then asks SDL to close the window, which ends `Engine.run` as a user
+closing it would.
 
     python manual_runner.py PAGE WORKDIR [ASSET_PAGE]
 """
@@ -93,6 +94,8 @@ class Player:
     def __call__(self, timeStep, onDone):
         q, sdl = self.quorvelin, self.sdlinput
         self.frames += 1
+        if HOLD_FROM <= self.frames < CLOSE:
+            sdl.motion(3, 0)  # the mouse moves right a little every frame
         if self.frames == HOLD_FROM:
             self.keys = sdl.held_keys(*(getattr(q, name) for name in HELD)).__enter__()
         elif self.frames == SPACE_AT:
