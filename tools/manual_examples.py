@@ -1,7 +1,7 @@
 """Writes the Python examples of the README and the manual for the type checker: the
 package FOLDER/manual_pages with one module per page that uses the engine, holding the
-blocks a reader runs in their order (the interactive sessions without their prompts),
-as tests/docs runs them.
+blocks a reader runs in their order (the interactive sessions without their prompts,
+and without the examples that show an exception), as tests/docs runs them.
 
     python tools/manual_examples.py FOLDER
 """
@@ -25,8 +25,9 @@ def page_code(path):
         if not block.runs:
             continue
         if block.language == "pycon":
+            # An example that shows an exception is wrong on purpose.
             parts += [example.source for example in
-                      doctest.DocTestParser().get_examples(block.code)]
+                      doctest.DocTestParser().get_examples(block.code) if example.exc_msg is None]
         else:
             parts.append(block.code)
     return "".join(parts)
