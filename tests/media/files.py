@@ -77,6 +77,32 @@ def write_wav(path, seconds, frequency=440.0, rate=44100):
     return str(path)
 
 
+def riff_chunk(kind, data, declared=None):
+    return kind + struct.pack("<I", len(data) if declared is None else declared) + data
+
+
+def wave_format(encoding=1, channels=2, rate=44100, bits=16, alignment=None):
+    alignment = channels * (bits // 8) if alignment is None else alignment
+    return riff_chunk(b"fmt ", struct.pack("<HHIIHH", encoding, channels, rate, rate * alignment,
+                                           alignment, bits))
+
+
+def wave_bytes(*chunks, frames=2000):
+    """A WAVE file of the given chunks (a 16-bit stereo format by default) followed by
+    `frames` frames of quiet noise."""
+    chunks = chunks or (wave_format(),)
+    body = b"WAVE" + b"".join(chunks) + riff_chunk(b"data", bytes(i % 7 for i in range(frames * 4)))
+    return b"RIFF" + struct.pack("<I", len(body)) + body
+
+
+def aiff_bytes(channels=2, rate=b"\x40\x0e\xac\x44" + bytes(6), extra=b"", frames=2000):
+    """An AIFF file of 16-bit frames; `rate` is the 80-bit float of the COMM chunk."""
+    common = b"COMM" + struct.pack(">IHIH", 18, channels, frames, 16) + rate
+    sound = b"SSND" + struct.pack(">III", 8 + frames * 4, 0, 0) + bytes(frames * 4)
+    body = b"AIFF" + common + extra + sound
+    return b"FORM" + struct.pack(">I", len(body)) + body
+
+
 def read_pixels(texture, folder):
     """The texture's pixels as 0xAARRGGBB words, row-major, read back from a PNG."""
     path = folder / "readback.png"
