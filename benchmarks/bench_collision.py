@@ -149,6 +149,23 @@ def pymunk_side(solid, circles, spatial_hash):
     return space, shapes
 
 
+def fresh_worlds(solid, circles):
+    """Our world and pymunk's two, each stepped 10 times."""
+    movement, _ = engine_side(solid, circles)
+    tree, _ = pymunk_side(solid, circles, False)
+    grid, _ = pymunk_side(solid, circles, True)
+    for step in stepping(movement, tree, grid).values():
+        for _ in range(10):
+            step()
+    return movement, tree, grid
+
+
+def stepping(movement, tree, grid):
+    """One step of each world, by side."""
+    return {"ours": lambda: movement.update(STEP), "tree": lambda: tree.step(STEP),
+            "hash": lambda: grid.step(STEP)}
+
+
 def rays(count, seed):
     rng = random.Random(seed)
     out = []
@@ -217,15 +234,8 @@ def main():
     step_rounds = 0
     epoch = 0
     while step_rounds < args.rounds:
-        movement, _ = engine_side(solid, circles)
-        tree, _ = pymunk_side(solid, circles, False)
-        grid, _ = pymunk_side(solid, circles, True)
-        for _ in range(10):
-            movement.update(STEP)
-            tree.step(STEP)
-            grid.step(STEP)
-        race = Race({"ours": lambda: movement.update(STEP), "tree": lambda: tree.step(STEP),
-                     "hash": lambda: grid.step(STEP)}, STEPS)
+        movement, tree, grid = fresh_worlds(solid, circles)
+        race = Race(stepping(movement, tree, grid), STEPS)
         for index in range(min(EPOCH, args.rounds - step_rounds)):
             race.round(step_rounds + index)
         for name, values in race.times.items():
@@ -256,12 +266,10 @@ def main():
             rays_race.round(epoch * EPOCH + index)
 
         if epoch < 3:  # the same worlds much later, the circles pressed together
-            for _ in range(600):
-                movement.update(STEP)
-                tree.step(STEP)
-                grid.step(STEP)
-            late = Race({"ours": lambda: movement.update(STEP), "tree": lambda: tree.step(STEP),
-                         "hash": lambda: grid.step(STEP)}, STEPS)
+            for step in stepping(movement, tree, grid).values():
+                for _ in range(600):
+                    step()
+            late = Race(stepping(movement, tree, grid), STEPS)
             for index in range(20):
                 late.round(index)
             crowded = crowded or {name: [] for name in late.times}
@@ -270,18 +278,11 @@ def main():
         epoch += 1
 
     # With a Python call per contact on both sides, on fresh worlds.
-    movement, _ = engine_side(solid, circles)
-    tree, _ = pymunk_side(solid, circles, False)
-    grid, _ = pymunk_side(solid, circles, True)
-    for _ in range(10):
-        movement.update(STEP)
-        tree.step(STEP)
-        grid.step(STEP)
+    movement, tree, grid = fresh_worlds(solid, circles)
     quorvelin.Engine.subscribeEvent(quorvelin.Engine(), quorvelin.CollisionEvent, ours_counts)
     tree.on_collision(pre_solve=theirs_counts)
     grid.on_collision(pre_solve=theirs_counts)
-    handler = Race({"ours": lambda: movement.update(STEP), "tree": lambda: tree.step(STEP),
-                    "hash": lambda: grid.step(STEP)}, STEPS)
+    handler = Race(stepping(movement, tree, grid), STEPS)
     handler_rounds = 20
     for index in range(handler_rounds):
         handler.round(index)

@@ -110,7 +110,8 @@ levelGrid::View Level::view() {
 // --- cells ------------------------------------------------------------------------------------
 
 // Where byte `k` of cell (x, y) lies in the array, or false with IndexError for a cell
-// outside the grid or a byte outside the cell. Checked after every argument is
+// outside the grid or a byte outside the cell (the texture accessors' `cardinalDirection`,
+// the only byte number game code gives). Checked after every argument is
 // converted: a conversion may run Python code that reloads the level.
 static bool cellOffset(PyObject* self, int32_t x, int32_t y, int32_t k, size_t& offset) {
     Level* level = asLevel(self);
@@ -120,7 +121,7 @@ static bool cellOffset(PyObject* self, int32_t x, int32_t y, int32_t k, size_t& 
         return false;
     }
     if (k < 0 || size_t(k) >= levelGrid::CELL_BYTES) {
-        PyErr_Format(PyExc_IndexError, "cell byte %d is not one of 0 to 6", k);
+        PyErr_Format(PyExc_IndexError, "cardinalDirection %d is not one of 0 to 6", k);
         return false;
     }
     offset = levelGrid::offset(level->width, x, y, size_t(k));

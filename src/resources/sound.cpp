@@ -3,6 +3,7 @@
 #include "resources/sound.hpp"
 
 #include "resources/musicLoad.hpp"
+#include "resources/soundLoad.hpp"
 
 #include "py/args.hpp"
 #include "py/call.hpp"
@@ -68,12 +69,8 @@ static int loadResource(PyObject* self, py::Arguments<1>& a, Handle* Object::*ha
 
 // --- Sound --------------------------------------------------------------------------------
 
-static Mix_Chunk* loadChunk(const char* path) {
-    return Mix_LoadWAV_RW(SDL_RWFromFile(path, "rb"), 1);
-}
-
 static int Sound_init(PyObject* self, py::Arguments<1>& a) {
-    return loadResource(self, a, &Sound::chunk, loadChunk, Mix_FreeChunk,
+    return loadResource(self, a, &Sound::chunk, loadSoundFile, Mix_FreeChunk,
                         "Unable to load sound file '%s'");
 }
 
@@ -366,6 +363,7 @@ static PyMethodDef volumeFunctions[] = {
 };
 
 bool soundSegment() {
+    installSoundDecodeBound();
     soundVolume = 128;
     pendingMusicStops.store(0);
     Mix_HookMusicFinished(musicFinishedCallback);

@@ -1,8 +1,10 @@
 """Mutated files of every kind the engine loads, each kind in a child process per seed
 (see loaderfuzz): a crash, a hang or a sanitizer report fails the kind's test and names
 the file; every mutated file must load or be refused with a Python exception. The
-seeds are small valid files written here: images of five formats, the system's font,
-WAVE, AIFF and VOC sounds, WAVE, AIFF, MIDI and MOD music, a level pair and a theme."""
+seeds are small valid files written here (and, for the compressed audio formats that
+nothing here can encode, tiny files kept in seeds/: Ogg Vorbis with loop tags, FLAC,
+Opus and MP3 tones of a fraction of a second): images of five formats, the system's font,
+WAVE, AIFF, VOC, MOD and MIDI sounds, the same music but VOC, a level pair and a theme."""
 import io
 import json
 import os
@@ -12,15 +14,16 @@ import struct
 import pytest
 from PIL import Image
 
-from media.files import FONT_PATH, aiff_bytes, palette_png, riff_chunk, wave_bytes, wave_format
+from media.files import FONT_PATH, aiff_bytes, mod_bytes, palette_png, riff_chunk, wave_bytes, wave_format
 from ui import themes
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TESTS = os.path.dirname(HERE)
 SANITIZED = "libasan" in os.environ.get("LD_PRELOAD", "")
+COMPRESSED = ["tone.ogg", "tone.flac", "tone.opus", "tone.mp3"]
 
 # Mutated files per kind and seed: enough to reach past each format's first checks.
-ROUNDS = {"image": 1500, "font": 1000, "sound": 400, "music": 400, "level": 800, "theme": 3000}
+ROUNDS = {"image": 3000, "font": 1000, "sound": 800, "music": 600, "level": 1500, "theme": 3000}
 
 
 def picture(form):
@@ -49,18 +52,6 @@ def midi_bytes():
             events)
 
 
-def mod_bytes():
-    """A four-channel MOD of one sample and one pattern."""
-    title = b"fuzz".ljust(20, b"\0")
-    samples = [b"tone".ljust(22, b"\0") + struct.pack(">HBBHH", 32, 0, 64, 0, 1)]
-    samples += [bytes(22) + struct.pack(">HBBHH", 0, 0, 0, 0, 1)] * 30
-    order = bytes([1, 127]) + bytes(128)
-    pattern = bytearray(1024)
-    pattern[0:4] = bytes([0x10, 0xD6, 0x00, 0x00])  # sample 1 at a note
-    tone = bytes((i * 8) & 0xFF for i in range(64))
-    return title + b"".join(samples) + order + b"M.K." + bytes(pattern) + tone
-
-
 def level_files():
     header = {"width": 3, "height": 2, "fogColor": [10, 20, 30], "fogDensity": 4,
               "textures": ["tiles.png"], "sprites": [],
@@ -86,12 +77,16 @@ def seeds(tmp_path_factory):
     for name, data in files.items():
         (folder / name).write_bytes(data)
     shutil.copy(FONT_PATH, folder / "font.ttf")
+    for name in COMPRESSED:
+        shutil.copy(os.path.join(HERE, "seeds", name), folder / name)
     theme = themes.write_theme(folder, name="theme.json")  # with tiles.png beside it
     listed = {
         "image": [[name, None] for name in ("a.png", "p.png", "a.bmp", "a.gif", "a.jpg", "a.tga")],
         "font": [["font.ttf", None]],
-        "sound": [[name, None] for name in ("a.wav", "a.aiff", "a.voc", "tagged.wav")],
-        "music": [[name, None] for name in ("a.wav", "a.aiff", "tagged.wav", "a.mid", "a.mod")],
+        "sound": [[name, None] for name in ("a.wav", "a.aiff", "a.voc", "tagged.wav", "a.mod", "a.mid",
+                                            *COMPRESSED)],
+        "music": [[name, None] for name in ("a.wav", "a.aiff", "tagged.wav", "a.mid", "a.mod",
+                                            *COMPRESSED)],
         "level": [["a.lvl", ".json"]],
         "theme": [[os.path.basename(theme), None]],
     }

@@ -103,6 +103,21 @@ def aiff_bytes(channels=2, rate=b"\x40\x0e\xac\x44" + bytes(6), extra=b"", frame
     return b"FORM" + struct.pack(">I", len(body)) + body
 
 
+def mod_bytes(loops=False):
+    """A four-channel MOD of one sample and one pattern; with `loops`, the pattern's last
+    row jumps back to the first position, so the module never ends."""
+    title = b"tone".ljust(20, b"\0")
+    samples = [b"tone".ljust(22, b"\0") + struct.pack(">HBBHH", 32, 0, 64, 0, 1)]
+    samples += [bytes(22) + struct.pack(">HBBHH", 0, 0, 0, 0, 1)] * 30
+    order = bytes([1, 127]) + bytes(128)
+    pattern = bytearray(1024)
+    pattern[0:4] = bytes([0x10, 0xD6, 0x00, 0x00])  # sample 1 at a note
+    if loops:
+        pattern[63 * 16:63 * 16 + 4] = bytes([0, 0, 0x0B, 0x00])  # jump to position 0
+    tone = bytes((i * 8) & 0xFF for i in range(64))
+    return title + b"".join(samples) + order + b"M.K." + bytes(pattern) + tone
+
+
 def read_pixels(texture, folder):
     """The texture's pixels as 0xAARRGGBB words, row-major, read back from a PNG."""
     path = folder / "readback.png"

@@ -13,41 +13,33 @@ from .files import write_png
 
 NOISE = 64  # a noisy picture of NOISE x NOISE pixels: its PNG cannot be small
 
+TEXTURE = "import quorvelin; subject = quorvelin.Texture(NOISE_PATH)"
+SAVE_TEXTURE = "subject.saveFile(os.path.join(FOLDER, 'out.png'))"
+LEVEL = "import quorvelin; subject = quorvelin.Level(os.path.join(FOLDER, 'source.lvl'))"
+SAVE_LEVEL = "subject.saveFile(os.path.join(FOLDER, 'map.lvl'))"
+OLD_PAIR = {"map.lvl": b"old cells", "map.lvl.json": b'{"old": "header"}'}
+TOO_LARGE = "[Errno 27] File too large: '{folder}/"
+
 # name: (the files there before, as name -> bytes; the child's set-up; the save;
 #        the file-size limit or None; the error the save raises)
 CASES = {
-    "texture past the limit": (
-        {"out.png": b"old picture"},
-        "import quorvelin; subject = quorvelin.Texture(NOISE_PATH)",
-        "subject.saveFile(os.path.join(FOLDER, 'out.png'))",
-        4096, ["OSError", "Unable to save image file '{folder}/out.png'"]),
-    "texture over a directory": (
-        {"out.png/kept": b"inside"},
-        "import quorvelin; subject = quorvelin.Texture(NOISE_PATH)",
-        "subject.saveFile(os.path.join(FOLDER, 'out.png'))",
-        None, ["OSError", "Unable to save image file '{folder}/out.png'"]),
+    "texture past the limit": ({"out.png": b"old picture"}, TEXTURE, SAVE_TEXTURE, 4096,
+                               ["OSError", "Unable to save image file '{folder}/out.png'"]),
+    "texture over a directory": ({"out.png/kept": b"inside"}, TEXTURE, SAVE_TEXTURE, None,
+                                 ["OSError", "Unable to save image file '{folder}/out.png'"]),
     "screenshot past the limit": (
         {"shot.png": b"old shot"},
         "import quorvelin; subject = quorvelin.Engine();"
         " subject.init('shot', (320, 240), show=False); subject.update()",
         "subject.saveScreenshot(os.path.join(FOLDER, 'shot.png'))",
         64, ["EngineSdlException", "Could not save the screenshot."]),
-    "level cells past the limit": (
-        {"map.lvl": b"old cells", "map.lvl.json": b'{"old": "header"}'},
-        "import quorvelin; subject = quorvelin.Level(os.path.join(FOLDER, 'source.lvl'))",
-        "subject.saveFile(os.path.join(FOLDER, 'map.lvl'))",
-        8192, ["OSError", "[Errno 27] File too large: '{folder}/map.lvl'"]),
-    "level header past the limit": (
-        {"map.lvl": b"old cells", "map.lvl.json": b'{"old": "header"}'},
-        "import quorvelin; subject = quorvelin.Level(os.path.join(FOLDER, 'source.lvl'));"
-        " subject.metadata['notes'] = 'n' * 20000",
-        "subject.saveFile(os.path.join(FOLDER, 'map.lvl'))",
-        8192, ["OSError", "[Errno 27] File too large: '{folder}/map.lvl.json'"]),
+    "level cells past the limit": (OLD_PAIR, LEVEL, SAVE_LEVEL, 8192,
+                                   ["OSError", TOO_LARGE + "map.lvl'"]),
+    "level header past the limit": (OLD_PAIR, LEVEL + "; subject.metadata['notes'] = 'n' * 20000",
+                                    SAVE_LEVEL, 8192, ["OSError", TOO_LARGE + "map.lvl.json'"]),
     "level header over a directory": (
-        {"map.lvl": b"old cells", "map.lvl.json/kept": b"inside"},
-        "import quorvelin; subject = quorvelin.Level(os.path.join(FOLDER, 'source.lvl'))",
-        "subject.saveFile(os.path.join(FOLDER, 'map.lvl'))",
-        None, ["IsADirectoryError", "[Errno 21] Is a directory: '{folder}/map.lvl.json'"]),
+        {"map.lvl": b"old cells", "map.lvl.json/kept": b"inside"}, LEVEL, SAVE_LEVEL, None,
+        ["IsADirectoryError", "[Errno 21] Is a directory: '{folder}/map.lvl.json'"]),
 }
 
 CHILD = """
