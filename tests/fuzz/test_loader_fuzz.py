@@ -3,7 +3,7 @@
 the file; every mutated file must load or be refused with a Python exception. The
 seeds are small valid files written here (and, for the compressed audio formats that
 nothing here can encode, tiny files kept in seeds/: Ogg Vorbis with loop tags, FLAC,
-Opus and MP3 tones of a fraction of a second): images of five formats, the system's font,
+Opus and ID3-tagged MP3 tones of a fraction of a second): images of five formats, the system's font,
 WAVE, AIFF, VOC, MOD and MIDI sounds, the same music but VOC, a level pair and a theme."""
 import io
 import json
@@ -14,7 +14,8 @@ import struct
 import pytest
 from PIL import Image
 
-from media.files import FONT_PATH, aiff_bytes, mod_bytes, palette_png, riff_chunk, wave_bytes, wave_format
+from media.files import (FONT_PATH, aiff_bytes, id3_frame, id3_tag, mod_bytes, palette_png, riff_chunk, wave_bytes,
+                         wave_format)
 from ui import themes
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -70,6 +71,8 @@ def seeds(tmp_path_factory):
              "tagged.wav": wave_bytes(wave_format(channels=1, bits=8),
                                       riff_chunk(b"LIST", b"INFOINAM\x06\0\0\0title\0IART\x02\0\0\0a\0"),
                                       riff_chunk(b"smpl", bytes(28) + struct.pack("<II", 1, 0) + bytes(24)),
+                                      riff_chunk(b"id3 ", id3_tag(id3_frame(b"TIT2", "title"),
+                                                                  id3_frame(b"TALB", "album"))),
                                       frames=500),
              "a.mid": midi_bytes(), "a.mod": mod_bytes()}
     cells, header = level_files()
