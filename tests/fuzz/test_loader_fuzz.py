@@ -3,7 +3,8 @@
 the file; every mutated file must load or be refused with a Python exception. The
 seeds are small valid files written here (and, for the compressed audio formats that
 nothing here can encode, tiny files kept in seeds/: Ogg Vorbis with loop tags, FLAC,
-Opus and ID3-tagged MP3 tones of a fraction of a second): images of five formats, the system's font,
+Opus and MP3 tones of a fraction of a second, the MP3s with an ID3v2 tag, or an APE
+and an ID3v1 tag at the end): images of five formats, the system's font,
 WAVE, AIFF, VOC, MOD and MIDI sounds, the same music but VOC, a level pair and a theme."""
 import io
 import json
@@ -21,7 +22,7 @@ from ui import themes
 HERE = os.path.dirname(os.path.abspath(__file__))
 TESTS = os.path.dirname(HERE)
 SANITIZED = "libasan" in os.environ.get("LD_PRELOAD", "")
-COMPRESSED = ["tone.ogg", "tone.flac", "tone.opus", "tone.mp3"]
+COMPRESSED = ["tone.ogg", "tone.flac", "tone.opus", "tone.mp3", "tagged-end.mp3"]
 
 # Mutated files per kind and seed: enough to reach past each format's first checks.
 ROUNDS = {"image": 3000, "font": 1000, "sound": 800, "music": 600, "level": 1500, "theme": 3000}
