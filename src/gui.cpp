@@ -5,6 +5,7 @@
 #include "events.hpp"
 #include "py/args.hpp"
 #include "py/cast.hpp"
+#include "py/exclusive.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
 #include "quorvelin.hpp"
@@ -110,7 +111,10 @@ static bool renderFrame(PyObject* self) {
 }
 
 static PyObject* UIRenderer_render(PyObject* self, PyObject*) {
-    return py::noneOrFailed(renderFrame(self));
+    // One frame at a time: a second would reset the clip and fill the target under the
+    // widgets of the first.
+    py::Exclusive drawing(asUIRenderer(self)->drawing, renderingAlready);
+    return drawing ? py::noneOrFailed(renderFrame(self)) : nullptr;
 }
 
 // --- the engine and its mouse events ------------------------------------------------------
