@@ -22,6 +22,7 @@
 #include "py/cast.hpp"
 #include "py/classdef.hpp"
 #include "py/errors.hpp"
+#include "py/exclusive.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
 #include "raycaster.hpp"
@@ -412,6 +413,20 @@ static PyObject* Engine_unsubscribeEvent(PyObject* self, py::Arguments<2>& a) {
     return py::noneOrFailed(bool(py::callMethod(handlers.get(), nRemove, handler)));
 }
 
+bool nobodyListens(PyObject* engine, PyObject* eventType) {
+    if (!Py_IS_TYPE(engine, Engine::type)) return false;
+    PyObject* key = nEventSubscribers.get();
+    PyObject* table = key ? PyDict_GetItemWithError(Engine::type->tp_dict, key) : nullptr;
+    PyObject* handlers =
+        table && PyDict_CheckExact(table) ? PyDict_GetItemWithError(table, eventType) : nullptr;
+    if (PyErr_Occurred()) { // the ordinary way raises it again, in its place
+        PyErr_Clear();
+        return false;
+    }
+    if (!table || !PyDict_CheckExact(table)) return false;
+    return !handlers || (PyList_CheckExact(handlers) && PyList_GET_SIZE(handlers) == 0);
+}
+
 static PyObject* Engine_fireEvent(PyObject* self, py::Arguments<2>& a) {
     auto [event, eventType] = a;
     // No walk up the class tree: only the subscribers of exactly this type.
@@ -653,7 +668,15 @@ static void present(Engine* self) {
     SDL_RenderPresent(self->renderer);
 }
 
+// One frame at a time in the process: the frame walks the task list that every engine
+// shares, and a frame started meanwhile (from a task, a handler or a system of this one,
+// or from another thread while it waits in one of them) would run and remove the same
+// tasks under it.
+static bool frameRunning = false;
+
 static PyObject* Engine_update(PyObject* op, PyObject*) {
+    py::Exclusive running(frameRunning, "update() cannot start while a frame is running");
+    if (!running) return nullptr;
     Engine* self = asEngine(op);
     if (!py::callMethod(op, nEnsureInit)) return nullptr;
     measureFrame(self);
