@@ -78,7 +78,7 @@ static bool fillBackground(PyObject* self) {
     uint32_t value;
     if (!color || !py::toUint32(color.get(), value)) return false;
     py::Ref target = rendererTarget(self);
-    SDL_Surface* surface = target ? surfaceOf(target.get()) : nullptr;
+    SDL_Surface* surface = target ? textureSurface(target.get()) : nullptr;
     if (!surface) return false;
     SDL_FillRect(surface, nullptr, value);
     return true;
