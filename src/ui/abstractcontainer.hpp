@@ -3,6 +3,7 @@
 // wheel events and the three layout passes down to them. Subclasses bring addChild.
 #pragma once
 
+#include "py/cast.hpp"
 #include "ui/widget.hpp"
 
 struct AbstractUIContainer : UIWidget {
@@ -15,15 +16,11 @@ struct AbstractUIContainer : UIWidget {
     static const UIWidgetOps table;
 };
 
-inline AbstractUIContainer* asContainer(PyObject* object) {
-    return reinterpret_cast<AbstractUIContainer*>(object);
-}
-
 // Awaits make(child), a step of the walk, for each child, first to last, over the live
 // list: its length is read again before every step, so a child appended meanwhile is
 // visited too. Each child, and the list, is held during its step.
 template <class Make> walk::Step forEachChild(PyObject* container, Make make) {
-    py::Ref children = py::Ref::borrow(asContainer(container)->children);
+    py::Ref children = py::Ref::borrow(py::cast<AbstractUIContainer>(container)->children);
     if (!PyList_Check(children.get())) co_return walk::done; // cleared by the collector
     for (Py_ssize_t i = 0; i < PyList_GET_SIZE(children.get()); ++i) {
         py::Ref child = py::Ref::borrow(PyList_GET_ITEM(children.get(), i));

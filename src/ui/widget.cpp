@@ -4,6 +4,7 @@
 
 #include "gui.hpp"
 #include "py/args.hpp"
+#include "py/cast.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
 #include "resources/texture.hpp"
@@ -58,7 +59,7 @@ bool strictlyInside(int64_t px, int64_t py, const UIWidget* w) {
 } // namespace
 
 UIWidget* widgetOrRefuse(PyObject* object) {
-    if (isWidget(object)) return asWidget(object);
+    if (isWidget(object)) return py::cast<UIWidget>(object);
     py::cannotConvert(object, UIWidget::type);
     return nullptr;
 }
@@ -134,7 +135,7 @@ bool initAsBase(PyTypeObject* base, PyObject* self) {
 PyObject* rendererEngine(UIWidget* widget) {
     PyObject* renderer = widget->renderer;
     if (renderer == Py_None || !PyObject_TypeCheck(renderer, AbstractSystem::type)) return Py_None;
-    return reinterpret_cast<AbstractSystem*>(renderer)->engine;
+    return py::cast<AbstractSystem>(renderer)->engine;
 }
 
 // --- the table -------------------------------------------------------------------------
@@ -159,8 +160,8 @@ static walk::Step UIWidget_calculateMinSize(UIWidget* self) {
 static bool availableSize(UIWidget* self, int32_t& width, int32_t& height, bool& known) {
     known = true;
     if (self->parent != Py_None && PyObject_TypeCheck(self->parent, AbstractUIContainer::type)) {
-        width = asContainer(self->parent)->innerWidth;
-        height = asContainer(self->parent)->innerHeight;
+        width = py::cast<AbstractUIContainer>(self->parent)->innerWidth;
+        height = py::cast<AbstractUIContainer>(self->parent)->innerHeight;
         return true;
     }
     if (self->renderer == Py_None) {
@@ -259,11 +260,11 @@ static walk::Step UIWidget_renderStep(UIWidget* self, ClipValues) {
 
 static walk::Step UIWidget_updateStep(UIWidget* self, PyObject* mouseX, PyObject* mouseY,
                                       PyObject* pressed) {
-    return updateWidget(asObject(self), mouseX, mouseY, pressed);
+    return updateWidget(py::asObject(self), mouseX, mouseY, pressed);
 }
 
 static walk::Step UIWidget_takeClick(UIWidget* self, PyObject* event) {
-    return walk::Step::answered(widgetTakesClick(asObject(self), event));
+    return walk::Step::answered(widgetTakesClick(py::asObject(self), event));
 }
 
 static walk::Step UIWidget_takeScroll(UIWidget*, PyObject*) {
@@ -327,7 +328,7 @@ walk::Step scrollStep(PyObject* widget, PyObject* event) {
 // --- allocation and construction --------------------------------------------------------
 
 static bool UIWidget_allocated(PyObject* self) {
-    UIWidget* widget = asWidget(self);
+    UIWidget* widget = py::cast<UIWidget>(self);
     widget->isVisible = true;
     // The constants as they are now, so that game code that changed them changes the
     // defaults of the widgets made from then on.
@@ -338,8 +339,8 @@ static bool UIWidget_allocated(PyObject* self) {
 }
 
 static int UIWidget_init(PyObject* self, py::Arguments<0>&) {
-    asWidget(self)->isEnabled = true;
-    py::assign(asWidget(self)->onClick, Py_None);
+    py::cast<UIWidget>(self)->isEnabled = true;
+    py::assign(py::cast<UIWidget>(self)->onClick, Py_None);
     return 0;
 }
 
@@ -351,20 +352,20 @@ static int UIWidget_init(PyObject* self, py::Arguments<0>&) {
 int widgetIsInside(PyObject* self, PyObject* mouseX, PyObject* mouseY) {
     int64_t x, y;
     if (isEngineInstance(self) && smallInt(mouseX, x) && smallInt(mouseY, y))
-        return strictlyInside(x, y, asWidget(self));
+        return strictlyInside(x, y, py::cast<UIWidget>(self));
     py::Ref answer = py::callMethod(self, nIsInside, mouseX, mouseY);
     return answer ? PyObject_IsTrue(answer.get()) : -1;
 }
 
 // self.isHovered, through the property of a Python subclass.
 static int readHovered(PyObject* self) {
-    if (isEngineInstance(self)) return asWidget(self)->isHovered;
+    if (isEngineInstance(self)) return py::cast<UIWidget>(self)->isHovered;
     py::Ref value = py::getAttr(self, nIsHovered);
     return value ? PyObject_IsTrue(value.get()) : -1;
 }
 
 bool updateWidget(PyObject* self, PyObject* mouseX, PyObject* mouseY, PyObject* pressed) {
-    UIWidget* widget = asWidget(self);
+    UIWidget* widget = py::cast<UIWidget>(self);
     int inside = widgetIsInside(self, mouseX, mouseY);
     if (inside < 0) return false;
     widget->isHovered = inside;
@@ -393,7 +394,7 @@ bool updateWidget(PyObject* self, PyObject* mouseX, PyObject* mouseY, PyObject* 
 }
 
 int widgetTakesClick(PyObject* self, PyObject* event) {
-    UIWidget* widget = asWidget(self);
+    UIWidget* widget = py::cast<UIWidget>(self);
     if (!widget->isEnabled || !widget->isHovered) return 0;
     py::Ref onClick = py::getAttr(self, nOnClickCallable);
     if (!onClick) return -1;
@@ -409,10 +410,10 @@ int widgetTakesClick(PyObject* self, PyObject* event) {
 
 PyObject* setWidgetParent(PyObject* self, PyObject* parent) {
     if (!py::checkArgument(parent, AbstractUIContainer::type, "parent", true)) return nullptr;
-    UIWidget* widget = asWidget(self);
+    UIWidget* widget = py::cast<UIWidget>(self);
     if (parent != Py_None) {
         py::Ref held = py::Ref::borrow(parent);
-        py::Ref renderer = py::Ref::borrow(asWidget(parent)->renderer);
+        py::Ref renderer = py::Ref::borrow(py::cast<UIWidget>(parent)->renderer);
         if (walk::run(rendererStep(self, renderer.get())) < 0) return nullptr;
     }
     py::assign(widget->parent, parent);
@@ -420,7 +421,7 @@ PyObject* setWidgetParent(PyObject* self, PyObject* parent) {
 }
 
 static PyObject* UIWidget_setMargin(PyObject* self, PyObject* args, PyObject* kwargs) {
-    UIWidget* w = asWidget(self);
+    UIWidget* w = py::cast<UIWidget>(self);
     return setSides("setMargin", args, kwargs, &w->marginTop, &w->marginRight, &w->marginBottom,
                     &w->marginLeft);
 }
@@ -430,16 +431,16 @@ static PyObject* UIWidget_onScroll(PyObject*, PyObject*) {
 }
 
 static PyObject* UIWidget_getParent(PyObject* self, PyObject*) {
-    return py::newRef(asWidget(self)->parent);
+    return py::newRef(py::cast<UIWidget>(self)->parent);
 }
 
 static PyObject* UIWidget_getRenderer(PyObject* self, PyObject*) {
-    return py::newRef(asWidget(self)->renderer);
+    return py::newRef(py::cast<UIWidget>(self)->renderer);
 }
 
 // The base's drawing only checks that the widget can draw.
 static bool isReadyToDraw(PyObject* self, ClipValues) {
-    return readyToDraw(asWidget(self)) >= 0;
+    return readyToDraw(py::cast<UIWidget>(self)) >= 0;
 }
 
 static PyObject* UIWidget_update(PyObject* self, py::Arguments<3>& a) {
@@ -460,7 +461,7 @@ static PyObject* UIWidget_onDrag(PyObject*, py::Arguments<4>&) {
 }
 
 static PyObject* UIWidget_isInside(PyObject* self, py::Arguments<2>& a) {
-    UIWidget* widget = asWidget(self);
+    UIWidget* widget = py::cast<UIWidget>(self);
     int64_t x, y;
     if (isEngineInstance(self) && smallInt(a[0], x) && smallInt(a[1], y))
         return PyBool_FromLong(strictlyInside(x, y, widget));

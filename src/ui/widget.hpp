@@ -12,6 +12,7 @@
 
 #include "core/layout.hpp"
 #include "py/call.hpp"
+#include "py/cast.hpp"
 #include "py/classdef.hpp"
 #include "py/methods.hpp"
 #include "ui/walk.hpp"
@@ -76,12 +77,6 @@ struct UIWidget {
     static const UIWidgetOps table;
 };
 
-inline UIWidget* asWidget(PyObject* object) {
-    return reinterpret_cast<UIWidget*>(object);
-}
-inline PyObject* asObject(UIWidget* widget) {
-    return reinterpret_cast<PyObject*>(widget);
-}
 inline bool isWidget(PyObject* object) {
     return PyObject_TypeCheck(object, UIWidget::type);
 }
@@ -138,15 +133,16 @@ constexpr PyMethodDef renderMethod(Documentation documentation = {}) {
 // methods of containers: the answer, or -1 with the error set.
 template <walk::Step (*step)(UIWidget* self, ClipValues clip)>
 bool renderWalk(PyObject* self, ClipValues clip) {
-    return walk::run(step(asWidget(self), clip).entering(self)) >= 0;
+    return walk::run(step(py::cast<UIWidget>(self), clip).entering(self)) >= 0;
 }
 template <walk::Step (*step)(UIWidget* self, PyObject* mouseX, PyObject* mouseY, PyObject* pressed)>
 PyObject* updateWalk(PyObject* self, py::Arguments<3>& a) {
-    return py::noneOrFailed(walk::run(step(asWidget(self), a[0], a[1], a[2]).entering(self)) >= 0);
+    return py::noneOrFailed(
+        walk::run(step(py::cast<UIWidget>(self), a[0], a[1], a[2]).entering(self)) >= 0);
 }
 template <walk::Step (*step)(UIWidget* self, PyObject* event)>
 PyObject* eventWalk(PyObject* self, PyObject* event) {
-    int answer = walk::run(step(asWidget(self), event).entering(self));
+    int answer = walk::run(step(py::cast<UIWidget>(self), event).entering(self));
     return answer < 0 ? nullptr : PyBool_FromLong(answer);
 }
 
