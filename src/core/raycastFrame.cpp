@@ -51,6 +51,25 @@ void drawTask(void* context, int64_t task) {
     }
 }
 
+// The sky alone is drawn in bands of whole rows.
+constexpr int32_t SKY_ROWS = 16;
+
+void skyTask(void* context, int64_t task) {
+    const Plan& plan = *static_cast<const Plan*>(context);
+    int32_t y0 = int32_t(task * SKY_ROWS);
+    int32_t y1 = std::min(y0 + SKY_ROWS, plan.h);
+    switch (plan.instructions) {
+    case Instructions::avx512:
+        drawSkyRowsAvx512(plan, y0, y1);
+        break;
+    case Instructions::avx2:
+        drawSkyRowsAvx2(plan, y0, y1);
+        break;
+    default:
+        drawSkyRowsBaseline(plan, y0, y1);
+    }
+}
+
 Plan& workspace() {
     // Reused frame after frame, so that its tables are allocated once.
     static thread_local Plan plan;
@@ -124,16 +143,15 @@ void renderSky(const Frame& frame) {
     if (!usable(frame.level.sky) || frame.target.width <= 0 || frame.target.height <= 0) return;
     Plan& plan = workspace();
     plan.frame = &frame;
+    plan.underlay = Underlay::sky;
     plan.w = frame.target.width;
     plan.h = frame.target.height;
     plan.horizon = horizonRow(plan.h, frame.camera.pitch);
+    plan.instructions = widestAvailable();
     planSky(plan);
-    for (int32_t y = 0; y < plan.h; ++y) {
-        const uint32_t* skyRow = plan.skyRow[size_t(y)];
-        uint32_t* row = frame.target.pixels + size_t(y) * frame.target.stride;
-        for (int32_t x = 0; x < plan.w; ++x)
-            row[x] = skyRow[plan.skyColumn[size_t(x)]];
-    }
+    int64_t bands = (plan.h + SKY_ROWS - 1) / SKY_ROWS;
+    int32_t threads = frame.threads > 0 ? frame.threads : renderThreadCount(plan.w, plan.h);
+    workers::run(threads, bands, skyTask, &plan);
 }
 
 } // namespace raycast

@@ -108,4 +108,9 @@ void drawTileAvx2(const Plan& plan, int32_t x0, int32_t x1);
 bool avx512Available();
 void drawTileAvx512(const Plan& plan, int32_t x0, int32_t x1);
 
+// The sky alone over rows y0 .. y1 - 1 of the whole target, in each build.
+void drawSkyRowsBaseline(const Plan& plan, int32_t y0, int32_t y1);
+void drawSkyRowsAvx2(const Plan& plan, int32_t y0, int32_t y1);
+void drawSkyRowsAvx512(const Plan& plan, int32_t y0, int32_t y1);
+
 } // namespace raycast::plan

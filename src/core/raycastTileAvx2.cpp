@@ -35,6 +35,10 @@ void drawTileAvx2(const Plan& plan, int32_t x0, int32_t x1) {
     avx2::drawTile(plan, x0, x1);
 }
 
+void drawSkyRowsAvx2(const Plan& plan, int32_t y0, int32_t y1) {
+    avx2::drawSkyRows(plan, y0, y1);
+}
+
 #else
 
 bool avx2Available() {
@@ -43,6 +47,10 @@ bool avx2Available() {
 
 void drawTileAvx2(const Plan& plan, int32_t x0, int32_t x1) {
     drawTileBaseline(plan, x0, x1);
+}
+
+void drawSkyRowsAvx2(const Plan& plan, int32_t y0, int32_t y1) {
+    drawSkyRowsBaseline(plan, y0, y1);
 }
 
 #endif

@@ -44,6 +44,10 @@ void drawTileAvx512(const Plan& plan, int32_t x0, int32_t x1) {
     avx512::drawTile(plan, x0, x1);
 }
 
+void drawSkyRowsAvx512(const Plan& plan, int32_t y0, int32_t y1) {
+    avx512::drawSkyRows(plan, y0, y1);
+}
+
 #else
 
 bool avx512Available() {
@@ -52,6 +56,10 @@ bool avx512Available() {
 
 void drawTileAvx512(const Plan& plan, int32_t x0, int32_t x1) {
     drawTileAvx2(plan, x0, x1);
+}
+
+void drawSkyRowsAvx512(const Plan& plan, int32_t y0, int32_t y1) {
+    drawSkyRowsAvx2(plan, y0, y1);
 }
 
 #endif

@@ -21,4 +21,8 @@ void drawTileBaseline(const Plan& plan, int32_t x0, int32_t x1) {
     baseline::drawTile(plan, x0, x1);
 }
 
+void drawSkyRowsBaseline(const Plan& plan, int32_t y0, int32_t y1) {
+    baseline::drawSkyRows(plan, y0, y1);
+}
+
 } // namespace raycast::plan
