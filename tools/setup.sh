@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and running quorvelin needs, then builds it into .venv.
 # Idempotent: packages already present are not installed again.
-#   --test       also what the test command needs (the formatter that checks the sources)
+#   --test       also what the test command needs (the formatter that checks the sources,
+#                mypy for the type stubs)
 #   --no-build   only the system packages
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,9 +11,10 @@ apt_packages=(g++ make pkg-config python3-dev python3-venv
               libsdl2-dev libsdl2-image-dev libsdl2-mixer-dev libsdl2-ttf-dev
               fonts-dejavu-core xvfb xauth)
 build=yes
+test_tools=()
 for option in "$@"; do
     case "$option" in
-        --test) apt_packages+=(clang-format) ;;
+        --test) apt_packages+=(clang-format); test_tools+=("mypy>=2.4") ;;
         --no-build) build=no ;;
     esac
 done
@@ -37,7 +39,8 @@ build_into() {
     shift
     [ -x "$venv/bin/python" ] || python3 -m venv "$venv"
     "$venv/bin/python" -m pip install -q --upgrade pip
-    "$venv/bin/python" -m pip install -q "scikit-build-core>=0.8" cmake ninja pytest Pillow
+    "$venv/bin/python" -m pip install -q "scikit-build-core>=0.8" cmake ninja pytest Pillow \
+        "${test_tools[@]}"
     "$venv/bin/python" -m pip install -q --no-build-isolation "$@" .
 }
 
