@@ -4,6 +4,7 @@
 
 #include "py/args.hpp"
 #include "py/cast.hpp"
+#include "py/exclusive.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
 #include "resources/texture.hpp"
@@ -340,6 +341,9 @@ static int Level_init(PyObject* self, py::Arguments<2>& a) {
     PyObject* filename = a[0];
     PyObject* assetsPath = a[1] ? a[1] : Py_None;
     Level* level = asLevel(self);
+    // Not in the middle of its own loading, which would go on over the new level.
+    constexpr const char* loadingAlready = "__init__() cannot start while this level is loading";
+    if (level->native.loading) return py::raise(PyExc_RuntimeError, loadingAlready);
     py::Ref unnamed(filename == Py_None ? PyUnicode_FromString("???") : py::newRef(filename));
     if (!unnamed) return -1;
     py::assign(level->filename, unnamed.get());
@@ -348,7 +352,10 @@ static int Level_init(PyObject* self, py::Arguments<2>& a) {
     if (level->native.initialised && !resetLevel(level)) return -1;
     level->native.initialised = true;
     py::assign(level->assetsPath, assetsPath);
-    if (filename == Py_None) return buildEmptyLevel(level) ? 0 : -1;
+    if (filename == Py_None) {
+        py::Exclusive loading(level->native.loading, loadingAlready);
+        return loading && buildEmptyLevel(level) ? 0 : -1;
+    }
     if (assetsPath == Py_None) {
         py::Ref os = py::moduleGlobal("os");
         py::Ref path = os ? py::getAttr(os.get(), nPath) : py::Ref();

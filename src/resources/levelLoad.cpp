@@ -5,6 +5,7 @@
 #include "resources/levelParts.hpp"
 
 #include "py/args.hpp"
+#include "py/exclusive.hpp"
 #include "py/module.hpp"
 
 #include <cstring>
@@ -75,6 +76,9 @@ bool readCells(Level* level, PyObject* path) {
 
 PyObject* Level_loadFromFile(PyObject* self, PyObject* filename) {
     Level* level = asLevel(self);
+    py::Exclusive loading(level->native.loading,
+                          "_loadFromFile() cannot start while this level is loading");
+    if (!loading) return nullptr;
     py::Ref headerPath(PyNumber_Add(filename, nHeaderSuffix.get()));
     py::Ref header = headerPath ? levelFile::readText(headerPath.get()) : py::Ref();
     if (!header || !py::callMethod(self, nLoadMetadata, filename, header.get())) return nullptr;
