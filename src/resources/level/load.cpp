@@ -1,12 +1,13 @@
 // Reading a level from its file pair, in this order: the header with its checks, the
 // fogs, the cells, the assets, the entities. Relative asset paths of the header are
 // resolved against the level's assets path.
-#include "resources/levelFile.hpp"
-#include "resources/levelParts.hpp"
+#include "resources/level.hpp"
 
 #include "py/args.hpp"
 #include "py/exclusive.hpp"
 #include "py/module.hpp"
+#include "resources/level/file.hpp"
+#include "resources/level/parts.hpp"
 
 #include <cstring>
 
