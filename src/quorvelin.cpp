@@ -1100,9 +1100,11 @@ constexpr py::ClassDefinition registrationOrder[] = {
 const char moduleDescription[] =
     "\nQuorvelin is a game engine with a raycasting renderer and some simple UI\ncapabilities.\n";
 
+// The documentation strings are assigned rather than written as docstrings, whose
+// indentation the compiler of newer hosts strips: they read the same on every host.
 const char exceptionsSource[] = R"PY(
 class EngineException(Exception):
-    """This is the base class for all quorvelin-specific exceptions.
+    __doc__ = """This is the base class for all quorvelin-specific exceptions.
     """
 
     def __init__(self, msg):
@@ -1122,7 +1124,7 @@ def _sdlExceptionInit(sdlError):
 
 
 class EngineSdlException(EngineException):
-    """Since quorvelin's window and input handling is bsesd on SDL, it is
+    __doc__ = """Since quorvelin's window and input handling is bsesd on SDL, it is
     possible that SDL errors occur. These errors are indicated by this class.
     """
 
@@ -1133,7 +1135,7 @@ class EngineSdlException(EngineException):
 
 
 class LevelFormatException(EngineException):
-    """This type of exception is thrown if a level could not be loaded due to
+    __doc__ = """This type of exception is thrown if a level could not be loaded due to
     invalid file content / an invalid level format.
     """
 

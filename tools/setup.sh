@@ -3,6 +3,8 @@
 # Idempotent: packages already present are not installed again.
 #   --test       also what the test command needs (the formatter that checks the sources)
 #   --no-build   only the system packages
+# QUORVELIN_PYTHON names another interpreter to build with (default python3), and
+# QUORVELIN_VENV its virtual environment (default .venv, .venv-asan for the sanitized build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -35,14 +37,14 @@ fi
 build_into() {
     local venv=$1
     shift
-    [ -x "$venv/bin/python" ] || python3 -m venv "$venv"
+    [ -x "$venv/bin/python" ] || "${QUORVELIN_PYTHON:-python3}" -m venv "$venv"
     "$venv/bin/python" -m pip install -q --upgrade pip
     "$venv/bin/python" -m pip install -q "scikit-build-core>=0.8" cmake ninja pytest Pillow
     "$venv/bin/python" -m pip install -q --no-build-isolation "$@" .
 }
 
 if [ "${QUORVELIN_SANITIZE:-OFF}" = ON ]; then
-    build_into .venv-asan --config-settings=build-dir=build/asan
+    build_into "${QUORVELIN_VENV:-.venv-asan}" --config-settings=build-dir=build/asan
 else
-    build_into .venv
+    build_into "${QUORVELIN_VENV:-.venv}"
 fi

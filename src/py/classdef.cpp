@@ -3,6 +3,7 @@
 #include "py/args.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
+#include "py/slotWrapper.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -58,14 +59,7 @@ PyMethodDef setstateDefinition = {"__setstate__", reinterpret_cast<PyCFunction>(
 // The slot wrapper of __init__ shares its documentation with every class; a class
 // with its own text gets its own copy of the wrapper's description.
 bool setInitDoc(PyTypeObject* type, const char* doc) {
-    Ref wrapper(PyObject_GetAttrString(reinterpret_cast<PyObject*>(type), "__init__"));
-    if (!wrapper) return false;
-    if (Py_TYPE(wrapper.get()) != &PyWrapperDescr_Type) return true;
-    auto* descriptor = reinterpret_cast<PyWrapperDescrObject*>(wrapper.get());
-    auto* documented = new wrapperbase(*descriptor->d_base); // lives as long as the class
-    documented->doc = doc;
-    descriptor->d_base = documented;
-    return true;
+    return setSlotWrapperDoc(type, "__init__", doc);
 }
 
 bool addMethod(PyTypeObject* type, PyMethodDef* method) {
@@ -215,19 +209,29 @@ PyObject* allocate(PyTypeObject* type, const ClassDef& def) {
     return self;
 }
 
+namespace {
+
+void destroy(PyObject* self, PyTypeObject* type, const ClassDef& def) {
+    def.destroyNative(self);
+    if (def.definition.release) def.definition.release(self);
+    if (def.hasObjectFields)
+        for (const Member& field : def.fields)
+            if (field.object) Py_CLEAR(*field.object(self));
+    type->tp_free(self);
+    Py_DECREF(type);
+}
+
+} // namespace
+
 void deallocate(PyObject* self, const ClassDef& def) {
     PyTypeObject* type = Py_TYPE(self);
-    bool collectable = PyObject_IS_GC(self);
-    if (collectable) PyObject_GC_UnTrack(self);
-    // A Python subclass's deallocation has its own trashcan and calls this one inside it.
-    Py_TRASHCAN_BEGIN_CONDITION(self, collectable && type->tp_dealloc == def.tpDealloc)
-        def.destroyNative(self);
-        if (def.definition.release) def.definition.release(self);
-        if (def.hasObjectFields)
-            for (const Member& field : def.fields)
-                if (field.object) Py_CLEAR(*field.object(self));
-        type->tp_free(self);
-        Py_DECREF(type);
+    // The trashcan files objects away through their GC header: the others have none.
+    if (!PyObject_IS_GC(self)) return destroy(self, type, def);
+    PyObject_GC_UnTrack(self);
+    // A Python subclass's deallocation has its own trashcan and calls this one inside
+    // it: the macro enters ours only where the type's deallocator is this one.
+    Py_TRASHCAN_BEGIN(self, def.tpDealloc)
+        destroy(self, type, def);
     Py_TRASHCAN_END
 }
 
