@@ -2,23 +2,30 @@
 
 Run headless:  python benchmarks/bench_collision.py [--rounds N] [--bodies N]
 
-The scene on both sides: a 64 x 64 level walled all round with 60 square blocks inside,
-and 1000 moving circles of radius 0.25 (random velocities up to 2 cells per second in
-each axis, placed on free cells). quorvelin moves them with one MovementSystem.update
-(the impulse decay, the body pass against all bodies, the eight wall probes, each
-contact fired as a CollisionEvent through an Engine with no handler subscribed);
-pymunk with one space.step of the same time step over the same circles and a static
-segment for every wall face. The ray query: CollisionBodySystem.traceEntities from a
-random point in a random direction over 64 cells, against pymunk's segment_query over
-the same segment with its hits sorted by distance.
+The scene on both sides: a 64 x 64 level walled all round with a few inner walls (bars
+of cells), and 1000 moving circles of radius 0.25 (random velocities up to 2 cells per
+second in each axis, placed on free cells). quorvelin moves them with one
+MovementSystem.update (the impulse decay, the body pass against all bodies, the eight
+wall probes, each contact fired as a CollisionEvent through an Engine with no handler
+subscribed); pymunk with one space.step of the same time step over the same circles and
+a static segment for every run of wall faces in a line (the border's four sides are four
+long segments), as a pymunk user would build the walls. pymunk is timed with each of its
+two spatial indexes (its default tree, and a spatial hash of cell 0.5 tuned for many
+circles of one size); the ratio that counts is against the faster.
 
-Each round times every case on both sides, one after the other (a frame is timed as
-the median of 20 steps; a ray as the median of 200 queries); a figure is the median of
-the rounds, and a ratio (quorvelin / pymunk: below 1.0 quorvelin is faster) the median
-of the rounds' ratios. Target: the update at most as slow as pymunk's step (ratio at
-most 1.0); the ray query is reported beside it. A third line gives the update with a
-handler subscribed to CollisionEvent (every contact then builds an event and calls it).
-Without pymunk the script says so and exits.
+The ray query: CollisionBodySystem.traceEntities over 20 cells from a random point in a
+random direction, against pymunk's segment_query over the same segment, its walls
+filtered out by a ShapeFilter (traceEntities ignores walls), its hits sorted by
+distance. Before timing, the script checks on the untouched scene that both sides name
+the same bodies in the same order.
+
+Rounds interleave the sides, in alternating order: a step round steps every world four
+times (fresh worlds every 20 rounds, after 10 untimed steps), a ray round casts the same
+batch of 50 rays on both sides. Each ratio is ours / pymunk (below 1.0 quorvelin is faster), the
+median of the rounds' ratios with the lowest and highest beside it. Targets: the update
+and the ray query at most 1.0 against pymunk at its strongest. A row with a handler
+subscribed to CollisionEvent (a Python call per contact) races pymunk with a pre_solve
+callback (a Python call per touching pair). Without pymunk the script says so and exits.
 """
 
 import argparse
@@ -36,15 +43,22 @@ os.environ.setdefault("SDL_AUDIODRIVER", "dummy")
 
 import quorvelin  # noqa: E402
 
+from rounds import order, show_ratio  # noqa: E402
+
 try:
     import pymunk
 except ImportError:
     pymunk = None
 
 SIDE = 64
-BLOCKS = 60
+# Inner walls as (x, y, width, height) in cells.
+BARS = [(10, 10, 8, 1), (40, 12, 1, 10), (20, 40, 12, 1), (50, 45, 1, 8), (30, 26, 2, 2)]
 RADIUS = 0.25
 STEP = 1 / 60
+RAY = 20.0
+EPOCH = 20  # step rounds before the worlds are made afresh
+STEPS = 4  # steps of each world in a step round
+CIRCLES, WALLS = 0b01, 0b10
 
 
 def scene(bodies, seed=1):
@@ -52,8 +66,8 @@ def scene(bodies, seed=1):
     rng = random.Random(seed)
     solid = {(x, y) for x in range(SIDE) for y in range(SIDE)
              if x in (0, SIDE - 1) or y in (0, SIDE - 1)}
-    while len(solid) < 4 * (SIDE - 1) + BLOCKS:
-        solid.add((rng.randrange(2, SIDE - 2), rng.randrange(2, SIDE - 2)))
+    for left, top, width, height in BARS:
+        solid.update((x, y) for x in range(left, left + width) for y in range(top, top + height))
     free = [(x, y) for x in range(SIDE) for y in range(SIDE) if (x, y) not in solid]
     rng.shuffle(free)
     circles = []
@@ -65,6 +79,36 @@ def scene(bodies, seed=1):
     return solid, circles
 
 
+def wall_segments(solid):
+    """The faces between a solid cell and a free one on the map, joined into the longest
+    runs along each grid line: ((ax, ay), (bx, by)) each."""
+    runs = {}  # (axis, line, side) -> positions along the line
+    for x, y in solid:
+        for dx, dy in ((0, -1), (1, 0), (0, 1), (-1, 0)):
+            bx, by = x + dx, y + dy
+            if (bx, by) in solid or not (0 <= bx < SIDE and 0 <= by < SIDE):
+                continue
+            if dy:  # a horizontal face on line y (or y + 1), from x to x + 1
+                runs.setdefault(("h", y + max(dy, 0), dy), []).append(x)
+            else:
+                runs.setdefault(("v", x + max(dx, 0), dx), []).append(y)
+    segments = []
+    for (axis, line, _), starts in runs.items():
+        starts.sort()
+        first = previous = starts[0]
+        for start in starts[1:] + [None]:
+            if start is not None and start == previous + 1:
+                previous = start
+                continue
+            if axis == "h":
+                segments.append(((first, line), (previous + 1, line)))
+            else:
+                segments.append(((line, first), (line, previous + 1)))
+            if start is not None:
+                first = previous = start
+    return segments
+
+
 def engine_side(solid, circles):
     with contextlib.redirect_stdout(io.StringIO()):
         level = quorvelin.Level(None)
@@ -74,55 +118,85 @@ def engine_side(solid, circles):
     engine = quorvelin.Engine()
     movement = quorvelin.MovementSystem(level)
     engine.ecs.addSystem(movement)
+    entities = []
     for x, y, vx, vy in circles:
-        engine.ecs.addEntity(quorvelin.Entity(
+        entity = quorvelin.Entity(
             -1, quorvelin.PositionComponent(quorvelin.Vector2(x, y)),
             quorvelin.VelocityComponent(quorvelin.Vector2(vx, vy)),
-            quorvelin.CollisionComponent(RADIUS)))
-    return engine, movement
+            quorvelin.CollisionComponent(RADIUS))
+        engine.ecs.addEntity(entity)
+        entities.append(entity)
+    return movement, entities
 
 
-def pymunk_side(solid, circles):
+def pymunk_side(solid, circles, spatial_hash):
     space = pymunk.Space()
-    faces = []
-    for x, y in solid:
-        for (ax, ay), (bx, by), beside in (((x, y), (x + 1, y), (x, y - 1)),
-                                           ((x + 1, y), (x + 1, y + 1), (x + 1, y)),
-                                           ((x, y + 1), (x + 1, y + 1), (x, y + 1)),
-                                           ((x, y), (x, y + 1), (x - 1, y))):
-            if beside not in solid and 0 <= beside[0] < SIDE and 0 <= beside[1] < SIDE:
-                faces.append(pymunk.Segment(space.static_body, (ax, ay), (bx, by), 0.0))
-    space.add(*faces)
+    if spatial_hash:
+        space.use_spatial_hash(2 * RADIUS, 10 * len(circles))
+    walls = [pymunk.Segment(space.static_body, a, b, 0.0) for a, b in wall_segments(solid)]
+    for wall in walls:
+        wall.filter = pymunk.ShapeFilter(categories=WALLS)
+    space.add(*walls)
+    shapes = []
     for x, y, vx, vy in circles:
         body = pymunk.Body(1.0, pymunk.moment_for_circle(1.0, 0, RADIUS))
         body.position = (x, y)
         body.velocity = (vx, vy)
-        space.add(body, pymunk.Circle(body, RADIUS))
-    return space
+        shape = pymunk.Circle(body, RADIUS)
+        shape.filter = pymunk.ShapeFilter(categories=CIRCLES)
+        space.add(body, shape)
+        shapes.append(shape)
+    return space, shapes
 
 
-def median_time(call, repeat):
-    times = []
-    for _ in range(repeat):
-        start = time.perf_counter()
-        call()
-        times.append(time.perf_counter() - start)
-    return statistics.median(times)
+def fresh_worlds(solid, circles):
+    """Our world and pymunk's two, each stepped 10 times."""
+    movement, _ = engine_side(solid, circles)
+    tree, _ = pymunk_side(solid, circles, False)
+    grid, _ = pymunk_side(solid, circles, True)
+    for step in stepping(movement, tree, grid).values():
+        for _ in range(10):
+            step()
+    return movement, tree, grid
+
+
+def stepping(movement, tree, grid):
+    """One step of each world, by side."""
+    return {"ours": lambda: movement.update(STEP), "tree": lambda: tree.step(STEP),
+            "hash": lambda: grid.step(STEP)}
 
 
 def rays(count, seed):
     rng = random.Random(seed)
     out = []
     for _ in range(count):
-        angle = rng.uniform(0, 6.283185307179586)
+        angle = rng.uniform(0, 2 * math.pi)
         out.append((rng.uniform(1, SIDE - 1), rng.uniform(1, SIDE - 1), math.cos(angle),
                     math.sin(angle)))
     return out
 
 
+class Race:
+    """The sides of one comparison and their times, one per round: the time of `repeat`
+    calls of the side in a row, divided by `repeat`."""
+
+    def __init__(self, sides, repeat=1):
+        self.sides = sides
+        self.repeat = repeat
+        self.times = {name: [] for name in sides}
+
+    def round(self, index):
+        for name in order(list(self.sides), index):
+            side = self.sides[name]
+            start = time.perf_counter()
+            for _ in range(self.repeat):
+                side()
+            self.times[name].append((time.perf_counter() - start) / self.repeat)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--rounds", type=int, default=15)
+    parser.add_argument("--rounds", type=int, default=200, help="step rounds (and ray rounds)")
     parser.add_argument("--bodies", type=int, default=1000)
     args = parser.parse_args()
     if pymunk is None:
@@ -130,76 +204,120 @@ def main():
         return 0
     solid, circles = scene(args.bodies)
     Vector2 = quorvelin.Vector2
-    everything = pymunk.ShapeFilter()
-    contacts = []
+    only_circles = pymunk.ShapeFilter(mask=CIRCLES)
+    contacts = {"ours": 0, "pymunk": 0}
 
-    def count(event):
-        contacts.append(1)
+    def ours_counts(event):
+        contacts["ours"] += 1
 
-    def frame_times(movement, space, frames, handler=False):
-        """Both worlds stepped `frames` times; the median step of each."""
-        if handler:
-            quorvelin.Engine.subscribeEvent(quorvelin.Engine(), quorvelin.CollisionEvent, count)
-        ours = median_time(lambda: movement.update(STEP), frames)
-        if handler:
-            quorvelin.Engine.unsubscribeEvent(quorvelin.Engine(), quorvelin.CollisionEvent, count)
-        theirs = median_time(lambda: space.step(STEP), frames)
-        return ours, theirs
+    def theirs_counts(arbiter, space, data):
+        contacts["pymunk"] += 1
 
-    figures = {name: ([], []) for name in ("update", "handler", "crowded", "trace")}
+    # Like for like: on the untouched scene both sides name the same bodies in order.
+    movement, entities = engine_side(solid, circles)
+    space, shapes = pymunk_side(solid, circles, False)
+    bodies = movement.collisionBodySystem
+    place = {id(entity): i for i, entity in enumerate(entities)}
+    shape_place = {id(shape): i for i, shape in enumerate(shapes)}
+    agree = hits = 0
+    checked = rays(500, 99)
+    for x, y, dx, dy in checked:
+        ours = [place[id(e)] for e, _ in bodies.traceEntities(Vector2(x, y), Vector2(dx, dy), RAY)]
+        theirs = sorted(space.segment_query((x, y), (x + dx * RAY, y + dy * RAY), 0.0, only_circles),
+                        key=lambda hit: hit.alpha)
+        agree += ours == [shape_place[id(hit.shape)] for hit in theirs]
+        hits += len(ours)
 
-    def record(name, ours, theirs):
-        figures[name][0].append(ours)
-        figures[name][1].append(theirs)
+    steps = {}
+    rays_race = None
+    crowded = None
+    step_rounds = 0
+    epoch = 0
+    while step_rounds < args.rounds:
+        movement, tree, grid = fresh_worlds(solid, circles)
+        race = Race(stepping(movement, tree, grid), STEPS)
+        for index in range(min(EPOCH, args.rounds - step_rounds)):
+            race.round(step_rounds + index)
+        for name, values in race.times.items():
+            steps.setdefault(name, []).extend(values)
+        step_rounds += EPOCH
 
-    for round_number in range(args.rounds):
-        # Fresh worlds each round: the circles still move freely.
-        engine, movement = engine_side(solid, circles)
-        space = pymunk_side(solid, circles)
-        for _ in range(10):
-            movement.update(STEP)
-            space.step(STEP)
-        record("update", *frame_times(movement, space, 20))
-        record("handler", *frame_times(movement, space, 20, handler=True))
-        bodies = movement.collisionBodySystem
-        batch = rays(200, round_number)
+        # Rays on these worlds as they stand: pymunk's positions differ from ours by now,
+        # but both scenes hold the same number of circles spread alike.
+        batch = rays(50, epoch)
+        moved = movement.collisionBodySystem
 
-        def ours():
+        def ours_rays():
             for x, y, dx, dy in batch:
-                bodies.traceEntities(Vector2(x, y), Vector2(dx, dy), 64.0)
+                moved.traceEntities(Vector2(x, y), Vector2(dx, dy), RAY)
 
-        def theirs():
-            for x, y, dx, dy in batch:
-                hits = space.segment_query((x, y), (x + dx * 64.0, y + dy * 64.0), 0.0,
-                                           everything)
-                hits.sort(key=lambda hit: hit.alpha)
+        def theirs_rays(space):
+            def cast():
+                for x, y, dx, dy in batch:
+                    found = space.segment_query((x, y), (x + dx * RAY, y + dy * RAY), 0.0,
+                                                only_circles)
+                    found.sort(key=lambda hit: hit.alpha)
+            return cast
 
-        record("trace", median_time(ours, 1) / len(batch), median_time(theirs, 1) / len(batch))
-        if round_number < 3:  # the same worlds much later, the circles pressed together
-            for _ in range(600):
-                movement.update(STEP)
-                space.step(STEP)
-            record("crowded", *frame_times(movement, space, 20))
+        sides = {"ours": ours_rays, "tree": theirs_rays(tree), "hash": theirs_rays(grid)}
+        rays_race = rays_race or Race(sides)
+        rays_race.sides = sides
+        for index in range(EPOCH):
+            rays_race.round(epoch * EPOCH + index)
+
+        if epoch < 3:  # the same worlds much later, the circles pressed together
+            for step in stepping(movement, tree, grid).values():
+                for _ in range(600):
+                    step()
+            late = Race(stepping(movement, tree, grid), STEPS)
+            for index in range(20):
+                late.round(index)
+            crowded = crowded or {name: [] for name in late.times}
+            for name, values in late.times.items():
+                crowded[name].extend(values)
+        epoch += 1
+
+    # With a Python call per contact on both sides, on fresh worlds.
+    movement, tree, grid = fresh_worlds(solid, circles)
+    quorvelin.Engine.subscribeEvent(quorvelin.Engine(), quorvelin.CollisionEvent, ours_counts)
+    tree.on_collision(pre_solve=theirs_counts)
+    grid.on_collision(pre_solve=theirs_counts)
+    handler = Race(stepping(movement, tree, grid), STEPS)
+    handler_rounds = 20
+    for index in range(handler_rounds):
+        handler.round(index)
+    quorvelin.Engine.unsubscribeEvent(quorvelin.Engine(), quorvelin.CollisionEvent, ours_counts)
 
     def us(values):
-        return "%.1f us" % (statistics.median(values) * 1e6)
+        return "%.1f" % (statistics.median(values) * 1e6)
 
-    def ratio(name):
-        ours, theirs = figures[name]
-        return statistics.median(a / b for a, b in zip(ours, theirs))
+    def row(label, times, per=1):
+        strongest = min(("tree", "hash"), key=lambda name: statistics.median(times[name]))
+        print("| %s | %s | %s | %s | %s | %s |" % (
+            label, us([t / per for t in times["ours"]]), us([t / per for t in times["tree"]]),
+            us([t / per for t in times["hash"]]),
+            show_ratio(times["ours"], times[strongest]),
+            "tree" if strongest == "tree" else "hash"))
 
-    print("%d circles, %d x %d level, %d rounds, pymunk %s, Python %s" % (
-        args.bodies, SIDE, SIDE, args.rounds, pymunk.version, sys.version.split()[0]))
-    print("| case | quorvelin | pymunk | quorvelin / pymunk |")
-    print("|---|---|---|---|")
-    rows = (("update", "MovementSystem.update against space.step"),
-            ("handler", "the same with a CollisionEvent handler subscribed"),
-            ("crowded", "update after 600 more frames, circles pressed together (3 rounds)"),
-            ("trace", "traceEntities against a sorted segment_query, per ray"))
-    for name, label in rows:
-        print("| %s | %s | %s | %.2f |" % (label, us(figures[name][0]), us(figures[name][1]),
-                                          ratio(name)))
-    print("contacts per frame with the handler: %.0f" % (len(contacts) / (20.0 * args.rounds)))
+    load = os.getloadavg()[0]
+    print("%d circles, %d x %d level with %d inner walls, pymunk %s, Python %s, load %.1f" % (
+        args.bodies, SIDE, SIDE, len(BARS), pymunk.version, sys.version.split()[0], load))
+    print("ratios ours / pymunk at its strongest: median [lowest-highest] of the rounds\n")
+    print("| case | quorvelin us | pymunk tree us | pymunk hash us | ours / pymunk | "
+          "pymunk's faster index |")
+    print("|---|---|---|---|---|---|")
+    row("MovementSystem.update against space.step (%d rounds)" % args.rounds, steps)
+    row("the same after 600 more steps, circles pressed together (%d rounds)"
+        % len(crowded["ours"]), crowded)
+    row("traceEntities, 20 cells, against a sorted segment_query without walls, per ray "
+        "(%d rounds of 50)" % len(rays_race.times["ours"]), rays_race.times, per=50)
+    row("update with a CollisionEvent handler against step with a pre_solve callback "
+        "(%d rounds)" % handler_rounds, handler.times)
+    print("\nsame bodies in the same order: %d of %d rays (%.1f bodies a ray)" % (
+        agree, len(checked), hits / len(checked)))
+    print("Python calls a step with the handlers: %.0f ours, %.0f pymunk (each of its two "
+          "worlds)" % (contacts["ours"] / handler_rounds / STEPS,
+                        contacts["pymunk"] / handler_rounds / STEPS / 2))
     return 0
 
 

@@ -19,7 +19,8 @@ SDL_FRAMEBUFFER_ACCELERATION=0, so that both sides present through the window's
 framebuffer. Each side runs in a process of its own (pygame-ce brings its own copy of
 SDL), driven round by round from here: every round times each case of each side once,
 in an order that rotates from round to round; figures are medians of the rounds and
-ratios medians of the rounds' ratios (see rounds.py). pygame-ce and numpy are
+ratios ours / other, medians of the rounds' ratios shown with the lowest and highest
+(see rounds.py). pygame-ce and numpy are
 benchmark-only dependencies (pip install pygame-ce numpy); without them their columns
 are left out.
 """
@@ -31,7 +32,7 @@ import subprocess
 import sys
 import time
 
-from rounds import median, median_ratio
+from rounds import median, median_ratio, order, show_ratio
 
 SIZES = [(640, 480), (1280, 720)]
 HANDLERS = [1, 10, 100]
@@ -169,8 +170,7 @@ def measure(sides, names, rounds):
         numbers[key] = max(1, int(SAMPLE_SECONDS / max(once, 1e-9)))
     times = {key: [] for key in names}
     for index in range(rounds):
-        shift = index % len(names)
-        for key in names[shift:] + names[:shift]:
+        for key in order(names, index):
             times[key].append(sides[key[0]].time(key[1], numbers[key]))
     return times
 
@@ -189,10 +189,11 @@ def report_size(size, video, rounds):
         a, b = median(times[ours]), median(times[reference])
         ratio = median_ratio(times[ours], times[reference])
         mark = "" if target is None else f"{target:.1f}x {'met' if ratio <= target else 'MISSED'}"
-        print(f"  {label:52} {a * 1e6:9.2f} {b * 1e6:11.2f} {ratio:6.2f}  {mark}")
+        shown = show_ratio(times[ours], times[reference])
+        print(f"  {label:52} {a * 1e6:9.2f} {b * 1e6:11.2f} {shown:>18}  {mark}")
 
     print(f"{'%dx%d' % size}, {video} video driver")
-    print(f"  {'case':52} {'ours us':>9} {'other us':>11} {'ratio':>6}  target")
+    print(f"  {'case':52} {'ours us':>9} {'other us':>11} {'ours / other':>18}  target")
     row("empty frame vs pygame-ce pump+blit+flip", ("quorvelin", "empty frame"),
         ("pygame", "blit flip"), 1.2)
     row("empty frame vs pygame-ce pump+flip", ("quorvelin", "empty frame"), ("pygame", "flip"))

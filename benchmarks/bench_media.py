@@ -7,7 +7,8 @@ pygame-ce (the faster, maintained fork of pygame) and numpy are benchmark-only
 dependencies: pip install pygame-ce numpy. Without pygame-ce the peer's column is left
 out; without numpy the limit's. Both sides run in one process, interleaved round by round
 (see rounds.py); each figure is the median of the rounds and each ratio the median of
-the rounds' ratios, ours / other: below 1 the engine is faster.
+the rounds' ratios, ours / other (below 1 the engine is faster), shown with the lowest
+and highest of the rounds' ratios.
 
 The limit is numpy doing the same memory traffic on the same number of bytes: `fill` of
 a uint32 array for a fill, `copyto` between two such arrays (a memcpy) for a copy or a
@@ -25,7 +26,7 @@ os.environ.setdefault("SDL_AUDIODRIVER", "dummy")
 os.environ.setdefault("PYGAME_HIDE_SUPPORT_PROMPT", "1")
 
 import quorvelin  # noqa: E402
-from rounds import interleaved, median, median_ratio  # noqa: E402
+from rounds import interleaved, median, median_ratio, show_ratio  # noqa: E402
 
 try:
     import pygame
@@ -175,8 +176,8 @@ def main(argv=None):
         print("numpy is not installed: the limit column is left out (pip install numpy)")
     peer = f"pygame-ce {pygame.version.ver}" if pygame else "no peer"
     print(f"Python {sys.version.split()[0]}, quorvelin vs {peer}; median of {args.rounds} rounds")
-    header = (f"{'case':28} {'ours us':>9} {'peer us':>9} {'limit us':>9} {'ours/peer':>10} "
-              f"{'ours/limit':>11}  target (peer / limit)")
+    header = (f"{'case':28} {'ours us':>9} {'peer us':>9} {'limit us':>9} {'ours/peer':>18} "
+              f"{'ours/limit':>18}  target (peer / limit)")
     print(header)
     print("-" * len(header))
     with tempfile.TemporaryDirectory() as folder:
@@ -185,12 +186,12 @@ def main(argv=None):
         times = interleaved(case.sides, args.rounds)
         ours = median(times["ours"])
         cells = [f"{case.name:28} {ours * 1e6:9.2f}"]
-        ratios = []
+        ratios, shown = [], []
         for side in ("peer", "limit"):
             cells.append(f"{median(times[side]) * 1e6:9.2f}" if side in times else f"{'-':>9}")
             ratios.append(median_ratio(times["ours"], times[side]) if side in times else None)
-        cells += [f"{ratio:10.2f}" if ratio is not None else f"{'-':>10}" for ratio in ratios[:1]]
-        cells += [f"{ratio:11.2f}" if ratio is not None else f"{'-':>11}" for ratio in ratios[1:]]
+            shown.append(show_ratio(times["ours"], times[side]) if side in times else "-")
+        cells += [f"{text:>18}" for text in shown]
         print(" ".join(cells) + "  " + verdict(case, *ratios))
     return 0
 

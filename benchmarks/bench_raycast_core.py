@@ -1,12 +1,13 @@
 """Builds and runs the native benchmark of the raycasting renderer's core
-(benchmarks/native/raycast_bench.cpp): nanoseconds per target pixel for the
-representative and the empty level at 640x480 and 1280x720 on 1, 2 and 4 threads,
-next to a memset of the same frame and to the plain pass-by-pass frame.
+(benchmarks/native/raycast_bench.cpp): the frame of the representative and the empty
+level at 640x480 and 1280x720 on 1, 2 and 4 threads as a multiple of a memset and of a
+memcpy of the same frame, timed in the same round, and the plain pass-by-pass frame.
 
-    python3 benchmarks/bench_raycast_core.py [frames]
+    python3 benchmarks/bench_raycast_core.py [rounds]
 
-The core is compiled with the engine's own floating-point flags; the figures are
-medians of many frames, so run it on an otherwise idle machine."""
+The core is compiled with the engine's own floating-point flags. Every round times the
+frame and its limits one right after the other, so the ratios hold on a busy machine
+too; the absolute figures do not."""
 import os
 import subprocess
 import sys
@@ -31,11 +32,11 @@ def build(output):
 
 
 def main():
-    frames = sys.argv[1] if len(sys.argv) > 1 else "200"
+    rounds = sys.argv[1] if len(sys.argv) > 1 else "200"
     with tempfile.TemporaryDirectory() as folder:
         binary = os.path.join(folder, "raycast_bench")
         build(binary)
-        subprocess.run([binary, frames], check=True)
+        subprocess.run([binary, rounds], check=True)
 
 
 if __name__ == "__main__":

@@ -1,19 +1,23 @@
-"""The raycasting renderer through its Python API: whole frames in nanoseconds per
-target pixel, next to the machine's memset of the same frame, and the queries in
-microseconds.
+"""The raycasting renderer through its Python API: whole frames as a multiple of a
+memset (and of a memcpy) of the same frame's bytes, and the queries in microseconds.
 
-Run headless:  python benchmarks/bench_raycaster.py [--frames N]
+Run headless:  python benchmarks/bench_raycaster.py [--rounds N]
 
 Two levels are drawn at 640x480 and 1280x720 on 1, 2 and 4 worker threads
 (QUORVELIN_RENDER_THREADS): a representative one written by this script (32 x 32
 cells of square and triangular blocks, six textures of several sizes, an open
 courtyard under a sky, a strip without floor, fog and ground fog, a flashlight and 50
 animated sprites of every kind) and the engine's empty level (30 x 30, one texture).
-Each frame is one RaycastingRenderer.render() call (everything a frame does: reading
-the camera, the level and the entities, sorting and animating the sprites, drawing)
-while the camera walks and turns; a figure is the median of the frames after a
-warm-up. memset is ctypes.memset over a buffer of the frame's size, the floor that no
-renderer can beat.
+A frame is one RaycastingRenderer.render() call (everything a frame does: reading the
+camera, the level and the entities, sorting and animating the sprites, drawing).
+
+Rounds interleave everything that is compared. A round moves the camera to the next
+pose of a walk; for every thread count, in an order that rotates from round to round,
+it times one frame, a memset (ctypes.memset) and a memcpy (ctypes.memmove) of a buffer
+of the frame's size, the three in an order that also rotates. Before each, the buffer
+it writes is written once, untimed (the target by Texture.fill), so that every side
+starts from the same caches. A ratio is the frame's time over the limit's in the same
+round; a figure is the median of the rounds with the lowest and highest beside it.
 
 The queries are timed on the representative level at 1280x720 after a frame: castRay
 from the camera, getWorldPosByScreenCoords, and getEntityAtScreenCoords divided by the
@@ -151,33 +155,58 @@ def camera_path(level, count=64):
 
 # --- timing ---------------------------------------------------------------------------------------
 
-def time_frames(renderer, path, frames, warm_up=20):
+def race(renderer, path, rounds, warm_up=10):
+    """{threads: (frame ns, ratio to memset, ratio to memcpy) per round}, and the
+    limits' own ns per round."""
     camera = renderer.getCamera()
     camera.fov, camera.pitch, camera.ratio = 60, 20, 1.6
-    width, height = renderer.getTarget().getSize()
-    samples = []
-    for i in range(warm_up + frames):
-        x, y, dx, dy = path[i % len(path)]
-        camera.pos.x, camera.pos.y, camera.dir.x, camera.dir.y = x, y, dx, dy
+    target = renderer.getTarget()
+    width, height = target.getSize()
+    size = width * height * 4
+    buffer, copy = (ctypes.c_char * size)(), (ctypes.c_char * size)()
+
+    def frame(threads):
+        os.environ["QUORVELIN_RENDER_THREADS"] = threads
+        target.fill((0, 0, 0, 255))
         start = time.perf_counter_ns()
         renderer.render()
-        elapsed = time.perf_counter_ns() - start
-        if i >= warm_up:
-            samples.append(elapsed / (width * height))
-    return statistics.median(samples)
+        return time.perf_counter_ns() - start
 
-
-def time_memset(width, height, frames, warm_up=20):
-    size = width * height * 4
-    buffer = (ctypes.c_char * size)()
-    samples = []
-    for i in range(warm_up + frames):
+    def memset():
+        ctypes.memset(buffer, 0, size)
         start = time.perf_counter_ns()
-        ctypes.memset(buffer, i & 255, size)
-        elapsed = time.perf_counter_ns() - start
-        if i >= warm_up:
-            samples.append(elapsed / (width * height))
-    return statistics.median(samples)
+        ctypes.memset(buffer, 1, size)
+        return time.perf_counter_ns() - start
+
+    def memcpy():
+        ctypes.memset(buffer, 0, size)
+        start = time.perf_counter_ns()
+        ctypes.memmove(copy, buffer, size)
+        return time.perf_counter_ns() - start
+
+    sides = [frame, memset, memcpy]
+    results = {threads: [] for threads in THREADS}
+    limits = []
+    for index in range(warm_up + rounds):
+        x, y, dx, dy = path[index % len(path)]
+        camera.pos.x, camera.pos.y, camera.dir.x, camera.dir.y = x, y, dx, dy
+        shift = index % len(THREADS)
+        for threads in THREADS[shift:] + THREADS[:shift]:
+            turn = index // len(THREADS) % len(sides)
+            times = {}
+            for side in sides[turn:] + sides[:turn]:
+                times[side] = side(threads) if side is frame else side()
+            if index >= warm_up:
+                results[threads].append((times[frame], times[frame] / times[memset],
+                                         times[frame] / times[memcpy]))
+                limits.append((times[memset], times[memcpy]))
+    os.environ.pop("QUORVELIN_RENDER_THREADS")
+    return results, limits
+
+
+def spread(values):
+    values = sorted(values)
+    return statistics.median(values), values[0], values[-1]
 
 
 def time_call(call, repeat=200, number=50):
@@ -194,8 +223,8 @@ def time_call(call, repeat=200, number=50):
 def main():
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--frames", type=int, default=200, help="frames timed per figure")
-    frames = parser.parse_args().frames
+    parser.add_argument("--rounds", type=int, default=200, help="rounds per level and size")
+    rounds = parser.parse_args().rounds
 
     with tempfile.TemporaryDirectory() as folder:
         representative = representative_level(folder)
@@ -206,27 +235,34 @@ def main():
         levels = [("representative", representative, True), ("empty", empty, False)]
         engine = FixedStep()
 
-        print(f"{'level':<16} {'size':<10} {'1 thread':>9} {'2':>8} {'4':>8} {'memset':>8}")
+        print(f"frame time as a multiple of a memset (and a memcpy) of the frame's bytes, "
+              f"timed in the same round: median [lowest - highest] of {rounds} rounds\n")
+        print(f"{'level':<15} {'size':<9} {'threads':>7} {'ns/px':>7} {'x memset':>21} "
+              f"{'x memcpy':>21}")
         query_renderer = None
         for width, height in SIZES:
-            memset = time_memset(width, height, frames)
             for name, level, rich in levels:
                 renderer = RaycastingRenderer(Texture(width, height), level)
                 renderer._setEngine(engine)
                 if rich:
                     renderer._entities.extend(entities)
                     renderer._setFlashlight(flashlight)
-                path = camera_path(level)
-                figures = []
+                results, limits = race(renderer, camera_path(level), rounds)
+                pixels = width * height
                 for threads in THREADS:
-                    os.environ["QUORVELIN_RENDER_THREADS"] = threads
-                    figures.append(time_frames(renderer, path, frames))
-                print(f"{name:<16} {width}x{height:<5} " +
-                      " ".join(f"{f:8.3f}" for f in figures) + f" {memset:8.3f}", flush=True)
+                    ns = statistics.median(r[0] for r in results[threads]) / pixels
+                    by_set = spread(r[1] for r in results[threads])
+                    by_copy = spread(r[2] for r in results[threads])
+                    print(f"{name:<15} {width:>4}x{height:<4} {threads:>7} {ns:7.3f} "
+                          f"{by_set[0]:6.2f} [{by_set[1]:5.2f} - {by_set[2]:5.2f}] "
+                          f"{by_copy[0]:6.2f} [{by_copy[1]:5.2f} - {by_copy[2]:5.2f}]",
+                          flush=True)
+                memset_ns = statistics.median(m[0] for m in limits) / pixels
+                memcpy_ns = statistics.median(m[1] for m in limits) / pixels
+                print(f"{'':<15} {width:>4}x{height:<4} memset {memset_ns:.3f} ns/px, "
+                      f"memcpy {memcpy_ns:.3f} ns/px", flush=True)
                 if rich and width == 1280:
                     query_renderer = renderer
-        os.environ.pop("QUORVELIN_RENDER_THREADS")
-        print(f"(ns per pixel, median of {frames} frames after 20 warm-up frames)")
 
         renderer = query_renderer
         renderer.render()

@@ -1,33 +1,37 @@
-"""UI speed, as ratios against pygame_gui, in one run, for two scenes.
+"""UI speed against pygame_gui, as ratios ours / pygame_gui, in one run.
 
-Panels: a tree of about 300 framed panels (rows of list containers in the renderer's
-anchored root, each row ten framed panels, each with two framed panels inside).
-Widgets: about 300 widgets of every kind: two columns of framed panels, each holding a
-button with its caption, a slider and a label, beside a scroll panel that holds a long
-list of labels. For each scene:
+The scene, at 1280 x 720 on both sides: 303 controls. Three columns of fifteen framed
+panels, each holding a button with its caption, a horizontal slider and a label; beside
+them a list of 37 items that scrolls (the engine: a scroll panel holding a list
+container of buttons; pygame_gui: its UISelectionList, the list its users pick). Both
+sides fill the background every frame (the engine's UIRenderer does, pygame_gui is made
+to with screen.fill), draw framed panels with alpha (the engine a nine-slice skin of a
+tileset with transparent corners, pygame_gui its default theme) and text in DejaVu Sans
+(pygame_gui its own default font).
 
-- UI frame: laid out, updated and drawn: UIRenderer.render() against pygame_gui's
-  manager.update plus draw_ui of the same elements (target: at least 3x faster);
-- frame with a click: a click pushed into SDL's queue and one Engine.update() (input
-  translation routes it down the tree, then the frame runs with the UI as its system
-  and shows the picture) against pygame_gui's event processing of the click, update,
-  draw and display flip;
-- linear layout: the engine's UI frame per widget with about 1,000 widgets against
-  about 100 (target: within 1.5x).
+- whole frame: Engine.update() with the UI as its system (input, layout, update,
+  drawing, the upload of the UI's picture and the present) against pygame_gui's event
+  processing, manager.update, the fill, draw_ui and display.flip();
+- the UI's own work: UIRenderer.render() against manager.update, the fill and draw_ui;
+- the present: Engine.update() with a window-sized target uploaded and nothing drawn
+  against pygame's event pump, a blit of a window-sized picture of the display's format
+  and display.flip() (on the dummy driver pygame's flip shows nothing and pygame_gui
+  draws straight into the window's surface, so its frame has no present to speak of),
+  with a memcpy of the frame's bytes (ctypes.memmove) beside it, the limit of a copy;
+- linear layout: the engine's UI frame per control with about ten times the controls
+  (more rows of panels, a longer list, on a taller target); target: within 1.5x.
 
-Both sides draw framed panels with alpha: the engine a nine-slice skin of a tileset
-with transparent corners, pygame_gui its default panels; buttons, sliders and text in
-the engine's theme skins and DejaVu Sans, in pygame_gui's default theme and font. Each side runs in a process of
-its own (pygame brings its own SDL); the rounds alternate between them, and each figure
-is the median of its rounds. pygame_gui is a benchmark-only dependency
-(pip install pygame_gui); without it only the engine's figures are shown.
+Each side runs in a process of its own (pygame brings its own SDL), driven round by round
+from here: every round times each case on both sides, in alternating order. Figures are
+medians of the rounds; ratios are ours / pygame_gui (below 1: the engine is faster), the
+median of the rounds' ratios with the lowest and highest. pygame_gui is a benchmark-only
+dependency (pip install pygame_gui); without it only the engine's figures are shown.
 
     python benchmarks/bench_ui.py [--rounds N]
 """
 import argparse
 import ctypes
 import json
-import math
 import os
 import statistics
 import subprocess
@@ -35,18 +39,16 @@ import sys
 import tempfile
 import time
 
-SIZE = (640, 400)
-ROWS, COLUMNS = 10, 10  # 1 + 10 + 10 * 10 * 3 = 311 widgets
-CELL, INNER, ROW_HEIGHT = (58, 34), (20, 20), 38
-CLICK = (10 + 60 * 3 + 52, 10 + ROW_HEIGHT * 2 + 28)  # inside a cell, beside its panels
-LINEAR = {"100": 3, "1000": 30}  # rows of eleven cells: 103 and 1,021 widgets
+from rounds import order, show_ratio
+
+SIZE = (1280, 720)
 FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
-# The widgets scene: two columns of cells, each a panel with a button, a slider and a
-# label; a scroll panel with a list of labels beside them.
-CELLS, CELL_SIZE, CELL_ROW = 15, (180, 24), 26
-LIST_ROWS, LIST_AT, LIST_SIZE = 140, (400, 10), (220, 380)
-WIDGET_CLICK = (10 + 20, 10 + CELL_ROW * 4 + 12)  # on a button's caption
-WIDGETS_LINEAR = {"100": (5, 48), "1000": (50, 480)}  # (rows of two cells, list rows)
+COLUMNS, ROWS = 3, 15
+CELL_SIZE, CELL_STEP = (290, 28), (300, 34)
+SLIDER_SIZE = (120, 14)
+LIST_ITEMS, LIST_AT, LIST_SIZE, ITEM_SIZE = 37, (930, 10), (330, 600), (300, 20)
+BACKGROUND = (24, 32, 40)
+LARGER = 10  # the linear layout's scene: this many times the rows and the items
 
 
 # --- the engine's side ----------------------------------------------------------------------
@@ -97,134 +99,60 @@ def write_theme(folder):
     return path
 
 
-def build_tree(quorvelin, ui, rows, columns):
+def build_scene(quorvelin, ui, rows, items):
+    """The panels of `rows` rows and the list of `items` items: the number of widgets."""
     def fixed(widget, size):
         widget.sizePolicyX = widget.sizePolicyY = quorvelin.SIZE_FIXED
         widget.width, widget.height = size
         return widget
 
-    count = 1
+    count = 1  # the root
     for r in range(rows):
-        row = quorvelin.UIListContainer()
-        row.layout = quorvelin.LIST_LAYOUT_HORIZONTAL
-        ui.widget.addChild(row, 10, 10 + ROW_HEIGHT * r)
-        count += 1
-        for _ in range(columns):
-            cell = fixed(quorvelin.UIPanel(), CELL)
-            cell.layout = quorvelin.LIST_LAYOUT_HORIZONTAL
-            cell.setPadding(4)
-            cell.marginRight = 2
-            row.addChild(cell)
-            count += 1
-            for _ in range(2):
-                inner = fixed(quorvelin.UIPanel(), INNER)
-                inner.marginRight = 4
-                cell.addChild(inner)
-                count += 1
-    return count
-
-
-def build_widgets(quorvelin, ui, rows, list_rows):
-    """Two columns of `rows` cells (a framed panel holding a button with its caption, a
-    slider and a label) and a scroll panel holding `list_rows` labels."""
-    def fixed(widget, size):
-        widget.sizePolicyX = widget.sizePolicyY = quorvelin.SIZE_FIXED
-        widget.width, widget.height = size
-        return widget
-
-    count = 1
-    for r in range(rows):
-        for column in range(2):
+        for column in range(COLUMNS):
             cell = fixed(quorvelin.UIPanel(), CELL_SIZE)
             cell.layout = quorvelin.LIST_LAYOUT_HORIZONTAL
             cell.setPadding(3)
             button = quorvelin.UIButton(f"Go {r}")
-            button.marginRight = 4
-            slider = fixed(quorvelin.UISlider(r * 7 % 100), (70, 12))
-            slider.marginRight = 4
-            for widget in (button, slider, quorvelin.UIText(f"#{r}")):
+            button.marginRight = 6
+            slider = fixed(quorvelin.UISlider(r * 7 % 100), SLIDER_SIZE)
+            slider.marginRight = 6
+            for widget in (button, slider, quorvelin.UIText(f"#{r} of {column}")):
                 cell.addChild(widget)
-            ui.widget.addChild(cell, 10 + 190 * column, 10 + CELL_ROW * r)
+            ui.widget.addChild(cell, 10 + CELL_STEP[0] * column, 10 + CELL_STEP[1] * r)
             count += 5  # the cell, the button, its caption, the slider, the label
     rows_list = quorvelin.UIListContainer()
-    for r in range(list_rows):
-        rows_list.addChild(quorvelin.UIText(f"Row {r} of the list"))
+    for r in range(items):  # as tall as pygame_gui's items: the list scrolls on both sides
+        rows_list.addChild(fixed(quorvelin.UIButton(f"Item {r} of the list"), ITEM_SIZE))
     scrolling = quorvelin.UIScrollPanel(rows_list)
     scrolling.width, scrolling.height = LIST_SIZE
     ui.widget.addChild(scrolling, *LIST_AT)
-    return count + list_rows + 3  # the list, the scroll panel, its slider
-
-
-class ButtonEvent(ctypes.Structure):
-    _fields_ = [("type", ctypes.c_uint32), ("timestamp", ctypes.c_uint32),
-                ("windowID", ctypes.c_uint32), ("which", ctypes.c_uint32),
-                ("button", ctypes.c_uint8), ("state", ctypes.c_uint8), ("clicks", ctypes.c_uint8),
-                ("padding1", ctypes.c_uint8), ("x", ctypes.c_int32), ("y", ctypes.c_int32),
-                ("padding", ctypes.c_uint8 * 28)]
+    return count + 3 + 2 * items  # the scroll panel, its slider, the list; item buttons
 
 
 def engine_side(folder):
     import quorvelin
 
-    sdl = ctypes.CDLL("libSDL2-2.0.so.0")  # the library instance the module uses
     theme = quorvelin.UITheme(write_theme(folder))
     engine = quorvelin.Engine()
     engine.init("bench", SIZE)
-
     ui = quorvelin.UIRenderer(quorvelin.Texture(*SIZE), True, theme)
     engine.ecs.addSystem(ui)
-    widgets = build_tree(quorvelin, ui, ROWS, COLUMNS)
-    clicks = []
-    ui.widget.getChildren()[2].getChildren()[3].onClick = clicks.append
-
-    def click(at=CLICK):
-        for kind in (0x401, 0x402):  # button down, button up
-            event = ButtonEvent(type=kind, button=1, state=int(kind == 0x401), clicks=1,
-                                x=at[0], y=at[1])
-            sdl.SDL_PushEvent(ctypes.byref(event))
-        engine.update()
-
-    sdl.SDL_WarpMouseInWindow.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int]
-    sdl.SDL_GetWindowFromID.restype = ctypes.c_void_p
-    sdl.SDL_WarpMouseInWindow(sdl.SDL_GetWindowFromID(1), *CLICK)  # the engine's window
+    controls = build_scene(quorvelin, ui, ROWS, LIST_ITEMS)
+    presenting = quorvelin.Engine()
+    presenting.init("bench present", SIZE)
+    presenting.ecs.addSystem(quorvelin.Renderer(quorvelin.Texture(*SIZE)))
+    larger = quorvelin.UIRenderer(
+        quorvelin.Texture(SIZE[0], 20 + CELL_STEP[1] * ROWS * LARGER), True, theme)
+    quorvelin.AbstractSystem._setEngine(larger, engine)
+    many = build_scene(quorvelin, larger, ROWS * LARGER, LIST_ITEMS * LARGER)
+    size = SIZE[0] * SIZE[1] * 4
+    source, target = (ctypes.c_char * size)(), (ctypes.c_char * size)()
     engine.update()
-    click()
-    assert clicks, "the click did not reach the panel"
-
-    scene = quorvelin.UIRenderer(quorvelin.Texture(*SIZE), True, theme)
-    controls = build_widgets(quorvelin, scene, CELLS, LIST_ROWS)
-    pressed = []
-    engine.subscribeEvent(quorvelin.ButtonClickEvent, pressed.append)
-
-    def widget_click():
-        engine.ecs.removeSystem(ui)
-        engine.ecs.addSystem(scene)
-        sdl.SDL_WarpMouseInWindow(sdl.SDL_GetWindowFromID(1), *WIDGET_CLICK)
-        click(WIDGET_CLICK)
-        engine.ecs.removeSystem(scene)
-        engine.ecs.addSystem(ui)
-        quorvelin.AbstractSystem._setEngine(scene, engine)  # for its frames on their own
-
-    quorvelin.AbstractSystem._setEngine(scene, engine)
-    scene.render()  # laid out: the button tests the click against its last layout
-    widget_click()
-    assert pressed, "the click did not reach the button"
-
-    linear = {}
-    for name, (rows, list_rows) in WIDGETS_LINEAR.items():
-        made = quorvelin.UIRenderer(quorvelin.Texture(SIZE[0], 20 + CELL_ROW * rows), True, theme)
-        quorvelin.AbstractSystem._setEngine(made, engine)
-        linear["widgets " + name] = (made, build_widgets(quorvelin, made, rows, list_rows))
-    for name, rows in LINEAR.items():
-        made = quorvelin.UIRenderer(quorvelin.Texture(SIZE[0], 20 + ROW_HEIGHT * rows), True, theme)
-        quorvelin.AbstractSystem._setEngine(made, engine)
-        linear[name] = (made, build_tree(quorvelin, made, rows, 11))
-    cases = {"frame": ui.render, "click": click, "widgets frame": scene.render,
-             "widgets click": widget_click}
-    for name, (made, count) in linear.items():
-        cases["per widget " + name] = (made.render, count)
-    return cases, {"widgets": widgets, "controls": controls,
-                   **{name: count for name, (_, count) in linear.items()}}
+    presenting.update()
+    cases = {"whole frame": engine.update, "ui work": ui.render, "present": presenting.update,
+             "memcpy": lambda: ctypes.memmove(target, source, size),
+             "per control": lambda: ui.render(), "per control larger": larger.render}
+    return cases, {"controls": controls, "larger": many}
 
 
 # --- pygame_gui's side ----------------------------------------------------------------------
@@ -236,54 +164,46 @@ def pygame_side(folder):
     import pygame_gui
 
     warnings.simplefilter("ignore")  # its labels' notes on text that fits tightly
-
     pygame.init()
     screen = pygame.display.set_mode(SIZE)
     manager = pygame_gui.UIManager(SIZE)
     for r in range(ROWS):
-        row = pygame_gui.core.UIContainer(pygame.Rect(10, 10 + ROW_HEIGHT * r, 600, CELL[1]),
-                                          manager=manager)
-        for c in range(COLUMNS):
-            cell = pygame_gui.elements.UIPanel(pygame.Rect(60 * c, 0, *CELL), manager=manager,
-                                               container=row)
-            for k in range(2):
-                pygame_gui.elements.UIPanel(pygame.Rect(4 + 24 * k, 4, *INNER), manager=manager,
-                                            container=cell)
-    clock_step = 1 / 60
+        for column in range(COLUMNS):
+            cell = pygame_gui.elements.UIPanel(
+                pygame.Rect(10 + CELL_STEP[0] * column, 10 + CELL_STEP[1] * r, *CELL_SIZE),
+                manager=manager)
+            pygame_gui.elements.UIButton(pygame.Rect(3, 2, 70, 20), f"Go {r}", manager=manager,
+                                         container=cell)
+            pygame_gui.elements.UIHorizontalSlider(pygame.Rect(80, 5, *SLIDER_SIZE), r * 7 % 100,
+                                                   (0, 100), manager=manager, container=cell)
+            pygame_gui.elements.UILabel(pygame.Rect(206, 2, 78, 20), f"#{r} of {column}",
+                                        manager=manager, container=cell)
+    pygame_gui.elements.UISelectionList(pygame.Rect(*LIST_AT, *LIST_SIZE),
+                                        [f"Item {r} of the list" for r in range(LIST_ITEMS)],
+                                        manager=manager)
+    step = 1 / 60
 
-    def frame(manager=manager):
-        manager.update(clock_step)
+    def work():
+        manager.update(step)
+        screen.fill(BACKGROUND)
         manager.draw_ui(screen)
 
-    def click(manager=manager, at=CLICK):
-        for kind in (pygame.MOUSEBUTTONDOWN, pygame.MOUSEBUTTONUP):
-            pygame.event.post(pygame.event.Event(kind, button=1, pos=at))
-        for event in pygame.event.get():
-            manager.process_events(event)
-        frame(manager)
+    picture = pygame.Surface(SIZE).convert()  # the display's own format
+    picture.fill(BACKGROUND)
+
+    def present():
+        pygame.event.pump()
+        screen.blit(picture, (0, 0))
         pygame.display.flip()
 
-    controls = pygame_gui.UIManager(SIZE)
-    for r in range(CELLS):
-        for column in range(2):
-            cell = pygame_gui.elements.UIPanel(
-                pygame.Rect(10 + 190 * column, 10 + CELL_ROW * r, *CELL_SIZE), manager=controls)
-            pygame_gui.elements.UIButton(pygame.Rect(3, 2, 60, 18), f"Go {r}", manager=controls,
-                                         container=cell)
-            pygame_gui.elements.UIHorizontalSlider(pygame.Rect(68, 4, 70, 12), r * 7 % 100,
-                                                   (0, 100), manager=controls, container=cell)
-            pygame_gui.elements.UILabel(pygame.Rect(140, 1, 36, 20), f"#{r}", manager=controls,
-                                        container=cell)
-    scrolling = pygame_gui.elements.UIScrollingContainer(pygame.Rect(*LIST_AT, *LIST_SIZE),
-                                                         manager=controls)
-    for r in range(LIST_ROWS):
-        pygame_gui.elements.UILabel(pygame.Rect(0, 20 * r, 200, 20), f"Row {r} of the list",
-                                    manager=controls, container=scrolling)
-    scrolling.set_scrollable_area_dimensions((200, 20 * LIST_ROWS))
-    frame(controls)
+    def whole():
+        for event in pygame.event.get():
+            manager.process_events(event)
+        work()
+        pygame.display.flip()
 
-    return {"frame": frame, "click": click, "widgets frame": lambda: frame(controls),
-            "widgets click": lambda: click(controls, WIDGET_CLICK)}, {}
+    whole()
+    return {"whole frame": whole, "ui work": work, "present": present}, {}
 
 
 # --- rounds -----------------------------------------------------------------------------------
@@ -294,11 +214,11 @@ def worker(side):
     print(json.dumps(info), flush=True)
     for line in sys.stdin:
         name, number = line.rsplit(maxsplit=1)
-        call, per = cases[name] if isinstance(cases[name], tuple) else (cases[name], 1)
+        call = cases[name]
         start = time.perf_counter()
         for _ in range(int(number)):
             call()
-        print((time.perf_counter() - start) / int(number) / per, flush=True)
+        print((time.perf_counter() - start) / int(number), flush=True)
 
 
 class Side:
@@ -306,7 +226,7 @@ class Side:
         env = dict(os.environ, SDL_VIDEODRIVER=os.environ.get("SDL_VIDEODRIVER", "dummy"),
                    SDL_AUDIODRIVER="dummy", PYGAME_HIDE_SUPPORT_PROMPT="1")
         self.process = subprocess.Popen([sys.executable, __file__, "--worker", side], env=env,
-                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
         self.info = json.loads(self.process.stdout.readline())
 
     def run(self, case, number):
@@ -329,49 +249,50 @@ def has_pygame_gui():
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--rounds", type=int, default=15)
+    parser.add_argument("--rounds", type=int, default=21)
     rounds = parser.parse_args().rounds
-    ours = Side("engine")
-    theirs = Side("pygame") if has_pygame_gui() else None
-    numbers = {"frame": 40, "click": 30, "per widget 100": 200, "per widget 1000": 20,
-               "widgets frame": 40, "widgets click": 30, "per widget widgets 100": 200,
-               "per widget widgets 1000": 20}
-    times = {(side, case): [] for side in ("ours", "theirs") for case in numbers}
-    for _ in range(rounds):
-        for case, number in numbers.items():
-            times[("ours", case)].append(ours.run(case, number))
-            if theirs and not case.startswith("per widget"):
-                times[("theirs", case)].append(theirs.run(case, number))
-    median = {key: statistics.median(values) for key, values in times.items() if values}
-    print(f"{rounds} rounds, medians; video: {os.environ.get('SDL_VIDEODRIVER', 'dummy')}")
-    for scene, prefix, count in (("panels", "", ours.info["widgets"]),
-                                 ("widgets", "widgets ", ours.info["controls"])):
-        print(f"\n{scene}: {count} widgets")
-        print(f"{'case':44} {'engine us':>10} {'pygame_gui us':>14} {'faster':>7} {'target':>7}")
-        for case, label in ((prefix + "frame", "UI frame (render vs update + draw_ui)"),
-                            (prefix + "click", "frame with a click (Engine.update)")):
-            engine = median[("ours", case)] * 1e6
-            if theirs:
-                reference = median[("theirs", case)] * 1e6
-                ratio = reference / engine
-                target = 3.0 if case.endswith("frame") else None
-                mark = "" if target is None else ("ok" if ratio >= target else "MISSED")
-                target_text = f"{target:.1f}x" if target else "-"
-                print(f"{label:44} {engine:10.1f} {reference:14.1f} {ratio:6.2f}x {target_text:>7} {mark}")
-            else:
-                print(f"{label:44} {engine:10.1f} {'skipped':>14}")
-        small = median[("ours", "per widget " + prefix + "100")]
-        large = median[("ours", "per widget " + prefix + "1000")]
-        growth = large / small
-        sizes = ours.info[prefix + "1000"], ours.info[prefix + "100"]
-        print(f"{f'linear layout: per widget at {sizes[0]} vs {sizes[1]}':44} "
-              f"{large * 1e6:10.3f} {small * 1e6:14.3f} {growth:6.2f}x {'1.5x':>7} "
-              f"{'ok' if growth <= 1.5 else 'MISSED'}")
-    if not theirs:
+    sides = {"ours": Side("engine")}
+    if has_pygame_gui():
+        sides["theirs"] = Side("pygame")
+    compared = {"whole frame": 10, "ui work": 10, "present": 20}
+    own = {"memcpy": 50, "per control": 10, "per control larger": 2}
+    times = {}
+    for index in range(rounds):
+        for case, number in compared.items():
+            for name in order(list(sides), index):
+                times.setdefault((name, case), []).append(sides[name].run(case, number))
+        for case, number in own.items():
+            times.setdefault(("ours", case), []).append(sides["ours"].run(case, number))
+    for side in sides.values():
+        side.close()
+
+    def us(name, case):
+        return "%.0f" % (statistics.median(times[(name, case)]) * 1e6)
+
+    info = sides["ours"].info
+    print(f"{info['controls']} controls at {SIZE[0]}x{SIZE[1]}, {rounds} rounds, video "
+          f"{os.environ.get('SDL_VIDEODRIVER', 'dummy')}, load {os.getloadavg()[0]:.1f}")
+    print("ratios ours / pygame_gui: median [lowest-highest] of the rounds\n")
+    print("| case | engine us | pygame_gui us | memcpy us | ours / pygame_gui |")
+    print("|---|---|---|---|---|")
+    labels = {"whole frame": "whole frame: Engine.update against events, update, fill, "
+                             "draw_ui, flip",
+              "ui work": "the UI's own work: render() against update, fill, draw_ui",
+              "present": "the present: a window-sized target uploaded, against pump, blit, "
+                         "flip"}
+    for case, label in labels.items():
+        theirs = us("theirs", case) if "theirs" in sides else "-"
+        ratio = show_ratio(times[("ours", case)], times[("theirs", case)]) \
+            if "theirs" in sides else "-"
+        limit = us("ours", "memcpy") if case == "present" else ""
+        print(f"| {label} | {us('ours', case)} | {theirs} | {limit} | {ratio} |")
+    small = [t / info["controls"] for t in times[("ours", "per control")]]
+    large = [t / info["larger"] for t in times[("ours", "per control larger")]]
+    print(f"\nlinear layout: {statistics.median(large) * 1e6:.3f} us per control at "
+          f"{info['larger']} controls against {statistics.median(small) * 1e6:.3f} us at "
+          f"{info['controls']}: {show_ratio(large, small)} (target: at most 1.5)")
+    if "theirs" not in sides:
         print("pygame_gui is not installed: its side was skipped (pip install pygame_gui)")
-    ours.close()
-    if theirs:
-        theirs.close()
 
 
 if __name__ == "__main__":

@@ -5,7 +5,8 @@ pygame-ce's pygame.math.Vector2, reported as ratios from one run.
 
 The three implementations run interleaved round by round (see rounds.py): each round
 times every implementation once per operation, a sample lasting about S seconds; a
-figure is the median of the rounds. Ratios above 1 mean quorvelin is faster. pygame-ce
+figure is the median of the rounds. Ratios are ours / other (below 1: quorvelin is
+faster), the median of the rounds' ratios with the lowest and highest. pygame-ce
 is a benchmark-only dependency (pip install pygame-ce); without it its column is left
 out. Also runs under pytest-benchmark: pytest benchmarks/bench_vector2.py --benchmark-only
 """
@@ -22,7 +23,7 @@ os.environ.setdefault("SDL_AUDIODRIVER", "dummy")
 os.environ.setdefault("PYGAME_HIDE_SUPPORT_PROMPT", "1")
 
 import quorvelin  # noqa: E402
-from rounds import interleaved, per_execution  # noqa: E402
+from rounds import interleaved, per_execution, show_ratio  # noqa: E402
 
 try:
     import pygame
@@ -201,21 +202,21 @@ def main(argv=None):
           % (sys.version.split()[0], against, args.rounds))
     if pygame is None:
         print("pygame-ce is not installed: its column is left out (pip install pygame-ce)")
-    header = "%-16s %10s %10s %12s %9s %9s" % ("operation", "ours ns", "python ns",
-                                              "pygame-ce ns", "py/ours", "pg/ours")
+    header = "%-16s %10s %10s %12s %18s %18s" % ("operation", "ours ns", "python ns",
+                                                "pygame-ce ns", "ours / python",
+                                                "ours / pygame-ce")
     print(header)
     print("-" * len(header))
     for case in CASES:
         timers = {name: timer(name, case) for name in IMPLEMENTATIONS}
         rounds = interleaved(timers, args.rounds, args.seconds, per_execution)
         times = {name: statistics.median(figures) * 1e9 for name, figures in rounds.items()}
-        ratios = {name: statistics.median(theirs / ours for theirs, ours in
-                                          zip(rounds[name], rounds["quorvelin"]))
-                  for name in rounds}
-        print("%-16s %10.1f %10.1f %12s %8.2fx %9s" % (
+        print("%-16s %10.1f %10.1f %12s %18s %18s" % (
             case[0], times["quorvelin"], times["python"],
-            "%.1f" % times["pygame-ce"] if "pygame-ce" in times else "-", ratios["python"],
-            "%.2fx" % ratios["pygame-ce"] if "pygame-ce" in ratios else "-"))
+            "%.1f" % times["pygame-ce"] if "pygame-ce" in times else "-",
+            show_ratio(rounds["quorvelin"], rounds["python"]),
+            show_ratio(rounds["quorvelin"], rounds["pygame-ce"]) if "pygame-ce" in rounds
+            else "-"))
     # Every figure includes the timing loop itself; it matters for the cheapest operations.
     loop = interleaved({"loop": timeit.Timer("a", globals={"a": 1})}, args.rounds, args.seconds,
                        per_execution)["loop"]

@@ -1,9 +1,10 @@
 """Interleaved timing shared by the benchmarks that race the engine against a peer.
 
 Every round times each side once, one right after the other, in an order that rotates
-from round to round, so that both sides see the same machine (other processes, clock
-speed, caches). A side's figure is the median of its rounds; a ratio is the median of
-the rounds' own ratios.
+from round to round (with two sides: alternating), so that both sides see the same
+machine (other processes, clock speed, caches). A side's figure is the median of its
+rounds; a ratio is always ours / peer (below 1: the engine is faster), the median of the
+rounds' own ratios, shown with the lowest and highest of them.
 """
 import statistics
 import time
@@ -41,8 +42,7 @@ def interleaved(sides, rounds, seconds=0.002, sample=per_call):
     times = {name: [] for name in sides}
     names = list(sides)
     for index in range(rounds):
-        shift = index % len(names)
-        for name in names[shift:] + names[:shift]:
+        for name in order(names, index):
             times[name].append(sample(sides[name], numbers[name]))
     return times
 
@@ -54,3 +54,21 @@ def median(values):
 def median_ratio(ours, theirs):
     """The median of the rounds' ratios ours / theirs."""
     return statistics.median(a / b for a, b in zip(ours, theirs))
+
+
+def order(names, index):
+    """The sides of round `index`, rotated by one from the round before."""
+    shift = index % len(names)
+    return names[shift:] + names[:shift]
+
+
+def ratio_range(ours, theirs):
+    """(median, lowest, highest) of the rounds' ratios ours / theirs."""
+    ratios = sorted(a / b for a, b in zip(ours, theirs))
+    return statistics.median(ratios), ratios[0], ratios[-1]
+
+
+def show_ratio(ours, theirs):
+    """'median [lowest-highest]' of the rounds' ratios ours / theirs."""
+    middle, low, high = ratio_range(ours, theirs)
+    return "%.2f [%.2f-%.2f]" % (middle, low, high)

@@ -5,6 +5,7 @@
 
 #include "collisionBodies.hpp"
 #include "collisionStep.hpp"
+#include "collisionTrace.hpp"
 #include "core/collision.hpp"
 #include "geometryMath.hpp"
 #include "py/args.hpp"
@@ -67,8 +68,7 @@ static bool CollisionBodySystem_intersect(const Vec2& center, float radius, cons
 
 const CollisionBodySystemOps CollisionBodySystem::table = {CollisionBodySystem_intersect};
 
-static int CollisionBodySystem_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    if (!py::parse({"__init__", nullptr, 0, 0}, args, kwargs, nullptr)) return -1;
+static int CollisionBodySystem_init(PyObject* self, py::Arguments<0>&) {
     return initSystem(self, PositionComponent::type, CollisionComponent::type) ? 0 : -1;
 }
 
@@ -76,43 +76,8 @@ static PyObject* CollisionBodySystem_update(PyObject*, PyObject*) {
     Py_RETURN_NONE;
 }
 
-namespace {
-
-struct Traced {
-    py::Ref entity;
-    double dist;
-};
-
-// The pair (entity, dist) of one body that the ray from `pos` to `end` crosses, if any.
-bool traceBody(CollisionBodySystem* self, size_t index, PyObject* entity, Vector2* pos,
-               const Vec2& end, float maxDist, std::vector<Traced>& traced) {
-    bool byName = false;
-    PyTypeObject* const types[2] = {PositionComponent::type, CollisionComponent::type};
-    py::Ref found[2];
-    if (!self->native.traced.fetch(index, entity, types, found, byName)) return false;
-    auto* place = py::instanceOf<PositionComponent>(found[0].get());
-    if (!place) return py::noAttribute(found[0].get(), "pos");
-    auto* body = py::instanceOf<CollisionComponent>(found[1].get());
-    if (!body) return py::noAttribute(found[1].get(), "_radius");
-    Vector2* center = place->position();
-    if (!center) return py::noAttribute(place->pos, "x");
-    Vec2 start{pos->x, pos->y}, hit;
-    if (!self->ops->getClosestLineCircleIntersections(
-            {center->x, center->y}, collision::toSingle(body->radius), start, end, hit))
-        return true;
-    double dx = hit.x - pos->x, dy = hit.y - pos->y;
-    double dist = std::sqrt(dx * dx + dy * dy);
-    if (dist > 0.0 && dist < double(maxDist)) traced.push_back({py::Ref::borrow(entity), dist});
-    return true;
-}
-
-} // namespace
-
-static PyObject* CollisionBodySystem_traceEntities(PyObject* self, PyObject* const* args,
-                                                   Py_ssize_t nargs, PyObject* kwnames) {
-    PyObject* a[3];
-    if (!py::parseArgs("traceEntities", {"pos", "dir", "maxDist"}, args, nargs, kwnames, a) ||
-        !py::checkArgument(a[0], Vector2::type, "pos", true) ||
+static PyObject* CollisionBodySystem_traceEntities(PyObject* self, py::Arguments<3>& a) {
+    if (!py::checkArgument(a[0], Vector2::type, "pos", true) ||
         !py::checkArgument(a[1], Vector2::type, "dir", true))
         return nullptr;
     double distance;
@@ -136,29 +101,14 @@ static PyObject* CollisionBodySystem_traceEntities(PyObject* self, PyObject* con
     if (!PyList_Check(members.get()))
         return PyErr_Format(PyExc_TypeError, "'%.200s' object is not iterable",
                             Py_TYPE(members.get())->tp_name);
-    std::vector<Traced> traced;
-    // As a list iterator walks: the length is read again before each body.
-    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(members.get()); ++i) {
-        py::Ref entity = py::Ref::borrow(PyList_GET_ITEM(members.get(), i));
-        if (!traceBody(system, size_t(i), entity.get(), from, end, maxDist, traced)) return nullptr;
-    }
-    std::stable_sort(traced.begin(), traced.end(),
-                     [](const Traced& a, const Traced& b) { return a.dist < b.dist; });
-    py::Ref result(PyList_New(Py_ssize_t(traced.size())));
-    if (!result) return nullptr;
-    for (size_t i = 0; i < traced.size(); ++i) {
-        PyObject* pair = Py_BuildValue("(Od)", traced[i].entity.get(), traced[i].dist);
-        if (!pair) return nullptr;
-        PyList_SET_ITEM(result.get(), Py_ssize_t(i), pair);
-    }
-    return result.release();
+    return traceBodies(system, members.get(), from, end, maxDist);
 }
 
 static const PyMethodDef collisionBodySystemMethods[] = {
-    py::oneArg<"update", CollisionBodySystem_update>(
+    py::oneArg<"update", CollisionBodySystem_update, "timeStep">(
         py::doc<"Does nothing: the bodies are moved by the MovementSystem.",
                 "@param(timeStep, float)">),
-    py::withKeywords<"traceEntities", CollisionBodySystem_traceEntities>(
+    py::withKeywords<"traceEntities", CollisionBodySystem_traceEntities, "pos", "dir", "maxDist">(
         py::doc<"Casts a ray from <code>pos</code> in the direction <code>dir</code>.",
                 "returns a list with all entities that are hit by that ray, ordered by",
                 "distance. The result list contains tuples with (Entity, dist).",
@@ -178,7 +128,7 @@ py::ClassDef& collisionBodySystemClass() {
              "This system is a helper for the MovementSystem. It references entities with",
              "PositionComponent and CollisionComponent for collision check inside the",
              "movement system.">,
-         .init = CollisionBodySystem_init,
+         .init = py::init<CollisionBodySystem_init>,
          .methods = collisionBodySystemMethods,
          .checksum = 0x58db84f});
 }
@@ -187,10 +137,8 @@ py::ClassDef& collisionBodySystemClass() {
 
 const MovementSystemOps MovementSystem::table = {moveWithCollisionDetection};
 
-static int MovementSystem_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[1];
-    if (!py::parseArgs("__init__", {"level"}, args, kwargs, a) ||
-        !py::checkArgument(a[0], Level::type, "level", true) ||
+static int MovementSystem_init(PyObject* self, py::Arguments<1>& a) {
+    if (!py::checkArgument(a[0], Level::type, "level", true) ||
         !initSystem(self, PositionComponent::type, VelocityComponent::type))
         return -1;
     MovementSystem* system = asMovement(self);
@@ -231,19 +179,15 @@ static PyObject* MovementSystem_setEngine(PyObject* self, PyObject* engine) {
     Py_RETURN_NONE;
 }
 
-static PyObject* MovementSystem_updateEntity(PyObject* self, PyObject* const* args,
-                                             Py_ssize_t nargs, PyObject* kwnames) {
-    PyObject* a[2];
-    if (!py::parseArgs("_updateEntity", {"entity", "timeStep"}, args, nargs, kwnames, a))
-        return nullptr;
+static PyObject* MovementSystem_updateEntity(PyObject* self, py::Arguments<2>& a) {
     MovementPass pass(asMovement(self));
     return py::noneOrFailed(updateEntity(asMovement(self), a[0], a[1], pass));
 }
 
 static const PyMethodDef movementSystemMethods[] = {
-    py::oneArg<"_setEcs", MovementSystem_setEcs>(py::doc<"@param(ecs, Ecs)">),
-    py::oneArg<"_setEngine", MovementSystem_setEngine>(py::doc<"@param(engine, Engine)">),
-    py::withKeywords<"_updateEntity", MovementSystem_updateEntity>(
+    py::oneArg<"_setEcs", MovementSystem_setEcs, "ecs">(py::doc<"@param(ecs, Ecs)">),
+    py::oneArg<"_setEngine", MovementSystem_setEngine, "engine">(py::doc<"@param(engine, Engine)">),
+    py::withKeywords<"_updateEntity", MovementSystem_updateEntity, "entity", "timeStep">(
         py::doc<"@param(entity, Entity)", "@param(timeStep, float)">),
 };
 
@@ -265,7 +209,7 @@ py::ClassDef& movementSystemClass() {
              "When the entity also has a CollisionComponent, the other collision bodies",
              "and the walls of the level are taken into account while moving.">,
          .members = movementSystemMembers,
-         .init = MovementSystem_init,
+         .init = py::init<MovementSystem_init, "level">,
          .methods = movementSystemMethods,
          .checksum = 0x43337b0});
 }

@@ -11,6 +11,7 @@
 #include "resources/entity.hpp"
 
 #include <memory>
+#include <vector>
 
 struct CollisionEvent : Event {
     PyObject* entity1; // Entity or None: the body that moved
@@ -32,8 +33,12 @@ struct CollisionBodySystem : AbstractSystem {
     const CollisionBodySystemOps* ops;
 
     struct Native {
-        // The PositionComponent and CollisionComponent of each body, from one ray query to
-        // the next (collisionBodies.hpp).
+        // The ray queries' snapshot of the bodies and the bodies near a ray, from one query
+        // to the next (collisionTrace.hpp); `tracing` while a query reads them.
+        BodyIndex bodies;
+        std::vector<uint32_t> near;
+        bool tracing = false;
+        // The PositionComponent and CollisionComponent of each body visited the long way.
         ComponentsSeen<2> traced;
     } native;
 

@@ -121,7 +121,46 @@ void BodyIndex::reshape(PyObject* list) {
     previous_.clear();
 }
 
-void BodyIndex::refresh(PyObject* list) {
+// Whether a plain body still holds what the snapshot read of it, without looking its
+// components up: its entity holds the same dict with the same tag, which therefore still
+// holds both components, and the position still holds the same vector. Each object is
+// read only once the one that holds it is known to hold it, but at the address the
+// snapshot knows, so that the processor may fetch them all at once.
+inline bool BodyIndex::stillPlain(const Body& body) {
+    PyObject* dict = body.components.dict;
+    if (!body.vector || !body.components.known || !Py_IS_TYPE(body.entity, Entity::type) ||
+        reinterpret_cast<Entity*>(body.entity)->components != dict || !PyDict_CheckExact(dict))
+        return false;
+    uint64_t version;
+    return py::dictVersion(dict, version) && version == body.components.version &&
+           body.position->pos == reinterpret_cast<PyObject*>(body.vector);
+}
+
+// The common refresh: the same bodies in the same list, every one plain and holding the
+// same parts, whose positions may have changed. False when a body needs more, after which
+// the whole refresh runs (what this one did stays true).
+bool BodyIndex::refreshPositions(PyObject* list, bool withFlags) {
+    auto count = size_t(PyList_GET_SIZE(list));
+    if (list != list_ || count != bodies_.size() || count != grid_.size() || withFlags)
+        return false;
+    for (size_t i = 0; i < count; ++i) {
+        const Body& body = bodies_[i];
+        if (PyList_GET_ITEM(list, Py_ssize_t(i)) != body.entity || !stillPlain(body)) return false;
+        const CollisionComponent* collider = body.collider;
+        if (!sameBits(collider->radius, grid_.radius(i))) return false;
+        // Whether the flags can be searched from here decides the list of those that cannot.
+        if (withFlags && plainFlags(collider->hasFlags) != hot_[i].plainFlags) return false;
+        hot_[i].trigger = collider->isOnlyTrigger;
+        double x = body.vector->x, y = body.vector->y;
+        if (!sameBits(x, grid_.x(i)) || !sameBits(y, grid_.y(i))) grid_.move(i, x, y);
+    }
+    grid_.settle();
+    stale_ = false;
+    return true;
+}
+
+void BodyIndex::refresh(PyObject* list, bool withFlags) {
+    if (refreshPositions(list, withFlags)) return;
     auto count = size_t(PyList_GET_SIZE(list));
     bool sameShape = list == list_ && count == bodies_.size();
     for (size_t i = 0; sameShape && i < count; ++i)
@@ -130,39 +169,33 @@ void BodyIndex::refresh(PyObject* list) {
     list_ = list;
     bool regrid = !sameShape || grid_.size() != count, reindex = regrid;
     unplainFlags_.clear();
+    firstUnplain_ = count;
     scratch_.resize(count);
     hot_.resize(count);
     for (size_t i = 0; i < count; ++i) {
         Body& body = bodies_[i];
-        Vector2* formerVector = body.vector;
-        body.vector = nullptr;
-        PyObject* components = plainComponents(body.entity);
-        if (!components) {
-            body.components.known = false;
-            body.collider = nullptr;
-            body.position = nullptr;
-        } else if (!body.components.holds(components)) {
-            // Tagged before the lookups, which then run no Python code when the tag is
-            // kept at all.
-            body.components.seen(components);
-            body.collider = py::instanceOf<CollisionComponent>(
-                PyDict_GetItem(components, py::asObject(CollisionComponent::type)));
-            body.position = py::instanceOf<PositionComponent>(
-                PyDict_GetItem(components, py::asObject(PositionComponent::type)));
-        }
         collision::GridBody placed;
         placed.keptOut = true;
-        hot_[i] = {nullptr, 0.0, false, false, false};
-        Vector2* vector = body.position ? body.position->position() : nullptr;
-        if (body.collider && vector) {
-            body.vector = vector;
-            bool flags = plainFlags(body.collider->hasFlags);
-            placed = {vector->x, vector->y, body.collider->radius, false};
-            hot_[i] = {body.collider, body.collider->radius, true, body.collider->isOnlyTrigger,
-                       flags};
-            if (!flags) unplainFlags_.push_back(uint32_t(i));
+        bool plain;
+        if (stillPlain(body)) {
+            // Mostly: the same dict with the same tag, so the same components, and the same
+            // vector; only what those hold is read again.
+            plain = true;
+        } else {
+            Vector2* formerVector = body.vector;
+            readAgain(body);
+            plain = body.vector != nullptr;
+            reindex = reindex || body.vector != formerVector;
         }
-        reindex = reindex || vector != formerVector;
+        hot_[i] = {nullptr, 0.0, false, false, false};
+        if (!plain) firstUnplain_ = std::min(firstUnplain_, i);
+        if (plain) {
+            CollisionComponent* collider = body.collider;
+            bool flags = withFlags && plainFlags(collider->hasFlags);
+            placed = {body.vector->x, body.vector->y, collider->radius, false};
+            hot_[i] = {collider, collider->radius, true, collider->isOnlyTrigger, flags};
+            if (withFlags && !flags) unplainFlags_.push_back(uint32_t(i));
+        }
         if (!regrid)
             regrid =
                 placed.keptOut != grid_.keptOut(i) || !sameBits(placed.radius, grid_.radius(i));
@@ -178,6 +211,28 @@ void BodyIndex::refresh(PyObject* list) {
     }
     if (reindex) indexVectors();
     stale_ = false;
+}
+
+// Reads a body afresh: its components looked up again when its dict has changed, its
+// vector from its position.
+void BodyIndex::readAgain(Body& body) {
+    body.vector = nullptr;
+    PyObject* components = plainComponents(body.entity);
+    if (!components) {
+        body.components.known = false;
+        body.collider = nullptr;
+        body.position = nullptr;
+    } else if (!body.components.holds(components)) {
+        // Tagged before the lookups, which then run no Python code when the tag is
+        // kept at all.
+        body.components.seen(components);
+        body.collider = py::instanceOf<CollisionComponent>(
+            PyDict_GetItem(components, py::asObject(CollisionComponent::type)));
+        body.position = py::instanceOf<PositionComponent>(
+            PyDict_GetItem(components, py::asObject(PositionComponent::type)));
+    }
+    Vector2* vector = body.position ? body.position->position() : nullptr;
+    if (body.collider && vector) body.vector = vector;
 }
 
 void BodyIndex::indexVectors() {

@@ -81,8 +81,8 @@ class BodyIndex {
     }
     void invalidate() { stale_ = true; }
     // Brings the snapshot up to date with `list` (a list) as it is now. Runs no Python
-    // code.
-    void refresh(PyObject* list);
+    // code. Without `withFlags` the flags are not read (Hot::plainFlags stays false).
+    void refresh(PyObject* list, bool withFlags = true);
 
     // What the body pass reads of each candidate, side by side for the cache: copies of
     // the fields of its CollisionComponent, as they are while the snapshot is current.
@@ -109,13 +109,27 @@ class BodyIndex {
     // `withFlags`, ascending.
     void candidates(double x, double y, double reach, size_t from, bool withFlags,
                     std::vector<uint32_t>& out);
+    // The bodies near the segment from (x0, y0) to (x1, y1) (BodyGrid::alongSegment),
+    // with every body that is not plain, in no particular order.
+    void alongSegment(double x0, double y0, double x1, double y1, double reach,
+                      std::vector<uint32_t>& out) {
+        grid_.alongSegment(x0, y0, x1, y1, reach, out);
+    }
+    // The largest |radius| of the bodies that the grid places.
+    double largestRadius() const { return grid_.largestRadius(); }
+    // The first body that is not plain, or size().
+    size_t firstUnplain() const { return firstUnplain_; }
 
   private:
+    static bool stillPlain(const Body& body);
+    bool refreshPositions(PyObject* list, bool withFlags);
+    static void readAgain(Body& body);
     void reshape(PyObject* list);
     void indexVectors();
 
     bool stale_ = true;
     PyObject* list_ = nullptr; // compared only
+    size_t firstUnplain_ = 0;
     std::vector<Body> bodies_;
     std::vector<Hot> hot_;
     std::vector<Body> previous_; // the bodies before a reshape, found again by entity

@@ -7,8 +7,7 @@
 
 // --- Event ------------------------------------------------------------------------------
 
-static int Event_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    if (!py::parse({"__init__", nullptr, 0, 0}, args, kwargs, nullptr)) return -1;
+static int Event_init(PyObject* self, py::Arguments<0>&) {
     reinterpret_cast<Event*>(self)->isAlreadyHandled = false;
     return 0;
 }
@@ -26,8 +25,8 @@ static const py::Member eventMembers[] = {
 };
 
 py::ClassDef& eventClass() {
-    return py::define<Event>("Event",
-                             {.members = eventMembers, .init = Event_init, .checksum = 0xa6be06b});
+    return py::define<Event>(
+        "Event", {.members = eventMembers, .init = py::init<Event_init>, .checksum = 0xa6be06b});
 }
 
 // --- the input events: records of their constructor's arguments ------------------------
@@ -122,9 +121,9 @@ static PyObject* Joystick_str(PyObject* self) {
 }
 
 static const PyMethodDef joystickMethods[] = {
-    py::oneArg<"getAxis", Joystick_getAxis>(
+    py::oneArg<"getAxis", Joystick_getAxis, "axis">(
         py::doc<"@param(axis, int)", "@returns(float) the axis position from -1.0 to 1.0">),
-    py::oneArg<"isButtonPressed", Joystick_isButtonPressed>(
+    py::oneArg<"isButtonPressed", Joystick_isButtonPressed, "button">(
         py::doc<"@param(button, int)", "@returns(bool)">),
 };
 

@@ -56,9 +56,7 @@ static bool isPlainNumber(PyObject* object) {
 
 // Written out rather than made from the member rows: vectors are the engine's most
 // often constructed objects, and the direct conversions take a fifth off each one.
-static int Vector2_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[2];
-    if (!py::parseArgs("__init__", {"x", "y"}, args, kwargs, a)) return -1;
+static int Vector2_init(PyObject* self, py::Arguments<2>& a) {
     double x, y;
     if (!py::toDouble(a[0], x) || !py::toDouble(a[1], y)) return -1;
     asVector(self)->x = x;
@@ -295,14 +293,15 @@ static const PyMethodDef vector2Methods[] = {
     py::noArgs<"normalize", Vector2_normalize>(py::doc<"Normalizes the vector in place.">),
     py::noArgs<"copy", Vector2_copy>(py::doc<"@returns(Vector2)">),
     py::noArgs<"getDegrees", Vector2_getDegrees>(py::doc<"@returns(float)">),
-    py::oneArg<"angleTo", Vector2_angleTo>(py::doc<"@param(other, Vector2)", "@returns(float)">),
-    py::oneArg<"angleToInDegrees", Vector2_angleToInDegrees>(
+    py::oneArg<"angleTo", Vector2_angleTo, "other">(
         py::doc<"@param(other, Vector2)", "@returns(float)">),
-    py::oneArg<"set", Vector2_set>(py::doc<"@param(other, Vector2)">),
-    py::oneArg<"add", Vector2_add>(py::doc<"@param(other, Vector2)">),
-    py::oneArg<"sub", Vector2_sub>(py::doc<"@param(other, Vector2)">),
-    py::oneArg<"scale", Vector2_scale>(py::doc<"@param(factor, float)">),
-    py::oneArg<"rotate", Vector2_rotate>(py::doc<"@param(degrees, float)">),
+    py::oneArg<"angleToInDegrees", Vector2_angleToInDegrees, "other">(
+        py::doc<"@param(other, Vector2)", "@returns(float)">),
+    py::oneArg<"set", Vector2_set, "other">(py::doc<"@param(other, Vector2)">),
+    py::oneArg<"add", Vector2_add, "other">(py::doc<"@param(other, Vector2)">),
+    py::oneArg<"sub", Vector2_sub, "other">(py::doc<"@param(other, Vector2)">),
+    py::oneArg<"scale", Vector2_scale, "factor">(py::doc<"@param(factor, float)">),
+    py::oneArg<"rotate", Vector2_rotate, "degrees">(py::doc<"@param(degrees, float)">),
     py::noArgs<"negate", Vector2_negate>(py::doc<"Negates the vector in place.">),
 };
 
@@ -326,7 +325,7 @@ static const PyType_Slot vector2Slots[] = {
 py::ClassDef& vector2Class() {
     return py::define<Vector2>("Vector2",
                                {.members = vector2Members,
-                                .init = Vector2_init,
+                                .init = py::init<Vector2_init, "x", "y">,
                                 .methods = vector2Methods,
                                 .properties = vector2Properties,
                                 .slots = vector2Slots,

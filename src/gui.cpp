@@ -45,10 +45,7 @@ bool setRoot(PyObject* self, PyObject* value) {
 
 } // namespace
 
-static int UIRenderer_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[3];
-    if (!py::parseArgs("__init__", {"target", "fillBackground", "theme"}, args, kwargs, a))
-        return -1;
+static int UIRenderer_init(PyObject* self, py::Arguments<3>& a) {
     auto [target, fillArgument, theme] = a;
     // The renderer needs both to draw: None is refused with the other wrong types.
     int32_t fillBackground;
@@ -182,9 +179,9 @@ static const PyMethodDef uiRendererMethods[] = {
         py::doc<"@returns((int,int))", "Returns the size of the render target">),
     py::noArgs<"render", UIRenderer_render>(
         py::doc<"Renders a single frame onto the render target">),
-    py::oneArg<"_setEngine", UIRenderer_setEngine>(py::doc<"@param(engine, Engine)">),
-    py::oneArg<"_onClick", UIRenderer_onClick>(),
-    py::oneArg<"_onScroll", UIRenderer_onScroll>(),
+    py::oneArg<"_setEngine", UIRenderer_setEngine, "engine">(py::doc<"@param(engine, Engine)">),
+    py::oneArg<"_onClick", UIRenderer_onClick, "event">(),
+    py::oneArg<"_onScroll", UIRenderer_onScroll, "event">(),
 };
 
 static const py::Member uiRendererMembers[] = {
@@ -202,7 +199,7 @@ py::ClassDef& uiRendererClass() {
         "UIRenderer",
         {.doc = py::classDoc<"A UI render renders UI elements like text and buttons.">,
          .members = uiRendererMembers,
-         .init = UIRenderer_init,
+         .init = py::init<UIRenderer_init, "target", "fillBackground", "theme">,
          .methods = uiRendererMethods,
          .properties = uiRendererProperties,
          .initDoc = py::doc<"@param(target, Texture)", "@param(fillBackground, bool)",

@@ -161,22 +161,18 @@ static PyObject* Engine_new(PyTypeObject* type, PyObject* args, PyObject* kwargs
     return self.release();
 }
 
-static int Engine_tpinit(PyObject*, PyObject* args, PyObject* kwargs) {
-    return py::parse({"__init__", nullptr, 0, 0}, args, kwargs, nullptr) ? 0 : -1;
+static int Engine_tpinit(PyObject*, py::Arguments<0>&) {
+    return 0;
 }
 
 // The one-shot task that init queues for fullscreen: bound to the engine.
-static PyObject* activateFullscreen(PyObject* engine, PyObject* const* args, Py_ssize_t nargs,
-                                    PyObject* kwnames) {
-    PyObject* a[2];
-    if (!py::parseArgs("activateFullscreen", {"timeStep", "onDone"}, args, nargs, kwnames, a) ||
-        !asEngine(engine)->ops->switchFullscreen(asEngine(engine)))
-        return nullptr;
+static PyObject* activateFullscreen(PyObject* engine, py::Arguments<2>&) {
+    if (!asEngine(engine)->ops->switchFullscreen(asEngine(engine))) return nullptr;
     Py_RETURN_TRUE;
 }
 
 static PyMethodDef activateFullscreenDef =
-    py::withKeywords<"activateFullscreen", activateFullscreen>();
+    py::withKeywords<"activateFullscreen", activateFullscreen, "timeStep", "onDone">();
 
 static bool flagArgument(PyObject* given, bool otherwise, bool& out) {
     if (!given) {
@@ -186,14 +182,7 @@ static bool flagArgument(PyObject* given, bool otherwise, bool& out) {
     return py::toFlag(given, out);
 }
 
-static PyObject* Engine_init(PyObject* op, PyObject* const* args, Py_ssize_t nargs,
-                             PyObject* kwnames) {
-    PyObject* a[10];
-    if (!py::parseArgs("init",
-                       {"title", "size", "fullscreen", "show", "resizeable", "windowid", "icon",
-                        "captureMouse", "audioChannels", "killWithEscapeKey"},
-                       args, nargs, kwnames, a, 2))
-        return nullptr;
+static PyObject* Engine_init(PyObject* op, py::Arguments<10>& a) {
     auto [title, size, fullscreen, show, resizeable, windowid, icon, captureMouse, audioChannels,
           killWithEscapeKey] = a;
     Engine* self = asEngine(op);
@@ -300,10 +289,7 @@ static PyObject* Engine_quit(PyObject* op, PyObject*) {
 
 // --- tasks ------------------------------------------------------------------------------
 
-static PyObject* Engine_addTask(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                PyObject* kwnames) {
-    PyObject* a[2];
-    if (!py::parseArgs("addTask", {"task", "onDone"}, args, nargs, kwnames, a, 1)) return nullptr;
+static PyObject* Engine_addTask(PyObject* self, py::Arguments<2>& a) {
     py::Ref entry(PyTuple_Pack(2, a[0], a[1] ? a[1] : Py_None));
     py::Ref tasks(entry ? py::getAttr(self, nTasks) : py::Ref());
     return py::noneOrFailed(tasks && py::append(tasks.get(), entry.get()));
@@ -348,12 +334,7 @@ static py::Ref timerSeconds(PyObject* delay) {
     return py::Ref(PyFloat_FromDouble(seconds));
 }
 
-static PyObject* Engine_addTaskAfter(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                     PyObject* kwnames) {
-    PyObject* a[3];
-    if (!py::parseArgs("addTaskAfter", {"delaySeconds", "task", "onDone"}, args, nargs, kwnames, a,
-                       2))
-        return nullptr;
+static PyObject* Engine_addTaskAfter(PyObject* self, py::Arguments<3>& a) {
     auto [delay, task, onDone] = a;
     if (!onDone) onDone = Py_None;
     if (PyFloat_Check(delay) && !finiteDelay(PyFloat_AS_DOUBLE(delay))) return nullptr;
@@ -406,11 +387,7 @@ static bool runTasks(Engine* self) {
 
 // --- event subscription and dispatch ----------------------------------------------------
 
-static PyObject* Engine_subscribeEvent(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                       PyObject* kwnames) {
-    PyObject* a[2];
-    if (!py::parseArgs("subscribeEvent", {"eventType", "eventHandler"}, args, nargs, kwnames, a))
-        return nullptr;
+static PyObject* Engine_subscribeEvent(PyObject* self, py::Arguments<2>& a) {
     auto [eventType, handler] = a;
     py::Ref table = py::getAttr(self, nEventSubscribers);
     int present = table ? PySequence_Contains(table.get(), eventType) : -1;
@@ -424,11 +401,7 @@ static PyObject* Engine_subscribeEvent(PyObject* self, PyObject* const* args, Py
     return py::noneOrFailed(handlers && py::append(handlers.get(), handler));
 }
 
-static PyObject* Engine_unsubscribeEvent(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                         PyObject* kwnames) {
-    PyObject* a[2];
-    if (!py::parseArgs("unsubscribeEvent", {"eventType", "eventHandler"}, args, nargs, kwnames, a))
-        return nullptr;
+static PyObject* Engine_unsubscribeEvent(PyObject* self, py::Arguments<2>& a) {
     auto [eventType, handler] = a;
     py::Ref table = py::getAttr(self, nEventSubscribers);
     int present = table ? PySequence_Contains(table.get(), eventType) : -1;
@@ -439,10 +412,7 @@ static PyObject* Engine_unsubscribeEvent(PyObject* self, PyObject* const* args, 
     return py::noneOrFailed(bool(py::callMethod(handlers.get(), nRemove, handler)));
 }
 
-static PyObject* Engine_fireEvent(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                  PyObject* kwnames) {
-    PyObject* a[2];
-    if (!py::parseArgs("fireEvent", {"evt", "evtType"}, args, nargs, kwnames, a, 1)) return nullptr;
+static PyObject* Engine_fireEvent(PyObject* self, py::Arguments<2>& a) {
     auto [event, eventType] = a;
     // No walk up the class tree: only the subscribers of exactly this type.
     if (!eventType || eventType == Py_None) eventType = py::asObject(Py_TYPE(event));
@@ -728,10 +698,7 @@ static bool cancelTimers(PyObject* op) {
            py::callMethod(timers.get(), nClear);
 }
 
-static PyObject* Engine_run(PyObject* op, PyObject* const* args, Py_ssize_t nargs,
-                            PyObject* kwnames) {
-    PyObject* a[1];
-    if (!py::parseArgs("run", {"maxFps"}, args, nargs, kwnames, a, 0)) return nullptr;
+static PyObject* Engine_run(PyObject* op, py::Arguments<1>& a) {
     py::Ref one(PyFloat_FromDouble(1.0));
     py::Ref maxFps(a[0] ? py::Ref::borrow(a[0]) : py::Ref(PyLong_FromLong(60)));
     py::Ref frameTime(one && maxFps ? PyNumber_TrueDivide(one.get(), maxFps.get()) : nullptr);
@@ -860,7 +827,7 @@ static PyObject* Engine_saveScreenshot(PyObject* self, PyObject* filename) {
     if (!window) return nullptr;
     // The surface the software renderer presents into: the last frame at window size.
     SDL_Surface* surface = SDL_GetWindowSurface(window);
-    if (!surface || IMG_SavePNG(surface, name) != 0)
+    if (!surface || !savePngFile(surface, name))
         return py::engineSdlException("Could not save the screenshot.");
     Py_RETURN_NONE;
 }
@@ -918,7 +885,9 @@ static PyObject* Engine_getJoysticks(PyObject* self, void*) {
 // --- the class --------------------------------------------------------------------------
 
 static const PyMethodDef engineMethods[] = {
-    py::withKeywords<"init", Engine_init>(
+    py::withKeywords<"init", Engine_init, "title", "size", "fullscreen=False", "show=True",
+                     "resizeable=False", "windowid=-1", "icon=None", "captureMouse=False",
+                     "audioChannels=32", "killWithEscapeKey=True">(
         py::doc<"@param(title, str)", "@param(size, (int, int))", "@param(fullscreen=False, bool)",
                 "@param(show=True, bool)", "@param(resizeable=False, bool)",
                 "@param(windowid=-1, int)", "@param(icon=None, str)",
@@ -933,53 +902,56 @@ static const PyMethodDef engineMethods[] = {
     py::noArgs<"update", Engine_update>(
         py::doc<"Updates one engine frame. Call this explicitly only from a custom main",
                 "loop: run calls it implicitly.">),
-    py::withKeywords<"run", Engine_run>(
+    py::withKeywords<"run", Engine_run, "maxFps=60">(
         py::doc<"Performs a main loop until quit is called.", "@param(maxFps, float)">),
     py::noArgs<"getFps", Engine_getFps>(py::doc<"@returns(float)">),
     py::noArgs<"getTimeStep", Engine_getTimeStep>(
         py::doc<"@returns(float) the duration of the last frame in seconds">),
-    py::withKeywords<"addTask", Engine_addTask>(
+    py::withKeywords<"addTask", Engine_addTask, "task", "onDone=None">(
         py::doc<"Adds a task that is called once in every iteration of the main loop.",
                 "While it returns a false value it runs again in the next iteration;",
                 "a true value ends it.", "@param(task, float -> bool)",
                 "@param(onDone, () -> None)">),
-    py::withKeywords<"addTaskAfter", Engine_addTaskAfter>(
+    py::withKeywords<"addTaskAfter", Engine_addTaskAfter, "delaySeconds", "task", "onDone=None">(
         py::doc<"Works exactly like addTask, with the only difference that the task is",
                 "added after the time given by delaySeconds; after that delay it runs like",
                 "any other task.", "@param(delaySeconds, float)", "@param(task, float -> bool)",
                 "@param(onDone, () -> None)">),
-    py::withKeywords<"subscribeEvent", Engine_subscribeEvent>(
+    py::withKeywords<"subscribeEvent", Engine_subscribeEvent, "eventType", "eventHandler">(
         py::doc<"@param(eventType, type)", "@param(eventHandler, Event -> None)">),
-    py::withKeywords<"unsubscribeEvent", Engine_unsubscribeEvent>(
+    py::withKeywords<"unsubscribeEvent", Engine_unsubscribeEvent, "eventType", "eventHandler">(
         py::doc<"@param(eventType, type)", "@param(eventHandler, Event -> None)">),
-    py::withKeywords<"fireEvent", Engine_fireEvent>(
+    py::withKeywords<"fireEvent", Engine_fireEvent, "evt", "evtType=None">(
         py::doc<"@param(evt, Event)", "@param(evtType=None, type)">),
     py::noArgs<"isRunning", Engine_isRunning>(py::doc<"@returns(bool)">),
     py::noArgs<"isFullscreen", Engine_isFullscreen>(py::doc<"@returns(bool)">),
     py::noArgs<"toggleFullscreen", Engine_toggleFullscreen>(
         py::doc<"Switches between windowed mode and desktop fullscreen and fires a",
                 "FullscreenEvent.">),
-    py::oneArg<"setFullscreen", Engine_setFullscreen>(py::doc<"@param(fullscreen, bool)">),
+    py::oneArg<"setFullscreen", Engine_setFullscreen, "fullscreen">(
+        py::doc<"@param(fullscreen, bool)">),
     py::noArgs<"getWindowSize", getWindowPair<SDL_GetWindowSize>>(py::doc<"@returns((int, int))">),
-    py::oneArg<"setWindowSize", setWindowPair<resizeWindow>>(py::doc<"@param(size, (int, int))">),
+    py::oneArg<"setWindowSize", setWindowPair<resizeWindow>, "size">(
+        py::doc<"@param(size, (int, int))">),
     py::noArgs<"getWindowPos", getWindowPair<SDL_GetWindowPosition>>(
         py::doc<"@returns((int, int))">),
-    py::oneArg<"setWindowPos", setWindowPair<SDL_SetWindowPosition>>(
+    py::oneArg<"setWindowPos", setWindowPair<SDL_SetWindowPosition>, "pos">(
         py::doc<"@param(pos, (int, int))">),
-    py::oneArg<"setWindowTitle", Engine_setWindowTitle>(py::doc<"@param(title, str)">),
-    py::oneArg<"setWindowIcon", Engine_setWindowIcon>(py::doc<"@param(filename, str)">),
-    py::oneArg<"saveScreenshot", Engine_saveScreenshot>(
+    py::oneArg<"setWindowTitle", Engine_setWindowTitle, "title">(py::doc<"@param(title, str)">),
+    py::oneArg<"setWindowIcon", Engine_setWindowIcon, "filename">(py::doc<"@param(filename, str)">),
+    py::oneArg<"saveScreenshot", Engine_saveScreenshot, "filename">(
         py::doc<"Saves the window's content as a PNG file.", "@param(filename, str)">),
     py::noArgs<"getMouseDist", Engine_getMouseDist>(
         py::doc<"@returns((int, int)) the mouse motion of the last frame">),
     py::noArgs<"getMousePos", Engine_getMousePos>(
         py::doc<"@returns((int, int)) the mouse position in screen pixels">),
-    py::oneArg<"isMouseButtonPressed", Engine_isMouseButtonPressed>(
+    py::oneArg<"isMouseButtonPressed", Engine_isMouseButtonPressed, "button">(
         py::doc<"@param(button, MOUSE_LEFT | MOUSE_MIDDLE | MOUSE_RIGHT)", "@returns(bool)">),
-    py::oneArg<"isKeyPressed", Engine_isKeyPressed>(
+    py::oneArg<"isKeyPressed", Engine_isKeyPressed, "keycode">(
         py::doc<"@param(keycode, int)", "@returns(int)">),
-    py::oneArg<"getKeyName", Engine_getKeyName>(py::doc<"@param(keycode, int)", "@returns(str)">),
-    py::oneArg<"captureMouse", Engine_captureMouse>(py::doc<"@param(capture, bool)">),
+    py::oneArg<"getKeyName", Engine_getKeyName, "keycode">(
+        py::doc<"@param(keycode, int)", "@returns(str)">),
+    py::oneArg<"captureMouse", Engine_captureMouse, "capture">(py::doc<"@param(capture, bool)">),
     py::noArgs<"isMouseCaptured", Engine_isMouseCaptured>(py::doc<"@returns(bool)">),
 };
 
@@ -998,7 +970,7 @@ static const py::Member engineMembers[] = {
 
 py::ClassDef& engineClass() {
     return py::define<Engine>("Engine", {.members = engineMembers,
-                                         .init = Engine_tpinit,
+                                         .init = py::init<Engine_tpinit>,
                                          .methods = engineMethods,
                                          .properties = engineProperties,
                                          .slots = engineSlots});

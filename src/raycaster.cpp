@@ -59,10 +59,7 @@ void FrameInProgress::clear() noexcept {
 
 // --- Camera ------------------------------------------------------------------------------------
 
-static int Camera_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[5];
-    if (!py::parseArgs("__init__", {"pos", "dir", "fov", "pitch", "ratio"}, args, kwargs, a, 4))
-        return -1;
+static int Camera_init(PyObject* self, py::Arguments<5>& a) {
     auto [pos, dir, fovArgument, pitchArgument, ratioArgument] = a;
     int32_t fov, pitch;
     double ratio = 1.6;
@@ -89,11 +86,11 @@ static const py::Member cameraMembers[] = {
 };
 
 py::ClassDef& cameraClass() {
-    return py::define<Camera>("Camera",
-                              {.members = cameraMembers,
-                               .init = Camera_init,
-                               .initDoc = py::doc<"@param(pos, Vector2)", "@param(dir, Vector2)",
-                                                  "@param(fov, int)", "@param(pitch, int)">});
+    return py::define<Camera>(
+        "Camera", {.members = cameraMembers,
+                   .init = py::init<Camera_init, "pos", "dir", "fov", "pitch", "ratio=1.6">,
+                   .initDoc = py::doc<"@param(pos, Vector2)", "@param(dir, Vector2)",
+                                      "@param(fov, int)", "@param(pitch, int)">});
 }
 
 // --- RaycastingRenderer: construction ----------------------------------------------------------
@@ -127,9 +124,7 @@ static bool allocateHits(PyObject* self) {
     return true;
 }
 
-static int RaycastingRenderer_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[2];
-    if (!py::parseArgs("__init__", {"target", "level"}, args, kwargs, a)) return -1;
+static int RaycastingRenderer_init(PyObject* self, py::Arguments<2>& a) {
     auto [target, level] = a;
     if (!py::checkArgument(target, Texture::type, "target", true) ||
         !py::checkArgument(level, Level::type, "level", true))
@@ -165,10 +160,7 @@ static PyObject* RaycastingRenderer_setFlashlight(PyObject* self, PyObject* flas
     Py_RETURN_NONE;
 }
 
-static PyObject* RaycastingRenderer_castRay(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                            PyObject* kwnames) {
-    PyObject* a[2];
-    if (!py::parseArgs("castRay", {"pos", "dir"}, args, nargs, kwnames, a)) return nullptr;
+static PyObject* RaycastingRenderer_castRay(PyObject* self, py::Arguments<2>& a) {
     auto [posArgument, dirArgument] = a;
     if (!py::checkArgument(posArgument, Vector2::type, "pos", true) ||
         !py::checkArgument(dirArgument, Vector2::type, "dir", true))
@@ -195,26 +187,29 @@ static const PyMethodDef raycastingRendererMethods[] = {
     py::noArgs<"getCamera", RaycastingRenderer_getCamera>(
         py::doc<"@returns(Camera)",
                 "Returns the camera object that is used for rendering the scene">),
-    py::withKeywords<"castRay", RaycastingRenderer_castRay>(
+    py::withKeywords<"castRay", RaycastingRenderer_castRay, "pos", "dir">(
         py::doc<"Casts a ray from <code>pos</code> in the direction <code>dir</code>.",
                 "If a wall is hit, the position of that hit is returned. If the ray",
                 "leaves the level boundaries, None is returned.", "@param(pos, Vector2)",
                 "@param(dir, Vector2)", "@returns(Vector2)">),
-    py::withKeywords<"getWorldCellByScreenCoords", RaycastingRenderer_getWorldCellByScreenCoords>(
+    py::withKeywords<"getWorldCellByScreenCoords", RaycastingRenderer_getWorldCellByScreenCoords,
+                     "x", "y">(
         py::doc<"@param(x, int)", "@param(y, int)",
                 "@returns((int, int, int)) what the pixel of the last frame shows: 1 floor,",
                 "2 ceiling or the wall's side 3 to 6, and the cell">),
-    py::withKeywords<"getWorldPosByScreenCoords", RaycastingRenderer_getWorldPosByScreenCoords>(
+    py::withKeywords<"getWorldPosByScreenCoords", RaycastingRenderer_getWorldPosByScreenCoords, "x",
+                     "y">(
         py::doc<"@param(x, int)", "@param(y, int)",
                 "@returns((int, float, float)) as getWorldCellByScreenCoords, with the world",
                 "position of a floor or ceiling pixel">),
-    py::withKeywords<"getEntityAtScreenCoords", RaycastingRenderer_getEntityAtScreenCoords>(
+    py::withKeywords<"getEntityAtScreenCoords", RaycastingRenderer_getEntityAtScreenCoords, "x",
+                     "y">(
         py::doc<
             "@param(x, int)", "@param(y, int)",
             "@returns(Entity | None) the nearest tracked entity whose sprite covers the pixel">),
     py::noArgs<"render", RaycastingRenderer_render>(
         py::doc<"Renders a single frame of the level onto the render target">),
-    py::oneArg<"_setFlashlight", RaycastingRenderer_setFlashlight>(
+    py::oneArg<"_setFlashlight", RaycastingRenderer_setFlashlight, "flashlight">(
         py::doc<"@param(flashlight, Texture | None) the flashlight image; None switches it off">),
 };
 
@@ -231,7 +226,7 @@ py::ClassDef& raycastingRendererClass() {
                              "The technique is described at",
                              "https://en.wikipedia.org/wiki/Ray_casting">,
          .members = raycastingRendererMembers,
-         .init = RaycastingRenderer_init,
+         .init = py::init<RaycastingRenderer_init, "target", "level">,
          .methods = raycastingRendererMethods,
          .initDoc = py::doc<"@param(target, Texture)", "@param(level, Level)",
                             "The renderer renders the given level onto the target texture.">});

@@ -14,6 +14,7 @@
 #include "core/raycastFrame.hpp"
 #include "core/raycastSprites.hpp"
 #include "py/ref.hpp"
+#include "py/signature.hpp"
 #include "renderer.hpp"
 #include "resources/sprite.hpp"
 
@@ -82,12 +83,10 @@ inline RaycastingRenderer* asRaycaster(PyObject* self) {
 PyObject* RaycastingRenderer_render(PyObject* self, PyObject*);
 
 // raycasterQueries.cpp: what the last frame shows at a screen position.
-PyObject* RaycastingRenderer_getWorldCellByScreenCoords(PyObject* self, PyObject* const* args,
-                                                        Py_ssize_t nargs, PyObject* kwnames);
-PyObject* RaycastingRenderer_getWorldPosByScreenCoords(PyObject* self, PyObject* const* args,
-                                                       Py_ssize_t nargs, PyObject* kwnames);
-PyObject* RaycastingRenderer_getEntityAtScreenCoords(PyObject* self, PyObject* const* args,
-                                                     Py_ssize_t nargs, PyObject* kwnames);
+// Each takes (x, y).
+PyObject* RaycastingRenderer_getWorldCellByScreenCoords(PyObject* self, py::Arguments<2>& a);
+PyObject* RaycastingRenderer_getWorldPosByScreenCoords(PyObject* self, py::Arguments<2>& a);
+PyObject* RaycastingRenderer_getEntityAtScreenCoords(PyObject* self, py::Arguments<2>& a);
 
 // Shared by the frame and the queries.
 namespace raycaster {

@@ -42,10 +42,7 @@ const raycast::RayHit* columnRecord(PyObject* self, Py_ssize_t column, int32_t w
 }
 
 // The screen query's answer at (x, y), or false with the error set.
-bool screenPoint(PyObject* self, const char* function, PyObject* const* args, Py_ssize_t nargs,
-                 PyObject* kwnames, raycast::ScreenPoint& out) {
-    PyObject* a[2];
-    if (!py::parseArgs(function, {"x", "y"}, args, nargs, kwnames, a)) return false;
+bool screenPoint(PyObject* self, py::Arguments<2>& a, raycast::ScreenPoint& out) {
     int32_t width, height;
     if (!raycaster::targetSize(self, width, height)) return false;
     Camera* camera = raycaster::cameraOf(self, "pitch");
@@ -77,11 +74,9 @@ PyObject* wallAnswer(const raycast::ScreenPoint& point) {
 
 } // namespace
 
-PyObject* RaycastingRenderer_getWorldCellByScreenCoords(PyObject* self, PyObject* const* args,
-                                                        Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* RaycastingRenderer_getWorldCellByScreenCoords(PyObject* self, py::Arguments<2>& a) {
     raycast::ScreenPoint point;
-    if (!screenPoint(self, "getWorldCellByScreenCoords", args, nargs, kwnames, point))
-        return nullptr;
+    if (!screenPoint(self, a, point)) return nullptr;
     if (isWall(point)) return wallAnswer(point);
     // Truncated toward zero; a point at infinity raises as int() does.
     py::Ref cellX(PyLong_FromDouble(point.world.x));
@@ -90,20 +85,14 @@ PyObject* RaycastingRenderer_getWorldCellByScreenCoords(PyObject* self, PyObject
     return Py_BuildValue("(iOO)", point.kind, cellX.get(), cellY.get());
 }
 
-PyObject* RaycastingRenderer_getWorldPosByScreenCoords(PyObject* self, PyObject* const* args,
-                                                       Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* RaycastingRenderer_getWorldPosByScreenCoords(PyObject* self, py::Arguments<2>& a) {
     raycast::ScreenPoint point;
-    if (!screenPoint(self, "getWorldPosByScreenCoords", args, nargs, kwnames, point))
-        return nullptr;
+    if (!screenPoint(self, a, point)) return nullptr;
     if (isWall(point)) return wallAnswer(point);
     return Py_BuildValue("(idd)", point.kind, point.world.x, point.world.y);
 }
 
-PyObject* RaycastingRenderer_getEntityAtScreenCoords(PyObject* self, PyObject* const* args,
-                                                     Py_ssize_t nargs, PyObject* kwnames) {
-    PyObject* a[2];
-    if (!py::parseArgs("getEntityAtScreenCoords", {"x", "y"}, args, nargs, kwnames, a))
-        return nullptr;
+PyObject* RaycastingRenderer_getEntityAtScreenCoords(PyObject* self, py::Arguments<2>& a) {
     int32_t width, height;
     if (!raycaster::targetSize(self, width, height)) return nullptr;
     Camera* camera = raycaster::cameraOf(self, "pitch");

@@ -20,14 +20,10 @@ Renderer* asRenderer(PyObject* self) {
 
 } // namespace
 
-static int Renderer_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    // The target, by position or keyword; every further positional argument is a
-    // component type.
-    static const char* const names[] = {"target"};
-    PyObject* target;
-    if (!py::parse({"__init__", names, 1, 1, true}, args, kwargs, &target) ||
-        !py::checkArgument(target, Texture::type, "target", true))
-        return -1;
+// Every positional argument after the target is a component type.
+static int Renderer_init(PyObject* self, py::Arguments<1>& a, PyObject* args) {
+    PyObject* target = a[0];
+    if (!py::checkArgument(target, Texture::type, "target", true)) return -1;
     // The base constructor of the class itself, not an override further down.
     Py_ssize_t given = PyTuple_GET_SIZE(args);
     py::Ref baseArgs(PyTuple_New(std::max<Py_ssize_t>(given, 1)));
@@ -60,9 +56,10 @@ static PyObject* Renderer_getTarget(PyObject* self, PyObject*) {
 }
 
 static const PyMethodDef rendererMethods[] = {
-    py::oneArg<"update", Renderer_update>(
+    py::oneArg<"update", Renderer_update, "timeStep">(
         py::doc<"Updates the system and then renders into the target.", "@param(timeStep, float)">),
-    py::noArgs<"render", Renderer_render>("Should be overwritten by deriving classes."),
+    py::noArgs<"render", Renderer_render>(
+        py::plainDoc<"Should be overwritten by deriving classes.">),
     py::noArgs<"getTarget", Renderer_getTarget>(py::doc<"@returns(Texture)">),
 };
 
@@ -74,6 +71,6 @@ py::ClassDef& rendererClass() {
     return py::define<Renderer>(
         "Renderer", {.doc = "This is the abstract base class for all quorvelin renderers.",
                      .members = rendererMembers,
-                     .init = Renderer_init,
+                     .init = py::init<Renderer_init, "target", "*componentTypes">,
                      .methods = rendererMethods});
 }

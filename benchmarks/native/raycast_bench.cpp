@@ -1,9 +1,21 @@
-// Times the raycasting renderer's core frame: the representative level (square and
-// triangle blocks, fog, ground fog, sky, flashlight, 50 animated sprites) and the
-// engine's empty level, at two target sizes, on 1, 2 and 4 threads, next to a memset
-// of the same frame and to the plain pass-by-pass frame that the tests hold the core
-// against. Each figure is the median of many frames after a warm-up, in nanoseconds
-// per target pixel.
+// Times the raycasting renderer's core frame against the physical limits of the same
+// frame: a memset of its pixels and a memcpy of them into another buffer. Two levels
+// (the representative one: square and triangle blocks, fog, ground fog, sky, flashlight,
+// 50 animated sprites; and the engine's empty level) at two target sizes, on 1, 2 and 4
+// threads.
+//
+// Rounds interleave everything that is compared. A round takes the next pose of a walk
+// through the level; for every thread count, in an order that rotates from round to
+// round, it draws one frame (the sprites prepared and drawn) and times a memset and a
+// memcpy of that frame's pixels, the three in an order that also rotates. Before each
+// of them the calling thread writes the pixels once, untimed, so that all three start
+// from the same caches: the frame's target is where a game's last frame left it, and
+// the limits run at their fastest. Each ratio is the frame's time over the limit's in
+// the same round; a figure is the median of the rounds, with the lowest and highest
+// round beside it. Every few rounds the plain pass-by-pass frame of tests/native is
+// drawn too, as a ratio to the same memset.
+//
+// Built and run by benchmarks/bench_raycast_core.py.
 #include "core/raycastFrame.hpp"
 #include "core/raycastSprites.hpp"
 #include "raycast_reference.hpp"
@@ -15,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 using namespace raycast;
@@ -22,15 +35,15 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-int framesToTime = 200;
-int warmUp = 20;
+constexpr int32_t THREAD_COUNTS[] = {1, 2, 4};
+constexpr int THREAD_CASES = 3;
+constexpr int PLAIN_EVERY = 10; // rounds between two plain frames
 
-// A walk through the level: the camera turns slowly while it moves along a loop that
-// stays inside empty cells.
+// A walk through the level: the camera turns slowly, and jumps to another empty cell
+// every 8 poses.
 std::vector<CameraView> cameraPath(const scenes::Scene& scene, int count) {
     std::vector<CameraView> path;
     scenes::Random random(3);
-    CameraView base = scenes::randomCamera(scene, random);
     for (int i = 0; i < count; ++i) {
         CameraView camera = i % 8 == 0 ? scenes::randomCamera(scene, random) : path.back();
         double angle = std::atan2(camera.dir.y, camera.dir.x) + 0.03;
@@ -41,85 +54,135 @@ std::vector<CameraView> cameraPath(const scenes::Scene& scene, int count) {
         camera.ratio = 1.6;
         path.push_back(camera);
     }
-    (void)base;
     return path;
 }
 
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+// `prepare` untimed, then `work` timed.
+double nanoseconds(const std::function<void()>& prepare, const std::function<void()>& work) {
+    prepare();
+    auto start = Clock::now();
+    work();
+    return std::chrono::duration<double, std::nano>(Clock::now() - start).count();
 }
 
-double timeFrames(const scenes::Scene& scene, bool sky, bool flashlight, int32_t width,
-                  int32_t height, int32_t threads, bool plain = false) {
-    std::vector<uint32_t> pixels(size_t(width) * height);
+struct Spread {
+    double median, low, high;
+};
+
+Spread spread(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return {values[values.size() / 2], values.front(), values.back()};
+}
+
+struct Results {
+    std::vector<double> frameNs[THREAD_CASES];
+    std::vector<double> bySet[THREAD_CASES], byCopy[THREAD_CASES];
+    std::vector<double> memsetNs, memcpyNs, plainBySet;
+};
+
+// One level at one size: `rounds` rounds, the first `warmUp` of them untimed.
+Results race(const scenes::Scene& scene, bool rich, int32_t width, int32_t height, int rounds,
+             int warmUp) {
+    std::vector<uint32_t> pixels(size_t(width) * size_t(height)), copy(pixels.size());
     std::vector<RayHit> hits(static_cast<size_t>(width));
     std::vector<SpriteDraw> sprites = scene.sprites;
     std::vector<CameraView> path = cameraPath(scene, 64);
     Frame frame;
     frame.target = {pixels.data(), size_t(width), width, height};
-    frame.level = scene.view(sky);
-    if (flashlight) frame.flashlight = scene.flashlight.area();
+    frame.level = scene.view(rich);
+    if (rich) frame.flashlight = scene.flashlight.area();
     frame.hits = hits.data();
-    frame.threads = threads;
     frame.sprites = sprites.data();
     frame.spriteCount = sprites.size();
-    std::vector<double> samples;
-    int frames = plain ? std::max(5, framesToTime / 10) : framesToTime;
-    for (int i = 0; i < warmUp + frames; ++i) {
-        frame.camera = path[size_t(i) % path.size()];
-        auto start = Clock::now();
+    size_t bytes = pixels.size() * sizeof(uint32_t);
+    auto draw = [&](bool plain) {
         prepareSprites(frame.camera.pos, sprites.data(), sprites.size(), 1 / 60.0);
         if (plain)
             reference::renderFrame(frame);
         else
             renderFrame(frame);
-        double ns = std::chrono::duration<double, std::nano>(Clock::now() - start).count();
-        if (i >= warmUp) samples.push_back(ns / (double(width) * height));
-    }
-    return median(samples);
-}
-
-double timeMemset(int32_t width, int32_t height) {
-    std::vector<uint32_t> pixels(size_t(width) * height);
-    std::vector<double> samples;
-    for (int i = 0; i < warmUp + framesToTime; ++i) {
-        auto start = Clock::now();
-        std::memset(pixels.data(), i & 255, pixels.size() * sizeof(uint32_t));
-        double ns = std::chrono::duration<double, std::nano>(Clock::now() - start).count();
-        volatile uint32_t keep = pixels[size_t(i) % pixels.size()];
+    };
+    auto settle = [&] { std::memset(pixels.data(), 0, bytes); };
+    Results results;
+    for (int round = 0; round < warmUp + rounds; ++round) {
+        frame.camera = path[size_t(round) % path.size()];
+        double frameNs[THREAD_CASES], setNs[THREAD_CASES], copyNs[THREAD_CASES];
+        for (int t = 0; t < THREAD_CASES; ++t) {
+            int which = (t + round) % THREAD_CASES;
+            for (int step = 0; step < 3; ++step) {
+                switch ((step + round / THREAD_CASES) % 3) {
+                case 0:
+                    frame.threads = THREAD_COUNTS[which];
+                    frameNs[which] = nanoseconds(settle, [&] { draw(false); });
+                    break;
+                case 1:
+                    setNs[which] = nanoseconds(
+                        settle, [&] { std::memset(pixels.data(), round & 255, bytes); });
+                    break;
+                default:
+                    copyNs[which] = nanoseconds(
+                        settle, [&] { std::memcpy(copy.data(), pixels.data(), bytes); });
+                }
+            }
+        }
+        double plainNs = 0, plainSetNs = 0;
+        bool plain = round % PLAIN_EVERY == 0;
+        if (plain) {
+            frame.threads = 1;
+            plainNs = nanoseconds(settle, [&] { draw(true); });
+            plainSetNs =
+                nanoseconds(settle, [&] { std::memset(pixels.data(), round & 255, bytes); });
+        }
+        volatile uint32_t keep = copy[size_t(round) % copy.size()];
         (void)keep;
-        if (i >= warmUp) samples.push_back(ns / (double(width) * height));
+        if (round < warmUp) continue;
+        for (int t = 0; t < THREAD_CASES; ++t) {
+            results.frameNs[t].push_back(frameNs[t]);
+            results.bySet[t].push_back(frameNs[t] / setNs[t]);
+            results.byCopy[t].push_back(frameNs[t] / copyNs[t]);
+            results.memsetNs.push_back(setNs[t]);
+            results.memcpyNs.push_back(copyNs[t]);
+        }
+        if (plain) results.plainBySet.push_back(plainNs / plainSetNs);
     }
-    return median(samples);
+    return results;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1) framesToTime = std::max(10, std::atoi(argv[1]));
+    int rounds = argc > 1 ? std::max(10, std::atoi(argv[1])) : 200;
+    int warmUp = 10;
     scenes::Scene representative = scenes::representativeLevel(50);
     scenes::Scene empty = scenes::emptyLevel();
     const int32_t sizes[][2] = {{640, 480}, {1280, 720}};
-    const int32_t threadCounts[] = {1, 2, 4};
-    std::printf("%-16s %-9s %8s %8s %8s %8s %8s\n", "level", "size", "1 thread", "2", "4", "memset",
-                "plain");
+    std::printf("frame time as a multiple of a memset (and of a memcpy) of the same frame, "
+                "timed in the same round: median [lowest - highest] of %d rounds\n\n",
+                rounds);
+    std::printf("%-15s %-9s %-7s %9s %21s %21s\n", "level", "size", "threads", "ns/px", "x memset",
+                "x memcpy");
     for (const auto& size : sizes) {
-        double memsetNs = timeMemset(size[0], size[1]);
         for (int level = 0; level < 2; ++level) {
-            const scenes::Scene& scene = level == 0 ? representative : empty;
-            std::printf("%-16s %4dx%-4d", level == 0 ? "representative" : "empty", size[0],
-                        size[1]);
-            for (int32_t threads : threadCounts)
-                std::printf(" %8.3f",
-                            timeFrames(scene, level == 0, level == 0, size[0], size[1], threads));
-            std::printf(" %8.3f", memsetNs);
-            std::printf(" %8.3f\n",
-                        timeFrames(scene, level == 0, level == 0, size[0], size[1], 1, true));
+            bool rich = level == 0;
+            Results results =
+                race(rich ? representative : empty, rich, size[0], size[1], rounds, warmUp);
+            double pixelCount = double(size[0]) * size[1];
+            for (int t = 0; t < THREAD_CASES; ++t) {
+                Spread ns = spread(results.frameNs[t]);
+                Spread set = spread(results.bySet[t]), copy = spread(results.byCopy[t]);
+                std::printf(
+                    "%-15s %4dx%-4d %7d %9.3f %6.2f [%5.2f - %5.2f] %6.2f [%5.2f - %5.2f]\n",
+                    rich ? "representative" : "empty", size[0], size[1], THREAD_COUNTS[t],
+                    ns.median / pixelCount, set.median, set.low, set.high, copy.median, copy.low,
+                    copy.high);
+            }
+            Spread set = spread(results.memsetNs), copy = spread(results.memcpyNs);
+            Spread plain = spread(results.plainBySet);
+            std::printf("%-15s %4dx%-4d memset %.3f ns/px, memcpy %.3f ns/px; the plain frame "
+                        "%.1f [%.1f - %.1f] x memset\n",
+                        "", size[0], size[1], set.median / pixelCount, copy.median / pixelCount,
+                        plain.median, plain.low, plain.high);
             std::fflush(stdout);
         }
     }
-    std::printf("(ns per pixel, median of %d frames after %d warm-up frames; plain: the "
-                "pass-by-pass frame on one thread, median of %d frames)\n",
-                framesToTime, warmUp, std::max(5, framesToTime / 10));
 }

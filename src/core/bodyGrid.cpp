@@ -30,6 +30,38 @@ void cellRange(double low, double high, int64_t cells, int64_t& first, int64_t& 
     last -= int64_t(double(last) > top);
 }
 
+// The test of one body of the blocks along a segment: whether its centre may lie within
+// its reach plus `reach` of the segment, by its offset across the segment's line and along
+// it. The margin is far beyond the rounding of the products. A body out of the cells has a
+// NaN reach and is never near: it is answered for every query.
+class Segment {
+  public:
+    Segment(double x0, double y0, double x1, double y1)
+        : x_(x0), y_(y0), dx_(x1 - x0), dy_(y1 - y0) {
+        squared_ = dx_ * dx_ + dy_ * dy_;
+        length_ = std::sqrt(squared_);
+        // A segment so short, or so long, that the squares lose their precision, lets
+        // every body of its blocks through.
+        filters_ = length_ >= 1e-100 && length_ <= 1e100;
+    }
+
+    template <typename Place> bool near(const Place& body, double reach) const {
+        bool inCell = body.reach == body.reach;
+        if (!filters_) return inCell;
+        double ex = body.x - x_, ey = body.y - y_;
+        double bound = (body.reach + reach) * (1.0 + 1e-6) +
+                       1e-9 * (std::fabs(ex) + std::fabs(ey) + length_) + 1e-150;
+        double across = std::fabs(ex * dy_ - ey * dx_), along = ex * dx_ + ey * dy_;
+        double room = bound * length_;
+        // Written so that a product that overflowed (to an infinity, or NaN) lets it through.
+        return inCell & !(across > room) & !(along < -room) & !(along > squared_ + room);
+    }
+
+  private:
+    double x_, y_, dx_, dy_, squared_ = 0.0, length_ = 0.0;
+    bool filters_ = false;
+};
+
 } // namespace
 
 void BodyGrid::build(const std::vector<GridBody>& bodies) {
@@ -304,6 +336,72 @@ void BodyGrid::anywhere(double x, double y, double reach, size_t from, std::vect
                     std::swap(found[j - 1], found[j]);
     }
     answer(always, alwaysEnd, count, out);
+}
+
+void BodyGrid::alongSegment(double x0, double y0, double x1, double y1, double reach,
+                            std::vector<uint32_t>& out) {
+    const uint32_t* always = everyQuery_.data();
+    const uint32_t* alwaysEnd = always + everyQuery_.size();
+    if (columns_ == 0) {
+        out.assign(always, alwaysEnd);
+        return;
+    }
+    // In cell units from the grid's corner, as cellOf places the bodies. The span is the
+    // one of a point query at the segment's farthest end, with room for the rounding of
+    // the interpolation below.
+    double extent = std::max(std::fabs(x0), std::fabs(x1)) + std::max(std::fabs(y0), std::fabs(y1));
+    double span = (largestRadius_ + reach) * (1.0 + 2e-6) + (1e-14 * extent + spanRoom_);
+    double u0 = (x0 - left_) * perSide_, u1 = (x1 - left_) * perSide_;
+    double v0 = (y0 - top_) * perSide_, v1 = (y1 - top_) * perSide_;
+    double width = span * perSide_ +
+                   1e-12 * (1.0 + std::fabs(u0) + std::fabs(u1) + std::fabs(v0) + std::fabs(v1));
+    if (!(std::isfinite(u0) && std::isfinite(u1) && std::isfinite(v0) && std::isfinite(v1) &&
+          std::isfinite(width))) {
+        out.resize(size());
+        for (size_t i = 0; i < size(); ++i)
+            out[i] = uint32_t(i);
+        return;
+    }
+    // Walked across the blocks of the axis along which the segment goes further (u), so that
+    // the other coordinate changes by at most one cell per cell; the blocks that start on
+    // even cells hold every cell once.
+    bool acrossColumns = std::fabs(u1 - u0) >= std::fabs(v1 - v0);
+    if (!acrossColumns) {
+        std::swap(u0, v0);
+        std::swap(u1, v1);
+    }
+    int64_t major = acrossColumns ? columns_ : rows_, minor = acrossColumns ? rows_ : columns_;
+    int64_t majorBlocks = (major + 1) / 2, minorBlocks = (minor + 1) / 2;
+    double lowU = std::min(u0, u1), highU = std::max(u0, u1);
+    double slope = u1 != u0 ? (v1 - v0) / (u1 - u0) : 0.0;
+    Segment segment(x0, y0, x1, y1);
+    if (found_.size() < size()) found_.resize(size());
+    uint32_t* found = found_.data();
+    size_t count = 0;
+    int64_t first, last;
+    cellRange((lowU - width) / 2.0, (highU + width) / 2.0, majorBlocks, first, last);
+    for (int64_t along = first; along <= last; ++along) {
+        // The part of the segment whose points may have a body within reach in this slab.
+        double a = std::max(double(2 * along) - width, lowU);
+        double b = std::min(double(2 * along + 2) + width, highU);
+        if (a > b) continue;
+        double va = v0 + (a - u0) * slope, vb = v0 + (b - u0) * slope;
+        int64_t low, high;
+        cellRange((std::min(va, vb) - width) / 2.0, (std::max(va, vb) + width) / 2.0, minorBlocks,
+                  low, high);
+        for (int64_t across = low; across <= high; ++across) {
+            int64_t column = 2 * (acrossColumns ? along : across);
+            int64_t row = 2 * (acrossColumns ? across : along);
+            size_t block = size_t(row * columns_ + column);
+            for (uint32_t k = blockStart_[block]; k < blockStart_[block + 1]; ++k) {
+                uint32_t i = blockBodies_[k];
+                found[count] = i;
+                count += size_t(segment.near(at_[i], reach));
+            }
+        }
+    }
+    out.assign(found, found + count);
+    out.insert(out.end(), always, alwaysEnd);
 }
 
 // The bodies from `from` on within reach, by index: for a query that spans more cells than

@@ -14,7 +14,11 @@
 // stood when the grid was built (see blockBodies_), and a body that moves stays
 // filed there while it drifts less than a quarter of a cell; queries look that much
 // further. A body that strays further is answered for every query until the grid is
-// built again (settle, or by itself once too many have strayed). No Python, no SDL.
+// built again (settle, or by itself once too many have strayed).
+//
+// A ray query asks for the bodies along a segment instead: the cells it passes are read
+// in blocks of two by two cells side by side, which share no body, so each body near the
+// segment is read once. No Python, no SDL.
 #pragma once
 
 #include <cstddef>
@@ -50,6 +54,14 @@ class BodyGrid {
     // The bodies from `from` on within reach of (x, y) (withinReach of |radius| + reach),
     // with every body answered for all queries, in ascending order, into `out`.
     void candidates(double x, double y, double reach, size_t from, std::vector<uint32_t>& out);
+
+    // Every body whose centre lies within |radius| + reach of a point of the closed segment
+    // from (x0, y0) to (x1, y1), with every body answered for all queries, each once, in no
+    // particular order, into `out` (a superset: whole blocks of cells along the segment).
+    void alongSegment(double x0, double y0, double x1, double y1, double reach,
+                      std::vector<uint32_t>& out);
+    // The largest |radius| of a body in a cell; the others are answered for every query.
+    double largestRadius() const { return largestRadius_; }
 
   private:
     // What a query reads of a body, side by side: where it stands and |radius|, or NaN

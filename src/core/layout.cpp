@@ -35,18 +35,18 @@ int32_t anchored(int32_t anchor, Axis axis, int32_t span, int32_t offset, int32_
     return add(offset, nearMargin);
 }
 
-std::optional<Rect> clip(const Rect& widget, int64_t clipX, int64_t clipY, int64_t clipWidth,
-                         int64_t clipHeight) {
-    int64_t x1 = std::max<int64_t>(widget.x, clipX);
-    int64_t y1 = std::max<int64_t>(widget.y, clipY);
-    int64_t x2 = std::min<int64_t>(int64_t(widget.x) + widget.w, clipX + clipWidth);
-    int64_t y2 = std::min<int64_t>(int64_t(widget.y) + widget.h, clipY + clipHeight);
-    auto fits = [](int64_t value) {
-        return value >= std::numeric_limits<int32_t>::min() &&
-               value <= std::numeric_limits<int32_t>::max();
-    };
-    if (!fits(x1) || !fits(y1) || !fits(x2 - x1) || !fits(y2 - y1)) return std::nullopt;
-    return Rect{int32_t(x1), int32_t(y1), int32_t(x2 - x1), int32_t(y2 - y1)};
+Rect intersect(const Rect& a, const Rect& b) {
+    int64_t x1 = std::max(a.x, b.x), y1 = std::max(a.y, b.y);
+    int64_t x2 = std::min(a.x + a.w, b.x + b.w), y2 = std::min(a.y + a.h, b.y + b.h);
+    if (a.empty() || b.empty() || x2 <= x1 || y2 <= y1) return {x1, y1, 0, 0};
+    return {x1, y1, x2 - x1, y2 - y1};
+}
+
+Rect clip(const Rect& widget, const Rect& by) {
+    int64_t x1 = std::max(widget.x, by.x), y1 = std::max(widget.y, by.y);
+    int64_t x2 = std::min(widget.x + widget.w, by.x + by.w);
+    int64_t y2 = std::min(widget.y + widget.h, by.y + by.h);
+    return {x1, y1, x2 - x1, y2 - y1};
 }
 
 } // namespace layout

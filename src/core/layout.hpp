@@ -1,20 +1,29 @@
 // The arithmetic of the UI layout: placing a widget inside its container and cutting
-// rectangles by a clip. Sizes and positions are 32-bit fields; sums and differences
-// of them wrap as 32-bit sums do, without overflow in C++. No Python, no SDL.
+// rectangles by a clip. Sizes and positions are 32-bit fields; the layout's sums and
+// differences of them wrap as 32-bit sums do, without overflow in C++. Rectangles are
+// worked out in 64 bits, so that the far edge of a widget near the end of the int range
+// is where it is and not where a wrapped sum would put it. No Python, no SDL.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 
 namespace layout {
 
-// A rectangle in target pixels: the top-left corner and the size.
+// A rectangle in pixels: the top-left corner and the size. Its values come from 32-bit
+// fields and their sums, so x + w never overflows; only a rectangle cut to a surface
+// fits SDL's int rectangles.
 struct Rect {
-    int32_t x = 0;
-    int32_t y = 0;
-    int32_t w = 0;
-    int32_t h = 0;
+    int64_t x = 0;
+    int64_t y = 0;
+    int64_t w = 0;
+    int64_t h = 0;
+
+    bool empty() const { return w <= 0 || h <= 0; }
 };
+
+// The overlap of two rectangles; w and h 0 (at the larger corner) when they do not
+// overlap or either has no area.
+Rect intersect(const Rect& a, const Rect& b);
 
 constexpr int32_t add(int32_t a, int32_t b) {
     return int32_t(uint32_t(a) + uint32_t(b));
@@ -47,8 +56,7 @@ int32_t anchored(int32_t anchor, Axis axis, int32_t span, int32_t offset, int32_
 
 // A widget's rectangle cut by a clip rectangle: the overlap's corner and the
 // difference of the far edges and the corner, which is zero or negative when they do
-// not overlap. Worked out in 64 bits; nothing when a result leaves the int range.
-std::optional<Rect> clip(const Rect& widget, int64_t clipX, int64_t clipY, int64_t clipWidth,
-                         int64_t clipHeight);
+// not overlap (the clip rule of the widgets, which tell an empty result themselves).
+Rect clip(const Rect& widget, const Rect& by);
 
 } // namespace layout

@@ -23,9 +23,7 @@ struct Piece {
     bool scaled;              // stretched to the destination; corners are copied 1:1
 
     // A piece with no area on either side draws nothing.
-    bool drawable() const {
-        return source.w > 0 && source.h > 0 && destination.w > 0 && destination.h > 0;
-    }
+    bool drawable() const { return !source.empty() && !destination.empty(); }
 };
 
 // The nine pieces in drawing order: row by row from the top, left to right. The

@@ -1,20 +1,13 @@
 #include "core/strip.hpp"
 
 #include <algorithm>
-#include <limits>
 
 namespace strip {
 
 namespace {
 
-bool fits(int64_t value) {
-    return value >= std::numeric_limits<int32_t>::min() &&
-           value <= std::numeric_limits<int32_t>::max();
-}
-
 // A piece `length` long that starts `offset` along the axis in the tileset (from the
-// skin's corner) and at `position` along the axis in the target. A piece that cannot
-// be expressed in int coordinates gets no area.
+// skin's corner) and at `position` along the axis in the target.
 Piece piece(const Plan& p, int64_t offset, int64_t position, int64_t length, bool scaled,
             int64_t sourceLength) {
     const Skin& s = p.skin;
@@ -23,15 +16,11 @@ Piece piece(const Plan& p, int64_t offset, int64_t position, int64_t length, boo
     int64_t sourceY = alongX ? s.y : s.y + offset;
     int64_t targetX = alongX ? position : p.x;
     int64_t targetY = alongX ? p.y : position;
-    if (!fits(sourceX) || !fits(sourceY) || !fits(targetX) || !fits(targetY) || !fits(length))
-        return {{}, {}, scaled};
-    int32_t along = int32_t(length), across = s.thickness;
-    int32_t sourceAlong = int32_t(sourceLength);
-    layout::Rect source =
-        alongX ? layout::Rect{int32_t(sourceX), int32_t(sourceY), sourceAlong, across}
-               : layout::Rect{int32_t(sourceX), int32_t(sourceY), across, sourceAlong};
-    layout::Rect target = alongX ? layout::Rect{int32_t(targetX), int32_t(targetY), along, across}
-                                 : layout::Rect{int32_t(targetX), int32_t(targetY), across, along};
+    int64_t across = s.thickness;
+    layout::Rect source = alongX ? layout::Rect{sourceX, sourceY, sourceLength, across}
+                                 : layout::Rect{sourceX, sourceY, across, sourceLength};
+    layout::Rect target = alongX ? layout::Rect{targetX, targetY, length, across}
+                                 : layout::Rect{targetX, targetY, across, length};
     return {source, target, scaled};
 }
 
@@ -48,11 +37,11 @@ int64_t ceilDiv(int64_t a, int64_t b) {
 } // namespace
 
 Piece Plan::middle(int64_t k) const {
-    int64_t position = int64_t(axis == Axis::x ? x : y) + skin.first + k * int64_t(skin.middle);
+    int64_t position = (axis == Axis::x ? x : y) + skin.first + k * int64_t(skin.middle);
     return piece(*this, skin.first, position, skin.middle, false, skin.middle);
 }
 
-Plan plan(const Skin& s, Axis axis, int32_t x, int32_t y, int32_t length,
+Plan plan(const Skin& s, Axis axis, int64_t x, int64_t y, int64_t length,
           const layout::Rect& visible) {
     Plan p{};
     p.skin = s;
@@ -63,7 +52,7 @@ Plan plan(const Skin& s, Axis axis, int32_t x, int32_t y, int32_t length,
     p.first = piece(p, 0, start, s.first, false, s.first);
     p.divides = s.middle != 0;
     if (!p.divides) return p;
-    int64_t between = int64_t(length) - s.first - s.last;
+    int64_t between = length - s.first - s.last;
     p.count = between / s.middle;
     int64_t restLength = between - p.count * s.middle;
     int64_t middleStart = start + s.first;

@@ -27,11 +27,8 @@ struct Piece {
     layout::Rect destination; // in the target
     bool scaled;              // the squeezed remainder; the others are copied 1:1
 
-    // A piece without area on either side, or one that lies beyond the int range of
-    // the target's coordinates (and so off any target), draws nothing.
-    bool drawable() const {
-        return source.w > 0 && source.h > 0 && destination.w > 0 && destination.h > 0;
-    }
+    // A piece without area on either side draws nothing.
+    bool drawable() const { return !source.empty() && !destination.empty(); }
 };
 
 // Where the pieces of a strip `length` long at (x, y) go. `count` whole middle pieces
@@ -51,10 +48,12 @@ struct Plan {
 
     Skin skin;
     Axis axis;
-    int32_t x, y;
+    int64_t x, y;
 };
 
-Plan plan(const Skin& skin, Axis axis, int32_t x, int32_t y, int32_t length,
+// Worked out in 64 bits: `x`, `y` and `length` come from a widget's 32-bit fields, and
+// the pieces at its far end lie where they are, also beyond the int range.
+Plan plan(const Skin& skin, Axis axis, int64_t x, int64_t y, int64_t length,
           const layout::Rect& visible);
 
 } // namespace strip

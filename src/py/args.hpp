@@ -33,7 +33,15 @@ bool parse(const Parameters& parameters, PyObject* const* args, Py_ssize_t nargs
 // positional ones first, then "f() takes no keyword arguments".
 bool parseNone(const char* function, PyObject* args, PyObject* kwargs);
 
-// The usual way to call it: the names and the slots have the same length.
+// For the method entries that take their arguments by position only: keywords are
+// refused ("f() takes no keyword arguments"), and the count must be exact
+// ("f() takes no arguments (1 given)", "f() takes exactly one argument (2 given)").
+bool rejectKeywords(const char* name, PyObject* kwnames);
+bool checkPositionalCount(const char* name, Py_ssize_t nargs, Py_ssize_t expected);
+
+// Method rows and __init__ parse through their parameter lists (signature.hpp); a
+// function the engine makes outside a class's tables calls this, the names and the
+// slots of the same length:
 //   PyObject* a[3];
 //   if (!py::parseArgs("__init__", {"x", "y", "button"}, args, kwargs, a)) return -1;
 template <size_t N>

@@ -8,10 +8,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 namespace py {
 
 namespace {
+
+// What an unpickle function takes, by position or keyword.
+const char* const unpickleParameters[3] = {"__pyx_type", "__pyx_checksum", "__pyx_state"};
 
 // The registered classes with their definitions, kept for the life of the process.
 std::vector<std::pair<PyTypeObject*, const ClassDef*>> engineTypes;
@@ -52,14 +56,57 @@ PyObject* setstateMethod(PyObject* self, PyTypeObject* definingClass, PyObject* 
 }
 
 PyMethodDef reduceDefinition = {"__reduce__", reinterpret_cast<PyCFunction>(reduceMethod),
-                                METH_METHOD | METH_FASTCALL | METH_KEYWORDS, nullptr};
+                                METH_METHOD | METH_FASTCALL | METH_KEYWORDS,
+                                "__reduce__($self, /)\n--\n\n"};
 PyMethodDef setstateDefinition = {"__setstate__", reinterpret_cast<PyCFunction>(setstateMethod),
-                                  METH_METHOD | METH_FASTCALL | METH_KEYWORDS, nullptr};
+                                  METH_METHOD | METH_FASTCALL | METH_KEYWORDS,
+                                  "__setstate__($self, state, /)\n--\n\n"};
+
+// The text after the signature that heads a documentation ("f(...)\n--\n\n"), if any.
+const char* withoutSignature(const char* doc) {
+    const char* end = doc ? std::strstr(doc, ")\n--\n\n") : nullptr;
+    return end ? end + 6 : doc;
+}
+
+// The parameters that a class's __init__ shows, from its definition: its own list, its
+// member rows, or else (an __init__ that hands its arguments on, or none) its base's.
+std::string signatureOf(const ClassDef& def) {
+    const Init& init = def.definition.init;
+    if (init.parameters) return init.parameters;
+    if (init.fromMembers) {
+        std::string list = "(";
+        for (size_t i = 0; i < def.parameters.size(); ++i)
+            list += (i ? ", " : "") + std::string(def.parameters[i] ? def.parameters[i] : "");
+        return list + ")";
+    }
+    return def.baseDef && *def.baseDef ? (*def.baseDef)->signature : std::string();
+}
 
 // The slot wrapper of __init__ shares its documentation with every class; a class
-// with its own text gets its own copy of the wrapper's description.
-bool setInitDoc(PyTypeObject* type, const char* doc) {
-    return setSlotWrapperDoc(type, "__init__", doc);
+// with its own __init__ gets its own copy of the wrapper's description, whose text
+// begins with the class's signature ("__init__($self, /, w, h=None)") and goes on
+// with the class's own __init__ documentation or else the host's.
+bool setInitDoc(PyTypeObject* type, const ClassDef& def) {
+    const char* hostDoc;
+    if (!ownSlotWrapper(type, "__init__", hostDoc)) return !PyErr_Occurred();
+    auto* doc = new std::string; // lives as long as the class
+    std::string_view list(def.signature);
+    if (!list.empty()) {
+        list = list.substr(1, list.size() - 2);
+        *doc = "__init__($self, /";
+        *doc += (list.empty() ? "" : ", ") + std::string(list) + ")\n--\n\n";
+    }
+    const char* own = def.definition.initDoc;
+    if (const char* text = own ? own : withoutSignature(hostDoc)) *doc += text;
+    return setSlotWrapperDoc(type, "__init__", doc->c_str());
+}
+
+// A class without documentation of its own: the host keeps the text after the
+// signature in __doc__, an empty string, where no text at all is None.
+bool clearDoc(PyTypeObject* type) {
+    if (PyDict_SetItemString(type->tp_dict, "__doc__", Py_None) < 0) return false;
+    PyType_Modified(type);
+    return true;
 }
 
 bool addMethod(PyTypeObject* type, PyMethodDef* method) {
@@ -145,8 +192,8 @@ std::vector<PyType_Slot> slotsOf(ClassDef& def, bool gc) {
         addDefault(Py_tp_traverse, reinterpret_cast<void*>(def.tpTraverse));
         addDefault(Py_tp_clear, reinterpret_cast<void*>(def.tpClear));
     }
-    if (d.init) slots.push_back({Py_tp_init, reinterpret_cast<void*>(def.tpInit)});
-    if (d.doc) slots.push_back({Py_tp_doc, const_cast<char*>(d.doc)});
+    if (d.init.function) slots.push_back({Py_tp_init, reinterpret_cast<void*>(def.tpInit)});
+    if (d.doc || !def.signature.empty()) slots.push_back({Py_tp_doc, def.classDoc.data()});
     if (def.methods.size() > 1) slots.push_back({Py_tp_methods, def.methods.data()});
     if (def.properties.size() > 1) slots.push_back({Py_tp_getset, def.properties.data()});
     slots.push_back({0, nullptr});
@@ -165,6 +212,10 @@ bool registerClass(PyObject* module, ClassDef& def) {
     completeFields(def);
     if (!completeTables(def)) return false;
     def.qualifiedName = std::string(moduleName()) + "." + def.name;
+    // The host shows a class's signature from the head of its documentation.
+    def.signature = signatureOf(def);
+    def.classDoc = def.definition.doc ? def.definition.doc : "";
+    if (!def.signature.empty()) def.classDoc = def.name + def.signature + "\n--\n\n" + def.classDoc;
     def.unpickleName = std::string("__pyx_unpickle_") + def.name;
     bool gc =
         def.definition.collect == Definition::Collect::whenObjectFields && def.hasObjectFields;
@@ -182,7 +233,9 @@ bool registerClass(PyObject* module, ClassDef& def) {
     Ref type(PyType_FromSpecWithBases(&spec, bases.get()));
     if (!type) return false;
     auto* typeObject = reinterpret_cast<PyTypeObject*>(type.get());
-    if (def.definition.initDoc && !setInitDoc(typeObject, def.definition.initDoc)) return false;
+    if (!setInitDoc(typeObject, def) ||
+        (!def.definition.doc && !def.signature.empty() && !clearDoc(typeObject)))
+        return false;
     if (!installPickling(typeObject)) return false;
     if (PyModule_AddObjectRef(module, def.name, type.get()) < 0) return false;
     engineTypes.emplace_back(typeObject, &def);
@@ -193,8 +246,12 @@ bool registerClass(PyObject* module, ClassDef& def) {
 
 bool bindUnpickleFunction(const ClassDef& def) {
     auto& method = const_cast<ClassDef&>(def).unpickleFunction;
+    auto& doc = const_cast<ClassDef&>(def).unpickleDoc;
+    doc = def.unpickleName + "(";
+    for (const char* name : unpickleParameters)
+        doc += name + std::string(name == unpickleParameters[2] ? ")\n--\n\n" : ", ");
     method = {def.unpickleName.c_str(), reinterpret_cast<PyCFunction>(def.unpickle),
-              METH_FASTCALL | METH_KEYWORDS, nullptr};
+              METH_FASTCALL | METH_KEYWORDS, doc.c_str()};
     return bind(def.unpickleName.c_str(), moduleFunction(&method));
 }
 
@@ -330,9 +387,9 @@ PyObject* setState(PyObject* self, PyObject* state, const ClassDef& def) {
 
 PyObject* unpickle(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
                    const ClassDef& def) {
-    static const char* const names[] = {"__pyx_type", "__pyx_checksum", "__pyx_state"};
     PyObject* a[3];
-    if (!parse({def.unpickleName.c_str(), names, 3, 3}, args, nargs, kwnames, a)) return nullptr;
+    if (!parse({def.unpickleName.c_str(), unpickleParameters, 3, 3}, args, nargs, kwnames, a))
+        return nullptr;
     auto [typeArgument, checksumArgument, state] = a;
     int32_t checksum;
     if (!toInt32(checksumArgument, checksum)) return nullptr;

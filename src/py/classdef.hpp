@@ -43,6 +43,7 @@
 #include "py/doc.hpp"
 #include "py/guard.hpp"
 #include "py/member.hpp"
+#include "py/signature.hpp"
 
 #include <cstdint>
 #include <new>
@@ -59,18 +60,49 @@ namespace py {
 // holds a raw handle.
 enum class Refusal { cinit, handle };
 
+// A class's __init__ and the parameters that its class shows ("Texture(w, h=None)"):
+//   .init = py::init<Texture_init, "w", "h=None">   parsed by the toolkit (signature.hpp),
+//       int Texture_init(PyObject* self, py::Arguments<2>& a); a list ending in
+//       "*rest" hands the function the argument tuple too, to read past its names
+//   .init = py::memberInit<KeyEvent>                one parameter per member row
+//   .init = UIPanel_init                            an initproc that hands its
+//       arguments on to its base's __init__ and so takes what that one takes
+struct Init {
+    initproc function = nullptr;
+    const char* parameters = nullptr; // "(w, h=None)"
+    bool fromMembers = false;
+    constexpr Init() = default;
+    constexpr Init(initproc function, const char* parameters = nullptr, bool fromMembers = false)
+        : function(function), parameters(parameters), fromMembers(fromMembers) {}
+};
+
+template <auto function, Text... parameters>
+int initWithParameters(PyObject* self, PyObject* args, PyObject* kwargs) {
+    using List = ParameterList<parameters...>;
+    Arguments<List::count> values;
+    if (!List::parse("__init__", args, kwargs, values)) return -1;
+    if constexpr (List::rest)
+        return function(self, values, args);
+    else
+        return function(self, values);
+}
+
+template <auto function, Text... parameters>
+constexpr Init init = {initWithParameters<function, parameters...>,
+                       Written<ParenthesesWriter<ParameterList<parameters...>>>::text.data()};
+
 // What a class file says about its class. Functions given here run inside the
 // exception boundary; type slots given in `slots` are wrapped with py::slot.
 struct Definition {
     const char* doc = nullptr;            // the class's documentation (py::classDoc)
     std::span<const Member> members = {}; // the fields the class adds to its base's
-    initproc init = nullptr;              // __init__; null: inherited
+    Init init = {};                       // __init__; none: inherited
     std::span<const PyMethodDef> methods = {};
     std::span<const PyGetSetDef> properties = {}; // computed ones (py::property)
     std::span<const PyType_Slot> slots = {};      // further slots: tp_new, tp_str, nb_add...
     uint32_t checksum = 0;                        // picklable classes: the layout checksum
     Refusal refusal = Refusal::cinit;             // the others: why they refuse
-    const char* initDoc = nullptr;                // null: the host's __init__ documentation
+    const char* initDoc = nullptr; // null: the host's __init__ documentation (after the signature)
     // Whether instances take part in cyclic garbage collection: by default when the
     // class has object fields.
     enum class Collect { whenObjectFields, never } collect = Collect::whenObjectFields;
@@ -96,10 +128,13 @@ struct ClassDef {
     std::vector<Member> fields; // every field, the bases' included, sorted by name
     bool hasObjectFields = false;
     std::vector<const char*> parameters; // of an __init__ made from the members
+    std::string signature;               // the parameters the class shows: "(w, h=None)"
+    std::string classDoc;                // the signature, then the class's documentation
     std::vector<PyMethodDef> methods;    // ended by an empty entry, as the host wants
     std::vector<PyGetSetDef> properties; // the members' and the computed ones, ended likewise
     std::string qualifiedName;
     std::string unpickleName;
+    std::string unpickleDoc;     // its signature: the names that it parses
     std::string checksumMessage; // "0x5d9a963 = (_isAlreadyHandled, ...)"
     PyMethodDef unpickleFunction{};
 
@@ -179,7 +214,7 @@ template <class T> struct Generic {
         });
     }
     static int tpInit(PyObject* self, PyObject* args, PyObject* kwargs) {
-        return atBoundary([&] { return def->definition.init(self, args, kwargs); });
+        return atBoundary([&] { return def->definition.init.function(self, args, kwargs); });
     }
     static void tpDealloc(PyObject* self) { deallocate(self, *def); }
     static int tpTraverse(PyObject* self, visitproc visit, void* arg) {
@@ -195,9 +230,11 @@ template <class T> struct Generic {
 // An __init__ made from the class's member rows; `prepare` (may be null) runs after the
 // conversions and before the stores.
 template <class T, bool (*prepare)(PyObject*) = nullptr>
-int memberInit(PyObject* self, PyObject* args, PyObject* kwargs) {
+int initMembers(PyObject* self, PyObject* args, PyObject* kwargs) {
     return initFromMembers(self, args, kwargs, *Generic<T>::def, prepare);
 }
+template <class T, bool (*prepare)(PyObject*) = nullptr>
+constexpr Init memberInit = {initMembers<T, prepare>, nullptr, true};
 
 // The class's definition, made on the first call. A class file exposes it as
 //   py::ClassDef& keyEventClass() { return py::define<KeyEvent>("KeyEvent", {...}); }

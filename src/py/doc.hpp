@@ -4,7 +4,12 @@
 //     == "\n        @param(other, Vector2)\n        @returns(float)\n        "
 //   py::classDoc<"A texture resource.">  == "\n    A texture resource.\n    "
 //   (py::functionDoc, for module functions, is laid out the same way)
+//   py::plainDoc<"Should be overwritten by deriving classes.">  the text as it stands
 // A documentation without lines is a line break and the indentation.
+//
+// A method's or a function's documentation is a value of its own type, so that its
+// row can put the signature in front of it at compile time (signature.hpp); it
+// converts to the plain text wherever one is wanted (`.initDoc`).
 #pragma once
 
 #include <algorithm>
@@ -41,10 +46,37 @@ template <size_t indent, Text... lines> struct Documentation {
     }();
 };
 
+// Whom a documentation belongs to: a method's signature names the receiver ($self),
+// a module function's does not.
+enum class Owner { method, function };
+
+template <Owner who, const auto& chars> struct Doc {
+    static constexpr Owner owner = who;
+    static constexpr const char* text = chars.data();
+    constexpr operator const char*() const { return text; }
+};
+
+// A row without documentation: the signature alone.
+struct NoDoc {
+    static constexpr Owner owner = Owner::method;
+    static constexpr const char* text = nullptr;
+};
+
+template <Text line> struct Verbatim {
+    static constexpr std::array<char, line.length + 1> text = [] {
+        std::array<char, line.length + 1> out{};
+        std::copy_n(line.text, line.length + 1, out.begin());
+        return out;
+    }();
+};
+
 // Methods and __init__: lines indented by eight spaces.
-template <Text... lines> constexpr const char* doc = Documentation<8, lines...>::text.data();
+template <Text... lines> constexpr Doc<Owner::method, Documentation<8, lines...>::text> doc{};
+// A method's text as it stands, without the layout.
+template <Text line> constexpr Doc<Owner::method, Verbatim<line>::text> plainDoc{};
 // Classes and module functions: lines indented by four spaces.
 template <Text... lines> constexpr const char* classDoc = Documentation<4, lines...>::text.data();
-template <Text... lines> constexpr const char* functionDoc = classDoc<lines...>;
+template <Text... lines>
+constexpr Doc<Owner::function, Documentation<4, lines...>::text> functionDoc{};
 
 } // namespace py

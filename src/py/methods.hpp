@@ -1,42 +1,33 @@
-// Method table entries for methods that take no argument or exactly one, by
-// position only, with the engine's messages, which name the bare method:
-//   "getSize() takes no arguments (1 given)",
-//   "copyFrom() takes exactly one argument (2 given)",
-//   "copyFrom() takes no keyword arguments";
-// and for methods that take their arguments by position or by keyword and parse
-// them themselves (py::parseArgs, args.hpp).
-// and for methods that take any number of positional arguments and keywords as a
-// tuple and a dict. Every entry calls its function inside the exception boundary.
-// Usage in a method table:
-//   py::noArgs<"getSize", Texture_getSize>(py::doc<"@returns((int, int))">),
-//   py::oneArg<"copyFrom", Texture_copyFrom>(py::doc<"@param(other, Texture)">),
-//   py::withKeywords<"render", Font_render>(...),
-//   py::withVarargs<"getEntities", Ecs_getEntities>(...),
+// Method table entries. Each row carries the method's parameters once: the entry
+// parses by them, with the engine's messages under the bare method name, and the
+// documentation begins with the signature they make (signature.hpp), which the host
+// shows to inspect.signature() and help() and strips from __doc__.
+//   py::noArgs<"getSize", Texture_getSize>(py::doc<"@returns((int, int))">)
+//       no argument: "getSize() takes no arguments (1 given)",
+//       "getSize() takes no keyword arguments"
+//   py::oneArg<"copyFrom", Texture_copyFrom, "other">(py::doc<"@param(other, Texture)">)
+//       exactly one, by position only: "copyFrom() takes exactly one argument (2 given)"
+//   py::withKeywords<"render", Font_render, "text", "color">(...)
+//       by position or keyword (py::parse's messages); the function receives their
+//       values: PyObject* Font_render(PyObject* self, py::Arguments<2>& a)
+//   py::withVarargs<"getEntities", Ecs_getEntities, "*componentTypes">(...)
+//       any positional arguments and keywords, as a tuple and a dict, which the
+//       function takes apart itself; the row names what it takes
+// Module functions take py::functionDoc, and their signature names no receiver.
+// Every entry calls its function inside the exception boundary.
 #pragma once
 
 #include "py/guard.hpp"
+#include "py/signature.hpp"
 
-#include <algorithm>
 #include <cstddef>
 
 namespace py {
 
-// A string literal as a template argument: the method's name, kept for the life of
-// the process.
-template <size_t N> struct MethodName {
-    char text[N];
-    constexpr MethodName(const char (&name)[N]) { std::copy_n(name, N, text); }
-};
-
 using UnaryFunction = PyObject* (*)(PyObject* self, PyObject* argument);
-using KeywordFunction = PyObject* (*)(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                      PyObject* kwnames);
 using VarargsFunction = PyObject* (*)(PyObject* self, PyObject* args, PyObject* kwargs);
 
-bool rejectKeywords(const char* name, PyObject* kwnames);
-bool checkPositionalCount(const char* name, Py_ssize_t nargs, Py_ssize_t expected);
-
-template <MethodName name, UnaryFunction function>
+template <Text name, UnaryFunction function>
 PyObject* callWithoutArguments(PyObject* self, PyObject* const*, Py_ssize_t nargs,
                                PyObject* kwnames) {
     if (!rejectKeywords(name.text, kwnames) || !checkPositionalCount(name.text, nargs, 0))
@@ -44,7 +35,7 @@ PyObject* callWithoutArguments(PyObject* self, PyObject* const*, Py_ssize_t narg
     return guarded<function>(self, nullptr);
 }
 
-template <MethodName name, UnaryFunction function>
+template <Text name, UnaryFunction function>
 PyObject* callWithOneArgument(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                               PyObject* kwnames) {
     if (!rejectKeywords(name.text, kwnames) || !checkPositionalCount(name.text, nargs, 1))
@@ -52,28 +43,46 @@ PyObject* callWithOneArgument(PyObject* self, PyObject* const* args, Py_ssize_t 
     return guarded<function>(self, args[0]);
 }
 
-template <MethodName name, UnaryFunction function>
-constexpr PyMethodDef noArgs(const char* doc = nullptr) {
+template <Text name, auto function, Text... parameters>
+PyObject* callWithParameters(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                             PyObject* kwnames) {
+    using List = ParameterList<parameters...>;
+    static_assert(!List::rest, "further positional arguments: a py::withVarargs row");
+    Arguments<List::count> values;
+    if (!List::parse(name.text, args, nargs, kwnames, values)) return nullptr;
+    return guarded<function>(self, values);
+}
+
+// The row's documentation: its signature, then the text given, if any.
+template <Text name, class Documentation, Text... parameters> constexpr const char* signedDoc() {
+    using Signature = SignatureWriter<name, Documentation::owner, ParameterList<parameters...>>;
+    return Written<SignedWriter<Signature, Documentation>>::text.data();
+}
+
+template <Text name, UnaryFunction function, class Documentation = NoDoc>
+constexpr PyMethodDef noArgs(Documentation = {}) {
     return {name.text, reinterpret_cast<PyCFunction>(callWithoutArguments<name, function>),
-            METH_FASTCALL | METH_KEYWORDS, doc};
+            METH_FASTCALL | METH_KEYWORDS, signedDoc<name, Documentation>()};
 }
 
-template <MethodName name, UnaryFunction function>
-constexpr PyMethodDef oneArg(const char* doc = nullptr) {
+// The one parameter is named for the signature: "copyFrom($self, other, /)".
+template <Text name, UnaryFunction function, Text parameter, class Documentation = NoDoc>
+constexpr PyMethodDef oneArg(Documentation = {}) {
     return {name.text, reinterpret_cast<PyCFunction>(callWithOneArgument<name, function>),
-            METH_FASTCALL | METH_KEYWORDS, doc};
+            METH_FASTCALL | METH_KEYWORDS, signedDoc<name, Documentation, parameter, "/">()};
 }
 
-template <MethodName name, KeywordFunction function>
-constexpr PyMethodDef withKeywords(const char* doc = nullptr) {
-    return {name.text, reinterpret_cast<PyCFunction>(guarded<function>),
-            METH_FASTCALL | METH_KEYWORDS, doc};
+template <Text name, auto function, Text... parameters, class Documentation = NoDoc>
+constexpr PyMethodDef withKeywords(Documentation = {}) {
+    return {name.text,
+            reinterpret_cast<PyCFunction>(callWithParameters<name, function, parameters...>),
+            METH_FASTCALL | METH_KEYWORDS, signedDoc<name, Documentation, parameters...>()};
 }
 
-template <MethodName name, VarargsFunction function>
-constexpr PyMethodDef withVarargs(const char* doc = nullptr) {
+template <Text name, VarargsFunction function, Text... parameters, class Documentation = NoDoc>
+constexpr PyMethodDef withVarargs(Documentation = {}) {
     return {name.text, reinterpret_cast<PyCFunction>(guarded<function>),
-            METH_VARARGS | METH_KEYWORDS, doc};
+            METH_VARARGS | METH_KEYWORDS, signedDoc<name, Documentation, parameters...>()};
 }
 
 } // namespace py

@@ -8,11 +8,26 @@
 
 namespace py {
 
-bool setSlotWrapperDoc(PyTypeObject* type, const char* name, const char* doc) {
+namespace {
+
+PyWrapperDescrObject* ownWrapper(PyTypeObject* type, const char* name) {
     PyObject* wrapper = PyDict_GetItemString(type->tp_dict, name);
-    if (!wrapper || Py_TYPE(wrapper) != &PyWrapperDescr_Type) return !PyErr_Occurred();
+    if (!wrapper || Py_TYPE(wrapper) != &PyWrapperDescr_Type) return nullptr;
     auto* descriptor = reinterpret_cast<PyWrapperDescrObject*>(wrapper);
-    if (PyDescr_TYPE(descriptor) != type) return true;
+    return PyDescr_TYPE(descriptor) == type ? descriptor : nullptr;
+}
+
+} // namespace
+
+bool ownSlotWrapper(PyTypeObject* type, const char* name, const char*& doc) {
+    PyWrapperDescrObject* descriptor = ownWrapper(type, name);
+    doc = descriptor ? descriptor->d_base->doc : nullptr;
+    return descriptor != nullptr;
+}
+
+bool setSlotWrapperDoc(PyTypeObject* type, const char* name, const char* doc) {
+    PyWrapperDescrObject* descriptor = ownWrapper(type, name);
+    if (!descriptor) return true;
     auto* documented = new wrapperbase(*descriptor->d_base); // lives as long as the class
     documented->doc = doc;
     descriptor->d_base = documented;

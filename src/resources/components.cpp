@@ -39,7 +39,7 @@ PyObject* component(PyObject*, PyObject* name) {
     return PyObject_CallOneArg(makeInnerComponent, name);
 }
 
-PyMethodDef componentDef = py::oneArg<"component", component>(
+PyMethodDef componentDef = py::oneArg<"component", component, "name">(
     py::functionDoc<"@param(name, str)",
                     "Registers a class as a component type. The name is the key string used",
                     "inside the JSON level files.">);

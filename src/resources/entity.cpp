@@ -253,11 +253,8 @@ void setUpdatePass(PyTypeObject** exactType, UpdatePass pass) {
 
 // --- Entity ---------------------------------------------------------------------------------
 
-static int Entity_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    // Entity(id=-1, *components)
-    static const char* const names[] = {"id"};
-    PyObject* id;
-    if (!py::parse({"__init__", names, 1, 0, true}, args, kwargs, &id)) return -1;
+static int Entity_init(PyObject* self, py::Arguments<1>& a, PyObject* args) {
+    PyObject* id = a[0];
     py::Ref unassigned;
     if (!id) {
         unassigned = py::Ref(PyLong_FromLong(-1));
@@ -345,11 +342,13 @@ static PyObject* Entity_getComponents(PyObject* self, PyObject*) {
 }
 
 static const PyMethodDef entityMethods[] = {
-    py::oneArg<"addComponent", Entity_addComponent>(py::doc<"@param(component, object)">),
-    py::oneArg<"removeComponent", Entity_removeComponent>(py::doc<"@param(component, object)">),
-    py::oneArg<"removeComponentType", Entity_removeComponentType>(
+    py::oneArg<"addComponent", Entity_addComponent, "component">(
+        py::doc<"@param(component, object)">),
+    py::oneArg<"removeComponent", Entity_removeComponent, "component">(
+        py::doc<"@param(component, object)">),
+    py::oneArg<"removeComponentType", Entity_removeComponentType, "componentType">(
         py::doc<"@param(componentType, type)">),
-    py::oneArg<"getComponent", Entity_getComponent>(
+    py::oneArg<"getComponent", Entity_getComponent, "componentType">(
         py::doc<"@param(componentType, type)", "@returns(object | None)">),
     py::noArgs<"getComponents", Entity_getComponents>(
         py::doc<"@returns(dict_values) a live view of the components">),
@@ -363,18 +362,15 @@ static const py::Member entityMembers[] = {
 
 py::ClassDef& entityClass() {
     return py::define<Entity>("Entity", {.members = entityMembers,
-                                         .init = Entity_init,
+                                         .init = py::init<Entity_init, "id=-1", "*components">,
                                          .methods = entityMethods,
                                          .checksum = 0x5895e97});
 }
 
 // --- Ecs --------------------------------------------------------------------------------
 
-static int Ecs_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[1];
-    if (!py::parseArgs("__init__", {"engine"}, args, kwargs, a) ||
-        !py::checkArgument(a[0], Engine::type, "engine", true))
-        return -1;
+static int Ecs_init(PyObject* self, py::Arguments<1>& a) {
+    if (!py::checkArgument(a[0], Engine::type, "engine", true)) return -1;
     py::Ref systems(PyList_New(0));
     py::Ref entities(systems ? PyList_New(0) : nullptr);
     if (!entities) return -1;
@@ -478,22 +474,23 @@ static PyObject* Ecs_updateEntityMembership(PyObject* self, PyObject* entity) {
 }
 
 static const PyMethodDef ecsMethods[] = {
-    py::oneArg<"update", Ecs_update>(
+    py::oneArg<"update", Ecs_update, "timeStep">(
         py::doc<"Updates every system once, in the order in which they were added.",
                 "@param(timeStep, float)">),
-    py::oneArg<"addEntity", Ecs_addEntity>(py::doc<"@param(entity, Entity)">),
-    py::oneArg<"removeEntity", Ecs_removeEntity>(py::doc<"@param(entity, Entity)">),
+    py::oneArg<"addEntity", Ecs_addEntity, "entity">(py::doc<"@param(entity, Entity)">),
+    py::oneArg<"removeEntity", Ecs_removeEntity, "entity">(py::doc<"@param(entity, Entity)">),
     py::noArgs<"removeAllEntities", Ecs_removeAllEntities>(),
-    py::oneArg<"addSystem", Ecs_addSystem>(py::doc<"@param(system, AbstractSystem)">),
-    py::oneArg<"removeSystem", Ecs_removeSystem>(py::doc<"@param(system, AbstractSystem)">),
-    py::withVarargs<"getEntities", Ecs_getEntities>(
+    py::oneArg<"addSystem", Ecs_addSystem, "system">(py::doc<"@param(system, AbstractSystem)">),
+    py::oneArg<"removeSystem", Ecs_removeSystem, "system">(
+        py::doc<"@param(system, AbstractSystem)">),
+    py::withVarargs<"getEntities", Ecs_getEntities, "*requiredComponentTypes">(
         py::doc<
             "@param(*requiredComponentTypes, type)",
             "@returns(list | filter) every entity, or those that have all the given component types">),
-    py::oneArg<"getEntityById", Ecs_getEntityById>(
+    py::oneArg<"getEntityById", Ecs_getEntityById, "id">(
         py::doc<"@param(id, int)", "@returns(Entity | None)">),
     py::noArgs<"getSystems", Ecs_getSystems>(py::doc<"@returns(list)">),
-    py::oneArg<"_updateEntityMembership", Ecs_updateEntityMembership>(
+    py::oneArg<"_updateEntityMembership", Ecs_updateEntityMembership, "entity">(
         py::doc<"@param(entity, Entity)">),
 };
 
@@ -504,16 +501,16 @@ static const py::Member ecsMembers[] = {
 };
 
 py::ClassDef& ecsClass() {
-    return py::define<Ecs>(
-        "Ecs",
-        {.members = ecsMembers, .init = Ecs_init, .methods = ecsMethods, .checksum = 0x7bb3303});
+    return py::define<Ecs>("Ecs", {.members = ecsMembers,
+                                   .init = py::init<Ecs_init, "engine">,
+                                   .methods = ecsMethods,
+                                   .checksum = 0x7bb3303});
 }
 
 // --- AbstractSystem ---------------------------------------------------------------------
 
-static int AbstractSystem_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    // Every positional argument is a component type; no keyword is taken.
-    if (!py::parse({"__init__", nullptr, 0, 0, true}, args, kwargs, nullptr)) return -1;
+// Every positional argument is a component type.
+static int AbstractSystem_init(PyObject* self, py::Arguments<0>&, PyObject* args) {
     py::Ref members(PyList_New(0));
     if (!members) return -1;
     AbstractSystem* system = asSystem(self);
@@ -526,11 +523,7 @@ static PyObject* AbstractSystem_update(PyObject* self, PyObject* timeStep) {
     return py::noneOrFailed(updateSystem(self, timeStep));
 }
 
-static PyObject* AbstractSystem_updateEntity(PyObject* self, PyObject* const* args,
-                                             Py_ssize_t nargs, PyObject* kwnames) {
-    PyObject* a[2];
-    if (!py::parseArgs("_updateEntity", {"entity", "timeStep"}, args, nargs, kwnames, a))
-        return nullptr;
+static PyObject* AbstractSystem_updateEntity(PyObject* self, py::Arguments<2>& a) {
     return py::noneOrFailed(updateEntityHook(self, a[0], a[1]));
 }
 
@@ -565,18 +558,19 @@ static PyObject* AbstractSystem_getEngine(PyObject* self, PyObject*) {
 }
 
 static const PyMethodDef abstractSystemMethods[] = {
-    py::oneArg<"update", AbstractSystem_update>(
+    py::oneArg<"update", AbstractSystem_update, "timeStep">(
         py::doc<"Calls _updateEntity for every member entity.", "@param(timeStep, float)">),
-    py::withKeywords<"_updateEntity", AbstractSystem_updateEntity>(
+    py::withKeywords<"_updateEntity", AbstractSystem_updateEntity, "entity", "timeStep">(
         py::doc<"Should be overwritten by deriving classes.", "@param(entity, Entity)",
                 "@param(timeStep, float)">),
-    py::oneArg<"_interestedIn", AbstractSystem_interestedIn>(
+    py::oneArg<"_interestedIn", AbstractSystem_interestedIn, "entity">(
         py::doc<"@param(entity, Entity)", "@returns(bool)">),
-    py::oneArg<"_updateEntityMembership", AbstractSystem_updateEntityMembership>(
+    py::oneArg<"_updateEntityMembership", AbstractSystem_updateEntityMembership, "entity">(
         py::doc<"@param(entity, Entity)">),
-    py::oneArg<"_removeEntity", AbstractSystem_removeEntity>(py::doc<"@param(entity, Entity)">),
-    py::oneArg<"_setEcs", AbstractSystem_setEcs>(py::doc<"@param(ecs, Ecs)">),
-    py::oneArg<"_setEngine", AbstractSystem_setEngine>(py::doc<"@param(engine, Engine)">),
+    py::oneArg<"_removeEntity", AbstractSystem_removeEntity, "entity">(
+        py::doc<"@param(entity, Entity)">),
+    py::oneArg<"_setEcs", AbstractSystem_setEcs, "ecs">(py::doc<"@param(ecs, Ecs)">),
+    py::oneArg<"_setEngine", AbstractSystem_setEngine, "engine">(py::doc<"@param(engine, Engine)">),
     py::noArgs<"getEcs", AbstractSystem_getEcs>(py::doc<"@returns(Ecs)">),
     py::noArgs<"getEngine", AbstractSystem_getEngine>(py::doc<"@returns(Engine)">),
 };
@@ -594,10 +588,11 @@ static const py::Member abstractSystemMembers[] = {
 };
 
 py::ClassDef& abstractSystemClass() {
-    return py::define<AbstractSystem>("AbstractSystem", {.members = abstractSystemMembers,
-                                                         .init = AbstractSystem_init,
-                                                         .methods = abstractSystemMethods,
-                                                         .checksum = 0x58db84f});
+    return py::define<AbstractSystem>(
+        "AbstractSystem", {.members = abstractSystemMembers,
+                           .init = py::init<AbstractSystem_init, "*interestedComponentTypes">,
+                           .methods = abstractSystemMethods,
+                           .checksum = 0x58db84f});
 }
 
 // --- module level -----------------------------------------------------------------------

@@ -26,9 +26,7 @@ static TTF_Font* openFont(PyObject* self) {
     return font;
 }
 
-static int Font_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[2];
-    if (!py::parseArgs("__init__", {"filename", "size"}, args, kwargs, a)) return -1;
+static int Font_init(PyObject* self, py::Arguments<2>& a) {
     PyObject* filename = a[0];
     py::Utf8 path(filename);
     const char* name = path.fileName();
@@ -91,10 +89,7 @@ static PyObject* Font_getRenderedTextSize(PyObject* self, PyObject* text) {
     return measureText(self, text, width, height) ? py::intPair(width, height) : nullptr;
 }
 
-static PyObject* Font_render(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                             PyObject* kwnames) {
-    PyObject* a[2];
-    if (!py::parseArgs("render", {"text", "color"}, args, nargs, kwnames, a)) return nullptr;
+static PyObject* Font_render(PyObject* self, py::Arguments<2>& a) {
     ColorArgument argument;
     if (!openFont(self) || !unpackColor(a[1], argument)) return nullptr;
     py::Utf8 text(a[0]);
@@ -164,24 +159,21 @@ PyObject* renderTextLines(PyObject* self, PyObject* lines, PyObject* colorArgume
     return texture.release();
 }
 
-static PyObject* Font_renderLines(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                  PyObject* kwnames) {
-    PyObject* a[2];
-    if (!py::parseArgs("renderLines", {"lines", "color"}, args, nargs, kwnames, a)) return nullptr;
+static PyObject* Font_renderLines(PyObject* self, py::Arguments<2>& a) {
     return renderTextLines(self, a[0], a[1]);
 }
 
 static const PyMethodDef fontMethods[] = {
     py::noArgs<"getFontSize", Font_getFontSize>(
         py::doc<"@returns(int)", "Returns the size of the font.">),
-    py::oneArg<"getRenderedTextSize", Font_getRenderedTextSize>(
+    py::oneArg<"getRenderedTextSize", Font_getRenderedTextSize, "text">(
         py::doc<"@param(text, str)", "@returns((int, int))",
                 "Calculates the space that is needed to render the given text with this", "font.">),
-    py::withKeywords<"render", Font_render>(
+    py::withKeywords<"render", Font_render, "text", "color">(
         py::doc<"@param(text, str)", "@param(color, (int, int, int [, int]))", "@returns(Texture)",
                 "Renders the given text in the given color and returns a Texture object",
                 "containing the result.">),
-    py::withKeywords<"renderLines", Font_renderLines>(
+    py::withKeywords<"renderLines", Font_renderLines, "lines", "color">(
         py::doc<"@param(text, str[])", "@param(color, (int, int, int [, int]))",
                 "@returns(Texture)",
                 "Renders the given text in the given color and returns a Texture object",
@@ -194,7 +186,7 @@ py::ClassDef& fontClass() {
     return py::define<Font>(
         "Font", {.doc = py::classDoc<"A font resource. Fonts can be loaded from TTF files.">,
                  .members = fontMembers,
-                 .init = Font_init,
+                 .init = py::init<Font_init, "filename", "size">,
                  .methods = fontMethods,
                  .initDoc = py::doc<"@param(filename, str)", "@param(size, int)",
                                     "Loads a font from the given file with the given font size.">,

@@ -109,7 +109,8 @@ levelGrid::View Level::view() {
 // --- cells ------------------------------------------------------------------------------------
 
 // Where byte `k` of cell (x, y) lies in the array, or false with IndexError for a cell
-// outside the grid or a byte outside the cell. Checked after every argument is
+// outside the grid or a byte outside the cell (the texture accessors' `cardinalDirection`,
+// the only byte number game code gives). Checked after every argument is
 // converted: a conversion may run Python code that reloads the level.
 static bool cellOffset(PyObject* self, int32_t x, int32_t y, int32_t k, size_t& offset) {
     Level* level = asLevel(self);
@@ -119,7 +120,7 @@ static bool cellOffset(PyObject* self, int32_t x, int32_t y, int32_t k, size_t& 
         return false;
     }
     if (k < 0 || size_t(k) >= levelGrid::CELL_BYTES) {
-        PyErr_Format(PyExc_IndexError, "cell byte %d is not one of 0 to 6", k);
+        PyErr_Format(PyExc_IndexError, "cardinalDirection %d is not one of 0 to 6", k);
         return false;
     }
     offset = levelGrid::offset(level->width, x, y, size_t(k));
@@ -139,61 +140,48 @@ static uint8_t* cellByteToWrite(PyObject* self, int32_t x, int32_t y, int32_t k)
     return asLevel(self)->native.cells.data() + offset;
 }
 
-// Parses and converts the accessor's arguments, all of them 32-bit integers, in order.
-template <size_t N>
-static bool intArguments(const char* function, const char* const (&names)[N], PyObject* const* args,
-                         Py_ssize_t nargs, PyObject* kwnames, int32_t (&out)[N]) {
-    PyObject* given[N];
-    if (!py::parseArgs(function, names, args, nargs, kwnames, given)) return false;
+// Converts the accessor's arguments, all of them 32-bit integers, in order.
+template <size_t N> static bool intArguments(py::Arguments<N>& given, int32_t (&out)[N]) {
     for (size_t i = 0; i < N; ++i)
         if (!py::toInt32(given[i], out[i])) return false;
     return true;
 }
 
-static PyObject* Level_getBlock(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                PyObject* kwnames) {
+static PyObject* Level_getBlock(PyObject* self, py::Arguments<2>& given) {
     int32_t a[2];
-    if (!intArguments("getBlock", {"x", "y"}, args, nargs, kwnames, a)) return nullptr;
+    if (!intArguments(given, a)) return nullptr;
     const uint8_t* byte = cellByte(self, a[0], a[1], levelGrid::BLOCK);
     return byte ? PyLong_FromLong(*byte) : nullptr;
 }
 
-static PyObject* Level_setBlock(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                PyObject* kwnames) {
+static PyObject* Level_setBlock(PyObject* self, py::Arguments<3>& given) {
     int32_t a[3];
-    if (!intArguments("setBlock", {"blockType", "x", "y"}, args, nargs, kwnames, a)) return nullptr;
+    if (!intArguments(given, a)) return nullptr;
     uint8_t* byte = cellByteToWrite(self, a[1], a[2], levelGrid::BLOCK);
     if (!byte) return nullptr;
     *byte = uint8_t(a[0]); // the low 8 bits, unchecked
     Py_RETURN_NONE;
 }
 
-static PyObject* Level_getTextureIndex(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                       PyObject* kwnames) {
+static PyObject* Level_getTextureIndex(PyObject* self, py::Arguments<3>& given) {
     int32_t a[3];
-    if (!intArguments("getTextureIndex", {"cardinalDirection", "x", "y"}, args, nargs, kwnames, a))
-        return nullptr;
+    if (!intArguments(given, a)) return nullptr;
     const uint8_t* byte = cellByte(self, a[1], a[2], a[0]);
     return byte ? PyLong_FromLong(*byte) : nullptr;
 }
 
-static PyObject* Level_setTextureIndex(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                       PyObject* kwnames) {
+static PyObject* Level_setTextureIndex(PyObject* self, py::Arguments<4>& given) {
     int32_t a[4];
-    if (!intArguments("setTextureIndex", {"textureIndex", "cardinalDirection", "x", "y"}, args,
-                      nargs, kwnames, a))
-        return nullptr;
+    if (!intArguments(given, a)) return nullptr;
     uint8_t* byte = cellByteToWrite(self, a[2], a[3], a[1]);
     if (!byte) return nullptr;
     *byte = uint8_t(a[0]); // the low 8 bits, unchecked: -1 is 255, "no texture"
     Py_RETURN_NONE;
 }
 
-static PyObject* Level_getTexture(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                  PyObject* kwnames) {
+static PyObject* Level_getTexture(PyObject* self, py::Arguments<3>& given) {
     int32_t a[3];
-    if (!intArguments("getTexture", {"cardinalDirection", "x", "y"}, args, nargs, kwnames, a))
-        return nullptr;
+    if (!intArguments(given, a)) return nullptr;
     const uint8_t* byte = cellByte(self, a[1], a[2], a[0]);
     if (!byte) return nullptr;
     Py_ssize_t index = *byte;
@@ -348,9 +336,7 @@ static bool buildEmptyLevel(Level* level) {
     return true;
 }
 
-static int Level_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[2];
-    if (!py::parseArgs("__init__", {"filename", "assetsPath"}, args, kwargs, a, 1)) return -1;
+static int Level_init(PyObject* self, py::Arguments<2>& a) {
     PyObject* filename = a[0];
     PyObject* assetsPath = a[1] ? a[1] : Py_None;
     Level* level = asLevel(self);
@@ -399,48 +385,50 @@ const LevelOps Level::table = {Level_loadFogSettings, Level_initializeEmpty, Lev
                                Level_loadEntities};
 
 static const PyMethodDef levelMethods[] = {
-    py::withKeywords<"getBlock", Level_getBlock>(
+    py::withKeywords<"getBlock", Level_getBlock, "x", "y">(
         py::doc<"@param(x, int)", "@param(y, int)", "@returns(int) the block type of the cell">),
-    py::withKeywords<"setBlock", Level_setBlock>(
+    py::withKeywords<"setBlock", Level_setBlock, "blockType", "x", "y">(
         py::doc<"@param(blockType, int)", "@param(x, int)", "@param(y, int)">),
-    py::withKeywords<"getTextureIndex", Level_getTextureIndex>(
+    py::withKeywords<"getTextureIndex", Level_getTextureIndex, "cardinalDirection", "x", "y">(
         py::doc<"@param(cardinalDirection, int)", "@param(x, int)", "@param(y, int)",
                 "@returns(int)">),
-    py::withKeywords<"setTextureIndex", Level_setTextureIndex>(
+    py::withKeywords<"setTextureIndex", Level_setTextureIndex, "textureIndex", "cardinalDirection",
+                     "x", "y">(
         py::doc<"@param(textureIndex, int)", "@param(cardinalDirection, int)", "@param(x, int)",
                 "@param(y, int)">),
-    py::withKeywords<"getTexture", Level_getTexture>(
+    py::withKeywords<"getTexture", Level_getTexture, "cardinalDirection", "x", "y">(
         py::doc<"@param(cardinalDirection, int)", "@param(x, int)", "@param(y, int)",
                 "@returns(Texture | None)">),
     py::noArgs<"getSize", Level_getSize>(
         py::doc<"@returns((int, int))", "Returns the size of the level in blocks.">),
-    py::oneArg<"_loadFromFile", Level_loadFromFile>(py::doc<"@param(filename, str)">),
-    py::withKeywords<"_loadMetadata", Level_loadMetadata>(
+    py::oneArg<"_loadFromFile", Level_loadFromFile, "filename">(py::doc<"@param(filename, str)">),
+    py::withKeywords<"_loadMetadata", Level_loadMetadata, "filename", "header">(
         py::doc<"@param(filename, str)", "@param(header, str)">),
-    py::oneArg<"_convertPath", Level_convertPath>(
+    py::oneArg<"_convertPath", Level_convertPath, "path">(
         py::doc<"@param(path, str)", "@returns(str) the path relative to the assets path">),
     py::noArgs<"_loadAssets", Level_loadAssets>(),
-    py::withKeywords<"createComponent", Level_createComponent>(
+    py::withKeywords<"createComponent", Level_createComponent, "componentName", "component">(
         py::doc<"@param(componentName, str)", "@param(component, dict)", "@returns(object)">),
-    py::withKeywords<"_loadFromDict", Level_loadFromDict>(
+    py::withKeywords<"_loadFromDict", Level_loadFromDict, "component", "input">(
         py::doc<"@param(component, object)", "@param(input, dict)">),
-    py::oneArg<"addEntity", Level_addEntity>(py::doc<"@param(entity, Entity)">),
-    py::oneArg<"removeEntity", Level_removeEntity>(py::doc<"@param(entity, Entity)">),
+    py::oneArg<"addEntity", Level_addEntity, "entity">(py::doc<"@param(entity, Entity)">),
+    py::oneArg<"removeEntity", Level_removeEntity, "entity">(py::doc<"@param(entity, Entity)">),
     py::noArgs<"removeAllEntities", Level_removeAllEntities>(),
-    py::withVarargs<"getEntities", Level_getEntities>(
+    py::withVarargs<"getEntities", Level_getEntities, "*requiredComponentTypes">(
         py::doc<"@param(*requiredComponentTypes, type)",
                 "@returns(list) every entity, or those that have all the given component types">),
-    py::oneArg<"addEntityFromJson", Level_addEntityFromJson>(
+    py::oneArg<"addEntityFromJson", Level_addEntityFromJson, "entityData">(
         py::doc<"@param(entityData, dict)", "@returns(Entity)">),
-    py::oneArg<"removeEntityFromJson", Level_removeEntityFromJson>(
+    py::oneArg<"removeEntityFromJson", Level_removeEntityFromJson, "entity">(
         py::doc<"@param(entity, Entity)">),
-    py::oneArg<"syncEntitiesToEcs", Level_syncEntitiesToEcs>(py::doc<"@param(ecs, Ecs)">),
-    py::oneArg<"syncEntitiesFromEcs", Level_syncEntitiesFromEcs>(py::doc<"@param(ecs, Ecs)">),
-    py::oneArg<"saveFile", Level_saveFile>(
+    py::oneArg<"syncEntitiesToEcs", Level_syncEntitiesToEcs, "ecs">(py::doc<"@param(ecs, Ecs)">),
+    py::oneArg<"syncEntitiesFromEcs", Level_syncEntitiesFromEcs, "ecs">(
+        py::doc<"@param(ecs, Ecs)">),
+    py::oneArg<"saveFile", Level_saveFile, "filename">(
         py::doc<"@param(filename, str)", "Saves the content of the level as LVL file",
                 "(thus, the file name should end with '.lvl')">),
     py::noArgs<"_updateEntityMetadata", Level_updateEntityMetadata>(),
-    py::oneArg<"_dumpToDict", Level_dumpToDict>(
+    py::oneArg<"_dumpToDict", Level_dumpToDict, "obj">(
         py::doc<"@param(obj, object)", "@returns(object) its plain data">),
     py::noArgs<"printLevel", Level_printLevel>(),
 };
@@ -468,7 +456,7 @@ static const PyType_Slot levelSlots[] = {
 py::ClassDef& levelClass() {
     return py::define<Level>("Level", {.doc = py::classDoc<"A level resource.">,
                                        .members = levelMembers,
-                                       .init = Level_init,
+                                       .init = py::init<Level_init, "filename", "assetsPath=None">,
                                        .methods = levelMethods,
                                        .properties = levelFogProperties(),
                                        .slots = levelSlots,

@@ -112,11 +112,7 @@ void Level_loadEntities(Level* level) {
     if (!ok) levelParts::reportUnraisable("_loadEntities");
 }
 
-PyObject* Level_createComponent(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                PyObject* kwnames) {
-    PyObject* a[2];
-    if (!py::parseArgs("createComponent", {"componentName", "component"}, args, nargs, kwnames, a))
-        return nullptr;
+PyObject* Level_createComponent(PyObject* self, py::Arguments<2>& a) {
     auto [name, value] = a;
     py::Ref type = componentClass(name);
     py::Ref instance(type ? PyObject_CallNoArgs(type.get()) : nullptr);
@@ -129,11 +125,7 @@ PyObject* Level_createComponent(PyObject* self, PyObject* const* args, Py_ssize_
     return loaded ? instance.release() : nullptr;
 }
 
-PyObject* Level_loadFromDict(PyObject*, PyObject* const* args, Py_ssize_t nargs,
-                             PyObject* kwnames) {
-    PyObject* a[2];
-    if (!py::parseArgs("_loadFromDict", {"component", "input"}, args, nargs, kwnames, a))
-        return nullptr;
+PyObject* Level_loadFromDict(PyObject*, py::Arguments<2>& a) {
     auto [component, input] = a;
     // Into the instance dictionary itself, past any property or setter.
     py::Ref items = py::callMethod(input, nItems);

@@ -14,7 +14,6 @@ namespace levelFile {
 namespace {
 
 py::Name nRead("read");
-py::Name nWrite("write");
 py::Name nClose("close");
 
 // open(path, mode, encoding="utf-8")
@@ -68,11 +67,6 @@ py::Ref readText(PyObject* path) {
     return text;
 }
 
-bool writeText(PyObject* path, PyObject* text) {
-    py::Ref file = openText(path, "w");
-    return file && closeAfter(file.get(), bool(py::callMethod(file.get(), nWrite, text)));
-}
-
 CellReader::~CellReader() {
     if (fd_ >= 0) ::close(fd_);
 }
@@ -104,39 +98,36 @@ size_t CellReader::read(uint8_t* bytes, size_t size) {
     return got;
 }
 
-CellWriter::~CellWriter() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-bool CellWriter::open(PyObject* path) {
-    py::Ref name;
-    if (!systemPath(path, name)) return false;
-    path_ = py::Ref::borrow(path);
-    while ((fd_ = ::open(PyBytes_AS_STRING(name.get()), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-                         0666)) < 0)
-        if (!retryAfterSignal()) return PyErr_Occurred() ? false : systemError(path);
-    return true;
-}
-
-bool CellWriter::write(const uint8_t* bytes, size_t size) {
-    size_t written = 0;
-    while (written < size) {
-        ssize_t count = ::write(fd_, bytes + written, std::min(size - written, largestTransfer));
-        if (count == 0) errno = EIO, count = -1; // a file that takes nothing more
-        if (count > 0)
-            written += size_t(count);
-        else if (errno != EINTR)
-            return systemError(path_.get());
+bool FileWriter::succeeded(int error) {
+    if (error) {
+        errno = error;
+        return systemError(path_.get());
     }
     return true;
 }
 
-bool CellWriter::close() {
-    int fd = fd_;
-    fd_ = -1;
-    // Closed either way: a close interrupted by a signal is not tried again.
-    if (::close(fd) < 0 && errno != EINTR) return systemError(path_.get());
-    return true;
+bool FileWriter::open(PyObject* path) {
+    py::Ref name;
+    if (!systemPath(path, name)) return false;
+    path_ = py::Ref::borrow(path);
+    int error;
+    while ((error = file_.open(PyBytes_AS_STRING(name.get()))) == EINTR) {
+        errno = error;
+        if (!retryAfterSignal()) return false;
+    }
+    return succeeded(error);
+}
+
+bool FileWriter::write(const void* bytes, size_t size) {
+    return succeeded(file_.write(bytes, size));
+}
+
+bool FileWriter::finish() {
+    return succeeded(file_.finish());
+}
+
+bool FileWriter::commit() {
+    return succeeded(file_.commit());
 }
 
 } // namespace levelFile

@@ -1,10 +1,12 @@
 // The level file pair on disk. The header is text, read and written through the
-// host's open() as UTF-8, so its errors are the host's own. The cell file is read
-// straight into the cell array and written straight from it, with no Python object
-// in between; its errors are the OSError that open() would raise, naming the path as
-// it was given.
+// host's open() as UTF-8, so its errors are the host's own; it is written as the
+// UTF-8 bytes of its text. The cell file is read straight into the cell array and
+// written straight from it, with no Python object in between. Errors of the engine's
+// own file calls are the OSError that open() would raise, naming the path as it was
+// given.
 #pragma once
 
+#include "core/atomicFile.hpp"
 #include "py/ref.hpp"
 
 #include <cstddef>
@@ -16,9 +18,6 @@ constexpr size_t failedRead = SIZE_MAX;
 
 // The whole text of the file at `path`; null with the error set.
 py::Ref readText(PyObject* path);
-// Replaces the content of the file at `path` with `text`, in one write.
-bool writeText(PyObject* path, PyObject* text);
-
 // A cell file open for reading; closed when the reader ends.
 class CellReader {
   public:
@@ -39,23 +38,25 @@ class CellReader {
     py::Ref path_;
 };
 
-// A cell file created (or truncated) for writing; closed when the writer ends.
-class CellWriter {
+// A file of the pair written anew: its content goes to a temporary file beside it,
+// which takes the file's place only when `commit` is called, after `finish` (see
+// core/atomicFile.hpp); until then, and whenever the writer ends uncommitted, the file
+// is as it was and no temporary file is left.
+class FileWriter {
   public:
-    CellWriter() = default;
-    CellWriter(const CellWriter&) = delete;
-    CellWriter& operator=(const CellWriter&) = delete;
-    ~CellWriter();
-
     // `path`: a str, bytes or os.PathLike object. False with OSError.
     bool open(PyObject* path);
-    // Writes all `size` bytes. False with OSError.
-    bool write(const uint8_t* bytes, size_t size);
-    // Closes the file, reporting what the system reports. False with OSError.
-    bool close();
+    // Writes all `size` bytes. Runs no Python code. False with OSError.
+    bool write(const void* bytes, size_t size);
+    // The content flushed to the disk and the temporary file closed. False with OSError.
+    bool finish();
+    // The new file in place of the old one. False with OSError.
+    bool commit();
 
   private:
-    int fd_ = -1;
+    bool succeeded(int error);
+
+    atomicFile::Replacement file_;
     py::Ref path_;
 };
 

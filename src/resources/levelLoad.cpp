@@ -84,11 +84,7 @@ PyObject* Level_loadFromFile(PyObject* self, PyObject* filename) {
     Py_RETURN_NONE;
 }
 
-PyObject* Level_loadMetadata(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                             PyObject* kwnames) {
-    PyObject* a[2];
-    if (!py::parseArgs("_loadMetadata", {"filename", "header"}, args, nargs, kwnames, a))
-        return nullptr;
+PyObject* Level_loadMetadata(PyObject* self, py::Arguments<2>& a) {
     auto [filename, text] = a;
     Level* level = asLevel(self);
     py::Ref metadata = py::Ref::borrow(level->metadata);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "py/call.hpp"
+#include "py/signature.hpp"
 #include "resources/level.hpp"
 
 #include <span>
@@ -37,8 +38,7 @@ py::Ref attributeIfAny(PyObject* object, py::Name& name);
 
 // levelLoad.cpp
 PyObject* Level_loadFromFile(PyObject* self, PyObject* filename);
-PyObject* Level_loadMetadata(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                             PyObject* kwnames);
+PyObject* Level_loadMetadata(PyObject* self, py::Arguments<2>& a); // (filename, header)
 PyObject* Level_convertPath(PyObject* self, PyObject* path);
 
 // levelFog.cpp
@@ -52,10 +52,8 @@ PyObject* Level_loadAssets(PyObject* self, PyObject*);
 // levelEntities.cpp
 PyObject* Level_loadEntity(Level* self, PyObject* entityData);
 void Level_loadEntities(Level* self);
-PyObject* Level_createComponent(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                PyObject* kwnames);
-PyObject* Level_loadFromDict(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                             PyObject* kwnames);
+PyObject* Level_createComponent(PyObject* self, py::Arguments<2>& a); // (componentName, component)
+PyObject* Level_loadFromDict(PyObject* self, py::Arguments<2>& a);    // (component, input)
 PyObject* Level_addEntity(PyObject* self, PyObject* entity);
 PyObject* Level_removeEntity(PyObject* self, PyObject* entity);
 PyObject* Level_removeAllEntities(PyObject* self, PyObject*);

@@ -39,14 +39,23 @@ bool announceWritten(PyObject* path) {
     return line && py::print(line.get());
 }
 
+// The header's text as the file holds it: what the host's text files write for a str
+// on this platform, its UTF-8 bytes.
+bool headerBytes(PyObject* text, const char*& bytes, Py_ssize_t& size) {
+    if (!PyUnicode_Check(text)) {
+        PyErr_Format(PyExc_TypeError, "write() argument must be str, not %.100s",
+                     Py_TYPE(text)->tp_name);
+        return false;
+    }
+    bytes = PyUnicode_AsUTF8AndSize(text, &size);
+    return bytes != nullptr;
+}
+
 // The cell file: the bytes counted when saving began, and never more than the array
-// holds now (Python code run since may have changed the grid).
-bool writeCells(Level* level, PyObject* path, size_t counted) {
-    levelFile::CellWriter file;
-    if (!file.open(path)) return false;
+// holds now (Python code run since, converting the path, may have changed the grid).
+bool writeCells(Level* level, levelFile::FileWriter& file, size_t counted) {
     size_t size = std::min(counted, level->native.cells.size());
-    const levelGrid::Cells& cells = level->native.cells;
-    return file.write(cells.data(), size) && file.close();
+    return file.write(level->native.cells.data(), size) && file.finish();
 }
 
 // The header form of one entity: its id, then each component's level form under its
@@ -121,17 +130,23 @@ py::Ref plainData(PyObject* self, PyObject* obj) {
 
 } // namespace
 
+// Each file of the pair is written whole beside the old one before either takes its
+// place, the cells first, so a save that fails at any step leaves the pair that was
+// there (the header, which tells the cells' size, is the last to change).
 PyObject* Level_saveFile(PyObject* self, PyObject* filename) {
     Level* level = asLevel(self);
     size_t counted = level->native.cells.size(); // width * height * 7 as saving begins
     if (!py::callMethod(self, nUpdateEntityMetadata)) return nullptr;
     py::Ref headerPath(PyNumber_Add(filename, nHeaderSuffix.get()));
-    // Encoded before the file is opened: a header that cannot be encoded leaves the
-    // file as it was.
     py::Ref metadata = py::Ref::borrow(level->metadata);
     py::Ref header = headerPath ? encodeHeader(metadata.get()) : py::Ref();
-    if (!header || !levelFile::writeText(headerPath.get(), header.get()) ||
-        !announceWritten(headerPath.get()) || !writeCells(level, filename, counted))
+    const char* text;
+    Py_ssize_t length;
+    if (!header || !headerBytes(header.get(), text, length)) return nullptr;
+    levelFile::FileWriter headerFile, cellFile;
+    if (!headerFile.open(headerPath.get()) || !headerFile.write(text, size_t(length)) ||
+        !headerFile.finish() || !cellFile.open(filename) || !writeCells(level, cellFile, counted) ||
+        !cellFile.commit() || !headerFile.commit() || !announceWritten(headerPath.get()))
         return nullptr;
     return py::noneOrFailed(announceWritten(filename));
 }

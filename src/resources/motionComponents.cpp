@@ -88,13 +88,6 @@ bool dumpVector(PyObject* dict, PyObject* field) {
            levelForm::put(dict, nY, py::Ref(PyFloat_FromDouble(vector->y)));
 }
 
-// loadFromDict(level, input): the level is not used by these components.
-PyObject* levelInput(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    PyObject* a[2];
-    return py::parseArgs("loadFromDict", {"level", "input"}, args, nargs, kwnames, a) ? a[1]
-                                                                                      : nullptr;
-}
-
 template <class T, PyObject* T::*field> PyObject* fieldValue(PyObject* self) {
     return reinterpret_cast<T*>(self)->*field;
 }
@@ -108,21 +101,19 @@ PyObject* dumpedVector(PyObject* field) {
 
 // --- PositionComponent -----------------------------------------------------------------------
 
-static int PositionComponent_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[1];
-    if (!py::parseArgs("__init__", {"pos"}, args, kwargs, a, 0) || !checkVector(a[0], "pos"))
-        return -1;
+static int PositionComponent_init(PyObject* self, py::Arguments<1>& a) {
+    if (!checkVector(a[0], "pos")) return -1;
     py::Ref pos = vectorOrNew(a[0], 0.0, 0.0);
     if (!pos) return -1;
     py::assign(reinterpret_cast<PositionComponent*>(self)->pos, pos.get());
     return 0;
 }
 
-static PyObject* PositionComponent_loadFromDict(PyObject* self, PyObject* const* args,
-                                                Py_ssize_t nargs, PyObject* kwnames) {
-    PyObject* input = levelInput(args, nargs, kwnames);
+// loadFromDict(level, input): the level is not used by these components.
+static PyObject* PositionComponent_loadFromDict(PyObject* self, py::Arguments<2>& a) {
+    PyObject* input = a[1];
     return py::noneOrFailed(
-        input && loadVector(self, fieldValue<PositionComponent, &PositionComponent::pos>, input));
+        loadVector(self, fieldValue<PositionComponent, &PositionComponent::pos>, input));
 }
 
 static PyObject* PositionComponent_dumpToDict(PyObject* self, PyObject*) {
@@ -130,9 +121,9 @@ static PyObject* PositionComponent_dumpToDict(PyObject* self, PyObject*) {
 }
 
 static const PyMethodDef positionComponentMethods[] = {
-    py::withKeywords<"loadFromDict", PositionComponent_loadFromDict>(
+    py::withKeywords<"loadFromDict", PositionComponent_loadFromDict, "level", "input">(
         py::doc<"@param(level, Level)", "@param(input, dict)">),
-    py::oneArg<"dumpToDict", PositionComponent_dumpToDict>(
+    py::oneArg<"dumpToDict", PositionComponent_dumpToDict, "level">(
         py::doc<"@param(level, Level)", "@returns(dict)">),
 };
 
@@ -152,7 +143,7 @@ static const PyGetSetDef positionComponentProperties[] = {
 py::ClassDef& positionComponentClass() {
     return py::define<PositionComponent>("PositionComponent",
                                          {.members = positionComponentMembers,
-                                          .init = PositionComponent_init,
+                                          .init = py::init<PositionComponent_init, "pos=None">,
                                           .methods = positionComponentMethods,
                                           .properties = positionComponentProperties,
                                           .checksum = 0x9cdffce});
@@ -160,10 +151,7 @@ py::ClassDef& positionComponentClass() {
 
 // --- VelocityComponent -----------------------------------------------------------------------
 
-static int VelocityComponent_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[3];
-    if (!py::parseArgs("__init__", {"velocity", "impulse", "friction"}, args, kwargs, a, 0))
-        return -1;
+static int VelocityComponent_init(PyObject* self, py::Arguments<3>& a) {
     double friction = 2.0;
     if ((a[2] && !py::toDouble(a[2], friction)) || !checkVector(a[0], "velocity") ||
         !checkVector(a[1], "impulse"))
@@ -178,11 +166,9 @@ static int VelocityComponent_init(PyObject* self, PyObject* args, PyObject* kwar
     return 0;
 }
 
-static PyObject* VelocityComponent_loadFromDict(PyObject* self, PyObject* const* args,
-                                                Py_ssize_t nargs, PyObject* kwnames) {
-    PyObject* input = levelInput(args, nargs, kwnames);
-    if (!input ||
-        !loadVector(self, fieldValue<VelocityComponent, &VelocityComponent::velocity>, input))
+static PyObject* VelocityComponent_loadFromDict(PyObject* self, py::Arguments<2>& a) {
+    PyObject* input = a[1];
+    if (!loadVector(self, fieldValue<VelocityComponent, &VelocityComponent::velocity>, input))
         return nullptr;
     int present = levelForm::has(input, nImpulse);
     if (present < 0) return nullptr;
@@ -214,9 +200,9 @@ static PyObject* VelocityComponent_dumpToDict(PyObject* self, PyObject*) {
 }
 
 static const PyMethodDef velocityComponentMethods[] = {
-    py::withKeywords<"loadFromDict", VelocityComponent_loadFromDict>(
+    py::withKeywords<"loadFromDict", VelocityComponent_loadFromDict, "level", "input">(
         py::doc<"@param(level, Level)", "@param(input, dict)">),
-    py::oneArg<"dumpToDict", VelocityComponent_dumpToDict>(
+    py::oneArg<"dumpToDict", VelocityComponent_dumpToDict, "level">(
         py::doc<"@param(level, Level)", "@returns(dict)">),
 };
 
@@ -240,31 +226,29 @@ static const PyGetSetDef velocityComponentProperties[] = {
 };
 
 py::ClassDef& velocityComponentClass() {
-    return py::define<VelocityComponent>("VelocityComponent",
-                                         {.members = velocityComponentMembers,
-                                          .init = VelocityComponent_init,
-                                          .methods = velocityComponentMethods,
-                                          .properties = velocityComponentProperties,
-                                          .checksum = 0xf57cfdc});
+    return py::define<VelocityComponent>(
+        "VelocityComponent",
+        {.members = velocityComponentMembers,
+         .init = py::init<VelocityComponent_init, "velocity=None", "impulse=None", "friction=2.0">,
+         .methods = velocityComponentMethods,
+         .properties = velocityComponentProperties,
+         .checksum = 0xf57cfdc});
 }
 
 // --- RotationComponent -----------------------------------------------------------------------
 
-static int RotationComponent_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[1];
-    if (!py::parseArgs("__init__", {"dir"}, args, kwargs, a, 0) || !checkVector(a[0], "dir"))
-        return -1;
+static int RotationComponent_init(PyObject* self, py::Arguments<1>& a) {
+    if (!checkVector(a[0], "dir")) return -1;
     py::Ref dir = vectorOrNew(a[0], 1.0, 0.0);
     if (!dir) return -1;
     py::assign(reinterpret_cast<RotationComponent*>(self)->dir, dir.get());
     return 0;
 }
 
-static PyObject* RotationComponent_loadFromDict(PyObject* self, PyObject* const* args,
-                                                Py_ssize_t nargs, PyObject* kwnames) {
-    PyObject* input = levelInput(args, nargs, kwnames);
+static PyObject* RotationComponent_loadFromDict(PyObject* self, py::Arguments<2>& a) {
+    PyObject* input = a[1];
     return py::noneOrFailed(
-        input && loadVector(self, fieldValue<RotationComponent, &RotationComponent::dir>, input));
+        loadVector(self, fieldValue<RotationComponent, &RotationComponent::dir>, input));
 }
 
 static PyObject* RotationComponent_dumpToDict(PyObject* self, PyObject*) {
@@ -272,9 +256,9 @@ static PyObject* RotationComponent_dumpToDict(PyObject* self, PyObject*) {
 }
 
 static const PyMethodDef rotationComponentMethods[] = {
-    py::withKeywords<"loadFromDict", RotationComponent_loadFromDict>(
+    py::withKeywords<"loadFromDict", RotationComponent_loadFromDict, "level", "input">(
         py::doc<"@param(level, Level)", "@param(input, dict)">),
-    py::oneArg<"dumpToDict", RotationComponent_dumpToDict>(
+    py::oneArg<"dumpToDict", RotationComponent_dumpToDict, "level">(
         py::doc<"@param(level, Level)", "@returns(dict)">),
 };
 
@@ -287,10 +271,11 @@ static const py::Member rotationComponentMembers[] = {
 };
 
 py::ClassDef& rotationComponentClass() {
-    return py::define<RotationComponent>("RotationComponent", {.members = rotationComponentMembers,
-                                                               .init = RotationComponent_init,
-                                                               .methods = rotationComponentMethods,
-                                                               .checksum = 0x584e88a});
+    return py::define<RotationComponent>("RotationComponent",
+                                         {.members = rotationComponentMembers,
+                                          .init = py::init<RotationComponent_init, "dir=None">,
+                                          .methods = rotationComponentMethods,
+                                          .checksum = 0x584e88a});
 }
 
 // --- CollisionComponent ----------------------------------------------------------------------
@@ -322,11 +307,7 @@ static bool storeFlags(PyObject* self, const py::Member& row, PyObject* given) {
     return flags && row.set(self, flags.get(), nullptr) == 0;
 }
 
-static int CollisionComponent_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[4];
-    if (!py::parseArgs("__init__", {"radius", "isOnlyTrigger", "hasFlags", "ignoreFlags"}, args,
-                       kwargs, a, 0))
-        return -1;
+static int CollisionComponent_init(PyObject* self, py::Arguments<4>& a) {
     double radius = 0.25;
     bool isOnlyTrigger = false;
     if ((a[0] && !py::toDouble(a[0], radius)) || (a[1] && !py::toFlag(a[1], isOnlyTrigger)))
@@ -348,10 +329,8 @@ static bool loadFlags(PyObject* self, const py::Member& row, PyObject* input, py
     return truth >= 0 && storeFlags(self, row, truth ? given.get() : nullptr);
 }
 
-static PyObject* CollisionComponent_loadFromDict(PyObject* self, PyObject* const* args,
-                                                 Py_ssize_t nargs, PyObject* kwnames) {
-    PyObject* input = levelInput(args, nargs, kwnames);
-    if (!input) return nullptr;
+static PyObject* CollisionComponent_loadFromDict(PyObject* self, py::Arguments<2>& a) {
+    PyObject* input = a[1];
     // Field by field: what is stored before a failing key keeps its new value.
     auto* component = reinterpret_cast<CollisionComponent*>(self);
     double radius;
@@ -378,16 +357,18 @@ static PyObject* CollisionComponent_dumpToDict(PyObject* self, PyObject*) {
 }
 
 static const PyMethodDef collisionComponentMethods[] = {
-    py::withKeywords<"loadFromDict", CollisionComponent_loadFromDict>(
+    py::withKeywords<"loadFromDict", CollisionComponent_loadFromDict, "level", "input">(
         py::doc<"@param(level, Level)", "@param(input, dict)">),
-    py::oneArg<"dumpToDict", CollisionComponent_dumpToDict>(
+    py::oneArg<"dumpToDict", CollisionComponent_dumpToDict, "level">(
         py::doc<"@param(level, Level)", "@returns(dict)">),
 };
 
 py::ClassDef& collisionComponentClass() {
-    return py::define<CollisionComponent>("CollisionComponent",
-                                          {.members = collisionComponentMembers,
-                                           .init = CollisionComponent_init,
-                                           .methods = collisionComponentMethods,
-                                           .checksum = 0xf091f59});
+    return py::define<CollisionComponent>(
+        "CollisionComponent",
+        {.members = collisionComponentMembers,
+         .init = py::init<CollisionComponent_init, "radius=0.25", "isOnlyTrigger=False",
+                          "hasFlags=[]", "ignoreFlags=[]">,
+         .methods = collisionComponentMethods,
+         .checksum = 0xf091f59});
 }

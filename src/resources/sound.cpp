@@ -2,6 +2,9 @@
 // count of music stops that the frame turns into MusicStoppedEvents.
 #include "resources/sound.hpp"
 
+#include "resources/musicLoad.hpp"
+#include "resources/soundLoad.hpp"
+
 #include "py/args.hpp"
 #include "py/call.hpp"
 #include "py/methods.hpp"
@@ -51,10 +54,8 @@ static bool toLoopCount(PyObject* times, int32_t& loops) {
 
 // Opens the file named by the first argument; a failed (re)load leaves no handle.
 template <class Object, class Handle>
-static int loadResource(PyObject* self, PyObject* args, PyObject* kwargs, Handle* Object::*handle,
+static int loadResource(PyObject* self, py::Arguments<1>& a, Handle* Object::*handle,
                         Handle* (*load)(const char*), void (*free)(Handle*), const char* failure) {
-    PyObject* a[1];
-    if (!py::parseArgs("__init__", {"filepath"}, args, kwargs, a)) return -1;
     py::Utf8 path(a[0]);
     const char* name = path.fileName();
     if (!name) return -1;
@@ -68,12 +69,8 @@ static int loadResource(PyObject* self, PyObject* args, PyObject* kwargs, Handle
 
 // --- Sound --------------------------------------------------------------------------------
 
-static Mix_Chunk* loadChunk(const char* path) {
-    return Mix_LoadWAV_RW(SDL_RWFromFile(path, "rb"), 1);
-}
-
-static int Sound_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    return loadResource(self, args, kwargs, &Sound::chunk, loadChunk, Mix_FreeChunk,
+static int Sound_init(PyObject* self, py::Arguments<1>& a) {
+    return loadResource(self, a, &Sound::chunk, loadSoundFile, Mix_FreeChunk,
                         "Unable to load sound file '%s'");
 }
 
@@ -102,7 +99,7 @@ static PyObject* Sound_loop(PyObject* self, PyObject* times) {
 
 static const PyMethodDef soundMethods[] = {
     py::noArgs<"play", Sound_play>(py::doc<"@returns(SoundHandle)", "Plays the sound once">),
-    py::oneArg<"loop", Sound_loop>(
+    py::oneArg<"loop", Sound_loop, "times">(
         py::doc<"@returns(SoundHandle)", "@param(times, int)",
                 "Loops the sound as often as specified by 'times'.", "1 plays the sound once",
                 "2 plays the sound twice", "0 loops the sound infinitely">),
@@ -112,7 +109,7 @@ py::ClassDef& soundClass() {
     return py::define<Sound>(
         "Sound",
         {.doc = py::classDoc<"Represents a sound resource">,
-         .init = Sound_init,
+         .init = py::init<Sound_init, "filepath">,
          .methods = soundMethods,
          .initDoc = py::doc<"@param(filepath, str)", "Loads a WAV sound file from the given path">,
          .release = Sound_release});
@@ -124,11 +121,9 @@ static int32_t channelOf(PyObject* self) {
     return reinterpret_cast<SoundHandle*>(self)->channel;
 }
 
-static int SoundHandle_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[1];
+static int SoundHandle_init(PyObject* self, py::Arguments<1>& a) {
     int32_t channel;
-    if (!py::parseArgs("__init__", {"channel"}, args, kwargs, a) || !py::toInt32(a[0], channel))
-        return -1;
+    if (!py::toInt32(a[0], channel)) return -1;
     reinterpret_cast<SoundHandle*>(self)->channel = channel;
     return 0;
 }
@@ -167,20 +162,19 @@ py::ClassDef& soundHandleClass() {
         "SoundHandle",
         {.doc = py::classDoc<"A SoundHandle is returned when a Sound is played or looped.",
                              "It can be used to stop, pause and resume a sound.">,
-         .init = SoundHandle_init,
+         .init = py::init<SoundHandle_init, "channel">,
          .methods = soundHandleMethods});
 }
 
 // --- MusicStoppedEvent --------------------------------------------------------------------
 
-static int MusicStoppedEvent_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    if (!py::parse({"__init__", nullptr, 0, 0}, args, kwargs, nullptr)) return -1;
+static int MusicStoppedEvent_init(PyObject* self, py::Arguments<0>&) {
     return initEventBase(self) ? 0 : -1;
 }
 
 py::ClassDef& musicStoppedEventClass() {
-    return py::define<MusicStoppedEvent>("MusicStoppedEvent",
-                                         {.init = MusicStoppedEvent_init, .checksum = 0xa6be06b});
+    return py::define<MusicStoppedEvent>(
+        "MusicStoppedEvent", {.init = py::init<MusicStoppedEvent_init>, .checksum = 0xa6be06b});
 }
 
 // --- Music --------------------------------------------------------------------------------
@@ -218,8 +212,8 @@ template <class Start> static int startMusic(Mix_Music* music, Start start) {
     return result;
 }
 
-static int Music_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    return loadResource(self, args, kwargs, &Music::music, Mix_LoadMUS, freeMusic,
+static int Music_init(PyObject* self, py::Arguments<1>& a) {
+    return loadResource(self, a, &Music::music, loadMusicFile, freeMusic,
                         "Unable to load music file '%s'");
 }
 
@@ -239,10 +233,7 @@ static bool started(int result) {
     return result >= 0 || py::engineException("Unable to play music!");
 }
 
-static PyObject* Music_play(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                            PyObject* kwnames) {
-    PyObject* a[1];
-    if (!py::parseArgs("play", {"pos"}, args, nargs, kwnames, a, 0)) return nullptr;
+static PyObject* Music_play(PyObject* self, py::Arguments<1>& a) {
     // The position is converted before the music starts, so a bad one starts nothing.
     int seek = 0;
     double position = 0.0;
@@ -265,14 +256,10 @@ static PyObject* Music_loop(PyObject* self, PyObject* times) {
     Py_RETURN_NONE;
 }
 
-static PyObject* Music_fadeIn(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                              PyObject* kwnames) {
-    PyObject* a[2];
+static PyObject* Music_fadeIn(PyObject* self, py::Arguments<2>& a) {
     int32_t milliseconds;
     double position = 0.0;
-    if (!py::parseArgs("fadeIn", {"milliseconds", "pos"}, args, nargs, kwnames, a, 1) ||
-        !py::toInt32(a[0], milliseconds) || (a[1] && !py::toDouble(a[1], position)))
-        return nullptr;
+    if (!py::toInt32(a[0], milliseconds) || (a[1] && !py::toDouble(a[1], position))) return nullptr;
     py::Ref fade(PyLong_FromLong(milliseconds));
     py::Ref once(fade ? PyLong_FromLong(1) : nullptr);
     py::Ref from(once ? PyFloat_FromDouble(position) : nullptr);
@@ -280,14 +267,10 @@ static PyObject* Music_fadeIn(PyObject* self, PyObject* const* args, Py_ssize_t 
                             py::callMethod(self, nFadeInLoop, fade.get(), once.get(), from.get()));
 }
 
-static PyObject* Music_fadeInLoop(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                  PyObject* kwnames) {
-    PyObject* a[3];
+static PyObject* Music_fadeInLoop(PyObject* self, py::Arguments<3>& a) {
     int32_t milliseconds, times;
     double position = 0.0;
-    if (!py::parseArgs("fadeInLoop", {"milliseconds", "times", "pos"}, args, nargs, kwnames, a,
-                       2) ||
-        !py::toInt32(a[0], milliseconds) || !py::toInt32(a[1], times) ||
+    if (!py::toInt32(a[0], milliseconds) || !py::toInt32(a[1], times) ||
         (a[2] && !py::toDouble(a[2], position)))
         return nullptr;
     if (times == INT32_MIN)
@@ -317,8 +300,8 @@ static void haltMusic() {
 }
 
 static const PyMethodDef musicMethods[] = {
-    py::withKeywords<"play", Music_play>(py::doc<"Plays the music once">),
-    py::oneArg<"loop", Music_loop>(
+    py::withKeywords<"play", Music_play, "pos=None">(py::doc<"Plays the music once">),
+    py::oneArg<"loop", Music_loop, "times">(
         py::doc<"Loops the music", "@param(times, int)",
                 "Loops the music as often as specified by 'times'.", "1 plays the music once",
                 "2 plays the music twice", "0 loops the music infinitely">),
@@ -326,9 +309,10 @@ static const PyMethodDef musicMethods[] = {
     py::noArgs<"pause", Music_control<Mix_PauseMusic>>(py::doc<"Pauses the playback of the music">),
     py::noArgs<"resume", Music_control<Mix_ResumeMusic>>(
         py::doc<"Resumes the playback of paused music">),
-    py::oneArg<"fadeOut", Music_fadeOut>(py::doc<"@param(milliseconds, int)">),
-    py::withKeywords<"fadeIn", Music_fadeIn>(py::doc<"@param(milliseconds, int)">),
-    py::withKeywords<"fadeInLoop", Music_fadeInLoop>(
+    py::oneArg<"fadeOut", Music_fadeOut, "milliseconds">(py::doc<"@param(milliseconds, int)">),
+    py::withKeywords<"fadeIn", Music_fadeIn, "milliseconds", "pos=0.0">(
+        py::doc<"@param(milliseconds, int)">),
+    py::withKeywords<"fadeInLoop", Music_fadeInLoop, "milliseconds", "times", "pos=0.0">(
         py::doc<"@param(milliseconds, int)", "@param(times, int)",
                 "Loops the music as often as specified by 'times'.", "1 plays the music once",
                 "2 plays the music twice", "0 loops the music infinitely">),
@@ -338,7 +322,7 @@ py::ClassDef& musicClass() {
     return py::define<Music>(
         "Music",
         {.doc = py::classDoc<"Represents a music resource">,
-         .init = Music_init,
+         .init = py::init<Music_init, "filepath">,
          .methods = musicMethods,
          .initDoc = py::doc<"@param(filepath, str)", "Loads an OGG music file from the given path">,
          .release = Music_release});
@@ -372,13 +356,14 @@ static PyObject* setMusicVolume(PyObject*, PyObject* argument) {
 static PyMethodDef volumeFunctions[] = {
     py::noArgs<"getMusicVolume", getMusicVolume>(
         py::functionDoc<"@returns(int, The current music volume (between 0 and 128))">),
-    py::oneArg<"setMusicVolume", setMusicVolume>(py::functionDoc<"@param(volume, int)">),
+    py::oneArg<"setMusicVolume", setMusicVolume, "volume">(py::functionDoc<"@param(volume, int)">),
     py::noArgs<"getSoundVolume", getSoundVolume>(
         py::functionDoc<"@returns(int, The current sound volume (between 0 and 128))">),
-    py::oneArg<"setSoundVolume", setSoundVolume>(py::functionDoc<"@param(volume, int)">),
+    py::oneArg<"setSoundVolume", setSoundVolume, "volume">(py::functionDoc<"@param(volume, int)">),
 };
 
 bool soundSegment() {
+    installSoundDecodeBound();
     soundVolume = 128;
     pendingMusicStops.store(0);
     Mix_HookMusicFinished(musicFinishedCallback);

@@ -74,11 +74,7 @@ static bool checkFrameCount(int32_t count, const char* name) {
     return false;
 }
 
-static int Sprite_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[4];
-    if (!py::parseArgs("__init__", {"texture", "xFrames", "yFrames", "spriteAnimations"}, args,
-                       kwargs, a))
-        return -1;
+static int Sprite_init(PyObject* self, py::Arguments<4>& a) {
     auto [texture, xFramesArgument, yFramesArgument, animations] = a;
     int32_t xFrames, yFrames;
     if (!py::toInt32(xFramesArgument, xFrames) || !py::toInt32(yFramesArgument, yFrames) ||
@@ -127,12 +123,13 @@ static const py::Member spriteMembers[] = {
 
 py::ClassDef& spriteClass() {
     return py::define<Sprite>(
-        "Sprite", {.doc = py::classDoc<"A sprite can be used in an entity inside a level.",
-                                       "It contains information about animations and "
-                                       "directional frames">,
-                   .members = spriteMembers,
-                   .init = Sprite_init,
-                   .checksum = 0xbcd1b8e});
+        "Sprite",
+        {.doc = py::classDoc<"A sprite can be used in an entity inside a level.",
+                             "It contains information about animations and "
+                             "directional frames">,
+         .members = spriteMembers,
+         .init = py::init<Sprite_init, "texture", "xFrames", "yFrames", "spriteAnimations">,
+         .checksum = 0xbcd1b8e});
 }
 
 // --- SpriteComponent: the current animation -----------------------------------------------
@@ -267,11 +264,7 @@ static int SpriteComponent_setCurrentAnimationKey(PyObject* self, PyObject* valu
 
 // --- SpriteComponent: construction and the level form --------------------------------------
 
-static int SpriteComponent_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[5];
-    if (!py::parseArgs("__init__", {"sprite", "shadeless", "zOffset", "scale", "blendMode"}, args,
-                       kwargs, a, 0))
-        return -1;
+static int SpriteComponent_init(PyObject* self, py::Arguments<5>& a) {
     auto [sprite, shadeless, zOffsetArgument, scaleArgument, blendModeArgument] = a;
     double zOffset = 0.0, scale = 1.0;
     BlendMode mode = BLENDMODE_BLEND;
@@ -292,10 +285,7 @@ static int SpriteComponent_init(PyObject* self, PyObject* args, PyObject* kwargs
     return !sprite || sprite == Py_None || playFirstAnimation(self) ? 0 : -1;
 }
 
-static PyObject* SpriteComponent_loadFromDict(PyObject* self, PyObject* const* args,
-                                              Py_ssize_t nargs, PyObject* kwnames) {
-    PyObject* a[2];
-    if (!py::parseArgs("loadFromDict", {"level", "input"}, args, nargs, kwnames, a)) return nullptr;
+static PyObject* SpriteComponent_loadFromDict(PyObject* self, py::Arguments<2>& a) {
     auto [level, input] = a;
     SpriteComponent* component = asComponent(self);
     // Key by key in the form's order; what is stored before a failing key stays.
@@ -355,9 +345,9 @@ static PyObject* SpriteComponent_dumpToDict(PyObject* self, PyObject* level) {
 }
 
 static const PyMethodDef spriteComponentMethods[] = {
-    py::withKeywords<"loadFromDict", SpriteComponent_loadFromDict>(
+    py::withKeywords<"loadFromDict", SpriteComponent_loadFromDict, "level", "input">(
         py::doc<"@param(level, Level)", "@param(input, dict)">),
-    py::oneArg<"dumpToDict", SpriteComponent_dumpToDict>(
+    py::oneArg<"dumpToDict", SpriteComponent_dumpToDict, "level">(
         py::doc<"@param(level, Level)", "@returns(dict)">),
 };
 
@@ -394,9 +384,11 @@ static const PyGetSetDef spriteComponentProperties[] = {
 };
 
 py::ClassDef& spriteComponentClass() {
-    return py::define<SpriteComponent>("SpriteComponent", {.members = spriteComponentMembers,
-                                                           .init = SpriteComponent_init,
-                                                           .methods = spriteComponentMethods,
-                                                           .properties = spriteComponentProperties,
-                                                           .checksum = 0x81c6caf});
+    return py::define<SpriteComponent>(
+        "SpriteComponent", {.members = spriteComponentMembers,
+                            .init = py::init<SpriteComponent_init, "sprite=None", "shadeless=False",
+                                             "zOffset=0.0", "scale=1.0", "blendMode=0">,
+                            .methods = spriteComponentMethods,
+                            .properties = spriteComponentProperties,
+                            .checksum = 0x81c6caf});
 }

@@ -5,6 +5,7 @@
 // engine's one loader of image files, which every image load goes through.
 #include "resources/texture.hpp"
 
+#include "core/atomicFile.hpp"
 #include "core/blit.hpp"
 #include "core/pngframing.hpp"
 #include "py/args.hpp"
@@ -14,6 +15,7 @@
 #include <SDL_image.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <new>
@@ -65,17 +67,31 @@ static void installSurface(Texture* texture, SDL_Surface* surface) {
     SDL_FreeSurface(std::exchange(texture->surface, surface));
 }
 
-static pixels::Area areaOf(SDL_Surface* surface, const SDL_Rect& rect) {
+// The rectangles below lie inside their surfaces (cut by the blit placement or the
+// trusted clip), so they fit SDL's int rectangles.
+static SDL_Rect toSDL(const layout::Rect& rect) {
+    return {int(rect.x), int(rect.y), int(rect.w), int(rect.h)};
+}
+
+static layout::Rect toRect(const SDL_Rect& rect) {
+    return {rect.x, rect.y, rect.w, rect.h};
+}
+
+static pixels::Area areaOf(SDL_Surface* surface, const layout::Rect& rect) {
     auto* origin = static_cast<uint32_t*>(surface->pixels);
     size_t stride = size_t(surface->pitch) / sizeof(uint32_t);
-    return {origin + size_t(rect.y) * stride + size_t(rect.x), stride, rect.w, rect.h};
+    return {origin + size_t(rect.y) * stride + size_t(rect.x), stride, int32_t(rect.w),
+            int32_t(rect.h)};
+}
+
+layout::Rect trustedClip(const SDL_Surface* surface) {
+    return layout::intersect(toRect(surface->clip_rect), {0, 0, surface->w, surface->h});
 }
 
 // Fills `rect`, cut to the surface's clip rectangle, as SDL_FillRect does.
-static void fillRect(SDL_Surface* surface, const SDL_Rect& rect, uint32_t value) {
-    SDL_Rect clipped;
-    if (SDL_IntersectRect(&rect, &surface->clip_rect, &clipped))
-        pixels::fill(areaOf(surface, clipped), value);
+static void fillRect(SDL_Surface* surface, const layout::Rect& rect, uint32_t value) {
+    layout::Rect clipped = layout::intersect(rect, trustedClip(surface));
+    if (!clipped.empty()) pixels::fill(areaOf(surface, clipped), value);
 }
 
 static void fillSurface(SDL_Surface* surface, uint32_t value) {
@@ -97,12 +113,12 @@ static bool isPlainSource(SDL_Surface* source, bool& blends) {
     return (blends || mode == SDL_BLENDMODE_NONE) && alpha == 255 && (r & g & b) == 255;
 }
 
-static layout::Rect toRect(const SDL_Rect& rect) {
-    return {rect.x, rect.y, rect.w, rect.h};
-}
-
-static SDL_Rect toSDL(const layout::Rect& rect) {
-    return {rect.x, rect.y, rect.w, rect.h};
+// Whether SDL's own clipping can take the rectangle: its edges, far ones included, are
+// ints. SDL sums them in int.
+static bool sdlCanCut(const layout::Rect& rect) {
+    auto fits = [](int64_t value) { return value >= INT_MIN && value <= INT_MAX; };
+    return fits(rect.x) && fits(rect.y) && fits(rect.w) && fits(rect.h) && fits(rect.x + rect.w) &&
+           fits(rect.y + rect.h);
 }
 
 // A surface drawn onto itself is SDL's business, unless it is drawn in place.
@@ -113,45 +129,55 @@ SurfacePair pairOf(SDL_Surface* target, SDL_Surface* source) {
     return pair;
 }
 
-void drawPart(const SurfacePair& pair, SDL_Rect from, int32_t x, int32_t y) {
+// The placement is worked out here in 64 bits, also for SDL's blitter, which is handed
+// only the part that lands inside the clip: SDL's own cutting sums ints and, near the
+// end of the int range, lets a blit out of the surface. For any rectangle SDL could
+// cut, the part is the one it would cut, so it draws the same pixels.
+void drawPart(const SurfacePair& pair, const layout::Rect& from, int64_t x, int64_t y) {
+    auto placed =
+        blit::unscaled(from, pair.source->w, pair.source->h, x, y, trustedClip(pair.target));
+    if (!placed) return;
     if (!pair.ownLoops) {
-        SDL_Rect position = {x, y, 0, 0};
-        SDL_UpperBlit(pair.source, &from, pair.target, &position);
+        SDL_Rect part = toSDL(placed->source), position = toSDL(placed->target);
+        SDL_UpperBlit(pair.source, &part, pair.target, &position);
         return;
     }
-    auto placed = blit::unscaled(toRect(from), pair.source->w, pair.source->h, x, y,
-                                 toRect(pair.target->clip_rect));
-    if (!placed) return;
-    pixels::Area to = areaOf(pair.target, toSDL(placed->target));
-    pixels::Area part = areaOf(pair.source, toSDL(placed->source));
+    pixels::Area to = areaOf(pair.target, placed->target);
+    pixels::Area part = areaOf(pair.source, placed->source);
     if (pair.blends)
         pixels::blend(to, part);
     else
         pixels::copy(to, part);
 }
 
-void drawScaled(const SurfacePair& pair, SDL_Rect from, SDL_Rect to) {
+void drawScaled(const SurfacePair& pair, const layout::Rect& from, const layout::Rect& to) {
     if (from.w == to.w && from.h == to.h) return drawPart(pair, from, to.x, to.y);
     auto largest = pixels::maxScaledSize;
-    bool small = from.w > 0 && from.h > 0 && to.w > 0 && to.h > 0 && from.w <= largest &&
-                 from.h <= largest && to.w <= largest && to.h <= largest;
-    if (!small || !pair.ownLoops) {
-        SDL_UpperBlitScaled(pair.source, &from, pair.target, &to);
+    bool small = !from.empty() && !to.empty() && from.w <= largest && from.h <= largest &&
+                 to.w <= largest && to.h <= largest;
+    if ((!small || !pair.ownLoops) && sdlCanCut(from) && sdlCanCut(to)) {
+        SDL_Rect part = toSDL(from), where = toSDL(to);
+        SDL_UpperBlitScaled(pair.source, &part, pair.target, &where);
         return;
     }
-    auto placed = blit::scaled(toRect(from), pair.source->w, pair.source->h, toRect(to),
-                               toRect(pair.target->clip_rect));
+    auto placed = blit::scaled(from, pair.source->w, pair.source->h, to, trustedClip(pair.target));
     if (!placed) return;
-    pixels::Area area = areaOf(pair.target, toSDL(placed->target));
-    pixels::Area part = areaOf(pair.source, toSDL(placed->source));
+    if (!small || !pair.ownLoops) {
+        // What SDL_UpperBlitScaled hands its lower half, for rectangles it cannot cut.
+        SDL_Rect part = toSDL(placed->source), where = toSDL(placed->target);
+        SDL_LowerBlitScaled(pair.source, &part, pair.target, &where);
+        return;
+    }
+    pixels::Area area = areaOf(pair.target, placed->target);
+    pixels::Area part = areaOf(pair.source, placed->source);
     if (pair.blends)
         pixels::blendScaled(area, part);
     else
         pixels::copyScaled(area, part);
 }
 
-void drawSurfacePart(SDL_Surface* target, SDL_Surface* source, SDL_Rect from, int32_t x,
-                     int32_t y) {
+void drawSurfacePart(SDL_Surface* target, SDL_Surface* source, const layout::Rect& from, int64_t x,
+                     int64_t y) {
     SurfacePair pair = pairOf(target, source);
     // In place onto itself: a copy leaves it as it is, a blend of each pixel with itself.
     if (target == source && x == from.x && y == from.y &&
@@ -160,11 +186,12 @@ void drawSurfacePart(SDL_Surface* target, SDL_Surface* source, SDL_Rect from, in
     drawPart(pair, from, x, y);
 }
 
-void drawSurface(SDL_Surface* target, SDL_Surface* source, int32_t x, int32_t y) {
+void drawSurface(SDL_Surface* target, SDL_Surface* source, int64_t x, int64_t y) {
     drawSurfacePart(target, source, {0, 0, source->w, source->h}, x, y);
 }
 
-void drawSurfaceScaled(SDL_Surface* target, SDL_Surface* source, SDL_Rect from, SDL_Rect to) {
+void drawSurfaceScaled(SDL_Surface* target, SDL_Surface* source, const layout::Rect& from,
+                       const layout::Rect& to) {
     drawScaled(pairOf(target, source), from, to);
 }
 
@@ -220,6 +247,82 @@ OwnedSurface loadImageFile(const char* path) {
 OwnedSurface loadImageSurface(const char* path) {
     OwnedSurface loaded = loadImageFile(path);
     return OwnedSurface(loaded ? convertToEngineFormat(loaded.get()) : nullptr);
+}
+
+// --- PNG files ----------------------------------------------------------------------------
+
+namespace {
+
+// An SDL stream over a growing buffer, for the encoder to write into. Its callbacks run
+// inside the C encoder, so they report a failure (memory) by their result, never by
+// an exception.
+struct MemoryStream {
+    std::vector<uint8_t> bytes;
+    size_t position = 0;
+
+    static MemoryStream& of(SDL_RWops* stream) {
+        return *static_cast<MemoryStream*>(stream->hidden.unknown.data1);
+    }
+    static Sint64 size(SDL_RWops* stream) { return Sint64(of(stream).bytes.size()); }
+    static Sint64 seek(SDL_RWops* stream, Sint64 offset, int whence) {
+        MemoryStream& memory = of(stream);
+        Sint64 base = whence == RW_SEEK_SET   ? 0
+                      : whence == RW_SEEK_CUR ? Sint64(memory.position)
+                                              : Sint64(memory.bytes.size());
+        if (offset < -base || offset > INT32_MAX) return SDL_SetError("Seek outside the image");
+        memory.position = size_t(base + offset);
+        return Sint64(memory.position);
+    }
+    static size_t read(SDL_RWops*, void*, size_t, size_t) { return 0; }
+    static size_t write(SDL_RWops* stream, const void* from, size_t size, size_t count) {
+        MemoryStream& memory = of(stream);
+        if (size == 0 || count > SIZE_MAX / size) return 0;
+        size_t length = size * count;
+        try {
+            if (memory.bytes.size() < memory.position + length)
+                memory.bytes.resize(memory.position + length);
+        } catch (const std::bad_alloc&) {
+            SDL_OutOfMemory();
+            return 0;
+        }
+        std::memcpy(memory.bytes.data() + memory.position, from, length);
+        memory.position += length;
+        return count;
+    }
+    static int close(SDL_RWops*) { return 0; } // the stream is freed by its maker
+};
+
+struct StreamFreer {
+    void operator()(SDL_RWops* stream) const { SDL_FreeRW(stream); }
+};
+
+bool encodePng(SDL_Surface* surface, MemoryStream& memory) {
+    std::unique_ptr<SDL_RWops, StreamFreer> stream(SDL_AllocRW());
+    if (!stream) return false;
+    stream->type = SDL_RWOPS_UNKNOWN;
+    stream->hidden.unknown.data1 = &memory;
+    stream->size = MemoryStream::size;
+    stream->seek = MemoryStream::seek;
+    stream->read = MemoryStream::read;
+    stream->write = MemoryStream::write;
+    stream->close = MemoryStream::close;
+    return IMG_SavePNG_RW(surface, stream.get(), 0) == 0;
+}
+
+bool systemFailure(int error) {
+    if (error) SDL_SetError("%s", std::strerror(error));
+    return error == 0;
+}
+
+} // namespace
+
+bool savePngFile(SDL_Surface* surface, const char* path) {
+    MemoryStream memory;
+    if (!encodePng(surface, memory)) return false;
+    atomicFile::Replacement file;
+    return systemFailure(file.open(path)) &&
+           systemFailure(file.write(memory.bytes.data(), memory.bytes.size())) &&
+           systemFailure(file.finish()) && systemFailure(file.commit());
 }
 
 // --- colour arguments -----------------------------------------------------------------------
@@ -295,9 +398,7 @@ static bool readSizeAttribute(PyObject* texture, py::Name& name, int32_t& out) {
     return value && py::toInt32(value.get(), out);
 }
 
-static int Texture_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[2];
-    if (!py::parseArgs("__init__", {"w", "h"}, args, kwargs, a, 1)) return -1;
+static int Texture_init(PyObject* self, py::Arguments<2>& a) {
     PyObject* w = a[0];
     PyObject* h = a[1] ? a[1] : Py_None;
     if (Py_IS_TYPE(w, &PyLong_Type) && Py_IS_TYPE(h, &PyLong_Type)) {
@@ -395,7 +496,7 @@ static PyObject* Texture_saveFile(PyObject* self, PyObject* filename) {
     // Encoding the name ran Python code, which may have re-initialised the texture.
     SDL_Surface* surface = name ? textureSurface(self) : nullptr;
     if (!surface) return nullptr;
-    if (IMG_SavePNG(surface, name) < 0)
+    if (!savePngFile(surface, name))
         return py::fileError("Unable to save image file '%s'", filename);
     Py_RETURN_NONE;
 }
@@ -403,11 +504,11 @@ static PyObject* Texture_saveFile(PyObject* self, PyObject* filename) {
 static const PyMethodDef textureMethods[] = {
     py::noArgs<"getSize", Texture_getSize>(
         py::doc<"@returns((int, int))", "Returns the size of the texture in pixels.">),
-    py::oneArg<"copyFrom", Texture_copyFrom>(py::doc<"@param(other, Texture)">),
-    py::oneArg<"fill", Texture_fill>(
+    py::oneArg<"copyFrom", Texture_copyFrom, "other">(py::doc<"@param(other, Texture)">),
+    py::oneArg<"fill", Texture_fill, "color">(
         py::doc<"@param(color, (int, int, int [, int]))", "Fills the whole texture with a color.">),
     py::noArgs<"fillChecker", Texture_fillChecker>(),
-    py::oneArg<"saveFile", Texture_saveFile>(
+    py::oneArg<"saveFile", Texture_saveFile, "filename">(
         py::doc<"@param(filename, str)", "Saves the content of the texture as a PNG file",
                 "(thus, the file name should end with '.png')">),
 };
@@ -421,7 +522,7 @@ py::ClassDef& textureClass() {
     return py::define<Texture>(
         "Texture",
         {.doc = py::classDoc<"A texture resource.">,
-         .init = Texture_init,
+         .init = py::init<Texture_init, "w", "h=None">,
          .methods = textureMethods,
          .properties = textureProperties,
          .initDoc = py::doc<"@param(w, int)", "@param(h, int)", "??? documentation syntax",

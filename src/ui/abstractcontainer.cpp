@@ -104,19 +104,7 @@ static int AbstractUIContainer_init(PyObject* self, PyObject* args, PyObject* kw
     return UIWidget::type->tp_init(self, args, kwargs);
 }
 
-static PyObject* AbstractUIContainer_render(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                            PyObject* kwnames) {
-    PyObject* clip[4];
-    return parseClip(args, nargs, kwnames, clip) ? py::noneOrFailed(renderChildren(self, clip))
-                                                 : nullptr;
-}
-
-static PyObject* AbstractUIContainer_update(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                            PyObject* kwnames) {
-    PyObject* a[3];
-    if (!py::parseArgs("update", {"mouseX", "mouseY", "isMouseLeftPressed"}, args, nargs, kwnames,
-                       a))
-        return nullptr;
+static PyObject* AbstractUIContainer_update(PyObject* self, py::Arguments<3>& a) {
     return py::noneOrFailed(updateWithChildren(self, a[0], a[1], a[2]));
 }
 
@@ -159,13 +147,15 @@ static PyObject* AbstractUIContainer_onScroll(PyObject* self, PyObject* event) {
 }
 
 static const PyMethodDef abstractUIContainerMethods[] = {
-    py::withKeywords<"render", AbstractUIContainer_render>(py::doc<"Renders the child widgets.">),
-    py::withKeywords<"update", AbstractUIContainer_update>(py::doc<"Updates the child widgets.">),
-    py::oneArg<"removeChild", AbstractUIContainer_removeChild>(py::doc<"@param(child, UIWidget)">),
+    renderMethod<renderChildren>(py::doc<"Renders the child widgets.">),
+    py::withKeywords<"update", AbstractUIContainer_update, "mouseX", "mouseY",
+                     "isMouseLeftPressed">(py::doc<"Updates the child widgets.">),
+    py::oneArg<"removeChild", AbstractUIContainer_removeChild, "child">(
+        py::doc<"@param(child, UIWidget)">),
     py::noArgs<"removeAllChildren", AbstractUIContainer_removeAllChildren>(),
     py::noArgs<"getChildren", AbstractUIContainer_getChildren>(py::doc<"@returns(list<UIWidget>)">),
-    py::oneArg<"_onClick", AbstractUIContainer_onClick>(),
-    py::oneArg<"_onScroll", AbstractUIContainer_onScroll>(),
+    py::oneArg<"_onClick", AbstractUIContainer_onClick, "event">(),
+    py::oneArg<"_onScroll", AbstractUIContainer_onScroll, "event">(),
 };
 
 static const py::Member abstractUIContainerMembers[] = {

@@ -61,12 +61,7 @@ static int UIAnchoredContainer_init(PyObject* self, PyObject* args, PyObject* kw
                : -1;
 }
 
-static PyObject* UIAnchoredContainer_addChild(PyObject* self, PyObject* const* args,
-                                              Py_ssize_t nargs, PyObject* kwnames) {
-    PyObject* a[5];
-    if (!py::parseArgs("addChild", {"child", "x", "y", "anchorTypeX", "anchorTypeY"}, args, nargs,
-                       kwnames, a, 3))
-        return nullptr;
+static PyObject* UIAnchoredContainer_addChild(PyObject* self, py::Arguments<5>& a) {
     AnchorRecord record{py::Ref::borrow(a[0]), 0, 0, defaultAnchorX, defaultAnchorY};
     if (!py::toInt32(a[1], record.x) || !py::toInt32(a[2], record.y) ||
         (a[3] && !py::toInt32(a[3], record.anchorTypeX)) ||
@@ -142,10 +137,13 @@ static int UIAnchoredContainer_clear(PyObject* self) {
 }
 
 static const PyMethodDef uiAnchoredContainerMethods[] = {
-    py::withKeywords<"addChild", UIAnchoredContainer_addChild>(
+    // The anchors' defaults are ANCHOR_LEFT and ANCHOR_TOP.
+    py::withKeywords<"addChild", UIAnchoredContainer_addChild, "child", "x", "y", "anchorTypeX=0",
+                     "anchorTypeY=2">(
         py::doc<"@param(child, UIWidget)", "@param(x, int)", "@param(y, int)",
                 "@param(anchorTypeX, int)", "@param(anchorTypeY, int)">),
-    py::oneArg<"removeChild", UIAnchoredContainer_removeChild>(py::doc<"@param(child, UIWidget)">),
+    py::oneArg<"removeChild", UIAnchoredContainer_removeChild, "child">(
+        py::doc<"@param(child, UIWidget)">),
     py::noArgs<"removeAllChildren", UIAnchoredContainer_removeAllChildren>(),
 };
 
@@ -172,11 +170,7 @@ static const py::Member uiAnchorWrapperMembers[] = {
 };
 
 // Stores the arguments in field order, each by its field's rule.
-static int UIAnchorWrapper_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[5];
-    if (!py::parseArgs("__init__", {"child", "x", "y", "anchorTypeX", "anchorTypeY"}, args, kwargs,
-                       a))
-        return -1;
+static int UIAnchorWrapper_init(PyObject* self, py::Arguments<5>& a) {
     for (size_t i = 0; i < 5; ++i)
         if (uiAnchorWrapperMembers[i].set(self, a[i], nullptr) < 0) return -1;
     return 0;
@@ -184,7 +178,9 @@ static int UIAnchorWrapper_init(PyObject* self, PyObject* args, PyObject* kwargs
 
 py::ClassDef& uiAnchorWrapperClass() {
     return py::define<UIAnchorWrapper>(
-        "_UIAnchorWrapper", {.members = uiAnchorWrapperMembers, .init = UIAnchorWrapper_init});
+        "_UIAnchorWrapper",
+        {.members = uiAnchorWrapperMembers,
+         .init = py::init<UIAnchorWrapper_init, "child", "x", "y", "anchorTypeX", "anchorTypeY">});
 }
 
 // --- the module-level statements ----------------------------------------------------------

@@ -81,11 +81,8 @@ const UIWidgetOps UIButton::table = makeButtonTable();
 
 // --- construction and methods -------------------------------------------------------------
 
-static int UIButton_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[1];
-    if (!py::parseArgs("__init__", {"label"}, args, kwargs, a) ||
-        !initAsBase(UIListContainer::type, self))
-        return -1;
+static int UIButton_init(PyObject* self, py::Arguments<1>& a) {
+    if (!initAsBase(UIListContainer::type, self)) return -1;
     py::Ref label(PyObject_CallOneArg(reinterpret_cast<PyObject*>(UIText::type), a[0]));
     if (!label) return -1;
     py::assign(asButton(self)->label, label.get());
@@ -134,13 +131,6 @@ static bool drawButton(PyObject* self, ClipValues clip) {
     return renderChildren(self, clip);
 }
 
-static PyObject* UIButton_render(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                 PyObject* kwnames) {
-    PyObject* clip[4];
-    return parseClip(args, nargs, kwnames, clip) ? py::noneOrFailed(drawButton(self, clip))
-                                                 : nullptr;
-}
-
 // The children see the click first, whatever they answer; then an enabled button takes
 // a click inside its last laid-out rectangle: its onClick callable gets a
 // ButtonClickEvent, and the engine fires the same event object.
@@ -185,9 +175,9 @@ static int UIButton_setTextProperty(PyObject* self, PyObject* value, void*) {
 
 static const PyMethodDef uiButtonMethods[] = {
     py::noArgs<"getText", UIButton_getText>(py::doc<"@returns(str)">),
-    py::oneArg<"setText", UIButton_setText>(py::doc<"@param(text, str)">),
-    py::withKeywords<"render", UIButton_render>(py::doc<"Renders the button and its label.">),
-    py::oneArg<"_onClick", UIButton_onClick>(),
+    py::oneArg<"setText", UIButton_setText, "text">(py::doc<"@param(text, str)">),
+    renderMethod<drawButton>(py::doc<"Renders the button and its label.">),
+    py::oneArg<"_onClick", UIButton_onClick, "event">(),
 };
 
 static const py::Member uiButtonMembers[] = {
@@ -200,7 +190,7 @@ static const PyGetSetDef uiButtonProperties[] = {
 
 py::ClassDef& uiButtonClass() {
     return py::define<UIButton>("UIButton", {.members = uiButtonMembers,
-                                             .init = UIButton_init,
+                                             .init = py::init<UIButton_init, "label">,
                                              .methods = uiButtonMethods,
                                              .properties = uiButtonProperties,
                                              .initDoc = py::doc<"@param(label, str)">});
@@ -210,9 +200,7 @@ py::ClassDef& uiButtonClass() {
 
 // (target, x, y, mouseButton): the numbers are converted and the target tested before
 // MouseClickEvent.__init__(self, x, y, mouseButton) runs; the target is stored last.
-static int ButtonClickEvent_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[4];
-    if (!py::parseArgs("__init__", {"target", "x", "y", "mouseButton"}, args, kwargs, a)) return -1;
+static int ButtonClickEvent_init(PyObject* self, py::Arguments<4>& a) {
     int32_t numbers[3];
     for (int i = 0; i < 3; ++i)
         if (!py::toInt32(a[i + 1], numbers[i])) return -1;
@@ -236,5 +224,7 @@ static const py::Member buttonClickEventMembers[] = {
 py::ClassDef& buttonClickEventClass() {
     return py::define<ButtonClickEvent>(
         "ButtonClickEvent",
-        {.members = buttonClickEventMembers, .init = ButtonClickEvent_init, .checksum = 0x36d8547});
+        {.members = buttonClickEventMembers,
+         .init = py::init<ButtonClickEvent_init, "target", "x", "y", "mouseButton">,
+         .checksum = 0x36d8547});
 }

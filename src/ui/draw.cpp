@@ -5,8 +5,6 @@
 #include "resources/texture.hpp"
 #include "ui/theme.hpp"
 
-#include <climits>
-
 namespace {
 
 py::Name nWidgets("widgets");
@@ -16,10 +14,6 @@ py::Name nX("x"), nY("y"), nLeftWidth("leftWidth"), nMiddleWidth("middleWidth"),
 
 bool isUIRenderer(PyObject* object) {
     return PyObject_TypeCheck(object, UIRenderer::type);
-}
-
-SDL_Rect toSDL(const layout::Rect& rect) {
-    return {rect.x, rect.y, rect.w, rect.h};
 }
 
 } // namespace
@@ -96,29 +90,25 @@ void blitNineSlice(const nineslice::Skin& skin, const layout::Rect& destination,
     SurfacePair pair = pairOf(target, source);
     for (const nineslice::Piece& piece : nineslice::pieces(skin, destination)) {
         if (!piece.drawable()) continue;
-        SDL_Rect from = toSDL(piece.source), to = toSDL(piece.destination);
         if (piece.scaled)
-            drawScaled(pair, from, to);
+            drawScaled(pair, piece.source, piece.destination);
         else
-            drawPart(pair, from, to.x, to.y);
+            drawPart(pair, piece.source, piece.destination.x, piece.destination.y);
     }
 }
 
 static void drawStripPiece(const SurfacePair& pair, const strip::Piece& piece) {
     if (!piece.drawable()) return;
-    SDL_Rect from = toSDL(piece.source), to = toSDL(piece.destination);
     if (piece.scaled)
-        drawScaled(pair, from, to);
+        drawScaled(pair, piece.source, piece.destination);
     else
-        drawPart(pair, from, to.x, to.y);
+        drawPart(pair, piece.source, piece.destination.x, piece.destination.y);
 }
 
 bool drawStrip(const strip::Skin& skin, strip::Axis axis, int32_t x, int32_t y, int32_t length,
                SDL_Surface* source, SDL_Surface* target) {
     SurfacePair pair = pairOf(target, source);
-    layout::Rect visible{target->clip_rect.x, target->clip_rect.y, target->clip_rect.w,
-                         target->clip_rect.h};
-    strip::Plan plan = strip::plan(skin, axis, x, y, length, visible);
+    strip::Plan plan = strip::plan(skin, axis, x, y, length, trustedClip(target));
     drawStripPiece(pair, plan.first);
     if (!plan.divides) return py::raise(PyExc_ZeroDivisionError, "division by zero");
     for (int64_t k = plan.from; k < plan.to; ++k)
@@ -130,19 +120,23 @@ bool drawStrip(const strip::Skin& skin, strip::Axis axis, int32_t x, int32_t y, 
 
 void drawPiece(SDL_Surface* source, SDL_Surface* target, const layout::Rect& from, int64_t x,
                int64_t y) {
-    auto fits = [](int64_t value) { return value >= INT32_MIN && value <= INT32_MAX; };
-    if (from.w <= 0 || from.h <= 0 || !fits(x) || !fits(y)) return;
-    drawPart(pairOf(target, source), toSDL(from), int32_t(x), int32_t(y));
+    if (!from.empty()) drawPart(pairOf(target, source), from, x, y);
 }
 
+// The narrowed clip is cut in 64 bits to the part of the surface that the previous
+// clip leaves, so SDL only ever sees a rectangle inside the surface: its own
+// intersection sums ints and, for a widget near the end of the int range, would set
+// a clip outside the surface.
 ClipScope::ClipScope(PyObject* texture, const layout::Rect& rect)
     : texture_(py::Ref::borrow(texture)) {
     SDL_Surface* surface = reinterpret_cast<Texture*>(texture)->surface;
     if (!surface) return;
     SDL_GetClipRect(surface, &previous_);
-    SDL_Rect wanted = toSDL(rect), narrowed;
-    if (!SDL_IntersectRect(&wanted, &previous_, &narrowed)) narrowed = {0, 0, 0, 0};
-    SDL_SetClipRect(surface, &narrowed);
+    layout::Rect narrowed = layout::intersect(rect, trustedClip(surface));
+    SDL_Rect clip = {0, 0, 0, 0};
+    if (!narrowed.empty())
+        clip = {int(narrowed.x), int(narrowed.y), int(narrowed.w), int(narrowed.h)};
+    SDL_SetClipRect(surface, &clip);
     narrowed_ = true;
 }
 

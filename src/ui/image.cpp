@@ -28,10 +28,8 @@ bool sizeFrom(PyObject* given, PyObject* texture, py::Name& name, int32_t& out) 
 
 } // namespace
 
-static int UIImage_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[3];
-    if (!py::parseArgs("__init__", {"texture", "width", "height"}, args, kwargs, a, 1) ||
-        !py::checkArgument(a[0], Texture::type, "texture", true) ||
+static int UIImage_init(PyObject* self, py::Arguments<3>& a) {
+    if (!py::checkArgument(a[0], Texture::type, "texture", true) ||
         !initAsBase(UIWidget::type, self))
         return -1;
     UIImage* image = asImage(self);
@@ -108,15 +106,8 @@ static bool drawImage(PyObject* self, ClipValues clip) {
     return true;
 }
 
-static PyObject* UIImage_render(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                PyObject* kwnames) {
-    PyObject* clip[4];
-    return parseClip(args, nargs, kwnames, clip) ? py::noneOrFailed(drawImage(self, clip))
-                                                 : nullptr;
-}
-
 static const PyMethodDef uiImageMethods[] = {
-    py::withKeywords<"render", UIImage_render>(py::doc<"Renders the image.">),
+    renderMethod<drawImage>(py::doc<"Renders the image.">),
 };
 
 static const py::Member uiImageMembers[] = {
@@ -133,7 +124,7 @@ py::ClassDef& uiImageClass() {
     return py::define<UIImage>(
         "UIImage", {.doc = py::classDoc<"A UIImage can be used to display images.">,
                     .members = uiImageMembers,
-                    .init = UIImage_init,
+                    .init = py::init<UIImage_init, "texture", "width=None", "height=None">,
                     .methods = uiImageMethods,
                     .properties = uiImageProperties,
                     .initDoc = py::doc<"@param(parent, UIContainer)", "@param(texture, Texture)",

@@ -129,8 +129,8 @@ static PyObject* UIListContainer_addChild(PyObject* self, PyObject* child) {
 }
 
 static const PyMethodDef uiListContainerMethods[] = {
-    py::withVarargs<"setPadding", UIListContainer_setPadding>(),
-    py::oneArg<"addChild", UIListContainer_addChild>(py::doc<"@param(child, UIWidget)">),
+    py::withVarargs<"setPadding", UIListContainer_setPadding, "*values">(),
+    py::oneArg<"addChild", UIListContainer_addChild, "child">(py::doc<"@param(child, UIWidget)">),
 };
 
 static const py::Member uiListContainerMembers[] = {

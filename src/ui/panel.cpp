@@ -41,13 +41,6 @@ static bool drawPanel(PyObject* self, ClipValues clip) {
     return renderChildren(self, noClip());
 }
 
-static PyObject* UIPanel_render(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                PyObject* kwnames) {
-    PyObject* clip[4];
-    return parseClip(args, nargs, kwnames, clip) ? py::noneOrFailed(drawPanel(self, clip))
-                                                 : nullptr;
-}
-
 // The children first; what none of them took, an enabled panel under the mouse takes.
 static PyObject* UIPanel_onClick(PyObject* self, PyObject* event) {
     int taken = childrenTakeClick(self, event);
@@ -56,8 +49,8 @@ static PyObject* UIPanel_onClick(PyObject* self, PyObject* event) {
 }
 
 static const PyMethodDef uiPanelMethods[] = {
-    py::withKeywords<"render", UIPanel_render>(py::doc<"Renders the panel and its children.">),
-    py::oneArg<"_onClick", UIPanel_onClick>(),
+    renderMethod<drawPanel>(py::doc<"Renders the panel and its children.">),
+    py::oneArg<"_onClick", UIPanel_onClick, "event">(),
 };
 
 py::ClassDef& uiPanelClass() {

@@ -68,9 +68,9 @@ struct ClipNumbers {
     PyObject* raw[4] = {};
 
     bool set(const layout::Rect& rect) {
-        int32_t numbers[4] = {rect.x, rect.y, rect.w, rect.h};
+        int64_t numbers[4] = {rect.x, rect.y, rect.w, rect.h};
         for (int i = 0; i < 4; ++i) {
-            values[i] = py::Ref(PyLong_FromLong(numbers[i]));
+            values[i] = py::Ref(PyLong_FromLongLong(numbers[i]));
             if (!values[i]) return false;
             raw[i] = values[i].get();
         }
@@ -168,10 +168,8 @@ static bool UIScrollPanel_allocated(PyObject* self) {
 }
 
 // None is refused like any other non-widget: the layout needs a content.
-static int UIScrollPanel_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[1];
-    if (!py::parseArgs("__init__", {"content"}, args, kwargs, a) ||
-        !py::checkArgument(a[0], UIWidget::type, "content") ||
+static int UIScrollPanel_init(PyObject* self, py::Arguments<1>& a) {
+    if (!py::checkArgument(a[0], UIWidget::type, "content") ||
         !initAsBase(AbstractUIContainer::type, self))
         return -1;
     UIScrollPanel* panel = asPanel(self);
@@ -279,14 +277,15 @@ static bool drawPanel(PyObject* self, ClipValues clip) {
     if (!panel->isVisible || panel->renderer == Py_None) return true;
     layout::Rect area = panel->ops->getClippedRect(panel, clip);
     int32_t padding[4]; // top, right, bottom, left
-    layout::Rect inside;
-    if (!readSides(panel, nClipPadding, padding) ||
-        !toField(int64_t(area.w) - padding[3] - padding[1], inside.w) ||
-        !toField(int64_t(area.h) - padding[0] - padding[2], inside.h) ||
-        !toField(int64_t(area.x) + padding[3], inside.x) ||
-        !toField(int64_t(area.y) + padding[0], inside.y))
+    if (!readSides(panel, nClipPadding, padding)) return false;
+    layout::Rect wide{area.x + padding[3], area.y + padding[0], area.w - padding[3] - padding[1],
+                      area.h - padding[0] - padding[2]};
+    // An empty content clip draws nothing, however far from the int range its numbers are.
+    if (wide.empty()) return true;
+    int32_t inside[4];
+    if (!toField(wide.w, inside[2]) || !toField(wide.h, inside[3]) || !toField(wide.x, inside[0]) ||
+        !toField(wide.y, inside[1]))
         return false;
-    if (inside.w <= 0 || inside.h <= 0) return true;
     py::Ref renderer = py::Ref::borrow(panel->renderer);
     py::Ref theme = rendererTheme(renderer.get());
     py::Ref record = theme ? skinRecord(theme.get(), nPanel) : py::Ref();
@@ -297,7 +296,8 @@ static bool drawPanel(PyObject* self, ClipValues clip) {
     blitNineSlice(skin, {panel->x, panel->y, panel->width, panel->height}, canvas.source,
                   canvas.destination);
     ClipNumbers contentClip, panelClip;
-    if (!contentClip.set(inside) || !panelClip.set(area) || !renderChildren(self, contentClip.raw))
+    if (!contentClip.set({inside[0], inside[1], inside[2], inside[3]}) || !panelClip.set(area) ||
+        !renderChildren(self, contentClip.raw))
         return false;
     py::Ref slider = py::Ref::borrow(panel->slider);
     return !sliderOf(panel) || drawSlider(slider.get(), panelClip.raw);
@@ -311,20 +311,8 @@ static PyObject* UIScrollPanel_setPadding(PyObject* self, PyObject* args, PyObje
                     &p->paddingLeft);
 }
 
-static PyObject* UIScrollPanel_update(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                      PyObject* kwnames) {
-    PyObject* a[3];
-    if (!py::parseArgs("update", {"mouseX", "mouseY", "isMouseLeftPressed"}, args, nargs, kwnames,
-                       a))
-        return nullptr;
+static PyObject* UIScrollPanel_update(PyObject* self, py::Arguments<3>& a) {
     return py::noneOrFailed(updatePanel(self, a[0], a[1], a[2]));
-}
-
-static PyObject* UIScrollPanel_render(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                      PyObject* kwnames) {
-    PyObject* clip[4];
-    return parseClip(args, nargs, kwnames, clip) ? py::noneOrFailed(drawPanel(self, clip))
-                                                 : nullptr;
 }
 
 static PyObject* UIScrollPanel_onClick(PyObject* self, PyObject* event) {
@@ -376,11 +364,11 @@ static int UIScrollPanel_setContent(PyObject* self, PyObject* value, void*) {
 }
 
 static const PyMethodDef uiScrollPanelMethods[] = {
-    py::withVarargs<"setPadding", UIScrollPanel_setPadding>(),
-    py::withKeywords<"update", UIScrollPanel_update>(),
-    py::withKeywords<"render", UIScrollPanel_render>(py::doc<"Renders the content widget.">),
-    py::oneArg<"_onClick", UIScrollPanel_onClick>(),
-    py::oneArg<"_onScroll", UIScrollPanel_onScroll>(),
+    py::withVarargs<"setPadding", UIScrollPanel_setPadding, "*values">(),
+    py::withKeywords<"update", UIScrollPanel_update, "mouseX", "mouseY", "isMouseLeftPressed">(),
+    renderMethod<drawPanel>(py::doc<"Renders the content widget.">),
+    py::oneArg<"_onClick", UIScrollPanel_onClick, "event">(),
+    py::oneArg<"_onScroll", UIScrollPanel_onScroll, "event">(),
 };
 
 static const py::Member uiScrollPanelMembers[] = {
@@ -403,9 +391,10 @@ static const PyGetSetDef uiScrollPanelProperties[] = {
 };
 
 py::ClassDef& uiScrollPanelClass() {
-    return py::define<UIScrollPanel>("UIScrollPanel", {.members = uiScrollPanelMembers,
-                                                       .init = UIScrollPanel_init,
-                                                       .methods = uiScrollPanelMethods,
-                                                       .properties = uiScrollPanelProperties,
-                                                       .allocated = UIScrollPanel_allocated});
+    return py::define<UIScrollPanel>("UIScrollPanel",
+                                     {.members = uiScrollPanelMembers,
+                                      .init = py::init<UIScrollPanel_init, "content">,
+                                      .methods = uiScrollPanelMethods,
+                                      .properties = uiScrollPanelProperties,
+                                      .allocated = UIScrollPanel_allocated});
 }

@@ -8,6 +8,8 @@
 #include "py/module.hpp"
 #include "ui/draw.hpp"
 
+#include <cmath>
+
 namespace {
 
 constexpr int32_t horizontal = 0; // SLIDER_ORIENTATION_HORIZONTAL
@@ -46,6 +48,16 @@ bool isHorizontal(const UISlider* slider) {
 bool toField(int64_t value, int32_t& out) {
     py::Ref number(PyLong_FromLongLong(value));
     return number && py::toInt32(number.get(), out);
+}
+
+// A number given for one of the slider's ints, converted as the host converts it to an
+// integer; a NaN, which no integer stands for, is refused with an error that names it.
+bool toNamedInt(PyObject* object, const char* name, int32_t& out) {
+    if (PyFloat_Check(object) && std::isnan(PyFloat_AS_DOUBLE(object))) {
+        PyErr_Format(PyExc_ValueError, "%s must not be NaN", name);
+        return false;
+    }
+    return py::toInt32(object, out);
 }
 
 // --- the skin ---------------------------------------------------------------------------
@@ -167,7 +179,7 @@ static float UISlider_getPercent(UISlider* self) {
 
 static bool UISlider_setPercent(UISlider* self, float percent) {
     auto value = slider::valueAt(percent, self->minValue, self->maxValue);
-    if (!value) return py::raise(PyExc_ValueError, "cannot convert float NaN to integer");
+    if (!value) return py::raise(PyExc_ValueError, "value must not be NaN");
     return assignValue(asObject(self), *value);
 }
 
@@ -370,19 +382,17 @@ bool drawSlider(PyObject* self, ClipValues clip) {
 
 // --- construction and the Python methods --------------------------------------------------
 
-static int UISlider_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[4];
-    if (!py::parseArgs("__init__", {"value", "minValue", "maxValue", "orientation"}, args, kwargs,
-                       a, 1) ||
-        !initAsBase(UIWidget::type, self))
-        return -1;
+static int UISlider_init(PyObject* self, py::Arguments<4>& a) {
+    if (!initAsBase(UIWidget::type, self)) return -1;
     UISlider* s = asSlider(self);
     // Each stored as soon as it is converted.
     s->orientation = defaultOrientation;
     s->minValue = 0;
     s->maxValue = 100;
-    if ((a[3] && !py::toInt32(a[3], s->orientation)) || !py::toInt32(a[0], s->value) ||
-        (a[1] && !py::toInt32(a[1], s->minValue)) || (a[2] && !py::toInt32(a[2], s->maxValue)))
+    if ((a[3] && !toNamedInt(a[3], "orientation", s->orientation)) ||
+        !toNamedInt(a[0], "value", s->value) ||
+        (a[1] && !toNamedInt(a[1], "minValue", s->minValue)) ||
+        (a[2] && !toNamedInt(a[2], "maxValue", s->maxValue)))
         return -1;
     s->decreaseButtonHovered = s->increaseButtonHovered = s->isDraggingThumb = 0;
     return 0;
@@ -393,44 +403,21 @@ static PyObject* UISlider_onClick(PyObject* self, PyObject* event) {
     return taken < 0 ? nullptr : PyBool_FromLong(taken);
 }
 
-static PyObject* UISlider_onDragEnd(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                    PyObject* kwnames) {
-    PyObject* a[2];
-    if (!py::parseArgs("onDragEnd", {"mouseX", "mouseY"}, args, nargs, kwnames, a)) return nullptr;
+static PyObject* UISlider_onDragEnd(PyObject* self, py::Arguments<2>&) {
     asSlider(self)->isDraggingThumb = 0;
     Py_RETURN_NONE;
 }
 
-static PyObject* UISlider_onDragStart(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                      PyObject* kwnames) {
-    PyObject* a[2];
-    if (!py::parseArgs("onDragStart", {"mouseX", "mouseY"}, args, nargs, kwnames, a))
-        return nullptr;
+static PyObject* UISlider_onDragStart(PyObject* self, py::Arguments<2>& a) {
     return py::noneOrFailed(startDrag(self, a[0], a[1]));
 }
 
-static PyObject* UISlider_onDrag(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                 PyObject* kwnames) {
-    PyObject* a[4];
-    if (!py::parseArgs("onDrag", {"mouseX", "mouseY", "diffX", "diffY"}, args, nargs, kwnames, a))
-        return nullptr;
+static PyObject* UISlider_onDrag(PyObject* self, py::Arguments<4>& a) {
     return py::noneOrFailed(dragThumb(self, a[0], a[1]));
 }
 
-static PyObject* UISlider_update(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                 PyObject* kwnames) {
-    PyObject* a[3];
-    if (!py::parseArgs("update", {"mouseX", "mouseY", "isMouseLeftPressed"}, args, nargs, kwnames,
-                       a))
-        return nullptr;
+static PyObject* UISlider_update(PyObject* self, py::Arguments<3>& a) {
     return py::noneOrFailed(updateSlider(self, a[0], a[1], a[2]));
-}
-
-static PyObject* UISlider_render(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                 PyObject* kwnames) {
-    PyObject* clip[4];
-    return parseClip(args, nargs, kwnames, clip) ? py::noneOrFailed(drawSlider(self, clip))
-                                                 : nullptr;
 }
 
 static PyObject* UISlider_getValue(PyObject* self, void*) {
@@ -440,7 +427,7 @@ static PyObject* UISlider_getValue(PyObject* self, void*) {
 static int UISlider_setValue(PyObject* self, PyObject* value, void*) {
     if (!value) return py::deleteRefused();
     int32_t number;
-    return py::toInt32(value, number) && setSliderValue(asSlider(self), number) ? 0 : -1;
+    return toNamedInt(value, "value", number) && setSliderValue(asSlider(self), number) ? 0 : -1;
 }
 
 static PyObject* UISlider_getPercentProperty(PyObject* self, void*) {
@@ -451,16 +438,17 @@ static int UISlider_setPercentProperty(PyObject* self, PyObject* value, void*) {
     if (!value) return py::deleteRefused();
     double percent;
     if (!py::toDouble(value, percent)) return -1;
+    if (std::isnan(percent)) return py::raise(PyExc_ValueError, "percent must not be NaN");
     return opsOf(asSlider(self)).setPercent(asSlider(self), slider::narrow(percent)) ? 0 : -1;
 }
 
 static const PyMethodDef uiSliderMethods[] = {
-    py::oneArg<"_onClick", UISlider_onClick>(),
-    py::withKeywords<"onDragEnd", UISlider_onDragEnd>(),
-    py::withKeywords<"onDragStart", UISlider_onDragStart>(),
-    py::withKeywords<"onDrag", UISlider_onDrag>(),
-    py::withKeywords<"update", UISlider_update>(),
-    py::withKeywords<"render", UISlider_render>(py::doc<"Renders the slider">),
+    py::oneArg<"_onClick", UISlider_onClick, "event">(),
+    py::withKeywords<"onDragEnd", UISlider_onDragEnd, "mouseX", "mouseY">(),
+    py::withKeywords<"onDragStart", UISlider_onDragStart, "mouseX", "mouseY">(),
+    py::withKeywords<"onDrag", UISlider_onDrag, "mouseX", "mouseY", "diffX", "diffY">(),
+    py::withKeywords<"update", UISlider_update, "mouseX", "mouseY", "isMouseLeftPressed">(),
+    renderMethod<drawSlider>(py::doc<"Renders the slider">),
 };
 
 static const py::Member uiSliderMembers[] = {
@@ -484,7 +472,7 @@ py::ClassDef& uiSliderClass() {
         {.doc = py::classDoc<"Represents a horizontally or vertically oriented slider for choosing "
                              "a value inside a range">,
          .members = uiSliderMembers,
-         .init = UISlider_init,
+         .init = py::init<UISlider_init, "value", "minValue=0", "maxValue=100", "orientation=0">,
          .methods = uiSliderMethods,
          .properties = uiSliderProperties,
          .initDoc = py::doc<

@@ -227,9 +227,7 @@ const UIWidgetOps UIText::table = makeTextTable();
 
 // --- construction and methods -------------------------------------------------------------
 
-static int UIText_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[2];
-    if (!py::parseArgs("__init__", {"text", "color"}, args, kwargs, a, 1)) return -1;
+static int UIText_init(PyObject* self, py::Arguments<2>& a) {
     if (!initAsBase(UIWidget::type, self) || !py::callMethod(self, nSetText, a[0])) return -1;
     py::assign(asText(self)->color, a[1] ? a[1] : Py_None);
     return 0;
@@ -294,12 +292,6 @@ static bool drawText(PyObject* self, ClipValues clip) {
     return true;
 }
 
-static PyObject* UIText_render(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                               PyObject* kwnames) {
-    PyObject* clip[4];
-    return parseClip(args, nargs, kwnames, clip) ? py::noneOrFailed(drawText(self, clip)) : nullptr;
-}
-
 static PyObject* UIText_getTextProperty(PyObject* self, void*) {
     return py::callMethod(self, nGetText).release();
 }
@@ -311,13 +303,14 @@ static int UIText_setTextProperty(PyObject* self, PyObject* value, void*) {
 
 static const PyMethodDef uiTextMethods[] = {
     py::noArgs<"getText", UIText_getText>(py::doc<"@returns(str)">),
-    py::oneArg<"setText", UIText_setText>(py::doc<"@param(text, str)">),
+    py::oneArg<"setText", UIText_setText, "text">(py::doc<"@param(text, str)">),
     py::noArgs<"getRenderedTextSize", UIText_getRenderedTextSize>(
         py::doc<"Determines the size which is required for the text.",
                 "Note that this only works if the widget is appended to a renderer.",
                 "@returns((int, int))">),
-    py::withKeywords<"render", UIText_render>(py::doc<"Renders the text.">),
-    py::oneArg<"_setParent", setWidgetParent>(py::doc<"@param(parent, AbstractUIContainer)">),
+    renderMethod<drawText>(py::doc<"Renders the text.">),
+    py::oneArg<"_setParent", setWidgetParent, "parent">(
+        py::doc<"@param(parent, AbstractUIContainer)">),
 };
 
 static const py::Member uiTextMembers[] = {
@@ -334,7 +327,7 @@ py::ClassDef& uiTextClass() {
     return py::define<UIText>("UIText",
                               {.doc = py::classDoc<"A UIText can be used to display text.">,
                                .members = uiTextMembers,
-                               .init = UIText_init,
+                               .init = py::init<UIText_init, "text", "color=None">,
                                .methods = uiTextMethods,
                                .properties = uiTextProperties,
                                .initDoc = py::doc<"@param(text, str)">});

@@ -124,9 +124,7 @@ static bool loadColors(UITheme* theme, PyObject* colors) {
     });
 }
 
-static int UITheme_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    PyObject* a[1];
-    if (!py::parseArgs("__init__", {"filename"}, args, kwargs, a)) return -1;
+static int UITheme_init(PyObject* self, py::Arguments<1>& a) {
     PyObject* filename = a[0];
     UITheme* theme = asTheme(self);
     py::Ref parsed = readThemeFile(filename);
@@ -201,14 +199,14 @@ static PyObject* UITheme_convertColor(PyObject*, PyObject* value) {
 }
 
 static const PyMethodDef uiThemeMethods[] = {
-    py::oneArg<"getFont", UITheme_getFont>(py::doc<"@param(name, str)", "@returns(Font)">),
-    py::oneArg<"getColor", UITheme_getColor>(
+    py::oneArg<"getFont", UITheme_getFont, "name">(py::doc<"@param(name, str)", "@returns(Font)">),
+    py::oneArg<"getColor", UITheme_getColor, "name">(
         py::doc<"Returns the RGBA color as a tuple", "@param(name, str)">),
-    py::oneArg<"getIntColor", UITheme_getIntColor>(
+    py::oneArg<"getIntColor", UITheme_getIntColor, "name">(
         py::doc<"Returns the RGB color as an int with one byte per color", "@param(name, str)">),
-    py::oneArg<"_convertRgbaToIntColor", UITheme_convertRgbaToIntColor>(),
-    py::oneArg<"__convertHex", UITheme_convertHex>(),
-    py::oneArg<"__convertColor", UITheme_convertColor>(),
+    py::oneArg<"_convertRgbaToIntColor", UITheme_convertRgbaToIntColor, "color">(),
+    py::oneArg<"__convertHex", UITheme_convertHex, "value">(),
+    py::oneArg<"__convertColor", UITheme_convertColor, "value">(),
 };
 
 static const py::Member uiThemeMembers[] = {
@@ -221,7 +219,7 @@ static const py::Member uiThemeMembers[] = {
 
 py::ClassDef& uiThemeClass() {
     return py::define<UITheme>("UITheme", {.members = uiThemeMembers,
-                                           .init = UITheme_init,
+                                           .init = py::init<UITheme_init, "filename">,
                                            .methods = uiThemeMethods,
                                            .initDoc = py::doc<>,
                                            .allocated = UITheme_allocated});

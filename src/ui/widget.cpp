@@ -111,15 +111,6 @@ PyObject* setSides(const char* method, PyObject* args, PyObject* kwargs, int32_t
     Py_RETURN_NONE;
 }
 
-bool parseClip(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, PyObject* (&clip)[4]) {
-    static const char* const names[] = {"clipX", "clipY", "clipWidth", "clipHeight"};
-    if (!py::parse({"render", names, 4, 0}, args, nargs, kwnames, clip)) return false;
-    ClipValues defaults = noClip();
-    for (int i = 0; i < 4; ++i)
-        if (!clip[i]) clip[i] = defaults[i];
-    return true;
-}
-
 int pointInRect(PyObject* self, PyObject* x, PyObject* y, int64_t rectX, int64_t rectY,
                 int64_t rectW, int64_t rectH) {
     int64_t px, py;
@@ -236,19 +227,24 @@ static bool clipWithHostValues(UIWidget* self, ClipValues clip, layout::Rect& ou
     py::Ref y2 = x2 ? smaller(bottom.get(), clipBottom.get()) : py::Ref();
     py::Ref w(y2 ? PyNumber_Subtract(x2.get(), x1.get()) : nullptr);
     py::Ref h(w ? PyNumber_Subtract(y2.get(), y1.get()) : nullptr);
-    return h && py::toInt32(x1.get(), out.x) && py::toInt32(y1.get(), out.y) &&
-           py::toInt32(w.get(), out.w) && py::toInt32(h.get(), out.h);
+    // A result beyond the int range (only far away clip values give one) is refused as
+    // no rectangle.
+    int32_t values[4];
+    if (!h || !py::toInt32(x1.get(), values[0]) || !py::toInt32(y1.get(), values[1]) ||
+        !py::toInt32(w.get(), values[2]) || !py::toInt32(h.get(), values[3]))
+        return false;
+    out = {values[0], values[1], values[2], values[3]};
+    return true;
 }
 
 static layout::Rect UIWidget_getClippedRect(UIWidget* self, ClipValues clip) {
     layout::Rect widget{self->x, self->y, self->width, self->height};
-    int64_t values[4];
-    if (smallInt(clip[0], values[0]) && smallInt(clip[1], values[1]) &&
-        smallInt(clip[2], values[2]) && smallInt(clip[3], values[3])) {
-        for (int64_t value : values)
+    int64_t v[4];
+    if (smallInt(clip[0], v[0]) && smallInt(clip[1], v[1]) && smallInt(clip[2], v[2]) &&
+        smallInt(clip[3], v[3])) {
+        for (int64_t value : v)
             if (value < 0) return widget;
-        if (auto clipped = layout::clip(widget, values[0], values[1], values[2], values[3]))
-            return *clipped;
+        return layout::clip(widget, {v[0], v[1], v[2], v[3]});
     }
     layout::Rect result;
     if (clipWithHostValues(self, clip, result)) return result;
@@ -273,8 +269,7 @@ static bool UIWidget_allocated(PyObject* self) {
            readConstant(nValignTop, widget->verticalAlign);
 }
 
-static int UIWidget_init(PyObject* self, PyObject* args, PyObject* kwargs) {
-    if (!py::parseNone("__init__", args, kwargs)) return -1;
+static int UIWidget_init(PyObject* self, py::Arguments<0>&) {
     asWidget(self)->isEnabled = true;
     py::assign(asWidget(self)->onClick, Py_None);
     return 0;
@@ -379,50 +374,29 @@ static PyObject* UIWidget_getRenderer(PyObject* self, PyObject*) {
     return py::newRef(asWidget(self)->renderer);
 }
 
-static PyObject* UIWidget_render(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                 PyObject* kwnames) {
-    PyObject* clip[4];
-    if (!parseClip(args, nargs, kwnames, clip)) return nullptr;
-    return readyToDraw(asWidget(self)) < 0 ? nullptr : py::newRef(Py_None);
+// The base's drawing only checks that the widget can draw.
+static bool isReadyToDraw(PyObject* self, ClipValues) {
+    return readyToDraw(asWidget(self)) >= 0;
 }
 
-static PyObject* UIWidget_update(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                 PyObject* kwnames) {
-    PyObject* a[3];
-    if (!py::parseArgs("update", {"mouseX", "mouseY", "isMouseLeftPressed"}, args, nargs, kwnames,
-                       a))
-        return nullptr;
+static PyObject* UIWidget_update(PyObject* self, py::Arguments<3>& a) {
     return py::noneOrFailed(updateWidget(self, a[0], a[1], a[2]));
 }
 
 // The drag hooks of the base do nothing.
-static PyObject* UIWidget_onDragStart(PyObject*, PyObject* const* args, Py_ssize_t nargs,
-                                      PyObject* kwnames) {
-    PyObject* a[2];
-    if (!py::parseArgs("onDragStart", {"mouseX", "mouseY"}, args, nargs, kwnames, a))
-        return nullptr;
+static PyObject* UIWidget_onDragStart(PyObject*, py::Arguments<2>&) {
     Py_RETURN_NONE;
 }
 
-static PyObject* UIWidget_onDragEnd(PyObject*, PyObject* const* args, Py_ssize_t nargs,
-                                    PyObject* kwnames) {
-    PyObject* a[2];
-    if (!py::parseArgs("onDragEnd", {"mouseX", "mouseY"}, args, nargs, kwnames, a)) return nullptr;
+static PyObject* UIWidget_onDragEnd(PyObject*, py::Arguments<2>&) {
     Py_RETURN_NONE;
 }
 
-static PyObject* UIWidget_onDrag(PyObject*, PyObject* const* args, Py_ssize_t nargs,
-                                 PyObject* kwnames) {
-    PyObject* a[4];
-    if (!py::parseArgs("onDrag", {"mouseX", "mouseY", "diffX", "diffY"}, args, nargs, kwnames, a))
-        return nullptr;
+static PyObject* UIWidget_onDrag(PyObject*, py::Arguments<4>&) {
     Py_RETURN_NONE;
 }
 
-static PyObject* UIWidget_isInside(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                   PyObject* kwnames) {
-    PyObject* a[2];
-    if (!py::parseArgs("isInside", {"mouseX", "mouseY"}, args, nargs, kwnames, a)) return nullptr;
+static PyObject* UIWidget_isInside(PyObject* self, py::Arguments<2>& a) {
     UIWidget* widget = asWidget(self);
     int64_t x, y;
     if (isEngineInstance(self) && smallInt(a[0], x) && smallInt(a[1], y))
@@ -439,12 +413,7 @@ static PyObject* UIWidget_isInside(PyObject* self, PyObject* const* args, Py_ssi
 
 // pointX > rectX and pointX < rectX + rectW and pointY > rectY and pointY < rectY + rectH,
 // with the host's comparisons: the first false result, or the last one.
-static PyObject* UIWidget_pointInRect(PyObject*, PyObject* const* args, Py_ssize_t nargs,
-                                      PyObject* kwnames) {
-    PyObject* a[6];
-    if (!py::parseArgs("_pointInRect", {"pointX", "pointY", "rectX", "rectY", "rectW", "rectH"},
-                       args, nargs, kwnames, a))
-        return nullptr;
+static PyObject* UIWidget_pointInRect(PyObject*, py::Arguments<6>& a) {
     int64_t v[6];
     bool plain = true;
     for (int i = 0; i < 6 && plain; ++i)
@@ -469,28 +438,30 @@ static PyObject* UIWidget_pointInRect(PyObject*, PyObject* const* args, Py_ssize
 }
 
 static const PyMethodDef uiWidgetMethods[] = {
-    py::oneArg<"_setParent", setWidgetParent>(py::doc<"@param(parent, AbstractUIContainer)">),
-    py::withVarargs<"setMargin", UIWidget_setMargin>(),
-    py::oneArg<"_onClick", UIWidget_onClick>(),
-    py::oneArg<"_onScroll", UIWidget_onScroll>(),
+    py::oneArg<"_setParent", setWidgetParent, "parent">(
+        py::doc<"@param(parent, AbstractUIContainer)">),
+    py::withVarargs<"setMargin", UIWidget_setMargin, "*values">(),
+    py::oneArg<"_onClick", UIWidget_onClick, "event">(),
+    py::oneArg<"_onScroll", UIWidget_onScroll, "event">(),
     py::noArgs<"getParent", UIWidget_getParent>(py::doc<"@returns(AbstractUIContainer)">),
     py::noArgs<"getRenderer", UIWidget_getRenderer>(py::doc<"@returns(UIRenderer)">),
-    py::withKeywords<"render", UIWidget_render>(
+    renderMethod<isReadyToDraw>(
         py::doc<"Derived classes override this method to draw the widget onto the render target.",
                 "They call the base method first, which makes sure that the widget is",
                 "connected to a UIRenderer. Omitted clip parameters are passed as negative",
                 "values, meaning that the widget is not clipped.", "@param(clipX, int)",
                 "@param(clipY, int)", "@param(clipWidth, int)", "@param(clipHeight, int)">),
-    py::withKeywords<"update", UIWidget_update>(
+    py::withKeywords<"update", UIWidget_update, "mouseX", "mouseY", "isMouseLeftPressed">(
         py::doc<"This method can be overwritten in derived classes.",
                 "It can be used to update the widget's state.">),
-    py::withKeywords<"onDragStart", UIWidget_onDragStart>(),
-    py::withKeywords<"onDragEnd", UIWidget_onDragEnd>(),
-    py::withKeywords<"onDrag", UIWidget_onDrag>(),
-    py::withKeywords<"isInside", UIWidget_isInside>(
+    py::withKeywords<"onDragStart", UIWidget_onDragStart, "mouseX", "mouseY">(),
+    py::withKeywords<"onDragEnd", UIWidget_onDragEnd, "mouseX", "mouseY">(),
+    py::withKeywords<"onDrag", UIWidget_onDrag, "mouseX", "mouseY", "diffX", "diffY">(),
+    py::withKeywords<"isInside", UIWidget_isInside, "mouseX", "mouseY">(
         py::doc<"This method returns true if the given coordinates are inside the widget",
                 "@returns(bool)">),
-    py::withKeywords<"_pointInRect", UIWidget_pointInRect>(),
+    py::withKeywords<"_pointInRect", UIWidget_pointInRect, "pointX", "pointY", "rectX", "rectY",
+                     "rectW", "rectH">(),
 };
 
 static const py::Member uiWidgetMembers[] = {
@@ -523,7 +494,7 @@ py::ClassDef& uiWidgetClass() {
         "UIWidget",
         {.doc = py::classDoc<"UIWidget is the abstract base class for every UI control.">,
          .members = uiWidgetMembers,
-         .init = UIWidget_init,
+         .init = py::init<UIWidget_init, "/">,
          .methods = uiWidgetMethods,
          .allocated = UIWidget_allocated});
 }

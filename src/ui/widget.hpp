@@ -13,6 +13,7 @@
 #include "core/layout.hpp"
 #include "py/call.hpp"
 #include "py/classdef.hpp"
+#include "py/methods.hpp"
 
 #include <cstdint>
 
@@ -30,7 +31,8 @@ struct UIWidgetOps {
     bool (*calculateMinSize)(UIWidget* self);
     bool (*calculateMaxSize)(UIWidget* self);
     bool (*calculatePos)(UIWidget* self);
-    // The widget's rectangle cut by the four clip values; never fails.
+    // The widget's rectangle cut by the four clip values, in 64 bits (its far edges may
+    // lie beyond the int range); never fails.
     layout::Rect (*getClippedRect)(UIWidget* self, ClipValues clip);
 };
 
@@ -107,9 +109,20 @@ PyObject* setSides(const char* method, PyObject* args, PyObject* kwargs, int32_t
 // The default clip values of render, four times -1: no clip.
 ClipValues noClip();
 
-// The four clip values of render(clipX=-1, clipY=-1, clipWidth=-1, clipHeight=-1), by
-// position or keyword, the ones not given -1.
-bool parseClip(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, PyObject* (&clip)[4]);
+// A widget's render(clipX=-1, clipY=-1, clipWidth=-1, clipHeight=-1): the four clip
+// values by position or keyword, the ones not given -1, handed to `draw`.
+template <bool (*draw)(PyObject* self, ClipValues clip)>
+PyObject* renderWithClip(PyObject* self, py::Arguments<4>& clip) {
+    ClipValues defaults = noClip();
+    for (int i = 0; i < 4; ++i)
+        if (!clip[i]) clip[i] = defaults[i];
+    return py::noneOrFailed(draw(self, clip.data()));
+}
+template <bool (*draw)(PyObject* self, ClipValues clip), class Documentation = py::NoDoc>
+constexpr PyMethodDef renderMethod(Documentation documentation = {}) {
+    return py::withKeywords<"render", renderWithClip<draw>, "clipX=-1", "clipY=-1", "clipWidth=-1",
+                            "clipHeight=-1">(documentation);
+}
 
 // self.isInside(x, y) as a truth value: 1, 0 or -1 with the error set. Run here for an
 // engine widget and int coordinates (no engine class overrides it).

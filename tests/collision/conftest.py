@@ -2,6 +2,8 @@
 case needs them, bodies, and the contacts that handlers of CollisionEvent see."""
 import contextlib
 import io
+import math
+import struct
 
 import pytest
 
@@ -64,3 +66,46 @@ class World:
 def world():
     return World(level())
 
+
+def f32(value):
+    return struct.unpack("f", struct.pack("f", value))[0]
+
+
+def reference_trace(bodies, pos, direction, max_dist):
+    """The ray query worked out with single-precision values from struct: the pairs
+    (index, distance) nearest first."""
+    length = math.sqrt(direction[0] * direction[0] + direction[1] * direction[1])
+    dx, dy = (direction[0] / length, direction[1] / length) if length else direction
+    max_dist = f32(max_dist)
+    end = (pos[0] + dx * max_dist, pos[1] + dy * max_dist)
+    found = []
+    for index, (cx, cy, radius) in enumerate(bodies):
+        radius = f32(radius)
+        ex, ey = f32(end[0] - pos[0]), f32(end[1] - pos[1])
+        a = f32(f32(ex * ex) + f32(ey * ey))
+        fx, fy = pos[0] - cx, pos[1] - cy
+        b = f32(2 * (ex * fx + ey * fy))
+        c = f32(fx * fx + fy * fy - f32(radius * radius))
+        if a <= 1e-07:
+            continue
+        disc = f32(f32(b * b) - 4.0 * a * c)
+        if disc < 0:
+            continue
+        if disc == 0:
+            t = f32(-b / f32(2 * a))
+            if not t > 0:
+                continue
+        else:
+            root = math.sqrt(disc)
+            exit_, entry = f32((-b + root) / (2.0 * a)), f32((-b - root) / (2.0 * a))
+            if (entry > exit_ or entry < 0) and exit_ > 0:
+                t = exit_
+            elif entry > 0:
+                t = entry
+            else:
+                continue
+        hx, hy = pos[0] + f32(t * ex), pos[1] + f32(t * ey)
+        dist = math.sqrt((hx - pos[0]) ** 2 + (hy - pos[1]) ** 2)
+        if 0 < dist < max_dist:
+            found.append((index, dist))
+    return sorted(found, key=lambda pair: pair[1])

@@ -3,6 +3,7 @@ rules, the cell accessors (which refuse cells outside the grid), getSize, pickli
 import json
 import os
 import pickle
+import re
 import traceback
 
 import pytest
@@ -109,16 +110,23 @@ class TestCells:
         assert level.getBlock(2, 1) == 2  # the neighbours are untouched
         assert level.getTextureIndex(1, 0, 1) == 1
 
-    @pytest.mark.parametrize("call", [
-        lambda l: l.getBlock(4, 0), lambda l: l.getBlock(0, 3), lambda l: l.getBlock(-1, 0),
-        lambda l: l.getBlock(0, -2**31), lambda l: l.setBlock(1, 2**31 - 1, 0),
-        lambda l: l.getTextureIndex(7, 0, 0), lambda l: l.getTextureIndex(-1, 0, 0),
-        lambda l: l.setTextureIndex(1, 7, 0, 0), lambda l: l.setTextureIndex(1, 1, 0, 3),
-        lambda l: l.getTexture(9, 0, 0), lambda l: l.getTexture(0, 5, 5),
+    @pytest.mark.parametrize("call, message", [
+        (lambda l: l.getBlock(4, 0), "cell (4, 0) is outside"),
+        (lambda l: l.getBlock(0, 3), "cell (0, 3) is outside"),
+        (lambda l: l.getBlock(-1, 0), "cell (-1, 0) is outside"),
+        (lambda l: l.getBlock(0, -2**31), "is outside the level's 4 x 3 grid"),
+        (lambda l: l.setBlock(1, 2**31 - 1, 0), "is outside the level's 4 x 3 grid"),
+        (lambda l: l.getTextureIndex(7, 0, 0), "cardinalDirection 7 is not one of 0 to 6"),
+        (lambda l: l.getTextureIndex(-1, 0, 0), "cardinalDirection -1 is not one of 0 to 6"),
+        (lambda l: l.setTextureIndex(1, 7, 0, 0), "cardinalDirection 7 is not one of 0 to 6"),
+        (lambda l: l.setTextureIndex(1, 1, 0, 3), "cell (0, 3) is outside"),
+        (lambda l: l.getTexture(9, 0, 0), "cardinalDirection 9 is not one of 0 to 6"),
+        (lambda l: l.getTexture(0, 5, 5), "cell (5, 5) is outside"),
     ])
-    def test_outside_the_grid_or_the_cell_raises_index_error(self, level, call):
+    def test_outside_the_grid_or_the_cell_raises_index_error(self, level, call, message):
+        """The error names what was wrong: the cell, or the cardinalDirection argument."""
         before = [level.getTextureIndex(k, x, y) for k in range(7) for x in range(4) for y in range(3)]
-        with pytest.raises(IndexError):
+        with pytest.raises(IndexError, match=re.escape(message)):
             call(level)
         assert [level.getTextureIndex(k, x, y) for k in range(7) for x in range(4) for y in range(3)] == before
 

@@ -77,6 +77,47 @@ def write_wav(path, seconds, frequency=440.0, rate=44100):
     return str(path)
 
 
+def riff_chunk(kind, data, declared=None):
+    return kind + struct.pack("<I", len(data) if declared is None else declared) + data
+
+
+def wave_format(encoding=1, channels=2, rate=44100, bits=16, alignment=None):
+    alignment = channels * (bits // 8) if alignment is None else alignment
+    return riff_chunk(b"fmt ", struct.pack("<HHIIHH", encoding, channels, rate, rate * alignment,
+                                           alignment, bits))
+
+
+def wave_bytes(*chunks, frames=2000):
+    """A WAVE file of the given chunks (a 16-bit stereo format by default) followed by
+    `frames` frames of quiet noise."""
+    chunks = chunks or (wave_format(),)
+    body = b"WAVE" + b"".join(chunks) + riff_chunk(b"data", bytes(i % 7 for i in range(frames * 4)))
+    return b"RIFF" + struct.pack("<I", len(body)) + body
+
+
+def aiff_bytes(channels=2, rate=b"\x40\x0e\xac\x44" + bytes(6), extra=b"", frames=2000):
+    """An AIFF file of 16-bit frames; `rate` is the 80-bit float of the COMM chunk."""
+    common = b"COMM" + struct.pack(">IHIH", 18, channels, frames, 16) + rate
+    sound = b"SSND" + struct.pack(">III", 8 + frames * 4, 0, 0) + bytes(frames * 4)
+    body = b"AIFF" + common + extra + sound
+    return b"FORM" + struct.pack(">I", len(body)) + body
+
+
+def mod_bytes(loops=False):
+    """A four-channel MOD of one sample and one pattern; with `loops`, the pattern's last
+    row jumps back to the first position, so the module never ends."""
+    title = b"tone".ljust(20, b"\0")
+    samples = [b"tone".ljust(22, b"\0") + struct.pack(">HBBHH", 32, 0, 64, 0, 1)]
+    samples += [bytes(22) + struct.pack(">HBBHH", 0, 0, 0, 0, 1)] * 30
+    order = bytes([1, 127]) + bytes(128)
+    pattern = bytearray(1024)
+    pattern[0:4] = bytes([0x10, 0xD6, 0x00, 0x00])  # sample 1 at a note
+    if loops:
+        pattern[63 * 16:63 * 16 + 4] = bytes([0, 0, 0x0B, 0x00])  # jump to position 0
+    tone = bytes((i * 8) & 0xFF for i in range(64))
+    return title + b"".join(samples) + order + b"M.K." + bytes(pattern) + tone
+
+
 def read_pixels(texture, folder):
     """The texture's pixels as 0xAARRGGBB words, row-major, read back from a PNG."""
     path = folder / "readback.png"

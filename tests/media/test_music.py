@@ -1,12 +1,14 @@
 import ctypes
+import json
 import pickle
+import struct
 
 import pytest
 
 import quorvelin
 from quorvelin import Event, Music, MusicStoppedEvent, Resource
 
-from .files import outcomes_in_child, write_wav
+from .files import aiff_bytes, outcomes_in_child, riff_chunk, wave_bytes, wave_format, write_wav
 
 # The module links SDL_mixer dynamically: this is the mixer it plays through.
 mixer = ctypes.CDLL("libSDL2_mixer-2.0.so.0")
@@ -42,6 +44,80 @@ def test_unloadable_music_raises_oserror():
         music.__init__("music/missing.ogg")
     assert error.value.args == ("Unable to load music file 'music/missing.ogg'",)
     assert music.filename == "music/missing.ogg"
+
+
+# Music files that SDL_mixer's music loader believes to its cost: the format's channel
+# count divides (0, or 32768, which the loader keeps in a byte), texts and
+# loops that run past the memory they were read into, an AIFF text length that the
+# loader's allocation wraps.
+MALFORMED_MUSIC = {
+    "no channels": wave_bytes(wave_format(channels=0, alignment=4)),
+    "32768 channels": wave_bytes(wave_format(channels=32768, alignment=4)),
+    "LIST of two bytes": wave_bytes(wave_format(), riff_chunk(b"LIST", b"IN")),
+    "LIST entry without its end": wave_bytes(wave_format(), riff_chunk(b"LIST", b"INFOINAM\x05\0\0\0title")),
+    "sampler without its loops": wave_bytes(wave_format(), riff_chunk(b"smpl", bytes(28) + struct.pack("<II", 3, 0))),
+    "AIFF without channels": aiff_bytes(channels=0),
+    "AIFF text of 2**32 - 1 bytes": aiff_bytes(extra=b"NAME\xff\xff\xff\xff" + b"text" * 4),
+}
+
+# Well-made files of every encoding the loader plays, with the chunks it reads, still
+# play: (name, bytes).
+SOUND_MUSIC = {
+    "8-bit mono": ("a.wav", wave_bytes(wave_format(channels=1, bits=8))),
+    "24-bit": ("a.wav", wave_bytes(wave_format(bits=24))),
+    "float": ("a.wav", wave_bytes(wave_format(encoding=3, bits=32))),
+    "a-law": ("a.wav", wave_bytes(wave_format(encoding=6, bits=8))),
+    "eight channels at 8 kHz": ("a.wav", wave_bytes(wave_format(channels=8, rate=8000))),
+    "INFO and loops": ("a.wav", wave_bytes(wave_format(), riff_chunk(b"LIST", b"INFOINAM\x06\0\0\0title\0"),
+                                           riff_chunk(b"smpl", bytes(28) + struct.pack("<II", 1, 0) + bytes(24)))),
+    "AIFF": ("a.aiff", aiff_bytes(extra=b"NAME" + struct.pack(">I", 4) + b"name")),
+    "told by its bytes": ("a.dat", wave_bytes()),
+}
+
+
+def load_outcomes(child, path):
+    """Music(path) (played and sought when it loads) and Sound(path), in a child: each
+    None or [exception type, message]."""
+    result = child(f"""
+        import json, time, quorvelin
+        outcomes = []
+        for make in (quorvelin.Music, quorvelin.Sound):
+            try:
+                loaded = make({path!r})
+                if make is quorvelin.Music:
+                    loaded.play(0.01)
+                    time.sleep(0.05)
+                    loaded.stop()
+                outcomes.append(None)
+            except OSError as error:
+                outcomes.append([type(error).__name__, str(error)])
+        print(json.dumps(outcomes))
+    """)
+    assert result.returncode == 0, result.stderr[-2000:]
+    return json.loads(result.stdout.splitlines()[-1])
+
+
+@pytest.mark.parametrize("case", MALFORMED_MUSIC)
+def test_music_the_loader_would_choke_on_is_refused(child, tmp_path, case):
+    path = tmp_path / "bad.wav"
+    path.write_bytes(MALFORMED_MUSIC[case])
+    music, _sound = load_outcomes(child, str(path))  # the sound loader answers as it will
+    assert music == ["OSError", f"Unable to load music file '{path}'"]
+
+
+@pytest.mark.parametrize("case", SOUND_MUSIC)
+def test_well_made_music_of_every_encoding_plays(child, tmp_path, case):
+    name, data = SOUND_MUSIC[case]
+    path = tmp_path / name
+    path.write_bytes(data)
+    assert load_outcomes(child, str(path))[0] is None
+
+
+def test_music_is_told_by_its_name_first(child, tmp_path):
+    # As SDL_mixer does: a WAVE file named .ogg goes to the Ogg loader, which refuses it.
+    path = tmp_path / "a.ogg"
+    path.write_bytes(wave_bytes())
+    assert load_outcomes(child, str(path))[0] == ["OSError", f"Unable to load music file '{path}'"]
 
 
 @pytest.mark.parametrize("path, error", [(b"x.ogg", AttributeError), (3, AttributeError), ("a\0b", ValueError)])

@@ -7,7 +7,7 @@ import pytest
 import quorvelin
 from quorvelin import Resource, Sound, SoundHandle
 
-from .files import outcomes_in_child, write_wav
+from .files import mod_bytes, outcomes_in_child, write_wav
 
 # The mixer opened at import has 8 channels until Engine.init allocates others.
 ALL_CHANNELS = range(64)
@@ -113,6 +113,35 @@ def test_path_may_encode_to_a_bytearray(wavs, cls):
 def test_nul_in_a_sound_path_does_not_open_the_prefix(wavs):
     with pytest.raises(ValueError, match="embedded null character"):
         Sound(wavs["short"] + "\0.txt")
+
+
+def test_a_module_that_never_ends_is_refused_within_bounded_memory(child, tmp_path):
+    """SDL_mixer decodes a compressed sound to its end, and a MOD whose last row jumps
+    back to the start has none: the load is refused once it has taken what the engine
+    allows, long before the memory runs out. The same module plays as music, and one
+    that ends loads as a sound."""
+    (tmp_path / "loops.mod").write_bytes(mod_bytes(loops=True))
+    (tmp_path / "ends.mod").write_bytes(mod_bytes())
+    result = child(f"""
+        import os, resource, time
+        if "libasan" not in os.environ.get("LD_PRELOAD", ""):  # a regression fails, soon
+            resource.setrlimit(resource.RLIMIT_AS, (2 << 30, 2 << 30))
+        import quorvelin
+        before = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+        try:
+            quorvelin.Sound({str(tmp_path / "loops.mod")!r})
+        except OSError as error:
+            print(error)
+        grown = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss - before
+        print(grown < 400 * 1024, quorvelin.Sound({str(tmp_path / "ends.mod")!r}).play() is not None)
+        music = quorvelin.Music({str(tmp_path / "loops.mod")!r})
+        music.play()
+        time.sleep(0.05)
+        music.stop()
+    """)
+    assert result.returncode == 0, result.stderr[-2000:]
+    assert result.stdout.splitlines()[-2:] == [f"Unable to load sound file '{tmp_path / 'loops.mod'}'",
+                                               "True True"]
 
 
 def test_play_returns_a_handle_of_a_playing_channel(wavs):

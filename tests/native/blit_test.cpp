@@ -37,6 +37,23 @@ NATIVE_TEST(unscaledBlitsAreCutAsSDLCutsThem) {
     CHECK(!blit::unscaled({12, 0, 5, 5}, 10, 10, 0, 0, {0, 0, 100, 100}));
 }
 
+NATIVE_TEST(blitsNearTheEndsOfTheIntRangeStayOutsideTheClip) {
+    // Positions and far edges beyond the int range are cut where they lie: past the
+    // clip, never wrapped onto it.
+    layout::Rect clip{0, 0, 64, 48};
+    CHECK(!blit::unscaled({0, 0, 10, 10}, 10, 10, INT32_MAX - 5, 0, clip));
+    CHECK(!blit::unscaled({0, 0, 10, 10}, 10, 10, INT64_C(1) << 32, 0, clip));
+    CHECK(!blit::unscaled({INT32_MAX - 2, 0, 10, 10}, 10, 10, 0, 0, clip));
+    CHECK(!blit::scaled({0, 0, 4, 4}, 4, 4, {INT32_MAX - 20, 0, 100, 8}, clip));
+    // A stretch whose far edge passes the int range shows the part of the source that
+    // lies over the clip; where that part rounds to no pixel, nothing, as in SDL.
+    int32_t length = 1 << 30;
+    auto huge =
+        blit::scaled({0, 0, length, 1}, length, 1, {INT32_MIN, 0, INT64_C(1) << 32, 1}, clip);
+    CHECK(huge && same(huge->source, {1 << 29, 0, 16, 1}) && same(huge->target, {0, 0, 64, 1}));
+    CHECK(!blit::scaled({0, 0, 4, 1}, 4, 1, {-2, 0, INT32_MAX, 1}, clip));
+}
+
 NATIVE_TEST(stretchingSamplesTheCentreOfEveryTargetPixel) {
     std::vector<uint32_t> source = {0xff000000u, 0xff000001u, 0xff000002u, 0xff000003u};
     std::vector<uint32_t> wide(10), narrow(2);

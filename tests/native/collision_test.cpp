@@ -70,6 +70,15 @@ Vec2 probeDirection(int mover, int i, std::mt19937_64& random) {
     }
 }
 
+// The distance from a point to the closed segment from a to b.
+double distanceToSegment(double x, double y, double ax, double ay, double bx, double by) {
+    double dx = bx - ax, dy = by - ay, squared = dx * dx + dy * dy;
+    double t = squared > 0.0 ? ((x - ax) * dx + (y - ay) * dy) / squared : 0.0;
+    t = std::min(1.0, std::max(0.0, t));
+    double px = ax + t * dx - x, py = ay + t * dy - y;
+    return std::sqrt(px * px + py * py);
+}
+
 } // namespace
 
 NATIVE_TEST(theProbesAreTheFourAxesThenTheDiagonals) {
@@ -234,6 +243,102 @@ NATIVE_TEST(theGridFindsEveryBodyWithinReachWhileBodiesDriftAndSettle) {
                 }
             }
         }
+    }
+}
+
+// Ray queries: every body within reach of the segment is answered, once, whatever the
+// segment (along an axis, steep, a point, off the grid, not finite) and while bodies
+// drift, stray and the grid is filed again.
+NATIVE_TEST(theSegmentQueryFindsEveryBodyNearTheSegment) {
+    std::mt19937_64 random(23);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int scene = 0; scene < 30; ++scene) {
+        size_t count = 1 + size_t(scene) * 31;
+        double side = scene % 6 == 5 ? 4.0 : 2.0 * std::sqrt(double(count)) + 2.0;
+        std::vector<GridBody> bodies;
+        for (size_t i = 0; i < count; ++i) {
+            GridBody body{side * unit(random), side * unit(random),
+                          scene % 3 ? 0.05 + 0.5 * unit(random) : 0.05, unit(random) < 0.03};
+            double odd = unit(random);
+            if (odd < 0.02) body.radius = 3.0 * side; // far larger than the others
+            if (odd > 0.99) body.y = NaN;
+            if (odd > 0.985 && odd <= 0.99) body.x = -1e300;
+            if (odd > 0.98 && odd <= 0.985) body.radius = -body.radius;
+            bodies.push_back(body);
+        }
+        BodyGrid grid;
+        grid.build(bodies);
+        std::vector<uint32_t> found;
+        for (int query = 0; query < 1500; ++query) {
+            if (query % 100 == 99) { // every body drifts, some far
+                for (size_t i = 0; i < count; ++i) {
+                    double reachFar = unit(random) < 0.02 ? 0.5 * side : 0.3;
+                    double x = grid.x(i) + reachFar * (unit(random) - 0.5);
+                    double y = grid.y(i) + reachFar * (unit(random) - 0.5);
+                    grid.move(i, x, y);
+                    bodies[i].x = x;
+                    bodies[i].y = y;
+                }
+                if (query % 200 == 199) grid.settle();
+            }
+            double x0 = side * (1.4 * unit(random) - 0.2), y0 = side * (1.4 * unit(random) - 0.2);
+            double angle = 6.283185307179586 * unit(random);
+            double length = query % 7 == 0 ? 2.0 * side : side * unit(random);
+            double x1 = x0 + length * std::cos(angle), y1 = y0 + length * std::sin(angle);
+            switch (query % 13) {
+            case 1: // along an axis
+                x1 = x0;
+                break;
+            case 2:
+                y1 = y0;
+                break;
+            case 3: // a point
+                x1 = x0;
+                y1 = y0;
+                break;
+            case 4: // nearly along an axis
+                x1 = x0 + 1e-12;
+                break;
+            case 5: // from far away
+                x0 = -1e6;
+                break;
+            case 6:
+                y1 = query % 2 ? Inf : NaN;
+                break;
+            }
+            double reach = query % 5 == 0 ? 2.0 * unit(random) : 0.1 * unit(random);
+            grid.alongSegment(x0, y0, x1, y1, reach, found);
+            std::sort(found.begin(), found.end());
+            for (size_t k = 1; k < found.size(); ++k)
+                CHECK(found[k - 1] < found[k]); // each once
+            size_t k = 0;
+            for (size_t i = 0; i < count; ++i) {
+                while (k < found.size() && found[k] < i)
+                    ++k;
+                bool listed = k < found.size() && found[k] == i;
+                if (bodies[i].keptOut) CHECK(listed);
+                double distance = distanceToSegment(bodies[i].x, bodies[i].y, x0, y0, x1, y1);
+                if (distance <= std::fabs(bodies[i].radius) + reach) CHECK(listed);
+                if (std::isnan(x1 + y1) && std::isfinite(bodies[i].x + bodies[i].y))
+                    CHECK(listed); // no segment to look along: every body
+            }
+        }
+    }
+}
+
+NATIVE_TEST(theSegmentQueryAnswersOnlyBodiesAlongTheSegment) {
+    std::vector<GridBody> bodies;
+    for (int i = 0; i < 1000; ++i)
+        bodies.push_back({double(i % 40) + 0.5, double(i / 40) + 0.5, 0.25, false});
+    BodyGrid grid;
+    grid.build(bodies);
+    std::vector<uint32_t> found;
+    for (double angle : {0.0, 0.4, 0.8, 1.2, 1.6, 2.9}) {
+        double x1 = 20.5 + 15.0 * std::cos(angle), y1 = 12.5 + 15.0 * std::sin(angle);
+        grid.alongSegment(20.5, 12.5, x1, y1, 0.05, found);
+        if (angle == 0.0) CHECK_EQ(found.size(), 16u); // the centres of a row, 20.5 to 35.5
+        for (uint32_t i : found) // no farther than the reach, with room for rounding only
+            CHECK(distanceToSegment(bodies[i].x, bodies[i].y, 20.5, 12.5, x1, y1) < 0.31);
     }
 }
 

@@ -56,12 +56,24 @@ NATIVE_TEST(anchoredPlacement) {
 
 NATIVE_TEST(clipRule) {
     layout::Rect widget{10, 20, 30, 40};
-    CHECK(same(*layout::clip(widget, 0, 0, 25, 100), {10, 20, 15, 40}));
-    CHECK(same(*layout::clip(widget, 50, 0, 10, 10), {50, 20, -10, -10}));
-    CHECK(same(*layout::clip(widget, 12, 22, 5, 6), {12, 22, 5, 6}));
-    // Results beyond the int range are not made up.
-    CHECK(!layout::clip({INT32_MIN, 0, 0, 0}, INT32_MAX, 0, 0, 0).has_value());
-    CHECK(layout::clip({INT32_MAX, 0, INT32_MAX, 1}, 0, 0, INT64_C(1) << 40, 1).has_value());
+    CHECK(same(layout::clip(widget, {0, 0, 25, 100}), {10, 20, 15, 40}));
+    CHECK(same(layout::clip(widget, {50, 0, 10, 10}), {50, 20, -10, -10}));
+    CHECK(same(layout::clip(widget, {12, 22, 5, 6}), {12, 22, 5, 6}));
+    // Far edges and differences beyond the int range are where they are, not wrapped.
+    CHECK(same(layout::clip({INT32_MIN, 0, 0, 0}, {INT32_MAX, 0, 0, 0}),
+               {INT32_MAX, 0, INT64_C(-4294967295), 0}));
+    CHECK(same(layout::clip({INT32_MAX - 19, 0, 100, 1}, {0, 0, INT32_MAX, 5}),
+               {INT32_MAX - 19, 0, 19, 1}));
+}
+
+NATIVE_TEST(intersectionOfRectanglesNearTheEndsOfTheIntRange) {
+    layout::Rect surface{0, 0, 64, 48};
+    // A widget whose far edge passes the int range is beside the surface, not over it.
+    CHECK(layout::intersect({INT32_MAX - 19, 2, 100, 10}, surface).empty());
+    CHECK(layout::intersect({2, 2, INT32_MAX, INT32_MAX}, surface).w == 62);
+    CHECK(layout::intersect({INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, surface).empty());
+    CHECK(same(layout::intersect({-5, 40, 20, 20}, surface), {0, 40, 15, 8}));
+    CHECK(layout::intersect({10, 10, -5, 5}, surface).empty());
 }
 
 NATIVE_TEST(nineSliceAtTheTileSizeReproducesTheGrid) {
@@ -100,4 +112,19 @@ NATIVE_TEST(nineSliceNarrowerThanItsCornersKeepsTheCorners) {
     CHECK(!pieces[1].drawable());
     CHECK(!pieces[4].drawable());
     CHECK(pieces[3].drawable());
+}
+
+NATIVE_TEST(nineSliceNearTheEndOfTheIntRangeStaysWhereItIs) {
+    // Every piece where the table puts it, summed without wrapping round to the other
+    // end of the range, where it could land on the target.
+    nineslice::Skin skin{0, 0, 4, 6, 2, 3, 5, 1};
+    auto pieces = nineslice::pieces(skin, {INT32_MAX - 19, INT32_MAX - 9, 100, 40});
+    CHECK(same(pieces[2].destination, {INT64_C(2147483647) - 19 + 100 - 2, INT32_MAX - 9, 2, 3}));
+    CHECK_EQ(pieces[8].destination.y, INT64_C(2147483647) - 9 + 40 - 1);
+    CHECK_EQ(pieces[4].destination.w, 94);
+    auto wide = nineslice::pieces(skin, {0, 0, INT32_MAX, INT32_MAX});
+    CHECK_EQ(wide[8].destination.x, INT64_C(2147483647) - 2);
+    CHECK_EQ(wide[4].destination.w, INT64_C(2147483647) - 6);
+    auto source = nineslice::pieces({INT32_MAX - 4, 0, 4, 6, 2, 3, 5, 1}, {0, 0, 20, 20});
+    CHECK_EQ(source[2].source.x, INT64_C(2147483647) - 4 + 10);
 }

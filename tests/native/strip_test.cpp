@@ -81,9 +81,10 @@ NATIVE_TEST(stripWalksOnlyTheVisibleMiddlePieces) {
     CHECK_EQ(p.to, 1057);
     CHECK_EQ(p.middle(p.from).destination.x, 20);
     CHECK_EQ(p.middle(p.to - 1).destination.x, 59);
-    // A last cap beyond the int range of the target draws nothing.
-    CHECK(
-        !strip::plan(skin, strip::Axis::x, 1000000000, 10, 2000000000, everywhere).last.drawable());
+    // A last cap beyond the int range is where it is: off any target, not wrapped onto it.
+    CHECK_EQ(strip::plan(skin, strip::Axis::x, 1000000000, 10, 2000000000, everywhere)
+                 .last.destination.x,
+             INT64_C(3000000000) - 3);
     // A visible area beside the strip's thickness meets no middle piece; a piece that
     // straddles the visible edge is kept.
     CHECK_EQ(strip::plan(skin, strip::Axis::x, 0, 10, 100, {0, 15, 50, 5}).to, 0);

@@ -77,11 +77,18 @@ PyObject* Probe_push(PyObject* self, PyObject* number) {
     return PyLong_FromSize_t(numbers.size());
 }
 
-PyObject* Probe_failKeywords(PyObject*, PyObject* const* args, Py_ssize_t nargs,
-                             PyObject* kwnames) {
-    PyObject* a[1];
-    if (!py::parseArgs("failKeywords", {"kind"}, args, nargs, kwnames, a)) return nullptr;
+PyObject* Probe_failKeywords(PyObject*, py::Arguments<1>& a) {
     throwKind(kindOf(a[0]));
+}
+
+// What the parsing handed over: the first value, and the second or "missing".
+PyObject* Probe_describe(PyObject*, py::Arguments<2>& a) {
+    return Py_BuildValue("(Os)", a[0], a[1] ? "given" : "missing");
+}
+
+// The positional arguments as they came.
+PyObject* Probe_gather(PyObject*, PyObject* args, PyObject*) {
+    return py::newRef(args);
 }
 
 // What the next allocation of a DerivedProbe does in its hook: "" succeeds, "error"
@@ -115,9 +122,12 @@ PyObject* Probe_str(PyObject*) {
 }
 
 const PyMethodDef probeMethods[] = {
-    py::oneArg<"fail", Probe_fail>(py::doc<"@param(kind, str)">),
-    py::oneArg<"push", Probe_push>(),
-    py::withKeywords<"failKeywords", Probe_failKeywords>(),
+    py::oneArg<"fail", Probe_fail, "kind">(py::doc<"@param(kind, str)">),
+    py::oneArg<"push", Probe_push, "number">(),
+    py::withKeywords<"failKeywords", Probe_failKeywords, "kind">(),
+    py::withKeywords<"describe", Probe_describe, "first", "second=None">(
+        py::plainDoc<"Tells what it was given.">),
+    py::withVarargs<"gather", Probe_gather, "*values">(),
 };
 
 // Object rows come first: their arguments are still tested after every value's.
@@ -144,9 +154,7 @@ py::ClassDef& probeClass() {
                                        .allocated = Probe_allocated});
 }
 
-int DerivedProbe_init(PyObject*, PyObject* args, PyObject* kwargs) {
-    PyObject* a[1];
-    if (!py::parseArgs("__init__", {"kind"}, args, kwargs, a)) return -1;
+int DerivedProbe_init(PyObject*, py::Arguments<1>& a) {
     if (a[0] != Py_None) throwKind(kindOf(a[0]));
     return 0;
 }
@@ -159,7 +167,7 @@ const py::Member derivedMembers[] = {
 
 py::ClassDef& derivedProbeClass() {
     return py::define<DerivedProbe>("DerivedProbe", {.members = derivedMembers,
-                                                     .init = DerivedProbe_init,
+                                                     .init = py::init<DerivedProbe_init, "kind">,
                                                      .initDoc = py::doc<"@param(kind, str)">,
                                                      .allocated = DerivedProbe_allocated});
 }
@@ -206,8 +214,10 @@ PyObject* takeLifeEvents(PyObject*, PyObject*) {
     return events.release();
 }
 
-PyMethodDef takeLifeEventsDef = {"takeLifeEvents", takeLifeEvents, METH_NOARGS, nullptr};
-PyMethodDef failNextAllocationDef = {"failNextAllocation", failNextAllocation, METH_O, nullptr};
+PyMethodDef takeLifeEventsDef = py::noArgs<"takeLifeEvents", takeLifeEvents>(
+    py::functionDoc<"What the C++ members saw since the last call.">);
+PyMethodDef failNextAllocationDef = py::oneArg<"failNextAllocation", failNextAllocation, "kind">(
+    py::functionDoc<"What the next allocation of a DerivedProbe does in its hook.">);
 
 bool bodySegment() {
     return py::bind("takeLifeEvents", py::moduleFunction(&takeLifeEventsDef)) &&

@@ -7,6 +7,7 @@ import importlib.machinery
 import importlib.util
 import os
 import pickle
+import re
 import subprocess
 import sys
 import sysconfig
@@ -257,3 +258,69 @@ def test_further_kinds_pickle(probe):
     assert p.__reduce__()[2] == (2 ** 40, {"k": 1}, "name", 7, [1])
     copy = pickle.loads(pickle.dumps(p))
     assert (copy.big, copy.mode, copy._entries, copy.target) == (2 ** 40, 7, {"k": 1}, [1])
+
+
+# --- signatures ---------------------------------------------------------------------------------
+
+@pytest.mark.parametrize("path, signature, doc", [
+    ("Probe", "(items, count, ratio, flag, anything, peer)", "\n    A probe.\n    "),
+    ("Probe.fail", "(self, kind, /)", "\n        @param(kind, str)\n        "),
+    ("Probe.push", "(self, number, /)", None),
+    ("Probe.failKeywords", "(self, /, kind)", None),
+    ("Probe.describe", "(self, /, first, second=None)", "Tells what it was given."),
+    ("Probe.gather", "(self, /, *values)", None),
+    ("Probe.__init__", "(self, /, items, count, ratio, flag, anything, peer)",
+     "Initialize self.  See help(type(self)) for accurate signature."),
+    ("Probe.__reduce__", "(self, /)", None),
+    ("Probe.__setstate__", "(self, state, /)", None),
+    ("DerivedProbe", "(kind)", None),
+    ("DerivedProbe.__init__", "(self, /, kind)", "\n        @param(kind, str)\n        "),
+    ("KindsProbe", "(big, mode, entries, label, target)", None),
+    ("takeLifeEvents", "()", "\n    What the C++ members saw since the last call.\n    "),
+    ("failNextAllocation", "(kind, /)",
+     "\n    What the next allocation of a DerivedProbe does in its hook.\n    "),
+    ("__pyx_unpickle_Probe", "(__pyx_type, __pyx_checksum, __pyx_state)", None),
+])
+def test_signatures_stand_before_unchanged_documentation(probe, path, signature, doc):
+    import inspect
+    target = probe
+    for name in path.split("."):
+        target = getattr(target, name)
+    assert str(inspect.signature(target)) == signature
+    assert target.__doc__ == doc
+
+
+def test_signatures_of_bound_methods_and_python_subclasses(probe):
+    import inspect
+    assert str(inspect.signature(make(probe).describe)) == "(first, second=None)"
+    assert str(inspect.signature(make(probe).push)) == "(number, /)"
+    subclass = type("Sub", (probe.DerivedProbe,), {"__doc__": "Its own."})
+    assert str(inspect.signature(subclass)) == "(kind)"
+    assert subclass.__doc__ == "Its own."
+
+
+@pytest.mark.parametrize("args, kwargs, outcome", [
+    ((1,), {}, (1, "missing")),
+    ((1, 2), {}, (1, "given")),
+    ((), {"first": 1, "second": None}, (1, "given")),
+    ((), {}, "describe() takes at least 1 positional argument (0 given)"),
+    ((1, 2, 3), {}, "describe() takes at most 2 positional arguments (3 given)"),
+    ((1,), {"third": 3}, "describe() got an unexpected keyword argument 'third'"),
+    ((1,), {"first": 1}, "describe() got multiple values for keyword argument 'first'"),
+])
+def test_a_row_parses_by_the_parameters_its_signature_shows(probe, args, kwargs, outcome):
+    p = make(probe)
+    if isinstance(outcome, str):
+        with pytest.raises(TypeError, match=f"^{re.escape(outcome)}$"):
+            p.describe(*args, **kwargs)
+    else:
+        assert p.describe(*args, **kwargs) == outcome
+
+
+def test_further_positional_arguments_and_positional_only_rows(probe):
+    p = make(probe)
+    assert p.gather(1, 2, 3) == (1, 2, 3)
+    with pytest.raises(TypeError, match=r"^push\(\) takes no keyword arguments$"):
+        p.push(number=1)
+    with pytest.raises(TypeError, match=r"^__init__\(\) takes exactly 1 positional argument \(0 given\)$"):
+        probe.DerivedProbe()

@@ -151,11 +151,30 @@ def test_writing_the_percent(low, high, percent, stored):
 
 def test_a_percent_that_is_not_a_number(changes):
     slider, seen, _ = changes
-    with pytest.raises(ValueError):
+    with pytest.raises(ValueError, match="^percent must not be NaN$"):
         slider.percent = float("nan")
     with pytest.raises(TypeError):
         slider.percent = "half"
     assert slider.value == 95 and seen == []
+
+
+NAN = float("nan")
+
+
+@pytest.mark.parametrize("name, change", [
+    ("value", lambda slider: setattr(slider, "value", NAN)),
+    ("value", lambda slider: slider.__init__(NAN)),
+    ("minValue", lambda slider: slider.__init__(3, NAN)),
+    ("maxValue", lambda slider: slider.__init__(3, 0, maxValue=NAN)),
+    ("orientation", lambda slider: slider.__init__(3, orientation=NAN)),
+    # infinity times an empty range: the percent is a number, the value it gives is not
+    ("value", lambda slider: (slider.__init__(5, 5, 5), setattr(slider, "percent", float("inf")))),
+])
+def test_a_nan_names_what_it_was_given_for(name, change, changes):
+    slider, seen, _ = changes
+    with pytest.raises(ValueError, match=f"^{name} must not be NaN$"):
+        change(slider)
+    assert seen == []
 
 
 def test_an_empty_range_reports_its_division(unraisable):

@@ -1,0 +1,11 @@
+// Opening a music file for SDL_mixer's music stream.
+#pragma once
+
+#include <SDL_mixer.h>
+
+// The music at `path` (UTF-8), as Mix_LoadMUS opens it, or null with SDL's error set.
+// The file is opened once; a file that SDL_mixer's WAVE loader would be given is first
+// checked for what that loader trusts (core/musicFile.hpp) and refused when it would
+// choke on it; then the same stream goes to the mixer, with the kind Mix_LoadMUS
+// would tell from the name.
+Mix_Music* loadMusicFile(const char* path);
