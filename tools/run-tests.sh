@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Checks the sources' formatting, then builds quorvelin (warnings are errors) and runs its
+# Builds quorvelin (warnings are errors) and checks the sources' formatting, then runs its
 # test suite headless (SDL's dummy video and audio) on every supported CPython that the
 # machine has (tools/pythons.sh: python3 first, then pyenv's builds of the others), each
 # in its own virtual environment; last it builds the engine with the sanitizers on python3
@@ -8,9 +8,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export QUORVELIN_WERROR=ON
-bash tools/setup.sh --test --no-build
+bash tools/setup.sh --test
 find src tests/native tests/toolkit benchmarks/native -name '*.cpp' -o -name '*.hpp' -o -name '*.inc' |
-    sort | xargs clang-format --dry-run -Werror
+    sort | xargs .venv/bin/clang-format --dry-run -Werror
 export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 
 runs=()
