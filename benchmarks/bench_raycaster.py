@@ -13,11 +13,13 @@ camera, the level and the entities, sorting and animating the sprites, drawing).
 
 Rounds interleave everything that is compared. A round moves the camera to the next
 pose of a walk; for every thread count, in an order that rotates from round to round,
-it times one frame, a memset (ctypes.memset) and a memcpy (ctypes.memmove) of a buffer
-of the frame's size, the three in an order that also rotates. Before each, the buffer
-it writes is written once, untimed (the target by Texture.fill), so that every side
-starts from the same caches. A ratio is the frame's time over the limit's in the same
-round; a figure is the median of the rounds with the lowest and highest beside it.
+it times three things in an order that also rotates: one frame followed right away by
+a fill of the same target (Texture.fill, the engine's memset of those very pixels), a
+memset (ctypes.memset) alone and a memcpy (ctypes.memmove) alone of a buffer of the
+frame's size. Before each, the buffer it writes is written once, untimed (the target by
+Texture.fill), so that every side starts from the same caches. A ratio is the frame's
+time over the limit's in the same round; a figure is the median of the rounds with the
+lowest and highest beside it.
 
 The queries are timed on the representative level at 1280x720 after a frame: castRay
 from the camera, getWorldPosByScreenCoords, and getEntityAtScreenCoords divided by the
@@ -156,29 +158,31 @@ def camera_path(level, count=64):
 # --- timing ---------------------------------------------------------------------------------------
 
 def race(renderer, path, rounds, warm_up=10):
-    """{threads: (frame ns, ratio to memset, ratio to memcpy) per round}, and the
-    limits' own ns per round."""
+    """{threads: [(frame ns, fill after ns, memset ns, memcpy ns), one per round]}."""
     camera = renderer.getCamera()
     camera.fov, camera.pitch, camera.ratio = 60, 20, 1.6
     target = renderer.getTarget()
     width, height = target.getSize()
     size = width * height * 4
     buffer, copy = (ctypes.c_char * size)(), (ctypes.c_char * size)()
+    black, white = (0, 0, 0, 255), (255, 255, 255, 255)
 
     def frame(threads):
         os.environ["QUORVELIN_RENDER_THREADS"] = threads
-        target.fill((0, 0, 0, 255))
+        target.fill(black)
         start = time.perf_counter_ns()
         renderer.render()
-        return time.perf_counter_ns() - start
+        middle = time.perf_counter_ns()
+        target.fill(white)
+        return middle - start, time.perf_counter_ns() - middle
 
-    def memset():
+    def memset(threads):
         ctypes.memset(buffer, 0, size)
         start = time.perf_counter_ns()
         ctypes.memset(buffer, 1, size)
         return time.perf_counter_ns() - start
 
-    def memcpy():
+    def memcpy(threads):
         ctypes.memset(buffer, 0, size)
         start = time.perf_counter_ns()
         ctypes.memmove(copy, buffer, size)
@@ -186,22 +190,17 @@ def race(renderer, path, rounds, warm_up=10):
 
     sides = [frame, memset, memcpy]
     results = {threads: [] for threads in THREADS}
-    limits = []
     for index in range(warm_up + rounds):
         x, y, dx, dy = path[index % len(path)]
         camera.pos.x, camera.pos.y, camera.dir.x, camera.dir.y = x, y, dx, dy
         shift = index % len(THREADS)
         for threads in THREADS[shift:] + THREADS[:shift]:
             turn = index // len(THREADS) % len(sides)
-            times = {}
-            for side in sides[turn:] + sides[:turn]:
-                times[side] = side(threads) if side is frame else side()
+            times = {side: side(threads) for side in sides[turn:] + sides[:turn]}
             if index >= warm_up:
-                results[threads].append((times[frame], times[frame] / times[memset],
-                                         times[frame] / times[memcpy]))
-                limits.append((times[memset], times[memcpy]))
+                results[threads].append(times[frame] + (times[memset], times[memcpy]))
     os.environ.pop("QUORVELIN_RENDER_THREADS")
-    return results, limits
+    return results
 
 
 def spread(values):
@@ -235,10 +234,11 @@ def main():
         levels = [("representative", representative, True), ("empty", empty, False)]
         engine = FixedStep()
 
-        print(f"frame time as a multiple of a memset (and a memcpy) of the frame's bytes, "
-              f"timed in the same round: median [lowest - highest] of {rounds} rounds\n")
-        print(f"{'level':<15} {'size':<9} {'threads':>7} {'ns/px':>7} {'x memset':>21} "
-              f"{'x memcpy':>21}")
+        print("frame time as a multiple of a fill of the same target right after it, of a "
+              "memset alone and of a memcpy alone,\ntimed in the same round: median [lowest - "
+              f"highest] of {rounds} rounds\n")
+        print(f"{'level':<15} {'size':<9} {'threads':>7} {'ns/px':>7} {'x fill after':>21} "
+              f"{'x memset':>21} {'x memcpy':>21}")
         query_renderer = None
         for width, height in SIZES:
             for name, level, rich in levels:
@@ -247,20 +247,20 @@ def main():
                 if rich:
                     renderer._entities.extend(entities)
                     renderer._setFlashlight(flashlight)
-                results, limits = race(renderer, camera_path(level), rounds)
+                results = race(renderer, camera_path(level), rounds)
                 pixels = width * height
                 for threads in THREADS:
-                    ns = statistics.median(r[0] for r in results[threads]) / pixels
-                    by_set = spread(r[1] for r in results[threads])
-                    by_copy = spread(r[2] for r in results[threads])
-                    print(f"{name:<15} {width:>4}x{height:<4} {threads:>7} {ns:7.3f} "
-                          f"{by_set[0]:6.2f} [{by_set[1]:5.2f} - {by_set[2]:5.2f}] "
-                          f"{by_copy[0]:6.2f} [{by_copy[1]:5.2f} - {by_copy[2]:5.2f}]",
-                          flush=True)
-                memset_ns = statistics.median(m[0] for m in limits) / pixels
-                memcpy_ns = statistics.median(m[1] for m in limits) / pixels
-                print(f"{'':<15} {width:>4}x{height:<4} memset {memset_ns:.3f} ns/px, "
-                      f"memcpy {memcpy_ns:.3f} ns/px", flush=True)
+                    rows = results[threads]
+                    ns = statistics.median(r[0] for r in rows) / pixels
+                    line = f"{name:<15} {width:>4}x{height:<4} {threads:>7} {ns:7.3f}"
+                    for limit in (1, 2, 3):
+                        median, low, high = spread(r[0] / r[limit] for r in rows)
+                        line += f" {median:6.2f} [{low:5.2f} - {high:5.2f}]"
+                    print(line, flush=True)
+                limits = [statistics.median(r[limit] for t in THREADS for r in results[t])
+                          / pixels for limit in (1, 2, 3)]
+                print(f"{'':<15} {width:>4}x{height:<4} ns/px: fill after {limits[0]:.3f}, "
+                      f"memset {limits[1]:.3f}, memcpy {limits[2]:.3f}", flush=True)
                 if rich and width == 1280:
                     query_renderer = renderer
 

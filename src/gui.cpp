@@ -33,14 +33,13 @@ UIRenderer* asUIRenderer(PyObject* self) {
 // Replaces the root: the new one is checked first, so a refused value changes nothing;
 // then the old root and its descendants leave the renderer and the new ones join it.
 bool setRoot(PyObject* self, PyObject* value) {
-    UIWidget* root = widgetOrRefuse(value);
-    if (!root) return false;
+    if (!widgetOrRefuse(value)) return false;
     py::Ref old = py::Ref::borrow(asUIRenderer(self)->widget);
     if (old.get() != Py_None && isWidget(old.get()) &&
-        !asWidget(old.get())->ops->setRenderer(asWidget(old.get()), Py_None))
+        walk::run(rendererStep(old.get(), Py_None)) < 0)
         return false;
     py::assign(asUIRenderer(self)->widget, value);
-    return root->ops->setRenderer(root, self);
+    return walk::run(rendererStep(value, self)) >= 0;
 }
 
 } // namespace
@@ -64,7 +63,7 @@ static int UIRenderer_init(PyObject* self, py::Arguments<3>& a) {
     py::Ref root(PyObject_CallNoArgs(py::asObject(UIAnchoredContainer::type)));
     if (!root) return -1;
     py::assign(renderer->widget, root.get());
-    return asWidget(root.get())->ops->setRenderer(asWidget(root.get()), self) ? 0 : -1;
+    return walk::run(rendererStep(root.get(), self)) >= 0 ? 0 : -1;
 }
 
 // --- the frame ----------------------------------------------------------------------------
@@ -102,10 +101,9 @@ static bool renderFrame(PyObject* self) {
     if (!pressed) return false;
     // TypeError "Cannot convert NoneType ..." for a renderer never constructed.
     py::Ref root = py::Ref::borrow(renderer->widget);
-    UIWidget* widget = widgetOrRefuse(root.get());
-    if (!widget || !widget->ops->calculateMinSize(widget) ||
-        !widget->ops->calculateMaxSize(widget) || !widget->ops->calculatePos(widget))
-        return false;
+    for (LayoutPass pass : {&UIWidgetOps::calculateMinSize, &UIWidgetOps::calculateMaxSize,
+                            &UIWidgetOps::calculatePos})
+        if (walk::run(passStep(root.get(), pass)) < 0) return false;
     py::Ref x(PyLong_FromLong(mouseX)), y(PyLong_FromLong(mouseY));
     return x && y && py::callMethod(root.get(), ui::nUpdate, x.get(), y.get(), pressed.get()) &&
            py::callMethod(root.get(), ui::nRender);

@@ -6,14 +6,16 @@
 //
 // Rounds interleave everything that is compared. A round takes the next pose of a walk
 // through the level; for every thread count, in an order that rotates from round to
-// round, it draws one frame (the sprites prepared and drawn) and times a memset and a
-// memcpy of that frame's pixels, the three in an order that also rotates. Before each
-// of them the calling thread writes the pixels once, untimed, so that all three start
-// from the same caches: the frame's target is where a game's last frame left it, and
-// the limits run at their fastest. Each ratio is the frame's time over the limit's in
-// the same round; a figure is the median of the rounds, with the lowest and highest
-// round beside it. Every few rounds the plain pass-by-pass frame of tests/native is
-// drawn too, as a ratio to the same memset.
+// round, it times three things in an order that also rotates: one frame (the sprites
+// prepared and drawn) with a memset of its pixels right after it, a memset alone and a
+// memcpy alone. Before each of the three the calling thread writes the pixels once,
+// untimed, so that all start from the same caches: where a game's last frame left its
+// target. The memset right after the frame starts from where the frame left the pixels
+// (spread over the caches of the threads that drew them); the memset alone from where
+// one thread's writing leaves them, the fastest a memset gets. Each ratio is the
+// frame's time over the limit's in the same round; a figure is the median of the
+// rounds, with the lowest and highest round beside it. Every few rounds the plain
+// pass-by-pass frame of tests/native is drawn too, as a ratio to a memset alone.
 //
 // Built and run by benchmarks/bench_raycast_core.py.
 #include "core/raycastFrame.hpp"
@@ -76,8 +78,8 @@ Spread spread(std::vector<double> values) {
 
 struct Results {
     std::vector<double> frameNs[THREAD_CASES];
-    std::vector<double> bySet[THREAD_CASES], byCopy[THREAD_CASES];
-    std::vector<double> memsetNs, memcpyNs, plainBySet;
+    std::vector<double> byAfter[THREAD_CASES], bySet[THREAD_CASES], byCopy[THREAD_CASES];
+    std::vector<double> afterNs[THREAD_CASES], memsetNs, memcpyNs, plainBySet;
 };
 
 // One level at one size: `rounds` rounds, the first `warmUp` of them untimed.
@@ -103,10 +105,12 @@ Results race(const scenes::Scene& scene, bool rich, int32_t width, int32_t heigh
             renderFrame(frame);
     };
     auto settle = [&] { std::memset(pixels.data(), 0, bytes); };
+    auto memset = [&] { std::memset(pixels.data(), 1, bytes); };
     Results results;
     for (int round = 0; round < warmUp + rounds; ++round) {
         frame.camera = path[size_t(round) % path.size()];
-        double frameNs[THREAD_CASES], setNs[THREAD_CASES], copyNs[THREAD_CASES];
+        double frameNs[THREAD_CASES], afterNs[THREAD_CASES], setNs[THREAD_CASES],
+            copyNs[THREAD_CASES];
         for (int t = 0; t < THREAD_CASES; ++t) {
             int which = (t + round) % THREAD_CASES;
             for (int step = 0; step < 3; ++step) {
@@ -114,10 +118,10 @@ Results race(const scenes::Scene& scene, bool rich, int32_t width, int32_t heigh
                 case 0:
                     frame.threads = THREAD_COUNTS[which];
                     frameNs[which] = nanoseconds(settle, [&] { draw(false); });
+                    afterNs[which] = nanoseconds([] {}, memset);
                     break;
                 case 1:
-                    setNs[which] = nanoseconds(
-                        settle, [&] { std::memset(pixels.data(), round & 255, bytes); });
+                    setNs[which] = nanoseconds(settle, memset);
                     break;
                 default:
                     copyNs[which] = nanoseconds(
@@ -130,14 +134,15 @@ Results race(const scenes::Scene& scene, bool rich, int32_t width, int32_t heigh
         if (plain) {
             frame.threads = 1;
             plainNs = nanoseconds(settle, [&] { draw(true); });
-            plainSetNs =
-                nanoseconds(settle, [&] { std::memset(pixels.data(), round & 255, bytes); });
+            plainSetNs = nanoseconds(settle, memset);
         }
         volatile uint32_t keep = copy[size_t(round) % copy.size()];
         (void)keep;
         if (round < warmUp) continue;
         for (int t = 0; t < THREAD_CASES; ++t) {
             results.frameNs[t].push_back(frameNs[t]);
+            results.afterNs[t].push_back(afterNs[t]);
+            results.byAfter[t].push_back(frameNs[t] / afterNs[t]);
             results.bySet[t].push_back(frameNs[t] / setNs[t]);
             results.byCopy[t].push_back(frameNs[t] / copyNs[t]);
             results.memsetNs.push_back(setNs[t]);
@@ -156,11 +161,16 @@ int main(int argc, char** argv) {
     scenes::Scene representative = scenes::representativeLevel(50);
     scenes::Scene empty = scenes::emptyLevel();
     const int32_t sizes[][2] = {{640, 480}, {1280, 720}};
-    std::printf("frame time as a multiple of a memset (and of a memcpy) of the same frame, "
-                "timed in the same round: median [lowest - highest] of %d rounds\n\n",
+    std::printf("frame time as a multiple of a memset of the same frame right after it, of a "
+                "memset alone and of a memcpy alone,\ntimed in the same round: median [lowest - "
+                "highest] of %d rounds\n\n",
                 rounds);
-    std::printf("%-15s %-9s %-7s %9s %21s %21s\n", "level", "size", "threads", "ns/px", "x memset",
-                "x memcpy");
+    std::printf("%-15s %-9s %-7s %7s %21s %21s %21s\n", "level", "size", "threads", "ns/px",
+                "x memset after", "x memset", "x memcpy");
+    auto column = [](const std::vector<double>& values) {
+        Spread s = spread(values);
+        std::printf(" %6.2f [%5.2f - %5.2f]", s.median, s.low, s.high);
+    };
     for (const auto& size : sizes) {
         for (int level = 0; level < 2; ++level) {
             bool rich = level == 0;
@@ -168,20 +178,23 @@ int main(int argc, char** argv) {
                 race(rich ? representative : empty, rich, size[0], size[1], rounds, warmUp);
             double pixelCount = double(size[0]) * size[1];
             for (int t = 0; t < THREAD_CASES; ++t) {
-                Spread ns = spread(results.frameNs[t]);
-                Spread set = spread(results.bySet[t]), copy = spread(results.byCopy[t]);
-                std::printf(
-                    "%-15s %4dx%-4d %7d %9.3f %6.2f [%5.2f - %5.2f] %6.2f [%5.2f - %5.2f]\n",
-                    rich ? "representative" : "empty", size[0], size[1], THREAD_COUNTS[t],
-                    ns.median / pixelCount, set.median, set.low, set.high, copy.median, copy.low,
-                    copy.high);
+                std::printf("%-15s %4dx%-4d %7d %7.3f", rich ? "representative" : "empty", size[0],
+                            size[1], THREAD_COUNTS[t],
+                            spread(results.frameNs[t]).median / pixelCount);
+                column(results.byAfter[t]);
+                column(results.bySet[t]);
+                column(results.byCopy[t]);
+                std::printf("\n");
             }
-            Spread set = spread(results.memsetNs), copy = spread(results.memcpyNs);
+            std::printf("%-15s %4dx%-4d ns/px: memset after 1, 2, 4 threads' frames", "", size[0],
+                        size[1]);
+            for (int t = 0; t < THREAD_CASES; ++t)
+                std::printf(" %.3f", spread(results.afterNs[t]).median / pixelCount);
             Spread plain = spread(results.plainBySet);
-            std::printf("%-15s %4dx%-4d memset %.3f ns/px, memcpy %.3f ns/px; the plain frame "
-                        "%.1f [%.1f - %.1f] x memset\n",
-                        "", size[0], size[1], set.median / pixelCount, copy.median / pixelCount,
-                        plain.median, plain.low, plain.high);
+            std::printf("; memset %.3f, memcpy %.3f; the plain frame %.1f [%.1f - %.1f] x memset\n",
+                        spread(results.memsetNs).median / pixelCount,
+                        spread(results.memcpyNs).median / pixelCount, plain.median, plain.low,
+                        plain.high);
             std::fflush(stdout);
         }
     }

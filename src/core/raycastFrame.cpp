@@ -27,16 +27,28 @@ using namespace plan;
 constexpr int64_t THREADED_PIXELS = 160 * 120;
 constexpr int32_t MAX_THREADS = 8;
 
-bool baselineOnly = false;
+Instructions widestAllowed = Instructions::avx512;
+
+Instructions widestAvailable() {
+    if (widestAllowed >= Instructions::avx512 && avx512Available()) return Instructions::avx512;
+    if (widestAllowed >= Instructions::avx2 && avx2Available()) return Instructions::avx2;
+    return Instructions::baseline;
+}
 
 void drawTask(void* context, int64_t task) {
     const Plan& plan = *static_cast<const Plan*>(context);
     int32_t x0 = int32_t(task * TILE_COLUMNS);
     int32_t x1 = std::min(x0 + TILE_COLUMNS, plan.w);
-    if (plan.avx2)
+    switch (plan.instructions) {
+    case Instructions::avx512:
+        drawTileAvx512(plan, x0, x1);
+        break;
+    case Instructions::avx2:
         drawTileAvx2(plan, x0, x1);
-    else
+        break;
+    default:
         drawTileBaseline(plan, x0, x1);
+    }
 }
 
 Plan& workspace() {
@@ -56,7 +68,7 @@ void draw(const Frame& frame, Underlay underlay, bool walls, bool sprites) {
     plan.horizon = horizonRow(plan.h, frame.camera.pitch);
     plan.heightByRatio = plan.h / frame.camera.ratio;
     plan.spriteCount = 0;
-    plan.avx2 = !baselineOnly && avx2Available();
+    plan.instructions = widestAvailable();
     plan.smallLamp =
         frame.flashlight.stride * size_t(std::max(frame.flashlight.height, 0)) < (size_t(1) << 31);
     plan.smallMap = int64_t(std::max(frame.level.width, 0)) * std::max(frame.level.height, 0) *
@@ -83,8 +95,8 @@ int32_t renderThreadCount(int32_t width, int32_t height) {
     return std::min(workers::hardwareThreads(), MAX_THREADS);
 }
 
-void useBaselineInstructionsOnly(bool only) {
-    baselineOnly = only;
+void limitInstructions(Instructions widest) {
+    widestAllowed = widest;
 }
 
 int32_t parseRenderThreads(const char* text) {

@@ -78,10 +78,13 @@ void renderSprites(const Frame& frame);
 // hardware's concurrency, at most 8, and 1 for small targets.
 int32_t renderThreadCount(int32_t width, int32_t height);
 
-// The frame picks the widest instruction set the processor has (AVX2 or the
-// baseline); the result is the same byte for byte. Tests and benchmarks may hold it to
-// the baseline.
-void useBaselineInstructionsOnly(bool only);
+// The instruction sets the frame is built for, narrowest first.
+enum class Instructions { baseline, avx2, avx512 };
+
+// The frame picks the widest instruction set the processor has, up to `widest`
+// (AVX-512 unless changed); the result is the same byte for byte. Tests and benchmarks
+// may hold it to a narrower one.
+void limitInstructions(Instructions widest);
 
 // Reads a thread count as the environment variable QUORVELIN_RENDER_THREADS gives it:
 // a positive decimal number (at most 64), anything else (or null) gives 0, "automatic".

@@ -30,7 +30,49 @@ int32_t skyColumnOf(double a, double pixelsPerDegree, int32_t skyWidth) {
     return int32_t(column >= skyWidth ? column - skyWidth : column);
 }
 
+RowBlend rowBlend(uint32_t colour, uint32_t weight) {
+    RowBlend blend;
+    for (int channel = 0; channel < 3; ++channel) {
+        blend.keep |= uint64_t(255 - weight) << (16 * channel);
+        blend.add |= uint64_t((colour >> (8 * channel) & 255) * weight) << (16 * channel);
+    }
+    blend.keep |= uint64_t(256) << 48;
+    return blend;
+}
+
+// The binary logarithm of a power of two, -1 for anything else.
+int32_t exponentOf(int64_t value) {
+    if (value <= 0 || (value & (value - 1)) != 0) return -1;
+    return __builtin_ctzll(uint64_t(value));
+}
+
+// Zero, or far from both ends of the doubles' range.
+bool moderate(double value, double low, double high) {
+    double size = std::fabs(value);
+    return size < high && (size == 0 || size >= low);
+}
+
+// Row distances are at least heightByRatio / 2^32 and rays at least 2^-400 (or 0), so
+// their products stay above 2^-832, far from the subnormal numbers, and every value
+// below 2^200: scaling all of them by up to 2^30 rounds every product and sum alike.
+int32_t floorShiftOf(const Plan& plan) {
+    const Frame& frame = *plan.frame;
+    int64_t side = std::max(frame.level.width, frame.level.height);
+    if (!plan.smallMap || side <= 0 || !(plan.heightByRatio >= 0x1p-400) ||
+        !(plan.heightByRatio < 0x1p100) || !moderate(frame.camera.pos.x, 0, 0x1p100) ||
+        !moderate(frame.camera.pos.y, 0, 0x1p100))
+        return -1;
+    int32_t bits = 0;
+    while ((int64_t(1) << bits) < side)
+        ++bits;
+    return bits > 30 ? -1 : 30 - bits;
+}
+
 } // namespace
+
+bool scalableRay(double component) {
+    return moderate(component, 0x1p-400, 0x1p100);
+}
 
 void planSky(Plan& plan) {
     const Frame& frame = *plan.frame;
@@ -67,6 +109,19 @@ void planTextures(Plan& plan) {
             view.lastColumn = area.width - 1;
             view.lastRow = area.height - 1;
             view.gatherable = area.stride * size_t(area.height) < (size_t(1) << 31);
+            view.strideShift = exponentOf(int64_t(area.stride));
+            int32_t columnBits = exponentOf(area.width), rowBits = exponentOf(area.height);
+            if (plan.floorShift >= 0) {
+                double scale = std::ldexp(1.0, -plan.floorShift);
+                view.scaledWidth = area.width * scale;
+                view.scaledHeight = area.height * scale;
+                view.bitTexels = columnBits >= 0 && rowBits >= 0 && columnBits <= plan.floorShift &&
+                                 rowBits <= plan.floorShift;
+                view.columnShift = plan.floorShift - columnBits;
+                view.rowShift = plan.floorShift - rowBits;
+                view.columnMask = area.width - 1;
+                view.rowMask = area.height - 1;
+            }
         } else {
             view.missing = i != levelGrid::TEXTURE_NONE;
         }
@@ -81,6 +136,10 @@ void planRows(Plan& plan) {
     plan.floorFog.resize(rows);
     plan.floorGround.resize(rows);
     plan.ceilingFog.resize(rows);
+    plan.floorFogBlend.resize(rows);
+    plan.floorGroundBlend.resize(rows);
+    plan.ceilingFogBlend.resize(rows);
+    plan.floorShift = floorShiftOf(plan);
     for (int32_t y = 0; y < plan.h; ++y) {
         double below = plan.heightByRatio / double(y - plan.horizon);
         double above = plan.heightByRatio / double(plan.horizon - y);
@@ -89,6 +148,9 @@ void planRows(Plan& plan) {
         plan.floorFog[size_t(y)] = uint8_t(fogWeight(below, fog.density));
         plan.floorGround[size_t(y)] = uint8_t(groundFogAmount(below, fog.groundDensity));
         plan.ceilingFog[size_t(y)] = uint8_t(fogWeight(above, fog.density));
+        plan.floorFogBlend[size_t(y)] = rowBlend(fog.color, plan.floorFog[size_t(y)]);
+        plan.floorGroundBlend[size_t(y)] = rowBlend(fog.groundColor, plan.floorGround[size_t(y)]);
+        plan.ceilingFogBlend[size_t(y)] = rowBlend(fog.color, plan.ceilingFog[size_t(y)]);
     }
 }
 

@@ -33,6 +33,14 @@ struct SpritePlan {
     std::vector<uint8_t> groundWeights;
 };
 
+// A fog blend with one weight for a whole row of pixels, on a pixel's channels held as
+// four 16-bit lanes (blue, green, red, alpha): each becomes (c * keep + add) >> 8, so
+// keep is 255 - k and add is k times the fog's channel in the colour lanes, and keep is
+// 256 and add 0 in the alpha lane, which so stays the pixel's own.
+struct RowBlend {
+    uint64_t keep = 0, add = 0;
+};
+
 // A texture as the floor and ceiling read it. An entry without pixels stands either
 // for the byte 255 (no texture: the pixel stays untouched) or, with `missing` set, for
 // an index beyond the level's textures (drawn only where the fog is total).
@@ -42,7 +50,15 @@ struct TextureView {
     double width = 0, height = 0;
     int32_t lastColumn = 0, lastRow = 0;
     bool missing = false;
-    bool gatherable = false; // every texel offset fits 32 bits
+    bool gatherable = false;  // every texel offset fits 32 bits
+    int32_t strideShift = -1; // the stride's binary logarithm, -1 when it has none
+    // Where the frame's floor positions are scaled (Plan::floorShift): both sides are
+    // powers of two no larger than the scale, so that a texel's column and row are bits
+    // of the scaled position, `columnShift` and `rowShift` to the right under the masks.
+    bool bitTexels = false;
+    int32_t columnShift = 0, rowShift = 0;
+    int32_t columnMask = 0, rowMask = 0;
+    double scaledWidth = 0, scaledHeight = 0; // the sides over the scale
 };
 
 struct Plan {
@@ -50,17 +66,23 @@ struct Plan {
     Underlay underlay = Underlay::keep;
     bool walls = false;
     bool sprites = false;
-    bool avx2 = false;      // draw the tiles with the AVX2 build
-    bool smallMap = false;  // every cell byte offset fits 32 bits
+    Instructions instructions = Instructions::baseline; // the build that draws the tiles
+    bool smallMap = false;                              // every cell byte offset fits 32 bits
     bool smallLamp = false; // every flashlight texel offset fits 32 bits
     int32_t w = 0, h = 0;
     int64_t horizon = 0;
     double heightByRatio = 0;
+    // Floor and ceiling positions may be scaled by 2^floorShift, which changes no bit of
+    // them: the map's sides times the scale stay within 2^30, and the camera, the row
+    // distances and the rays are far from the ends of the doubles' range. -1 where
+    // they may not (then no floor is drawn from scaled positions).
+    int32_t floorShift = -1;
     TextureView textureTable[256];
-    std::vector<double> floorDist, ceilingDist;             // per row
-    std::vector<uint8_t> floorFog, floorGround, ceilingFog; // per row, 255: all fog
-    std::vector<uint32_t> skyColumn;                        // per column
-    std::vector<const uint32_t*> skyRow;                    // per row
+    std::vector<double> floorDist, ceilingDist;                             // per row
+    std::vector<uint8_t> floorFog, floorGround, ceilingFog;                 // per row, 255: all fog
+    std::vector<RowBlend> floorFogBlend, floorGroundBlend, ceilingFogBlend; // per row
+    std::vector<uint32_t> skyColumn;                                        // per column
+    std::vector<const uint32_t*> skyRow;                                    // per row
     std::vector<SpritePlan> spritePlans;
     size_t spriteCount = 0;
 };
@@ -71,10 +93,16 @@ void planRays(Plan& plan);
 void planTextures(Plan& plan);
 void planSprites(Plan& plan);
 
-// The tile drawers: one built for the baseline instruction set, one for AVX2 where the
-// compiler can build it (false when it cannot, or the processor lacks it).
+// Whether a ray's component allows its floor positions to be scaled (Plan::floorShift).
+bool scalableRay(double component);
+
+// The tile drawers: one built for the baseline instruction set, one for AVX2 and one for
+// AVX-512 where the compiler can build them (false when it cannot, or the processor
+// lacks them).
 void drawTileBaseline(const Plan& plan, int32_t x0, int32_t x1);
 bool avx2Available();
 void drawTileAvx2(const Plan& plan, int32_t x0, int32_t x1);
+bool avx512Available();
+void drawTileAvx512(const Plan& plan, int32_t x0, int32_t x1);
 
 } // namespace raycast::plan

@@ -7,6 +7,9 @@
 #include "py/args.hpp"
 #include "py/methods.hpp"
 
+#include <unordered_set>
+#include <vector>
+
 namespace {
 
 py::Name nRemove("remove");
@@ -19,30 +22,48 @@ AbstractUIContainer* asSelf(UIWidget* widget) {
 
 // --- the table -------------------------------------------------------------------------
 
-static bool AbstractUIContainer_setRenderer(UIWidget* self, PyObject* renderer) {
+walk::Step eachChildPass(UIWidget* container, LayoutPass pass) {
+    return forEachChild(asObject(container),
+                        [pass](PyObject* child) { return passStep(child, pass); });
+}
+
+static walk::Step AbstractUIContainer_setRenderer(UIWidget* self, PyObject* renderer) {
     UIWidget::table.setRenderer(self, renderer);
-    return forEachChildWidget(
-        asObject(self), [&](UIWidget* child) { return child->ops->setRenderer(child, renderer); });
+    return forEachChild(asObject(self),
+                        [renderer](PyObject* child) { return rendererStep(child, renderer); });
 }
 
-static bool AbstractUIContainer_calculateMinSize(UIWidget* self) {
-    return forEachChildWidget(
-               asObject(self),
-               [](UIWidget* child) { return child->ops->calculateMinSize(child); }) &&
-           UIWidget::table.calculateMinSize(self);
+static walk::Step AbstractUIContainer_calculateMinSize(UIWidget* self) {
+    co_await eachChildPass(self, &UIWidgetOps::calculateMinSize);
+    co_return co_await UIWidget::table.calculateMinSize(self);
 }
 
-static bool AbstractUIContainer_calculateMaxSize(UIWidget* self) {
-    if (!UIWidget::table.calculateMaxSize(self)) return false;
+static walk::Step AbstractUIContainer_calculateMaxSize(UIWidget* self) {
+    co_await UIWidget::table.calculateMaxSize(self);
     asSelf(self)->innerWidth = self->width;
     asSelf(self)->innerHeight = self->height;
-    return forEachChildWidget(asObject(self),
-                              [](UIWidget* child) { return child->ops->calculateMaxSize(child); });
+    co_return co_await eachChildPass(self, &UIWidgetOps::calculateMaxSize);
 }
 
-static bool AbstractUIContainer_calculatePos(UIWidget* self) {
-    return forEachChildWidget(asObject(self),
-                              [](UIWidget* child) { return child->ops->calculatePos(child); });
+static walk::Step AbstractUIContainer_calculatePos(UIWidget* self) {
+    return eachChildPass(self, &UIWidgetOps::calculatePos);
+}
+
+static walk::Step AbstractUIContainer_renderStep(UIWidget* self, ClipValues clip) {
+    return renderChildren(asObject(self), clip);
+}
+
+static walk::Step AbstractUIContainer_updateStep(UIWidget* self, PyObject* mouseX, PyObject* mouseY,
+                                                 PyObject* pressed) {
+    return updateWithChildren(asObject(self), mouseX, mouseY, pressed);
+}
+
+static walk::Step AbstractUIContainer_takeClick(UIWidget* self, PyObject* event) {
+    return childrenTakeClick(asObject(self), event);
+}
+
+static walk::Step AbstractUIContainer_takeScroll(UIWidget* self, PyObject* event) {
+    return childrenTakeScroll(asObject(self), event);
 }
 
 UIWidgetOps containerTable() {
@@ -51,6 +72,10 @@ UIWidgetOps containerTable() {
     table.calculateMinSize = AbstractUIContainer_calculateMinSize;
     table.calculateMaxSize = AbstractUIContainer_calculateMaxSize;
     table.calculatePos = AbstractUIContainer_calculatePos;
+    table.render = AbstractUIContainer_renderStep;
+    table.update = AbstractUIContainer_updateStep;
+    table.takeClick = AbstractUIContainer_takeClick;
+    table.takeScroll = AbstractUIContainer_takeScroll;
     return table;
 }
 
@@ -58,38 +83,63 @@ const UIWidgetOps AbstractUIContainer::table = containerTable();
 
 // --- the walks --------------------------------------------------------------------------
 
-bool renderChildren(PyObject* self, ClipValues clip) {
+walk::Step renderChildren(PyObject* self, ClipValues clip) {
     int ready = readyToDraw(asWidget(self));
     if (ready <= 0) return ready == 0;
-    return forEachChild(self, [&](PyObject* child) {
-        return widgetOrRefuse(child) &&
-               py::callMethod(child, ui::nRender, clip[0], clip[1], clip[2], clip[3]);
+    return forEachChild(self, [clip](PyObject* child) { return renderStep(child, clip); });
+}
+
+walk::Step updateWithChildren(PyObject* self, PyObject* mouseX, PyObject* mouseY,
+                              PyObject* pressed) {
+    if (!updateWidget(self, mouseX, mouseY, pressed)) return false;
+    return forEachChild(self, [mouseX, mouseY, pressed](PyObject* child) {
+        return updateStep(child, mouseX, mouseY, pressed);
     });
 }
 
-// Asks the children last-added first, by `method`, until one answers true. The walk
-// ends as soon as its next position is no longer inside the list, which a handler
-// may have shortened.
-static int childrenTake(PyObject* self, py::Name& method, PyObject* event) {
+// Asks the children last-added first, by `ask`, until one answers true. The walk ends
+// as soon as its next position is no longer inside the list, which a handler may have
+// shortened.
+static walk::Step childrenTake(PyObject* self, PyObject* event,
+                               walk::Step (*ask)(PyObject* child, PyObject* event)) {
     py::Ref children = py::Ref::borrow(asContainer(self)->children);
-    if (!PyList_Check(children.get())) return 0;
+    if (!PyList_Check(children.get())) co_return 0;
     for (Py_ssize_t i = PyList_GET_SIZE(children.get()) - 1;
          i >= 0 && i < PyList_GET_SIZE(children.get()); --i) {
         py::Ref child = py::Ref::borrow(PyList_GET_ITEM(children.get(), i));
-        if (!widgetOrRefuse(child.get())) return -1;
-        py::Ref answer = py::callMethod(child.get(), method, event);
-        int taken = answer ? PyObject_IsTrue(answer.get()) : -1;
-        if (taken != 0) return taken;
+        int taken = co_await ask(child.get(), event);
+        if (taken) co_return 1;
     }
-    return 0;
+    co_return 0;
 }
 
-int childrenTakeClick(PyObject* self, PyObject* event) {
-    return childrenTake(self, ui::nOnClick, event);
+walk::Step childrenTakeClick(PyObject* self, PyObject* event) {
+    return childrenTake(self, event, clickStep);
 }
 
-int childrenTakeScroll(PyObject* self, PyObject* event) {
-    return childrenTake(self, ui::nOnScroll, event);
+walk::Step childrenTakeScroll(PyObject* self, PyObject* event) {
+    return childrenTake(self, event, scrollStep);
+}
+
+bool refuseCycle(PyObject* container, PyObject* child) {
+    // No Python code runs during the search: the lists cannot change under it, and
+    // nothing is released.
+    std::vector<PyObject*> pending{child};
+    std::unordered_set<PyObject*> seen{child};
+    while (!pending.empty()) {
+        PyObject* widget = pending.back();
+        pending.pop_back();
+        if (widget == container)
+            return py::raise(PyExc_ValueError,
+                             "Can not add a widget to itself or to one of its descendants.");
+        if (!PyObject_TypeCheck(widget, AbstractUIContainer::type)) continue;
+        PyObject* children = asContainer(widget)->children;
+        if (!PyList_Check(children)) continue;
+        for (Py_ssize_t i = 0; i < PyList_GET_SIZE(children); ++i)
+            if (PyObject* grandchild = PyList_GET_ITEM(children, i); seen.insert(grandchild).second)
+                pending.push_back(grandchild);
+    }
+    return true;
 }
 
 // --- construction and methods -------------------------------------------------------------
@@ -102,17 +152,6 @@ static bool AbstractUIContainer_allocated(PyObject* self) {
 
 static int AbstractUIContainer_init(PyObject* self, PyObject* args, PyObject* kwargs) {
     return UIWidget::type->tp_init(self, args, kwargs);
-}
-
-static PyObject* AbstractUIContainer_update(PyObject* self, py::Arguments<3>& a) {
-    return py::noneOrFailed(updateWithChildren(self, a[0], a[1], a[2]));
-}
-
-bool updateWithChildren(PyObject* self, PyObject* mouseX, PyObject* mouseY, PyObject* pressed) {
-    return updateWidget(self, mouseX, mouseY, pressed) && forEachChild(self, [&](PyObject* child) {
-               return widgetOrRefuse(child) &&
-                      py::callMethod(child, ui::nUpdate, mouseX, mouseY, pressed);
-           });
 }
 
 bool removeFromChildren(PyObject* self, PyObject* child) {
@@ -136,26 +175,16 @@ static PyObject* AbstractUIContainer_getChildren(PyObject* self, PyObject*) {
     return py::newRef(asContainer(self)->children);
 }
 
-static PyObject* AbstractUIContainer_onClick(PyObject* self, PyObject* event) {
-    int taken = childrenTake(self, ui::nOnClick, event);
-    return taken < 0 ? nullptr : PyBool_FromLong(taken);
-}
-
-static PyObject* AbstractUIContainer_onScroll(PyObject* self, PyObject* event) {
-    int taken = childrenTake(self, ui::nOnScroll, event);
-    return taken < 0 ? nullptr : PyBool_FromLong(taken);
-}
-
 static const PyMethodDef abstractUIContainerMethods[] = {
-    renderMethod<renderChildren>(py::doc<"Renders the child widgets.">),
-    py::withKeywords<"update", AbstractUIContainer_update, "mouseX", "mouseY",
+    renderMethod<renderWalk<AbstractUIContainer_renderStep>>(py::doc<"Renders the child widgets.">),
+    py::withKeywords<"update", updateWalk<AbstractUIContainer_updateStep>, "mouseX", "mouseY",
                      "isMouseLeftPressed">(py::doc<"Updates the child widgets.">),
     py::oneArg<"removeChild", AbstractUIContainer_removeChild, "child">(
         py::doc<"@param(child, UIWidget)">),
     py::noArgs<"removeAllChildren", AbstractUIContainer_removeAllChildren>(),
     py::noArgs<"getChildren", AbstractUIContainer_getChildren>(py::doc<"@returns(list<UIWidget>)">),
-    py::oneArg<"_onClick", AbstractUIContainer_onClick, "event">(),
-    py::oneArg<"_onScroll", AbstractUIContainer_onScroll, "event">(),
+    py::oneArg<"_onClick", eventWalk<AbstractUIContainer_takeClick>, "event">(),
+    py::oneArg<"_onScroll", eventWalk<AbstractUIContainer_takeScroll>, "event">(),
 };
 
 static const py::Member abstractUIContainerMembers[] = {

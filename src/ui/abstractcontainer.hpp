@@ -19,44 +19,45 @@ inline AbstractUIContainer* asContainer(PyObject* object) {
     return reinterpret_cast<AbstractUIContainer*>(object);
 }
 
-// Calls step(child) for each child, first to last, over the live list: its length is
-// read again before every step, so a child appended meanwhile is visited too. Each
-// child, and the list, is held during its step. Stops at the first step that fails.
-template <class Step> bool forEachChild(PyObject* container, Step step) {
+// Awaits make(child), a step of the walk, for each child, first to last, over the live
+// list: its length is read again before every step, so a child appended meanwhile is
+// visited too. Each child, and the list, is held during its step.
+template <class Make> walk::Step forEachChild(PyObject* container, Make make) {
     py::Ref children = py::Ref::borrow(asContainer(container)->children);
-    if (!PyList_Check(children.get())) return true; // cleared by the collector
+    if (!PyList_Check(children.get())) co_return walk::done; // cleared by the collector
     for (Py_ssize_t i = 0; i < PyList_GET_SIZE(children.get()); ++i) {
         py::Ref child = py::Ref::borrow(PyList_GET_ITEM(children.get(), i));
-        if (!step(child.get())) return false;
+        co_await make(child.get());
     }
-    return true;
+    co_return walk::done;
 }
 
-// The same for steps that use a child's table: each child must be a UIWidget.
-template <class Step> bool forEachChildWidget(PyObject* container, Step step) {
-    return forEachChild(container, [&](PyObject* child) {
-        UIWidget* widget = widgetOrRefuse(child);
-        return widget && step(widget);
-    });
-}
+// The same for a layout pass: each child's entry of the pass.
+walk::Step eachChildPass(UIWidget* container, LayoutPass pass);
 
 // The container base's render: the attachment check, then every child's render with
 // the clip values as given.
-bool renderChildren(PyObject* self, ClipValues clip);
+walk::Step renderChildren(PyObject* self, ClipValues clip);
 
 // The container base's removeChild: the first child equal to `child` leaves the list;
 // nothing happens when there is none.
 bool removeFromChildren(PyObject* self, PyObject* child);
 
 // The container base's _onClick: the children asked last-added first; 1 when one took
-// the click, 0, or -1 with the error set.
-int childrenTakeClick(PyObject* self, PyObject* event);
+// the click, else 0.
+walk::Step childrenTakeClick(PyObject* self, PyObject* event);
 // The same for wheel events (_onScroll).
-int childrenTakeScroll(PyObject* self, PyObject* event);
+walk::Step childrenTakeScroll(PyObject* self, PyObject* event);
 
 // The container base's update: the container's own hover and drag state, then every
 // child's update.
-bool updateWithChildren(PyObject* self, PyObject* mouseX, PyObject* mouseY, PyObject* pressed);
+walk::Step updateWithChildren(PyObject* self, PyObject* mouseX, PyObject* mouseY,
+                              PyObject* pressed);
+
+// ValueError before `child` joins `container` when that would make the container its
+// own descendant: the child is the container itself, or the container is found among
+// the child's descendants (however they got into their lists).
+bool refuseCycle(PyObject* container, PyObject* child);
 
 // The container's table, made afresh. The tables of the classes are static objects made
 // while the library loads, in no fixed order across files: a subclass builds its table

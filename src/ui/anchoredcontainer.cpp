@@ -27,7 +27,7 @@ std::vector<AnchorRecord>& recordsOf(PyObject* object) {
 
 // --- the table -------------------------------------------------------------------------
 
-static bool UIAnchoredContainer_calculatePos(UIWidget* self) {
+static walk::Step UIAnchoredContainer_calculatePos(UIWidget* self) {
     // No Python code runs while the records are placed.
     for (const AnchorRecord& record : recordsOf(asObject(self))) {
         UIWidget* c = asWidget(record.child.get());
@@ -72,6 +72,7 @@ static PyObject* UIAnchoredContainer_addChild(PyObject* self, py::Arguments<5>& 
     py::Ref children = py::Ref::borrow(asContainer(self)->children);
     int present = PySequence_Contains(children.get(), a[0]);
     if (present != 0) return present < 0 ? nullptr : py::newRef(Py_None);
+    if (!refuseCycle(self, a[0])) return nullptr;
     std::vector<AnchorRecord>& records = recordsOf(self);
     records.push_back(std::move(record));
     if (!py::append(children.get(), a[0])) {

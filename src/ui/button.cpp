@@ -47,11 +47,11 @@ py::Ref buttonState(UIWidget* button, py::Name& state) {
 // The label's size plus paddings plus both caps wide, as high as the taller of the
 // skin and the label. The label goes down by half the difference of the heights of
 // the last layout, so its centring settles one layout after a change.
-static bool UIButton_calculateMinSize(UIWidget* self) {
-    if (self->renderer == Py_None) return true;
+static walk::Step UIButton_calculateMinSize(UIWidget* self) {
+    if (self->renderer == Py_None) co_return walk::done;
     py::Ref skin = buttonState(self, nNormal);
     int32_t skinHeight, sides[2];
-    if (!skin || !readSkinValues(skin.get(), {&nHeight}, &skinHeight)) return false;
+    if (!skin || !readSkinValues(skin.get(), {&nHeight}, &skinHeight)) co_return walk::failed;
     UIButton* button = asButton(asObject(self));
     int32_t minHeight = 0;
     if (button->label != Py_None) {
@@ -59,21 +59,25 @@ static bool UIButton_calculateMinSize(UIWidget* self) {
         minHeight = std::max(skinHeight, labelHeight);
         button->paddingTop = int32_t((int64_t(self->height) - labelHeight) / 2);
     }
-    if (!readSkinValues(skin.get(), {&nLeft, &nRight}, sides) ||
-        !UIListContainer::table.calculateMinSize(self))
-        return false;
+    if (!readSkinValues(skin.get(), {&nLeft, &nRight}, sides)) co_return walk::failed;
+    co_await UIListContainer::table.calculateMinSize(self);
     int fixed = policyIs(self->sizePolicyX, SizePolicy::fixed);
-    if (fixed < 0) return false;
+    if (fixed < 0) co_return walk::failed;
     if (!fixed) self->width = layout::add(self->width, layout::add(sides[0], sides[1]));
     fixed = policyIs(self->sizePolicyY, SizePolicy::fixed);
-    if (fixed < 0) return false;
+    if (fixed < 0) co_return walk::failed;
     if (!fixed) self->height = minHeight;
-    return true;
+    co_return walk::done;
 }
+
+static walk::Step drawButton(UIWidget* self, ClipValues clip);
+static walk::Step buttonTakesClick(UIWidget* self, PyObject* event);
 
 static UIWidgetOps makeButtonTable() {
     UIWidgetOps table = listContainerTable();
     table.calculateMinSize = UIButton_calculateMinSize;
+    table.render = drawButton;
+    table.takeClick = buttonTakesClick;
     return table;
 }
 
@@ -106,37 +110,9 @@ static PyObject* UIButton_setText(PyObject* self, PyObject* text) {
     return py::noneOrFailed(bool(py::callMethod(label.get(), nSetText, text)));
 }
 
-// The skin of the present state (the hover one while the mouse is over the button),
-// its caps 1:1 and its middle piece along the width, then the children with the same
-// clip values, all inside the button's clipped rectangle.
-static bool drawButton(PyObject* self, ClipValues clip) {
-    UIWidget* button = asWidget(self);
-    if (!button->isVisible) return true;
-    layout::Rect area = button->ops->getClippedRect(button, clip);
-    if (area.w < 1 || area.h < 1) return true;
-    int ready = readyToDraw(button);
-    if (ready <= 0) return ready == 0;
-    py::Ref skin = buttonState(button, button->isHovered ? nHover : nNormal);
-    int32_t v[6]; // x, y, left, middle, right, height
-    if (!skin || !readSkinValues(skin.get(), {&nX, &nY, &nLeft, &nMiddle, &nRight, &nHeight}, v))
-        return false;
-    py::Ref renderer = py::Ref::borrow(button->renderer);
-    py::Ref theme = rendererTheme(renderer.get());
-    SkinCanvas canvas;
-    if (!theme || !skinCanvas(renderer.get(), theme.get(), canvas)) return false;
-    ClipScope clipped(canvas.target.get(), area);
-    if (!drawStrip({v[0], v[1], v[2], v[3], v[4], v[5]}, strip::Axis::x, button->x, button->y,
-                   button->width, canvas.source, canvas.destination))
-        return false;
-    return renderChildren(self, clip);
-}
-
-// The children see the click first, whatever they answer; then an enabled button takes
-// a click inside its last laid-out rectangle: its onClick callable gets a
-// ButtonClickEvent, and the engine fires the same event object.
-static int buttonTakesClick(PyObject* self, PyObject* event) {
-    UIWidget* button = asWidget(self);
-    if (childrenTakeClick(self, event) < 0) return -1;
+// An enabled button takes a click inside its last laid-out rectangle: 1, 0, or failed.
+static int buttonTakesOwnClick(UIWidget* button, PyObject* event) {
+    PyObject* self = asObject(button);
     if (!button->isEnabled) return 0;
     py::Ref x = py::getAttr(event, nX);
     py::Ref y = x ? py::getAttr(event, nY) : py::Ref();
@@ -159,9 +135,37 @@ static int buttonTakesClick(PyObject* self, PyObject* event) {
     return 1;
 }
 
-static PyObject* UIButton_onClick(PyObject* self, PyObject* event) {
-    int taken = buttonTakesClick(self, event);
-    return taken < 0 ? nullptr : PyBool_FromLong(taken);
+// The skin of the present state (the hover one while the mouse is over the button),
+// its caps 1:1 and its middle piece along the width, then the children with the same
+// clip values, all inside the button's clipped rectangle.
+static walk::Step drawButton(UIWidget* button, ClipValues clip) {
+    if (!button->isVisible) co_return walk::done;
+    layout::Rect area = button->ops->getClippedRect(button, clip);
+    if (area.w < 1 || area.h < 1) co_return walk::done;
+    int ready = readyToDraw(button);
+    if (ready <= 0) co_return walk::outcome(ready == 0);
+    py::Ref skin = buttonState(button, button->isHovered ? nHover : nNormal);
+    int32_t v[6]; // x, y, left, middle, right, height
+    if (!skin || !readSkinValues(skin.get(), {&nX, &nY, &nLeft, &nMiddle, &nRight, &nHeight}, v))
+        co_return walk::failed;
+    py::Ref renderer = py::Ref::borrow(button->renderer);
+    py::Ref theme = rendererTheme(renderer.get());
+    SkinCanvas canvas;
+    if (!theme || !skinCanvas(renderer.get(), theme.get(), canvas)) co_return walk::failed;
+    ClipScope clipped(canvas.target.get(), area);
+    if (!drawStrip({v[0], v[1], v[2], v[3], v[4], v[5]}, strip::Axis::x, button->x, button->y,
+                   button->width, canvas.source, canvas.destination))
+        co_return walk::failed;
+    co_return co_await renderChildren(asObject(button), clip);
+}
+
+// The children see the click first, whatever they answer; then an enabled button takes
+// a click inside its last laid-out rectangle: its onClick callable gets a
+// ButtonClickEvent, and the engine fires the same event object.
+static walk::Step buttonTakesClick(UIWidget* button, PyObject* event) {
+    PyObject* self = asObject(button);
+    co_await childrenTakeClick(self, event);
+    co_return buttonTakesOwnClick(button, event);
 }
 
 static PyObject* UIButton_getTextProperty(PyObject* self, void*) {
@@ -176,8 +180,8 @@ static int UIButton_setTextProperty(PyObject* self, PyObject* value, void*) {
 static const PyMethodDef uiButtonMethods[] = {
     py::noArgs<"getText", UIButton_getText>(py::doc<"@returns(str)">),
     py::oneArg<"setText", UIButton_setText, "text">(py::doc<"@param(text, str)">),
-    renderMethod<drawButton>(py::doc<"Renders the button and its label.">),
-    py::oneArg<"_onClick", UIButton_onClick, "event">(),
+    renderMethod<renderWalk<drawButton>>(py::doc<"Renders the button and its label.">),
+    py::oneArg<"_onClick", eventWalk<buttonTakesClick>, "event">(),
 };
 
 static const py::Member uiButtonMembers[] = {

@@ -106,6 +106,18 @@ static bool drawImage(PyObject* self, ClipValues clip) {
     return true;
 }
 
+static walk::Step UIImage_renderStep(UIWidget* self, ClipValues clip) {
+    return drawImage(asObject(self), clip);
+}
+
+static UIWidgetOps makeImageTable() {
+    UIWidgetOps table{UIWidget::table};
+    table.render = UIImage_renderStep;
+    return table;
+}
+
+const UIWidgetOps UIImage::table = makeImageTable();
+
 static const PyMethodDef uiImageMethods[] = {
     renderMethod<drawImage>(py::doc<"Renders the image.">),
 };

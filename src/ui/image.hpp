@@ -10,6 +10,7 @@ struct UIImage : UIWidget {
 
     using Base = UIWidget;
     static inline PyTypeObject* type = nullptr;
+    static const UIWidgetOps table; // the widget's, with the image's drawing
 };
 
 py::ClassDef& uiImageClass();

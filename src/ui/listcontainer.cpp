@@ -30,51 +30,56 @@ int32_t outerHeight(const UIWidget* w) {
 
 // As long as all children together along the stacking axis, as wide as the widest
 // across it, plus the paddings; invisible children count too.
-static bool UIListContainer_calculateMinSize(UIWidget* self) {
+static walk::Step UIListContainer_calculateMinSize(UIWidget* self) {
     int32_t widest = 0, tallest = 0, totalWidth = 0, totalHeight = 0;
-    bool ok = forEachChildWidget(asObject(self), [&](UIWidget* child) {
-        if (!child->ops->calculateMinSize(child)) return false;
+    py::Ref children = py::Ref::borrow(asContainer(asObject(self))->children);
+    for (Py_ssize_t i = 0; PyList_Check(children.get()) && i < PyList_GET_SIZE(children.get());
+         ++i) {
+        py::Ref held = py::Ref::borrow(PyList_GET_ITEM(children.get(), i));
+        co_await passStep(held.get(), &UIWidgetOps::calculateMinSize);
+        UIWidget* child = asWidget(held.get()); // a widget: its step has run
         widest = std::max(widest, outerWidth(child));
         tallest = std::max(tallest, outerHeight(child));
         totalWidth = layout::add(totalWidth, outerWidth(child));
         totalHeight = layout::add(totalHeight, outerHeight(child));
-        return true;
-    });
-    if (!ok) return false;
+    }
     UIListContainer* list = asList(self);
     bool across = list->layout == horizontal;
     int fixed = policyIs(self->sizePolicyX, SizePolicy::fixed);
-    if (fixed < 0) return false;
+    if (fixed < 0) co_return walk::failed;
     if (!fixed)
         self->width = layout::add(layout::add(across ? totalWidth : widest, list->paddingLeft),
                                   list->paddingRight);
     fixed = policyIs(self->sizePolicyY, SizePolicy::fixed);
-    if (fixed < 0) return false;
+    if (fixed < 0) co_return walk::failed;
     if (!fixed)
         self->height = layout::add(layout::add(across ? tallest : totalHeight, list->paddingTop),
                                    list->paddingBottom);
-    return true;
+    co_return walk::done;
 }
 
-static bool UIListContainer_calculateMaxSize(UIWidget* self) {
-    if (!UIWidget::table.calculateMaxSize(self)) return false;
+static walk::Step UIListContainer_calculateMaxSize(UIWidget* self) {
+    co_await UIWidget::table.calculateMaxSize(self);
     UIListContainer* list = asList(self);
     list->innerWidth = layout::sub(layout::sub(self->width, list->paddingLeft), list->paddingRight);
     list->innerHeight =
         layout::sub(layout::sub(self->height, list->paddingTop), list->paddingBottom);
-    return forEachChildWidget(asObject(self),
-                              [](UIWidget* child) { return child->ops->calculateMaxSize(child); });
+    co_return co_await eachChildPass(self, &UIWidgetOps::calculateMaxSize);
 }
 
 // One after another from the padded origin; across the stacking axis by the child's
-// alignment within the inner size (inside the paddings).
-static bool UIListContainer_calculatePos(UIWidget* self) {
+// alignment within the inner size (inside the paddings). No Python code runs while the
+// children are placed.
+static walk::Step UIListContainer_calculatePos(UIWidget* self) {
     UIListContainer* list = asList(self);
     int32_t originX = layout::add(self->x, list->paddingLeft);
     int32_t originY = layout::add(self->y, list->paddingTop);
     bool across = list->layout == horizontal;
     int32_t offset = 0;
-    bool ok = forEachChildWidget(asObject(self), [&](UIWidget* c) {
+    PyObject* children = list->children;
+    for (Py_ssize_t i = 0; PyList_Check(children) && i < PyList_GET_SIZE(children); ++i) {
+        UIWidget* c = widgetOrRefuse(PyList_GET_ITEM(children, i));
+        if (!c) return false;
         if (across) {
             c->x = layout::add(layout::add(originX, offset), c->marginLeft);
             c->y =
@@ -88,9 +93,8 @@ static bool UIListContainer_calculatePos(UIWidget* self) {
             c->y = layout::add(layout::add(originY, offset), c->marginTop);
             offset = layout::add(offset, outerHeight(c));
         }
-        return true;
-    });
-    return ok && AbstractUIContainer::table.calculatePos(self);
+    }
+    return AbstractUIContainer::table.calculatePos(self);
 }
 
 UIWidgetOps listContainerTable() {
@@ -122,7 +126,8 @@ static PyObject* UIListContainer_setPadding(PyObject* self, PyObject* args, PyOb
 
 // Appends the child and links it; a child added twice takes two places.
 static PyObject* UIListContainer_addChild(PyObject* self, PyObject* child) {
-    if (!py::checkArgument(child, UIWidget::type, "child")) return nullptr;
+    if (!py::checkArgument(child, UIWidget::type, "child") || !refuseCycle(self, child))
+        return nullptr;
     py::Ref children = py::Ref::borrow(asContainer(self)->children);
     if (!py::append(children.get(), child)) return nullptr;
     return py::noneOrFailed(bool(py::callMethod(child, nSetParent, self)));

@@ -22,35 +22,43 @@ static int UIPanel_init(PyObject* self, PyObject* args, PyObject* kwargs) {
 // The frame and the children, clipped to the panel's rectangle within the clip that
 // the target already has. The skin is read before the clip changes, so a skin that
 // fails leaves the target as it was.
-static bool drawPanel(PyObject* self, ClipValues clip) {
-    UIWidget* widget = asWidget(self);
+static walk::Step drawPanel(UIWidget* widget, ClipValues clip) {
     int ready = readyToDraw(widget);
-    if (ready <= 0) return ready == 0;
+    if (ready <= 0) co_return walk::outcome(ready == 0);
     layout::Rect area = widget->ops->getClippedRect(widget, clip);
-    if (area.w < 1 || area.h < 1) return true;
+    if (area.w < 1 || area.h < 1) co_return walk::done;
     py::Ref renderer = py::Ref::borrow(widget->renderer);
     py::Ref theme = rendererTheme(renderer.get());
     py::Ref record = theme ? skinRecord(theme.get(), nPanel) : py::Ref();
     nineslice::Skin skin;
-    if (!record || !readNineSliceSkin(record.get(), skin)) return false;
+    if (!record || !readNineSliceSkin(record.get(), skin)) co_return walk::failed;
     SkinCanvas canvas;
-    if (!skinCanvas(renderer.get(), theme.get(), canvas)) return false;
+    if (!skinCanvas(renderer.get(), theme.get(), canvas)) co_return walk::failed;
     ClipScope clipped(canvas.target.get(), area);
     blitNineSlice(skin, {widget->x, widget->y, widget->width, widget->height}, canvas.source,
                   canvas.destination);
-    return renderChildren(self, noClip());
+    co_return co_await renderChildren(asObject(widget), noClip());
 }
 
 // The children first; what none of them took, an enabled panel under the mouse takes.
-static PyObject* UIPanel_onClick(PyObject* self, PyObject* event) {
-    int taken = childrenTakeClick(self, event);
-    if (taken == 0) taken = widgetTakesClick(self, event);
-    return taken < 0 ? nullptr : PyBool_FromLong(taken);
+static walk::Step panelTakesClick(UIWidget* self, PyObject* event) {
+    int taken = co_await childrenTakeClick(asObject(self), event);
+    if (taken) co_return 1;
+    co_return widgetTakesClick(asObject(self), event);
 }
 
+static UIWidgetOps makePanelTable() {
+    UIWidgetOps table = listContainerTable();
+    table.render = drawPanel;
+    table.takeClick = panelTakesClick;
+    return table;
+}
+
+const UIWidgetOps UIPanel::table = makePanelTable();
+
 static const PyMethodDef uiPanelMethods[] = {
-    renderMethod<drawPanel>(py::doc<"Renders the panel and its children.">),
-    py::oneArg<"_onClick", UIPanel_onClick, "event">(),
+    renderMethod<renderWalk<drawPanel>>(py::doc<"Renders the panel and its children.">),
+    py::oneArg<"_onClick", eventWalk<panelTakesClick>, "event">(),
 };
 
 py::ClassDef& uiPanelClass() {

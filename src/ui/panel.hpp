@@ -8,6 +8,8 @@
 struct UIPanel : UIListContainer {
     using Base = UIListContainer;
     static inline PyTypeObject* type = nullptr;
+    // The list container's, with the panel's drawing and clicks.
+    static const UIWidgetOps table;
 };
 
 py::ClassDef& uiPanelClass();

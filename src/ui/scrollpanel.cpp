@@ -82,60 +82,69 @@ struct ClipNumbers {
 
 // --- the table -------------------------------------------------------------------------
 
-static bool UIScrollPanel_setRenderer(UIWidget* self, PyObject* renderer) {
-    if (!AbstractUIContainer::table.setRenderer(self, renderer)) return false;
+static walk::Step UIScrollPanel_setRenderer(UIWidget* self, PyObject* renderer) {
+    co_await AbstractUIContainer::table.setRenderer(self, renderer);
+    py::Ref held = py::Ref::borrow(asPanel(self)->slider);
     UISlider* slider = sliderOf(asPanel(self));
-    return !slider || slider->ops->setRenderer(slider, renderer);
+    if (slider) co_await slider->ops->setRenderer(slider, renderer);
+    co_return walk::done;
 }
 
 // The panel's size is its own: the content never enters it (50 by 50 on an axis that
 // is not fixed).
-static bool UIScrollPanel_calculateMinSize(UIWidget* self) {
-    if (!AbstractUIContainer::table.calculateMinSize(self)) return false;
+static walk::Step UIScrollPanel_calculateMinSize(UIWidget* self) {
+    co_await AbstractUIContainer::table.calculateMinSize(self);
     int fixed = policyIs(self->sizePolicyX, SizePolicy::fixed);
-    if (fixed < 0) return false;
+    if (fixed < 0) co_return walk::failed;
     if (!fixed) self->width = 50;
     fixed = policyIs(self->sizePolicyY, SizePolicy::fixed);
-    if (fixed < 0) return false;
+    if (fixed < 0) co_return walk::failed;
     if (!fixed) self->height = 50;
+    py::Ref held = py::Ref::borrow(asPanel(self)->slider);
     UISlider* slider = sliderOf(asPanel(self));
-    return !slider || slider->ops->calculateMinSize(slider);
+    if (slider) co_await slider->ops->calculateMinSize(slider);
+    co_return walk::done;
 }
 
 // The content gets the area inside the paddings, beside the scroll bar.
-static bool UIScrollPanel_calculateMaxSize(UIWidget* self) {
-    if (!UIWidget::table.calculateMaxSize(self)) return false;
+static walk::Step UIScrollPanel_calculateMaxSize(UIWidget* self) {
+    co_await UIWidget::table.calculateMaxSize(self);
     UIScrollPanel* panel = asPanel(self);
     UISlider* slider = sliderOf(panel);
     int32_t inner = layout::sub(layout::sub(self->width, panel->paddingLeft), panel->paddingRight);
     panel->innerWidth = layout::sub(inner, slider ? slider->width : 0);
     panel->innerHeight =
         layout::sub(layout::sub(self->height, panel->paddingTop), panel->paddingBottom);
-    return forEachChildWidget(asObject(self),
-                              [](UIWidget* child) { return child->ops->calculateMaxSize(child); });
+    co_return co_await eachChildPass(self, &UIWidgetOps::calculateMaxSize);
 }
 
 // The content inside the paddings, moved by the offsets of the last update; then the
 // offsets that still show some of it.
-static bool UIScrollPanel_calculatePos(UIWidget* self) {
+static walk::Step UIScrollPanel_calculatePos(UIWidget* self) {
     UIScrollPanel* panel = asPanel(self);
     py::Ref held;
     UIWidget* content = contentOf(panel, held);
-    if (!content) return false;
+    if (!content) co_return walk::failed;
     content->x =
         layout::add(layout::sub(layout::add(self->x, content->marginLeft), panel->scrollPosX),
                     panel->paddingLeft);
     content->y =
         layout::add(layout::sub(layout::add(self->y, content->marginTop), panel->scrollPosY),
                     panel->paddingTop);
-    if (!AbstractUIContainer::table.calculatePos(self)) return false;
+    co_await AbstractUIContainer::table.calculatePos(self);
     auto bound = [](int64_t value) { return int32_t(std::clamp<int64_t>(value, 0, INT32_MAX)); };
     panel->maxScrollX =
         bound(int64_t(content->width) - self->width + panel->paddingLeft + panel->paddingRight);
     panel->maxScrollY =
         bound(int64_t(content->height) - self->height + panel->paddingTop + panel->paddingBottom);
-    return true;
+    co_return walk::done;
 }
+
+static walk::Step drawPanel(UIWidget* self, ClipValues clip);
+static walk::Step updatePanel(UIWidget* self, PyObject* mouseX, PyObject* mouseY,
+                              PyObject* pressed);
+static walk::Step panelTakesClick(UIWidget* self, PyObject* event);
+static walk::Step panelTakesWheel(UIWidget* self, PyObject* event);
 
 static UIWidgetOps makeScrollPanelTable() {
     UIWidgetOps table = containerTable();
@@ -143,6 +152,10 @@ static UIWidgetOps makeScrollPanelTable() {
     table.calculateMinSize = UIScrollPanel_calculateMinSize;
     table.calculateMaxSize = UIScrollPanel_calculateMaxSize;
     table.calculatePos = UIScrollPanel_calculatePos;
+    table.render = drawPanel;
+    table.update = updatePanel;
+    table.takeClick = panelTakesClick;
+    table.takeScroll = panelTakesWheel;
     return table;
 }
 
@@ -169,7 +182,7 @@ static bool UIScrollPanel_allocated(PyObject* self) {
 
 // None is refused like any other non-widget: the layout needs a content.
 static int UIScrollPanel_init(PyObject* self, py::Arguments<1>& a) {
-    if (!py::checkArgument(a[0], UIWidget::type, "content") ||
+    if (!py::checkArgument(a[0], UIWidget::type, "content") || !refuseCycle(self, a[0]) ||
         !initAsBase(AbstractUIContainer::type, self))
         return -1;
     UIScrollPanel* panel = asPanel(self);
@@ -199,24 +212,25 @@ static int UIScrollPanel_init(PyObject* self, py::Arguments<1>& a) {
 // theme's slider margins, ranged by the scroll bound of the last layout, updated; its
 // value becomes the offset of the next layout. A panel in no renderer has no theme to
 // place the bar by and leaves it where it is.
-static bool updatePanel(PyObject* self, PyObject* mouseX, PyObject* mouseY, PyObject* pressed) {
-    if (!updateWithChildren(self, mouseX, mouseY, pressed)) return false;
+static walk::Step updatePanel(UIWidget* self, PyObject* mouseX, PyObject* mouseY,
+                              PyObject* pressed) {
+    co_await updateWithChildren(asObject(self), mouseX, mouseY, pressed);
     UIScrollPanel* panel = asPanel(self);
     py::Ref held = py::Ref::borrow(panel->slider);
     UISlider* slider = sliderOf(panel);
-    if (!slider) return true;
+    if (!slider) co_return walk::done;
     if (panel->renderer != Py_None) {
         int32_t margin[4]; // top, right, bottom, left (which takes no part)
         if (!readSides(panel, nSliderMargin, margin) ||
             !toField(int64_t(panel->height) - margin[0] - margin[2], slider->height) ||
             !toField(int64_t(panel->x) + panel->width - slider->width - margin[1], slider->x) ||
             !toField(int64_t(panel->y) + margin[0], slider->y))
-            return false;
+            co_return walk::failed;
     }
     slider->maxValue = panel->maxScrollY;
-    if (!updateSlider(held.get(), mouseX, mouseY, pressed)) return false;
+    if (!updateSlider(held.get(), mouseX, mouseY, pressed)) co_return walk::failed;
     panel->scrollPosY = slider->value;
-    return true;
+    co_return walk::done;
 }
 
 // value - y * wheelScrollPixels for a wheel amount `y`: in 64 bits for an int (kept at
@@ -238,12 +252,9 @@ static bool scrolledValue(PyObject* y, int32_t value, int32_t step, int32_t& out
     return result && py::toInt32(result.get(), out);
 }
 
-// The children first; then an enabled panel under the mouse moves its scroll bar and
-// takes the event when the bar's value changed.
-static int panelTakesWheel(PyObject* self, PyObject* event) {
-    int taken = childrenTakeScroll(self, event);
-    if (taken != 0) return taken;
-    UIScrollPanel* panel = asPanel(self);
+// An enabled panel under the mouse moves its scroll bar by the wheel: 1 when the bar's
+// value changed, 0, or failed.
+static int wheelMovesBar(UIScrollPanel* panel, PyObject* event) {
     if (!panel->isEnabled || !panel->isHovered) return 0;
     py::Ref held = py::Ref::borrow(panel->slider);
     UISlider* slider = sliderOf(panel);
@@ -257,14 +268,22 @@ static int panelTakesWheel(PyObject* self, PyObject* event) {
     return slider->value != before;
 }
 
+// The children first; then an enabled panel under the mouse moves its scroll bar and
+// takes the event when the bar's value changed.
+static walk::Step panelTakesWheel(UIWidget* self, PyObject* event) {
+    int taken = co_await childrenTakeScroll(asObject(self), event);
+    if (taken) co_return 1;
+    co_return wheelMovesBar(asPanel(self), event);
+}
+
 // The scroll bar's arrows first, then the children.
-static int panelTakesClick(PyObject* self, PyObject* event) {
+static walk::Step panelTakesClick(UIWidget* self, PyObject* event) {
     py::Ref slider = py::Ref::borrow(asPanel(self)->slider);
     if (sliderOf(asPanel(self))) {
         int taken = sliderTakesClick(slider.get(), event);
-        if (taken != 0) return taken;
+        if (taken != 0) co_return taken;
     }
-    return childrenTakeClick(self, event);
+    co_return co_await childrenTakeClick(asObject(self), event);
 }
 
 // --- drawing ----------------------------------------------------------------------------------
@@ -272,35 +291,35 @@ static int panelTakesClick(PyObject* self, PyObject* event) {
 // The panel skin over the whole panel (only the clip the target already has cuts it),
 // the content inside the panel less the theme's clip padding, and the scroll bar inside
 // the panel's clipped rectangle. A panel in no renderer draws nothing.
-static bool drawPanel(PyObject* self, ClipValues clip) {
+static walk::Step drawPanel(UIWidget* self, ClipValues clip) {
     UIScrollPanel* panel = asPanel(self);
-    if (!panel->isVisible || panel->renderer == Py_None) return true;
+    if (!panel->isVisible || panel->renderer == Py_None) co_return walk::done;
     layout::Rect area = panel->ops->getClippedRect(panel, clip);
     int32_t padding[4]; // top, right, bottom, left
-    if (!readSides(panel, nClipPadding, padding)) return false;
+    if (!readSides(panel, nClipPadding, padding)) co_return walk::failed;
     layout::Rect wide{area.x + padding[3], area.y + padding[0], area.w - padding[3] - padding[1],
                       area.h - padding[0] - padding[2]};
     // An empty content clip draws nothing, however far from the int range its numbers are.
-    if (wide.empty()) return true;
+    if (wide.empty()) co_return walk::done;
     int32_t inside[4];
     if (!toField(wide.w, inside[2]) || !toField(wide.h, inside[3]) || !toField(wide.x, inside[0]) ||
         !toField(wide.y, inside[1]))
-        return false;
+        co_return walk::failed;
     py::Ref renderer = py::Ref::borrow(panel->renderer);
     py::Ref theme = rendererTheme(renderer.get());
     py::Ref record = theme ? skinRecord(theme.get(), nPanel) : py::Ref();
     nineslice::Skin skin;
-    if (!record || !readNineSliceSkin(record.get(), skin)) return false;
+    if (!record || !readNineSliceSkin(record.get(), skin)) co_return walk::failed;
     SkinCanvas canvas;
-    if (!skinCanvas(renderer.get(), theme.get(), canvas)) return false;
+    if (!skinCanvas(renderer.get(), theme.get(), canvas)) co_return walk::failed;
     blitNineSlice(skin, {panel->x, panel->y, panel->width, panel->height}, canvas.source,
                   canvas.destination);
     ClipNumbers contentClip, panelClip;
-    if (!contentClip.set({inside[0], inside[1], inside[2], inside[3]}) || !panelClip.set(area) ||
-        !renderChildren(self, contentClip.raw))
-        return false;
+    if (!contentClip.set({inside[0], inside[1], inside[2], inside[3]}) || !panelClip.set(area))
+        co_return walk::failed;
+    co_await renderChildren(asObject(self), contentClip.raw);
     py::Ref slider = py::Ref::borrow(panel->slider);
-    return !sliderOf(panel) || drawSlider(slider.get(), panelClip.raw);
+    co_return walk::outcome(!sliderOf(panel) || drawSlider(slider.get(), panelClip.raw));
 }
 
 // --- the Python methods and properties --------------------------------------------------------
@@ -309,20 +328,6 @@ static PyObject* UIScrollPanel_setPadding(PyObject* self, PyObject* args, PyObje
     UIScrollPanel* p = asPanel(self);
     return setSides("setPadding", args, kwargs, &p->paddingTop, &p->paddingRight, &p->paddingBottom,
                     &p->paddingLeft);
-}
-
-static PyObject* UIScrollPanel_update(PyObject* self, py::Arguments<3>& a) {
-    return py::noneOrFailed(updatePanel(self, a[0], a[1], a[2]));
-}
-
-static PyObject* UIScrollPanel_onClick(PyObject* self, PyObject* event) {
-    int taken = panelTakesClick(self, event);
-    return taken < 0 ? nullptr : PyBool_FromLong(taken);
-}
-
-static PyObject* UIScrollPanel_onScroll(PyObject* self, PyObject* event) {
-    int taken = panelTakesWheel(self, event);
-    return taken < 0 ? nullptr : PyBool_FromLong(taken);
 }
 
 static PyObject* UIScrollPanel_getScrollPosX(PyObject* self, void*) {
@@ -360,15 +365,15 @@ static PyObject* UIScrollPanel_getContent(PyObject* self, void*) {
 static int UIScrollPanel_setContent(PyObject* self, PyObject* value, void*) {
     if (!value) return py::deleteRefused();
     if (!isWidget(value)) return py::argumentTypeError("content", UIWidget::type, value);
-    return replaceContent(self, value) ? 0 : -1;
+    return refuseCycle(self, value) && replaceContent(self, value) ? 0 : -1;
 }
 
 static const PyMethodDef uiScrollPanelMethods[] = {
     py::withVarargs<"setPadding", UIScrollPanel_setPadding, "*values">(),
-    py::withKeywords<"update", UIScrollPanel_update, "mouseX", "mouseY", "isMouseLeftPressed">(),
-    renderMethod<drawPanel>(py::doc<"Renders the content widget.">),
-    py::oneArg<"_onClick", UIScrollPanel_onClick, "event">(),
-    py::oneArg<"_onScroll", UIScrollPanel_onScroll, "event">(),
+    py::withKeywords<"update", updateWalk<updatePanel>, "mouseX", "mouseY", "isMouseLeftPressed">(),
+    renderMethod<renderWalk<drawPanel>>(py::doc<"Renders the content widget.">),
+    py::oneArg<"_onClick", eventWalk<panelTakesClick>, "event">(),
+    py::oneArg<"_onScroll", eventWalk<panelTakesWheel>, "event">(),
 };
 
 static const py::Member uiScrollPanelMembers[] = {

@@ -185,7 +185,7 @@ static bool UISlider_setPercent(UISlider* self, float percent) {
 
 // Room for both caps of the track, both arrows and two thumbs along the track; the
 // track's thickness across it.
-static bool UISlider_calculateMinSize(UIWidget* self) {
+static walk::Step UISlider_calculateMinSize(UIWidget* self) {
     UISlider* s = asSlider(self);
     if (s->renderer == Py_None) return true;
     py::Ref skin = sliderSkin(s);
@@ -219,9 +219,25 @@ static bool UISlider_calculateMinSize(UIWidget* self) {
     return fixed || (alongX ? across(self->height) : along(self->height));
 }
 
+static walk::Step UISlider_renderStep(UIWidget* self, ClipValues clip) {
+    return drawSlider(asObject(self), clip);
+}
+
+static walk::Step UISlider_updateStep(UIWidget* self, PyObject* mouseX, PyObject* mouseY,
+                                      PyObject* pressed) {
+    return updateSlider(asObject(self), mouseX, mouseY, pressed);
+}
+
+static walk::Step UISlider_takeClick(UIWidget* self, PyObject* event) {
+    return walk::Step::answered(sliderTakesClick(asObject(self), event));
+}
+
 static UISliderOps makeSliderTable() {
     UISliderOps table{UIWidget::table};
     table.calculateMinSize = UISlider_calculateMinSize;
+    table.render = UISlider_renderStep;
+    table.update = UISlider_updateStep;
+    table.takeClick = UISlider_takeClick;
     table.getPercent = UISlider_getPercent;
     table.setPercent = UISlider_setPercent;
     return table;

@@ -145,7 +145,7 @@ py::Ref renderedLines(UIText* label, PyObject* font) {
 // --- the table -------------------------------------------------------------------------
 
 // Stores the renderer; a label without a colour then takes the theme's "fontColor".
-static bool UIText_setRenderer(UIWidget* self, PyObject* renderer) {
+static walk::Step UIText_setRenderer(UIWidget* self, PyObject* renderer) {
     UIWidget::table.setRenderer(self, renderer);
     if (renderer == Py_None || asText(asObject(self))->color != Py_None) return true;
     py::Ref theme = py::getAttr(renderer, nTheme);
@@ -203,7 +203,7 @@ static bool measureLines(UIText* label, int32_t& width, int32_t& height) {
     });
 }
 
-static bool UIText_calculateMinSize(UIWidget* self) {
+static walk::Step UIText_calculateMinSize(UIWidget* self) {
     if (self->renderer == Py_None) return true;
     int32_t width, height;
     if (!measureLines(asText(asObject(self)), width, height)) return false;
@@ -216,10 +216,17 @@ static bool UIText_calculateMinSize(UIWidget* self) {
     return true;
 }
 
+static bool drawText(PyObject* self, ClipValues clip);
+
+static walk::Step UIText_renderStep(UIWidget* self, ClipValues clip) {
+    return drawText(asObject(self), clip);
+}
+
 static UIWidgetOps makeTextTable() {
     UIWidgetOps table{UIWidget::table};
     table.setRenderer = UIText_setRenderer;
     table.calculateMinSize = UIText_calculateMinSize;
+    table.render = UIText_renderStep;
     return table;
 }
 

@@ -138,12 +138,12 @@ PyObject* rendererEngine(UIWidget* widget) {
 
 // --- the table -------------------------------------------------------------------------
 
-static bool UIWidget_setRenderer(UIWidget* self, PyObject* renderer) {
+static walk::Step UIWidget_setRenderer(UIWidget* self, PyObject* renderer) {
     py::assign(self->renderer, renderer);
     return true;
 }
 
-static bool UIWidget_calculateMinSize(UIWidget* self) {
+static walk::Step UIWidget_calculateMinSize(UIWidget* self) {
     int fixed = policyIs(self->sizePolicyX, SizePolicy::fixed);
     if (fixed < 0) return false;
     if (!fixed) self->width = 0;
@@ -174,7 +174,7 @@ static bool availableSize(UIWidget* self, int32_t& width, int32_t& height, bool&
     return true;
 }
 
-static bool UIWidget_calculateMaxSize(UIWidget* self) {
+static walk::Step UIWidget_calculateMaxSize(UIWidget* self) {
     int32_t width = 0, height = 0;
     bool known = false;
     if (!availableSize(self, width, height, known)) return false;
@@ -188,7 +188,7 @@ static bool UIWidget_calculateMaxSize(UIWidget* self) {
     return true;
 }
 
-static bool UIWidget_calculatePos(UIWidget*) {
+static walk::Step UIWidget_calculatePos(UIWidget*) {
     return true; // a widget never places itself
 }
 
@@ -252,9 +252,76 @@ static layout::Rect UIWidget_getClippedRect(UIWidget* self, ClipValues clip) {
     return {};
 }
 
-const UIWidgetOps UIWidget::table = {UIWidget_setRenderer, UIWidget_calculateMinSize,
-                                     UIWidget_calculateMaxSize, UIWidget_calculatePos,
-                                     UIWidget_getClippedRect};
+static walk::Step UIWidget_renderStep(UIWidget* self, ClipValues) {
+    return readyToDraw(self) >= 0;
+}
+
+static walk::Step UIWidget_updateStep(UIWidget* self, PyObject* mouseX, PyObject* mouseY,
+                                      PyObject* pressed) {
+    return updateWidget(asObject(self), mouseX, mouseY, pressed);
+}
+
+static walk::Step UIWidget_takeClick(UIWidget* self, PyObject* event) {
+    return walk::Step::answered(widgetTakesClick(asObject(self), event));
+}
+
+static walk::Step UIWidget_takeScroll(UIWidget*, PyObject*) {
+    return walk::Step::answered(0);
+}
+
+const UIWidgetOps UIWidget::table = {
+    UIWidget_setRenderer,  UIWidget_calculateMinSize, UIWidget_calculateMaxSize,
+    UIWidget_calculatePos, UIWidget_getClippedRect,   UIWidget_renderStep,
+    UIWidget_updateStep,   UIWidget_takeClick,        UIWidget_takeScroll};
+
+// --- a child's part of a walk -------------------------------------------------------------
+
+walk::Step rendererStep(PyObject* widget, PyObject* renderer) {
+    UIWidget* w = widgetOrRefuse(widget);
+    if (!w) return false;
+    return w->ops->setRenderer(w, renderer).entering(widget);
+}
+
+walk::Step passStep(PyObject* widget, LayoutPass pass) {
+    UIWidget* w = widgetOrRefuse(widget);
+    if (!w) return false;
+    return (w->ops->*pass)(w).entering(widget);
+}
+
+// An engine class's own method is the table's entry, run as a step of this walk; a
+// Python subclass's is looked up and called.
+walk::Step renderStep(PyObject* widget, ClipValues clip) {
+    UIWidget* w = widgetOrRefuse(widget);
+    if (!w) return false;
+    if (isEngineInstance(widget)) return w->ops->render(w, clip).entering(widget);
+    return bool(py::callMethod(widget, ui::nRender, clip[0], clip[1], clip[2], clip[3]));
+}
+
+walk::Step updateStep(PyObject* widget, PyObject* mouseX, PyObject* mouseY, PyObject* pressed) {
+    UIWidget* w = widgetOrRefuse(widget);
+    if (!w) return false;
+    if (isEngineInstance(widget))
+        return w->ops->update(w, mouseX, mouseY, pressed).entering(widget);
+    return bool(py::callMethod(widget, ui::nUpdate, mouseX, mouseY, pressed));
+}
+
+// The answer is taken by its truth value.
+static walk::Step eventStep(PyObject* widget, PyObject* event, py::Name& method,
+                            walk::Step (*UIWidgetOps::*entry)(UIWidget*, PyObject*)) {
+    UIWidget* w = widgetOrRefuse(widget);
+    if (!w) return false;
+    if (isEngineInstance(widget)) return (w->ops->*entry)(w, event).entering(widget);
+    py::Ref answer = py::callMethod(widget, method, event);
+    return walk::Step::answered(answer ? PyObject_IsTrue(answer.get()) : walk::failed);
+}
+
+walk::Step clickStep(PyObject* widget, PyObject* event) {
+    return eventStep(widget, event, ui::nOnClick, &UIWidgetOps::takeClick);
+}
+
+walk::Step scrollStep(PyObject* widget, PyObject* event) {
+    return eventStep(widget, event, ui::nOnScroll, &UIWidgetOps::takeScroll);
+}
 
 // --- allocation and construction --------------------------------------------------------
 
@@ -345,7 +412,7 @@ PyObject* setWidgetParent(PyObject* self, PyObject* parent) {
     if (parent != Py_None) {
         py::Ref held = py::Ref::borrow(parent);
         py::Ref renderer = py::Ref::borrow(asWidget(parent)->renderer);
-        if (!widget->ops->setRenderer(widget, renderer.get())) return nullptr;
+        if (walk::run(rendererStep(self, renderer.get())) < 0) return nullptr;
     }
     py::assign(widget->parent, parent);
     Py_RETURN_NONE;
@@ -355,11 +422,6 @@ static PyObject* UIWidget_setMargin(PyObject* self, PyObject* args, PyObject* kw
     UIWidget* w = asWidget(self);
     return setSides("setMargin", args, kwargs, &w->marginTop, &w->marginRight, &w->marginBottom,
                     &w->marginLeft);
-}
-
-static PyObject* UIWidget_onClick(PyObject* self, PyObject* event) {
-    int taken = widgetTakesClick(self, event);
-    return taken < 0 ? nullptr : PyBool_FromLong(taken);
 }
 
 static PyObject* UIWidget_onScroll(PyObject*, PyObject*) {
@@ -441,7 +503,7 @@ static const PyMethodDef uiWidgetMethods[] = {
     py::oneArg<"_setParent", setWidgetParent, "parent">(
         py::doc<"@param(parent, AbstractUIContainer)">),
     py::withVarargs<"setMargin", UIWidget_setMargin, "*values">(),
-    py::oneArg<"_onClick", UIWidget_onClick, "event">(),
+    py::oneArg<"_onClick", eventWalk<UIWidget_takeClick>, "event">(),
     py::oneArg<"_onScroll", UIWidget_onScroll, "event">(),
     py::noArgs<"getParent", UIWidget_getParent>(py::doc<"@returns(AbstractUIContainer)">),
     py::noArgs<"getRenderer", UIWidget_getRenderer>(py::doc<"@returns(UIRenderer)">),

@@ -14,6 +14,7 @@
 #include "py/call.hpp"
 #include "py/classdef.hpp"
 #include "py/methods.hpp"
+#include "ui/walk.hpp"
 
 #include <cstdint>
 
@@ -23,17 +24,26 @@ struct UIWidget;
 // no clip.
 using ClipValues = PyObject* const*;
 
+// The operations that walk the tree are steps of a walk (ui/walk.hpp), so that a
+// container awaits its children's steps instead of calling them.
 struct UIWidgetOps {
     // Joins the widget to a renderer (or None); a container passes it on to its children.
-    bool (*setRenderer)(UIWidget* self, PyObject* renderer);
+    walk::Step (*setRenderer)(UIWidget* self, PyObject* renderer);
     // The three layout passes: minimum sizes bottom-up, final sizes top-down (a container
     // sets its inner size before its children's pass), then positions top-down.
-    bool (*calculateMinSize)(UIWidget* self);
-    bool (*calculateMaxSize)(UIWidget* self);
-    bool (*calculatePos)(UIWidget* self);
+    walk::Step (*calculateMinSize)(UIWidget* self);
+    walk::Step (*calculateMaxSize)(UIWidget* self);
+    walk::Step (*calculatePos)(UIWidget* self);
     // The widget's rectangle cut by the four clip values, in 64 bits (its far edges may
     // lie beyond the int range); never fails.
     layout::Rect (*getClippedRect)(UIWidget* self, ClipValues clip);
+    // What the class's render, update, _onClick and _onScroll methods do: a container
+    // runs these for a child that is an instance of an engine class itself, whose
+    // methods are these, and calls a Python subclass's methods by name.
+    walk::Step (*render)(UIWidget* self, ClipValues clip);
+    walk::Step (*update)(UIWidget* self, PyObject* mouseX, PyObject* mouseY, PyObject* pressed);
+    walk::Step (*takeClick)(UIWidget* self, PyObject* event);
+    walk::Step (*takeScroll)(UIWidget* self, PyObject* event);
 };
 
 struct UIWidget {
@@ -124,6 +134,22 @@ constexpr PyMethodDef renderMethod(Documentation documentation = {}) {
                             "clipHeight=-1">(documentation);
 }
 
+// A class's step of a walk run as its method on `self`, for renderMethod and the other
+// methods of containers: the answer, or -1 with the error set.
+template <walk::Step (*step)(UIWidget* self, ClipValues clip)>
+bool renderWalk(PyObject* self, ClipValues clip) {
+    return walk::run(step(asWidget(self), clip).entering(self)) >= 0;
+}
+template <walk::Step (*step)(UIWidget* self, PyObject* mouseX, PyObject* mouseY, PyObject* pressed)>
+PyObject* updateWalk(PyObject* self, py::Arguments<3>& a) {
+    return py::noneOrFailed(walk::run(step(asWidget(self), a[0], a[1], a[2]).entering(self)) >= 0);
+}
+template <walk::Step (*step)(UIWidget* self, PyObject* event)>
+PyObject* eventWalk(PyObject* self, PyObject* event) {
+    int answer = walk::run(step(asWidget(self), event).entering(self));
+    return answer < 0 ? nullptr : PyBool_FromLong(answer);
+}
+
 // self.isInside(x, y) as a truth value: 1, 0 or -1 with the error set. Run here for an
 // engine widget and int coordinates (no engine class overrides it).
 int widgetIsInside(PyObject* self, PyObject* x, PyObject* y);
@@ -131,6 +157,19 @@ int widgetIsInside(PyObject* self, PyObject* x, PyObject* y);
 // self._pointInRect(x, y, rectX, rectY, rectW, rectH) as a truth value, the same way.
 int pointInRect(PyObject* self, PyObject* x, PyObject* y, int64_t rectX, int64_t rectY,
                 int64_t rectW, int64_t rectH);
+
+// A widget's part of a walk, entered as the widget's own: its renderer step, a layout
+// pass, and what its render, update, _onClick and _onScroll methods do (an engine
+// class's own run in the walk, a Python subclass's methods called by name; a click's
+// answer by its truth value). A widget that is no UIWidget (only game code can put
+// one in a child list) fails with TypeError "Cannot convert X to quorvelin.UIWidget".
+using LayoutPass = walk::Step (*UIWidgetOps::*)(UIWidget*);
+walk::Step rendererStep(PyObject* widget, PyObject* renderer);
+walk::Step passStep(PyObject* widget, LayoutPass pass);
+walk::Step renderStep(PyObject* widget, ClipValues clip);
+walk::Step updateStep(PyObject* widget, PyObject* mouseX, PyObject* mouseY, PyObject* pressed);
+walk::Step clickStep(PyObject* widget, PyObject* event);
+walk::Step scrollStep(PyObject* widget, PyObject* event);
 
 // UIWidget._setParent, which the label offers as its own.
 PyObject* setWidgetParent(PyObject* self, PyObject* parent);

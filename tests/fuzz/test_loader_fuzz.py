@@ -1,7 +1,9 @@
 """Mutated files of every kind the engine loads, each kind in a child process per seed
 (see loaderfuzz): a crash, a hang or a sanitizer report fails the kind's test and names
 the file; every mutated file must load or be refused with a Python exception. The
-seeds are small valid files written here: images of five formats, the system's font,
+seeds are small valid files written here (and, for the compressed audio formats that
+nothing here can encode, tiny files kept in seeds/: Ogg Vorbis with loop tags, FLAC,
+Opus and MP3 tones of a fraction of a second): images of five formats, the system's font,
 WAVE, AIFF, VOC, MOD and MIDI sounds, the same music but VOC, a level pair and a theme."""
 import io
 import json
@@ -18,9 +20,10 @@ from ui import themes
 HERE = os.path.dirname(os.path.abspath(__file__))
 TESTS = os.path.dirname(HERE)
 SANITIZED = "libasan" in os.environ.get("LD_PRELOAD", "")
+COMPRESSED = ["tone.ogg", "tone.flac", "tone.opus", "tone.mp3"]
 
 # Mutated files per kind and seed: enough to reach past each format's first checks.
-ROUNDS = {"image": 3000, "font": 1000, "sound": 600, "music": 400, "level": 1500, "theme": 3000}
+ROUNDS = {"image": 3000, "font": 1000, "sound": 800, "music": 600, "level": 1500, "theme": 3000}
 
 
 def picture(form):
@@ -74,12 +77,16 @@ def seeds(tmp_path_factory):
     for name, data in files.items():
         (folder / name).write_bytes(data)
     shutil.copy(FONT_PATH, folder / "font.ttf")
+    for name in COMPRESSED:
+        shutil.copy(os.path.join(HERE, "seeds", name), folder / name)
     theme = themes.write_theme(folder, name="theme.json")  # with tiles.png beside it
     listed = {
         "image": [[name, None] for name in ("a.png", "p.png", "a.bmp", "a.gif", "a.jpg", "a.tga")],
         "font": [["font.ttf", None]],
-        "sound": [[name, None] for name in ("a.wav", "a.aiff", "a.voc", "tagged.wav", "a.mod", "a.mid")],
-        "music": [[name, None] for name in ("a.wav", "a.aiff", "tagged.wav", "a.mid", "a.mod")],
+        "sound": [[name, None] for name in ("a.wav", "a.aiff", "a.voc", "tagged.wav", "a.mod", "a.mid",
+                                            *COMPRESSED)],
+        "music": [[name, None] for name in ("a.wav", "a.aiff", "tagged.wav", "a.mid", "a.mod",
+                                            *COMPRESSED)],
         "level": [["a.lvl", ".json"]],
         "theme": [[os.path.basename(theme), None]],
     }

@@ -4,6 +4,7 @@
 #include "raycast_reference.hpp"
 #include "raycast_scenes.hpp"
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -134,16 +135,20 @@ NATIVE_TEST(frameMatchesReferenceWithoutGroundFogAndWithoutFog) {
     }
 }
 
-NATIVE_TEST(frameMatchesReferenceWithTheBaselineInstructionSet) {
-    useBaselineInstructionsOnly(true);
-    scenes::Scene scene = scenes::representativeLevel();
-    scenes::Random random(15);
-    for (int pose = 0; pose < 20; ++pose) {
-        CameraView camera = scenes::randomCamera(scene, random);
-        CHECK(framesAgree(scene, camera, 150, 90, 1 + pose % 3, pose % 3 != 0, pose % 2 == 0,
-                          1 / 30.0));
+// Each build of the frame the processor can run: the baseline, AVX2 and AVX-512.
+NATIVE_TEST(frameMatchesReferenceWithEveryInstructionSet) {
+    const Instructions sets[] = {Instructions::baseline, Instructions::avx2, Instructions::avx512};
+    for (Instructions set : sets) {
+        limitInstructions(set);
+        scenes::Scene scene = scenes::representativeLevel();
+        scenes::Random random(15);
+        for (int pose = 0; pose < 20; ++pose) {
+            CameraView camera = scenes::randomCamera(scene, random);
+            CHECK(framesAgree(scene, camera, 150, 90, 1 + pose % 3, pose % 3 != 0, pose % 2 == 0,
+                              1 / 30.0));
+        }
     }
-    useBaselineInstructionsOnly(false);
+    limitInstructions(Instructions::avx512);
 }
 
 NATIVE_TEST(passesRunOneByOneGiveTheWholeFrame) {
@@ -185,5 +190,83 @@ NATIVE_TEST(passesRunOneByOneGiveTheWholeFrame) {
         frame.hits = parts.hits.data();
         renderWalls(frame);
         CHECK(whole.pixels == parts.pixels);
+    }
+}
+
+// Scenes that send the floor, ceiling, wall and sky through every way the frame draws
+// them: textures whose sides are not powers of two, floors running off the map's edge,
+// maps so long that positions keep few bits for the texels, skies narrower and wider
+// than the view.
+NATIVE_TEST(frameMatchesReferenceOnUnusualMapsTexturesAndSkies) {
+    struct Case {
+        const char* name;
+        void (*change)(scenes::Scene& scene);
+        int32_t fov;
+    } cases[] = {
+        {"floors and ceilings of odd sizes",
+         [](scenes::Scene& scene) {
+             scene.addTexture(scenes::noise(24, 40, 31, false));
+             scene.addTexture(scenes::noise(64, 1, 32, false));
+             for (int32_t y = 0; y < scene.height; ++y)
+                 for (int32_t x = 0; x < scene.width; ++x) {
+                     scene.cell(x, y)[levelGrid::FLOOR] = uint8_t(x < 16 ? 3 : 6);
+                     if (scene.cell(x, y)[levelGrid::CEILING] != levelGrid::TEXTURE_NONE)
+                         scene.cell(x, y)[levelGrid::CEILING] = uint8_t(y < 16 ? 7 : 3);
+                 }
+         },
+         60},
+        {"no walls round the map, so that floors end at its edges",
+         [](scenes::Scene& scene) {
+             for (int32_t y = 0; y < scene.height; ++y)
+                 for (int32_t x = 0; x < scene.width; ++x)
+                     if (x == 0 || y == 0 || x == scene.width - 1 || y == scene.height - 1)
+                         *scene.cell(x, y) = levelGrid::EMPTY;
+         },
+         75},
+        {"a sky narrower than the view's columns",
+         [](scenes::Scene& scene) { scene.sky = scenes::noise(40, 8, 33, false); }, 90},
+        {"a sky much wider than the view's columns",
+         [](scenes::Scene& scene) { scene.sky = scenes::noise(8192, 16, 34, false); }, 45},
+    };
+    for (const Case& c : cases) {
+        scenes::Scene scene = scenes::representativeLevel(10);
+        c.change(scene);
+        scenes::Random random(17);
+        for (int pose = 0; pose < 16; ++pose) {
+            CameraView camera = scenes::randomCamera(scene, random);
+            camera.fov = c.fov;
+            if (pose % 4 == 0) camera.dir = {1, 0}; // the sky's seam and axis-aligned rays
+            camera.skyDegrees = viewDegrees(camera.dir);
+            bool agree =
+                framesAgree(scene, camera, 136, 72, 1 + pose % 3, true, pose % 2 == 0, 1 / 60.0);
+            if (!agree) std::fprintf(stderr, "in the scene with %s\n", c.name);
+            CHECK(agree);
+        }
+    }
+}
+
+// A corridor thousands of cells long: a position on it keeps fewer bits for the texel
+// within its cell than one on a small map.
+NATIVE_TEST(frameMatchesReferenceInALongCorridor) {
+    scenes::Scene scene = scenes::emptyLevel();
+    scene.width = 3000;
+    scene.height = 3;
+    scene.cells.assign(size_t(scene.width) * 3 * 7, 0);
+    scene.addTexture(scenes::noise(128, 128, 35, false));
+    for (int32_t x = 0; x < scene.width; ++x) {
+        *scene.cell(x, 0) = *scene.cell(x, 2) = levelGrid::SQUARE;
+        scene.cell(x, 1)[levelGrid::FLOOR] = uint8_t(x % 3 == 0 ? 1 : 0);
+        scene.cell(x, 1)[levelGrid::CEILING] = uint8_t(x % 5 == 0 ? levelGrid::TEXTURE_NONE : 1);
+    }
+    *scene.cell(2999, 1) = levelGrid::SQUARE;
+    scene.fog.density = 0;
+    scenes::Random random(18);
+    for (int pose = 0; pose < 12; ++pose) {
+        double x = random.uniform(1.0, 2990.0), y = random.uniform(1.05, 1.95);
+        double angle = random.uniform(-0.4, 0.4), ratio = random.uniform(0.9, 2.2);
+        int32_t pitch = random.below(41) - 20;
+        CameraView camera =
+            scenes::camera({x, y}, {std::cos(angle), std::sin(angle)}, 60, pitch, ratio);
+        CHECK(framesAgree(scene, camera, 128, 80, 1 + pose % 2, false, pose % 2 == 0, 0.0));
     }
 }

@@ -7,6 +7,7 @@
 #include "core/raycastSprites.hpp"
 #include "raycast_scenes.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -126,6 +127,40 @@ NATIVE_TEST(flashlightAddsItsTexelScaledByDistance) {
     CHECK_EQ(lit.at(4, 1), expected);
     CHECK_EQ(lit.at(4, 0), dark.at(4, 0)); // ceiling rows are never lit
     CHECK_EQ(lit.at(4, 7), dark.at(4, 7)); // nor floor rows
+}
+
+// A wall exactly 1.5 away steps the flashlight's rows by exactly 2: its 128 rows light
+// the wall's first 64 rows and not one more, with every build of the frame.
+NATIVE_TEST(flashlightEndsWhereItsRowsReachItsHeight) {
+    std::vector<uint32_t> lampPixels(4 * 128);
+    for (uint32_t row = 0; row < 128; ++row)
+        for (uint32_t column = 0; column < 4; ++column)
+            lampPixels[row * 4 + column] = 0xff000000u | (row + 1) << 16 | (128 - row) << 8 | 7;
+    for (Instructions set : {Instructions::baseline, Instructions::avx2, Instructions::avx512}) {
+        limitInstructions(set);
+        Tiny dark(5, 5, 32, 400), lit(5, 5, 32, 400);
+        dark.frame.camera.fov = lit.frame.camera.fov = 0; // every column looks due east
+        lit.frame.flashlight = {lampPixels.data(), 4, 4, 128};
+        dark.render();
+        lit.render();
+        CHECK_EQ(lit.hits[20].dist, 1.5);
+        // Half height int(400 / 1.6 / 1.5 + 0.5) = 167: the wall starts at row 200 - 167.
+        int32_t top = 33;
+        for (int32_t x : {0, 15, 16, 31}) {
+            uint32_t lampColumn = uint32_t(x) * 4 / 32;
+            uint32_t last = lampPixels[126 * 4 + lampColumn]; // lamp row 126 at wall row 63
+            uint32_t wall = dark.at(x, top + 63);
+            uint32_t expected = 0xff000000u;
+            for (int shift = 0; shift < 24; shift += 8)
+                expected |=
+                    std::min(((wall >> shift & 255) * 256 + (last >> shift & 255) * 227) >> 8, 255u)
+                    << shift;
+            CHECK_EQ(lit.at(x, top + 63), expected);
+            CHECK_EQ(lit.at(x, top + 64), dark.at(x, top + 64));
+            CHECK(lit.at(x, top) != dark.at(x, top));
+        }
+    }
+    limitInstructions(Instructions::avx512);
 }
 
 NATIVE_TEST(spriteCoversTheProjectedSquareWithItsCentreTruncated) {

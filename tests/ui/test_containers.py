@@ -180,6 +180,28 @@ def test_drawing_and_updates_go_first_to_last_with_the_clip_as_given(attached):
                    ("update", "a"), ("update", "b")]
 
 
+def test_engine_containers_inside_engine_containers_keep_the_order_of_the_calls(attached):
+    """The engine's own containers are walked inside one walk; a container that holds a
+    place twice is visited at both, in the order and with the values the calls give."""
+    log = []
+    box = attached(UIListContainer)
+    inner, other = UIListContainer(), UIAnchoredContainer()
+    family(inner, "ab", log)
+    family(other, "c", log)
+    for child in (inner, other, inner):
+        box.addChild(child)
+    box.render(1, 2, 3, 4)
+    box.update(5, 6, True)
+    assert box._onClick(None) is False and box._onScroll(None) is False
+    order = ["a", "b", "c", "a", "b"]
+    assert log == [("render", name, (1, 2, 3, 4)) for name in order] + \
+        [("update", name) for name in order] + \
+        [(event, name) for event in ("click", "scroll") for name in reversed(order)]
+    log.clear()
+    inner.getChildren()[1].answer = True
+    assert box._onClick(None) is True and log == [("click", "b")]
+
+
 @pytest.mark.parametrize("hook, event", [("_onClick", "click"), ("_onScroll", "scroll")])
 def test_events_go_last_to_first_until_one_takes_them(hook, event):
     log = []
