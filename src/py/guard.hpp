@@ -32,18 +32,26 @@ inline Failure translateException() noexcept {
     return failed;
 }
 
-// Runs `body`; a C++ exception becomes the host's error and `body`'s failure value (a
-// void body, as a deallocation, has nobody to report to but the host). A forced unwind
-// carries no exception object, so its handler's reference is null by design: the
-// undefined-behaviour sanitizer, which would report that, is off for these few lines
-// (the body's own code keeps its checks).
-template <class Body>
-__attribute__((no_sanitize("undefined"))) auto atBoundary(Body&& body) -> decltype(body()) {
+// Called in a catch-all handler: rethrows the forced unwind with which the host ends a
+// thread, which no handler may keep (the process would abort). It carries no exception
+// object, so the handler's reference to it is null by design: the undefined-behaviour
+// sanitizer, which would report that, is off for these few lines.
+[[gnu::no_sanitize("undefined")]] inline void passForcedUnwind() {
     try {
-        return body();
+        throw;
     } catch (abi::__forced_unwind&) {
         throw;
     } catch (...) {
+    }
+}
+
+// Runs `body`; a C++ exception becomes the host's error and `body`'s failure value (a
+// void body, as a deallocation, has nobody to report to but the host).
+template <class Body> auto atBoundary(Body&& body) -> decltype(body()) {
+    try {
+        return body();
+    } catch (...) {
+        passForcedUnwind();
         if constexpr (std::is_void_v<decltype(body())>) {
             translateException();
             PyErr_WriteUnraisable(nullptr);
