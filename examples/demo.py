@@ -167,15 +167,17 @@ class Game:
         self.torch_on = False
         entities = {entity.id: entity for entity in self.level._entities}
         player = entities[1]
+        position = player.getComponent(PositionComponent)
+        rotation = player.getComponent(RotationComponent)
+        assert position is not None and rotation is not None  # the level gives it both
         # The camera looks through the player's own vectors.
-        self.renderer.getCamera().__init__(player.getComponent(PositionComponent).pos,
-                                           player.getComponent(RotationComponent).dir, 66, 0)
+        quorvelin.Camera.__init__(self.renderer.getCamera(), position.pos, rotation.dir, 66, 0)
         self.player = player
+        self.hud = Hud(engine, self.target)
         systems = [Walker(keys, player), Patrol(keys, entities[2], 9.5, 13.5, 1.2),
-                   quorvelin.MovementSystem(self.level), self.renderer, Hud(engine, self.target)]
+                   quorvelin.MovementSystem(self.level), self.renderer, self.hud]
         for system in systems:  # moved first, then drawn
             engine.ecs.addSystem(system)
-        self.hud = systems[-1]
         self.touching = set()  # what the player touched in the last frame
         self.touched = set()
         engine.subscribeEvent(quorvelin.CollisionEvent, self.bump)
@@ -212,8 +214,10 @@ class Game:
     def look_at(self, x, y):
         """What the last frame shows at (x, y): a sprite, or a wall, floor or ceiling."""
         entity = self.renderer.getEntityAtScreenCoords(x, y)
-        if entity is not None:
-            at = entity.getComponent(PositionComponent).pos
+        # The renderer tracks only entities with a position.
+        position = entity.getComponent(PositionComponent) if entity is not None else None
+        if entity is not None and position is not None:
+            at = position.pos
             return f"entity {entity.id} at ({at.x:.1f}, {at.y:.1f})"
         kind, cell_x, cell_y = self.renderer.getWorldCellByScreenCoords(x, y)
         return f"{KIND[kind]} of cell ({cell_x}, {cell_y})" if kind in KIND else "nothing"
@@ -258,7 +262,7 @@ def ui_over(game, engine):
 class Player(quorvelin.Engine):
     """The engine, whose mouse a walk by itself moves (`pointer`)."""
 
-    pointer = None
+    pointer: tuple[int, int] | None = None
 
     def getMousePos(self):
         return self.pointer or quorvelin.Engine.getMousePos(self)
@@ -320,6 +324,7 @@ def main():
         if counted in clicks:
             engine.pointer = clicks[counted]()
         elif counted - 1 in clicks:
+            assert engine.pointer is not None  # set in the frame before
             engine.fireEvent(quorvelin.MouseClickEvent(*engine.pointer, quorvelin.MOUSE_LEFT))
             engine.pointer = None
         if keys.held(KEY_F) and not torch_pressed:

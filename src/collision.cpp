@@ -1,11 +1,9 @@
 // CollisionEvent, CollisionBodySystem and MovementSystem. The movement step itself is in
-// collisionStep.cpp; here are the classes: their construction, the body system kept in
-// the movement system's Ecs, and the ray queries against the bodies.
+// collision/step.cpp, the ray queries in collision/trace.cpp; here are the classes: their
+// construction, the body system kept in the movement system's Ecs, and the checks of a
+// ray query's arguments.
 #include "collision.hpp"
 
-#include "collisionBodies.hpp"
-#include "collisionStep.hpp"
-#include "collisionTrace.hpp"
 #include "core/collision.hpp"
 #include "geometryMath.hpp"
 #include "py/args.hpp"
@@ -180,8 +178,7 @@ static PyObject* MovementSystem_setEngine(PyObject* self, PyObject* engine) {
 }
 
 static PyObject* MovementSystem_updateEntity(PyObject* self, py::Arguments<2>& a) {
-    MovementPass pass(asMovement(self));
-    return py::noneOrFailed(updateEntity(asMovement(self), a[0], a[1], pass));
+    return py::noneOrFailed(updateEntity(asMovement(self), a[0], a[1]));
 }
 
 static const PyMethodDef movementSystemMethods[] = {

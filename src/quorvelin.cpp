@@ -412,6 +412,20 @@ static PyObject* Engine_unsubscribeEvent(PyObject* self, py::Arguments<2>& a) {
     return py::noneOrFailed(bool(py::callMethod(handlers.get(), nRemove, handler)));
 }
 
+bool nobodyListens(PyObject* engine, PyObject* eventType) {
+    if (!Py_IS_TYPE(engine, Engine::type)) return false;
+    PyObject* key = nEventSubscribers.get();
+    PyObject* table = key ? PyDict_GetItemWithError(Engine::type->tp_dict, key) : nullptr;
+    PyObject* handlers =
+        table && PyDict_CheckExact(table) ? PyDict_GetItemWithError(table, eventType) : nullptr;
+    if (PyErr_Occurred()) { // the ordinary way raises it again, in its place
+        PyErr_Clear();
+        return false;
+    }
+    if (!table || !PyDict_CheckExact(table)) return false;
+    return !handlers || (PyList_CheckExact(handlers) && PyList_GET_SIZE(handlers) == 0);
+}
+
 static PyObject* Engine_fireEvent(PyObject* self, py::Arguments<2>& a) {
     auto [event, eventType] = a;
     // No walk up the class tree: only the subscribers of exactly this type.

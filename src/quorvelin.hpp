@@ -55,6 +55,13 @@ struct Engine {
     static const EngineOps table;
 };
 
+// Whether firing an event through `engine` under the key `eventType` would certainly
+// call no handler: the engine is exactly an Engine (so fireEvent is its own) and its
+// subscriber table holds no handler for the key. False whenever that cannot be told
+// without running Python code; never raises. Lets a system skip making an event that
+// nobody would see.
+bool nobodyListens(PyObject* engine, PyObject* eventType);
+
 py::ClassDef& engineClass();
 // The lists and the table that every Engine shares, stored on the class.
 bool setEngineClassAttributes();

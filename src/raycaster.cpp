@@ -1,6 +1,6 @@
 // Camera and RaycastingRenderer: the classes, construction, the camera, the level,
-// the flashlight and castRay. The frame is in raycasterFrame.cpp, the screen queries
-// and picking in raycasterQueries.cpp.
+// the flashlight and castRay. The frame is in raycaster/frame.cpp, the screen queries
+// and picking in raycaster/queries.cpp.
 #include "raycaster.hpp"
 
 #include "geometryMath.hpp"
@@ -17,45 +17,10 @@
 
 namespace {
 
-py::Name nX("x");
-py::Name nY("y");
 py::Name nGetSize("getSize");
 py::Name nInit("__init__");
 
 } // namespace
-
-// --- shared with the frame and the queries ---------------------------------------------------
-
-namespace raycaster {
-
-Camera* cameraOf(PyObject* renderer, const char* attribute) {
-    Camera* camera = py::instanceOf<Camera>(asRaycaster(renderer)->camera);
-    if (!camera) py::noAttribute(Py_None, attribute);
-    return camera;
-}
-
-bool readVector(PyObject* vector, raycast::Vec2& out) {
-    py::Ref x = py::getAttr(vector, nX);
-    if (!x || !py::toDouble(x.get(), out.x)) return false;
-    py::Ref y = py::getAttr(vector, nY);
-    return y && py::toDouble(y.get(), out.y);
-}
-
-bool targetSize(PyObject* renderer, int32_t& width, int32_t& height) {
-    py::Ref target = py::Ref::borrow(asRaycaster(renderer)->target);
-    py::Ref size = py::callMethod(target.get(), nGetSize);
-    return size && py::toInt32Pair(size.get(), width, height);
-}
-
-} // namespace raycaster
-
-void FrameInProgress::clear() noexcept {
-    sky = walls = sprites = false;
-    draws.clear();
-    // Released once the vector is empty: a release may run Python code, even a frame.
-    std::vector<py::Ref> released;
-    released.swap(sheets);
-}
 
 // --- Camera ------------------------------------------------------------------------------------
 

@@ -79,16 +79,18 @@ inline RaycastingRenderer* asRaycaster(PyObject* self) {
     return reinterpret_cast<RaycastingRenderer*>(self);
 }
 
-// raycasterFrame.cpp: render and the passes (RaycastingRenderer::table).
+// --- the parts, in raycaster/ -----------------------------------------------------------
+
+// frame.cpp: render and the passes (RaycastingRenderer::table).
 PyObject* RaycastingRenderer_render(PyObject* self, PyObject*);
 
-// raycasterQueries.cpp: what the last frame shows at a screen position.
+// queries.cpp: what the last frame shows at a screen position.
 // Each takes (x, y).
 PyObject* RaycastingRenderer_getWorldCellByScreenCoords(PyObject* self, py::Arguments<2>& a);
 PyObject* RaycastingRenderer_getWorldPosByScreenCoords(PyObject* self, py::Arguments<2>& a);
 PyObject* RaycastingRenderer_getEntityAtScreenCoords(PyObject* self, py::Arguments<2>& a);
 
-// Shared by the frame and the queries.
+// inputs.cpp: read by the frame, the queries and castRay.
 namespace raycaster {
 
 // The renderer's camera, or AttributeError "'NoneType' object has no attribute
@@ -102,7 +104,7 @@ bool readVector(PyObject* vector, raycast::Vec2& out);
 // The target's size as its getSize() answers it (a pair of 32-bit ints).
 bool targetSize(PyObject* renderer, int32_t& width, int32_t& height);
 
-// raycasterEntities.cpp: the tracked entities as the sprite pass and picking read them.
+// entities.cpp: the tracked entities as the sprite pass and picking read them.
 // Borrowed: valid until Python code next runs.
 struct Tracked {
     PyObject* entity;

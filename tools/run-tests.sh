@@ -2,9 +2,10 @@
 # Builds quorvelin (warnings are errors) and checks the sources' formatting, then runs its
 # test suite headless (SDL's dummy video and audio) on every supported CPython that the
 # machine has (tools/pythons.sh: python3 first, then pyenv's builds of the others), each
-# in its own virtual environment; last it builds the engine with the sanitizers on python3
-# and runs the suite against that build. Every run takes place; the command fails when any
-# of them failed, and its last line says how each went.
+# in its own virtual environment; checks the type stubs and the examples' types on
+# python3's build (tools/check-types.sh); last it builds the engine with the sanitizers
+# on python3 and runs the suite against that build. Every run takes place; the command
+# fails when any of them failed, and its last line says how each went.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export QUORVELIN_WERROR=ON
@@ -33,6 +34,8 @@ for line in "${pythons[@]}"; do
     echo "=== CPython $version: $python"
     record "CPython $version" test_on "$python" "$venv" "$@"
 done
+echo "=== Types"
+record "types" bash tools/check-types.sh
 echo "=== CPython ${pythons[0]%% *} with the sanitizers"
 record "CPython ${pythons[0]%% *} sanitized" bash tools/run-sanitized-tests.sh "$@"
 

@@ -2,8 +2,8 @@
 # Installs what building and running quorvelin needs, then builds it into .venv.
 # Idempotent: packages already present are not installed again.
 #   --test       also what the test command needs (the formatter that checks the sources,
-#                clang-format 14 from PyPI in the virtual environment: the distributions'
-#                versions differ, and so does their formatting)
+#                mypy for the type stubs, and clang-format 14 from PyPI, as the
+#                distributions' versions differ and so does their formatting)
 #   --no-build   only the system packages
 # QUORVELIN_PYTHON names another interpreter to build with (default python3), and
 # QUORVELIN_VENV its virtual environment (default .venv, .venv-asan for the sanitized build).
@@ -14,10 +14,10 @@ apt_packages=(g++ make pkg-config python3-dev python3-venv
               libsdl2-dev libsdl2-image-dev libsdl2-mixer-dev libsdl2-ttf-dev
               fonts-dejavu-core xvfb xauth)
 build=yes
-test_tools=no
+test_tools=()
 for option in "$@"; do
     case "$option" in
-        --test) test_tools=yes ;;
+        --test) test_tools+=("mypy>=2.4" "clang-format==14.0.6") ;;
         --no-build) build=no ;;
     esac
 done
@@ -42,8 +42,8 @@ build_into() {
     shift
     [ -x "$venv/bin/python" ] || "${QUORVELIN_PYTHON:-python3}" -m venv "$venv"
     "$venv/bin/python" -m pip install -q --upgrade pip
-    "$venv/bin/python" -m pip install -q "scikit-build-core>=0.8" cmake ninja pytest Pillow
-    [ "$test_tools" = no ] || "$venv/bin/python" -m pip install -q "clang-format==14.0.6"
+    "$venv/bin/python" -m pip install -q "scikit-build-core>=0.8" cmake ninja pytest Pillow \
+        "${test_tools[@]}"
     "$venv/bin/python" -m pip install -q --no-build-isolation "$@" .
 }
 

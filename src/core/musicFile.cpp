@@ -81,6 +81,81 @@ bool saneChannelsAndRate(uint32_t channels, uint32_t rate) {
     return channels >= 1 && channels <= mostChannels && rate >= 1 && rate <= highestRate;
 }
 
+// --- ID3v2 --------------------------------------------------------------------------------
+
+constexpr uint64_t tagReaderBuffer = 1024; // the frame buffer of SDL_mixer's tag reader
+constexpr uint64_t tagHeaderSize = 10;
+
+uint64_t synchsafe(const uint8_t* bytes) {
+    return uint64_t(bytes[0]) << 21 | uint64_t(bytes[1]) << 14 | uint64_t(bytes[2]) << 7 | bytes[3];
+}
+
+// Whether the `size` bytes at `at` begin with what the tag reader takes for an ID3v2
+// tag, and how long it takes the tag to be (header, body, footer).
+bool id3Header(Reader& file, uint64_t at, uint64_t size, uint64_t& length) {
+    uint8_t header[tagHeaderSize];
+    if (size < tagHeaderSize) return false;
+    file.bytes(at, header, sizeof header);
+    if (std::memcmp(header, "ID3", 3) != 0 || header[3] == 0xFF || header[4] == 0xFF ||
+        (header[6] | header[7] | header[8] | header[9]) & 0x80)
+        return false;
+    length = synchsafe(header + 6) + tagHeaderSize + ((header[5] & 0x10) ? tagHeaderSize : 0);
+    return true;
+}
+
+// The frames of the ID3v2 tag at the start of the `size` bytes at `at`, walked as the
+// reader walks them. For the title, artist, album and copyright frames of versions 3
+// and 4 it decodes the size the frame declares from a buffer of 1024 bytes, whatever
+// it could read: a larger frame is read past that buffer.
+const char* checkId3Frames(Reader& file, uint64_t at, uint64_t size) {
+    uint8_t header[tagHeaderSize];
+    file.bytes(at, header, sizeof header);
+    uint8_t version = header[3], flags = header[5];
+    uint64_t tagLength = synchsafe(header + 6);
+    if (version < 2 || version > 4) return nullptr;
+    uint64_t position = tagHeaderSize, total = tagHeaderSize;
+    if (version > 2 && (flags & 0x40)) {
+        if (size < position + 4) return "The music's ID3 tag ends inside its extended header.";
+        uint8_t extended[4];
+        file.bytes(at + position, extended, 4);
+        uint64_t skipped = synchsafe(extended);
+        if (skipped) {
+            total += skipped + 4;
+            position = std::min(position + skipped + 4, size);
+        }
+    }
+    total += tagLength + ((flags & 0x10) ? tagHeaderSize : 0);
+    if (position + tagLength > size) return nullptr; // not read
+    const uint64_t frameHeader = version == 2 ? 6 : 10;
+    while (position < total) {
+        uint64_t begin = position;
+        if (size - position < frameHeader) return nullptr;
+        uint8_t frame[10];
+        file.bytes(at + position, frame, frameHeader);
+        if (std::memcmp(frame, "\0\0\0\0", version == 2 ? 3 : 4) == 0) return nullptr;
+        uint64_t length = version == 2   ? bigEndian(frame + 3, 3)
+                          : version == 4 ? synchsafe(frame + 4)
+                                         : bigEndian(frame + 4, 4);
+        bool decoded = version > 2 &&
+                       (std::memcmp(frame, "TIT2", 4) == 0 || std::memcmp(frame, "TPE1", 4) == 0 ||
+                        std::memcmp(frame, "TALB", 4) == 0 || std::memcmp(frame, "TCOP", 4) == 0);
+        if (decoded && length >= tagReaderBuffer)
+            return "The music's ID3 tag has a text frame longer than its reader takes.";
+        if (length < tagReaderBuffer)
+            position = begin + frameHeader + std::min(length, size - begin - frameHeader);
+        else
+            position = std::min(begin + length, size);
+    }
+    return nullptr;
+}
+
+// An ID3v2 tag read from memory (a WAVE or AIFF chunk): read when its length fits.
+const char* checkTagChunk(Reader& file, uint64_t at, uint32_t size) {
+    uint64_t length;
+    if (!id3Header(file, at, size, length) || length > size) return nullptr;
+    return checkId3Frames(file, at, size);
+}
+
 // --- WAVE ---------------------------------------------------------------------------------
 
 constexpr uint32_t pcmCode = 1, floatCode = 3, alawCode = 6, mulawCode = 7, extensibleCode = 0xFFFE;
@@ -172,6 +247,7 @@ const char* checkRiff(Reader& file) {
         const char* problem = type == tag("fmt ")   ? checkFormat(file, at, length)
                               : type == tag("smpl") ? checkSampler(file, at, length)
                               : type == tag("LIST") ? checkList(file, at, length)
+                              : type == tag("id3 ") ? checkTagChunk(file, at, length)
                                                     : nullptr;
         if (problem) return problem;
         at += length;
@@ -206,6 +282,9 @@ const char* checkAiff(Reader& file) {
             type == tag("ID3 ")) {
             if (length == UINT32_MAX) return "The music has a text chunk of impossible length.";
             if (!file.holds(at, length)) return nullptr; // refused by the loader
+            if (type == tag("ID3 ")) {
+                if (const char* problem = checkTagChunk(file, at, length)) return problem;
+            }
         } else if (type == tag("COMM")) {
             sawCommon = true;
             channels = file.be(at, 2);
@@ -227,6 +306,29 @@ bool detectedAsWave(Source& file) {
     if (!reader.holds(0, 12)) return false; // too short to be told: refused by the mixer
     uint32_t magic = reader.le(0, 4);
     return (magic == tag("RIFF") && reader.le(8, 4) == tag("WAVE")) || magic == tag("FORM");
+}
+
+bool detectedAsMp3(Source& file) {
+    Reader reader(file);
+    if (!reader.holds(0, 12)) return false;
+    uint8_t magic[12];
+    reader.bytes(0, magic, sizeof magic);
+    auto is = [&](const char* text, size_t at = 0) {
+        return std::memcmp(magic + at, text, std::strlen(text)) == 0;
+    };
+    if ((is("RIFF") && is("WAVE", 8)) || is("FORM") || is("OggS") || is("fLaC") || is("MThd"))
+        return false;
+    return is("ID3") || (magic[0] == 0xFF && (magic[1] & 0xE6) == 0xE2);
+}
+
+const char* checkMp3(Source& file) {
+    Reader reader(file);
+    constexpr uint64_t firstRead = 128; // what the tag reader looks at first
+    uint64_t length;
+    if (!id3Header(reader, 0, std::min(reader.size(), firstRead), length) ||
+        length >= reader.size())
+        return nullptr;
+    return checkId3Frames(reader, 0, reader.size());
 }
 
 const char* checkWave(Source& file) {

@@ -12,7 +12,8 @@
 // same lengths, no padding between WAVE chunks, a short read giving its bytes
 // followed by zeros) and refuses what it would choke on. It refuses a file whose
 // audio format is not sane for a loader that believes it: channels 1 to 8, a rate of
-// 1 to 768000 Hz, a WAVE block alignment equal to channels x bytes per sample. Chunks
+// 1 to 768000 Hz, a WAVE block alignment equal to channels x bytes per sample, an ID3
+// chunk whose tag the tag reader below can take. Chunks
 // the loader reads into memory must lie inside the file; chunks it only skips, and
 // the sample data, may run past its end (a recording cut short plays what it has).
 #pragma once
@@ -51,5 +52,15 @@ bool detectedAsWave(Source& file);
 // Null when SDL_mixer's WAVE loader may be given the file (it may still refuse it
 // cleanly); otherwise what is wrong with it.
 const char* checkWave(Source& file);
+
+// Whether SDL_mixer, telling a file's kind by its first bytes, hands it to its MP3
+// decoder: "ID3", or an MPEG frame's sync bits, after none of the other kinds matched.
+bool detectedAsMp3(Source& file);
+
+// Null when SDL_mixer's MP3 decoder may be given the file; otherwise what is wrong with
+// it. Its tag reader (which WAVE and AIFF files reach through their ID3 chunks too)
+// copies a title, artist, album or copyright frame of an ID3v2.3 or 2.4 tag by the
+// size the frame declares out of a buffer of 1024 bytes: a larger one is read past it.
+const char* checkMp3(Source& file);
 
 } // namespace musicFile

@@ -49,17 +49,25 @@ class StreamSource : public musicFile::Source {
 
 } // namespace
 
+const char* mp3Problem(SDL_RWops* stream) {
+    StreamSource source(stream);
+    return musicFile::detectedAsMp3(source) ? musicFile::checkMp3(source) : nullptr;
+}
+
 Mix_Music* loadMusicFile(const char* path) {
     SDL_RWops* stream = SDL_RWFromFile(path, "rb");
     if (!stream) return nullptr;
     Mix_MusicType type = typeByName(path);
     StreamSource source(stream);
-    if (type == MUS_WAV || (type == MUS_NONE && musicFile::detectedAsWave(source))) {
-        if (const char* problem = musicFile::checkWave(source)) {
-            SDL_RWclose(stream);
-            SDL_SetError("%s", problem);
-            return nullptr;
-        }
+    const char* problem = nullptr;
+    if (type == MUS_WAV || (type == MUS_NONE && musicFile::detectedAsWave(source)))
+        problem = musicFile::checkWave(source);
+    else if (type == MUS_MP3 || (type == MUS_NONE && musicFile::detectedAsMp3(source)))
+        problem = musicFile::checkMp3(source);
+    if (problem) {
+        SDL_RWclose(stream);
+        SDL_SetError("%s", problem);
+        return nullptr;
     }
     if (SDL_RWseek(stream, 0, RW_SEEK_SET) < 0) {
         SDL_RWclose(stream);

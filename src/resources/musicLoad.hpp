@@ -4,8 +4,12 @@
 #include <SDL_mixer.h>
 
 // The music at `path` (UTF-8), as Mix_LoadMUS opens it, or null with SDL's error set.
-// The file is opened once; a file that SDL_mixer's WAVE loader would be given is first
-// checked for what that loader trusts (core/musicFile.hpp) and refused when it would
-// choke on it; then the same stream goes to the mixer, with the kind Mix_LoadMUS
+// The file is opened once; a file that SDL_mixer's WAVE loader or MP3 decoder would be
+// given is first checked for what that loader trusts (core/musicFile.hpp) and refused
+// when it would choke on it; then the same stream goes to the mixer, with the kind Mix_LoadMUS
 // would tell from the name.
 Mix_Music* loadMusicFile(const char* path);
+
+// What SDL_mixer's MP3 decoder would choke on in the file on `stream` when it tells
+// the file for an MP3 by its bytes, or null; the stream's position is left anywhere.
+const char* mp3Problem(SDL_RWops* stream);

@@ -1,5 +1,7 @@
 #include "resources/soundLoad.hpp"
 
+#include "resources/musicLoad.hpp"
+
 #include <SDL.h>
 
 #include <cstring>
@@ -68,6 +70,15 @@ void installSoundDecodeBound() {
 Mix_Chunk* loadSoundFile(const char* path) {
     SDL_RWops* stream = SDL_RWFromFile(path, "rb");
     if (!stream || loadedWhole(stream)) return Mix_LoadWAV_RW(stream, 1);
+    if (const char* problem = mp3Problem(stream)) {
+        SDL_RWclose(stream);
+        SDL_SetError("%s", problem);
+        return nullptr;
+    }
+    if (SDL_RWseek(stream, 0, RW_SEEK_SET) < 0) {
+        SDL_RWclose(stream);
+        return nullptr;
+    }
     Bound limit{decodeBound};
     bound = baseMalloc ? &limit : nullptr;
     Mix_Chunk* chunk = Mix_LoadWAV_RW(stream, 1);

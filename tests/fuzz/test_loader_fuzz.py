@@ -3,7 +3,8 @@
 the file; every mutated file must load or be refused with a Python exception. The
 seeds are small valid files written here (and, for the compressed audio formats that
 nothing here can encode, tiny files kept in seeds/: Ogg Vorbis with loop tags, FLAC,
-Opus and MP3 tones of a fraction of a second): images of five formats, the system's font,
+Opus and MP3 tones of a fraction of a second, the MP3s with an ID3v2 tag, or an APE
+and an ID3v1 tag at the end): images of five formats, the system's font,
 WAVE, AIFF, VOC, MOD and MIDI sounds, the same music but VOC, a level pair and a theme."""
 import io
 import json
@@ -14,13 +15,14 @@ import struct
 import pytest
 from PIL import Image
 
-from media.files import FONT_PATH, aiff_bytes, mod_bytes, palette_png, riff_chunk, wave_bytes, wave_format
+from media.files import (FONT_PATH, aiff_bytes, id3_frame, id3_tag, mod_bytes, palette_png, riff_chunk, wave_bytes,
+                         wave_format)
 from ui import themes
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TESTS = os.path.dirname(HERE)
 SANITIZED = "libasan" in os.environ.get("LD_PRELOAD", "")
-COMPRESSED = ["tone.ogg", "tone.flac", "tone.opus", "tone.mp3"]
+COMPRESSED = ["tone.ogg", "tone.flac", "tone.opus", "tone.mp3", "tagged-end.mp3"]
 
 # Mutated files per kind and seed: enough to reach past each format's first checks.
 ROUNDS = {"image": 3000, "font": 1000, "sound": 800, "music": 600, "level": 1500, "theme": 3000}
@@ -70,6 +72,8 @@ def seeds(tmp_path_factory):
              "tagged.wav": wave_bytes(wave_format(channels=1, bits=8),
                                       riff_chunk(b"LIST", b"INFOINAM\x06\0\0\0title\0IART\x02\0\0\0a\0"),
                                       riff_chunk(b"smpl", bytes(28) + struct.pack("<II", 1, 0) + bytes(24)),
+                                      riff_chunk(b"id3 ", id3_tag(id3_frame(b"TIT2", "title"),
+                                                                  id3_frame(b"TALB", "album"))),
                                       frames=500),
              "a.mid": midi_bytes(), "a.mod": mod_bytes()}
     cells, header = level_files()

@@ -103,6 +103,21 @@ def aiff_bytes(channels=2, rate=b"\x40\x0e\xac\x44" + bytes(6), extra=b"", frame
     return b"FORM" + struct.pack(">I", len(body)) + body
 
 
+def id3_frame(key, text, declared=None):
+    """An ID3v2.3 text frame: encoding 1 (UTF-16 with its byte order mark), then `text`;
+    its size as declared."""
+    body = b"\x01\xff\xfe" + text.encode("utf-16-le")
+    return key + struct.pack(">I", len(body) if declared is None else declared) + b"\0\0" + body
+
+
+def id3_tag(*frames):
+    """An ID3v2.3 tag of the given frames."""
+    body = b"".join(frames)
+    size = len(body)
+    synchsafe = bytes([(size >> 21) & 127, (size >> 14) & 127, (size >> 7) & 127, size & 127])
+    return b"ID3\x03\x00\x00" + synchsafe + body
+
+
 def mod_bytes(loops=False):
     """A four-channel MOD of one sample and one pattern; with `loops`, the pattern's last
     row jumps back to the first position, so the module never ends."""

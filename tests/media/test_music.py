@@ -8,7 +8,8 @@ import pytest
 import quorvelin
 from quorvelin import Event, Music, MusicStoppedEvent, Resource
 
-from .files import aiff_bytes, outcomes_in_child, riff_chunk, wave_bytes, wave_format, write_wav
+from .files import (aiff_bytes, id3_frame, id3_tag, outcomes_in_child, riff_chunk, wave_bytes, wave_format,
+                    write_wav)
 
 # The module links SDL_mixer dynamically: this is the mixer it plays through.
 mixer = ctypes.CDLL("libSDL2_mixer-2.0.so.0")
@@ -49,7 +50,8 @@ def test_unloadable_music_raises_oserror():
 # Music files that SDL_mixer's music loader believes to its cost: the format's channel
 # count divides (0, or 32768, which the loader keeps in a byte), texts and
 # loops that run past the memory they were read into, an AIFF text length that the
-# loader's allocation wraps.
+# loader's allocation wraps, an ID3 title frame that the tag reader copies by its
+# declared size out of a buffer of 1024 bytes.
 MALFORMED_MUSIC = {
     "no channels": wave_bytes(wave_format(channels=0, alignment=4)),
     "32768 channels": wave_bytes(wave_format(channels=32768, alignment=4)),
@@ -58,6 +60,8 @@ MALFORMED_MUSIC = {
     "sampler without its loops": wave_bytes(wave_format(), riff_chunk(b"smpl", bytes(28) + struct.pack("<II", 3, 0))),
     "AIFF without channels": aiff_bytes(channels=0),
     "AIFF text of 2**32 - 1 bytes": aiff_bytes(extra=b"NAME\xff\xff\xff\xff" + b"text" * 4),
+    "ID3 title longer than the tag reader takes": wave_bytes(
+        wave_format(), riff_chunk(b"id3 ", id3_tag(id3_frame(b"TIT2", "title", declared=1 << 24)))),
 }
 
 # Well-made files of every encoding the loader plays, with the chunks it reads, still
@@ -111,6 +115,17 @@ def test_well_made_music_of_every_encoding_plays(child, tmp_path, case):
     path = tmp_path / name
     path.write_bytes(data)
     assert load_outcomes(child, str(path))[0] is None
+
+
+@pytest.mark.parametrize("name", ["tagged.mp3", "tagged"])
+def test_mp3_tags_the_reader_would_choke_on_are_refused(child, tmp_path, name):
+    # An MP3 (by its name, or by its bytes) reaches the same tag reader as music and as
+    # a sound; one whose tags it can read is left to the decoder.
+    frames = bytes([0xFF, 0xF3, 0x14, 0xC4]) + bytes(200)  # not a playable stream: refused
+    bad = tmp_path / name
+    bad.write_bytes(id3_tag(id3_frame(b"TPE1", "artist", declared=1 << 24)) + frames)
+    assert load_outcomes(child, str(bad)) == [["OSError", f"Unable to load music file '{bad}'"],
+                                             ["OSError", f"Unable to load sound file '{bad}'"]]
 
 
 def test_music_is_told_by_its_name_first(child, tmp_path):

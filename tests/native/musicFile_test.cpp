@@ -240,3 +240,94 @@ NATIVE_TEST(theMixersKindOfAFile) {
     CHECK(!detected(Bytes{'R', 'I', 'F', 'F'}));
     CHECK(!detected(Bytes{'O', 'g', 'g', 'S', 0, 0, 0, 0, 0, 0, 0, 0}));
 }
+
+namespace {
+
+Bytes id3Frame(const char* key, uint32_t declared, size_t dataBytes) {
+    Bytes frame;
+    text(frame, key);
+    be(frame, declared, 4);
+    le(frame, 0, 2);
+    frame.push_back(1); // UTF-16
+    frame.resize(frame.size() + dataBytes - 1, 'a');
+    return frame;
+}
+
+Bytes id3Tag(uint8_t version, const Bytes& frames) {
+    Bytes tag;
+    text(tag, "ID3");
+    tag.push_back(version);
+    tag.push_back(0);
+    tag.push_back(0);
+    uint32_t size = uint32_t(frames.size());
+    for (int shift = 21; shift >= 0; shift -= 7)
+        tag.push_back(uint8_t((size >> shift) & 0x7F));
+    tag.insert(tag.end(), frames.begin(), frames.end());
+    return tag;
+}
+
+bool waveWithTagPasses(const Bytes& tag) {
+    Bytes chunks = soundChunks();
+    riffChunk(chunks, "id3 ", tag);
+    return passes(wave(chunks));
+}
+
+const char* mp3Problem(const Bytes& file) {
+    auto* copy = new uint8_t[file.size()];
+    std::memcpy(copy, file.data(), file.size());
+    musicFile::MemorySource source(copy, file.size());
+    const char* problem = musicFile::checkMp3(source);
+    delete[] copy;
+    return problem;
+}
+
+Bytes mp3(const Bytes& tag) {
+    Bytes file = tag;
+    file.insert(file.end(), {0xFF, 0xF3, 0x14, 0xC4});
+    file.resize(file.size() + 100, 0);
+    return file;
+}
+
+} // namespace
+
+NATIVE_TEST(id3TextFramesLargerThanTheReaderTakesAreRefused) {
+    // The title, artist, album and copyright frames of versions 3 and 4 are copied by
+    // their declared size out of 1024 bytes; other frames, and version 2, by what was read.
+    CHECK(waveWithTagPasses(id3Tag(3, id3Frame("TIT2", 1023, 20))));
+    CHECK(!waveWithTagPasses(id3Tag(3, id3Frame("TIT2", 1024, 20))));
+    CHECK(!waveWithTagPasses(id3Tag(3, id3Frame("TCOP", 0xFFFFFFFF, 20))));
+    CHECK(!waveWithTagPasses(id3Tag(4, id3Frame("TALB", 0x7F7F7F7F, 20)))); // synchsafe
+    CHECK(waveWithTagPasses(id3Tag(3, id3Frame("PRIV", 1 << 24, 20))));
+    Bytes small = id3Tag(3, id3Frame("COMM", 30, 30));
+    Bytes later = id3Frame("TPE1", 5000, 20);
+    small.insert(small.end(), later.begin(), later.end()); // past the tag's length: not read
+    CHECK(waveWithTagPasses(small));
+    Bytes ofVersion2 = id3Tag(2, Bytes{'T', 'T', '2', 0x10, 0, 0, 1, 'a', 'b'});
+    CHECK(waveWithTagPasses(ofVersion2));
+    // A tag longer than its chunk is not read.
+    Bytes cut = id3Tag(3, id3Frame("TIT2", 5000, 20));
+    cut.resize(cut.size() - 5);
+    CHECK(waveWithTagPasses(cut));
+    Bytes aiffTag;
+    text(aiffTag, "ID3 ");
+    Bytes big = id3Tag(3, id3Frame("TIT2", 4096, 20));
+    be(aiffTag, uint32_t(big.size()), 4);
+    aiffTag.insert(aiffTag.end(), big.begin(), big.end());
+    CHECK(!passes(aiff(2, rate44100, aiffTag)));
+}
+
+NATIVE_TEST(mp3TagsAreWalkedAsTheirReaderWalksThem) {
+    CHECK(mp3Problem(mp3(id3Tag(3, id3Frame("TIT2", 10, 10)))) == nullptr);
+    CHECK(mp3Problem(mp3(id3Tag(3, id3Frame("TPE1", 1 << 20, 10)))) != nullptr);
+    Bytes file = mp3(id3Tag(4, id3Frame("TIT2", 10, 10)));
+    for (size_t size = 1; size <= file.size(); ++size) // every cut, inside exact buffers
+        mp3Problem(Bytes(file.begin(), file.begin() + std::ptrdiff_t(size)));
+    auto detected = [](Bytes file) {
+        musicFile::MemorySource source(file.data(), file.size());
+        return musicFile::detectedAsMp3(source);
+    };
+    CHECK(detected(file));
+    CHECK(detected(Bytes{0xFF, 0xF3, 0x14, 0xC4, 0, 0, 0, 0, 0, 0, 0, 0}));
+    CHECK(!detected(wave(soundChunks())));
+    CHECK(!detected(Bytes{'I', 'D', '3'}));
+}

@@ -1,6 +1,13 @@
-#include "collisionTrace.hpp"
-
+// The ray queries of a CollisionBodySystem: which bodies a ray crosses, and where.
+//
+// A query reads the bodies of a snapshot (collision/bodies.hpp: BodyIndex), refreshed
+// at its start, whose grid gives the few bodies near the ray; only those are tested.
+// The answer is that of a walk over every body of the list in order: bodies the grid
+// leaves out cannot be met, and a body that is not plain (a Python subclass, a missing
+// component, no position vector) is visited the long way in its place, after which
+// Python code may have run and the rest of the list is walked the long way too.
 #include "collision.hpp"
+
 #include "core/collision.hpp"
 #include "geometryMath.hpp"
 #include "py/cast.hpp"

@@ -52,6 +52,18 @@ class HeldError {
     PyObject* traceback_ = nullptr;
 };
 
+} // namespace
+
+void FrameInProgress::clear() noexcept {
+    sky = walls = sprites = false;
+    draws.clear();
+    // Released once the vector is empty: a release may run Python code, even a frame.
+    std::vector<py::Ref> released;
+    released.swap(sheets);
+}
+
+namespace {
+
 // The engine's last time step, as its getTimeStep() answers it.
 bool timeStepOf(PyObject* self, double& out) {
     py::Ref engine = py::Ref::borrow(reinterpret_cast<AbstractSystem*>(self)->engine);

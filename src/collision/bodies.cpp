@@ -1,4 +1,4 @@
-#include "collisionBodies.hpp"
+#include "collision/bodies.hpp"
 
 #include "geometryMath.hpp"
 #include "py/call.hpp"

@@ -1,4 +1,4 @@
-#include "collisionStep.hpp"
+#include "collision/step.hpp"
 
 #include "core/collision.hpp"
 #include "geometryMath.hpp"
@@ -16,7 +16,6 @@ namespace {
 using raycast::Vec2;
 
 py::Name nFireEvent("fireEvent");
-py::Name nEventSubscribers("_eventSubscribers");
 
 constexpr const char* stepContext = "quorvelin.MovementSystem._moveWithCollisionDetection";
 constexpr const char* pairContext = "quorvelin._collisionDist";
@@ -27,28 +26,11 @@ Vec2 at(const Vector2* vector) {
 
 // --- contacts -----------------------------------------------------------------------------
 
-// Whether firing a CollisionEvent through this engine would call nothing: it is exactly an
-// Engine (so fireEvent is the engine's own) and no handler is subscribed to the type.
-// Then the event need not be made at all.
-bool nobodyListens(PyObject* engine) {
-    if (!Py_IS_TYPE(engine, Engine::type)) return false;
-    PyObject* key = nEventSubscribers.get();
-    PyObject* table = key ? PyDict_GetItemWithError(Engine::type->tp_dict, key) : nullptr;
-    PyObject* handlers = table && PyDict_CheckExact(table)
-                             ? PyDict_GetItemWithError(table, py::asObject(CollisionEvent::type))
-                             : nullptr;
-    if (PyErr_Occurred()) { // the ordinary way raises it again, in its place
-        PyErr_Clear();
-        return false;
-    }
-    if (!table || !PyDict_CheckExact(table)) return false;
-    return !handlers || (PyList_CheckExact(handlers) && PyList_GET_SIZE(handlers) == 0);
-}
-
 // engine.fireEvent(CollisionEvent(entity, other)), the handlers called at once.
 bool fire(MovementSystem* self, PyObject* entity, PyObject* other, MovementPass& pass) {
     py::Ref engine = py::Ref::borrow(self->engine);
-    if (nobodyListens(engine.get())) return true;
+    // Nobody would see the event: it need not be made at all.
+    if (nobodyListens(engine.get(), py::asObject(CollisionEvent::type))) return true;
     pass.pythonRan();
     py::Ref fireEvent = py::getAttr(engine.get(), nFireEvent);
     if (!fireEvent) return false;
@@ -410,4 +392,9 @@ bool updateMembers(PyObject* self, PyObject* members, PyObject* timeStep) {
         if (!updateEntity(system, PyList_GET_ITEM(copy.get(), i), timeStep, pass)) return false;
     }
     return true;
+}
+
+bool updateEntity(MovementSystem* self, PyObject* entity, PyObject* timeStep) {
+    MovementPass pass(self);
+    return updateEntity(self, entity, timeStep, pass);
 }

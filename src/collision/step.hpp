@@ -10,25 +10,9 @@
 #pragma once
 
 #include "collision.hpp"
-#include "collisionBodies.hpp"
-#include "core/collision.hpp"
 
 #include <memory>
 #include <vector>
-
-// What a movement system keeps from one pass to the next: no reference, only what lets
-// the next pass see quickly what has not changed (collisionBodies.hpp).
-struct MovementMemory {
-    BodyIndex bodies;
-    MoverComponents movers;
-    std::vector<uint32_t> candidates; // reused from one mover to the next
-    // The solid cells of the grid whose tag (levelGrid::Cells) and size are these.
-    collision::WallMap wallMap;
-    bool wallMapMade = false;
-    uint64_t wallMapTag = 0;
-    int32_t wallMapWidth = 0, wallMapHeight = 0;
-    bool inUse = false; // by a pass; one nested in a handler keeps its own
-};
 
 // The working state of one pass over the members (one update, or one _updateEntity
 // called by itself).
@@ -64,15 +48,6 @@ class MovementPass {
     collision::WallGrid walls_;
 };
 
-// MovementSystem._updateEntity(entity, timeStep) within a pass: an error in the impulse
-// decay, the move or a plain move is returned (false, set); the collision step prints its
-// own errors.
+// One entity's step within a pass: an error in the impulse decay, the move or a plain
+// move is returned (false, set); the collision step prints its own errors.
 bool updateEntity(MovementSystem* self, PyObject* entity, PyObject* timeStep, MovementPass& pass);
-
-// The update pass of a system that is exactly a MovementSystem: every member of a copy of
-// the member list, in order, in one pass.
-bool updateMembers(PyObject* self, PyObject* members, PyObject* timeStep);
-
-// The table entry _moveWithCollisionDetection.
-void moveWithCollisionDetection(MovementSystem* self, PyObject* entity, PositionComponent* position,
-                                CollisionComponent* body, raycast::Vec2 move, MovementPass& pass);
