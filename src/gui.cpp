@@ -5,6 +5,7 @@
 #include "events.hpp"
 #include "py/args.hpp"
 #include "py/cast.hpp"
+#include "py/exclusive.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
 #include "quorvelin.hpp"
@@ -77,7 +78,7 @@ static bool fillBackground(PyObject* self) {
     uint32_t value;
     if (!color || !py::toUint32(color.get(), value)) return false;
     py::Ref target = rendererTarget(self);
-    SDL_Surface* surface = target ? surfaceOf(target.get()) : nullptr;
+    SDL_Surface* surface = target ? textureSurface(target.get()) : nullptr;
     if (!surface) return false;
     SDL_FillRect(surface, nullptr, value);
     return true;
@@ -110,7 +111,10 @@ static bool renderFrame(PyObject* self) {
 }
 
 static PyObject* UIRenderer_render(PyObject* self, PyObject*) {
-    return py::noneOrFailed(renderFrame(self));
+    // One frame at a time: a second would reset the clip and fill the target under the
+    // widgets of the first.
+    py::Exclusive drawing(asUIRenderer(self)->drawing, renderingAlready);
+    return drawing ? py::noneOrFailed(renderFrame(self)) : nullptr;
 }
 
 // --- the engine and its mouse events ------------------------------------------------------

@@ -22,6 +22,7 @@
 #include "py/cast.hpp"
 #include "py/classdef.hpp"
 #include "py/errors.hpp"
+#include "py/exclusive.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
 #include "raycaster.hpp"
@@ -667,7 +668,15 @@ static void present(Engine* self) {
     SDL_RenderPresent(self->renderer);
 }
 
+// One frame at a time in the process: the frame walks the task list that every engine
+// shares, and a frame started meanwhile (from a task, a handler or a system of this one,
+// or from another thread while it waits in one of them) would run and remove the same
+// tasks under it.
+static bool frameRunning = false;
+
 static PyObject* Engine_update(PyObject* op, PyObject*) {
+    py::Exclusive running(frameRunning, "update() cannot start while a frame is running");
+    if (!running) return nullptr;
     Engine* self = asEngine(op);
     if (!py::callMethod(op, nEnsureInit)) return nullptr;
     measureFrame(self);

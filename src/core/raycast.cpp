@@ -168,6 +168,8 @@ bool hitStartDiagonal(const uint8_t* cells, int32_t width, const Vec2& pos, cons
     return true;
 }
 
+constexpr double NEARLY_EQUAL = 1.0 + 0x1p-40;
+
 // Truncation toward zero of a crossing coordinate lies in [0, limit) exactly when the
 // coordinate lies in (-1, limit); NaN lies in neither.
 bool truncatesInto(double coordinate, int32_t limit) {
@@ -213,8 +215,11 @@ void castGridRay(const uint8_t* cells, int32_t width, int32_t height, const Vec2
         double xSquared = xx * xx + xy * xy;
         double ySquared = yx * yx + yy * yy;
         // The lengths compare as their square roots do: a smaller square never has a
-        // larger root, and equal roots of different squares still count as a tie.
-        bool horizontal = ySquared <= xSquared || std::sqrt(ySquared) <= std::sqrt(xSquared);
+        // larger root, and equal roots of different squares still count as a tie. Squares
+        // further apart than a factor of 1 + 2^-40 have roots many units in the last
+        // place apart, so only nearly equal squares need their roots taken.
+        bool horizontal = ySquared <= xSquared || (!(ySquared > xSquared * NEARLY_EQUAL) &&
+                                                   std::sqrt(ySquared) <= std::sqrt(xSquared));
         bool vertical = !horizontal;
         const Vec2& crossing = vertical ? xCross : yCross;
 

@@ -240,12 +240,15 @@ void planSprites(Plan& plan) {
         size_t rows = size_t(out.endY - startY);
         out.rows.resize(rows);
         out.groundWeights.resize(rows);
+        out.groundBlends.resize(rows);
+        out.fogBlend = rowBlend(fog.color, out.fog);
         float span = float(endY - startY);
         for (size_t j = 0; j < rows; ++j) {
             int64_t row = clampInt(truncSaturated(texY) + cellY, 0, s.sheet.height - 1);
             out.rows[j] = s.sheet.pixels + size_t(row) * s.sheet.stride;
             out.groundWeights[j] =
                 uint8_t(groundFogWeight(int32_t(out.groundFog), float(int64_t(j)) / span));
+            out.groundBlends[j] = rowBlend(fog.groundColor, out.groundWeights[j]);
             texY += stepY;
         }
     }

@@ -21,6 +21,14 @@ inline bool usable(const pixels::ConstArea& area) {
 // Where pixels that no layer covers get their colour from.
 enum class Underlay { keep, background, sky };
 
+// A fog blend with one weight for a whole row of pixels, on a pixel's channels held as
+// four 16-bit lanes (blue, green, red, alpha): each becomes (c * keep + add) >> 8, so
+// keep is 255 - k and add is k times the fog's channel in the colour lanes, and keep is
+// 256 and add 0 in the alpha lane, which so stays the pixel's own.
+struct RowBlend {
+    uint64_t keep = 0, add = 0;
+};
+
 struct SpritePlan {
     const SpriteDraw* sprite;
     double depth; // along the view direction; the walls' distances are tested against it
@@ -31,14 +39,9 @@ struct SpritePlan {
     std::vector<int32_t> columns;
     std::vector<const uint32_t*> rows;
     std::vector<uint8_t> groundWeights;
-};
-
-// A fog blend with one weight for a whole row of pixels, on a pixel's channels held as
-// four 16-bit lanes (blue, green, red, alpha): each becomes (c * keep + add) >> 8, so
-// keep is 255 - k and add is k times the fog's channel in the colour lanes, and keep is
-// 256 and add 0 in the alpha lane, which so stays the pixel's own.
-struct RowBlend {
-    uint64_t keep = 0, add = 0;
+    // The same fogs as blends on unpacked channels: per drawn row, and the sprite's own.
+    std::vector<RowBlend> groundBlends;
+    RowBlend fogBlend;
 };
 
 // A texture as the floor and ceiling read it. An entry without pixels stands either

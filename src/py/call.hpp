@@ -26,6 +26,15 @@ inline Ref getAttr(PyObject* object, Name& name) {
     return Ref(key ? PyObject_GetAttr(object, key) : nullptr);
 }
 
+// object.name when reading it succeeds; null when it fails: without an error when the
+// failure was an ordinary exception (it counts as "no such attribute" and is
+// discarded), with it set otherwise (KeyboardInterrupt and the like).
+inline Ref attributeIfAny(PyObject* object, Name& name) {
+    Ref value = getAttr(object, name);
+    if (!value && PyErr_ExceptionMatches(PyExc_Exception)) PyErr_Clear();
+    return value;
+}
+
 inline bool setAttr(PyObject* object, Name& name, PyObject* value) {
     PyObject* key = name.get();
     return key && PyObject_SetAttr(object, key, value) == 0;

@@ -55,6 +55,11 @@ bool print(PyObject* value) {
     return function && Ref(PyObject_CallOneArg(function.get(), value));
 }
 
+bool print(const char* text) {
+    Ref line(PyUnicode_FromString(text));
+    return line && print(line.get());
+}
+
 bool bind(const char* name, Ref value) {
     return value && PyDict_SetItemString(theModuleDict, name, value.get()) == 0;
 }

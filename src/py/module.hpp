@@ -47,6 +47,8 @@ Ref builtin(const char* name);
 // print(value) through the host's print, looked up at each call: console output goes
 // where sys.stdout goes, redirected or not.
 bool print(PyObject* value);
+// The same for a text.
+bool print(const char* text);
 
 // Binds `value` (a new reference, may be null after a failed call) in the module namespace.
 bool bind(const char* name, Ref value);

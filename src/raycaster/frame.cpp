@@ -14,6 +14,7 @@
 #include "py/call.hpp"
 #include "py/convert.hpp"
 #include "py/errors.hpp"
+#include "py/exclusive.hpp"
 #include "resources/level.hpp"
 #include "resources/texture.hpp"
 
@@ -247,6 +248,9 @@ const RaycastingRendererOps RaycastingRenderer::table = {renderWalls, renderSpri
 PyObject* RaycastingRenderer_render(PyObject* self, PyObject*) {
     py::Ref held = py::Ref::borrow(self);
     RaycastingRenderer* renderer = asRaycaster(self);
+    // One frame at a time: a second would empty the frame in progress under the first.
+    py::Exclusive drawing(renderer->drawing, renderingAlready);
+    if (!drawing) return nullptr;
     // The background fill needs an initialised target (it is drawn with the frame).
     if (!isTexture(renderer->target)) return py::noAttribute(Py_None, "fill");
     if (!textureSurface(renderer->target)) return nullptr;

@@ -6,6 +6,7 @@
 #include "py/args.hpp"
 #include "py/methods.hpp"
 #include "resources/texture.hpp"
+#include "resources/texture/drawing.hpp"
 
 #include <algorithm>
 #include <climits>

@@ -1,9 +1,12 @@
 // Level: the class itself, its cell accessors and map text, construction and the
-// empty level. The other parts are in the files that levelParts.hpp names.
-#include "resources/levelParts.hpp"
+// empty level. The other parts are in the files that level/parts.hpp names.
+#include "resources/level.hpp"
+
+#include "resources/level/parts.hpp"
 
 #include "py/args.hpp"
 #include "py/cast.hpp"
+#include "py/exclusive.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
 #include "resources/texture.hpp"
@@ -34,56 +37,6 @@ bool isStrOrNone(PyObject* value) {
 }
 
 } // namespace
-
-// --- shared parts ---------------------------------------------------------------------------
-
-namespace levelParts {
-
-bool resizeGrid(Level* level, int32_t width, int32_t height) {
-    if (width == level->width && height == level->height) return true;
-    size_t bytes;
-    levelGrid::Cells cells;
-    if (!levelGrid::gridBytes(width, height, uint64_t(PY_SSIZE_T_MAX), bytes) ||
-        !levelGrid::Cells::allocate(bytes, cells)) {
-        PyErr_NoMemory();
-        return false;
-    }
-    level->width = width;
-    level->height = height;
-    level->native.cells = std::move(cells);
-    return true;
-}
-
-bool setSurfaceTextures(Level* level, std::vector<py::Ref> textures) {
-    std::vector<pixels::ConstArea> areas;
-    try {
-        areas.resize(textures.size());
-    } catch (const std::bad_alloc&) {
-        PyErr_NoMemory();
-        return false;
-    }
-    std::swap(level->native.surfaceTextures, textures);
-    level->native.surfaceAreas = std::move(areas);
-    return true; // the old textures are released as `textures` ends
-}
-
-void reportUnraisable(const char* operation) {
-    std::string where = std::string("quorvelin.Level.") + operation;
-    py::printUnraisable(where.c_str());
-}
-
-bool printText(const char* text) {
-    py::Ref line(PyUnicode_FromString(text));
-    return line && py::print(line.get());
-}
-
-py::Ref attributeIfAny(PyObject* object, py::Name& name) {
-    py::Ref value = py::getAttr(object, name);
-    if (!value && PyErr_ExceptionMatches(PyExc_Exception)) PyErr_Clear();
-    return value;
-}
-
-} // namespace levelParts
 
 levelGrid::View Level::view() {
     levelGrid::View view;
@@ -229,7 +182,7 @@ static bool printMap(Level* level, bool wholeNumbers) {
         PyErr_NoMemory();
         return false;
     }
-    if (!levelParts::printText(header.c_str())) return false;
+    if (!py::print(header.c_str())) return false;
     py::Ref space(PyUnicode_FromString(" "));
     py::Ref nothing(PyUnicode_FromString(""));
     if (!space || !nothing) return false;
@@ -297,8 +250,8 @@ static void Level_initializeEmpty(Level* level, PyObject* width, PyObject* heigh
     PyObject* self = reinterpret_cast<PyObject*>(level);
     py::Ref held = py::Ref::borrow(self);
     int32_t columns, rows;
-    bool ok = levelParts::printText("INIT EMPTY LEVEL") && py::toInt32(width, columns) &&
-              py::toInt32(height, rows);
+    bool ok =
+        py::print("INIT EMPTY LEVEL") && py::toInt32(width, columns) && py::toInt32(height, rows);
     if (ok && (columns < 0 || rows < 0))
         ok = py::raise(PyExc_ValueError, "a level's size cannot be negative");
     // The grid takes its size and its cells at once: they never disagree.
@@ -317,7 +270,7 @@ static void Level_initializeEmpty(Level* level, PyObject* width, PyObject* heigh
         levelGrid::buildWalled(level->native.cells.data(), level->width, level->height);
         ok = printMap(level, true) && py::callMethod(self, nLoadAssets);
     }
-    if (!ok) levelParts::reportUnraisable("_initializeEmpty");
+    if (!ok) py::printUnraisable("quorvelin.Level._initializeEmpty");
 }
 
 // One checkerboard texture on every face, floor and ceiling of a 30 x 30 walled grid.
@@ -340,6 +293,9 @@ static int Level_init(PyObject* self, py::Arguments<2>& a) {
     PyObject* filename = a[0];
     PyObject* assetsPath = a[1] ? a[1] : Py_None;
     Level* level = asLevel(self);
+    // Not in the middle of its own loading, which would go on over the new level.
+    constexpr const char* loadingAlready = "__init__() cannot start while this level is loading";
+    if (level->native.loading) return py::raise(PyExc_RuntimeError, loadingAlready);
     py::Ref unnamed(filename == Py_None ? PyUnicode_FromString("???") : py::newRef(filename));
     if (!unnamed) return -1;
     py::assign(level->filename, unnamed.get());
@@ -348,7 +304,10 @@ static int Level_init(PyObject* self, py::Arguments<2>& a) {
     if (level->native.initialised && !resetLevel(level)) return -1;
     level->native.initialised = true;
     py::assign(level->assetsPath, assetsPath);
-    if (filename == Py_None) return buildEmptyLevel(level) ? 0 : -1;
+    if (filename == Py_None) {
+        py::Exclusive loading(level->native.loading, loadingAlready);
+        return loading && buildEmptyLevel(level) ? 0 : -1;
+    }
     if (assetsPath == Py_None) {
         py::Ref os = py::moduleGlobal("os");
         py::Ref path = os ? py::getAttr(os.get(), nPath) : py::Ref();

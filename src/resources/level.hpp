@@ -73,6 +73,9 @@ struct Level : Resource {
         // One area per surface texture, refreshed by view().
         std::vector<pixels::ConstArea> surfaceAreas;
         bool initialised; // __init__ has run on it before
+        // The level is being read (_loadFromFile) or built empty: Python code that this
+        // runs may not start either again on it, which would leave a level made of both.
+        bool loading;
     } native;
 
     // The grid, the textures' and the sky's current pixels and the fogs; see

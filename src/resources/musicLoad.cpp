@@ -49,6 +49,13 @@ class StreamSource : public musicFile::Source {
 
 } // namespace
 
+bool readyForMixer(SDL_RWops* stream, const char* problem) {
+    if (problem) SDL_SetError("%s", problem);
+    if (!problem && SDL_RWseek(stream, 0, RW_SEEK_SET) >= 0) return true;
+    SDL_RWclose(stream);
+    return false;
+}
+
 const char* mp3Problem(SDL_RWops* stream) {
     StreamSource source(stream);
     return musicFile::detectedAsMp3(source) ? musicFile::checkMp3(source) : nullptr;
@@ -64,14 +71,6 @@ Mix_Music* loadMusicFile(const char* path) {
         problem = musicFile::checkWave(source);
     else if (type == MUS_MP3 || (type == MUS_NONE && musicFile::detectedAsMp3(source)))
         problem = musicFile::checkMp3(source);
-    if (problem) {
-        SDL_RWclose(stream);
-        SDL_SetError("%s", problem);
-        return nullptr;
-    }
-    if (SDL_RWseek(stream, 0, RW_SEEK_SET) < 0) {
-        SDL_RWclose(stream);
-        return nullptr;
-    }
+    if (!readyForMixer(stream, problem)) return nullptr;
     return Mix_LoadMUSType_RW(stream, type, 1); // closes the stream on every path
 }

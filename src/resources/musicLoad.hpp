@@ -10,6 +10,10 @@
 // would tell from the name.
 Mix_Music* loadMusicFile(const char* path);
 
+// A checked stream made ready for the mixer: with a `problem`, closed with the problem
+// as SDL's error (false); otherwise back at its start (false, closed, when it cannot be).
+bool readyForMixer(SDL_RWops* stream, const char* problem);
+
 // What SDL_mixer's MP3 decoder would choke on in the file on `stream` when it tells
 // the file for an MP3 by its bytes, or null; the stream's position is left anywhere.
 const char* mp3Problem(SDL_RWops* stream);

@@ -70,15 +70,7 @@ void installSoundDecodeBound() {
 Mix_Chunk* loadSoundFile(const char* path) {
     SDL_RWops* stream = SDL_RWFromFile(path, "rb");
     if (!stream || loadedWhole(stream)) return Mix_LoadWAV_RW(stream, 1);
-    if (const char* problem = mp3Problem(stream)) {
-        SDL_RWclose(stream);
-        SDL_SetError("%s", problem);
-        return nullptr;
-    }
-    if (SDL_RWseek(stream, 0, RW_SEEK_SET) < 0) {
-        SDL_RWclose(stream);
-        return nullptr;
-    }
+    if (!readyForMixer(stream, mp3Problem(stream))) return nullptr;
     Bound limit{decodeBound};
     bound = baseMalloc ? &limit : nullptr;
     Mix_Chunk* chunk = Mix_LoadWAV_RW(stream, 1);

@@ -1,16 +1,15 @@
 // Texture: made blank, as a copy or from an image file; filled, checkered, drawn
-// onto and saved as PNG. The pixel loops are plain functions over memory
-// (namespace pixels); the methods check their arguments and the surface, clip to
-// the target's clip rectangle and hand trusted ranges to the loops. Also the
-// engine's one loader of image files, which every image load goes through.
+// onto and saved as PNG. The methods check their arguments and the surface and draw
+// with resources/texture/drawing.hpp. Also the engine's one loader of image files,
+// which every image load goes through.
 #include "resources/texture.hpp"
 
 #include "core/atomicFile.hpp"
-#include "core/blit.hpp"
 #include "core/pngframing.hpp"
 #include "py/args.hpp"
 #include "py/call.hpp"
 #include "py/methods.hpp"
+#include "resources/texture/drawing.hpp"
 
 #include <SDL_image.h>
 
@@ -67,132 +66,8 @@ static void installSurface(Texture* texture, SDL_Surface* surface) {
     SDL_FreeSurface(std::exchange(texture->surface, surface));
 }
 
-// The rectangles below lie inside their surfaces (cut by the blit placement or the
-// trusted clip), so they fit SDL's int rectangles.
-static SDL_Rect toSDL(const layout::Rect& rect) {
-    return {int(rect.x), int(rect.y), int(rect.w), int(rect.h)};
-}
-
-static layout::Rect toRect(const SDL_Rect& rect) {
-    return {rect.x, rect.y, rect.w, rect.h};
-}
-
-static pixels::Area areaOf(SDL_Surface* surface, const layout::Rect& rect) {
-    auto* origin = static_cast<uint32_t*>(surface->pixels);
-    size_t stride = size_t(surface->pitch) / sizeof(uint32_t);
-    return {origin + size_t(rect.y) * stride + size_t(rect.x), stride, int32_t(rect.w),
-            int32_t(rect.h)};
-}
-
-layout::Rect trustedClip(const SDL_Surface* surface) {
-    return layout::intersect(toRect(surface->clip_rect), {0, 0, surface->w, surface->h});
-}
-
-// Fills `rect`, cut to the surface's clip rectangle, as SDL_FillRect does.
-static void fillRect(SDL_Surface* surface, const layout::Rect& rect, uint32_t value) {
-    layout::Rect clipped = layout::intersect(rect, trustedClip(surface));
-    if (!clipped.empty()) pixels::fill(areaOf(surface, clipped), value);
-}
-
 static void fillSurface(SDL_Surface* surface, uint32_t value) {
     fillRect(surface, {0, 0, surface->w, surface->h}, value);
-}
-
-// Whether drawing `source` onto an engine surface needs nothing but a copy or the
-// plain blending rule; anything else (alpha or colour modulation, a colour key,
-// another blend mode, RLE) goes through SDL's blitter.
-static bool isPlainSource(SDL_Surface* source, bool& blends) {
-    SDL_BlendMode mode;
-    Uint8 alpha, r, g, b;
-    if (source->format->format != SDL_PIXELFORMAT_ARGB8888 || SDL_MUSTLOCK(source) ||
-        SDL_HasColorKey(source) || SDL_GetSurfaceBlendMode(source, &mode) < 0 ||
-        SDL_GetSurfaceAlphaMod(source, &alpha) < 0 ||
-        SDL_GetSurfaceColorMod(source, &r, &g, &b) < 0)
-        return false;
-    blends = mode == SDL_BLENDMODE_BLEND;
-    return (blends || mode == SDL_BLENDMODE_NONE) && alpha == 255 && (r & g & b) == 255;
-}
-
-// Whether SDL's own clipping can take the rectangle: its edges, far ones included, are
-// ints. SDL sums them in int.
-static bool sdlCanCut(const layout::Rect& rect) {
-    auto fits = [](int64_t value) { return value >= INT_MIN && value <= INT_MAX; };
-    return fits(rect.x) && fits(rect.y) && fits(rect.w) && fits(rect.h) && fits(rect.x + rect.w) &&
-           fits(rect.y + rect.h);
-}
-
-// A surface drawn onto itself is SDL's business, unless it is drawn in place.
-SurfacePair pairOf(SDL_Surface* target, SDL_Surface* source) {
-    SurfacePair pair{target, source, false, false};
-    pair.ownLoops = target->format->format == SDL_PIXELFORMAT_ARGB8888 && !SDL_MUSTLOCK(target) &&
-                    target != source && isPlainSource(source, pair.blends);
-    return pair;
-}
-
-// The placement is worked out here in 64 bits, also for SDL's blitter, which is handed
-// only the part that lands inside the clip: SDL's own cutting sums ints and, near the
-// end of the int range, lets a blit out of the surface. For any rectangle SDL could
-// cut, the part is the one it would cut, so it draws the same pixels.
-void drawPart(const SurfacePair& pair, const layout::Rect& from, int64_t x, int64_t y) {
-    auto placed =
-        blit::unscaled(from, pair.source->w, pair.source->h, x, y, trustedClip(pair.target));
-    if (!placed) return;
-    if (!pair.ownLoops) {
-        SDL_Rect part = toSDL(placed->source), position = toSDL(placed->target);
-        SDL_UpperBlit(pair.source, &part, pair.target, &position);
-        return;
-    }
-    pixels::Area to = areaOf(pair.target, placed->target);
-    pixels::Area part = areaOf(pair.source, placed->source);
-    if (pair.blends)
-        pixels::blend(to, part);
-    else
-        pixels::copy(to, part);
-}
-
-void drawScaled(const SurfacePair& pair, const layout::Rect& from, const layout::Rect& to) {
-    if (from.w == to.w && from.h == to.h) return drawPart(pair, from, to.x, to.y);
-    auto largest = pixels::maxScaledSize;
-    bool small = !from.empty() && !to.empty() && from.w <= largest && from.h <= largest &&
-                 to.w <= largest && to.h <= largest;
-    if ((!small || !pair.ownLoops) && sdlCanCut(from) && sdlCanCut(to)) {
-        SDL_Rect part = toSDL(from), where = toSDL(to);
-        SDL_UpperBlitScaled(pair.source, &part, pair.target, &where);
-        return;
-    }
-    auto placed = blit::scaled(from, pair.source->w, pair.source->h, to, trustedClip(pair.target));
-    if (!placed) return;
-    if (!small || !pair.ownLoops) {
-        // What SDL_UpperBlitScaled hands its lower half, for rectangles it cannot cut.
-        SDL_Rect part = toSDL(placed->source), where = toSDL(placed->target);
-        SDL_LowerBlitScaled(pair.source, &part, pair.target, &where);
-        return;
-    }
-    pixels::Area area = areaOf(pair.target, placed->target);
-    pixels::Area part = areaOf(pair.source, placed->source);
-    if (pair.blends)
-        pixels::blendScaled(area, part);
-    else
-        pixels::copyScaled(area, part);
-}
-
-void drawSurfacePart(SDL_Surface* target, SDL_Surface* source, const layout::Rect& from, int64_t x,
-                     int64_t y) {
-    SurfacePair pair = pairOf(target, source);
-    // In place onto itself: a copy leaves it as it is, a blend of each pixel with itself.
-    if (target == source && x == from.x && y == from.y &&
-        target->format->format == SDL_PIXELFORMAT_ARGB8888 && !SDL_MUSTLOCK(target))
-        pair.ownLoops = isPlainSource(source, pair.blends);
-    drawPart(pair, from, x, y);
-}
-
-void drawSurface(SDL_Surface* target, SDL_Surface* source, int64_t x, int64_t y) {
-    drawSurfacePart(target, source, {0, 0, source->w, source->h}, x, y);
-}
-
-void drawSurfaceScaled(SDL_Surface* target, SDL_Surface* source, const layout::Rect& from,
-                       const layout::Rect& to) {
-    drawScaled(pairOf(target, source), from, to);
 }
 
 // --- image files --------------------------------------------------------------------------

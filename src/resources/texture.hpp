@@ -10,7 +10,6 @@
 // across such a point.
 #pragma once
 
-#include "core/layout.hpp"
 #include "core/pixels.hpp"
 #include "resources.hpp"
 
@@ -68,37 +67,6 @@ OwnedSurface loadImageSurface(const char* path);
 // of the encoder checked, then handed to atomicFile. False with SDL's error set; the
 // previous file is then as it was, and no temporary file is left.
 bool savePngFile(SDL_Surface* surface, const char* path);
-
-// Draws `source` onto `target` with its top-left corner at (x, y), cut to the
-// target's clip rectangle, as SDL_UpperBlit does: a blending source is
-// alpha-blended, a non-blending one copied. Positions and rectangles are 64-bit, so a
-// widget's far edge near the end of the int range is cut where it really lies.
-void drawSurface(SDL_Surface* target, SDL_Surface* source, int64_t x, int64_t y);
-// The same for the part `from` of the source, as SDL_UpperBlit with a source rectangle.
-void drawSurfacePart(SDL_Surface* target, SDL_Surface* source, const layout::Rect& from, int64_t x,
-                     int64_t y);
-// The part `from` of the source stretched over `to` (nearest pixel), cut to the
-// target's clip rectangle, as SDL_UpperBlitScaled does: every pixel lands where SDL
-// puts it; blending follows the source as above.
-void drawSurfaceScaled(SDL_Surface* target, SDL_Surface* source, const layout::Rect& from,
-                       const layout::Rect& to);
-
-// The clip rectangle of a surface as far as it lies inside the surface: what every
-// drawing loop is bounded by, whatever was set.
-layout::Rect trustedClip(const SDL_Surface* surface);
-
-// A source and a target checked once for several draws between them (the pieces of a
-// skin): whether the engine's own loops draw them, and whether they blend. No Python
-// code may run between its making and its last draw.
-struct SurfacePair {
-    SDL_Surface* target;
-    SDL_Surface* source;
-    bool ownLoops;
-    bool blends;
-};
-SurfacePair pairOf(SDL_Surface* target, SDL_Surface* source);
-void drawPart(const SurfacePair& pair, const layout::Rect& from, int64_t x, int64_t y);
-void drawScaled(const SurfacePair& pair, const layout::Rect& from, const layout::Rect& to);
 
 // A new blank Texture of that size (transparent black, file name ""), made through
 // the class's own constructor.

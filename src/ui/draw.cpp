@@ -3,6 +3,7 @@
 #include "gui.hpp"
 #include "py/call.hpp"
 #include "resources/texture.hpp"
+#include "resources/texture/drawing.hpp"
 #include "ui/theme.hpp"
 
 namespace {
@@ -47,15 +48,11 @@ py::Ref themeTileset(PyObject* theme) {
     return py::Ref::borrow(tileset);
 }
 
-SDL_Surface* surfaceOf(PyObject* texture) {
-    return textureSurface(texture);
-}
-
 bool skinCanvas(PyObject* renderer, PyObject* theme, SkinCanvas& canvas) {
     canvas.tileset = themeTileset(theme);
     canvas.target = canvas.tileset ? rendererTarget(renderer) : py::Ref();
-    canvas.source = canvas.target ? surfaceOf(canvas.tileset.get()) : nullptr;
-    canvas.destination = canvas.source ? surfaceOf(canvas.target.get()) : nullptr;
+    canvas.source = canvas.target ? textureSurface(canvas.tileset.get()) : nullptr;
+    canvas.destination = canvas.source ? textureSurface(canvas.target.get()) : nullptr;
     return canvas.destination != nullptr;
 }
 
@@ -134,8 +131,7 @@ ClipScope::ClipScope(PyObject* texture, const layout::Rect& rect)
     SDL_GetClipRect(surface, &previous_);
     layout::Rect narrowed = layout::intersect(rect, trustedClip(surface));
     SDL_Rect clip = {0, 0, 0, 0};
-    if (!narrowed.empty())
-        clip = {int(narrowed.x), int(narrowed.y), int(narrowed.w), int(narrowed.h)};
+    if (!narrowed.empty()) clip = toSdlRect(narrowed);
     SDL_SetClipRect(surface, &clip);
     narrowed_ = true;
 }

@@ -48,9 +48,9 @@ bool readNineSliceSkin(PyObject* record, nineslice::Skin& out);
 
 // The nine pieces of the skin over `destination`, corners copied, edges and centre
 // stretched, each drawn as SDL_UpperBlit and SDL_UpperBlitScaled draw it (through the
-// engine's own loops for plain surfaces, see drawSurface); pieces without area are
-// skipped. Every piece's rectangles are set in full before its blit: SDL writes the
-// rectangle it really drew back into them.
+// engine's own loops for plain surfaces, see resources/texture/drawing.hpp); pieces without area
+// are skipped. Every piece's rectangles are set in full before its blit: SDL writes the rectangle
+// it really drew back into them.
 void blitNineSlice(const nineslice::Skin& skin, const layout::Rect& destination,
                    SDL_Surface* source, SDL_Surface* target);
 
@@ -83,7 +83,3 @@ class ClipScope {
     SDL_Rect previous_{};
     bool narrowed_ = false;
 };
-
-// The surface of a held texture, read now; EngineException "Texture is not
-// initialised." when it has none.
-SDL_Surface* surfaceOf(PyObject* texture);

@@ -5,6 +5,7 @@
 #include "py/methods.hpp"
 #include "py/module.hpp"
 #include "resources/texture.hpp"
+#include "resources/texture/drawing.hpp"
 #include "ui/draw.hpp"
 
 #include <algorithm>
@@ -94,8 +95,8 @@ static bool drawImage(PyObject* self, ClipValues clip) {
     py::Ref target = rendererTarget(renderer.get());
     if (!target) return false;
     ClipScope clipped(target.get(), area);
-    SDL_Surface* picture = surfaceOf(texture.get());
-    SDL_Surface* destination = picture ? surfaceOf(target.get()) : nullptr;
+    SDL_Surface* picture = textureSurface(texture.get());
+    SDL_Surface* destination = picture ? textureSurface(target.get()) : nullptr;
     if (!destination) return false;
     Uint8 previous = 255;
     SDL_GetSurfaceAlphaMod(picture, &previous);

@@ -6,6 +6,7 @@
 #include "py/methods.hpp"
 #include "resources/font.hpp"
 #include "resources/texture.hpp"
+#include "resources/texture/drawing.hpp"
 #include "ui/draw.hpp"
 #include "ui/theme.hpp"
 
@@ -291,8 +292,8 @@ static bool drawText(PyObject* self, ClipValues clip) {
     py::Ref target = rendererTarget(renderer.get());
     if (!target) return false;
     ClipScope clipped(target.get(), area);
-    SDL_Surface* text = surfaceOf(texture.get());
-    SDL_Surface* destination = text ? surfaceOf(target.get()) : nullptr;
+    SDL_Surface* text = textureSurface(texture.get());
+    SDL_Surface* destination = text ? textureSurface(target.get()) : nullptr;
     if (!destination) return false;
     // Lines that are all empty make a picture without width: nothing to draw.
     if (text->w > 0 && text->h > 0) drawSurface(destination, text, label->x, label->y);

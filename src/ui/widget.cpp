@@ -6,6 +6,7 @@
 #include "py/args.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
+#include "resources/texture.hpp"
 #include "ui/abstractcontainer.hpp"
 #include "ui/draw.hpp"
 
@@ -167,7 +168,7 @@ static bool availableSize(UIWidget* self, int32_t& width, int32_t& height, bool&
         return true;
     }
     py::Ref target = rendererTarget(self->renderer);
-    SDL_Surface* surface = target ? surfaceOf(target.get()) : nullptr;
+    SDL_Surface* surface = target ? textureSurface(target.get()) : nullptr;
     if (!surface) return false;
     width = surface->w;
     height = surface->h;

@@ -219,3 +219,89 @@ DEEP_WALKS = {
 def test_a_tree_of_150000_nested_containers(kind, name, child, tmp_path):
     code = DEEP.replace("CLASS", kind) + textwrap.dedent(DEEP_WALKS[name]).format(depth=DEPTH)
     run(child, tmp_path, code)
+
+
+# Game code that changes the tree in the middle of a walk, from a hook the walk calls:
+# the steps under way keep what they hold, so nothing is freed under them, and the walk
+# goes on over the lists as they are then (or stops with the error the change causes).
+MIDWAY = """
+outer, middle = UIPanel(), UIListContainer()
+ui.widget.addChild(outer, 1, 1)
+outer.addChild(middle)
+for _ in range(3):
+    middle.addChild(UIButton("x"))
+
+class Meddler(UIWidget):
+    container = middle
+
+    def meddle(self):
+        CHANGE
+    def update(self, *args):
+        UIWidget.update(self, *args)
+        if WHEN == "update":
+            self.meddle()
+    def render(self, *clip):
+        if WHEN == "render":
+            self.meddle()
+    def _onClick(self, event):
+        if WHEN == "click":
+            self.meddle()
+        return False
+
+middle.getChildren().insert(1, Meddler())
+del outer, middle
+for step in (ui.render, lambda: ui._onClick(MouseClickEvent(5, 5, 1)), ui.render):
+    try:
+        step()
+    except Exception:  # what the change leads to: a cycle, a number, a detached widget
+        pass
+gc.collect()
+fresh = UIRenderer(Texture(64, 48), True, ui.theme)
+AbstractSystem._setEngine(fresh, engine)
+fresh.widget.addChild(UIButton("y"), 0, 0)
+fresh.render()
+"""
+CHANGES = {
+    "its container leaves the tree": "ui.widget.removeAllChildren(); gc.collect()",
+    "the root is replaced": "ui.widget = UIAnchoredContainer(); gc.collect()",
+    "its container holds itself": "self.container.getChildren().append(self.container)",
+    "its container is emptied": "self.container.removeAllChildren()",
+    "a list holds a number": "self.container.getChildren().append(7)",
+    "the frame is drawn again": "ui.render() if WHEN != 'render' else None",
+}
+
+
+@pytest.mark.parametrize("when", ["update", "render", "click"])
+@pytest.mark.parametrize("change", CHANGES)
+def test_the_tree_changed_in_the_middle_of_a_walk(change, when, child, tmp_path):
+    run(child, tmp_path, MIDWAY.replace("CHANGE", CHANGES[change]).replace("WHEN", repr(when)))
+
+
+def test_a_size_policy_constant_that_changes_the_tree_in_the_layout(child, tmp_path):
+    """The layout passes compare each widget's policies with the module's constants of
+    the moment: a constant whose comparison empties and drops the tree runs in the middle
+    of every pass."""
+    run(child, tmp_path, """
+        import quorvelin
+        outer = UIPanel()
+        ui.widget.addChild(outer, 1, 1)
+        for _ in range(3):
+            inner = UIListContainer()
+            outer.addChild(inner)
+            inner.addChild(UIButton("x"))
+        del outer, inner
+
+        class Meddling(int):
+            def __eq__(self, other):
+                for widget in list(ui.widget.getChildren()):
+                    widget.removeAllChildren()
+                ui.widget.removeAllChildren()
+                gc.collect()
+                return int(self) == other
+            __hash__ = int.__hash__
+
+        quorvelin.SIZE_FIXED = Meddling(1)
+        ui.render()
+        ui.render()
+        assert ui.widget.getChildren() == []
+    """)

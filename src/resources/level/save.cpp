@@ -1,10 +1,11 @@
 // Writing a level to its file pair: the header is the stored `metadata` with its
 // "entities" rebuilt from the live entity list, encoded as the host's json encodes it
 // (sorted keys, an indent of four); the cell file is the live cell array.
-#include "resources/levelFile.hpp"
-#include "resources/levelParts.hpp"
+#include "resources/level.hpp"
 
 #include "py/module.hpp"
+#include "resources/level/file.hpp"
+#include "resources/level/parts.hpp"
 
 #include <algorithm>
 
@@ -79,8 +80,7 @@ py::Ref entityForm(PyObject* self, PyObject* entity, PyObject* dummyType) {
                 registry ? PyObject_GetItem(registry.get(),
                                             reinterpret_cast<PyObject*>(Py_TYPE(component.get())))
                          : nullptr);
-            py::Ref dump =
-                name ? levelParts::attributeIfAny(component.get(), nDumpToDict) : py::Ref();
+            py::Ref dump = name ? py::attributeIfAny(component.get(), nDumpToDict) : py::Ref();
             if (!name || (!dump && PyErr_Occurred())) return py::Ref();
             value = dump ? py::Ref(PyObject_CallOneArg(dump.get(), self))
                          : py::callMethod(self, nDumpToDictOfLevel, component.get());
@@ -94,7 +94,7 @@ py::Ref entityForm(PyObject* self, PyObject* entity, PyObject* dummyType) {
 // the keys that start with "_", anything iterable but a str a new list, each value
 // converted by self._dumpToDict; anything else stays as it is.
 py::Ref plainData(PyObject* self, PyObject* obj) {
-    py::Ref value = levelParts::attributeIfAny(obj, nInstanceDict);
+    py::Ref value = py::attributeIfAny(obj, nInstanceDict);
     if (!value) {
         if (PyErr_Occurred()) return value;
         value = py::Ref::borrow(obj);
@@ -116,7 +116,7 @@ py::Ref plainData(PyObject* self, PyObject* obj) {
         return out;
     }
     if (PyUnicode_CheckExact(value.get())) return value;
-    py::Ref iterable = levelParts::attributeIfAny(value.get(), nIter);
+    py::Ref iterable = py::attributeIfAny(value.get(), nIter);
     if (!iterable) return PyErr_Occurred() ? py::Ref() : std::move(value);
     py::Ref out(PyList_New(0));
     py::Ref iterator(out ? PyObject_GetIter(value.get()) : nullptr);

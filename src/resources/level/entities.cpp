@@ -3,13 +3,14 @@
 // level reaches its own steps (createComponent, _loadFromDict, addEntity,
 // removeAllEntities) and the Ecs through attribute lookup, so Python subclasses
 // override them by name.
-#include "resources/levelParts.hpp"
+#include "resources/level.hpp"
 
 #include "py/args.hpp"
 #include "py/errors.hpp"
 #include "py/module.hpp"
 #include "py/sequence.hpp"
 #include "resources/entity.hpp"
+#include "resources/level/parts.hpp"
 #include "resources/levelForm.hpp"
 
 namespace {
@@ -109,7 +110,7 @@ void Level_loadEntities(Level* level) {
                  return bool(py::Ref(level->ops->loadEntity(level, entry)));
              });
     }
-    if (!ok) levelParts::reportUnraisable("_loadEntities");
+    if (!ok) py::printUnraisable("quorvelin.Level._loadEntities");
 }
 
 PyObject* Level_createComponent(PyObject* self, py::Arguments<2>& a) {
@@ -117,7 +118,7 @@ PyObject* Level_createComponent(PyObject* self, py::Arguments<2>& a) {
     py::Ref type = componentClass(name);
     py::Ref instance(type ? PyObject_CallNoArgs(type.get()) : nullptr);
     if (!instance) return nullptr;
-    py::Ref load = levelParts::attributeIfAny(instance.get(), nLoadFromDict);
+    py::Ref load = py::attributeIfAny(instance.get(), nLoadFromDict);
     if (!load && PyErr_Occurred()) return nullptr;
     py::Ref loaded(load
                        ? PyObject_CallFunctionObjArgs(load.get(), self, value, nullptr)

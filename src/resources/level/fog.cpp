@@ -2,10 +2,11 @@
 // 0xAARRGGBB with alpha 255 and a density. The header's "fogColor", "groundFogColor",
 // "fogDensity" and "groundFogDensity" set them when a level loads; scripts change the
 // fields through the properties, which write nothing back into the header.
-#include "resources/levelParts.hpp"
+#include "resources/level.hpp"
 
 #include "py/convert.hpp"
 #include "py/member.hpp"
+#include "resources/level/parts.hpp"
 #include "resources/levelForm.hpp"
 
 namespace {
@@ -100,7 +101,7 @@ void Level_loadFogSettings(Level* level) {
         !loadColor(metadata.get(), nGroundFogColor, WHITE, level->groundFogColor) ||
         !loadDensity(metadata.get(), nFogDensity, 5, level->fogDensity) ||
         !loadDensity(metadata.get(), nGroundFogDensity, 0, level->groundFogDensity))
-        levelParts::reportUnraisable("_loadFogSettings");
+        py::printUnraisable("quorvelin.Level._loadFogSettings");
 }
 
 static PyObject* Level_getFogColor(PyObject* self, void*) {

@@ -1,4 +1,4 @@
-#include "resources/levelFile.hpp"
+#include "resources/level/file.hpp"
 
 #include "py/call.hpp"
 #include "py/errors.hpp"

@@ -1,11 +1,13 @@
 // Reading a level from its file pair, in this order: the header with its checks, the
 // fogs, the cells, the assets, the entities. Relative asset paths of the header are
 // resolved against the level's assets path.
-#include "resources/levelFile.hpp"
-#include "resources/levelParts.hpp"
+#include "resources/level.hpp"
 
 #include "py/args.hpp"
+#include "py/exclusive.hpp"
 #include "py/module.hpp"
+#include "resources/level/file.hpp"
+#include "resources/level/parts.hpp"
 
 #include <cstring>
 
@@ -75,6 +77,9 @@ bool readCells(Level* level, PyObject* path) {
 
 PyObject* Level_loadFromFile(PyObject* self, PyObject* filename) {
     Level* level = asLevel(self);
+    py::Exclusive loading(level->native.loading,
+                          "_loadFromFile() cannot start while this level is loading");
+    if (!loading) return nullptr;
     py::Ref headerPath(PyNumber_Add(filename, nHeaderSuffix.get()));
     py::Ref header = headerPath ? levelFile::readText(headerPath.get()) : py::Ref();
     if (!header || !py::callMethod(self, nLoadMetadata, filename, header.get())) return nullptr;

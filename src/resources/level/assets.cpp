@@ -2,8 +2,9 @@
 // sky texture, the textures with the surface array that the cells index, and the
 // sprites that sprite components name by position. Every path goes through
 // _convertPath; every image is loaded by Texture, each path into its own texture.
-#include "resources/levelParts.hpp"
+#include "resources/level.hpp"
 
+#include "resources/level/parts.hpp"
 #include "resources/levelForm.hpp"
 #include "resources/sprite.hpp"
 #include "resources/texture.hpp"

@@ -1,0 +1,113 @@
+"""Operations that Python code they call starts again on the same object (see reentry):
+a renderer's frame, the engine's frame and a level's loading refuse the second call with
+RuntimeError and finish the first as if nothing had happened; the movement pass, whose
+handlers may do anything, finishes every step. Each case runs in a child process, so a
+crash or a sanitizer report fails the case."""
+import json
+import math
+
+import pytest
+
+from . import hostile
+
+
+def run(child, scenario, *arguments):
+    result = child(f"""
+        import sys
+        sys.path.insert(0, {hostile.TESTS!r})
+        from reliability import reentry
+        reentry.main(*{[scenario, *arguments]!r})
+    """, timeout=300)
+    assert result.returncode == 0 and result.stdout, \
+        f"exit {result.returncode}:\n{result.stderr[-4000:]}"
+    return json.loads(result.stdout.splitlines()[-1])
+
+
+def refused(seen, message):
+    return seen == ["RuntimeError", message]
+
+
+RENDER_BUSY = "render() cannot start while this renderer is drawing a frame"
+
+
+@pytest.mark.parametrize("kind, hook", [
+    ("raycaster", "getSize"),       # the target's size, first of all
+    ("raycaster", "normalize"),     # the camera's direction, before the passes
+    ("raycaster", "x"),             # the camera's position, in the wall pass
+    ("raycaster", "getTimeStep"),   # the engine, in the sprite pass
+    ("ui", "getMousePos"),          # the engine, before the layout
+    ("ui", "getFont"),              # the theme, in the layout
+    ("ui", "update"),               # a widget's update
+    ("ui", "render"),               # a widget's drawing, inside its panel's clip
+])
+def test_a_renderer_refuses_a_frame_inside_its_frame(child, kind, hook):
+    seen = run(child, "render_inside", kind, hook)
+    assert seen["first"] == "returned"
+    assert refused(seen["second"], RENDER_BUSY)
+    assert seen["same picture"]
+
+
+@pytest.mark.parametrize("kind, hook", [("raycaster", "getTimeStep"), ("ui", "update")])
+def test_a_renderer_refuses_another_thread_while_it_draws(child, kind, hook):
+    seen = run(child, "render_from_thread", kind, hook)
+    assert seen["first"] == "returned"
+    assert refused(seen["second"], RENDER_BUSY)
+    assert seen["same picture"]
+
+
+UPDATE_BUSY = "update() cannot start while a frame is running"
+
+
+@pytest.mark.parametrize("place", ["task", "system", "handler"])
+def test_the_engine_refuses_a_frame_inside_its_frame(child, place):
+    seen = run(child, "update_inside", place)
+    assert seen["first"] == "returned"
+    assert refused(seen["second"], UPDATE_BUSY)
+    assert seen["tasks run"] == ["hooked", "later"]
+    assert seen["tasks left"] == 0
+
+
+def test_the_engine_refuses_another_thread_while_a_frame_runs(child):
+    seen = run(child, "update_from_thread")
+    assert seen["first"] == "returned"
+    assert refused(seen["second"], UPDATE_BUSY)
+    assert seen["tasks run"] == ["waiting", "later"]
+    assert seen["tasks left"] == 0
+
+
+@pytest.mark.parametrize("hook", ["component", "_convertPath"])
+@pytest.mark.parametrize("action, message", [
+    ("reload", "_loadFromFile() cannot start while this level is loading"),
+    ("reinitialise", "__init__() cannot start while this level is loading"),
+    ("empty", "__init__() cannot start while this level is loading"),
+    ("another level", None),
+])
+def test_a_level_refuses_to_load_again_while_it_loads(child, hook, action, message):
+    seen = run(child, "load_inside", hook, action)
+    assert seen["first"] == "returned"
+    assert seen["second"] == "returned" if message is None else refused(seen["second"], message)
+    assert seen["same level"]
+
+
+# The mover starts at (2.6, 2.5) with radius 0.5 and moves 0.1 east: a body pushes it to
+# 2.95, then the wall at x = 3 pushes it 0.1 back; the write-back is the step's own.
+BOTH_PUSHES, BODY_ONLY, WHERE_IT_WAS = (2.85, 2.5), (2.95, 2.5), (2.6, 2.5)
+
+
+@pytest.mark.parametrize("action, position", [
+    ("update", None),                      # nested steps move it: any place it reaches
+    ("_updateEntity", None),
+    ("traceEntities", BOTH_PUSHES),
+    ("drop the bodies", BOTH_PUSHES),      # the pass keeps the list it walks
+    ("shrink the level", BODY_ONLY),       # the wall pass reads the level as it is now
+    ("empty level", BODY_ONLY),
+    ("remove the system", WHERE_IT_WAS),   # no engine: the next contact ends the step
+])
+def test_contact_handlers_may_start_the_movement_again(child, action, position):
+    seen = run(child, "contact_handler", action)
+    assert seen["first"] == "returned"
+    assert seen["contacts"] >= 1
+    if position is None:
+        assert all(math.isfinite(value) for value in seen["position"])
+    else:
+        assert seen["position"] == pytest.approx(position)
