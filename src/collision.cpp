@@ -5,13 +5,13 @@
 #include "collision.hpp"
 
 #include "core/collision.hpp"
+#include "engine.hpp"
 #include "geometryMath.hpp"
 #include "py/args.hpp"
 #include "py/call.hpp"
 #include "py/cast.hpp"
 #include "py/errors.hpp"
 #include "py/methods.hpp"
-#include "quorvelin.hpp"
 #include "resources/level.hpp"
 #include "resources/motionComponents.hpp"
 

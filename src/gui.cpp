@@ -2,13 +2,13 @@
 // render), the root widget and the routing of the engine's mouse events.
 #include "gui.hpp"
 
+#include "engine.hpp"
 #include "events.hpp"
 #include "py/args.hpp"
 #include "py/cast.hpp"
 #include "py/exclusive.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
-#include "quorvelin.hpp"
 #include "resources/texture.hpp"
 #include "ui/anchoredcontainer.hpp"
 #include "ui/draw.hpp"

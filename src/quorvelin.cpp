@@ -1,8 +1,7 @@
-// The module quorvelin: the Engine (set-up and shutdown, tasks, event dispatch,
-// input translation, the frame and the main loop, window and input queries), the
-// exception classes, and the import itself: class registration, then the
-// module-level segments of the source files in their fixed order, with the SDL
-// start-up.
+// The main module file: the Engine (set-up and shutdown, tasks, event dispatch, input
+// translation, the frame and the main loop, window and input queries) and the
+// exception classes. The import itself (class registration, the module-level
+// statements of every source file, SDL's start) is in quorvelin/.
 //
 // The engine's own methods call each other by attribute lookup (self.update,
 // self.fireEvent, self.addTask, ...) so that Python subclasses take part; only the
@@ -11,42 +10,19 @@
 // reached by attribute lookup too, so every engine shares them.
 #include "quorvelin.hpp"
 
-#include "collision.hpp"
-#include "colorprint.hpp"
+#include "engine.hpp"
 #include "events.hpp"
-#include "geometryMath.hpp"
-#include "gui.hpp"
-#include "keys.hpp"
 #include "py/args.hpp"
 #include "py/call.hpp"
 #include "py/cast.hpp"
-#include "py/classdef.hpp"
 #include "py/errors.hpp"
 #include "py/exclusive.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
-#include "raycaster.hpp"
 #include "renderer.hpp"
-#include "resources.hpp"
-#include "resources/components.hpp"
 #include "resources/entity.hpp"
-#include "resources/font.hpp"
-#include "resources/level.hpp"
-#include "resources/motionComponents.hpp"
 #include "resources/sound.hpp"
-#include "resources/sprite.hpp"
 #include "resources/texture.hpp"
-#include "ui/abstractcontainer.hpp"
-#include "ui/anchoredcontainer.hpp"
-#include "ui/button.hpp"
-#include "ui/image.hpp"
-#include "ui/listcontainer.hpp"
-#include "ui/panel.hpp"
-#include "ui/scrollpanel.hpp"
-#include "ui/slider.hpp"
-#include "ui/text.hpp"
-#include "ui/theme.hpp"
-#include "ui/widget.hpp"
 
 #include <SDL.h>
 #include <SDL_image.h>
@@ -183,6 +159,78 @@ static bool flagArgument(PyObject* given, bool otherwise, bool& out) {
     return py::toFlag(given, out);
 }
 
+// The window's flags from init's show, resizeable and captureMouse, converted in that
+// order; capturing the mouse starts at once.
+static bool windowFlags(PyObject* show, PyObject* resizeable, PyObject* captureMouse, Uint32& flags,
+                        bool& capture) {
+    flags = 0;
+    bool visible, resizable;
+    if (!flagArgument(show, true, visible)) return false;
+    if (!visible) flags |= SDL_WINDOW_HIDDEN;
+    if (!flagArgument(resizeable, false, resizable)) return false;
+    if (resizable) flags |= SDL_WINDOW_RESIZABLE;
+    if (!flagArgument(captureMouse, false, capture)) return false;
+    if (capture) {
+        setRelativeMouseMode(true);
+        flags |= SDL_WINDOW_INPUT_GRABBED;
+    }
+    return true;
+}
+
+// init's size, unpacked at once and converted when it is first needed, as the window or
+// the texture.
+struct WindowSize {
+    py::Ref widthItem, heightItem;
+    int32_t width = 0, height = 0;
+    bool converted = false;
+
+    bool convert() {
+        converted = converted ||
+                    (py::toInt32(widthItem.get(), width) && py::toInt32(heightItem.get(), height));
+        return converted;
+    }
+};
+
+// A new window unless windowid names one other than -1: 1, 0, or -1 with the error set.
+static int wantsNewWindow(PyObject* windowid) {
+    if (!windowid) return 1;
+    py::Ref minusOne(PyLong_FromLong(-1));
+    return minusOne ? PyObject_RichCompareBool(windowid, minusOne.get(), Py_EQ) : -1;
+}
+
+static bool openWindow(Engine* self, PyObject* title, WindowSize& size, Uint32 flags, bool capture,
+                       PyObject* icon) {
+    py::Utf8 text(title);
+    if (!text || !size.convert()) return false;
+    self->window = SDL_CreateWindow(text.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                    size.width, size.height, flags);
+    if (!self->window) return py::engineSdlException("Could not initialize the window.");
+    self->sdlRun = sdlRun;
+    // The renderer and screen texture of an earlier window are never used again, also
+    // when a step below fails.
+    self->renderer = nullptr;
+    self->screenTexture = nullptr;
+    // After quit, SDL's video only runs again from the window on.
+    if (capture) setRelativeMouseMode(true);
+    int hasIcon = icon ? PyObject_RichCompareBool(icon, Py_None, Py_NE) : 0;
+    return hasIcon == 0 || (hasIcon > 0 && py::callMethod(asObject(self), nSetWindowIcon, icon));
+}
+
+// The software renderer of the window and the streaming screen texture of init's size.
+static bool openScreen(Engine* self, WindowSize& size) {
+    // After quit the kept window handle is gone; SDL then refuses a renderer anyway.
+    SDL_Window* window = liveWindow(self);
+    if (!window) SDL_SetError("Invalid window");
+    self->renderer = window ? SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE) : nullptr;
+    if (!self->renderer)
+        return py::engineSdlException("Could not initialize the rendering subsystem");
+    if (!size.convert()) return false;
+    self->screenTexture = SDL_CreateTexture(self->renderer, SDL_PIXELFORMAT_ARGB8888,
+                                            SDL_TEXTUREACCESS_STREAMING, size.width, size.height);
+    return self->screenTexture ||
+           py::engineSdlException("Could not initialize the screen texture.");
+}
+
 static PyObject* Engine_init(PyObject* op, py::Arguments<10>& a) {
     auto [title, size, fullscreen, show, resizeable, windowid, icon, captureMouse, audioChannels,
           killWithEscapeKey] = a;
@@ -194,64 +242,17 @@ static PyObject* Engine_init(PyObject* op, py::Arguments<10>& a) {
     // huge count cannot be allocated; far fewer channels than this are ever mixed.
     Mix_AllocateChannels(std::min(channels, maxAudioChannels));
     if (!flagArgument(killWithEscapeKey, true, self->killWithEscapeKey)) return nullptr;
-    py::Ref widthItem, heightItem;
-    if (!py::unpackPair(size, widthItem, heightItem)) return nullptr;
+    WindowSize windowSize;
+    if (!py::unpackPair(size, windowSize.widthItem, windowSize.heightItem)) return nullptr;
+    Uint32 flags;
+    bool capture;
+    if (!windowFlags(show, resizeable, captureMouse, flags, capture)) return nullptr;
 
-    Uint32 flags = 0;
-    bool visible, resizable, capture;
-    if (!flagArgument(show, true, visible)) return nullptr;
-    if (!visible) flags |= SDL_WINDOW_HIDDEN;
-    if (!flagArgument(resizeable, false, resizable)) return nullptr;
-    if (resizable) flags |= SDL_WINDOW_RESIZABLE;
-    if (!flagArgument(captureMouse, false, capture)) return nullptr;
-    if (capture) {
-        setRelativeMouseMode(true);
-        flags |= SDL_WINDOW_INPUT_GRABBED;
-    }
-
-    // The size is converted when it is first needed, as the window or the texture.
-    int32_t width = 0, height = 0;
-    bool sized = false;
-    auto convertSize = [&] {
-        sized =
-            sized || (py::toInt32(widthItem.get(), width) && py::toInt32(heightItem.get(), height));
-        return sized;
-    };
-
-    int newWindow = 1;
-    if (windowid) {
-        py::Ref minusOne(PyLong_FromLong(-1));
-        newWindow = minusOne ? PyObject_RichCompareBool(windowid, minusOne.get(), Py_EQ) : -1;
-        if (newWindow < 0) return nullptr;
-    }
-    if (newWindow) {
-        py::Utf8 text(title);
-        if (!text || !convertSize()) return nullptr;
-        self->window = SDL_CreateWindow(text.c_str(), SDL_WINDOWPOS_UNDEFINED,
-                                        SDL_WINDOWPOS_UNDEFINED, width, height, flags);
-        if (!self->window) return py::engineSdlException("Could not initialize the window.");
-        self->sdlRun = sdlRun;
-        // The renderer and screen texture of an earlier window are never used again,
-        // also when a step below fails.
-        self->renderer = nullptr;
-        self->screenTexture = nullptr;
-        // After quit, SDL's video only runs again from the window on.
-        if (capture) setRelativeMouseMode(true);
-        int hasIcon = icon ? PyObject_RichCompareBool(icon, Py_None, Py_NE) : 0;
-        if (hasIcon < 0 || (hasIcon && !py::callMethod(op, nSetWindowIcon, icon))) return nullptr;
-    }
-
-    // After quit the kept window handle is gone; SDL then refuses a renderer anyway.
-    SDL_Window* window = liveWindow(self);
-    if (!window) SDL_SetError("Invalid window");
-    self->renderer = window ? SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE) : nullptr;
-    if (!self->renderer)
-        return py::engineSdlException("Could not initialize the rendering subsystem");
-    if (!convertSize()) return nullptr;
-    self->screenTexture = SDL_CreateTexture(self->renderer, SDL_PIXELFORMAT_ARGB8888,
-                                            SDL_TEXTUREACCESS_STREAMING, width, height);
-    if (!self->screenTexture)
-        return py::engineSdlException("Could not initialize the screen texture.");
+    int newWindow = wantsNewWindow(windowid);
+    if (newWindow < 0 ||
+        (newWindow && !openWindow(self, title, windowSize, flags, capture, icon)) ||
+        !openScreen(self, windowSize))
+        return nullptr;
 
     self->lastTicks = SDL_GetTicks();
     self->ticksRun = sdlRun;
@@ -1014,86 +1015,9 @@ bool setEngineClassAttributes() {
            set("_timers", PyList_New(0)) && set("_joysticks", PyList_New(0));
 }
 
-// --- the module ----------------------------------------------------------------------
+// --- the exception classes and the module-level statements --------------------------------
 
 namespace {
-
-// Every base precedes its subclasses.
-constexpr py::ClassDefinition registrationOrder[] = {
-    // src/events
-    eventClass,
-    keyEventClass,
-    mouseClickEventClass,
-    mouseWheelEventClass,
-    fullscreenEventClass,
-    joystickClass,
-    joystickAddedEventClass,
-    // src/geometryMath
-    vector2Class,
-    // src/resources
-    resourceClass,
-    // src/resources/texture
-    textureClass,
-    // src/resources/entity
-    spriteAnimationClass,
-    spriteClass,
-    spriteComponentClass,
-    entityClass,
-    positionComponentClass,
-    velocityComponentClass,
-    rotationComponentClass,
-    collisionComponentClass,
-    ecsClass,
-    abstractSystemClass,
-    // src/resources/font
-    fontClass,
-    // src/resources/level
-    levelClass,
-    // src/resources/sound
-    soundHandleClass,
-    soundClass,
-    musicStoppedEventClass,
-    musicClass,
-    // src/collision
-    collisionEventClass,
-    collisionBodySystemClass,
-    movementSystemClass,
-    // src/renderer
-    rendererClass,
-    // src/raycaster
-    cameraClass,
-    raycastingRendererClass,
-    // src/gui, src/ui/theme, src/ui/widget
-    uiThemeClass,
-    uiRendererClass,
-    uiWidgetClass,
-    // src/ui/abstractcontainer
-    abstractUIContainerClass,
-    // src/ui/listcontainer
-    uiListContainerClass,
-    // src/ui/anchoredcontainer
-    uiAnchorWrapperClass,
-    uiAnchoredContainerClass,
-    // src/ui/text
-    uiTextClass,
-    // src/ui/button
-    buttonClickEventClass,
-    uiButtonClass,
-    // src/ui/image
-    uiImageClass,
-    // src/ui/panel
-    uiPanelClass,
-    // src/ui/slider
-    sliderValueChangedEventClass,
-    uiSliderClass,
-    // src/ui/scrollpanel
-    uiScrollPanelClass,
-    // src/quorvelin
-    engineClass,
-};
-
-const char moduleDescription[] =
-    "\nQuorvelin is a game engine with a raycasting renderer and some simple UI\ncapabilities.\n";
 
 // The documentation strings are assigned rather than written as docstrings, whose
 // indentation the compiler of newer hosts strips: they read the same on every host.
@@ -1151,29 +1075,16 @@ PyObject* sdlError(PyObject*, PyObject*) {
 }
 PyMethodDef sdlErrorDef = {"_sdlError", sdlError, METH_NOARGS, nullptr};
 
+} // namespace
+
 bool defineExceptions() {
     return py::bind("_sdlError", py::moduleFunction(&sdlErrorDef)) &&
            py::runSource(exceptionsSource, "exceptions");
 }
 
-bool startSdl() {
-    if (SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO) < 0)
-        return py::engineSdlException("Could not initialize the engine.");
-    // IMG_Init answers with every format running in the process; formats that someone
-    // else started before the import are no reason to fail, a missing PNG is.
-    constexpr int imageFlags = IMG_INIT_PNG; // the SDL_image formats the engine starts
-    if ((IMG_Init(imageFlags) & imageFlags) != imageFlags)
-        return py::engineSdlException("Could not initialize the image loading subsystem.");
-    if (Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 2048) < 0)
-        return py::engineSdlException("Could not initialize sound subsystem.");
-    if (TTF_Init() == -1)
-        return py::engineSdlException("Could not initialize font rendering subsystem.");
-    if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) < 0)
-        return py::engineSdlException("Could not initialize joystick subsystem.");
-    return true;
-}
-
-bool headSegment() {
+// threading.Timer and time, which the engine's tasks and main loop use, and the longest
+// wait of a timer thread.
+bool quorvelinSegment() {
     py::Ref threading(PyImport_ImportModule("threading"));
     py::Ref longestWait(threading ? PyObject_GetAttrString(threading.get(), "TIMEOUT_MAX")
                                   : nullptr);
@@ -1182,36 +1093,4 @@ bool headSegment() {
     if (longestTimerWait == -1.0 && PyErr_Occurred()) return false;
     return py::bind("Timer", py::Ref(PyObject_GetAttrString(threading.get(), "Timer"))) &&
            py::bind("time", py::Ref(PyImport_ImportModule("time")));
-}
-
-bool bodySegment() {
-    if (!py::bind("__doc__", py::Ref(PyUnicode_FromString(moduleDescription))) ||
-        !defineExceptions() || !startSdl() || !setEngineClassAttributes())
-        return false;
-    return py::bindUnpickleFunctions() && py::bind("__test__", py::Ref(PyDict_New()));
-}
-
-// The module-level statements of the source files, in import order.
-constexpr py::Segment segments[] = {
-    {"src/quorvelin.cpp", headSegment},
-    {"src/keys.cpp", keysSegment},
-    {"src/geometryMath.cpp", geometryMathSegment},
-    {"src/resources/components.cpp", componentsSegment},
-    {"src/resources/entity.cpp", entitySegment},
-    {"src/resources/level.cpp", levelSegment},
-    {"src/resources/sound.cpp", soundSegment},
-    {"src/gui.cpp", guiSegment},
-    {"src/ui/listcontainer.cpp", listContainerSegment},
-    {"src/ui/anchoredcontainer.cpp", anchoredContainerSegment},
-    {"src/ui/slider.cpp", sliderSegment},
-    {"src/colorprint.cpp", colorprintSegment},
-    {"src/quorvelin.cpp", bodySegment},
-};
-
-constexpr py::ModuleSpec quorvelinModule = {"quorvelin", registrationOrder, segments};
-
-} // namespace
-
-PyMODINIT_FUNC PyInit_quorvelin() {
-    return PyModuleDef_Init(py::moduleDefinition(quorvelinModule));
 }

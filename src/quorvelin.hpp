@@ -1,67 +1,13 @@
-// Engine: the window, the main loop and its frame, tasks, input translation and
-// event dispatch. Game code creates one, calls init and then run (or update from a
-// loop of its own).
+// The main module file: the Engine and the exception classes, as the import finds them.
 #pragma once
 
 #include "py/classdef.hpp"
 
-#include <SDL.h>
-
-#include <cstdint>
-
-struct Engine;
-
-// Screen-texture pixels per window pixel.
-struct ScaleFactor {
-    double x;
-    double y;
-};
-
-// Operations that subclasses of the engine cannot see or replace from Python.
-struct EngineOps {
-    // Desktop fullscreen and back, restoring the saved window geometry; fails
-    // (EngineException) only when the engine has no window.
-    bool (*switchFullscreen)(Engine* self);
-    // Drains SDL's event queue into engine state and events; cannot fail.
-    void (*updateInput)(Engine* self);
-    ScaleFactor (*getDisplayScaleFactor)(Engine* self);
-};
-
-struct Engine {
-    PyObject_HEAD
-    const EngineOps* ops;
-    int32_t running;
-    // Owned by SDL: quit destroys the window and shuts SDL down, and clears all three.
-    SDL_Window* window;
-    SDL_Texture* screenTexture;
-    SDL_Renderer* renderer;
-    uint32_t lastTicks; // SDL milliseconds at the start of the last measured frame
-    uint32_t ticksRun;  // the SDL run whose tick counter lastTicks comes from
-    double fps;
-    double timeStep; // seconds
-    int32_t mouseDx;
-    int32_t mouseDy;
-    int32_t savedWindowX;
-    int32_t savedWindowY;
-    int32_t savedWindowWidth;
-    int32_t savedWindowHeight;
-    bool killWithEscapeKey;
-    PyObject* ecs;
-    // Which run of SDL the handles belong to: quit shuts SDL down for every engine,
-    // and a later init may start its video again.
-    uint32_t sdlRun;
-
-    static inline PyTypeObject* type = nullptr;
-    static const EngineOps table;
-};
-
-// Whether firing an event through `engine` under the key `eventType` would certainly
-// call no handler: the engine is exactly an Engine (so fireEvent is its own) and its
-// subscriber table holds no handler for the key. False whenever that cannot be told
-// without running Python code; never raises. Lets a system skip making an event that
-// nobody would see.
-bool nobodyListens(PyObject* engine, PyObject* eventType);
-
 py::ClassDef& engineClass();
 // The lists and the table that every Engine shares, stored on the class.
 bool setEngineClassAttributes();
+// EngineException, EngineSdlException and LevelFormatException, made in the module.
+bool defineExceptions();
+// The module-level statements of the main module file that run before the other files'
+// (threading.Timer, time and the longest wait of a timer).
+bool quorvelinSegment();

@@ -1,7 +1,8 @@
 // Times the raycasting renderer's core frame against the physical limits of the same
 // frame: a memset of its pixels and a memcpy of them into another buffer. Two levels
 // (the representative one: square and triangle blocks, fog, ground fog, sky, flashlight,
-// 50 animated sprites; and the engine's empty level) at two target sizes, on 1, 2 and 4
+// 50 animated sprites; and the engine's empty level), and the representative level's sky
+// alone (the pass a frame without its walls draws), at two target sizes, on 1, 2 and 4
 // threads.
 //
 // Rounds interleave everything that is compared. A round takes the next pose of a walk
@@ -83,7 +84,17 @@ struct Results {
 };
 
 // One level at one size: `rounds` rounds, the first `warmUp` of them untimed.
-Results race(const scenes::Scene& scene, bool rich, int32_t width, int32_t height, int rounds,
+// What is drawn: the whole frame of the representative or the empty level, or the
+// representative level's sky alone (the pass a frame without its walls draws).
+enum class Drawing { representative, empty, sky };
+
+const char* nameOf(Drawing drawing) {
+    return drawing == Drawing::representative ? "representative"
+           : drawing == Drawing::empty        ? "empty"
+                                              : "sky alone";
+}
+
+Results race(const scenes::Scene& scene, Drawing drawing, int32_t width, int32_t height, int rounds,
              int warmUp) {
     // The target aligned as SDL aligns a surface's pixels, for the widest vectors.
     size_t count = size_t(width) * size_t(height);
@@ -94,6 +105,7 @@ Results race(const scenes::Scene& scene, bool rich, int32_t width, int32_t heigh
     std::vector<CameraView> path = cameraPath(scene, 64);
     Frame frame;
     frame.target = {pixels, size_t(width), width, height};
+    bool rich = drawing != Drawing::empty;
     frame.level = scene.view(rich);
     if (rich) frame.flashlight = scene.flashlight.area();
     frame.hits = hits.data();
@@ -101,6 +113,13 @@ Results race(const scenes::Scene& scene, bool rich, int32_t width, int32_t heigh
     frame.spriteCount = sprites.size();
     size_t bytes = count * sizeof(uint32_t);
     auto draw = [&](bool plain) {
+        if (drawing == Drawing::sky) {
+            if (plain)
+                reference::renderSky(frame);
+            else
+                renderSky(frame);
+            return;
+        }
         prepareSprites(frame.camera.pos, sprites.data(), sprites.size(), 1 / 60.0);
         if (plain)
             reference::renderFrame(frame);
@@ -175,15 +194,13 @@ int main(int argc, char** argv) {
         std::printf(" %6.2f [%5.2f - %5.2f]", s.median, s.low, s.high);
     };
     for (const auto& size : sizes) {
-        for (int level = 0; level < 2; ++level) {
-            bool rich = level == 0;
-            Results results =
-                race(rich ? representative : empty, rich, size[0], size[1], rounds, warmUp);
+        for (Drawing drawing : {Drawing::representative, Drawing::empty, Drawing::sky}) {
+            Results results = race(drawing == Drawing::empty ? empty : representative, drawing,
+                                   size[0], size[1], rounds, warmUp);
             double pixelCount = double(size[0]) * size[1];
             for (int t = 0; t < THREAD_CASES; ++t) {
-                std::printf("%-15s %4dx%-4d %7d %7.3f", rich ? "representative" : "empty", size[0],
-                            size[1], THREAD_COUNTS[t],
-                            spread(results.frameNs[t]).median / pixelCount);
+                std::printf("%-15s %4dx%-4d %7d %7.3f", nameOf(drawing), size[0], size[1],
+                            THREAD_COUNTS[t], spread(results.frameNs[t]).median / pixelCount);
                 column(results.byAfter[t]);
                 column(results.bySet[t]);
                 column(results.byCopy[t]);

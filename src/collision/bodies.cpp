@@ -84,8 +84,7 @@ PyObject* plainComponents(PyObject* entity) {
 // --- DictSeen -----------------------------------------------------------------------------
 
 bool DictSeen::holds(PyObject* liveDict) const {
-    uint64_t now;
-    return known && dict == liveDict && py::dictVersion(liveDict, now) && now == version;
+    return known && dict == liveDict && py::dictVersionAgain(liveDict) == version;
 }
 
 void DictSeen::seen(PyObject* liveDict) {
@@ -131,8 +130,7 @@ inline bool BodyIndex::stillPlain(const Body& body) {
     if (!body.vector || !body.components.known || !Py_IS_TYPE(body.entity, Entity::type) ||
         reinterpret_cast<Entity*>(body.entity)->components != dict || !PyDict_CheckExact(dict))
         return false;
-    uint64_t version;
-    return py::dictVersion(dict, version) && version == body.components.version &&
+    return py::dictVersionAgain(dict) == body.components.version &&
            body.position->pos == reinterpret_cast<PyObject*>(body.vector);
 }
 

@@ -1,11 +1,11 @@
 #include "collision/step.hpp"
 
 #include "core/collision.hpp"
+#include "engine.hpp"
 #include "geometryMath.hpp"
 #include "py/call.hpp"
 #include "py/cast.hpp"
 #include "py/errors.hpp"
-#include "quorvelin.hpp"
 #include "resources/level.hpp"
 #include "resources/motionComponents.hpp"
 

@@ -29,26 +29,25 @@ constexpr int32_t MAX_THREADS = 8;
 
 Instructions widestAllowed = Instructions::avx512;
 
-Instructions widestAvailable() {
-    if (widestAllowed >= Instructions::avx512 && avx512Available()) return Instructions::avx512;
-    if (widestAllowed >= Instructions::avx2 && avx2Available()) return Instructions::avx2;
-    return Instructions::baseline;
+const Build& widestBuild() {
+    const Build* avx512 = widestAllowed >= Instructions::avx512 ? avx512Build() : nullptr;
+    const Build* avx2 = widestAllowed >= Instructions::avx2 ? avx2Build() : nullptr;
+    return avx512 ? *avx512 : avx2 ? *avx2 : baselineBuild();
 }
 
 void drawTask(void* context, int64_t task) {
     const Plan& plan = *static_cast<const Plan*>(context);
     int32_t x0 = int32_t(task * TILE_COLUMNS);
-    int32_t x1 = std::min(x0 + TILE_COLUMNS, plan.w);
-    switch (plan.instructions) {
-    case Instructions::avx512:
-        drawTileAvx512(plan, x0, x1);
-        break;
-    case Instructions::avx2:
-        drawTileAvx2(plan, x0, x1);
-        break;
-    default:
-        drawTileBaseline(plan, x0, x1);
-    }
+    plan.build->drawTile(plan, x0, std::min(x0 + TILE_COLUMNS, plan.w));
+}
+
+// The sky alone is drawn in bands of whole rows.
+constexpr int32_t SKY_ROWS = 16;
+
+void skyTask(void* context, int64_t task) {
+    const Plan& plan = *static_cast<const Plan*>(context);
+    int32_t y0 = int32_t(task * SKY_ROWS);
+    plan.build->drawSkyRows(plan, y0, std::min(y0 + SKY_ROWS, plan.h));
 }
 
 Plan& workspace() {
@@ -68,7 +67,7 @@ void draw(const Frame& frame, Underlay underlay, bool walls, bool sprites) {
     plan.horizon = horizonRow(plan.h, frame.camera.pitch);
     plan.heightByRatio = plan.h / frame.camera.ratio;
     plan.spriteCount = 0;
-    plan.instructions = widestAvailable();
+    plan.build = &widestBuild();
     plan.smallLamp =
         frame.flashlight.stride * size_t(std::max(frame.flashlight.height, 0)) < (size_t(1) << 31);
     plan.smallMap = int64_t(std::max(frame.level.width, 0)) * std::max(frame.level.height, 0) *
@@ -124,16 +123,15 @@ void renderSky(const Frame& frame) {
     if (!usable(frame.level.sky) || frame.target.width <= 0 || frame.target.height <= 0) return;
     Plan& plan = workspace();
     plan.frame = &frame;
+    plan.underlay = Underlay::sky;
     plan.w = frame.target.width;
     plan.h = frame.target.height;
     plan.horizon = horizonRow(plan.h, frame.camera.pitch);
+    plan.build = &widestBuild();
     planSky(plan);
-    for (int32_t y = 0; y < plan.h; ++y) {
-        const uint32_t* skyRow = plan.skyRow[size_t(y)];
-        uint32_t* row = frame.target.pixels + size_t(y) * frame.target.stride;
-        for (int32_t x = 0; x < plan.w; ++x)
-            row[x] = skyRow[plan.skyColumn[size_t(x)]];
-    }
+    int64_t bands = (plan.h + SKY_ROWS - 1) / SKY_ROWS;
+    int32_t threads = frame.threads > 0 ? frame.threads : renderThreadCount(plan.w, plan.h);
+    workers::run(threads, bands, skyTask, &plan);
 }
 
 } // namespace raycast

@@ -64,14 +64,23 @@ struct TextureView {
     double scaledWidth = 0, scaledHeight = 0; // the sides over the scale
 };
 
+struct Plan;
+
+// A build of the tile drawer: the same drawing compiled for one instruction set.
+struct Build {
+    void (*drawTile)(const Plan& plan, int32_t x0, int32_t x1); // columns x0 .. x1 - 1
+    // The sky alone over rows y0 .. y1 - 1 of the whole target.
+    void (*drawSkyRows)(const Plan& plan, int32_t y0, int32_t y1);
+};
+
 struct Plan {
     const Frame* frame = nullptr;
     Underlay underlay = Underlay::keep;
     bool walls = false;
     bool sprites = false;
-    Instructions instructions = Instructions::baseline; // the build that draws the tiles
-    bool smallMap = false;                              // every cell byte offset fits 32 bits
-    bool smallLamp = false; // every flashlight texel offset fits 32 bits
+    const Build* build = nullptr; // the build that draws the tiles
+    bool smallMap = false;        // every cell byte offset fits 32 bits
+    bool smallLamp = false;       // every flashlight texel offset fits 32 bits
     int32_t w = 0, h = 0;
     int64_t horizon = 0;
     double heightByRatio = 0;
@@ -99,13 +108,10 @@ void planSprites(Plan& plan);
 // Whether a ray's component allows its floor positions to be scaled (Plan::floorShift).
 bool scalableRay(double component);
 
-// The tile drawers: one built for the baseline instruction set, one for AVX2 and one for
-// AVX-512 where the compiler can build them (false when it cannot, or the processor
-// lacks them).
-void drawTileBaseline(const Plan& plan, int32_t x0, int32_t x1);
-bool avx2Available();
-void drawTileAvx2(const Plan& plan, int32_t x0, int32_t x1);
-bool avx512Available();
-void drawTileAvx512(const Plan& plan, int32_t x0, int32_t x1);
+// The builds: for the baseline instruction set, and for AVX2 and AVX-512 where the
+// compiler can make them (null where it cannot, or the processor lacks them).
+const Build& baselineBuild();
+const Build* avx2Build();
+const Build* avx512Build();
 
 } // namespace raycast::plan

@@ -8,13 +8,10 @@
 #include <cmath>
 #include <cstdlib>
 
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(__x86_64__)
 #include <immintrin.h>
-#endif
 
 namespace raycast::plan {
-
-#if defined(__x86_64__)
 
 #pragma GCC push_options
 #pragma GCC target("avx2")
@@ -27,24 +24,17 @@ namespace avx2 {
 #undef TILE_HAS_GATHER
 #pragma GCC pop_options
 
-bool avx2Available() {
-    return __builtin_cpu_supports("avx2");
+const Build* avx2Build() {
+    static const Build build{avx2::drawTile, avx2::drawSkyRows};
+    return __builtin_cpu_supports("avx2") ? &build : nullptr;
 }
 
-void drawTileAvx2(const Plan& plan, int32_t x0, int32_t x1) {
-    avx2::drawTile(plan, x0, x1);
-}
+} // namespace raycast::plan
 
 #else
 
-bool avx2Available() {
-    return false;
-}
-
-void drawTileAvx2(const Plan& plan, int32_t x0, int32_t x1) {
-    drawTileBaseline(plan, x0, x1);
+const raycast::plan::Build* raycast::plan::avx2Build() {
+    return nullptr;
 }
 
 #endif
-
-} // namespace raycast::plan

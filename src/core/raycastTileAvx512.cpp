@@ -1,21 +1,16 @@
 // The tile drawer built for AVX-512, chosen at run time on processors that have it: the
-// bands of sixteen columns, with the AVX2 build's eight-column code beside them. The
-// instruction set changes only how many lanes one instruction handles, never a value:
-// no fused multiply-add is enabled. Everything this file includes is compiled before
-// the target switch, so that no shared inline function is built for AVX-512.
+// bands of sixteen columns, with the AVX2 build's eight-column code beside them. Built
+// as the AVX2 one is (raycastTileAvx2.cpp): no fused multiply-add, nothing shared.
 #include "core/raycastPlan.hpp"
 #include "core/raycastShading.hpp"
 
 #include <cmath>
 #include <cstdlib>
 
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(__x86_64__)
 #include <immintrin.h>
-#endif
 
 namespace raycast::plan {
-
-#if defined(__x86_64__)
 
 #pragma GCC push_options
 #pragma GCC target("avx2,avx512f,avx512bw")
@@ -35,25 +30,19 @@ namespace avx512 {
 #pragma GCC diagnostic pop
 #pragma GCC pop_options
 
-bool avx512Available() {
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
-           __builtin_cpu_supports("avx512bw");
+const Build* avx512Build() {
+    static const Build build{avx512::drawTile, avx512::drawSkyRows};
+    bool available = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
+                     __builtin_cpu_supports("avx512bw");
+    return available ? &build : nullptr;
 }
 
-void drawTileAvx512(const Plan& plan, int32_t x0, int32_t x1) {
-    avx512::drawTile(plan, x0, x1);
-}
+} // namespace raycast::plan
 
 #else
 
-bool avx512Available() {
-    return false;
-}
-
-void drawTileAvx512(const Plan& plan, int32_t x0, int32_t x1) {
-    drawTileAvx2(plan, x0, x1);
+const raycast::plan::Build* raycast::plan::avx512Build() {
+    return nullptr;
 }
 
 #endif
-
-} // namespace raycast::plan

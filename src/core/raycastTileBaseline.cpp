@@ -17,8 +17,9 @@ namespace baseline {
 #include "core/raycastTile.inc"
 } // namespace baseline
 
-void drawTileBaseline(const Plan& plan, int32_t x0, int32_t x1) {
-    baseline::drawTile(plan, x0, x1);
+const Build& baselineBuild() {
+    static const Build build{baseline::drawTile, baseline::drawSkyRows};
+    return build;
 }
 
 } // namespace raycast::plan

@@ -59,11 +59,13 @@ class Pool {
         alignas(std::vector<std::thread>) static unsigned char forgotten[sizeof threads];
         new (forgotten) std::vector<std::thread>(std::move(threads));
         threads.clear();
+        started.store(0);
     }
 
     void run(int32_t participants, int64_t tasks, Task task, void* context) {
         std::lock_guard<std::mutex> jobLock(jobMutex);
         int32_t helpers = participants - 1;
+        bool starting = int32_t(threads.size()) < helpers;
         while (int32_t(threads.size()) < helpers) {
             int32_t number = int32_t(threads.size());
             threads.emplace_back([this, number, seen = generation.load()] { work(number, seen); });
@@ -86,15 +88,28 @@ class Pool {
                 inside.wait(alone, std::memory_order_acquire);
             }
         }
+        if (starting) awaitStarted();
     }
 
   private:
+    // Waits until every worker made so far runs its loop. A new thread's start-up may
+    // take locks of the runtime (an instrumented allocator's, for one) that a fork()
+    // would leave locked in the child forever, so a job that starts threads ends only
+    // once they are past it.
+    void awaitStarted() {
+        for (uint32_t now = started.load(std::memory_order_acquire); now < threads.size();
+             now = started.load(std::memory_order_acquire))
+            started.wait(now, std::memory_order_acquire);
+    }
+
     void takeTasks() {
         for (int64_t i = next.fetch_add(1); i < taskCount; i = next.fetch_add(1))
             task(context, i);
     }
 
     void work(int32_t number, uint64_t seen) {
+        started.fetch_add(1, std::memory_order_release);
+        started.notify_all();
         for (;;) {
             uint64_t now = generation.load(std::memory_order_acquire);
             for (int spin = 0; now == seen && spin < SPINS; ++spin) {
@@ -123,6 +138,7 @@ class Pool {
     std::atomic<uint64_t> generation{0};
     std::atomic<int64_t> inside{-1}; // threads in the open job, -1 when closed
     std::atomic<bool> stopping{false};
+    std::atomic<uint32_t> started{0}; // workers that have reached their loop
     Task task = nullptr;
     void* context = nullptr;
     int64_t taskCount = 0;

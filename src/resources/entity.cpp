@@ -7,13 +7,13 @@
 // could only answer that (py/sequence.hpp).
 #include "resources/entity.hpp"
 
+#include "engine.hpp"
 #include "py/args.hpp"
 #include "py/call.hpp"
 #include "py/errors.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
 #include "py/sequence.hpp"
-#include "quorvelin.hpp"
 #include "resources/motionComponents.hpp"
 #include "resources/sprite.hpp"
 

@@ -78,8 +78,8 @@ def test_queries_in_a_crowd_give_the_plain_walk(seed):
 @pytest.mark.parametrize("seed", range(3))
 def test_queries_see_the_scene_change_between_them(seed):
     """Vectors moved in place, far or a little, vectors and components replaced, radii
-    changed, bodies added, taken out and reordered: each query after such a change
-    answers for the scene as it is then."""
+    changed, components' dicts written or replaced, bodies added, taken out and
+    reordered: each query after such a change answers for the scene as it is then."""
     rng = random.Random(seed)
     system = crowd(rng, count=120)
     changes = [
@@ -91,6 +91,14 @@ def test_queries_see_the_scene_change_between_them(seed):
         lambda e: setattr(e.getComponent(CollisionComponent), "radius", rng.uniform(0.05, 2.0)),
         lambda e: (e.removeComponentType(CollisionComponent),
                    e.addComponent(CollisionComponent(rng.uniform(0.05, 0.6)))),
+        # The components' dict written directly, or replaced by a copy (which may take the
+        # freed dict's place in memory) or by a dict of other components.
+        lambda e: e._components.__setitem__(CollisionComponent,
+                                            CollisionComponent(rng.uniform(0.05, 2.0))),
+        lambda e: setattr(e, "_components", dict(e._components)),
+        lambda e: setattr(e, "_components", {
+            **e._components,
+            PositionComponent: PositionComponent(Vector2(rng.uniform(0, 12), rng.uniform(0, 12)))}),
         lambda e: system._entities.append(body(rng.uniform(0, 12), rng.uniform(0, 12))),
         lambda e: system._entities.remove(e),
         lambda e: system._entities.reverse(),

@@ -270,3 +270,46 @@ NATIVE_TEST(frameMatchesReferenceInALongCorridor) {
         CHECK(framesAgree(scene, camera, 128, 80, 1 + pose % 2, false, pose % 2 == 0, 0.0));
     }
 }
+
+// The sky alone, drawn in bands of whole rows: widths that leave groups of sixteen, of
+// eight and single columns, the seam where the view angle wraps, skies narrower and
+// wider than the view, on one thread and several, with every build of the frame.
+NATIVE_TEST(skyAloneMatchesReference) {
+    scenes::Scene scene = scenes::representativeLevel(0);
+    struct Case {
+        int32_t width, height, skyWidth, fov;
+        double degrees;
+    } cases[] = {
+        {200, 40, 1024, 60, 0.0},  {157, 33, 1024, 60, 359.9}, {64, 17, 40, 90, 123.4},
+        {31, 9, 8192, 45, -0.001}, {1, 5, 16, 720, 5.0},       {344, 3, 360, 61, 270.0},
+    };
+    for (Instructions set : {Instructions::baseline, Instructions::avx2, Instructions::avx512}) {
+        limitInstructions(set);
+        for (const Case& c : cases) {
+            scene.sky = scenes::noise(c.skyWidth, 24, 41, false);
+            Picture expected(c.width, c.height), actual(c.width, c.height, 5);
+            Frame frame;
+            frame.level = scene.view(true);
+            frame.camera = scenes::camera({3.5, 3.5}, {1, 0}, c.fov, 7, 1.6);
+            frame.camera.skyDegrees = c.degrees;
+            frame.target = expected.area();
+            reference::renderSky(frame);
+            frame.target = actual.area();
+            frame.threads = c.width % 2 ? 3 : 1;
+            renderSky(frame);
+            bool same = true;
+            for (int32_t y = 0; y < c.height; ++y)
+                for (int32_t x = 0; x < c.width; ++x)
+                    same &= expected.pixels[size_t(y) * expected.stride + size_t(x)] ==
+                            actual.pixels[size_t(y) * actual.stride + size_t(x)];
+            for (int32_t y = 0; y < c.height; ++y) // the padding stays untouched
+                for (size_t x = size_t(c.width); x < actual.stride; ++x)
+                    same &= actual.pixels[size_t(y) * actual.stride + x] == 0xdeadbeefu;
+            if (!same)
+                std::fprintf(stderr, "sky of %dx%d, %d wide, fov %d, %g degrees\n", c.width,
+                             c.height, c.skyWidth, c.fov, c.degrees);
+            CHECK(same);
+        }
+    }
+    limitInstructions(Instructions::avx512);
+}

@@ -1,8 +1,9 @@
 """Operations started again by Python code that they call themselves (a hook of the
 renderer's frame, a task of the engine's frame, a component's level-file hook, a
 handler of a contact), or by another thread while the first call waits in such code.
-Run in a child process by test_reentry: `main(scenario, *arguments)` prints one JSON
-line with what the scenario saw, or the process dies (a crash, a sanitizer report).
+Run in a child process by test_reentry, with the tests folder on the path:
+`main(scenario, *arguments)` prints one JSON line with what the scenario saw, or the
+process dies (a crash, a sanitizer report).
 
 Each hook fires once: it records what the second call did (its error type and
 message, or "returned") and lets the first call go on."""
@@ -10,6 +11,7 @@ import contextlib
 import io
 import json
 import os
+import pathlib
 import sys
 import tempfile
 import threading
@@ -19,8 +21,10 @@ from quorvelin import (CollisionComponent, CollisionEvent, Ecs, Engine, Entity, 
                        MovementSystem, PositionComponent, RaycastingRenderer, SpriteComponent,
                        Texture, UIListContainer, UIPanel, UIRenderer, UIText, UITheme, Vector2,
                        VelocityComponent)
+from engine import sdlinput
+from ui.themes import write_theme
 
-WAIT = 60  # seconds a thread waits for the other before the scenario gives up
+WAIT = 60  # seconds a hook waits for the other thread before the scenario gives up
 
 
 def outcome(call):
@@ -32,17 +36,27 @@ def outcome(call):
 
 
 class Once:
-    """A hook that runs `action` the first time it is called while armed."""
+    """A hook that makes `action` the first time it is called while armed: from inside
+    the hook, or on another thread while the hook waits for it."""
 
-    def __init__(self):
+    def __init__(self, where="inside"):
+        self.where = where
         self.armed = False
         self.seen = None
         self.action = None
 
     def __call__(self):
-        if self.armed:
-            self.armed = False
+        if not self.armed:
+            return
+        self.armed = False
+        if self.where == "inside":
             self.seen = outcome(self.action)
+            return
+        answers = []
+        thread = threading.Thread(target=lambda: answers.append(outcome(self.action)))
+        thread.start()
+        thread.join(WAIT)  # lets the other thread have the interpreter meanwhile
+        self.seen = answers[0] if answers else "no answer"
 
 
 def quiet(call, *args):
@@ -127,9 +141,6 @@ def raycaster_scene(folder, hook):
 
 
 def ui_scene(folder, hook):
-    sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-    from ui.themes import write_theme
-    import pathlib
     _, _, Target, Theme, Panel = hooked_classes(hook)
     renderer = UIRenderer(Target(64, 48), True, Theme(write_theme(pathlib.Path(folder))))
     engine = HookedEngine()
@@ -150,10 +161,11 @@ def ui_scene(folder, hook):
 SCENES = {"raycaster": raycaster_scene, "ui": ui_scene}
 
 
-def render_inside(kind, hook_name):
-    """render() called from the hook `hook_name` of the renderer's own frame."""
+def render_again(kind, hook_name, where):
+    """render() called from the hook `hook_name` of the renderer's own frame, or on
+    another thread while that hook waits."""
     folder = tempfile.mkdtemp()
-    once = Once()
+    once = Once(where)
     renderer = SCENES[kind](folder, lambda name: name == hook_name and once())
     once.action = renderer.render
     renderer.render()
@@ -164,48 +176,17 @@ def render_inside(kind, hook_name):
             "same picture": picture(renderer.getTarget(), folder, "outer.png") == undisturbed}
 
 
-def render_from_thread(kind, hook_name):
-    """render() called on another thread while the first call waits in a hook."""
-    folder = tempfile.mkdtemp()
-    inside, tried = threading.Event(), threading.Event()
-    seen = {}
-
-    def wait_in_hook(name):
-        if name == hook_name and armed[0]:
-            armed[0] = False
-            inside.set()
-            tried.wait(WAIT)
-
-    armed = [False]
-    renderer = SCENES[kind](folder, wait_in_hook)
-    renderer.render()
-    undisturbed = picture(renderer.getTarget(), folder, "undisturbed.png")
-
-    def other():
-        inside.wait(WAIT)
-        seen["second"] = outcome(renderer.render)
-        tried.set()
-
-    thread = threading.Thread(target=other)
-    thread.start()
-    armed[0] = True
-    first = outcome(renderer.render)
-    thread.join(WAIT)
-    seen.update({"first": first,
-                 "same picture": picture(renderer.getTarget(), folder, "outer.png") == undisturbed})
-    return seen
-
-
 # --- the engine's frame --------------------------------------------------------------------------
 
 
-def update_inside(place):
-    """Engine.update() called from a task, a system or a key handler of a frame; a task
-    queued after the hooked one shows whether the frame's task pass stayed whole."""
+def update_again(place, where):
+    """Engine.update() called from a task, a system or a key handler of a frame, or on
+    another thread while that code waits; a task queued after the hooked one shows
+    whether the frame's task pass stayed whole."""
     engine = Engine()
     engine.init("reentry", (32, 24))
     log = []
-    once = Once()
+    once = Once(where)
     once.action = engine.update
 
     def hooked_task(step, on_done):
@@ -231,42 +212,12 @@ def update_inside(place):
     engine.addTask(later)
     engine.ecs.addSystem(System())
     engine.subscribeEvent(quorvelin.KeyEvent, on_key)
-    sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-    from engine import sdlinput
     sdlinput.flush()
     sdlinput.key_down(quorvelin.KEY_A)
     once.armed = True
     first = outcome(engine.update)
     return {"first": first, "second": once.seen, "tasks run": log,
             "tasks left": len(Engine._tasks)}
-
-
-def update_from_thread():
-    """Engine.update() called on another thread while a task of the first frame waits."""
-    engine = Engine()
-    engine.init("reentry", (32, 24))
-    inside, tried = threading.Event(), threading.Event()
-    seen, log = {}, []
-
-    def waiting_task(step, on_done):
-        log.append("waiting")
-        inside.set()
-        tried.wait(WAIT)
-        return True
-
-    def other():
-        inside.wait(WAIT)
-        seen["second"] = outcome(engine.update)
-        tried.set()
-
-    engine.addTask(waiting_task)
-    engine.addTask(lambda step, on_done: log.append("later") or True)
-    thread = threading.Thread(target=other)
-    thread.start()
-    seen["first"] = outcome(engine.update)
-    thread.join(WAIT)
-    seen.update({"tasks run": log, "tasks left": len(Engine._tasks)})
-    return seen
 
 
 # --- level loading -------------------------------------------------------------------------------
@@ -370,8 +321,7 @@ def contact_handler(action):
     return {"first": first, "contacts": len(contacts), "position": [pos.x, pos.y]}
 
 
-SCENARIOS = {"render_inside": render_inside, "render_from_thread": render_from_thread,
-             "update_inside": update_inside, "update_from_thread": update_from_thread,
+SCENARIOS = {"render_again": render_again, "update_again": update_again,
              "load_inside": load_inside, "contact_handler": contact_handler}
 
 

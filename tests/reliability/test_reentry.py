@@ -30,6 +30,7 @@ def refused(seen, message):
 RENDER_BUSY = "render() cannot start while this renderer is drawing a frame"
 
 
+@pytest.mark.parametrize("where", ["inside", "thread"])
 @pytest.mark.parametrize("kind, hook", [
     ("raycaster", "getSize"),       # the target's size, first of all
     ("raycaster", "normalize"),     # the camera's direction, before the passes
@@ -40,16 +41,9 @@ RENDER_BUSY = "render() cannot start while this renderer is drawing a frame"
     ("ui", "update"),               # a widget's update
     ("ui", "render"),               # a widget's drawing, inside its panel's clip
 ])
-def test_a_renderer_refuses_a_frame_inside_its_frame(child, kind, hook):
-    seen = run(child, "render_inside", kind, hook)
-    assert seen["first"] == "returned"
-    assert refused(seen["second"], RENDER_BUSY)
-    assert seen["same picture"]
-
-
-@pytest.mark.parametrize("kind, hook", [("raycaster", "getTimeStep"), ("ui", "update")])
-def test_a_renderer_refuses_another_thread_while_it_draws(child, kind, hook):
-    seen = run(child, "render_from_thread", kind, hook)
+def test_a_renderer_refuses_a_frame_while_it_draws(child, kind, hook, where):
+    """From Python code the frame calls, or from another thread while that code runs."""
+    seen = run(child, "render_again", kind, hook, where)
     assert seen["first"] == "returned"
     assert refused(seen["second"], RENDER_BUSY)
     assert seen["same picture"]
@@ -58,30 +52,27 @@ def test_a_renderer_refuses_another_thread_while_it_draws(child, kind, hook):
 UPDATE_BUSY = "update() cannot start while a frame is running"
 
 
+@pytest.mark.parametrize("where", ["inside", "thread"])
 @pytest.mark.parametrize("place", ["task", "system", "handler"])
-def test_the_engine_refuses_a_frame_inside_its_frame(child, place):
-    seen = run(child, "update_inside", place)
+def test_the_engine_refuses_a_frame_while_a_frame_runs(child, place, where):
+    seen = run(child, "update_again", place, where)
     assert seen["first"] == "returned"
     assert refused(seen["second"], UPDATE_BUSY)
     assert seen["tasks run"] == ["hooked", "later"]
     assert seen["tasks left"] == 0
 
 
-def test_the_engine_refuses_another_thread_while_a_frame_runs(child):
-    seen = run(child, "update_from_thread")
-    assert seen["first"] == "returned"
-    assert refused(seen["second"], UPDATE_BUSY)
-    assert seen["tasks run"] == ["waiting", "later"]
-    assert seen["tasks left"] == 0
+LOAD_BUSY = "_loadFromFile() cannot start while this level is loading"
+INIT_BUSY = "__init__() cannot start while this level is loading"
 
 
 @pytest.mark.parametrize("hook", ["component", "_convertPath"])
 @pytest.mark.parametrize("action, message", [
-    ("reload", "_loadFromFile() cannot start while this level is loading"),
-    ("reinitialise", "__init__() cannot start while this level is loading"),
-    ("empty", "__init__() cannot start while this level is loading"),
-    ("another level", None),
-])
+    ("reload", LOAD_BUSY),
+    ("reinitialise", INIT_BUSY),
+    ("empty", INIT_BUSY),
+    ("another level", None),  # another object: nothing to refuse
+], ids=["reload", "reinitialise", "empty", "another level"])
 def test_a_level_refuses_to_load_again_while_it_loads(child, hook, action, message):
     seen = run(child, "load_inside", hook, action)
     assert seen["first"] == "returned"

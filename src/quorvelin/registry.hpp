@@ -1,0 +1,8 @@
+// Every extension class of the module, in the order the import registers them.
+#pragma once
+
+#include "py/module.hpp"
+
+#include <span>
+
+std::span<const py::ClassDefinition> registeredClasses();
