@@ -28,17 +28,13 @@ py::Name nRemoveSystem("removeSystem");
 py::Name nAddSystem("addSystem");
 py::Name nSetEngine("_setEngine");
 
-MovementSystem* asMovement(PyObject* self) {
-    return reinterpret_cast<MovementSystem*>(self);
-}
-
 // What AbstractSystem.__init__(self, first, second) stores (its class cannot be changed,
 // so the engine's own constructor is the one that would run).
 bool initSystem(PyObject* self, PyTypeObject* first, PyTypeObject* second) {
     py::Ref types(PyTuple_Pack(2, py::asObject(first), py::asObject(second)));
     py::Ref members(types ? PyList_New(0) : nullptr);
     if (!members) return false;
-    auto* system = reinterpret_cast<AbstractSystem*>(self);
+    auto* system = py::cast<AbstractSystem>(self);
     py::assign(system->interestedComponentTypes, types.get());
     py::assign(system->entities, members.get());
     return true;
@@ -94,7 +90,7 @@ static PyObject* CollisionBodySystem_traceEntities(PyObject* self, py::Arguments
     double reachX = direction->x * double(maxDist), reachY = direction->y * double(maxDist);
     Vec2 end{from->x + reachX, from->y + reachY};
 
-    auto* system = reinterpret_cast<CollisionBodySystem*>(self);
+    auto* system = py::cast<CollisionBodySystem>(self);
     py::Ref members = py::Ref::borrow(system->entities);
     if (!PyList_Check(members.get()))
         return PyErr_Format(PyExc_TypeError, "'%.200s' object is not iterable",
@@ -139,7 +135,7 @@ static int MovementSystem_init(PyObject* self, py::Arguments<1>& a) {
     if (!py::checkArgument(a[0], Level::type, "level", true) ||
         !initSystem(self, PositionComponent::type, VelocityComponent::type))
         return -1;
-    MovementSystem* system = asMovement(self);
+    MovementSystem* system = py::cast<MovementSystem>(self);
     py::assign(system->level, a[0]);
     py::Ref bodies(PyObject_CallNoArgs(py::asObject(CollisionBodySystem::type)));
     if (!bodies) return -1;
@@ -153,7 +149,7 @@ static int MovementSystem_init(PyObject* self, py::Arguments<1>& a) {
 // the new one right after it (Ecs.addSystem calls this every time).
 static PyObject* MovementSystem_setEcs(PyObject* self, PyObject* ecs) {
     if (!py::checkArgument(ecs, Ecs::type, "ecs", true)) return nullptr;
-    MovementSystem* system = asMovement(self);
+    MovementSystem* system = py::cast<MovementSystem>(self);
     py::Ref former = py::Ref::borrow(system->ecs), bodies = py::Ref::borrow(system->cbs);
     if (former.get() != Py_None && bodies.get() != Py_None &&
         !py::callMethod(former.get(), nRemoveSystem, bodies.get()))
@@ -169,7 +165,7 @@ static PyObject* MovementSystem_setEcs(PyObject* self, PyObject* ecs) {
 
 static PyObject* MovementSystem_setEngine(PyObject* self, PyObject* engine) {
     if (!py::checkArgument(engine, Engine::type, "engine", true)) return nullptr;
-    MovementSystem* system = asMovement(self);
+    MovementSystem* system = py::cast<MovementSystem>(self);
     py::assign(system->engine, engine);
     py::Ref bodies = py::Ref::borrow(system->cbs);
     if (bodies.get() != Py_None && !py::callMethod(bodies.get(), nSetEngine, engine))
@@ -178,7 +174,7 @@ static PyObject* MovementSystem_setEngine(PyObject* self, PyObject* engine) {
 }
 
 static PyObject* MovementSystem_updateEntity(PyObject* self, py::Arguments<2>& a) {
-    return py::noneOrFailed(updateEntity(asMovement(self), a[0], a[1]));
+    return py::noneOrFailed(updateEntity(py::cast<MovementSystem>(self), a[0], a[1]));
 }
 
 static const PyMethodDef movementSystemMethods[] = {

@@ -3,19 +3,20 @@
 
 #include "py/args.hpp"
 #include "py/call.hpp"
+#include "py/cast.hpp"
 #include "py/methods.hpp"
 
 // --- Event ------------------------------------------------------------------------------
 
 static int Event_init(PyObject* self, py::Arguments<0>&) {
-    reinterpret_cast<Event*>(self)->isAlreadyHandled = false;
+    py::cast<Event>(self)->isAlreadyHandled = false;
     return 0;
 }
 
 static py::Name nInit("__init__");
 
 bool initEventBase(PyObject* self) {
-    py::Ref init = py::getAttr(reinterpret_cast<PyObject*>(Event::type), nInit);
+    py::Ref init = py::getAttr(py::asObject(Event::type), nInit);
     py::Ref result(init ? PyObject_CallOneArg(init.get(), self) : nullptr);
     return bool(result);
 }
@@ -74,9 +75,9 @@ py::ClassDef& fullscreenEventClass() {
 
 static PyObject* Joystick_create(SDL_Joystick* handle, PyObject* name, int32_t axes,
                                  int32_t buttons) {
-    py::Ref joystick(PyObject_CallFunction(reinterpret_cast<PyObject*>(Joystick::type), "Oii", name,
-                                           axes, buttons));
-    if (joystick) reinterpret_cast<Joystick*>(joystick.get())->ptr = handle;
+    py::Ref joystick(
+        PyObject_CallFunction(py::asObject(Joystick::type), "Oii", name, axes, buttons));
+    if (joystick) py::cast<Joystick>(joystick.get())->ptr = handle;
     return joystick.release();
 }
 
@@ -99,7 +100,7 @@ constexpr double axisScale = 1.0 / 32768;
 static PyObject* Joystick_getAxis(PyObject* self, PyObject* argument) {
     int32_t index;
     if (!py::toInt32(argument, index)) return nullptr;
-    auto* joystick = reinterpret_cast<Joystick*>(self);
+    auto* joystick = py::cast<Joystick>(self);
     SDL_Joystick* handle = openHandle(joystick);
     if (!handle || index < 0 || index >= joystick->axes) return PyFloat_FromDouble(0.0);
     return PyFloat_FromDouble(SDL_JoystickGetAxis(handle, index) * axisScale);
@@ -108,14 +109,14 @@ static PyObject* Joystick_getAxis(PyObject* self, PyObject* argument) {
 static PyObject* Joystick_isButtonPressed(PyObject* self, PyObject* argument) {
     int32_t index;
     if (!py::toInt32(argument, index)) return nullptr;
-    auto* joystick = reinterpret_cast<Joystick*>(self);
+    auto* joystick = py::cast<Joystick>(self);
     SDL_Joystick* handle = openHandle(joystick);
     if (!handle || index < 0 || index >= joystick->buttons) Py_RETURN_FALSE;
     return PyBool_FromLong(SDL_JoystickGetButton(handle, index) != 0);
 }
 
 static PyObject* Joystick_str(PyObject* self) {
-    auto* joystick = reinterpret_cast<Joystick*>(self);
+    auto* joystick = py::cast<Joystick>(self);
     return PyUnicode_FromFormat("Joystick\n    name:    %S\n    axes:    %d\n    buttons: %d\n",
                                 joystick->name, joystick->axes, joystick->buttons);
 }

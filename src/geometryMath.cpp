@@ -5,6 +5,7 @@
 
 #include "py/args.hpp"
 #include "py/call.hpp"
+#include "py/cast.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
 
@@ -21,10 +22,6 @@ py::Name nAcos("acos");
 py::Name nAngleTo("angleTo");
 } // namespace
 
-static Vector2* asVector(PyObject* self) {
-    return reinterpret_cast<Vector2*>(self);
-}
-
 static double Vector2_length(const Vector2* self) {
     return std::sqrt(self->x * self->x + self->y * self->y);
 }
@@ -34,8 +31,8 @@ const Vector2Ops Vector2::table = {Vector2_length};
 PyObject* newVector2(double x, double y) {
     PyObject* self = Vector2::type->tp_new(Vector2::type, nullptr, nullptr);
     if (self) {
-        asVector(self)->x = x;
-        asVector(self)->y = y;
+        py::cast<Vector2>(self)->x = x;
+        py::cast<Vector2>(self)->y = y;
     }
     return self;
 }
@@ -59,8 +56,8 @@ static bool isPlainNumber(PyObject* object) {
 static int Vector2_init(PyObject* self, py::Arguments<2>& a) {
     double x, y;
     if (!py::toDouble(a[0], x) || !py::toDouble(a[1], y)) return -1;
-    asVector(self)->x = x;
-    asVector(self)->y = y;
+    py::cast<Vector2>(self)->x = x;
+    py::cast<Vector2>(self)->y = y;
     return 0;
 }
 
@@ -71,7 +68,7 @@ static bool checkOther(PyObject* other) {
 // --- methods ----------------------------------------------------------------------------
 
 static PyObject* Vector2_normalize(PyObject* self, PyObject*) {
-    Vector2* v = asVector(self);
+    Vector2* v = py::cast<Vector2>(self);
     double length = v->length();
     if (length != 0.0) {
         v->x /= length;
@@ -81,11 +78,12 @@ static PyObject* Vector2_normalize(PyObject* self, PyObject*) {
 }
 
 static PyObject* Vector2_copy(PyObject* self, PyObject*) {
-    return newVector2(asVector(self)->x, asVector(self)->y);
+    return newVector2(py::cast<Vector2>(self)->x, py::cast<Vector2>(self)->y);
 }
 
 static PyObject* Vector2_getDegrees(PyObject* self, PyObject*) {
-    return PyFloat_FromDouble(std::atan2(asVector(self)->y, asVector(self)->x) * RAD2DEG);
+    return PyFloat_FromDouble(std::atan2(py::cast<Vector2>(self)->y, py::cast<Vector2>(self)->x) *
+                              RAD2DEG);
 }
 
 static PyObject* Vector2_angleTo(PyObject* self, PyObject* other) {
@@ -119,22 +117,22 @@ static PyObject* Vector2_angleToInDegrees(PyObject* self, PyObject* other) {
 
 static PyObject* Vector2_set(PyObject* self, PyObject* other) {
     if (!checkOther(other)) return nullptr;
-    asVector(self)->x = asVector(other)->x;
-    asVector(self)->y = asVector(other)->y;
+    py::cast<Vector2>(self)->x = py::cast<Vector2>(other)->x;
+    py::cast<Vector2>(self)->y = py::cast<Vector2>(other)->y;
     Py_RETURN_NONE;
 }
 
 static PyObject* Vector2_add(PyObject* self, PyObject* other) {
     if (!checkOther(other)) return nullptr;
-    asVector(self)->x += asVector(other)->x;
-    asVector(self)->y += asVector(other)->y;
+    py::cast<Vector2>(self)->x += py::cast<Vector2>(other)->x;
+    py::cast<Vector2>(self)->y += py::cast<Vector2>(other)->y;
     Py_RETURN_NONE;
 }
 
 static PyObject* Vector2_sub(PyObject* self, PyObject* other) {
     if (!checkOther(other)) return nullptr;
-    asVector(self)->x -= asVector(other)->x;
-    asVector(self)->y -= asVector(other)->y;
+    py::cast<Vector2>(self)->x -= py::cast<Vector2>(other)->x;
+    py::cast<Vector2>(self)->y -= py::cast<Vector2>(other)->y;
     Py_RETURN_NONE;
 }
 
@@ -156,8 +154,8 @@ static PyObject* Vector2_scale(PyObject* self, PyObject* factor) {
     if (isExactVector(self) && isPlainNumber(factor)) {
         double f;
         if (!py::toDouble(factor, f)) return nullptr;
-        asVector(self)->x *= f;
-        asVector(self)->y *= f;
+        py::cast<Vector2>(self)->x *= f;
+        py::cast<Vector2>(self)->y *= f;
         Py_RETURN_NONE;
     }
     if (!scaleCoordinate(self, nX, factor) || !scaleCoordinate(self, nY, factor)) return nullptr;
@@ -176,7 +174,7 @@ static PyObject* Vector2_rotate(PyObject* self, PyObject* degrees) {
         if (!product || !py::toDouble(product.get(), radians)) return nullptr;
     }
     double c = std::cos(radians), s = std::sin(radians);
-    Vector2* v = asVector(self);
+    Vector2* v = py::cast<Vector2>(self);
     double x = v->x, y = v->y;
     v->x = c * x - s * y;
     v->y = c * y + s * x;
@@ -184,8 +182,8 @@ static PyObject* Vector2_rotate(PyObject* self, PyObject* degrees) {
 }
 
 static PyObject* Vector2_negate(PyObject* self, PyObject*) {
-    asVector(self)->x = -asVector(self)->x;
-    asVector(self)->y = -asVector(self)->y;
+    py::cast<Vector2>(self)->x = -py::cast<Vector2>(self)->x;
+    py::cast<Vector2>(self)->y = -py::cast<Vector2>(self)->y;
     Py_RETURN_NONE;
 }
 
@@ -198,9 +196,10 @@ static PyObject* Vector2_negate(PyObject* self, PyObject*) {
 template <PyObject* (*combine)(PyObject*, PyObject*), double (*op)(double, double)>
 static PyObject* combineVectors(PyObject* left, PyObject* right) {
     if (!checkOther(right)) return nullptr;
-    Vector2* b = asVector(right);
+    Vector2* b = py::cast<Vector2>(right);
     if (isExactVector(left))
-        return newVector2(op(asVector(left)->x, b->x), op(asVector(left)->y, b->y));
+        return newVector2(op(py::cast<Vector2>(left)->x, b->x),
+                          op(py::cast<Vector2>(left)->y, b->y));
     py::Ref bx(PyFloat_FromDouble(b->x));
     py::Ref x(bx ? applyToCoordinate(left, nX, combine, bx.get()) : py::Ref());
     py::Ref by(x ? PyFloat_FromDouble(b->y) : nullptr);
@@ -234,8 +233,10 @@ static py::Ref coordinateProduct(PyObject* left, PyObject* right, py::Name& name
 static PyObject* Vector2_nb_multiply(PyObject* left, PyObject* right) {
     bool dot = isExactVector(right);
     if (isExactVector(left) && (dot || isPlainNumber(right))) {
-        Vector2* a = asVector(left);
-        if (dot) return PyFloat_FromDouble(a->x * asVector(right)->x + a->y * asVector(right)->y);
+        Vector2* a = py::cast<Vector2>(left);
+        if (dot)
+            return PyFloat_FromDouble(a->x * py::cast<Vector2>(right)->x +
+                                      a->y * py::cast<Vector2>(right)->y);
         double factor;
         if (!py::toDouble(right, factor)) return nullptr;
         return newVector2(a->x * factor, a->y * factor);
@@ -251,8 +252,8 @@ static PyObject* Vector2_nb_multiply(PyObject* left, PyObject* right) {
 }
 
 static PyObject* Vector2_repr(PyObject* self) {
-    char* x = PyOS_double_to_string(asVector(self)->x, 'f', 6, 0, nullptr);
-    char* y = x ? PyOS_double_to_string(asVector(self)->y, 'f', 6, 0, nullptr) : nullptr;
+    char* x = PyOS_double_to_string(py::cast<Vector2>(self)->x, 'f', 6, 0, nullptr);
+    char* y = x ? PyOS_double_to_string(py::cast<Vector2>(self)->y, 'f', 6, 0, nullptr) : nullptr;
     PyObject* text = y ? PyUnicode_FromFormat("Vector2(%s, %s)", x, y) : PyErr_NoMemory();
     PyMem_Free(x);
     PyMem_Free(y);
@@ -272,21 +273,21 @@ int freeCount = 0;
 static PyObject* Vector2_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     if (type != Vector2::type || freeCount == 0) return GenericVector::tpNew(type, args, kwargs);
     Vector2* v = freeVectors[--freeCount];
-    PyObject_Init(reinterpret_cast<PyObject*>(v), type);
+    PyObject_Init(py::asObject(v), type);
     v->ops = &Vector2::table;
     v->x = v->y = 0.0;
-    return reinterpret_cast<PyObject*>(v);
+    return py::asObject(v);
 }
 
 static void Vector2_dealloc(PyObject* self) {
     PyTypeObject* type = Py_TYPE(self);
     if (type != Vector2::type || freeCount == freeCapacity) return GenericVector::tpDealloc(self);
-    freeVectors[freeCount++] = asVector(self);
+    freeVectors[freeCount++] = py::cast<Vector2>(self);
     Py_DECREF(type);
 }
 
 static PyObject* Vector2_getLength(PyObject* self, void*) {
-    return PyFloat_FromDouble(asVector(self)->length());
+    return PyFloat_FromDouble(py::cast<Vector2>(self)->length());
 }
 
 static const PyMethodDef vector2Methods[] = {

@@ -13,6 +13,7 @@
 #include "ui/anchoredcontainer.hpp"
 #include "ui/draw.hpp"
 #include "ui/theme.hpp"
+#include "ui/widgetRenderer.hpp"
 
 namespace {
 
@@ -27,19 +28,15 @@ py::Name nGetSize("getSize");
 py::Name nInit("__init__");
 py::Name nIsAlreadyHandled("isAlreadyHandled");
 
-UIRenderer* asUIRenderer(PyObject* self) {
-    return reinterpret_cast<UIRenderer*>(self);
-}
-
 // Replaces the root: the new one is checked first, so a refused value changes nothing;
 // then the old root and its descendants leave the renderer and the new ones join it.
 bool setRoot(PyObject* self, PyObject* value) {
     if (!widgetOrRefuse(value)) return false;
-    py::Ref old = py::Ref::borrow(asUIRenderer(self)->widget);
+    py::Ref old = py::Ref::borrow(py::cast<UIRenderer>(self)->widget);
     if (old.get() != Py_None && isWidget(old.get()) &&
         walk::run(rendererStep(old.get(), Py_None)) < 0)
         return false;
-    py::assign(asUIRenderer(self)->widget, value);
+    py::assign(py::cast<UIRenderer>(self)->widget, value);
     return walk::run(rendererStep(value, self)) >= 0;
 }
 
@@ -58,7 +55,7 @@ static int UIRenderer_init(PyObject* self, py::Arguments<3>& a) {
                                                              Py_None, nullptr)
                               : nullptr);
     if (!done) return -1;
-    UIRenderer* renderer = asUIRenderer(self);
+    UIRenderer* renderer = py::cast<UIRenderer>(self);
     renderer->fillBackground = fillBackground;
     py::assign(renderer->theme, theme);
     py::Ref root(PyObject_CallNoArgs(py::asObject(UIAnchoredContainer::type)));
@@ -71,7 +68,7 @@ static int UIRenderer_init(PyObject* self, py::Arguments<3>& a) {
 
 // The theme's "background" colour over the whole target, written as it is (not blended).
 static bool fillBackground(PyObject* self) {
-    py::Ref theme = py::Ref::borrow(asUIRenderer(self)->theme);
+    py::Ref theme = py::Ref::borrow(py::cast<UIRenderer>(self)->theme);
     py::Ref background(PyUnicode_FromString("background"));
     py::Ref color(background ? py::callMethod(theme.get(), nGetIntColor, background.get())
                              : py::Ref());
@@ -85,11 +82,11 @@ static bool fillBackground(PyObject* self) {
 }
 
 static bool renderFrame(PyObject* self) {
-    UIRenderer* renderer = asUIRenderer(self);
+    UIRenderer* renderer = py::cast<UIRenderer>(self);
     // Every frame starts with the whole target to draw in: a clip left over from
     // earlier drawing would cut the fill and the widgets.
     if (PyObject* target = renderer->target; isTexture(target))
-        if (SDL_Surface* surface = reinterpret_cast<Texture*>(target)->surface)
+        if (SDL_Surface* surface = py::cast<Texture>(target)->surface)
             SDL_SetClipRect(surface, nullptr);
     if (renderer->fillBackground && !fillBackground(self)) return false;
     py::Ref engine = py::Ref::borrow(renderer->engine);
@@ -113,7 +110,7 @@ static bool renderFrame(PyObject* self) {
 static PyObject* UIRenderer_render(PyObject* self, PyObject*) {
     // One frame at a time: a second would reset the clip and fill the target under the
     // widgets of the first.
-    py::Exclusive drawing(asUIRenderer(self)->drawing, renderingAlready);
+    py::Exclusive drawing(py::cast<UIRenderer>(self)->drawing, renderingAlready);
     return drawing ? py::noneOrFailed(renderFrame(self)) : nullptr;
 }
 
@@ -147,7 +144,7 @@ static PyObject* UIRenderer_setEngine(PyObject* self, PyObject* engine) {
 // The root's answer goes into the event this handler received; every event goes
 // down, whatever it says on arrival.
 static PyObject* routeEvent(PyObject* self, py::Name& hook, PyObject* event) {
-    py::Ref root = py::Ref::borrow(asUIRenderer(self)->widget);
+    py::Ref root = py::Ref::borrow(py::cast<UIRenderer>(self)->widget);
     py::Ref answer = py::callMethod(root.get(), hook, event);
     return py::noneOrFailed(answer && py::setAttr(event, nIsAlreadyHandled, answer.get()));
 }
@@ -161,14 +158,14 @@ static PyObject* UIRenderer_onScroll(PyObject* self, PyObject* event) {
 }
 
 static PyObject* UIRenderer_getSize(PyObject* self, PyObject*) {
-    py::Ref target = py::Ref::borrow(asUIRenderer(self)->target);
+    py::Ref target = py::Ref::borrow(py::cast<UIRenderer>(self)->target);
     return py::callMethod(target.get(), nGetSize).release();
 }
 
 // --- the root ------------------------------------------------------------------------------
 
 static PyObject* UIRenderer_getWidget(PyObject* self, void*) {
-    return py::newRef(asUIRenderer(self)->widget);
+    return py::newRef(py::cast<UIRenderer>(self)->widget);
 }
 
 static int UIRenderer_setWidget(PyObject* self, PyObject* value, void*) {

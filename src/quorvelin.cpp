@@ -67,13 +67,6 @@ constexpr int largestWindowSide = 16384;
 // threading.TIMEOUT_MAX: the longest wait of a timer thread, read at import.
 double longestTimerWait = 0.0;
 
-Engine* asEngine(PyObject* self) {
-    return reinterpret_cast<Engine*>(self);
-}
-PyObject* asObject(Engine* self) {
-    return reinterpret_cast<PyObject*>(self);
-}
-
 // Counts the calls of quit. SDL_Quit destroys every window, so the handles of every
 // engine made before it are stale, also once SDL_CreateWindow has started SDL's
 // video again for a later init.
@@ -134,7 +127,7 @@ static PyObject* Engine_new(PyTypeObject* type, PyObject* args, PyObject* kwargs
     if (!self) return nullptr;
     py::Ref ecs(PyObject_CallOneArg(py::asObject(Ecs::type), self.get()));
     if (!ecs) return nullptr;
-    py::assign(asEngine(self.get())->ecs, ecs.get());
+    py::assign(py::cast<Engine>(self.get())->ecs, ecs.get());
     return self.release();
 }
 
@@ -144,7 +137,7 @@ static int Engine_tpinit(PyObject*, py::Arguments<0>&) {
 
 // The one-shot task that init queues for fullscreen: bound to the engine.
 static PyObject* activateFullscreen(PyObject* engine, py::Arguments<2>&) {
-    if (!asEngine(engine)->ops->switchFullscreen(asEngine(engine))) return nullptr;
+    if (!py::cast<Engine>(engine)->ops->switchFullscreen(py::cast<Engine>(engine))) return nullptr;
     Py_RETURN_TRUE;
 }
 
@@ -213,7 +206,8 @@ static bool openWindow(Engine* self, PyObject* title, WindowSize& size, Uint32 f
     // After quit, SDL's video only runs again from the window on.
     if (capture) setRelativeMouseMode(true);
     int hasIcon = icon ? PyObject_RichCompareBool(icon, Py_None, Py_NE) : 0;
-    return hasIcon == 0 || (hasIcon > 0 && py::callMethod(asObject(self), nSetWindowIcon, icon));
+    return hasIcon == 0 ||
+           (hasIcon > 0 && py::callMethod(py::asObject(self), nSetWindowIcon, icon));
 }
 
 // The software renderer of the window and the streaming screen texture of init's size.
@@ -234,7 +228,7 @@ static bool openScreen(Engine* self, WindowSize& size) {
 static PyObject* Engine_init(PyObject* op, py::Arguments<10>& a) {
     auto [title, size, fullscreen, show, resizeable, windowid, icon, captureMouse, audioChannels,
           killWithEscapeKey] = a;
-    Engine* self = asEngine(op);
+    Engine* self = py::cast<Engine>(op);
 
     int32_t channels = 32;
     if (audioChannels && !py::toInt32(audioChannels, channels)) return nullptr;
@@ -270,13 +264,13 @@ static PyObject* Engine_init(PyObject* op, py::Arguments<10>& a) {
 }
 
 static PyObject* Engine_ensureInit(PyObject* self, PyObject*) {
-    if (!asEngine(self)->running)
+    if (!py::cast<Engine>(self)->running)
         return py::engineException("The engine is not initialized, yet.Call init method first.");
     Py_RETURN_NONE;
 }
 
 static PyObject* Engine_quit(PyObject* op, PyObject*) {
-    Engine* self = asEngine(op);
+    Engine* self = py::cast<Engine>(op);
     self->running = 0;
     if (SDL_Window* window = liveWindow(self)) SDL_DestroyWindow(window);
     // SDL is shut down below: no handle of this engine may be used again.
@@ -361,7 +355,7 @@ static PyObject* Engine_addTaskAfter(PyObject* self, py::Arguments<3>& a) {
 // The task pass of the frame. Tasks that finished leave the list even when a later
 // task of the same pass raises; that error is the one reported.
 static bool runTasks(Engine* self) {
-    PyObject* op = asObject(self);
+    PyObject* op = py::asObject(self);
     py::Ref tasks = py::getAttr(op, nTasks);
     py::Ref finished(tasks ? PyList_New(0) : nullptr);
     if (!finished) return false;
@@ -473,21 +467,21 @@ static bool keyPressed(Engine* self, SDL_Keycode key) {
     py::Ref event(PyObject_CallFunction(
         py::asObject(KeyEvent::type), "iiii", int(key), held(keys, SDLK_LCTRL, SDLK_RCTRL),
         held(keys, SDLK_LALT, SDLK_RALT), held(keys, SDLK_LSHIFT, SDLK_RSHIFT)));
-    return event && fire(asObject(self), event.get());
+    return event && fire(py::asObject(self), event.get());
 }
 
 // Clicks and wheel turns bypass fireEvent: every subscriber gets an event of its own.
 static bool mouseReleased(Engine* self, const SDL_MouseButtonEvent& button) {
     int32_t x, y;
     if (!toScreen(self, button.x, button.y, x, y)) return false;
-    return dispatch(asObject(self), py::asObject(MouseClickEvent::type), [&] {
+    return dispatch(py::asObject(self), py::asObject(MouseClickEvent::type), [&] {
         return py::Ref(PyObject_CallFunction(py::asObject(MouseClickEvent::type), "iii", x, y,
                                              int(button.button)));
     });
 }
 
 static bool wheelTurned(Engine* self, const SDL_MouseWheelEvent& wheel) {
-    return dispatch(asObject(self), py::asObject(MouseWheelEvent::type), [&] {
+    return dispatch(py::asObject(self), py::asObject(MouseWheelEvent::type), [&] {
         return py::Ref(
             PyObject_CallFunction(py::asObject(MouseWheelEvent::type), "ii", wheel.x, wheel.y));
     });
@@ -507,10 +501,10 @@ static bool joystickAdded(Engine* self, int deviceIndex) {
     py::Ref joystick(text ? Joystick::table.create(handle, text.get(), SDL_JoystickNumAxes(handle),
                                                    SDL_JoystickNumButtons(handle))
                           : nullptr);
-    py::Ref joysticks(joystick ? py::getAttr(asObject(self), nJoysticks) : py::Ref());
+    py::Ref joysticks(joystick ? py::getAttr(py::asObject(self), nJoysticks) : py::Ref());
     if (!joysticks || !py::append(joysticks.get(), joystick.get())) return false;
     py::Ref event(PyObject_CallOneArg(py::asObject(JoystickAddedEvent::type), joystick.get()));
-    return event && fire(asObject(self), event.get());
+    return event && fire(py::asObject(self), event.get());
 }
 
 static bool joystickRemoved() {
@@ -590,7 +584,7 @@ static void upload(SDL_Texture* screen, const pixels::ConstArea& source) {
 // The targets of the renderers, in system order; the last one is what is shown.
 static bool uploadTargets(Engine* self) {
     if (!PyObject_TypeCheck(self->ecs, Ecs::type)) return true;
-    py::Ref systems = py::Ref::borrow(reinterpret_cast<Ecs*>(self->ecs)->systems);
+    py::Ref systems = py::Ref::borrow(py::cast<Ecs>(self->ecs)->systems);
     if (!PyList_Check(systems.get())) return true;
     for (Py_ssize_t i = 0; i < PyList_GET_SIZE(systems.get()); ++i) {
         py::Ref system = py::Ref::borrow(PyList_GET_ITEM(systems.get(), i));
@@ -600,7 +594,7 @@ static bool uploadTargets(Engine* self) {
         if (target.get() == Py_None) continue; // nothing to show yet
         if (!isTexture(target.get())) return py::cannotConvert(target.get(), Texture::type);
         if (!hasScreen(self)) return true; // getTarget quit the engine
-        upload(self->screenTexture, reinterpret_cast<Texture*>(target.get())->view());
+        upload(self->screenTexture, py::cast<Texture>(target.get())->view());
     }
     return true;
 }
@@ -678,7 +672,7 @@ static bool frameRunning = false;
 static PyObject* Engine_update(PyObject* op, PyObject*) {
     py::Exclusive running(frameRunning, "update() cannot start while a frame is running");
     if (!running) return nullptr;
-    Engine* self = asEngine(op);
+    Engine* self = py::cast<Engine>(op);
     if (!py::callMethod(op, nEnsureInit)) return nullptr;
     measureFrame(self);
     self->ops->updateInput(self);
@@ -701,7 +695,7 @@ static bool runFrames(PyObject* op, double frameTime) {
     py::Ref sleep(time ? py::getAttr(time.get(), nSleep) : py::Ref());
     if (!sleep) return false;
     using Clock = std::chrono::steady_clock;
-    while (asEngine(op)->running) {
+    while (py::cast<Engine>(op)->running) {
         Clock::time_point start = Clock::now();
         if (!py::callMethod(op, nUpdate)) return false;
         double took = std::chrono::duration<double>(Clock::now() - start).count();
@@ -735,11 +729,11 @@ static PyObject* Engine_run(PyObject* op, py::Arguments<1>& a) {
 }
 
 static PyObject* Engine_getFps(PyObject* self, PyObject*) {
-    return PyFloat_FromDouble(asEngine(self)->fps);
+    return PyFloat_FromDouble(py::cast<Engine>(self)->fps);
 }
 
 static PyObject* Engine_getTimeStep(PyObject* self, PyObject*) {
-    return PyFloat_FromDouble(asEngine(self)->timeStep);
+    return PyFloat_FromDouble(py::cast<Engine>(self)->timeStep);
 }
 
 // --- window, fullscreen, screenshot and input queries -----------------------------------
@@ -764,17 +758,18 @@ static bool Engine_switchFullscreen(Engine* self) {
 }
 
 static PyObject* Engine_isRunning(PyObject* self, PyObject*) {
-    return PyBool_FromLong(asEngine(self)->running == 1);
+    return PyBool_FromLong(py::cast<Engine>(self)->running == 1);
 }
 
 static PyObject* Engine_isFullscreen(PyObject* self, PyObject*) {
-    SDL_Window* window = liveWindow(asEngine(self));
+    SDL_Window* window = liveWindow(py::cast<Engine>(self));
     return PyBool_FromLong(window && (SDL_GetWindowFlags(window) & fullscreenFlags));
 }
 
 static PyObject* Engine_toggleFullscreen(PyObject* op, PyObject*) {
     py::Ref oldValue = py::callMethod(op, nIsFullscreen);
-    if (!oldValue || !asEngine(op)->ops->switchFullscreen(asEngine(op))) return nullptr;
+    if (!oldValue || !py::cast<Engine>(op)->ops->switchFullscreen(py::cast<Engine>(op)))
+        return nullptr;
     py::Ref newValue = py::callMethod(op, nIsFullscreen);
     py::Ref event(newValue ? PyObject_CallFunctionObjArgs(py::asObject(FullscreenEvent::type),
                                                           oldValue.get(), newValue.get(), nullptr)
@@ -785,7 +780,7 @@ static PyObject* Engine_toggleFullscreen(PyObject* op, PyObject*) {
 static PyObject* Engine_setFullscreen(PyObject* self, PyObject* fullscreen) {
     bool on;
     if (!py::toFlag(fullscreen, on)) return nullptr;
-    SDL_Window* window = requireWindow(asEngine(self));
+    SDL_Window* window = requireWindow(py::cast<Engine>(self));
     if (!window) return nullptr;
     SDL_SetWindowFullscreen(window, on ? SDL_WINDOW_FULLSCREEN : 0);
     Py_RETURN_NONE;
@@ -795,7 +790,7 @@ static PyObject* Engine_setFullscreen(PyObject* self, PyObject* fullscreen) {
 // a pair of integers.
 template <void (*query)(SDL_Window*, int*, int*)>
 PyObject* getWindowPair(PyObject* self, PyObject*) {
-    SDL_Window* window = requireWindow(asEngine(self));
+    SDL_Window* window = requireWindow(py::cast<Engine>(self));
     if (!window) return nullptr;
     int first = 0, second = 0;
     query(window, &first, &second);
@@ -817,7 +812,7 @@ template <void (*change)(SDL_Window*, int, int)>
 PyObject* setWindowPair(PyObject* self, PyObject* pair) {
     int32_t first, second;
     if (!py::toInt32Pair(pair, first, second)) return nullptr;
-    SDL_Window* window = requireWindow(asEngine(self));
+    SDL_Window* window = requireWindow(py::cast<Engine>(self));
     if (!window) return nullptr;
     change(window, first, second);
     Py_RETURN_NONE;
@@ -826,7 +821,7 @@ PyObject* setWindowPair(PyObject* self, PyObject* pair) {
 static PyObject* Engine_setWindowTitle(PyObject* self, PyObject* title) {
     py::Utf8 text(title);
     if (!text) return nullptr;
-    SDL_Window* window = requireWindow(asEngine(self));
+    SDL_Window* window = requireWindow(py::cast<Engine>(self));
     if (!window) return nullptr;
     SDL_SetWindowTitle(window, text.c_str());
     Py_RETURN_NONE;
@@ -836,7 +831,7 @@ static PyObject* Engine_setWindowIcon(PyObject* self, PyObject* filename) {
     py::Utf8 path(filename);
     const char* name = path.fileName();
     if (!name) return nullptr;
-    SDL_Window* window = requireWindow(asEngine(self));
+    SDL_Window* window = requireWindow(py::cast<Engine>(self));
     if (!window) return nullptr;
     // An image that cannot be loaded leaves the icon as it is.
     if (OwnedSurface image = loadImageFile(name)) SDL_SetWindowIcon(window, image.get());
@@ -847,7 +842,7 @@ static PyObject* Engine_saveScreenshot(PyObject* self, PyObject* filename) {
     py::Utf8 path(filename);
     const char* name = path.fileName();
     if (!name) return nullptr;
-    SDL_Window* window = requireWindow(asEngine(self));
+    SDL_Window* window = requireWindow(py::cast<Engine>(self));
     if (!window) return nullptr;
     // The surface the software renderer presents into: the last frame at window size.
     SDL_Surface* surface = SDL_GetWindowSurface(window);
@@ -857,14 +852,14 @@ static PyObject* Engine_saveScreenshot(PyObject* self, PyObject* filename) {
 }
 
 static PyObject* Engine_getMouseDist(PyObject* self, PyObject*) {
-    return py::intPair(asEngine(self)->mouseDx, asEngine(self)->mouseDy);
+    return py::intPair(py::cast<Engine>(self)->mouseDx, py::cast<Engine>(self)->mouseDy);
 }
 
 static PyObject* Engine_getMousePos(PyObject* self, PyObject*) {
     int x = 0, y = 0;
     SDL_GetMouseState(&x, &y);
     int32_t screenX, screenY;
-    if (!toScreen(asEngine(self), x, y, screenX, screenY)) return nullptr;
+    if (!toScreen(py::cast<Engine>(self), x, y, screenX, screenY)) return nullptr;
     return py::intPair(screenX, screenY);
 }
 

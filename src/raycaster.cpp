@@ -33,7 +33,7 @@ static int Camera_init(PyObject* self, py::Arguments<5>& a) {
         !py::checkArgument(pos, Vector2::type, "pos", true) ||
         !py::checkArgument(dir, Vector2::type, "dir", true))
         return -1;
-    Camera* camera = reinterpret_cast<Camera*>(self);
+    Camera* camera = py::cast<Camera>(self);
     py::assign(camera->pos, pos);
     py::assign(camera->dir, dir);
     camera->fov = fov;
@@ -73,17 +73,17 @@ static py::Ref defaultCamera() {
 // One zeroed record per column of the target, as wide as its getSize() says (and no
 // wider than its surface, the most a frame ever draws).
 static bool allocateHits(PyObject* self) {
-    py::Ref target = py::Ref::borrow(asRaycaster(self)->target);
+    py::Ref target = py::Ref::borrow(py::cast<RaycastingRenderer>(self)->target);
     py::Ref size = py::callMethod(target.get(), nGetSize);
     py::Ref width, height;
     if (!size || !py::unpackPair(size.get(), width, height)) return false;
     size_t columns = PyLong_AsSize_t(width.get());
     if (columns == size_t(-1) && PyErr_Occurred()) return false;
     // Reading the size ran Python code: the surface is read now.
-    Texture* texture = py::instanceOf<Texture>(asRaycaster(self)->target);
+    Texture* texture = py::instanceOf<Texture>(py::cast<RaycastingRenderer>(self)->target);
     pixels::Area area = texture ? texture->view() : pixels::Area{};
     columns = std::min(columns, size_t(area.width));
-    std::vector<raycast::RayHit>& hits = asRaycaster(self)->native.hits;
+    std::vector<raycast::RayHit>& hits = py::cast<RaycastingRenderer>(self)->native.hits;
     hits.assign(columns, raycast::RayHit{});
     hits.shrink_to_fit();
     return true;
@@ -103,7 +103,7 @@ static int RaycastingRenderer_init(PyObject* self, py::Arguments<2>& a) {
                                                     py::asObject(SpriteComponent::type), nullptr)
                      : nullptr);
     if (!done) return -1;
-    RaycastingRenderer* renderer = asRaycaster(self);
+    RaycastingRenderer* renderer = py::cast<RaycastingRenderer>(self);
     py::assign(renderer->level, level);
     py::Ref camera = defaultCamera();
     if (!camera) return -1;
@@ -116,12 +116,12 @@ static int RaycastingRenderer_init(PyObject* self, py::Arguments<2>& a) {
 // --- camera, flashlight, castRay -----------------------------------------------------------------
 
 static PyObject* RaycastingRenderer_getCamera(PyObject* self, PyObject*) {
-    return py::newRef(asRaycaster(self)->camera);
+    return py::newRef(py::cast<RaycastingRenderer>(self)->camera);
 }
 
 static PyObject* RaycastingRenderer_setFlashlight(PyObject* self, PyObject* flashlight) {
     if (!py::checkArgument(flashlight, Texture::type, "flashlight", true)) return nullptr;
-    py::assign(asRaycaster(self)->flashlight, flashlight);
+    py::assign(py::cast<RaycastingRenderer>(self)->flashlight, flashlight);
     Py_RETURN_NONE;
 }
 
@@ -136,7 +136,7 @@ static PyObject* RaycastingRenderer_castRay(PyObject* self, py::Arguments<2>& a)
     if (!raycaster::readVector(posArgument, pos) || !raycaster::readVector(dirArgument, dir))
         return nullptr;
     // After the last Python code: the cells are read as they are now.
-    Level* level = py::instanceOf<Level>(asRaycaster(self)->level);
+    Level* level = py::instanceOf<Level>(py::cast<RaycastingRenderer>(self)->level);
     if (!level) Py_RETURN_NONE;
     levelGrid::View view = level->view();
     raycast::RayHit hit;

@@ -75,10 +75,6 @@ struct RaycastingRenderer : Renderer {
     static const RaycastingRendererOps table;
 };
 
-inline RaycastingRenderer* asRaycaster(PyObject* self) {
-    return reinterpret_cast<RaycastingRenderer*>(self);
-}
-
 // --- the parts, in raycaster/ -----------------------------------------------------------
 
 // frame.cpp: render and the passes (RaycastingRenderer::table).

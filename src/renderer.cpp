@@ -3,6 +3,7 @@
 
 #include "py/args.hpp"
 #include "py/call.hpp"
+#include "py/cast.hpp"
 #include "py/methods.hpp"
 #include "resources/texture.hpp"
 
@@ -13,10 +14,6 @@ namespace {
 py::Name nRender("render");
 py::Name nUpdate("update");
 py::Name nInit("__init__");
-
-Renderer* asRenderer(PyObject* self) {
-    return reinterpret_cast<Renderer*>(self);
-}
 
 } // namespace
 
@@ -31,15 +28,15 @@ static int Renderer_init(PyObject* self, py::Arguments<1>& a, PyObject* args) {
     PyTuple_SET_ITEM(baseArgs.get(), 0, py::newRef(self));
     for (Py_ssize_t i = 1; i < given; ++i)
         PyTuple_SET_ITEM(baseArgs.get(), i, py::newRef(PyTuple_GET_ITEM(args, i)));
-    py::Ref baseInit = py::getAttr(reinterpret_cast<PyObject*>(AbstractSystem::type), nInit);
+    py::Ref baseInit = py::getAttr(py::asObject(AbstractSystem::type), nInit);
     py::Ref done(baseInit ? PyObject_Call(baseInit.get(), baseArgs.get(), nullptr) : nullptr);
     if (!done) return -1;
-    py::assign(asRenderer(self)->target, target);
+    py::assign(py::cast<Renderer>(self)->target, target);
     return 0;
 }
 
 static PyObject* Renderer_update(PyObject* self, PyObject* timeStep) {
-    py::Ref baseUpdate = py::getAttr(reinterpret_cast<PyObject*>(AbstractSystem::type), nUpdate);
+    py::Ref baseUpdate = py::getAttr(py::asObject(AbstractSystem::type), nUpdate);
     py::Ref done(baseUpdate
                      ? PyObject_CallFunctionObjArgs(baseUpdate.get(), self, timeStep, nullptr)
                      : nullptr);
@@ -52,7 +49,7 @@ static PyObject* Renderer_render(PyObject*, PyObject*) {
 }
 
 static PyObject* Renderer_getTarget(PyObject* self, PyObject*) {
-    return py::newRef(asRenderer(self)->target);
+    return py::newRef(py::cast<Renderer>(self)->target);
 }
 
 static const PyMethodDef rendererMethods[] = {

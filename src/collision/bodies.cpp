@@ -52,7 +52,7 @@ bool sameBits(double a, double b) {
 py::Ref componentOf(PyObject* entity, PyTypeObject* componentType, bool& pythonMayRun) {
     PyObject* key = py::asObject(componentType);
     if (Py_IS_TYPE(entity, Entity::type)) {
-        py::Ref components = py::Ref::borrow(reinterpret_cast<Entity*>(entity)->components);
+        py::Ref components = py::Ref::borrow(py::cast<Entity>(entity)->components);
         if (PyDict_CheckExact(components.get())) {
             PyObject* found = PyDict_GetItemWithError(components.get(), key);
             if (!found && PyErr_Occurred()) return py::Ref();
@@ -77,7 +77,7 @@ bool plainFlags(PyObject* flags) {
 
 PyObject* plainComponents(PyObject* entity) {
     if (!Py_IS_TYPE(entity, Entity::type)) return nullptr;
-    PyObject* components = reinterpret_cast<Entity*>(entity)->components;
+    PyObject* components = py::cast<Entity>(entity)->components;
     return PyDict_CheckExact(components) ? components : nullptr;
 }
 
@@ -128,10 +128,10 @@ void BodyIndex::reshape(PyObject* list) {
 inline bool BodyIndex::stillPlain(const Body& body) {
     PyObject* dict = body.components.dict;
     if (!body.vector || !body.components.known || !Py_IS_TYPE(body.entity, Entity::type) ||
-        reinterpret_cast<Entity*>(body.entity)->components != dict || !PyDict_CheckExact(dict))
+        py::cast<Entity>(body.entity)->components != dict || !PyDict_CheckExact(dict))
         return false;
     return py::dictVersionAgain(dict) == body.components.version &&
-           body.position->pos == reinterpret_cast<PyObject*>(body.vector);
+           body.position->pos == py::asObject(body.vector);
 }
 
 // The common refresh: the same bodies in the same list, every one plain and holding the
@@ -240,7 +240,7 @@ void BodyIndex::indexVectors() {
     firstWithVector_.assign(bodies_.size(), -1);
     // Inserted from the last body to the first, so that each chain runs in list order.
     for (size_t i = bodies_.size(); i-- > 0;) {
-        PyObject* vector = reinterpret_cast<PyObject*>(bodies_[i].vector);
+        PyObject* vector = py::asObject(bodies_[i].vector);
         if (!vector) continue;
         size_t slot = slotOf(vector, slots - 1);
         while (byVector_[slot].first && byVector_[slot].first != vector)
@@ -258,7 +258,7 @@ void BodyIndex::indexVectors() {
 void BodyIndex::vectorMoved(PyObject* vector, size_t hint) {
     if (stale_) return; // the refresh reads every position
     int64_t first;
-    if (hint < bodies_.size() && reinterpret_cast<PyObject*>(bodies_[hint].vector) == vector) {
+    if (hint < bodies_.size() && py::asObject(bodies_[hint].vector) == vector) {
         first = firstWithVector_[hint];
     } else {
         size_t mask = byVector_.size() - 1;
@@ -267,7 +267,7 @@ void BodyIndex::vectorMoved(PyObject* vector, size_t hint) {
             slot = (slot + 1) & mask;
         first = byVector_[slot].second;
     }
-    auto* moved = reinterpret_cast<Vector2*>(vector);
+    auto* moved = py::cast<Vector2>(vector);
     for (int64_t i = first; i >= 0; i = sameVector_[size_t(i)])
         grid_.move(size_t(i), moved->x, moved->y);
 }

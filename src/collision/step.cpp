@@ -96,7 +96,7 @@ bool visitTheLongWay(Mover& m, PyObject* other, MovementPass& pass) {
     py::Ref position = componentOf(other, PositionComponent::type, byName);
     if (!position || !checkComponent(position.get(), PositionComponent::type)) return false;
     if (position.get() == Py_None) return py::noAttribute(position.get(), "_pos");
-    py::Ref vector = py::Ref::borrow(reinterpret_cast<PositionComponent*>(position.get())->pos);
+    py::Ref vector = py::Ref::borrow(py::cast<PositionComponent>(position.get())->pos);
     if (!collisionDist(m, vector.get(), body.get(), pass)) return true;
     return fire(m.system, m.entity, other, pass);
 }
@@ -343,7 +343,7 @@ bool updateEntity(MovementSystem* self, PyObject* entity, PyObject* timeStepObje
 }
 
 MovementPass::MovementPass(MovementSystem* system)
-    : system_(py::Ref::borrow(reinterpret_cast<PyObject*>(system))) {
+    : system_(py::Ref::borrow(py::asObject(system))) {
     std::unique_ptr<MovementMemory>& kept = system->native.memory;
     if (!kept) kept = std::make_unique<MovementMemory>();
     if (kept->inUse) {
@@ -363,7 +363,7 @@ MovementPass::~MovementPass() {
 
 const collision::WallGrid& MovementPass::walls(PyObject* level) {
     if (wallsOf_ != level) {
-        Level* walls = reinterpret_cast<Level*>(level);
+        Level* walls = py::cast<Level>(level);
         const levelGrid::Cells& cells = walls->native.cells;
         walls_ = {cells.size() ? cells.data() : nullptr, walls->width, walls->height, nullptr};
         MovementMemory& m = *memory_;
@@ -381,7 +381,7 @@ const collision::WallGrid& MovementPass::walls(PyObject* level) {
 }
 
 bool updateMembers(PyObject* self, PyObject* members, PyObject* timeStep) {
-    auto* system = reinterpret_cast<MovementSystem*>(self);
+    auto* system = py::cast<MovementSystem>(self);
     MovementPass pass(system);
     // Over a copy: entities that join during the pass wait for the next one.
     py::Ref held = py::Ref::borrow(members);

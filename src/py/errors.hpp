@@ -51,6 +51,12 @@ inline PyObject* noneOrFailed(bool ok) {
     return Py_None;
 }
 
+// What a method that answers a truth value hands back for 1, 0, or -1 with the error
+// set: True, False, or null.
+inline PyObject* boolOrFailed(int answer) {
+    return answer < 0 ? nullptr : PyBool_FromLong(answer);
+}
+
 // The engine's own exception classes, raised by name from the module namespace.
 Failure engineException(const char* message);
 Failure engineSdlException(const char* message);

@@ -3,6 +3,7 @@
 // leave it in (far to near).
 #include "raycaster.hpp"
 
+#include "py/cast.hpp"
 #include "py/errors.hpp"
 #include "resources/entity.hpp"
 #include "resources/motionComponents.hpp"
@@ -34,7 +35,7 @@ bool vectorOf(PyObject* field, raycast::Vec2& out) {
 
 bool readTracked(PyObject* renderer, bool facing, std::vector<Tracked>& out) {
     out.clear();
-    PyObject* list = reinterpret_cast<AbstractSystem*>(renderer)->entities;
+    PyObject* list = py::cast<AbstractSystem>(renderer)->entities;
     if (!PyList_Check(list)) return py::raise(PyExc_TypeError, "'NoneType' object is not iterable");
     Py_ssize_t count = PyList_GET_SIZE(list);
     out.reserve(size_t(count));
@@ -61,7 +62,7 @@ bool readTracked(PyObject* renderer, bool facing, std::vector<Tracked>& out) {
 
 void reorderTracked(PyObject* renderer, const std::vector<Tracked>& tracked,
                     const uint32_t* order) {
-    PyObject* list = reinterpret_cast<AbstractSystem*>(renderer)->entities;
+    PyObject* list = py::cast<AbstractSystem>(renderer)->entities;
     size_t count = tracked.size();
     if (!PyList_Check(list) || size_t(PyList_GET_SIZE(list)) != count) return;
     for (size_t i = 0; i < count; ++i)

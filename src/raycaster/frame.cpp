@@ -12,6 +12,7 @@
 
 #include "core/raycastFrame.hpp"
 #include "py/call.hpp"
+#include "py/cast.hpp"
 #include "py/convert.hpp"
 #include "py/errors.hpp"
 #include "py/exclusive.hpp"
@@ -26,10 +27,6 @@ namespace {
 py::Name nNormalize("normalize");
 py::Name nGetDegrees("getDegrees");
 py::Name nGetTimeStep("getTimeStep");
-
-PyObject* asObject(RaycastingRenderer* self) {
-    return reinterpret_cast<PyObject*>(self);
-}
 
 // An error put aside while other work runs, then reported or dropped.
 class HeldError {
@@ -67,7 +64,7 @@ namespace {
 
 // The engine's last time step, as its getTimeStep() answers it.
 bool timeStepOf(PyObject* self, double& out) {
-    py::Ref engine = py::Ref::borrow(reinterpret_cast<AbstractSystem*>(self)->engine);
+    py::Ref engine = py::Ref::borrow(py::cast<AbstractSystem>(self)->engine);
     py::Ref step = py::callMethod(engine.get(), nGetTimeStep);
     return step && py::toDouble(step.get(), out);
 }
@@ -108,7 +105,7 @@ raycast::SpriteDraw spriteDraw(const raycaster::Tracked& tracked, uint32_t index
 // every animation advanced by the engine's time step. False with the error set; the
 // distances and the order are written even when only the time step failed.
 bool readSprites(RaycastingRenderer* self) {
-    PyObject* object = asObject(self);
+    PyObject* object = py::asObject(self);
     FrameInProgress& frame = self->native.frame;
     // The time step first, as it may run Python code; its error counts only once the
     // entities have been read.
@@ -154,8 +151,8 @@ bool readSprites(RaycastingRenderer* self) {
 void renderSky(RaycastingRenderer* self, int64_t) {
     FrameInProgress& frame = self->native.frame;
     frame.sky = false;
-    Camera* camera = raycaster::cameraOf(asObject(self), "dir");
-    py::Ref held = py::Ref::borrow(reinterpret_cast<PyObject*>(camera));
+    Camera* camera = raycaster::cameraOf(py::asObject(self), "dir");
+    py::Ref held = py::Ref::borrow(py::asObject(camera));
     py::Ref dir = py::Ref::borrow(camera ? camera->dir : nullptr);
     py::Ref degrees = dir ? py::callMethod(dir.get(), nGetDegrees) : py::Ref();
     double angle;
@@ -178,8 +175,8 @@ void renderWalls(RaycastingRenderer* self, int64_t horizon, int32_t w, int32_t h
     frame.walls = frame.sprites = false;
     // Without a level there is nothing to draw: the background shows.
     if (!py::instanceOf<Level>(self->level)) return;
-    Camera* camera = raycaster::cameraOf(asObject(self), "pos");
-    py::Ref held = py::Ref::borrow(reinterpret_cast<PyObject*>(camera));
+    Camera* camera = raycaster::cameraOf(py::asObject(self), "pos");
+    py::Ref held = py::Ref::borrow(py::asObject(camera));
     raycast::Vec2 pos, dir;
     if (!camera || !raycaster::readVector(py::Ref::borrow(camera->pos).get(), pos) ||
         !raycaster::readVector(py::Ref::borrow(camera->dir).get(), dir))
@@ -247,7 +244,7 @@ const RaycastingRendererOps RaycastingRenderer::table = {renderWalls, renderSpri
 
 PyObject* RaycastingRenderer_render(PyObject* self, PyObject*) {
     py::Ref held = py::Ref::borrow(self);
-    RaycastingRenderer* renderer = asRaycaster(self);
+    RaycastingRenderer* renderer = py::cast<RaycastingRenderer>(self);
     // One frame at a time: a second would empty the frame in progress under the first.
     py::Exclusive drawing(renderer->drawing, renderingAlready);
     if (!drawing) return nullptr;

@@ -19,7 +19,7 @@ py::Name nGetSize("getSize");
 namespace raycaster {
 
 Camera* cameraOf(PyObject* renderer, const char* attribute) {
-    Camera* camera = py::instanceOf<Camera>(asRaycaster(renderer)->camera);
+    Camera* camera = py::instanceOf<Camera>(py::cast<RaycastingRenderer>(renderer)->camera);
     if (!camera) py::noAttribute(Py_None, attribute);
     return camera;
 }
@@ -32,7 +32,7 @@ bool readVector(PyObject* vector, raycast::Vec2& out) {
 }
 
 bool targetSize(PyObject* renderer, int32_t& width, int32_t& height) {
-    py::Ref target = py::Ref::borrow(asRaycaster(renderer)->target);
+    py::Ref target = py::Ref::borrow(py::cast<RaycastingRenderer>(renderer)->target);
     py::Ref size = py::callMethod(target.get(), nGetSize);
     return size && py::toInt32Pair(size.get(), width, height);
 }

@@ -10,6 +10,7 @@
 
 #include "core/raycastQueries.hpp"
 #include "py/args.hpp"
+#include "py/cast.hpp"
 #include "py/convert.hpp"
 #include "py/errors.hpp"
 #include "resources/texture.hpp"
@@ -36,7 +37,7 @@ bool columnOf(PyObject* x, Py_ssize_t& out) {
 // The column's record of the last frame, if the column lies inside the target both now
 // (`width`, from its getSize) and in the last frame.
 const raycast::RayHit* columnRecord(PyObject* self, Py_ssize_t column, int32_t width) {
-    const std::vector<raycast::RayHit>& hits = asRaycaster(self)->native.hits;
+    const std::vector<raycast::RayHit>& hits = py::cast<RaycastingRenderer>(self)->native.hits;
     if (column < 0 || column >= width || size_t(column) >= hits.size()) return nullptr;
     return &hits[size_t(column)];
 }
@@ -47,7 +48,7 @@ bool screenPoint(PyObject* self, py::Arguments<2>& a, raycast::ScreenPoint& out)
     if (!raycaster::targetSize(self, width, height)) return false;
     Camera* camera = raycaster::cameraOf(self, "pitch");
     if (!camera) return false;
-    py::Ref held = py::Ref::borrow(reinterpret_cast<PyObject*>(camera));
+    py::Ref held = py::Ref::borrow(py::asObject(camera));
     if (camera->ratio == 0.0) return py::raise(PyExc_ZeroDivisionError, "float division");
     Py_ssize_t column;
     double y;
@@ -97,7 +98,7 @@ PyObject* RaycastingRenderer_getEntityAtScreenCoords(PyObject* self, py::Argumen
     if (!raycaster::targetSize(self, width, height)) return nullptr;
     Camera* camera = raycaster::cameraOf(self, "pitch");
     if (!camera) return nullptr;
-    py::Ref held = py::Ref::borrow(reinterpret_cast<PyObject*>(camera));
+    py::Ref held = py::Ref::borrow(py::asObject(camera));
     raycast::PickView view;
     Py_ssize_t column;
     double y;
@@ -109,7 +110,7 @@ PyObject* RaycastingRenderer_getEntityAtScreenCoords(PyObject* self, py::Argumen
     // No Python code runs from here on: the entities are read as they are.
     std::vector<raycaster::Tracked> tracked;
     if (!raycaster::readTracked(self, false, tracked)) return nullptr;
-    Texture* target = py::instanceOf<Texture>(asRaycaster(self)->target);
+    Texture* target = py::instanceOf<Texture>(py::cast<RaycastingRenderer>(self)->target);
     view.width = width;
     view.height = target ? target->view().height : height;
     view.pitch = camera->pitch;

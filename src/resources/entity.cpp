@@ -10,6 +10,7 @@
 #include "engine.hpp"
 #include "py/args.hpp"
 #include "py/call.hpp"
+#include "py/cast.hpp"
 #include "py/errors.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
@@ -38,16 +39,6 @@ py::Name nValues("values");
 py::Name nInterestedIn("_interestedIn");
 py::Name nUpdateEntity("_updateEntity");
 
-Entity* asEntity(PyObject* self) {
-    return reinterpret_cast<Entity*>(self);
-}
-Ecs* asEcs(PyObject* self) {
-    return reinterpret_cast<Ecs*>(self);
-}
-AbstractSystem* asSystem(PyObject* self) {
-    return reinterpret_cast<AbstractSystem*>(self);
-}
-
 // Exactly the engine's class: nothing about the object can differ from its fields.
 bool isPlainEntity(PyObject* object) {
     return Py_IS_TYPE(object, Entity::type);
@@ -67,7 +58,7 @@ PyObject* noneUnlessError(int status) {
 // --- what the Ecs and the systems read and write on an entity ----------------------------
 
 py::Ref componentsOf(PyObject* entity) {
-    if (isPlainEntity(entity)) return py::Ref::borrow(asEntity(entity)->components);
+    if (isPlainEntity(entity)) return py::Ref::borrow(py::cast<Entity>(entity)->components);
     return py::getAttr(entity, nComponents);
 }
 
@@ -83,7 +74,7 @@ int holdsComponentType(PyObject* entity, PyObject* type) {
 // An entity whose id is -1 gets the host's identity number of the entity object.
 bool assignId(PyObject* entity) {
     if (isPlainEntity(entity)) {
-        Entity* plain = asEntity(entity);
+        Entity* plain = py::cast<Entity>(entity);
         if (plain->id == -1) plain->id = int64_t(reinterpret_cast<intptr_t>(entity));
         return true;
     }
@@ -96,14 +87,14 @@ bool assignId(PyObject* entity) {
 }
 
 py::Ref idOf(PyObject* entity) {
-    if (isPlainEntity(entity)) return py::Ref(PyLong_FromLongLong(asEntity(entity)->id));
+    if (isPlainEntity(entity)) return py::Ref(PyLong_FromLongLong(py::cast<Entity>(entity)->id));
     return py::getAttr(entity, nId);
 }
 
 // entity._ecs = ecs (an Ecs, or None).
 bool setEcsOf(PyObject* entity, PyObject* ecs) {
     if (!isPlainEntity(entity)) return py::setAttr(entity, nEcsField, ecs);
-    py::assign(asEntity(entity)->ecs, ecs);
+    py::assign(py::cast<Entity>(entity)->ecs, ecs);
     return true;
 }
 
@@ -149,7 +140,7 @@ UpdatePass updatePassOf(PyObject* system) {
 }
 
 bool updateSystem(PyObject* self, PyObject* timeStep) {
-    PyObject* members = asSystem(self)->entities;
+    PyObject* members = py::cast<AbstractSystem>(self)->entities;
     if (members == Py_None)
         return py::raise(PyExc_TypeError, "'NoneType' object is not subscriptable");
     if (UpdatePass pass = updatePassOf(self)) return pass(self, members, timeStep);
@@ -165,33 +156,33 @@ bool updateSystem(PyObject* self, PyObject* timeStep) {
 bool updateMembership(PyObject* self, PyObject* entity) {
     int interested;
     if (isPlainSystem(self)) {
-        py::Ref types = py::Ref::borrow(asSystem(self)->interestedComponentTypes);
+        py::Ref types = py::Ref::borrow(py::cast<AbstractSystem>(self)->interestedComponentTypes);
         interested = hasComponentTypes(entity, types.get());
     } else {
         py::Ref answer = py::callMethod(self, nInterestedIn, entity);
         interested = answer ? PyObject_IsTrue(answer.get()) : -1;
     }
     if (interested < 0) return false;
-    py::Ref members = py::Ref::borrow(asSystem(self)->entities);
+    py::Ref members = py::Ref::borrow(py::cast<AbstractSystem>(self)->entities);
     if (!interested) return py::removeFirst(members.get(), entity) >= 0;
     int present = py::contains(members.get(), entity);
     return present > 0 || (present == 0 && py::append(members.get(), entity));
 }
 
 bool removeMember(PyObject* self, PyObject* entity) {
-    py::Ref members = py::Ref::borrow(asSystem(self)->entities);
+    py::Ref members = py::Ref::borrow(py::cast<AbstractSystem>(self)->entities);
     return py::removeFirst(members.get(), entity) >= 0;
 }
 
 bool setSystemEcs(PyObject* self, PyObject* ecs) {
     if (!py::checkArgument(ecs, Ecs::type, "ecs", true)) return false;
-    py::assign(asSystem(self)->ecs, ecs);
+    py::assign(py::cast<AbstractSystem>(self)->ecs, ecs);
     return true;
 }
 
 bool setSystemEngine(PyObject* self, PyObject* engine) {
     if (!py::checkArgument(engine, Engine::type, "engine", true)) return false;
-    py::assign(asSystem(self)->engine, engine);
+    py::assign(py::cast<AbstractSystem>(self)->engine, engine);
     return true;
 }
 
@@ -218,8 +209,9 @@ bool setEngineOn(PyObject* system, PyObject* engine) {
 }
 
 bool clearMembers(PyObject* system) {
-    py::Ref members = isPlainSystem(system) ? py::Ref::borrow(asSystem(system)->entities)
-                                            : py::getAttr(system, nEntities);
+    py::Ref members = isPlainSystem(system)
+                          ? py::Ref::borrow(py::cast<AbstractSystem>(system)->entities)
+                          : py::getAttr(system, nEntities);
     return members && py::callMethod(members.get(), nClear);
 }
 
@@ -236,7 +228,7 @@ bool offerToSystems(Ecs* ecs, PyObject* entity) {
 
 // ecs._updateEntityMembership(entity), as an entity tells its Ecs of a change.
 bool tellEcs(PyObject* ecs, PyObject* entity) {
-    if (isPlainEcs(ecs)) return offerToSystems(asEcs(ecs), entity);
+    if (isPlainEcs(ecs)) return offerToSystems(py::cast<Ecs>(ecs), entity);
     return bool(py::callMethod(ecs, nUpdateEntityMembership, entity));
 }
 
@@ -261,15 +253,14 @@ static int Entity_init(PyObject* self, py::Arguments<1>& a, PyObject* args) {
         if (!(id = unassigned.get())) return -1;
     }
     if (!PyLong_CheckExact(id)) return py::raise(PyExc_ValueError, "Entity ID must be int");
-    Entity* entity = asEntity(self);
+    Entity* entity = py::cast<Entity>(self);
     if (!py::toInt64(id, entity->id)) return -1;
     py::Ref components(PyDict_New());
     if (!components) return -1;
     // Keyed by each component's own class: of two of one class the later stays.
     for (Py_ssize_t i = 1; i < PyTuple_GET_SIZE(args); ++i) {
         PyObject* component = PyTuple_GET_ITEM(args, i);
-        if (PyDict_SetItem(components.get(), reinterpret_cast<PyObject*>(Py_TYPE(component)),
-                           component) < 0)
+        if (PyDict_SetItem(components.get(), py::asObject(Py_TYPE(component)), component) < 0)
             return -1;
     }
     py::assign(entity->components, components.get());
@@ -279,7 +270,7 @@ static int Entity_init(PyObject* self, py::Arguments<1>& a, PyObject* args) {
 
 // The entity's component dict, held; null with the host's error when it has none.
 static py::Ref componentDict(PyObject* self) {
-    PyObject* components = asEntity(self)->components;
+    PyObject* components = py::cast<Entity>(self)->components;
     if (components == Py_None) {
         py::raise(PyExc_TypeError, "'NoneType' object is not iterable");
         return py::Ref();
@@ -289,7 +280,7 @@ static py::Ref componentDict(PyObject* self) {
 
 // After a change of the components: the Ecs that holds the entity re-offers it.
 static PyObject* componentsChanged(PyObject* self) {
-    py::Ref ecs = py::Ref::borrow(asEntity(self)->ecs);
+    py::Ref ecs = py::Ref::borrow(py::cast<Entity>(self)->ecs);
     return py::noneOrFailed(ecs.get() == Py_None || tellEcs(ecs.get(), self));
 }
 
@@ -312,7 +303,7 @@ static PyObject* removeKey(PyObject* self, PyObject* key) {
 }
 
 static PyObject* typeOf(PyObject* object) {
-    return reinterpret_cast<PyObject*>(Py_TYPE(object));
+    return py::asObject(Py_TYPE(object));
 }
 
 static PyObject* Entity_addComponent(PyObject* self, PyObject* component) {
@@ -336,7 +327,7 @@ static PyObject* Entity_getComponent(PyObject* self, PyObject* componentType) {
 }
 
 static PyObject* Entity_getComponents(PyObject* self, PyObject*) {
-    PyObject* components = asEntity(self)->components;
+    PyObject* components = py::cast<Entity>(self)->components;
     if (components == Py_None) return py::noAttribute(Py_None, "values");
     return py::callMethod(components, nValues).release();
 }
@@ -374,7 +365,7 @@ static int Ecs_init(PyObject* self, py::Arguments<1>& a) {
     py::Ref systems(PyList_New(0));
     py::Ref entities(systems ? PyList_New(0) : nullptr);
     if (!entities) return -1;
-    Ecs* ecs = asEcs(self);
+    Ecs* ecs = py::cast<Ecs>(self);
     py::assign(ecs->systems, systems.get());
     py::assign(ecs->entities, entities.get());
     py::assign(ecs->engine, a[0]);
@@ -383,11 +374,11 @@ static int Ecs_init(PyObject* self, py::Arguments<1>& a) {
 
 static PyObject* Ecs_update(PyObject* self, PyObject* timeStep) {
     return py::noneOrFailed(py::forEachOfCopy(
-        asEcs(self)->systems, [&](PyObject* system) { return update(system, timeStep); }));
+        py::cast<Ecs>(self)->systems, [&](PyObject* system) { return update(system, timeStep); }));
 }
 
 static PyObject* Ecs_addEntity(PyObject* self, PyObject* entity) {
-    Ecs* ecs = asEcs(self);
+    Ecs* ecs = py::cast<Ecs>(self);
     int present = py::contains(ecs->entities, entity);
     if (present != 0) return noneUnlessError(present);
     return py::noneOrFailed(assignId(entity) && offerToSystems(ecs, entity) &&
@@ -395,7 +386,7 @@ static PyObject* Ecs_addEntity(PyObject* self, PyObject* entity) {
 }
 
 static PyObject* Ecs_removeEntity(PyObject* self, PyObject* entity) {
-    Ecs* ecs = asEcs(self);
+    Ecs* ecs = py::cast<Ecs>(self);
     int present = py::contains(ecs->entities, entity);
     if (present <= 0) return noneUnlessError(present);
     py::Ref systems = py::Ref::borrow(ecs->systems);
@@ -407,14 +398,14 @@ static PyObject* Ecs_removeEntity(PyObject* self, PyObject* entity) {
 }
 
 static PyObject* Ecs_removeAllEntities(PyObject* self, PyObject*) {
-    return py::noneOrFailed(py::forEachOfCopy(asEcs(self)->entities, [&](PyObject* entity) {
+    return py::noneOrFailed(py::forEachOfCopy(py::cast<Ecs>(self)->entities, [&](PyObject* entity) {
         if (isPlainEcs(self)) return bool(py::Ref(Ecs_removeEntity(self, entity)));
         return bool(py::callMethod(self, nRemoveEntityFromEcs, entity));
     }));
 }
 
 static PyObject* Ecs_addSystem(PyObject* self, PyObject* system) {
-    Ecs* ecs = asEcs(self);
+    Ecs* ecs = py::cast<Ecs>(self);
     int present = py::contains(ecs->systems, system);
     if (present < 0 || (!present && !py::append(ecs->systems, system))) return nullptr;
     if (!setEcsOn(system, self)) return nullptr;
@@ -426,7 +417,7 @@ static PyObject* Ecs_addSystem(PyObject* self, PyObject* system) {
 }
 
 static PyObject* Ecs_removeSystem(PyObject* self, PyObject* system) {
-    int removed = py::removeFirst(py::Ref::borrow(asEcs(self)->systems).get(), system);
+    int removed = py::removeFirst(py::Ref::borrow(py::cast<Ecs>(self)->systems).get(), system);
     if (removed <= 0) return noneUnlessError(removed);
     // Emptied in place: whoever holds the member list sees it empty.
     return py::noneOrFailed(clearMembers(system) && setEcsOn(system, Py_None) &&
@@ -436,26 +427,26 @@ static PyObject* Ecs_removeSystem(PyObject* self, PyObject* system) {
 // The filter test of getEntities: bound to the tuple of required classes.
 static PyObject* hasRequiredComponents(PyObject* types, PyObject* entity) {
     int has = hasComponentTypes(entity, types);
-    return has < 0 ? nullptr : PyBool_FromLong(has);
+    return py::boolOrFailed(has);
 }
 
 static PyMethodDef hasRequiredComponentsDef = {"<lambda>", hasRequiredComponents, METH_O, nullptr};
 
 static PyObject* Ecs_getEntities(PyObject* self, PyObject* types, PyObject* kwargs) {
     if (!py::parse({"getEntities", nullptr, 0, 0, true}, types, kwargs, nullptr)) return nullptr;
-    py::Ref entities = py::Ref::borrow(asEcs(self)->entities);
+    py::Ref entities = py::Ref::borrow(py::cast<Ecs>(self)->entities);
     if (PyTuple_GET_SIZE(types) == 0) return entities.release();
     // Lazy: each entity is tested when the iteration reaches it.
     py::Ref test(PyCFunction_NewEx(&hasRequiredComponentsDef, types, nullptr));
     if (!test) return nullptr;
-    return PyObject_CallFunctionObjArgs(reinterpret_cast<PyObject*>(&PyFilter_Type), test.get(),
-                                        entities.get(), nullptr);
+    return PyObject_CallFunctionObjArgs(py::asObject(&PyFilter_Type), test.get(), entities.get(),
+                                        nullptr);
 }
 
 static PyObject* Ecs_getEntityById(PyObject* self, PyObject* id) {
     // Every entity is compared, also after the first match.
     py::Ref found;
-    bool ok = py::forEachOfCopy(asEcs(self)->entities, [&](PyObject* entity) {
+    bool ok = py::forEachOfCopy(py::cast<Ecs>(self)->entities, [&](PyObject* entity) {
         py::Ref entityId = idOf(entity);
         int equal = entityId ? PyObject_RichCompareBool(entityId.get(), id, Py_EQ) : -1;
         if (equal > 0 && !found) found = py::Ref::borrow(entity);
@@ -466,11 +457,11 @@ static PyObject* Ecs_getEntityById(PyObject* self, PyObject* id) {
 }
 
 static PyObject* Ecs_getSystems(PyObject* self, PyObject*) {
-    return py::newRef(asEcs(self)->systems);
+    return py::newRef(py::cast<Ecs>(self)->systems);
 }
 
 static PyObject* Ecs_updateEntityMembership(PyObject* self, PyObject* entity) {
-    return py::noneOrFailed(offerToSystems(asEcs(self), entity));
+    return py::noneOrFailed(offerToSystems(py::cast<Ecs>(self), entity));
 }
 
 static const PyMethodDef ecsMethods[] = {
@@ -513,7 +504,7 @@ py::ClassDef& ecsClass() {
 static int AbstractSystem_init(PyObject* self, py::Arguments<0>&, PyObject* args) {
     py::Ref members(PyList_New(0));
     if (!members) return -1;
-    AbstractSystem* system = asSystem(self);
+    AbstractSystem* system = py::cast<AbstractSystem>(self);
     py::assign(system->interestedComponentTypes, args);
     py::assign(system->entities, members.get());
     return 0;
@@ -528,9 +519,9 @@ static PyObject* AbstractSystem_updateEntity(PyObject* self, py::Arguments<2>& a
 }
 
 static PyObject* AbstractSystem_interestedIn(PyObject* self, PyObject* entity) {
-    py::Ref types = py::Ref::borrow(asSystem(self)->interestedComponentTypes);
+    py::Ref types = py::Ref::borrow(py::cast<AbstractSystem>(self)->interestedComponentTypes);
     int has = hasComponentTypes(entity, types.get());
-    return has < 0 ? nullptr : PyBool_FromLong(has);
+    return py::boolOrFailed(has);
 }
 
 static PyObject* AbstractSystem_updateEntityMembership(PyObject* self, PyObject* entity) {
@@ -550,11 +541,11 @@ static PyObject* AbstractSystem_setEngine(PyObject* self, PyObject* engine) {
 }
 
 static PyObject* AbstractSystem_getEcs(PyObject* self, PyObject*) {
-    return py::newRef(asSystem(self)->ecs);
+    return py::newRef(py::cast<AbstractSystem>(self)->ecs);
 }
 
 static PyObject* AbstractSystem_getEngine(PyObject* self, PyObject*) {
-    return py::newRef(asSystem(self)->engine);
+    return py::newRef(py::cast<AbstractSystem>(self)->engine);
 }
 
 static const PyMethodDef abstractSystemMethods[] = {
@@ -612,7 +603,7 @@ bool entitySegment() {
     for (bool byClass : {false, true}) {
         for (auto [name, type] : builtIns) {
             py::Ref text(PyUnicode_FromString(name));
-            PyObject* cls = reinterpret_cast<PyObject*>(type);
+            PyObject* cls = py::asObject(type);
             if (!text || PyObject_SetItem(registry.get(), byClass ? cls : text.get(),
                                           byClass ? text.get() : cls) < 0)
                 return false;

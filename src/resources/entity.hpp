@@ -17,7 +17,7 @@ struct Entity {
     // The component stored under exactly this class (borrowed), or null.
     PyObject* component(PyTypeObject* componentType) const {
         if (!PyDict_CheckExact(components)) return nullptr;
-        return PyDict_GetItem(components, reinterpret_cast<PyObject*>(componentType));
+        return PyDict_GetItem(components, py::asObject(componentType));
     }
     // The engine component of that class, for code that reads its fields directly:
     //   PositionComponent* at = entity->component<PositionComponent>();

@@ -4,6 +4,7 @@
 #include "resources/font.hpp"
 
 #include "py/args.hpp"
+#include "py/cast.hpp"
 #include "py/methods.hpp"
 #include "resources/texture.hpp"
 #include "resources/texture/drawing.hpp"
@@ -13,16 +14,12 @@
 #include <new>
 #include <vector>
 
-static Font* asFont(PyObject* self) {
-    return reinterpret_cast<Font*>(self);
-}
-
 // The open font, or null with EngineException for a Font whose __init__ never ran
 // or failed. A conversion of an argument runs Python code, which may call __init__
 // again and so close the font: it is read again after the conversions, right
 // before SDL_ttf uses it.
 static TTF_Font* openFont(PyObject* self) {
-    TTF_Font* font = asFont(self)->font;
+    TTF_Font* font = py::cast<Font>(self)->font;
     if (!font) py::engineException("Font is not initialised.");
     return font;
 }
@@ -32,7 +29,7 @@ static int Font_init(PyObject* self, py::Arguments<2>& a) {
     py::Utf8 path(filename);
     const char* name = path.fileName();
     if (!name) return -1;
-    Font* font = asFont(self);
+    Font* font = py::cast<Font>(self);
     static uint64_t openings = 0;
     font->serial = ++openings;
     py::assign(font->filename, filename);
@@ -50,7 +47,7 @@ static int Font_init(PyObject* self, py::Arguments<2>& a) {
 }
 
 static void Font_release(PyObject* self) {
-    if (asFont(self)->font) TTF_CloseFont(asFont(self)->font);
+    if (py::cast<Font>(self)->font) TTF_CloseFont(py::cast<Font>(self)->font);
 }
 
 // The components of a colour already unpacked, each an unsigned byte.
@@ -71,7 +68,7 @@ static OwnedSurface renderBlended(TTF_Font* font, const char* text, SDL_Color co
 // --- methods ------------------------------------------------------------------------------
 
 static PyObject* Font_getFontSize(PyObject* self, PyObject*) {
-    return PyLong_FromLong(asFont(self)->size);
+    return PyLong_FromLong(py::cast<Font>(self)->size);
 }
 
 bool measureText(PyObject* self, PyObject* text, int& width, int& height) {
@@ -125,7 +122,7 @@ PyObject* renderTextLines(PyObject* self, PyObject* lines, PyObject* colorArgume
     py::Ref snapshot(PySequence_Tuple(lines));
     py::Ref empty(snapshot ? PyUnicode_FromStringAndSize(nullptr, 0) : nullptr);
     if (!empty) return nullptr;
-    int32_t pointSize = asFont(self)->size;
+    int32_t pointSize = py::cast<Font>(self)->size;
     std::vector<Line> entries;
     entries.reserve(size_t(PyTuple_GET_SIZE(snapshot.get())));
     int64_t width = 0, height = 0;
@@ -151,7 +148,7 @@ PyObject* renderTextLines(PyObject* self, PyObject* lines, PyObject* colorArgume
         return py::raise(PyExc_OverflowError, "the rendered lines are too high");
     py::Ref texture(newTexture(int32_t(width), int32_t(height)));
     if (!texture) return nullptr;
-    SDL_Surface* target = reinterpret_cast<Texture*>(texture.get())->surface;
+    SDL_Surface* target = py::cast<Texture>(texture.get())->surface;
     int64_t y = 0;
     for (const Line& entry : entries) {
         if (entry.surface) drawSurface(target, entry.surface.get(), 0, int32_t(y));

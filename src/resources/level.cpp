@@ -66,7 +66,7 @@ levelGrid::View Level::view() {
 // the only byte number game code gives). Checked after every argument is
 // converted: a conversion may run Python code that reloads the level.
 static bool cellOffset(PyObject* self, int32_t x, int32_t y, int32_t k, size_t& offset) {
-    Level* level = asLevel(self);
+    Level* level = py::cast<Level>(self);
     if (!levelGrid::inside(level->width, level->height, x, y)) {
         PyErr_Format(PyExc_IndexError, "cell (%d, %d) is outside the level's %d x %d grid", x, y,
                      level->width, level->height);
@@ -84,13 +84,13 @@ static bool cellOffset(PyObject* self, int32_t x, int32_t y, int32_t k, size_t& 
 static const uint8_t* cellByte(PyObject* self, int32_t x, int32_t y, int32_t k) {
     size_t offset;
     if (!cellOffset(self, x, y, k, offset)) return nullptr;
-    const levelGrid::Cells& cells = asLevel(self)->native.cells;
+    const levelGrid::Cells& cells = py::cast<Level>(self)->native.cells;
     return cells.data() + offset;
 }
 static uint8_t* cellByteToWrite(PyObject* self, int32_t x, int32_t y, int32_t k) {
     size_t offset;
     if (!cellOffset(self, x, y, k, offset)) return nullptr;
-    return asLevel(self)->native.cells.data() + offset;
+    return py::cast<Level>(self)->native.cells.data() + offset;
 }
 
 // Converts the accessor's arguments, all of them 32-bit integers, in order.
@@ -138,7 +138,7 @@ static PyObject* Level_getTexture(PyObject* self, py::Arguments<3>& given) {
     const uint8_t* byte = cellByte(self, a[1], a[2], a[0]);
     if (!byte) return nullptr;
     Py_ssize_t index = *byte;
-    py::Ref textures = py::Ref::borrow(asLevel(self)->textures);
+    py::Ref textures = py::Ref::borrow(py::cast<Level>(self)->textures);
     Py_ssize_t count = PyObject_Size(textures.get());
     if (count < 0) return nullptr;
     if (index >= count) Py_RETURN_NONE;
@@ -147,7 +147,7 @@ static PyObject* Level_getTexture(PyObject* self, py::Arguments<3>& given) {
 
 static PyObject* Level_getSize(PyObject* self, PyObject*) {
     // The header's values, not the grid's.
-    py::Ref metadata = py::Ref::borrow(asLevel(self)->metadata);
+    py::Ref metadata = py::Ref::borrow(py::cast<Level>(self)->metadata);
     py::Ref width(PyObject_GetItem(metadata.get(), nWidth.get()));
     py::Ref height(width ? PyObject_GetItem(metadata.get(), nHeight.get()) : nullptr);
     return height ? PyTuple_Pack(2, width.get(), height.get()) : nullptr;
@@ -208,7 +208,7 @@ static bool printMap(Level* level, bool wholeNumbers) {
 
 static PyObject* Level_printLevel(PyObject* self, PyObject*) {
     py::Ref held = py::Ref::borrow(self);
-    return py::noneOrFailed(printMap(asLevel(self), false));
+    return py::noneOrFailed(printMap(py::cast<Level>(self), false));
 }
 
 // --- construction -----------------------------------------------------------------------------
@@ -240,14 +240,14 @@ static bool resetLevel(Level* level) {
 
 static PyObject* Level_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     py::Ref self(py::Generic<Level>::tpNew(type, args, kwargs));
-    if (!self || !resetLevel(asLevel(self.get()))) return nullptr;
+    if (!self || !resetLevel(py::cast<Level>(self.get()))) return nullptr;
     return self.release();
 }
 
 // The walled empty level: INIT EMPTY LEVEL, the grid with its border of square blocks,
 // a header of four keys, the fogs it gives, the map, and the assets (none).
 static void Level_initializeEmpty(Level* level, PyObject* width, PyObject* height) {
-    PyObject* self = reinterpret_cast<PyObject*>(level);
+    PyObject* self = py::asObject(level);
     py::Ref held = py::Ref::borrow(self);
     int32_t columns, rows;
     bool ok =
@@ -292,7 +292,7 @@ static bool buildEmptyLevel(Level* level) {
 static int Level_init(PyObject* self, py::Arguments<2>& a) {
     PyObject* filename = a[0];
     PyObject* assetsPath = a[1] ? a[1] : Py_None;
-    Level* level = asLevel(self);
+    Level* level = py::cast<Level>(self);
     // Not in the middle of its own loading, which would go on over the new level.
     constexpr const char* loadingAlready = "__init__() cannot start while this level is loading";
     if (level->native.loading) return py::raise(PyExc_RuntimeError, loadingAlready);
@@ -324,7 +324,7 @@ static int Level_init(PyObject* self, py::Arguments<2>& a) {
 static int Level_traverse(PyObject* self, visitproc visit, void* arg) {
     if (int visited = py::traverseFields(self, visit, arg, *py::Generic<Level>::def))
         return visited;
-    for (const py::Ref& texture : asLevel(self)->native.surfaceTextures)
+    for (const py::Ref& texture : py::cast<Level>(self)->native.surfaceTextures)
         Py_VISIT(texture.get());
     return 0;
 }
@@ -333,7 +333,7 @@ static int Level_traverse(PyObject* self, visitproc visit, void* arg) {
 // clears it too, so that a cycle through a texture that only it holds breaks.
 static int Level_clear(PyObject* self) {
     py::clearFields(self, *py::Generic<Level>::def);
-    Level* level = asLevel(self);
+    Level* level = py::cast<Level>(self);
     std::vector<py::Ref> released;
     std::swap(level->native.surfaceTextures, released);
     level->native.surfaceAreas.clear();

@@ -4,6 +4,7 @@
 #include "resources/motionComponents.hpp"
 
 #include "py/args.hpp"
+#include "py/cast.hpp"
 #include "py/errors.hpp"
 #include "py/methods.hpp"
 #include "resources/levelForm.hpp"
@@ -105,7 +106,7 @@ static int PositionComponent_init(PyObject* self, py::Arguments<1>& a) {
     if (!checkVector(a[0], "pos")) return -1;
     py::Ref pos = vectorOrNew(a[0], 0.0, 0.0);
     if (!pos) return -1;
-    py::assign(reinterpret_cast<PositionComponent*>(self)->pos, pos.get());
+    py::assign(py::cast<PositionComponent>(self)->pos, pos.get());
     return 0;
 }
 
@@ -117,7 +118,7 @@ static PyObject* PositionComponent_loadFromDict(PyObject* self, py::Arguments<2>
 }
 
 static PyObject* PositionComponent_dumpToDict(PyObject* self, PyObject*) {
-    return dumpedVector(reinterpret_cast<PositionComponent*>(self)->pos);
+    return dumpedVector(py::cast<PositionComponent>(self)->pos);
 }
 
 static const PyMethodDef positionComponentMethods[] = {
@@ -159,7 +160,7 @@ static int VelocityComponent_init(PyObject* self, py::Arguments<3>& a) {
     py::Ref velocity = vectorOrNew(a[0], 0.0, 0.0);
     py::Ref impulse(velocity ? vectorOrNew(a[1], 0.0, 0.0) : py::Ref());
     if (!impulse) return -1;
-    auto* component = reinterpret_cast<VelocityComponent*>(self);
+    auto* component = py::cast<VelocityComponent>(self);
     py::assign(component->velocity, velocity.get());
     py::assign(component->impulse, impulse.get());
     component->friction = friction;
@@ -179,13 +180,13 @@ static PyObject* VelocityComponent_loadFromDict(PyObject* self, py::Arguments<2>
                         impulse.get()))
             return nullptr;
     }
-    auto* component = reinterpret_cast<VelocityComponent*>(self);
+    auto* component = py::cast<VelocityComponent>(self);
     return py::noneOrFailed(
         levelForm::readDouble(input, nFriction, component->friction, component->friction));
 }
 
 static PyObject* VelocityComponent_dumpToDict(PyObject* self, PyObject*) {
-    auto* component = reinterpret_cast<VelocityComponent*>(self);
+    auto* component = py::cast<VelocityComponent>(self);
     py::Ref dict(PyDict_New());
     if (!dict || !dumpVector(dict.get(), component->velocity) ||
         !levelForm::put(dict.get(), nFriction, py::Ref(PyFloat_FromDouble(component->friction))))
@@ -241,7 +242,7 @@ static int RotationComponent_init(PyObject* self, py::Arguments<1>& a) {
     if (!checkVector(a[0], "dir")) return -1;
     py::Ref dir = vectorOrNew(a[0], 1.0, 0.0);
     if (!dir) return -1;
-    py::assign(reinterpret_cast<RotationComponent*>(self)->dir, dir.get());
+    py::assign(py::cast<RotationComponent>(self)->dir, dir.get());
     return 0;
 }
 
@@ -252,7 +253,7 @@ static PyObject* RotationComponent_loadFromDict(PyObject* self, py::Arguments<2>
 }
 
 static PyObject* RotationComponent_dumpToDict(PyObject* self, PyObject*) {
-    return dumpedVector(reinterpret_cast<RotationComponent*>(self)->dir);
+    return dumpedVector(py::cast<RotationComponent>(self)->dir);
 }
 
 static const PyMethodDef rotationComponentMethods[] = {
@@ -312,7 +313,7 @@ static int CollisionComponent_init(PyObject* self, py::Arguments<4>& a) {
     bool isOnlyTrigger = false;
     if ((a[0] && !py::toDouble(a[0], radius)) || (a[1] && !py::toFlag(a[1], isOnlyTrigger)))
         return -1;
-    auto* component = reinterpret_cast<CollisionComponent*>(self);
+    auto* component = py::cast<CollisionComponent>(self);
     component->radius = radius;
     component->isOnlyTrigger = isOnlyTrigger;
     return storeFlags(self, hasFlagsRow, a[2]) && storeFlags(self, ignoreFlagsRow, a[3]) ? 0 : -1;
@@ -332,7 +333,7 @@ static bool loadFlags(PyObject* self, const py::Member& row, PyObject* input, py
 static PyObject* CollisionComponent_loadFromDict(PyObject* self, py::Arguments<2>& a) {
     PyObject* input = a[1];
     // Field by field: what is stored before a failing key keeps its new value.
-    auto* component = reinterpret_cast<CollisionComponent*>(self);
+    auto* component = py::cast<CollisionComponent>(self);
     double radius;
     if (!levelForm::readDouble(input, nRadius, 0.25, radius)) return nullptr;
     component->radius = radius;
@@ -344,7 +345,7 @@ static PyObject* CollisionComponent_loadFromDict(PyObject* self, py::Arguments<2
 }
 
 static PyObject* CollisionComponent_dumpToDict(PyObject* self, PyObject*) {
-    auto* component = reinterpret_cast<CollisionComponent*>(self);
+    auto* component = py::cast<CollisionComponent>(self);
     py::Ref dict(PyDict_New());
     if (!dict ||
         !levelForm::put(dict.get(), nRadius, py::Ref(PyFloat_FromDouble(component->radius))) ||

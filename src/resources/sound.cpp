@@ -2,6 +2,7 @@
 // count of music stops that the frame turns into MusicStoppedEvents.
 #include "resources/sound.hpp"
 
+#include "py/cast.hpp"
 #include "resources/musicLoad.hpp"
 #include "resources/soundLoad.hpp"
 
@@ -75,16 +76,16 @@ static int Sound_init(PyObject* self, py::Arguments<1>& a) {
 }
 
 static void Sound_release(PyObject* self) {
-    Mix_FreeChunk(reinterpret_cast<Sound*>(self)->chunk);
+    Mix_FreeChunk(py::cast<Sound>(self)->chunk);
 }
 
 static PyObject* newSoundHandle(int channel) {
     if (channel < 0) return py::engineException("Unable to play the sound!");
-    return PyObject_CallFunction(reinterpret_cast<PyObject*>(SoundHandle::type), "i", channel);
+    return PyObject_CallFunction(py::asObject(SoundHandle::type), "i", channel);
 }
 
 static PyObject* Sound_play(PyObject* self, PyObject*) {
-    Mix_Chunk* chunk = reinterpret_cast<Sound*>(self)->chunk;
+    Mix_Chunk* chunk = py::cast<Sound>(self)->chunk;
     int channel = chunk ? Mix_PlayChannelTimed(-1, chunk, 0, -1) : -1;
     Mix_Volume(-1, soundVolume);
     return newSoundHandle(channel);
@@ -93,7 +94,7 @@ static PyObject* Sound_play(PyObject* self, PyObject*) {
 static PyObject* Sound_loop(PyObject* self, PyObject* times) {
     int32_t loops;
     if (!toLoopCount(times, loops)) return nullptr;
-    Mix_Chunk* chunk = reinterpret_cast<Sound*>(self)->chunk;
+    Mix_Chunk* chunk = py::cast<Sound>(self)->chunk;
     return newSoundHandle(chunk ? Mix_PlayChannelTimed(-1, chunk, loops, -1) : -1);
 }
 
@@ -118,13 +119,13 @@ py::ClassDef& soundClass() {
 // --- SoundHandle --------------------------------------------------------------------------
 
 static int32_t channelOf(PyObject* self) {
-    return reinterpret_cast<SoundHandle*>(self)->channel;
+    return py::cast<SoundHandle>(self)->channel;
 }
 
 static int SoundHandle_init(PyObject* self, py::Arguments<1>& a) {
     int32_t channel;
     if (!py::toInt32(a[0], channel)) return -1;
-    reinterpret_cast<SoundHandle*>(self)->channel = channel;
+    py::cast<SoundHandle>(self)->channel = channel;
     return 0;
 }
 
@@ -180,7 +181,7 @@ py::ClassDef& musicStoppedEventClass() {
 // --- Music --------------------------------------------------------------------------------
 
 static Mix_Music* musicOf(PyObject* self) {
-    return reinterpret_cast<Music*>(self)->music;
+    return py::cast<Music>(self)->music;
 }
 
 // SDL_mixer waits, in a delay loop, for a fading-out stream to finish its fade before

@@ -5,6 +5,7 @@
 
 #include "py/args.hpp"
 #include "py/call.hpp"
+#include "py/cast.hpp"
 #include "py/errors.hpp"
 #include "py/methods.hpp"
 #include "resources/levelForm.hpp"
@@ -26,10 +27,6 @@ py::Name nAnimationPercentage("animationPercentage");
 py::Name nAdd("add");
 py::Name nAlpha("alpha");
 py::Name nBlend("blend");
-
-SpriteComponent* asComponent(PyObject* self) {
-    return reinterpret_cast<SpriteComponent*>(self);
-}
 
 } // namespace
 
@@ -83,13 +80,13 @@ static int Sprite_init(PyObject* self, py::Arguments<4>& a) {
     if (animations != Py_None && !PyList_CheckExact(animations))
         return py::argumentTypeError("spriteAnimations", &PyList_Type, animations);
     // The sheet is cut here, once: it must have a surface, and each count a frame.
-    SDL_Surface* surface = reinterpret_cast<Texture*>(texture)->surface;
+    SDL_Surface* surface = py::cast<Texture>(texture)->surface;
     if (!surface) return py::raise(PyExc_ValueError, "Texture is not initialised.");
     if (!checkFrameCount(xFrames, "xFrames") || !checkFrameCount(yFrames, "yFrames")) return -1;
     py::Ref table(PyDict_New());
     if (!table) return -1;
 
-    Sprite* sprite = reinterpret_cast<Sprite*>(self);
+    Sprite* sprite = py::cast<Sprite>(self);
     py::assign(sprite->texture, texture);
     sprites::Grid grid = sprites::gridOf(surface->w, surface->h, xFrames, yFrames);
     sprite->xFrames = xFrames;
@@ -106,7 +103,7 @@ static int Sprite_init(PyObject* self, py::Arguments<4>& a) {
         py::Ref entry = py::Ref::borrow(PyList_GET_ITEM(animations, i));
         if (!PyObject_TypeCheck(entry.get(), SpriteAnimation::type))
             return py::cannotConvert(entry.get(), SpriteAnimation::type);
-        PyObject* name = reinterpret_cast<SpriteAnimation*>(entry.get())->name;
+        PyObject* name = py::cast<SpriteAnimation>(entry.get())->name;
         if (PyDict_SetItem(table.get(), name, entry.get()) < 0) return -1;
     }
     return 0;
@@ -145,7 +142,7 @@ int32_t saturatingSum(int32_t a, int32_t b) {
 // renderer may have flipped its copied speed); None clears it and keeps the copied
 // frame fields; another animation is stored with its frame range, directions and speed.
 bool setCurrentAnimation(PyObject* self, PyObject* value) {
-    SpriteComponent* component = asComponent(self);
+    SpriteComponent* component = py::cast<SpriteComponent>(self);
     py::Ref current = py::Ref::borrow(component->currentAnimation);
     int same = PyObject_RichCompareBool(value, current.get(), Py_EQ);
     if (same != 0) return same > 0;
@@ -155,7 +152,7 @@ bool setCurrentAnimation(PyObject* self, PyObject* value) {
     }
     if (!PyObject_TypeCheck(value, SpriteAnimation::type))
         return py::cannotConvert(value, SpriteAnimation::type);
-    auto* animation = reinterpret_cast<SpriteAnimation*>(value);
+    auto* animation = py::cast<SpriteAnimation>(value);
     py::assign(component->currentAnimation, value);
     component->currentMinFrame = animation->startFrame;
     component->currentMaxFrame = saturatingSum(animation->startFrame, animation->frameCount);
@@ -167,7 +164,7 @@ bool setCurrentAnimation(PyObject* self, PyObject* value) {
 // The sprite's animation dict (or None), held; null with the host's AttributeError for
 // a component without a sprite.
 py::Ref animationsOf(PyObject* self) {
-    PyObject* held = asComponent(self)->sprite;
+    PyObject* held = py::cast<SpriteComponent>(self)->sprite;
     Sprite* sprite = py::instanceOf<Sprite>(held);
     if (!sprite) {
         py::noAttribute(held, "_animations");
@@ -206,7 +203,8 @@ bool setCurrentAnimationKey(PyObject* self, PyObject* name) {
 }
 
 PyObject* blendModeWord(PyObject* self, py::Name& zero) {
-    PyObject* word = asComponent(self)->blendMode == BLENDMODE_ADD ? nAdd.get() : zero.get();
+    PyObject* word =
+        py::cast<SpriteComponent>(self)->blendMode == BLENDMODE_ADD ? nAdd.get() : zero.get();
     return word ? py::newRef(word) : nullptr;
 }
 
@@ -223,7 +221,8 @@ bool blendModeOf(PyObject* value, BlendMode& out) {
 
 static PyObject* SpriteComponent_getBlendMode(PyObject* self, void*) {
     // Any mode but 0 reads as "add".
-    if (asComponent(self)->blendMode != BLENDMODE_BLEND) return py::newRef(nAdd.get());
+    if (py::cast<SpriteComponent>(self)->blendMode != BLENDMODE_BLEND)
+        return py::newRef(nAdd.get());
     return blendModeWord(self, nAlpha);
 }
 
@@ -231,12 +230,12 @@ static int SpriteComponent_setBlendMode(PyObject* self, PyObject* value, void*) 
     if (!value) return py::deleteRefused();
     BlendMode mode;
     if (!blendModeOf(value, mode)) return -1;
-    asComponent(self)->blendMode = mode;
+    py::cast<SpriteComponent>(self)->blendMode = mode;
     return 0;
 }
 
 static PyObject* SpriteComponent_getCurrentAnimation(PyObject* self, void*) {
-    return py::newRef(asComponent(self)->currentAnimation);
+    return py::newRef(py::cast<SpriteComponent>(self)->currentAnimation);
 }
 
 static int SpriteComponent_setCurrentAnimation(PyObject* self, PyObject* value, void*) {
@@ -252,7 +251,7 @@ static PyObject* SpriteComponent_getCurrentAnimationKey(PyObject* self, void*) {
     Py_ssize_t position = 0;
     PyObject *key, *value;
     while (PyDict_Next(animations.get(), &position, &key, &value))
-        if (value == asComponent(self)->currentAnimation) return py::newRef(key);
+        if (value == py::cast<SpriteComponent>(self)->currentAnimation) return py::newRef(key);
     PyErr_SetNone(PyExc_StopIteration);
     return nullptr;
 }
@@ -273,7 +272,7 @@ static int SpriteComponent_init(PyObject* self, py::Arguments<5>& a) {
         (blendModeArgument && !py::fromPython(blendModeArgument, mode)) ||
         (sprite && !py::checkArgument(sprite, Sprite::type, "sprite", true)))
         return -1;
-    SpriteComponent* component = asComponent(self);
+    SpriteComponent* component = py::cast<SpriteComponent>(self);
     py::assign(component->sprite, sprite ? sprite : Py_None);
     if (shadeless && !py::toFlag(shadeless, component->shadeless)) return -1;
     if (!shadeless) component->shadeless = false;
@@ -287,7 +286,7 @@ static int SpriteComponent_init(PyObject* self, py::Arguments<5>& a) {
 
 static PyObject* SpriteComponent_loadFromDict(PyObject* self, py::Arguments<2>& a) {
     auto [level, input] = a;
-    SpriteComponent* component = asComponent(self);
+    SpriteComponent* component = py::cast<SpriteComponent>(self);
     // Key by key in the form's order; what is stored before a failing key stays.
     py::Ref sprites = py::getAttr(level, nSprites);
     py::Ref index(sprites ? levelForm::item(input, nSprite) : py::Ref());
@@ -326,7 +325,7 @@ static PyObject* SpriteComponent_loadFromDict(PyObject* self, py::Arguments<2>& 
 }
 
 static PyObject* SpriteComponent_dumpToDict(PyObject* self, PyObject* level) {
-    SpriteComponent* component = asComponent(self);
+    SpriteComponent* component = py::cast<SpriteComponent>(self);
     py::Ref sprites = py::getAttr(level, nSprites);
     py::Ref sprite = py::Ref::borrow(component->sprite); // the search may run Python code
     py::Ref position(sprites ? py::callMethod(sprites.get(), nIndex, sprite.get()) : py::Ref());

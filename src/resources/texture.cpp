@@ -8,6 +8,7 @@
 #include "core/pngframing.hpp"
 #include "py/args.hpp"
 #include "py/call.hpp"
+#include "py/cast.hpp"
 #include "py/methods.hpp"
 #include "resources/texture/drawing.hpp"
 
@@ -49,12 +50,8 @@ static SDL_Surface* convertToEngineFormat(SDL_Surface* surface) {
     return SDL_ConvertSurface(surface, &ENGINE_PIXEL_FORMAT, 0);
 }
 
-static Texture* asTexture(PyObject* self) {
-    return reinterpret_cast<Texture*>(self);
-}
-
 SDL_Surface* textureSurface(PyObject* texture) {
-    SDL_Surface* surface = asTexture(texture)->surface;
+    SDL_Surface* surface = py::cast<Texture>(texture)->surface;
     if (!surface) py::engineException("Texture is not initialised.");
     return surface;
 }
@@ -247,7 +244,7 @@ static bool toFillColor(PyObject* color, uint32_t& value) {
 // --- construction -------------------------------------------------------------------------
 
 static void setFilename(PyObject* self, PyObject* filename) {
-    py::assign(reinterpret_cast<Resource*>(self)->filename, filename);
+    py::assign(py::cast<Resource>(self)->filename, filename);
 }
 
 static bool setEmptyFilename(PyObject* self) {
@@ -260,7 +257,7 @@ static bool setEmptyFilename(PyObject* self) {
 // (a negative size, exhausted memory).
 static bool installBlankSurface(PyObject* self, int32_t width, int32_t height) {
     SDL_Surface* surface = createBlankSurface(width, height);
-    installSurface(asTexture(self), surface);
+    installSurface(py::cast<Texture>(self), surface);
     return surface || py::engineSdlException("Unable to create texture surface.");
 }
 
@@ -293,12 +290,12 @@ static int Texture_init(PyObject* self, py::Arguments<2>& a) {
     if (!name) return -1;
     setFilename(self, w);
     SDL_Surface* surface = loadImageSurface(name).release();
-    installSurface(asTexture(self), surface);
+    installSurface(py::cast<Texture>(self), surface);
     return surface ? 0 : py::fileError("Unable to load image file '%s'", w);
 }
 
 static void Texture_release(PyObject* self) {
-    SDL_FreeSurface(asTexture(self)->surface);
+    SDL_FreeSurface(py::cast<Texture>(self)->surface);
 }
 
 PyObject* textureFromSurface(OwnedSurface surface) {
@@ -310,12 +307,12 @@ PyObject* textureFromSurface(OwnedSurface surface) {
     surface->pitch = surface->w * int(sizeof(uint32_t));
     py::Ref texture(Texture::type->tp_new(Texture::type, nullptr, nullptr));
     if (!texture || !setEmptyFilename(texture.get())) return nullptr;
-    asTexture(texture.get())->surface = surface.release();
+    py::cast<Texture>(texture.get())->surface = surface.release();
     return texture.release();
 }
 
 PyObject* newTexture(int32_t width, int32_t height) {
-    return PyObject_CallFunction(reinterpret_cast<PyObject*>(Texture::type), "ii", width, height);
+    return PyObject_CallFunction(py::asObject(Texture::type), "ii", width, height);
 }
 
 // --- methods ------------------------------------------------------------------------------

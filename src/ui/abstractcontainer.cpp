@@ -5,6 +5,7 @@
 #include "ui/abstractcontainer.hpp"
 
 #include "py/args.hpp"
+#include "py/cast.hpp"
 #include "py/methods.hpp"
 
 #include <unordered_set>
@@ -14,22 +15,18 @@ namespace {
 
 py::Name nRemove("remove");
 
-AbstractUIContainer* asSelf(UIWidget* widget) {
-    return reinterpret_cast<AbstractUIContainer*>(widget);
-}
-
 } // namespace
 
 // --- the table -------------------------------------------------------------------------
 
 walk::Step eachChildPass(UIWidget* container, LayoutPass pass) {
-    return forEachChild(asObject(container),
+    return forEachChild(py::asObject(container),
                         [pass](PyObject* child) { return passStep(child, pass); });
 }
 
 static walk::Step AbstractUIContainer_setRenderer(UIWidget* self, PyObject* renderer) {
     UIWidget::table.setRenderer(self, renderer);
-    return forEachChild(asObject(self),
+    return forEachChild(py::asObject(self),
                         [renderer](PyObject* child) { return rendererStep(child, renderer); });
 }
 
@@ -40,8 +37,8 @@ static walk::Step AbstractUIContainer_calculateMinSize(UIWidget* self) {
 
 static walk::Step AbstractUIContainer_calculateMaxSize(UIWidget* self) {
     co_await UIWidget::table.calculateMaxSize(self);
-    asSelf(self)->innerWidth = self->width;
-    asSelf(self)->innerHeight = self->height;
+    py::cast<AbstractUIContainer>(self)->innerWidth = self->width;
+    py::cast<AbstractUIContainer>(self)->innerHeight = self->height;
     co_return co_await eachChildPass(self, &UIWidgetOps::calculateMaxSize);
 }
 
@@ -50,20 +47,20 @@ static walk::Step AbstractUIContainer_calculatePos(UIWidget* self) {
 }
 
 static walk::Step AbstractUIContainer_renderStep(UIWidget* self, ClipValues clip) {
-    return renderChildren(asObject(self), clip);
+    return renderChildren(py::asObject(self), clip);
 }
 
 static walk::Step AbstractUIContainer_updateStep(UIWidget* self, PyObject* mouseX, PyObject* mouseY,
                                                  PyObject* pressed) {
-    return updateWithChildren(asObject(self), mouseX, mouseY, pressed);
+    return updateWithChildren(py::asObject(self), mouseX, mouseY, pressed);
 }
 
 static walk::Step AbstractUIContainer_takeClick(UIWidget* self, PyObject* event) {
-    return childrenTakeClick(asObject(self), event);
+    return childrenTakeClick(py::asObject(self), event);
 }
 
 static walk::Step AbstractUIContainer_takeScroll(UIWidget* self, PyObject* event) {
-    return childrenTakeScroll(asObject(self), event);
+    return childrenTakeScroll(py::asObject(self), event);
 }
 
 UIWidgetOps containerTable() {
@@ -84,7 +81,7 @@ const UIWidgetOps AbstractUIContainer::table = containerTable();
 // --- the walks --------------------------------------------------------------------------
 
 walk::Step renderChildren(PyObject* self, ClipValues clip) {
-    int ready = readyToDraw(asWidget(self));
+    int ready = readyToDraw(py::cast<UIWidget>(self));
     if (ready <= 0) return ready == 0;
     return forEachChild(self, [clip](PyObject* child) { return renderStep(child, clip); });
 }
@@ -102,7 +99,7 @@ walk::Step updateWithChildren(PyObject* self, PyObject* mouseX, PyObject* mouseY
 // shortened.
 static walk::Step childrenTake(PyObject* self, PyObject* event,
                                walk::Step (*ask)(PyObject* child, PyObject* event)) {
-    py::Ref children = py::Ref::borrow(asContainer(self)->children);
+    py::Ref children = py::Ref::borrow(py::cast<AbstractUIContainer>(self)->children);
     if (!PyList_Check(children.get())) co_return 0;
     for (Py_ssize_t i = PyList_GET_SIZE(children.get()) - 1;
          i >= 0 && i < PyList_GET_SIZE(children.get()); --i) {
@@ -133,7 +130,7 @@ bool refuseCycle(PyObject* container, PyObject* child) {
             return py::raise(PyExc_ValueError,
                              "Can not add a widget to itself or to one of its descendants.");
         if (!PyObject_TypeCheck(widget, AbstractUIContainer::type)) continue;
-        PyObject* children = asContainer(widget)->children;
+        PyObject* children = py::cast<AbstractUIContainer>(widget)->children;
         if (!PyList_Check(children)) continue;
         for (Py_ssize_t i = 0; i < PyList_GET_SIZE(children); ++i)
             if (PyObject* grandchild = PyList_GET_ITEM(children, i); seen.insert(grandchild).second)
@@ -146,7 +143,7 @@ bool refuseCycle(PyObject* container, PyObject* child) {
 
 static bool AbstractUIContainer_allocated(PyObject* self) {
     py::Ref children(PyList_New(0));
-    if (children) py::assign(asContainer(self)->children, children.get());
+    if (children) py::assign(py::cast<AbstractUIContainer>(self)->children, children.get());
     return bool(children);
 }
 
@@ -155,7 +152,7 @@ static int AbstractUIContainer_init(PyObject* self, PyObject* args, PyObject* kw
 }
 
 bool removeFromChildren(PyObject* self, PyObject* child) {
-    py::Ref children = py::Ref::borrow(asContainer(self)->children);
+    py::Ref children = py::Ref::borrow(py::cast<AbstractUIContainer>(self)->children);
     if (!PyList_Check(children.get())) return true;
     int present = PySequence_Contains(children.get(), child);
     return present == 0 || (present > 0 && py::callMethod(children.get(), nRemove, child));
@@ -166,13 +163,13 @@ static PyObject* AbstractUIContainer_removeChild(PyObject* self, PyObject* child
 }
 
 static PyObject* AbstractUIContainer_removeAllChildren(PyObject* self, PyObject*) {
-    py::Ref children = py::Ref::borrow(asContainer(self)->children);
+    py::Ref children = py::Ref::borrow(py::cast<AbstractUIContainer>(self)->children);
     if (!PyList_Check(children.get())) Py_RETURN_NONE;
     return py::noneOrFailed(PyList_SetSlice(children.get(), 0, PY_SSIZE_T_MAX, nullptr) == 0);
 }
 
 static PyObject* AbstractUIContainer_getChildren(PyObject* self, PyObject*) {
-    return py::newRef(asContainer(self)->children);
+    return py::newRef(py::cast<AbstractUIContainer>(self)->children);
 }
 
 static const PyMethodDef abstractUIContainerMethods[] = {

@@ -1,29 +1,18 @@
 // AbstractUIContainer: the base of every widget that holds others. It owns the list
-// of children and the inner size it offers them, and passes drawing, updates, clicks,
-// wheel events and the three layout passes down to them. Subclasses bring addChild.
+// of children and the inner size it offers them (its struct is in ui/tree.hpp), and
+// passes drawing, updates, clicks, wheel events and the three layout passes down to
+// them. Subclasses bring addChild.
 #pragma once
 
+#include "py/cast.hpp"
+#include "ui/tree.hpp"
 #include "ui/widget.hpp"
-
-struct AbstractUIContainer : UIWidget {
-    PyObject* children; // list of UIWidget, in insertion order; game code may change it
-    int32_t innerWidth; // the space the children get, set by the final-size pass
-    int32_t innerHeight;
-
-    using Base = UIWidget;
-    static inline PyTypeObject* type = nullptr;
-    static const UIWidgetOps table;
-};
-
-inline AbstractUIContainer* asContainer(PyObject* object) {
-    return reinterpret_cast<AbstractUIContainer*>(object);
-}
 
 // Awaits make(child), a step of the walk, for each child, first to last, over the live
 // list: its length is read again before every step, so a child appended meanwhile is
 // visited too. Each child, and the list, is held during its step.
 template <class Make> walk::Step forEachChild(PyObject* container, Make make) {
-    py::Ref children = py::Ref::borrow(asContainer(container)->children);
+    py::Ref children = py::Ref::borrow(py::cast<AbstractUIContainer>(container)->children);
     if (!PyList_Check(children.get())) co_return walk::done; // cleared by the collector
     for (Py_ssize_t i = 0; i < PyList_GET_SIZE(children.get()); ++i) {
         py::Ref child = py::Ref::borrow(PyList_GET_ITEM(children.get(), i));

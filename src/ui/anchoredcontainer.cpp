@@ -3,6 +3,7 @@
 #include "ui/anchoredcontainer.hpp"
 
 #include "py/args.hpp"
+#include "py/cast.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
 
@@ -15,12 +16,8 @@ py::Name nSetParent("_setParent");
 int32_t defaultAnchorX = layout::left;
 int32_t defaultAnchorY = layout::top;
 
-UIAnchoredContainer* asAnchored(PyObject* object) {
-    return reinterpret_cast<UIAnchoredContainer*>(object);
-}
-
 std::vector<AnchorRecord>& recordsOf(PyObject* object) {
-    return asAnchored(object)->native.records;
+    return py::cast<UIAnchoredContainer>(object)->native.records;
 }
 
 } // namespace
@@ -29,8 +26,8 @@ std::vector<AnchorRecord>& recordsOf(PyObject* object) {
 
 static walk::Step UIAnchoredContainer_calculatePos(UIWidget* self) {
     // No Python code runs while the records are placed.
-    for (const AnchorRecord& record : recordsOf(asObject(self))) {
-        UIWidget* c = asWidget(record.child.get());
+    for (const AnchorRecord& record : recordsOf(py::asObject(self))) {
+        UIWidget* c = py::cast<UIWidget>(record.child.get());
         c->x = layout::add(self->x,
                            layout::anchored(record.anchorTypeX, layout::Axis::x, self->width,
                                             record.x, c->marginLeft, c->marginRight, c->width));
@@ -53,7 +50,7 @@ const UIWidgetOps UIAnchoredContainer::table = makeAnchoredTable();
 
 static int UIAnchoredContainer_init(PyObject* self, PyObject* args, PyObject* kwargs) {
     if (AbstractUIContainer::type->tp_init(self, args, kwargs) < 0) return -1;
-    UIWidget* widget = asWidget(self);
+    UIWidget* widget = py::cast<UIWidget>(self);
     py::Ref grow = py::moduleGlobal(nSizeGrow);
     return grow && py::toInt32(grow.get(), widget->sizePolicyX) &&
                    py::toInt32(grow.get(), widget->sizePolicyY)
@@ -69,7 +66,7 @@ static PyObject* UIAnchoredContainer_addChild(PyObject* self, py::Arguments<5>& 
         !py::checkArgument(a[0], UIWidget::type, "child"))
         return nullptr;
     // A child added again keeps its place and its record.
-    py::Ref children = py::Ref::borrow(asContainer(self)->children);
+    py::Ref children = py::Ref::borrow(py::cast<AbstractUIContainer>(self)->children);
     int present = PySequence_Contains(children.get(), a[0]);
     if (present != 0) return present < 0 ? nullptr : py::newRef(Py_None);
     if (!refuseCycle(self, a[0])) return nullptr;
@@ -114,7 +111,7 @@ static PyObject* UIAnchoredContainer_removeChild(PyObject* self, PyObject* child
 }
 
 static PyObject* UIAnchoredContainer_removeAllChildren(PyObject* self, PyObject*) {
-    py::Ref children = py::Ref::borrow(asContainer(self)->children);
+    py::Ref children = py::Ref::borrow(py::cast<AbstractUIContainer>(self)->children);
     if (PyList_Check(children.get()) &&
         PyList_SetSlice(children.get(), 0, PY_SSIZE_T_MAX, nullptr) < 0)
         return nullptr;

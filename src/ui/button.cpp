@@ -3,10 +3,12 @@
 #include "ui/button.hpp"
 
 #include "py/args.hpp"
+#include "py/cast.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
 #include "ui/draw.hpp"
 #include "ui/text.hpp"
+#include "ui/widgetRenderer.hpp"
 
 namespace {
 
@@ -23,10 +25,6 @@ py::Name nFireEvent("fireEvent");
 py::Name nInit("__init__");
 py::Name nAlignCenter("ALIGN_CENTER");
 py::Name nValignMiddle("VALIGN_MIDDLE");
-
-UIButton* asButton(PyObject* object) {
-    return reinterpret_cast<UIButton*>(object);
-}
 
 // theme.widgets["button"][state]: a dict (or None, which fails when it is read).
 py::Ref buttonState(UIWidget* button, py::Name& state) {
@@ -52,10 +50,10 @@ static walk::Step UIButton_calculateMinSize(UIWidget* self) {
     py::Ref skin = buttonState(self, nNormal);
     int32_t skinHeight, sides[2];
     if (!skin || !readSkinValues(skin.get(), {&nHeight}, &skinHeight)) co_return walk::failed;
-    UIButton* button = asButton(asObject(self));
+    UIButton* button = py::cast<UIButton>(self);
     int32_t minHeight = 0;
     if (button->label != Py_None) {
-        int32_t labelHeight = asWidget(button->label)->height;
+        int32_t labelHeight = py::cast<UIWidget>(button->label)->height;
         minHeight = std::max(skinHeight, labelHeight);
         button->paddingTop = int32_t((int64_t(self->height) - labelHeight) / 2);
     }
@@ -87,13 +85,13 @@ const UIWidgetOps UIButton::table = makeButtonTable();
 
 static int UIButton_init(PyObject* self, py::Arguments<1>& a) {
     if (!initAsBase(UIListContainer::type, self)) return -1;
-    py::Ref label(PyObject_CallOneArg(reinterpret_cast<PyObject*>(UIText::type), a[0]));
+    py::Ref label(PyObject_CallOneArg(py::asObject(UIText::type), a[0]));
     if (!label) return -1;
-    py::assign(asButton(self)->label, label.get());
+    py::assign(py::cast<UIButton>(self)->label, label.get());
     if (!py::callMethod(self, nAddChild, label.get())) return -1;
     py::Ref centre = py::moduleGlobal(nAlignCenter);
     py::Ref middle = centre ? py::moduleGlobal(nValignMiddle) : py::Ref();
-    UIWidget* caption = asWidget(label.get());
+    UIWidget* caption = py::cast<UIWidget>(label.get());
     return middle && py::toInt32(centre.get(), caption->horizontalAlign) &&
                    py::toInt32(middle.get(), caption->verticalAlign)
                ? 0
@@ -101,18 +99,18 @@ static int UIButton_init(PyObject* self, py::Arguments<1>& a) {
 }
 
 static PyObject* UIButton_getText(PyObject* self, PyObject*) {
-    py::Ref label = py::Ref::borrow(asButton(self)->label);
+    py::Ref label = py::Ref::borrow(py::cast<UIButton>(self)->label);
     return py::callMethod(label.get(), nGetText).release();
 }
 
 static PyObject* UIButton_setText(PyObject* self, PyObject* text) {
-    py::Ref label = py::Ref::borrow(asButton(self)->label);
+    py::Ref label = py::Ref::borrow(py::cast<UIButton>(self)->label);
     return py::noneOrFailed(bool(py::callMethod(label.get(), nSetText, text)));
 }
 
 // An enabled button takes a click inside its last laid-out rectangle: 1, 0, or failed.
 static int buttonTakesOwnClick(UIWidget* button, PyObject* event) {
-    PyObject* self = asObject(button);
+    PyObject* self = py::asObject(button);
     if (!button->isEnabled) return 0;
     py::Ref x = py::getAttr(event, nX);
     py::Ref y = x ? py::getAttr(event, nY) : py::Ref();
@@ -121,10 +119,10 @@ static int buttonTakesOwnClick(UIWidget* button, PyObject* event) {
     x = py::getAttr(event, nX);
     y = x ? py::getAttr(event, nY) : py::Ref();
     py::Ref mouseButton = y ? py::getAttr(event, nMouseButton) : py::Ref();
-    py::Ref click(mouseButton ? PyObject_CallFunctionObjArgs(
-                                    reinterpret_cast<PyObject*>(ButtonClickEvent::type), self,
-                                    x.get(), y.get(), mouseButton.get(), nullptr)
-                              : nullptr);
+    py::Ref click(mouseButton
+                      ? PyObject_CallFunctionObjArgs(py::asObject(ButtonClickEvent::type), self,
+                                                     x.get(), y.get(), mouseButton.get(), nullptr)
+                      : nullptr);
     py::Ref onClick = click ? py::getAttr(self, nOnClickCallable) : py::Ref();
     if (!onClick) return -1;
     if (onClick.get() != Py_None && !py::Ref(PyObject_CallOneArg(onClick.get(), click.get())))
@@ -156,14 +154,14 @@ static walk::Step drawButton(UIWidget* button, ClipValues clip) {
     if (!drawStrip({v[0], v[1], v[2], v[3], v[4], v[5]}, strip::Axis::x, button->x, button->y,
                    button->width, canvas.source, canvas.destination))
         co_return walk::failed;
-    co_return co_await renderChildren(asObject(button), clip);
+    co_return co_await renderChildren(py::asObject(button), clip);
 }
 
 // The children see the click first, whatever they answer; then an enabled button takes
 // a click inside its last laid-out rectangle: its onClick callable gets a
 // ButtonClickEvent, and the engine fires the same event object.
 static walk::Step buttonTakesClick(UIWidget* button, PyObject* event) {
-    PyObject* self = asObject(button);
+    PyObject* self = py::asObject(button);
     co_await childrenTakeClick(self, event);
     co_return buttonTakesOwnClick(button, event);
 }
@@ -211,13 +209,12 @@ static int ButtonClickEvent_init(PyObject* self, py::Arguments<4>& a) {
     if (!py::checkArgument(a[0], UIButton::type, "target", true)) return -1;
     py::Ref x(PyLong_FromLong(numbers[0])), y(PyLong_FromLong(numbers[1]));
     py::Ref mouseButton(PyLong_FromLong(numbers[2]));
-    py::Ref init = x && y && mouseButton
-                       ? py::getAttr(reinterpret_cast<PyObject*>(MouseClickEvent::type), nInit)
-                       : py::Ref();
+    py::Ref init =
+        x && y && mouseButton ? py::getAttr(py::asObject(MouseClickEvent::type), nInit) : py::Ref();
     if (!init || !py::Ref(PyObject_CallFunctionObjArgs(init.get(), self, x.get(), y.get(),
                                                        mouseButton.get(), nullptr)))
         return -1;
-    py::assign(reinterpret_cast<ButtonClickEvent*>(self)->target, a[0]);
+    py::assign(py::cast<ButtonClickEvent>(self)->target, a[0]);
     return 0;
 }
 

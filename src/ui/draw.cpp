@@ -1,10 +1,11 @@
 #include "ui/draw.hpp"
 
-#include "gui.hpp"
 #include "py/call.hpp"
+#include "py/cast.hpp"
 #include "resources/texture.hpp"
 #include "resources/texture/drawing.hpp"
 #include "ui/theme.hpp"
+#include "ui/widgetRenderer.hpp"
 
 namespace {
 
@@ -13,34 +14,10 @@ py::Name nX("x"), nY("y"), nLeftWidth("leftWidth"), nMiddleWidth("middleWidth"),
     nRightWidth("rightWidth"), nTopHeight("topHeight"), nMiddleHeight("middleHeight"),
     nBottomHeight("bottomHeight");
 
-bool isUIRenderer(PyObject* object) {
-    return PyObject_TypeCheck(object, UIRenderer::type);
-}
-
 } // namespace
 
-py::Ref rendererTarget(PyObject* renderer) {
-    PyObject* target =
-        isUIRenderer(renderer) ? reinterpret_cast<UIRenderer*>(renderer)->target : nullptr;
-    if (!target || !isTexture(target)) {
-        py::engineException("The UIRenderer has no target texture.");
-        return py::Ref();
-    }
-    return py::Ref::borrow(target);
-}
-
-py::Ref rendererTheme(PyObject* renderer) {
-    PyObject* theme =
-        isUIRenderer(renderer) ? reinterpret_cast<UIRenderer*>(renderer)->theme : nullptr;
-    if (!theme || !PyObject_TypeCheck(theme, UITheme::type)) {
-        py::engineException("The UIRenderer has no theme.");
-        return py::Ref();
-    }
-    return py::Ref::borrow(theme);
-}
-
 py::Ref themeTileset(PyObject* theme) {
-    PyObject* tileset = reinterpret_cast<UITheme*>(theme)->tileset;
+    PyObject* tileset = py::cast<UITheme>(theme)->tileset;
     if (!isTexture(tileset)) {
         py::engineException("UITheme is not initialised.");
         return py::Ref();
@@ -126,7 +103,7 @@ void drawPiece(SDL_Surface* source, SDL_Surface* target, const layout::Rect& fro
 // a clip outside the surface.
 ClipScope::ClipScope(PyObject* texture, const layout::Rect& rect)
     : texture_(py::Ref::borrow(texture)) {
-    SDL_Surface* surface = reinterpret_cast<Texture*>(texture)->surface;
+    SDL_Surface* surface = py::cast<Texture>(texture)->surface;
     if (!surface) return;
     SDL_GetClipRect(surface, &previous_);
     layout::Rect narrowed = layout::intersect(rect, trustedClip(surface));
@@ -138,6 +115,6 @@ ClipScope::ClipScope(PyObject* texture, const layout::Rect& rect)
 
 ClipScope::~ClipScope() {
     // The surface of this moment: code that ran during the scope may have replaced it.
-    SDL_Surface* surface = reinterpret_cast<Texture*>(texture_.get())->surface;
+    SDL_Surface* surface = py::cast<Texture>(texture_.get())->surface;
     if (narrowed_ && surface) SDL_SetClipRect(surface, &previous_);
 }

@@ -2,11 +2,13 @@
 #include "ui/image.hpp"
 
 #include "py/args.hpp"
+#include "py/cast.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
 #include "resources/texture.hpp"
 #include "resources/texture/drawing.hpp"
 #include "ui/draw.hpp"
+#include "ui/widgetRenderer.hpp"
 
 #include <algorithm>
 
@@ -15,10 +17,6 @@ namespace {
 py::Name nSizeFixed("SIZE_FIXED");
 py::Name nWidth("width");
 py::Name nHeight("height");
-
-UIImage* asImage(PyObject* object) {
-    return reinterpret_cast<UIImage*>(object);
-}
 
 // A size given as a number, or else the texture's (AttributeError for no texture).
 bool sizeFrom(PyObject* given, PyObject* texture, py::Name& name, int32_t& out) {
@@ -33,7 +31,7 @@ static int UIImage_init(PyObject* self, py::Arguments<3>& a) {
     if (!py::checkArgument(a[0], Texture::type, "texture", true) ||
         !initAsBase(UIWidget::type, self))
         return -1;
-    UIImage* image = asImage(self);
+    UIImage* image = py::cast<UIImage>(self);
     py::assign(image->texture, a[0]);
     py::Ref fixed = py::moduleGlobal(nSizeFixed);
     if (!fixed || !py::toInt32(fixed.get(), image->sizePolicyX) ||
@@ -46,7 +44,7 @@ static int UIImage_init(PyObject* self, py::Arguments<3>& a) {
 }
 
 static PyObject* UIImage_getTexture(PyObject* self, void*) {
-    return py::newRef(asImage(self)->texture);
+    return py::newRef(py::cast<UIImage>(self)->texture);
 }
 
 // A texture resizes the widget to its own size. No texture is refused before anything
@@ -59,7 +57,7 @@ static int UIImage_setTexture(PyObject* self, PyObject* value, void*) {
         py::Ref width = py::getAttr(value, nWidth); // the AttributeError of None
         return -1;
     }
-    UIImage* image = asImage(self);
+    UIImage* image = py::cast<UIImage>(self);
     py::assign(image->texture, value);
     return sizeFrom(nullptr, value, nWidth, image->width) &&
                    sizeFrom(nullptr, value, nHeight, image->height)
@@ -68,14 +66,14 @@ static int UIImage_setTexture(PyObject* self, PyObject* value, void*) {
 }
 
 static PyObject* UIImage_getAlpha(PyObject* self, void*) {
-    return PyLong_FromLong(asImage(self)->alpha);
+    return PyLong_FromLong(py::cast<UIImage>(self)->alpha);
 }
 
 static int UIImage_setAlpha(PyObject* self, PyObject* value, void*) {
     if (!value) return py::deleteRefused();
     int32_t alpha;
     if (!py::toInt32(value, alpha)) return -1;
-    asImage(self)->alpha = std::clamp(alpha, 0, 255);
+    py::cast<UIImage>(self)->alpha = std::clamp(alpha, 0, 255);
     return 0;
 }
 
@@ -83,7 +81,7 @@ static int UIImage_setAlpha(PyObject* self, PyObject* value, void*) {
 // the picture keeps its scale) and cut to the clipped rectangle. The opacity is set on
 // the texture's surface for the draw only: the texture may be drawn elsewhere too.
 static bool drawImage(PyObject* self, ClipValues clip) {
-    UIImage* image = asImage(self);
+    UIImage* image = py::cast<UIImage>(self);
     if (!image->isVisible) return true;
     layout::Rect area = image->ops->getClippedRect(image, clip);
     if (area.w <= 0 || area.h <= 0) return true;
@@ -108,7 +106,7 @@ static bool drawImage(PyObject* self, ClipValues clip) {
 }
 
 static walk::Step UIImage_renderStep(UIWidget* self, ClipValues clip) {
-    return drawImage(asObject(self), clip);
+    return drawImage(py::asObject(self), clip);
 }
 
 static UIWidgetOps makeImageTable() {

@@ -2,6 +2,7 @@
 #include "ui/listcontainer.hpp"
 
 #include "py/args.hpp"
+#include "py/cast.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
 
@@ -12,10 +13,6 @@ constexpr int32_t vertical = 1;   // LIST_LAYOUT_VERTICAL
 
 py::Name nListLayoutVertical("LIST_LAYOUT_VERTICAL");
 py::Name nSetParent("_setParent");
-
-UIListContainer* asList(UIWidget* widget) {
-    return reinterpret_cast<UIListContainer*>(widget);
-}
 
 int32_t outerWidth(const UIWidget* w) {
     return layout::add(layout::add(w->width, w->marginLeft), w->marginRight);
@@ -32,18 +29,18 @@ int32_t outerHeight(const UIWidget* w) {
 // across it, plus the paddings; invisible children count too.
 static walk::Step UIListContainer_calculateMinSize(UIWidget* self) {
     int32_t widest = 0, tallest = 0, totalWidth = 0, totalHeight = 0;
-    py::Ref children = py::Ref::borrow(asContainer(asObject(self))->children);
+    py::Ref children = py::Ref::borrow(py::cast<AbstractUIContainer>(self)->children);
     for (Py_ssize_t i = 0; PyList_Check(children.get()) && i < PyList_GET_SIZE(children.get());
          ++i) {
         py::Ref held = py::Ref::borrow(PyList_GET_ITEM(children.get(), i));
         co_await passStep(held.get(), &UIWidgetOps::calculateMinSize);
-        UIWidget* child = asWidget(held.get()); // a widget: its step has run
+        UIWidget* child = py::cast<UIWidget>(held.get()); // a widget: its step has run
         widest = std::max(widest, outerWidth(child));
         tallest = std::max(tallest, outerHeight(child));
         totalWidth = layout::add(totalWidth, outerWidth(child));
         totalHeight = layout::add(totalHeight, outerHeight(child));
     }
-    UIListContainer* list = asList(self);
+    UIListContainer* list = py::cast<UIListContainer>(self);
     bool across = list->layout == horizontal;
     int fixed = policyIs(self->sizePolicyX, SizePolicy::fixed);
     if (fixed < 0) co_return walk::failed;
@@ -60,7 +57,7 @@ static walk::Step UIListContainer_calculateMinSize(UIWidget* self) {
 
 static walk::Step UIListContainer_calculateMaxSize(UIWidget* self) {
     co_await UIWidget::table.calculateMaxSize(self);
-    UIListContainer* list = asList(self);
+    UIListContainer* list = py::cast<UIListContainer>(self);
     list->innerWidth = layout::sub(layout::sub(self->width, list->paddingLeft), list->paddingRight);
     list->innerHeight =
         layout::sub(layout::sub(self->height, list->paddingTop), list->paddingBottom);
@@ -71,7 +68,7 @@ static walk::Step UIListContainer_calculateMaxSize(UIWidget* self) {
 // alignment within the inner size (inside the paddings). No Python code runs while the
 // children are placed.
 static walk::Step UIListContainer_calculatePos(UIWidget* self) {
-    UIListContainer* list = asList(self);
+    UIListContainer* list = py::cast<UIListContainer>(self);
     int32_t originX = layout::add(self->x, list->paddingLeft);
     int32_t originY = layout::add(self->y, list->paddingTop);
     bool across = list->layout == horizontal;
@@ -111,7 +108,7 @@ const UIWidgetOps UIListContainer::table = listContainerTable();
 
 static bool UIListContainer_allocated(PyObject* self) {
     py::Ref value = py::moduleGlobal(nListLayoutVertical);
-    return value && py::toInt32(value.get(), reinterpret_cast<UIListContainer*>(self)->layout);
+    return value && py::toInt32(value.get(), py::cast<UIListContainer>(self)->layout);
 }
 
 static int UIListContainer_init(PyObject* self, PyObject* args, PyObject* kwargs) {
@@ -119,7 +116,7 @@ static int UIListContainer_init(PyObject* self, PyObject* args, PyObject* kwargs
 }
 
 static PyObject* UIListContainer_setPadding(PyObject* self, PyObject* args, PyObject* kwargs) {
-    auto* list = reinterpret_cast<UIListContainer*>(self);
+    auto* list = py::cast<UIListContainer>(self);
     return setSides("setPadding", args, kwargs, &list->paddingTop, &list->paddingRight,
                     &list->paddingBottom, &list->paddingLeft);
 }
@@ -128,7 +125,7 @@ static PyObject* UIListContainer_setPadding(PyObject* self, PyObject* args, PyOb
 static PyObject* UIListContainer_addChild(PyObject* self, PyObject* child) {
     if (!py::checkArgument(child, UIWidget::type, "child") || !refuseCycle(self, child))
         return nullptr;
-    py::Ref children = py::Ref::borrow(asContainer(self)->children);
+    py::Ref children = py::Ref::borrow(py::cast<AbstractUIContainer>(self)->children);
     if (!py::append(children.get(), child)) return nullptr;
     return py::noneOrFailed(bool(py::callMethod(child, nSetParent, self)));
 }

@@ -1,10 +1,11 @@
 // UIPanel: drawing and clicks; its layout is the list container's.
 #include "ui/panel.hpp"
 
-#include "gui.hpp"
 #include "py/args.hpp"
+#include "py/cast.hpp"
 #include "py/methods.hpp"
 #include "ui/draw.hpp"
+#include "ui/widgetRenderer.hpp"
 
 namespace {
 
@@ -37,14 +38,14 @@ static walk::Step drawPanel(UIWidget* widget, ClipValues clip) {
     ClipScope clipped(canvas.target.get(), area);
     blitNineSlice(skin, {widget->x, widget->y, widget->width, widget->height}, canvas.source,
                   canvas.destination);
-    co_return co_await renderChildren(asObject(widget), noClip());
+    co_return co_await renderChildren(py::asObject(widget), noClip());
 }
 
 // The children first; what none of them took, an enabled panel under the mouse takes.
 static walk::Step panelTakesClick(UIWidget* self, PyObject* event) {
-    int taken = co_await childrenTakeClick(asObject(self), event);
+    int taken = co_await childrenTakeClick(py::asObject(self), event);
     if (taken) co_return 1;
-    co_return widgetTakesClick(asObject(self), event);
+    co_return widgetTakesClick(py::asObject(self), event);
 }
 
 static UIWidgetOps makePanelTable() {

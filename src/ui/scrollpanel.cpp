@@ -3,10 +3,12 @@
 #include "ui/scrollpanel.hpp"
 
 #include "py/args.hpp"
+#include "py/cast.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
 #include "ui/draw.hpp"
 #include "ui/slider.hpp"
+#include "ui/widgetRenderer.hpp"
 
 #include <algorithm>
 #include <climits>
@@ -24,18 +26,10 @@ py::Name nVertical("SLIDER_ORIENTATION_VERTICAL");
 py::Name nOrientation("orientation");
 py::Name nY("y");
 
-UIScrollPanel* asPanel(PyObject* object) {
-    return reinterpret_cast<UIScrollPanel*>(object);
-}
-UIScrollPanel* asPanel(UIWidget* widget) {
-    return reinterpret_cast<UIScrollPanel*>(widget);
-}
-
 // The scroll bar, or null before the constructor made it.
 UISlider* sliderOf(UIScrollPanel* panel) {
-    return PyObject_TypeCheck(panel->slider, UISlider::type)
-               ? reinterpret_cast<UISlider*>(panel->slider)
-               : nullptr;
+    return PyObject_TypeCheck(panel->slider, UISlider::type) ? py::cast<UISlider>(panel->slider)
+                                                             : nullptr;
 }
 
 // A sum of theme values and fields as the 32-bit int it is stored in: the host's
@@ -84,8 +78,8 @@ struct ClipNumbers {
 
 static walk::Step UIScrollPanel_setRenderer(UIWidget* self, PyObject* renderer) {
     co_await AbstractUIContainer::table.setRenderer(self, renderer);
-    py::Ref held = py::Ref::borrow(asPanel(self)->slider);
-    UISlider* slider = sliderOf(asPanel(self));
+    py::Ref held = py::Ref::borrow(py::cast<UIScrollPanel>(self)->slider);
+    UISlider* slider = sliderOf(py::cast<UIScrollPanel>(self));
     if (slider) co_await slider->ops->setRenderer(slider, renderer);
     co_return walk::done;
 }
@@ -100,8 +94,8 @@ static walk::Step UIScrollPanel_calculateMinSize(UIWidget* self) {
     fixed = policyIs(self->sizePolicyY, SizePolicy::fixed);
     if (fixed < 0) co_return walk::failed;
     if (!fixed) self->height = 50;
-    py::Ref held = py::Ref::borrow(asPanel(self)->slider);
-    UISlider* slider = sliderOf(asPanel(self));
+    py::Ref held = py::Ref::borrow(py::cast<UIScrollPanel>(self)->slider);
+    UISlider* slider = sliderOf(py::cast<UIScrollPanel>(self));
     if (slider) co_await slider->ops->calculateMinSize(slider);
     co_return walk::done;
 }
@@ -109,7 +103,7 @@ static walk::Step UIScrollPanel_calculateMinSize(UIWidget* self) {
 // The content gets the area inside the paddings, beside the scroll bar.
 static walk::Step UIScrollPanel_calculateMaxSize(UIWidget* self) {
     co_await UIWidget::table.calculateMaxSize(self);
-    UIScrollPanel* panel = asPanel(self);
+    UIScrollPanel* panel = py::cast<UIScrollPanel>(self);
     UISlider* slider = sliderOf(panel);
     int32_t inner = layout::sub(layout::sub(self->width, panel->paddingLeft), panel->paddingRight);
     panel->innerWidth = layout::sub(inner, slider ? slider->width : 0);
@@ -121,7 +115,7 @@ static walk::Step UIScrollPanel_calculateMaxSize(UIWidget* self) {
 // The content inside the paddings, moved by the offsets of the last update; then the
 // offsets that still show some of it.
 static walk::Step UIScrollPanel_calculatePos(UIWidget* self) {
-    UIScrollPanel* panel = asPanel(self);
+    UIScrollPanel* panel = py::cast<UIScrollPanel>(self);
     py::Ref held;
     UIWidget* content = contentOf(panel, held);
     if (!content) co_return walk::failed;
@@ -166,7 +160,7 @@ const UIWidgetOps UIScrollPanel::table = makeScrollPanelTable();
 // Empties the child list in place and makes `content` the only child, linked to the
 // panel. The previous content keeps its links, as any child taken out does.
 static bool replaceContent(PyObject* self, PyObject* content) {
-    py::Ref children = py::Ref::borrow(asPanel(self)->children);
+    py::Ref children = py::Ref::borrow(py::cast<UIScrollPanel>(self)->children);
     if (PyList_Check(children.get()) &&
         PyList_SetSlice(children.get(), 0, PY_SSIZE_T_MAX, nullptr) < 0)
         return false;
@@ -174,7 +168,7 @@ static bool replaceContent(PyObject* self, PyObject* content) {
 }
 
 static bool UIScrollPanel_allocated(PyObject* self) {
-    UIScrollPanel* panel = asPanel(self);
+    UIScrollPanel* panel = py::cast<UIScrollPanel>(self);
     panel->paddingLeft = panel->paddingTop = panel->paddingRight = panel->paddingBottom = 10;
     panel->wheelScrollPixels = 50;
     return true;
@@ -185,7 +179,7 @@ static int UIScrollPanel_init(PyObject* self, py::Arguments<1>& a) {
     if (!py::checkArgument(a[0], UIWidget::type, "content") || !refuseCycle(self, a[0]) ||
         !initAsBase(AbstractUIContainer::type, self))
         return -1;
-    UIScrollPanel* panel = asPanel(self);
+    UIScrollPanel* panel = py::cast<UIScrollPanel>(self);
     py::Ref zero(PyLong_FromLong(0));
     // The content is the only child, also when __init__ runs again.
     if (!zero || !replaceContent(self, a[0]) || !py::setAttr(self, nScrollPosX, zero.get()))
@@ -199,8 +193,7 @@ static int UIScrollPanel_init(PyObject* self, py::Arguments<1>& a) {
     py::Ref keywords(arguments ? PyDict_New() : nullptr);
     PyObject* key = keywords ? nOrientation.get() : nullptr;
     if (!key || PyDict_SetItem(keywords.get(), key, vertical.get()) < 0) return -1;
-    py::Ref slider(PyObject_Call(reinterpret_cast<PyObject*>(UISlider::type), arguments.get(),
-                                 keywords.get()));
+    py::Ref slider(PyObject_Call(py::asObject(UISlider::type), arguments.get(), keywords.get()));
     if (!slider) return -1;
     py::assign(panel->slider, slider.get());
     return 0;
@@ -214,8 +207,8 @@ static int UIScrollPanel_init(PyObject* self, py::Arguments<1>& a) {
 // place the bar by and leaves it where it is.
 static walk::Step updatePanel(UIWidget* self, PyObject* mouseX, PyObject* mouseY,
                               PyObject* pressed) {
-    co_await updateWithChildren(asObject(self), mouseX, mouseY, pressed);
-    UIScrollPanel* panel = asPanel(self);
+    co_await updateWithChildren(py::asObject(self), mouseX, mouseY, pressed);
+    UIScrollPanel* panel = py::cast<UIScrollPanel>(self);
     py::Ref held = py::Ref::borrow(panel->slider);
     UISlider* slider = sliderOf(panel);
     if (!slider) co_return walk::done;
@@ -271,19 +264,19 @@ static int wheelMovesBar(UIScrollPanel* panel, PyObject* event) {
 // The children first; then an enabled panel under the mouse moves its scroll bar and
 // takes the event when the bar's value changed.
 static walk::Step panelTakesWheel(UIWidget* self, PyObject* event) {
-    int taken = co_await childrenTakeScroll(asObject(self), event);
+    int taken = co_await childrenTakeScroll(py::asObject(self), event);
     if (taken) co_return 1;
-    co_return wheelMovesBar(asPanel(self), event);
+    co_return wheelMovesBar(py::cast<UIScrollPanel>(self), event);
 }
 
 // The scroll bar's arrows first, then the children.
 static walk::Step panelTakesClick(UIWidget* self, PyObject* event) {
-    py::Ref slider = py::Ref::borrow(asPanel(self)->slider);
-    if (sliderOf(asPanel(self))) {
+    py::Ref slider = py::Ref::borrow(py::cast<UIScrollPanel>(self)->slider);
+    if (sliderOf(py::cast<UIScrollPanel>(self))) {
         int taken = sliderTakesClick(slider.get(), event);
         if (taken != 0) co_return taken;
     }
-    co_return co_await childrenTakeClick(asObject(self), event);
+    co_return co_await childrenTakeClick(py::asObject(self), event);
 }
 
 // --- drawing ----------------------------------------------------------------------------------
@@ -292,7 +285,7 @@ static walk::Step panelTakesClick(UIWidget* self, PyObject* event) {
 // the content inside the panel less the theme's clip padding, and the scroll bar inside
 // the panel's clipped rectangle. A panel in no renderer draws nothing.
 static walk::Step drawPanel(UIWidget* self, ClipValues clip) {
-    UIScrollPanel* panel = asPanel(self);
+    UIScrollPanel* panel = py::cast<UIScrollPanel>(self);
     if (!panel->isVisible || panel->renderer == Py_None) co_return walk::done;
     layout::Rect area = panel->ops->getClippedRect(panel, clip);
     int32_t padding[4]; // top, right, bottom, left
@@ -317,7 +310,7 @@ static walk::Step drawPanel(UIWidget* self, ClipValues clip) {
     ClipNumbers contentClip, panelClip;
     if (!contentClip.set({inside[0], inside[1], inside[2], inside[3]}) || !panelClip.set(area))
         co_return walk::failed;
-    co_await renderChildren(asObject(self), contentClip.raw);
+    co_await renderChildren(py::asObject(self), contentClip.raw);
     py::Ref slider = py::Ref::borrow(panel->slider);
     co_return walk::outcome(!sliderOf(panel) || drawSlider(slider.get(), panelClip.raw));
 }
@@ -325,25 +318,26 @@ static walk::Step drawPanel(UIWidget* self, ClipValues clip) {
 // --- the Python methods and properties --------------------------------------------------------
 
 static PyObject* UIScrollPanel_setPadding(PyObject* self, PyObject* args, PyObject* kwargs) {
-    UIScrollPanel* p = asPanel(self);
+    UIScrollPanel* p = py::cast<UIScrollPanel>(self);
     return setSides("setPadding", args, kwargs, &p->paddingTop, &p->paddingRight, &p->paddingBottom,
                     &p->paddingLeft);
 }
 
 static PyObject* UIScrollPanel_getScrollPosX(PyObject* self, void*) {
-    return PyLong_FromLong(asPanel(self)->scrollPosX);
+    return PyLong_FromLong(py::cast<UIScrollPanel>(self)->scrollPosX);
 }
 
 static int UIScrollPanel_setScrollPosX(PyObject* self, PyObject* value, void*) {
     if (!value) return py::deleteRefused();
     int32_t offset;
     if (!py::toInt32(value, offset)) return -1;
-    asPanel(self)->scrollPosX = std::min(std::max(offset, 0), asPanel(self)->maxScrollX);
+    py::cast<UIScrollPanel>(self)->scrollPosX =
+        std::min(std::max(offset, 0), py::cast<UIScrollPanel>(self)->maxScrollX);
     return 0;
 }
 
 static PyObject* UIScrollPanel_getScrollPosY(PyObject* self, void*) {
-    return PyLong_FromLong(asPanel(self)->scrollPosY);
+    return PyLong_FromLong(py::cast<UIScrollPanel>(self)->scrollPosY);
 }
 
 // Goes to the scroll bar; the offset follows at the next update.
@@ -351,13 +345,13 @@ static int UIScrollPanel_setScrollPosY(PyObject* self, PyObject* value, void*) {
     if (!value) return py::deleteRefused();
     int32_t offset;
     if (!py::toInt32(value, offset)) return -1;
-    py::Ref held = py::Ref::borrow(asPanel(self)->slider);
-    UISlider* slider = sliderOf(asPanel(self));
+    py::Ref held = py::Ref::borrow(py::cast<UIScrollPanel>(self)->slider);
+    UISlider* slider = sliderOf(py::cast<UIScrollPanel>(self));
     return !slider || setSliderValue(slider, offset) ? 0 : -1;
 }
 
 static PyObject* UIScrollPanel_getContent(PyObject* self, void*) {
-    py::Ref children = py::Ref::borrow(asPanel(self)->children);
+    py::Ref children = py::Ref::borrow(py::cast<UIScrollPanel>(self)->children);
     return PySequence_GetItem(children.get(), 0);
 }
 

@@ -4,9 +4,11 @@
 
 #include "core/slider.hpp"
 #include "py/args.hpp"
+#include "py/cast.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
 #include "ui/draw.hpp"
+#include "ui/widgetRenderer.hpp"
 
 #include <cmath>
 
@@ -29,12 +31,6 @@ py::Name nX("x"), nY("y"), nWidth("width"), nHeight("height"), nLeft("left"), nM
 py::Name nValue("value");
 py::Name nFireEvent("fireEvent");
 
-UISlider* asSlider(PyObject* object) {
-    return reinterpret_cast<UISlider*>(object);
-}
-UISlider* asSlider(UIWidget* widget) {
-    return reinterpret_cast<UISlider*>(widget);
-}
 const UISliderOps& opsOf(UISlider* slider) {
     return *static_cast<const UISliderOps*>(slider->ops);
 }
@@ -136,15 +132,16 @@ bool trackOf(UISlider* slider, PyObject* skin, Track& out) {
 // by name. A sum beyond the int range stays at its end (which the clamp treats alike).
 bool assignValue(PyObject* self, int64_t value) {
     int32_t saturated = slider::saturate(value);
-    if (isEngineInstance(self)) return setSliderValue(asSlider(self), saturated);
+    if (py::hasOwnMethods(py::cast<UISlider>(self)))
+        return setSliderValue(py::cast<UISlider>(self), saturated);
     py::Ref number(PyLong_FromLong(saturated));
     return number && py::setAttr(self, nValue, number.get());
 }
 
 // self.value, through the property as well.
 bool readValue(PyObject* self, int64_t& out) {
-    if (isEngineInstance(self)) {
-        out = asSlider(self)->value;
+    if (py::hasOwnMethods(py::cast<UISlider>(self))) {
+        out = py::cast<UISlider>(self)->value;
         return true;
     }
     py::Ref value = py::getAttr(self, nValue);
@@ -161,8 +158,8 @@ bool setSliderValue(UISlider* slider, int32_t value) {
     if (stored == old || engine.get() == Py_None) return true;
     py::Ref before(PyLong_FromLong(old)), after(PyLong_FromLong(stored));
     py::Ref event(before && after ? PyObject_CallFunctionObjArgs(
-                                        reinterpret_cast<PyObject*>(SliderValueChangedEvent::type),
-                                        asObject(slider), before.get(), after.get(), nullptr)
+                                        py::asObject(SliderValueChangedEvent::type),
+                                        py::asObject(slider), before.get(), after.get(), nullptr)
                                   : nullptr);
     return event && py::callMethod(engine.get(), nFireEvent, event.get());
 }
@@ -180,13 +177,13 @@ static float UISlider_getPercent(UISlider* self) {
 static bool UISlider_setPercent(UISlider* self, float percent) {
     auto value = slider::valueAt(percent, self->minValue, self->maxValue);
     if (!value) return py::raise(PyExc_ValueError, "value must not be NaN");
-    return assignValue(asObject(self), *value);
+    return assignValue(py::asObject(self), *value);
 }
 
 // Room for both caps of the track, both arrows and two thumbs along the track; the
 // track's thickness across it.
 static walk::Step UISlider_calculateMinSize(UIWidget* self) {
-    UISlider* s = asSlider(self);
+    UISlider* s = py::cast<UISlider>(self);
     if (s->renderer == Py_None) return true;
     py::Ref skin = sliderSkin(s);
     Parts parts = partsOf(s);
@@ -220,16 +217,16 @@ static walk::Step UISlider_calculateMinSize(UIWidget* self) {
 }
 
 static walk::Step UISlider_renderStep(UIWidget* self, ClipValues clip) {
-    return drawSlider(asObject(self), clip);
+    return drawSlider(py::asObject(self), clip);
 }
 
 static walk::Step UISlider_updateStep(UIWidget* self, PyObject* mouseX, PyObject* mouseY,
                                       PyObject* pressed) {
-    return updateSlider(asObject(self), mouseX, mouseY, pressed);
+    return updateSlider(py::asObject(self), mouseX, mouseY, pressed);
 }
 
 static walk::Step UISlider_takeClick(UIWidget* self, PyObject* event) {
-    return walk::Step::answered(sliderTakesClick(asObject(self), event));
+    return walk::Step::answered(sliderTakesClick(py::asObject(self), event));
 }
 
 static UISliderOps makeSliderTable() {
@@ -252,7 +249,7 @@ const UISliderOps UISlider::table = makeSliderTable();
 int sliderTakesClick(PyObject* self, PyObject* event) {
     int taken = widgetTakesClick(self, event);
     if (taken <= 0) return taken;
-    UISlider* s = asSlider(self);
+    UISlider* s = py::cast<UISlider>(self);
     int64_t value;
     if (s->increaseButtonHovered && !(readValue(self, value) && assignValue(self, value + 10)))
         return -1;
@@ -265,7 +262,7 @@ int sliderTakesClick(PyObject* self, PyObject* event) {
 // normal sizes).
 bool updateSlider(PyObject* self, PyObject* mouseX, PyObject* mouseY, PyObject* pressed) {
     if (!updateWidget(self, mouseX, mouseY, pressed)) return false;
-    UISlider* s = asSlider(self);
+    UISlider* s = py::cast<UISlider>(self);
     if (s->renderer == Py_None) {
         s->decreaseButtonHovered = s->increaseButtonHovered = 0;
         return true;
@@ -291,7 +288,7 @@ bool updateSlider(PyObject* self, PyObject* mouseX, PyObject* mouseY, PyObject* 
 // A press starts a thumb drag when it lands on the thumb, placed with its offset
 // worked out in double precision.
 static bool startDrag(PyObject* self, PyObject* mouseX, PyObject* mouseY) {
-    UISlider* s = asSlider(self);
+    UISlider* s = py::cast<UISlider>(self);
     if (s->renderer == Py_None) return true; // nothing to drag without a skin
     double percent = opsOf(s).getPercent(s);
     py::Ref skin = sliderSkin(s);
@@ -312,7 +309,7 @@ static bool startDrag(PyObject* self, PyObject* mouseX, PyObject* mouseY) {
 // The thumb's centre follows the mouse along the track: (mouse - arrow - position -
 // thumb / 2) / travel, in the host's numbers.
 static bool dragThumb(PyObject* self, PyObject* mouseX, PyObject* mouseY) {
-    UISlider* s = asSlider(self);
+    UISlider* s = py::cast<UISlider>(self);
     if (!s->isDraggingThumb || s->renderer == Py_None) return true;
     py::Ref skin = sliderSkin(s);
     Track track;
@@ -340,7 +337,7 @@ static bool dragThumb(PyObject* self, PyObject* mouseX, PyObject* mouseY) {
 // the slider's clipped rectangle; then the thumb, under the clip that was there before.
 // The skin is read before anything is drawn.
 bool drawSlider(PyObject* self, ClipValues clip) {
-    UISlider* s = asSlider(self);
+    UISlider* s = py::cast<UISlider>(self);
     if (!s->isVisible) return true;
     layout::Rect area = s->ops->getClippedRect(s, clip);
     if (area.w < 1 || area.h < 1) return true;
@@ -400,7 +397,7 @@ bool drawSlider(PyObject* self, ClipValues clip) {
 
 static int UISlider_init(PyObject* self, py::Arguments<4>& a) {
     if (!initAsBase(UIWidget::type, self)) return -1;
-    UISlider* s = asSlider(self);
+    UISlider* s = py::cast<UISlider>(self);
     // Each stored as soon as it is converted.
     s->orientation = defaultOrientation;
     s->minValue = 0;
@@ -416,11 +413,11 @@ static int UISlider_init(PyObject* self, py::Arguments<4>& a) {
 
 static PyObject* UISlider_onClick(PyObject* self, PyObject* event) {
     int taken = sliderTakesClick(self, event);
-    return taken < 0 ? nullptr : PyBool_FromLong(taken);
+    return py::boolOrFailed(taken);
 }
 
 static PyObject* UISlider_onDragEnd(PyObject* self, py::Arguments<2>&) {
-    asSlider(self)->isDraggingThumb = 0;
+    py::cast<UISlider>(self)->isDraggingThumb = 0;
     Py_RETURN_NONE;
 }
 
@@ -437,17 +434,19 @@ static PyObject* UISlider_update(PyObject* self, py::Arguments<3>& a) {
 }
 
 static PyObject* UISlider_getValue(PyObject* self, void*) {
-    return PyLong_FromLong(asSlider(self)->value);
+    return PyLong_FromLong(py::cast<UISlider>(self)->value);
 }
 
 static int UISlider_setValue(PyObject* self, PyObject* value, void*) {
     if (!value) return py::deleteRefused();
     int32_t number;
-    return toNamedInt(value, "value", number) && setSliderValue(asSlider(self), number) ? 0 : -1;
+    return toNamedInt(value, "value", number) && setSliderValue(py::cast<UISlider>(self), number)
+               ? 0
+               : -1;
 }
 
 static PyObject* UISlider_getPercentProperty(PyObject* self, void*) {
-    return PyFloat_FromDouble(opsOf(asSlider(self)).getPercent(asSlider(self)));
+    return PyFloat_FromDouble(opsOf(py::cast<UISlider>(self)).getPercent(py::cast<UISlider>(self)));
 }
 
 static int UISlider_setPercentProperty(PyObject* self, PyObject* value, void*) {
@@ -455,7 +454,10 @@ static int UISlider_setPercentProperty(PyObject* self, PyObject* value, void*) {
     double percent;
     if (!py::toDouble(value, percent)) return -1;
     if (std::isnan(percent)) return py::raise(PyExc_ValueError, "percent must not be NaN");
-    return opsOf(asSlider(self)).setPercent(asSlider(self), slider::narrow(percent)) ? 0 : -1;
+    return opsOf(py::cast<UISlider>(self))
+                   .setPercent(py::cast<UISlider>(self), slider::narrow(percent))
+               ? 0
+               : -1;
 }
 
 static const PyMethodDef uiSliderMethods[] = {

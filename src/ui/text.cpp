@@ -3,12 +3,14 @@
 #include "ui/text.hpp"
 
 #include "py/args.hpp"
+#include "py/cast.hpp"
 #include "py/methods.hpp"
 #include "resources/font.hpp"
 #include "resources/texture.hpp"
 #include "resources/texture/drawing.hpp"
 #include "ui/draw.hpp"
 #include "ui/theme.hpp"
+#include "ui/widgetRenderer.hpp"
 
 #include <algorithm>
 
@@ -25,10 +27,6 @@ py::Name nSize("size");
 py::Name nGetRenderedTextSize("getRenderedTextSize");
 py::Name nRenderLines("renderLines");
 
-UIText* asText(PyObject* object) {
-    return reinterpret_cast<UIText*>(object);
-}
-
 // The theme's font "aileron", asked of the theme of the label's renderer at every use:
 // the label keeps no font.
 py::Ref themeFont(UIWidget* label) {
@@ -37,8 +35,8 @@ py::Ref themeFont(UIWidget* label) {
     if (!theme) return py::Ref();
     PyObject* name = nAileron.get();
     if (!name) return py::Ref();
-    if (isEngineInstance(theme.get())) // UITheme.getFont itself
-        return py::Ref(PyObject_GetItem(reinterpret_cast<UITheme*>(theme.get())->fonts, name));
+    if (py::hasOwnMethods(py::cast<UITheme>(theme.get()))) // UITheme.getFont itself
+        return py::Ref(PyObject_GetItem(py::cast<UITheme>(theme.get())->fonts, name));
     return py::callMethod(theme.get(), nGetFont, name);
 }
 
@@ -58,7 +56,7 @@ bool measure(PyObject* font, PyObject* line, int32_t& width, int32_t& height) {
 // font.size as an int.
 bool pointSize(PyObject* font, int32_t& out) {
     if (isEngineFont(font)) {
-        out = reinterpret_cast<Font*>(font)->size;
+        out = py::cast<Font>(font)->size;
         return true;
     }
     py::Ref size = py::getAttr(font, nSize);
@@ -124,7 +122,7 @@ py::Ref renderedLines(UIText* label, PyObject* font) {
     UIText::Native& kept = label->native;
     SDL_Color color;
     bool plain = plainColor(label->color, color) && onlyStrings(label->lines);
-    uint64_t serial = reinterpret_cast<Font*>(font)->serial;
+    uint64_t serial = py::cast<Font>(font)->serial;
     if (plain && kept.texture && kept.font == serial &&
         SDL_memcmp(&kept.color, &color, sizeof color) == 0 &&
         sameLines(label->lines, kept.lines.get()))
@@ -148,12 +146,12 @@ py::Ref renderedLines(UIText* label, PyObject* font) {
 // Stores the renderer; a label without a colour then takes the theme's "fontColor".
 static walk::Step UIText_setRenderer(UIWidget* self, PyObject* renderer) {
     UIWidget::table.setRenderer(self, renderer);
-    if (renderer == Py_None || asText(asObject(self))->color != Py_None) return true;
+    if (renderer == Py_None || py::cast<UIText>(self)->color != Py_None) return true;
     py::Ref theme = py::getAttr(renderer, nTheme);
     PyObject* name = theme ? nFontColor.get() : nullptr;
     py::Ref color = name ? py::callMethod(theme.get(), nGetColor, name) : py::Ref();
     if (!color) return false;
-    py::assign(asText(asObject(self))->color, color.get());
+    py::assign(py::cast<UIText>(self)->color, color.get());
     return true;
 }
 
@@ -168,11 +166,11 @@ static bool measureLines(UIText* label, int32_t& width, int32_t& height) {
     py::Ref theme = rendererTheme(renderer.get());
     if (!theme) return false;
     UIText::Native& kept = label->native;
-    if (isEngineInstance(theme.get()) && onlyStrings(label->lines)) {
+    if (py::hasOwnMethods(py::cast<UITheme>(theme.get())) && onlyStrings(label->lines)) {
         py::Ref font = themeFont(label);
         if (!font) return false;
         if (isEngineFont(font.get())) {
-            uint64_t serial = reinterpret_cast<Font*>(font.get())->serial;
+            uint64_t serial = py::cast<Font>(font.get())->serial;
             if (kept.measuredLines && kept.measuredFont == serial &&
                 sameLines(label->lines, kept.measuredLines.get())) {
                 width = kept.measuredWidth;
@@ -207,7 +205,7 @@ static bool measureLines(UIText* label, int32_t& width, int32_t& height) {
 static walk::Step UIText_calculateMinSize(UIWidget* self) {
     if (self->renderer == Py_None) return true;
     int32_t width, height;
-    if (!measureLines(asText(asObject(self)), width, height)) return false;
+    if (!measureLines(py::cast<UIText>(self), width, height)) return false;
     int fixed = policyIs(self->sizePolicyX, SizePolicy::fixed);
     if (fixed < 0) return false;
     if (!fixed) self->width = width;
@@ -220,7 +218,7 @@ static walk::Step UIText_calculateMinSize(UIWidget* self) {
 static bool drawText(PyObject* self, ClipValues clip);
 
 static walk::Step UIText_renderStep(UIWidget* self, ClipValues clip) {
-    return drawText(asObject(self), clip);
+    return drawText(py::asObject(self), clip);
 }
 
 static UIWidgetOps makeTextTable() {
@@ -237,12 +235,12 @@ const UIWidgetOps UIText::table = makeTextTable();
 
 static int UIText_init(PyObject* self, py::Arguments<2>& a) {
     if (!initAsBase(UIWidget::type, self) || !py::callMethod(self, nSetText, a[0])) return -1;
-    py::assign(asText(self)->color, a[1] ? a[1] : Py_None);
+    py::assign(py::cast<UIText>(self)->color, a[1] ? a[1] : Py_None);
     return 0;
 }
 
 static PyObject* UIText_getText(PyObject* self, PyObject*) {
-    return py::newRef(asText(self)->text);
+    return py::newRef(py::cast<UIText>(self)->text);
 }
 
 // Exactly a str: None is refused like any other value, before anything changes.
@@ -250,15 +248,15 @@ static PyObject* UIText_setText(PyObject* self, PyObject* text) {
     if (!PyUnicode_CheckExact(text)) return py::expectedType("unicode", text);
     py::Ref lines(PyUnicode_Splitlines(text, 0));
     if (!lines) return nullptr;
-    py::assign(asText(self)->text, text);
-    py::assign(asText(self)->lines, lines.get());
+    py::assign(py::cast<UIText>(self)->text, text);
+    py::assign(py::cast<UIText>(self)->lines, lines.get());
     Py_RETURN_NONE;
 }
 
 // An empty line counts with the font's point size here, while the layout measures it
 // as the font measures the empty string.
 static PyObject* UIText_getRenderedTextSize(PyObject* self, PyObject*) {
-    UIText* label = asText(self);
+    UIText* label = py::cast<UIText>(self);
     if (label->renderer == Py_None) return py::intPair(0, 0);
     py::Ref font = themeFont(label);
     if (!font) return nullptr;
@@ -278,7 +276,7 @@ static PyObject* UIText_getRenderedTextSize(PyObject* self, PyObject*) {
 // The lines stacked from the top, each left-aligned, with the top-left corner at the
 // label's position and cut to its clipped rectangle.
 static bool drawText(PyObject* self, ClipValues clip) {
-    UIText* label = asText(self);
+    UIText* label = py::cast<UIText>(self);
     if (!label->isVisible) return true;
     layout::Rect area = label->ops->getClippedRect(label, clip);
     if (area.w <= 0 || area.h <= 0) return true;

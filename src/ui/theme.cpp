@@ -3,6 +3,7 @@
 
 #include "py/args.hpp"
 #include "py/call.hpp"
+#include "py/cast.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
 #include "resources/font.hpp"
@@ -17,10 +18,6 @@ py::Name nClose("close");
 py::Name nDirname("dirname");
 py::Name nJoin("join");
 py::Name nKeys("keys");
-
-UITheme* asTheme(PyObject* self) {
-    return reinterpret_cast<UITheme*>(self);
-}
 
 py::Ref item(PyObject* mapping, const char* key) {
     py::Ref name(PyUnicode_FromString(key));
@@ -92,7 +89,7 @@ py::Ref convertColor(PyObject* value) {
 // --- construction -------------------------------------------------------------------------
 
 static bool UITheme_allocated(PyObject* self) {
-    UITheme* theme = asTheme(self);
+    UITheme* theme = py::cast<UITheme>(self);
     for (PyObject** table : {&theme->fonts, &theme->intColors, &theme->colors, &theme->widgets}) {
         py::Ref empty(PyDict_New());
         if (!empty) return false;
@@ -107,8 +104,8 @@ static bool loadFonts(UITheme* theme, PyObject* fonts, PyObject* folder, PyObjec
         py::Ref file = record ? item(record.get(), "file") : py::Ref();
         py::Ref path = file ? py::callMethod(osPath, nJoin, folder, file.get()) : py::Ref();
         py::Ref size = path ? item(record.get(), "size") : py::Ref();
-        py::Ref font(size ? PyObject_CallFunctionObjArgs(reinterpret_cast<PyObject*>(Font::type),
-                                                         path.get(), size.get(), nullptr)
+        py::Ref font(size ? PyObject_CallFunctionObjArgs(py::asObject(Font::type), path.get(),
+                                                         size.get(), nullptr)
                           : nullptr);
         return font && PyObject_SetItem(theme->fonts, name, font.get()) == 0;
     });
@@ -126,7 +123,7 @@ static bool loadColors(UITheme* theme, PyObject* colors) {
 
 static int UITheme_init(PyObject* self, py::Arguments<1>& a) {
     PyObject* filename = a[0];
-    UITheme* theme = asTheme(self);
+    UITheme* theme = py::cast<UITheme>(self);
     py::Ref parsed = readThemeFile(filename);
     py::Ref widgets = parsed ? item(parsed.get(), "widgets") : py::Ref();
     if (!widgets) return -1;
@@ -140,9 +137,9 @@ static int UITheme_init(PyObject* self, py::Arguments<1>& a) {
     py::Ref tilesetPath = tilesetName
                               ? py::callMethod(osPath.get(), nJoin, folder.get(), tilesetName.get())
                               : py::Ref();
-    py::Ref tileset(tilesetPath ? PyObject_CallOneArg(reinterpret_cast<PyObject*>(Texture::type),
-                                                      tilesetPath.get())
-                                : nullptr);
+    py::Ref tileset(tilesetPath
+                        ? PyObject_CallOneArg(py::asObject(Texture::type), tilesetPath.get())
+                        : nullptr);
     if (!tileset) return -1;
     py::assign(theme->tileset, tileset.get());
     py::Ref fonts = item(parsed.get(), "fonts");
@@ -156,15 +153,15 @@ static int UITheme_init(PyObject* self, py::Arguments<1>& a) {
 static PyObject* UITheme_getFont(PyObject* self, PyObject* name) {
     if (name != Py_None && !PyUnicode_CheckExact(name))
         return py::argumentTypeError("name", &PyUnicode_Type, name);
-    return PyObject_GetItem(asTheme(self)->fonts, name);
+    return PyObject_GetItem(py::cast<UITheme>(self)->fonts, name);
 }
 
 static PyObject* UITheme_getColor(PyObject* self, PyObject* name) {
-    return PyObject_GetItem(asTheme(self)->colors, name);
+    return PyObject_GetItem(py::cast<UITheme>(self)->colors, name);
 }
 
 static PyObject* UITheme_getIntColor(PyObject* self, PyObject* name) {
-    return PyObject_GetItem(asTheme(self)->intColors, name);
+    return PyObject_GetItem(py::cast<UITheme>(self)->intColors, name);
 }
 
 // b | (g << 8) | (r << 16) | (a << 24) on the host's integers: a component beyond a

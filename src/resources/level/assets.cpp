@@ -4,6 +4,7 @@
 // _convertPath; every image is loaded by Texture, each path into its own texture.
 #include "resources/level.hpp"
 
+#include "py/cast.hpp"
 #include "resources/level/parts.hpp"
 #include "resources/levelForm.hpp"
 #include "resources/sprite.hpp"
@@ -30,9 +31,8 @@ py::Name nYFrames("yFrames");
 // Texture(self._convertPath(path))
 py::Ref loadTexture(PyObject* self, PyObject* path) {
     py::Ref converted = py::callMethod(self, nConvertPath, path);
-    return py::Ref(
-        converted ? PyObject_CallOneArg(reinterpret_cast<PyObject*>(Texture::type), converted.get())
-                  : nullptr);
+    return py::Ref(converted ? PyObject_CallOneArg(py::asObject(Texture::type), converted.get())
+                             : nullptr);
 }
 
 // entry[key] when the entry has it, otherwise `otherwise` (a new reference, may be null
@@ -59,7 +59,7 @@ bool loadSky(PyObject* self, PyObject* metadata) {
     py::Ref path = levelForm::item(metadata, nSkyTexture);
     py::Ref sky = path ? loadTexture(self, path.get()) : py::Ref();
     if (!sky) return false;
-    py::assign(asLevel(self)->skyTexture, sky.get());
+    py::assign(py::cast<Level>(self)->skyTexture, sky.get());
     return true;
 }
 
@@ -75,18 +75,18 @@ bool loadTextures(PyObject* self, PyObject* metadata) {
     loaded.reserve(size_t(std::min<Py_ssize_t>(count, 256)));
     bool ok = forEachItem(paths.get(), [&](PyObject* path) {
         py::Ref texture = loadTexture(self, path);
-        py::Ref textures = py::Ref::borrow(asLevel(self)->textures);
+        py::Ref textures = py::Ref::borrow(py::cast<Level>(self)->textures);
         if (!texture || !py::append(textures.get(), texture.get())) return false;
         loaded.push_back(std::move(texture));
         return true;
     });
-    return ok && levelParts::setSurfaceTextures(asLevel(self), std::move(loaded));
+    return ok && levelParts::setSurfaceTextures(py::cast<Level>(self), std::move(loaded));
 }
 
 // The animations of a sprite entry: one per key of its "animations", in the key order,
 // or the one implicit animation "_" when the entry has none.
 py::Ref loadAnimations(PyObject* entry) {
-    PyObject* animationType = reinterpret_cast<PyObject*>(SpriteAnimation::type);
+    PyObject* animationType = py::asObject(SpriteAnimation::type);
     py::Ref animations(PyList_New(0));
     int present = animations ? levelForm::has(entry, nAnimations) : -1;
     if (present < 0) return py::Ref();
@@ -130,10 +130,10 @@ bool loadSprites(PyObject* self, PyObject* metadata) {
                    animations ? valueOr(entry, nXFrames, PyLong_FromLong(1)) : py::Ref();
                py::Ref yFrames = xFrames ? valueOr(entry, nYFrames, PyLong_FromLong(1)) : py::Ref();
                py::Ref sprite(yFrames ? PyObject_CallFunctionObjArgs(
-                                            reinterpret_cast<PyObject*>(Sprite::type), sheet.get(),
-                                            xFrames.get(), yFrames.get(), animations.get(), nullptr)
+                                            py::asObject(Sprite::type), sheet.get(), xFrames.get(),
+                                            yFrames.get(), animations.get(), nullptr)
                                       : nullptr);
-               py::Ref sprites = py::Ref::borrow(asLevel(self)->sprites);
+               py::Ref sprites = py::Ref::borrow(py::cast<Level>(self)->sprites);
                return sprite && py::append(sprites.get(), sprite.get());
            });
 }
@@ -141,7 +141,7 @@ bool loadSprites(PyObject* self, PyObject* metadata) {
 } // namespace
 
 PyObject* Level_loadAssets(PyObject* self, PyObject*) {
-    py::Ref metadata = py::Ref::borrow(asLevel(self)->metadata);
+    py::Ref metadata = py::Ref::borrow(py::cast<Level>(self)->metadata);
     return py::noneOrFailed(loadSky(self, metadata.get()) && loadTextures(self, metadata.get()) &&
                             loadSprites(self, metadata.get()));
 }

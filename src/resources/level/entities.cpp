@@ -6,6 +6,7 @@
 #include "resources/level.hpp"
 
 #include "py/args.hpp"
+#include "py/cast.hpp"
 #include "py/errors.hpp"
 #include "py/module.hpp"
 #include "py/sequence.hpp"
@@ -43,10 +44,10 @@ py::Ref componentClass(PyObject* name) {
         py::Ref className(base ? PyUnicode_FromFormat("_Component_%U", text.get()) : nullptr);
         py::Ref bases(className ? PyTuple_Pack(1, base.get()) : nullptr);
         py::Ref body(bases ? Py_BuildValue("{ss}", "__module__", py::moduleName()) : nullptr);
-        py::Ref made(body ? PyObject_CallFunctionObjArgs(reinterpret_cast<PyObject*>(&PyType_Type),
-                                                         className.get(), bases.get(), body.get(),
-                                                         nullptr)
-                          : nullptr);
+        py::Ref made(body
+                         ? PyObject_CallFunctionObjArgs(py::asObject(&PyType_Type), className.get(),
+                                                        bases.get(), body.get(), nullptr)
+                         : nullptr);
         if (!made || PyObject_SetItem(registry.get(), name, made.get()) < 0 ||
             PyObject_SetItem(registry.get(), made.get(), name) < 0)
             return py::Ref();
@@ -80,9 +81,8 @@ py::Ref buildEntity(PyObject* self, PyObject* entityData) {
     if (!id) return py::Ref();
     PyList_SET_ITEM(arguments.get(), 0, id.release());
     py::Ref tuple(PyList_AsTuple(arguments.get()));
-    return py::Ref(
-        tuple ? PyObject_Call(reinterpret_cast<PyObject*>(Entity::type), tuple.get(), nullptr)
-              : nullptr);
+    return py::Ref(tuple ? PyObject_Call(py::asObject(Entity::type), tuple.get(), nullptr)
+                         : nullptr);
 }
 
 } // namespace
@@ -90,7 +90,7 @@ py::Ref buildEntity(PyObject* self, PyObject* entityData) {
 // --- loading -----------------------------------------------------------------------------------
 
 PyObject* Level_loadEntity(Level* level, PyObject* entityData) {
-    PyObject* self = reinterpret_cast<PyObject*>(level);
+    PyObject* self = py::asObject(level);
     py::Ref held = py::Ref::borrow(self);
     py::Ref entity = buildEntity(self, entityData);
     py::Ref entities = py::Ref::borrow(level->entities);
@@ -99,7 +99,7 @@ PyObject* Level_loadEntity(Level* level, PyObject* entityData) {
 }
 
 void Level_loadEntities(Level* level) {
-    py::Ref held = py::Ref::borrow(reinterpret_cast<PyObject*>(level));
+    py::Ref held = py::Ref::borrow(py::asObject(level));
     py::Ref metadata = py::Ref::borrow(level->metadata);
     int present = levelForm::has(metadata.get(), nEntities);
     bool ok = present >= 0;
@@ -145,13 +145,13 @@ PyObject* Level_loadFromDict(PyObject*, py::Arguments<2>& a) {
 
 PyObject* Level_addEntity(PyObject* self, PyObject* entity) {
     if (!py::checkArgument(entity, Entity::type, "entity", true)) return nullptr;
-    py::Ref entities = py::Ref::borrow(asLevel(self)->entities);
+    py::Ref entities = py::Ref::borrow(py::cast<Level>(self)->entities);
     return py::noneOrFailed(py::append(entities.get(), entity));
 }
 
 PyObject* Level_removeEntity(PyObject* self, PyObject* entity) {
     if (!py::checkArgument(entity, Entity::type, "entity", true)) return nullptr;
-    py::Ref entities = py::Ref::borrow(asLevel(self)->entities);
+    py::Ref entities = py::Ref::borrow(py::cast<Level>(self)->entities);
     if (!PyList_CheckExact(entities.get())) return py::noAttribute(Py_None, "remove");
     int removed = py::removeFirst(entities.get(), entity);
     if (removed == 0) return py::raise(PyExc_ValueError, "list.remove(x): x not in list");
@@ -159,7 +159,7 @@ PyObject* Level_removeEntity(PyObject* self, PyObject* entity) {
 }
 
 PyObject* Level_removeAllEntities(PyObject* self, PyObject*) {
-    py::Ref entities = py::Ref::borrow(asLevel(self)->entities);
+    py::Ref entities = py::Ref::borrow(py::cast<Level>(self)->entities);
     if (!PyList_CheckExact(entities.get())) return py::noAttribute(Py_None, "clear");
     return py::noneOrFailed(
         PyList_SetSlice(entities.get(), 0, PyList_GET_SIZE(entities.get()), nullptr) == 0);
@@ -167,7 +167,7 @@ PyObject* Level_removeAllEntities(PyObject* self, PyObject*) {
 
 PyObject* Level_getEntities(PyObject* self, PyObject* types, PyObject* kwargs) {
     if (!py::parse({"getEntities", nullptr, 0, 0, true}, types, kwargs, nullptr)) return nullptr;
-    py::Ref entities = py::Ref::borrow(asLevel(self)->entities);
+    py::Ref entities = py::Ref::borrow(py::cast<Level>(self)->entities);
     if (PyTuple_GET_SIZE(types) == 0) return entities.release(); // the level's own list
     py::Ref found(PyList_New(0));
     bool ok = found && py::forEachOfCopy(entities.get(), [&](PyObject* entity) {
@@ -182,7 +182,7 @@ PyObject* Level_getEntities(PyObject* self, PyObject* types, PyObject* kwargs) {
 // What can fail is tried first: the header's list and the level's list must be there,
 // and the entity must build, before either list changes.
 PyObject* Level_addEntityFromJson(PyObject* self, PyObject* entityData) {
-    Level* level = asLevel(self);
+    Level* level = py::cast<Level>(self);
     py::Ref metadata = py::Ref::borrow(level->metadata);
     py::Ref entries(PyObject_GetItem(metadata.get(), nEntities.get()));
     if (!entries) return nullptr;
@@ -199,7 +199,7 @@ PyObject* Level_addEntityFromJson(PyObject* self, PyObject* entityData) {
 // The entity leaves _entities and its header entry (the one at its position) leaves
 // "entities", both or neither.
 PyObject* Level_removeEntityFromJson(PyObject* self, PyObject* entity) {
-    Level* level = asLevel(self);
+    Level* level = py::cast<Level>(self);
     py::Ref entities = py::Ref::borrow(level->entities);
     if (!PyList_CheckExact(entities.get())) return py::noAttribute(Py_None, "index");
     Py_ssize_t index = py::indexIn(entities.get(), entity);
@@ -221,7 +221,7 @@ PyObject* Level_removeEntityFromJson(PyObject* self, PyObject* entity) {
 // Each sync walks a snapshot of its source list taken first: the level and the Ecs may
 // share one list, which the emptying step clears.
 PyObject* Level_syncEntitiesToEcs(PyObject* self, PyObject* ecs) {
-    py::Ref entities(PySequence_List(asLevel(self)->entities));
+    py::Ref entities(PySequence_List(py::cast<Level>(self)->entities));
     if (!entities || !py::callMethod(ecs, nRemoveAllEntities)) return nullptr;
     return py::noneOrFailed(py::forEachOfCopy(entities.get(), [&](PyObject* entity) {
         return bool(py::callMethod(ecs, nAddEntity, entity));

@@ -4,6 +4,7 @@
 // fields through the properties, which write nothing back into the header.
 #include "resources/level.hpp"
 
+#include "py/cast.hpp"
 #include "py/convert.hpp"
 #include "py/member.hpp"
 #include "resources/level/parts.hpp"
@@ -95,7 +96,7 @@ int setColor(FogColor& field, PyObject* value) {
 
 // Each step sets its field as soon as it succeeds; the first failure ends the steps.
 void Level_loadFogSettings(Level* level) {
-    py::Ref held = py::Ref::borrow(reinterpret_cast<PyObject*>(level));
+    py::Ref held = py::Ref::borrow(py::asObject(level));
     py::Ref metadata = py::Ref::borrow(level->metadata);
     if (!loadColor(metadata.get(), nFogColor, BLACK, level->fogColor) ||
         !loadColor(metadata.get(), nGroundFogColor, WHITE, level->groundFogColor) ||
@@ -105,19 +106,19 @@ void Level_loadFogSettings(Level* level) {
 }
 
 static PyObject* Level_getFogColor(PyObject* self, void*) {
-    return colorTuple(asLevel(self)->fogColor);
+    return colorTuple(py::cast<Level>(self)->fogColor);
 }
 
 static int Level_setFogColor(PyObject* self, PyObject* value, void*) {
-    return setColor(asLevel(self)->fogColor, value);
+    return setColor(py::cast<Level>(self)->fogColor, value);
 }
 
 static PyObject* Level_getGroundFogColor(PyObject* self, void*) {
-    return colorTuple(asLevel(self)->groundFogColor);
+    return colorTuple(py::cast<Level>(self)->groundFogColor);
 }
 
 static int Level_setGroundFogColor(PyObject* self, PyObject* value, void*) {
-    return setColor(asLevel(self)->groundFogColor, value);
+    return setColor(py::cast<Level>(self)->groundFogColor, value);
 }
 
 std::span<const PyGetSetDef> levelFogProperties() {

@@ -4,6 +4,7 @@
 #include "resources/level.hpp"
 
 #include "py/args.hpp"
+#include "py/cast.hpp"
 #include "py/exclusive.hpp"
 #include "py/module.hpp"
 #include "resources/level/file.hpp"
@@ -76,7 +77,7 @@ bool readCells(Level* level, PyObject* path) {
 } // namespace
 
 PyObject* Level_loadFromFile(PyObject* self, PyObject* filename) {
-    Level* level = asLevel(self);
+    Level* level = py::cast<Level>(self);
     py::Exclusive loading(level->native.loading,
                           "_loadFromFile() cannot start while this level is loading");
     if (!loading) return nullptr;
@@ -91,7 +92,7 @@ PyObject* Level_loadFromFile(PyObject* self, PyObject* filename) {
 
 PyObject* Level_loadMetadata(PyObject* self, py::Arguments<2>& a) {
     auto [filename, text] = a;
-    Level* level = asLevel(self);
+    Level* level = py::cast<Level>(self);
     py::Ref metadata = py::Ref::borrow(level->metadata);
     if (!py::callMethod(metadata.get(), nClear)) return nullptr; // the same dict stays
 
@@ -130,7 +131,7 @@ PyObject* Level_loadMetadata(PyObject* self, py::Arguments<2>& a) {
 }
 
 PyObject* Level_convertPath(PyObject* self, PyObject* path) {
-    py::Ref assetsPath = py::Ref::borrow(asLevel(self)->assetsPath);
+    py::Ref assetsPath = py::Ref::borrow(py::cast<Level>(self)->assetsPath);
     if (assetsPath.get() == Py_None) return py::newRef(path);
     py::Ref os = py::moduleGlobal("os");
     py::Ref osPath = os ? py::getAttr(os.get(), nPath) : py::Ref();

@@ -14,10 +14,6 @@
 
 struct Level;
 
-inline Level* asLevel(PyObject* self) {
-    return reinterpret_cast<Level*>(self);
-}
-
 // grid.cpp: the two arrays whose invariants every reader of a level relies on.
 namespace levelParts {
 

@@ -3,6 +3,7 @@
 // (sorted keys, an indent of four); the cell file is the live cell array.
 #include "resources/level.hpp"
 
+#include "py/cast.hpp"
 #include "py/module.hpp"
 #include "resources/level/file.hpp"
 #include "resources/level/parts.hpp"
@@ -71,14 +72,13 @@ py::Ref entityForm(PyObject* self, PyObject* entity, PyObject* dummyType) {
     if (!iterator) return py::Ref();
     while (py::Ref component{PyIter_Next(iterator.get())}) {
         py::Ref name, value;
-        if (reinterpret_cast<PyObject*>(Py_TYPE(component.get())) == dummyType) {
+        if (py::asObject(Py_TYPE(component.get())) == dummyType) {
             name = py::getAttr(component.get(), nTypeName);
             value = name ? py::callMethod(self, nDumpToDictOfLevel, component.get()) : py::Ref();
         } else {
             py::Ref registry = py::moduleGlobal("_COMPONENTS");
             name = py::Ref(
-                registry ? PyObject_GetItem(registry.get(),
-                                            reinterpret_cast<PyObject*>(Py_TYPE(component.get())))
+                registry ? PyObject_GetItem(registry.get(), py::asObject(Py_TYPE(component.get())))
                          : nullptr);
             py::Ref dump = name ? py::attributeIfAny(component.get(), nDumpToDict) : py::Ref();
             if (!name || (!dump && PyErr_Occurred())) return py::Ref();
@@ -134,7 +134,7 @@ py::Ref plainData(PyObject* self, PyObject* obj) {
 // place, the cells first, so a save that fails at any step leaves the pair that was
 // there (the header, which tells the cells' size, is the last to change).
 PyObject* Level_saveFile(PyObject* self, PyObject* filename) {
-    Level* level = asLevel(self);
+    Level* level = py::cast<Level>(self);
     size_t counted = level->native.cells.size(); // width * height * 7 as saving begins
     if (!py::callMethod(self, nUpdateEntityMetadata)) return nullptr;
     py::Ref headerPath(PyNumber_Add(filename, nHeaderSuffix.get()));
@@ -152,7 +152,7 @@ PyObject* Level_saveFile(PyObject* self, PyObject* filename) {
 }
 
 PyObject* Level_updateEntityMetadata(PyObject* self, PyObject*) {
-    Level* level = asLevel(self);
+    Level* level = py::cast<Level>(self);
     py::Ref metadata = py::Ref::borrow(level->metadata);
     py::Ref fresh(PyList_New(0));
     if (!fresh || PyObject_SetItem(metadata.get(), nEntities.get(), fresh.get()) < 0)
