@@ -4,6 +4,8 @@
 // false for bool.
 #pragma once
 
+#include "py/threadExit.hpp"
+
 #include <Python.h>
 
 namespace py {
@@ -74,7 +76,9 @@ void addTraceback(const char* function, const char* file, int line);
 class PendingError {
   public:
     PendingError() noexcept { PyErr_Fetch(&type_, &value_, &traceback_); }
-    ~PendingError() { PyErr_Restore(type_, value_, traceback_); }
+    ~PendingError() {
+        if (mayTouchObjects()) PyErr_Restore(type_, value_, traceback_);
+    }
     PendingError(const PendingError&) = delete;
     PendingError& operator=(const PendingError&) = delete;
 
