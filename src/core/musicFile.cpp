@@ -103,50 +103,63 @@ bool id3Header(Reader& file, uint64_t at, uint64_t size, uint64_t& length) {
     return true;
 }
 
-// The frames of the ID3v2 tag at the start of the `size` bytes at `at`, walked as the
-// reader walks them. For the title, artist, album and copyright frames of versions 3
-// and 4 it decodes the size the frame declares from a buffer of 1024 bytes, whatever
-// it could read: a larger frame is read past that buffer.
-const char* checkId3Frames(Reader& file, uint64_t at, uint64_t size) {
-    uint8_t header[tagHeaderSize];
-    file.bytes(at, header, sizeof header);
-    uint8_t version = header[3], flags = header[5];
-    uint64_t tagLength = synchsafe(header + 6);
-    if (version < 2 || version > 4) return nullptr;
-    uint64_t position = tagHeaderSize, total = tagHeaderSize;
-    if (version > 2 && (flags & 0x40)) {
-        if (size < position + 4) return "The music's ID3 tag ends inside its extended header.";
-        uint8_t extended[4];
-        file.bytes(at + position, extended, 4);
-        uint64_t skipped = synchsafe(extended);
-        if (skipped) {
-            total += skipped + 4;
-            position = std::min(position + skipped + 4, size);
-        }
-    }
-    total += tagLength + ((flags & 0x10) ? tagHeaderSize : 0);
-    if (position + tagLength > size) return nullptr; // not read
+// The frames of an ID3v2 tag of `version` whose walk starts at `position` (from `at`):
+// the reader reads them when `position` plus `length` lies inside the `size` bytes, up
+// to `total`. For the title, artist, album and copyright frames of versions 3 and 4 it
+// decodes the size the frame declares from a buffer of 1024 bytes, whatever it could
+// read: a larger frame is read past that buffer.
+const char* checkFrameWalk(Reader& file, uint64_t at, uint64_t size, uint8_t version,
+                           uint64_t position, int64_t length, int64_t total) {
+    if (int64_t(position) + length > int64_t(size)) return nullptr; // not read
     const uint64_t frameHeader = version == 2 ? 6 : 10;
-    while (position < total) {
+    while (int64_t(position) < total) {
         uint64_t begin = position;
         if (size - position < frameHeader) return nullptr;
         uint8_t frame[10];
         file.bytes(at + position, frame, frameHeader);
         if (std::memcmp(frame, "\0\0\0\0", version == 2 ? 3 : 4) == 0) return nullptr;
-        uint64_t length = version == 2   ? bigEndian(frame + 3, 3)
-                          : version == 4 ? synchsafe(frame + 4)
-                                         : bigEndian(frame + 4, 4);
+        uint64_t frameLength = version == 2   ? bigEndian(frame + 3, 3)
+                               : version == 4 ? synchsafe(frame + 4)
+                                              : bigEndian(frame + 4, 4);
         bool decoded = version > 2 &&
                        (std::memcmp(frame, "TIT2", 4) == 0 || std::memcmp(frame, "TPE1", 4) == 0 ||
                         std::memcmp(frame, "TALB", 4) == 0 || std::memcmp(frame, "TCOP", 4) == 0);
-        if (decoded && length >= tagReaderBuffer)
+        if (decoded && frameLength >= tagReaderBuffer)
             return "The music's ID3 tag has a text frame longer than its reader takes.";
-        if (length < tagReaderBuffer)
-            position = begin + frameHeader + std::min(length, size - begin - frameHeader);
+        if (frameLength < tagReaderBuffer)
+            position = begin + frameHeader + std::min(frameLength, size - begin - frameHeader);
         else
-            position = std::min(begin + length, size);
+            position = std::min(begin + frameLength, size);
     }
     return nullptr;
+}
+
+// The frames of the ID3v2 tag at the start of the `size` bytes at `at`, walked as
+// either reader walks them. The two differ in the extended header only: SDL_mixer 2.6
+// steps over the header and its size field and adds both to the tag; 2.8 steps over
+// the size the header gives, from its size field on, and takes it from the tag. Where
+// 2.8 meets the end of its data it stops, where 2.6 goes on: 2.6's walk covers it.
+const char* checkId3Frames(Reader& file, uint64_t at, uint64_t size) {
+    uint8_t header[tagHeaderSize];
+    file.bytes(at, header, sizeof header);
+    uint8_t version = header[3], flags = header[5];
+    int64_t tagLength = int64_t(synchsafe(header + 6));
+    if (version < 2 || version > 4) return nullptr;
+    int64_t extended = 0;
+    if (version > 2 && (flags & 0x40)) {
+        if (size < tagHeaderSize + 4) return "The music's ID3 tag ends inside its extended header.";
+        uint8_t field[4];
+        file.bytes(at + tagHeaderSize, field, 4);
+        extended = int64_t(synchsafe(field));
+    }
+    const int64_t framed = tagHeaderSize + ((flags & 0x10) ? tagHeaderSize : 0);
+    const int64_t skippedBy26 = extended ? extended + 4 : 0;
+    auto start = [&](int64_t skipped) { return std::min(uint64_t(tagHeaderSize + skipped), size); };
+    if (const char* problem = checkFrameWalk(file, at, size, version, start(skippedBy26), tagLength,
+                                             framed + skippedBy26 + tagLength))
+        return problem;
+    return checkFrameWalk(file, at, size, version, start(extended), tagLength - extended,
+                          framed + tagLength - extended);
 }
 
 // An ID3v2 tag read from memory (a WAVE or AIFF chunk): read when its length fits.
@@ -236,8 +249,11 @@ const char* checkList(Reader& file, uint64_t at, uint32_t length) {
     return nullptr;
 }
 
-const char* checkRiff(Reader& file) {
-    uint64_t at = 12; // the magic, the RIFF length, "WAVE"
+// The chunks from the twelfth byte on (after the magic, the RIFF length and "WAVE"),
+// walked with or without the padding byte after a chunk of odd length: SDL_mixer 2.6
+// steps over none, 2.8 over each, so a file must be sound walked either way.
+const char* checkRiff(Reader& file, bool padded) {
+    uint64_t at = 12;
     for (;;) {
         uint32_t type = file.le(at, 4), length = file.le(at + 4, 4);
         at += 8;
@@ -250,7 +266,7 @@ const char* checkRiff(Reader& file) {
                               : type == tag("id3 ") ? checkTagChunk(file, at, length)
                                                     : nullptr;
         if (problem) return problem;
-        at += length;
+        at += length + (padded ? length & 1 : 0);
         if (at > file.size()) return nullptr; // every later read gives zeros: the walk ends
     }
 }
@@ -334,7 +350,10 @@ const char* checkMp3(Source& file) {
 const char* checkWave(Source& file) {
     Reader reader(file);
     uint32_t magic = reader.le(0, 4);
-    if (magic == tag("RIFF") || magic == tag("WAVE")) return checkRiff(reader);
+    if (magic == tag("RIFF") || magic == tag("WAVE")) {
+        const char* problem = checkRiff(reader, false);
+        return problem ? problem : checkRiff(reader, true);
+    }
     if (magic == tag("FORM")) return checkAiff(reader);
     return nullptr;
 }

@@ -9,8 +9,9 @@
 // too short for the loops it counts is too; an AIFF text chunk of 2^32 - 1 bytes
 // makes it allocate one byte too few (none) and read the rest of the file into it.
 // checkWave walks the file exactly as that loader does (the same chunk order, the
-// same lengths, no padding between WAVE chunks, a short read giving its bytes
-// followed by zeros) and refuses what it would choke on. It refuses a file whose
+// same lengths, a short read giving its bytes followed by zeros; WAVE chunks both
+// without padding, as SDL_mixer 2.6 reads them, and with it, as 2.8 does) and refuses
+// what it would choke on. It refuses a file whose
 // audio format is not sane for a loader that believes it: channels 1 to 8, a rate of
 // 1 to 768000 Hz, a WAVE block alignment equal to channels x bytes per sample, an ID3
 // chunk whose tag the tag reader below can take. Chunks

@@ -193,6 +193,21 @@ NATIVE_TEST(entriesTheLoaderSkipsPass) {
     CHECK(passes(wave(withOther)));
 }
 
+NATIVE_TEST(waveChunksAreWalkedWithAndWithoutTheirPadding) {
+    // After a chunk of odd length SDL_mixer 2.6 reads the next chunk at once and 2.8 one
+    // byte later: a short LIST chunk is refused where either of them meets it.
+    for (bool padded : {false, true}) {
+        Bytes chunks = soundChunks();
+        riffChunk(chunks, "junk", Bytes(3, 0));
+        if (padded) chunks.push_back(0);
+        Bytes good = chunks;
+        riffChunk(good, "LIST", infoList(infoEntry("INAM", "title", 6)));
+        CHECK(passes(wave(good)));
+        riffChunk(chunks, "LIST", Bytes{'I', 'N'});
+        CHECK(!passes(wave(chunks)));
+    }
+}
+
 NATIVE_TEST(everyCutOfAWaveFileIsWalkedSafely) {
     Bytes chunks = soundChunks();
     riffChunk(chunks, "LIST", infoList(infoEntry("INAM", "title", 6)));
@@ -314,6 +329,24 @@ NATIVE_TEST(id3TextFramesLargerThanTheReaderTakesAreRefused) {
     be(aiffTag, uint32_t(big.size()), 4);
     aiffTag.insert(aiffTag.end(), big.begin(), big.end());
     CHECK(!passes(aiff(2, rate44100, aiffTag)));
+}
+
+NATIVE_TEST(id3ExtendedHeadersAreSteppedOverAsEitherReaderDoes) {
+    // A title frame 16 bytes into the tag, after an extended header whose size field
+    // says 2 or 6: SDL_mixer 2.6 steps over the field and 2 bytes, 2.8 over 6 bytes
+    // from the field on. A frame too large for the reader is refused for either.
+    for (uint32_t extended : {2u, 6u})
+        for (uint32_t declared : {10u, 4096u}) {
+            Bytes body;
+            for (int shift = 21; shift >= 0; shift -= 7)
+                body.push_back(uint8_t((extended >> shift) & 0x7F));
+            body.resize(6, 0);
+            Bytes frame = id3Frame("TIT2", declared, 10);
+            body.insert(body.end(), frame.begin(), frame.end());
+            Bytes tag = id3Tag(3, body);
+            tag[5] = 0x40; // with an extended header
+            CHECK((mp3Problem(mp3(tag)) == nullptr) == (declared == 10));
+        }
 }
 
 NATIVE_TEST(mp3TagsAreWalkedAsTheirReaderWalksThem) {

@@ -19,6 +19,8 @@ struct Bound {
     bool exceeded = false;
 };
 thread_local Bound* bound = nullptr;
+// Whether this thread is inside Mix_LoadWAV_RW, see boundedRealloc.
+thread_local bool loading = false;
 
 bool take(size_t size) {
     Bound* current = bound;
@@ -41,6 +43,12 @@ void* SDLCALL boundedCalloc(size_t count, size_t size) {
 }
 
 void* SDLCALL boundedRealloc(void* memory, size_t size) {
+    // The C library's realloc frees a block resized to nothing and returns null, which
+    // SDL_mixer 2.8's sound loader takes for a failure: it shrinks a converted sound to
+    // its length and keeps the old block when the call fails, so a sound converted to
+    // nothing would keep, and later free again, a block already freed. One byte keeps
+    // the block allocated (and the sound is then refused, as holding no frame).
+    if (loading && memory && size == 0) size = 1;
     return take(size) ? baseRealloc(memory, size) : nullptr;
 }
 
@@ -59,6 +67,30 @@ bool loadedWhole(SDL_RWops* stream) {
            std::memcmp(magic, "FORM", 4) == 0 || std::memcmp(magic, "Crea", 4) == 0;
 }
 
+// A loaded chunk without one whole frame of the mixer's output: the mixer refuses to
+// play it, and on SDL_mixer 2.8 such a sound came out of a conversion to nothing.
+bool holdsNoFrame(const Mix_Chunk* chunk) {
+    int rate, channels;
+    Uint16 format;
+    if (!Mix_QuerySpec(&rate, &format, &channels)) return false;
+    return chunk->alen < Uint32(SDL_AUDIO_BITSIZE(format) / 8 * channels);
+}
+
+// Mix_LoadWAV_RW's chunk, or null with the reason set.
+Mix_Chunk* load(SDL_RWops* stream, const Bound& limit) {
+    loading = true;
+    Mix_Chunk* chunk = Mix_LoadWAV_RW(stream, 1);
+    loading = false;
+    const char* refusal = limit.exceeded ? "The sound decodes to more than the engine holds."
+                          : chunk && holdsNoFrame(chunk)
+                              ? "The sound holds no whole frame of audio."
+                              : nullptr;
+    if (!refusal) return chunk;
+    Mix_FreeChunk(chunk);
+    SDL_SetError("%s", refusal);
+    return nullptr;
+}
+
 } // namespace
 
 void installSoundDecodeBound() {
@@ -69,16 +101,11 @@ void installSoundDecodeBound() {
 
 Mix_Chunk* loadSoundFile(const char* path) {
     SDL_RWops* stream = SDL_RWFromFile(path, "rb");
-    if (!stream || loadedWhole(stream)) return Mix_LoadWAV_RW(stream, 1);
-    if (!readyForMixer(stream, mp3Problem(stream))) return nullptr;
     Bound limit{decodeBound};
+    if (!stream || loadedWhole(stream)) return load(stream, limit);
+    if (!readyForMixer(stream, mp3Problem(stream))) return nullptr;
     bound = baseMalloc ? &limit : nullptr;
-    Mix_Chunk* chunk = Mix_LoadWAV_RW(stream, 1);
+    Mix_Chunk* chunk = load(stream, limit);
     bound = nullptr;
-    if (chunk && limit.exceeded) {
-        Mix_FreeChunk(chunk);
-        chunk = nullptr;
-    }
-    if (limit.exceeded) SDL_SetError("The sound decodes to more than the engine holds.");
     return chunk;
 }

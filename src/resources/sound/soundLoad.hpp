@@ -5,7 +5,8 @@
 
 // Makes the bound of loadSoundFile possible: SDL's allocation functions are wrapped
 // (the wrappers hand every call to the functions they replace, so memory allocated
-// before or after is freed alike). Called once, before SDL starts.
+// before or after is freed alike; inside a sound's load, a block resized to nothing is
+// kept as one byte, see soundLoad.cpp). Called once, before SDL starts.
 void installSoundDecodeBound();
 
 // The sound at `path` (UTF-8), loaded as Mix_LoadWAV_RW loads it, or null with SDL's
@@ -13,7 +14,8 @@ void installSoundDecodeBound();
 // VOC) with its music decoders, to the end of the music, keeping every piece until an
 // allocation fails: a module that loops (a pattern jump backwards, common in MOD
 // files) never ends, and would take all the memory there is. Such a load may allocate
-// at most `decodeBound` bytes on its thread; a sound that needs more is refused.
+// at most `decodeBound` bytes on its thread; a sound that needs more is refused. So is
+// a sound without one whole frame of the mixer's output, which the mixer would not play.
 Mix_Chunk* loadSoundFile(const char* path);
 
 // A little over six minutes of the mixer's audio, held twice while the pieces are
