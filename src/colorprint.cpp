@@ -4,7 +4,8 @@
 #include "py/module.hpp"
 
 // Run in the module namespace, so the class and its instances are the module's own
-// and their methods find _sys and the reset code there at each call.
+// and their methods find _sys and the reset code there at each call. The class's
+// documentation is assigned, not a docstring, so no host's compiler strips its indentation.
 static const char colorprintSource[] = R"PY(
 import sys as _sys
 
@@ -12,7 +13,7 @@ __PRINT_COLOR_RESET = "\x1b[0m"
 
 
 class TerminalColor:
-    """The TerminalColor class can be used in combination with a with statement.
+    __doc__ = """The TerminalColor class can be used in combination with a with statement.
     print statements inside a with-TerminalColor block are colored according
     to the given color.
     Available colors are: TERMINAL_RED, TERMINAL_GREEN, TERMINAL_YELLOW,

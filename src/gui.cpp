@@ -13,6 +13,7 @@
 #include "ui/anchoredcontainer.hpp"
 #include "ui/draw.hpp"
 #include "ui/theme.hpp"
+#include "ui/widgetRenderer.hpp"
 
 namespace {
 

@@ -1014,9 +1014,11 @@ bool setEngineClassAttributes() {
 
 namespace {
 
+// The documentation strings are assigned rather than written as docstrings, whose
+// indentation the compiler of newer hosts strips: they read the same on every host.
 const char exceptionsSource[] = R"PY(
 class EngineException(Exception):
-    """This is the base class for all quorvelin-specific exceptions.
+    __doc__ = """This is the base class for all quorvelin-specific exceptions.
     """
 
     def __init__(self, msg):
@@ -1036,7 +1038,7 @@ def _sdlExceptionInit(sdlError):
 
 
 class EngineSdlException(EngineException):
-    """Since quorvelin's window and input handling is bsesd on SDL, it is
+    __doc__ = """Since quorvelin's window and input handling is bsesd on SDL, it is
     possible that SDL errors occur. These errors are indicated by this class.
     """
 
@@ -1047,7 +1049,7 @@ class EngineSdlException(EngineException):
 
 
 class LevelFormatException(EngineException):
-    """This type of exception is thrown if a level could not be loaded due to
+    __doc__ = """This type of exception is thrown if a level could not be loaded due to
     invalid file content / an invalid level format.
     """
 

@@ -2,8 +2,11 @@
 # Installs what building and running quorvelin needs, then builds it into .venv.
 # Idempotent: packages already present are not installed again.
 #   --test       also what the test command needs (the formatter that checks the sources,
-#                mypy for the type stubs)
+#                mypy for the type stubs, and clang-format 14 from PyPI, as the
+#                distributions' versions differ and so does their formatting)
 #   --no-build   only the system packages
+# QUORVELIN_PYTHON names another interpreter to build with (default python3), and
+# QUORVELIN_VENV its virtual environment (default .venv, .venv-asan for the sanitized build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,7 +17,7 @@ build=yes
 test_tools=()
 for option in "$@"; do
     case "$option" in
-        --test) apt_packages+=(clang-format); test_tools+=("mypy>=2.4") ;;
+        --test) test_tools+=("mypy>=2.4" "clang-format==14.0.6") ;;
         --no-build) build=no ;;
     esac
 done
@@ -37,7 +40,7 @@ fi
 build_into() {
     local venv=$1
     shift
-    [ -x "$venv/bin/python" ] || python3 -m venv "$venv"
+    [ -x "$venv/bin/python" ] || "${QUORVELIN_PYTHON:-python3}" -m venv "$venv"
     "$venv/bin/python" -m pip install -q --upgrade pip
     "$venv/bin/python" -m pip install -q "scikit-build-core>=0.8" cmake ninja pytest Pillow \
         "${test_tools[@]}"
@@ -45,7 +48,7 @@ build_into() {
 }
 
 if [ "${QUORVELIN_SANITIZE:-OFF}" = ON ]; then
-    build_into .venv-asan --config-settings=build-dir=build/asan
+    build_into "${QUORVELIN_VENV:-.venv-asan}" --config-settings=build-dir=build/asan
 else
-    build_into .venv
+    build_into "${QUORVELIN_VENV:-.venv}"
 fi

@@ -141,10 +141,9 @@ bool BodyIndex::refreshPositions(PyObject* list, bool withFlags) {
     auto count = size_t(PyList_GET_SIZE(list));
     if (list != list_ || count != bodies_.size() || count != grid_.size() || withFlags)
         return false;
-    PyObject* const* items = reinterpret_cast<PyListObject*>(list)->ob_item;
     for (size_t i = 0; i < count; ++i) {
         const Body& body = bodies_[i];
-        if (items[i] != body.entity || !stillPlain(body)) return false;
+        if (PyList_GET_ITEM(list, Py_ssize_t(i)) != body.entity || !stillPlain(body)) return false;
         const CollisionComponent* collider = body.collider;
         if (!sameBits(collider->radius, grid_.radius(i))) return false;
         // Whether the flags can be searched from here decides the list of those that cannot.

@@ -3,7 +3,7 @@
 // the renderer's core.
 #pragma once
 
-#include "core/raycastFrame.hpp"
+#include "core/raycastScene.hpp"
 #include "core/raycastSprites.hpp"
 
 #include <cstddef>

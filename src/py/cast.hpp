@@ -27,6 +27,15 @@ requires std::is_base_of_v<Base, T> T* cast(Base* object) {
     return static_cast<T*>(object);
 }
 
+// Whether an engine object is an instance of its engine class itself, not of a Python
+// subclass: its methods are then the engine's own, so the engine may run them directly
+// instead of by lookup. Engine classes are immutable and their Python subclasses never
+// are; the typed pointer says that the object is known to be an engine object (built-in
+// types are immutable too).
+template <class T> bool hasOwnMethods(const T* object) {
+    return PyType_HasFeature(Py_TYPE(asObject(object)), Py_TPFLAGS_IMMUTABLETYPE);
+}
+
 template <class T> T* instanceOf(PyObject* object) {
     if (!object || !T::type || !PyObject_TypeCheck(object, T::type)) return nullptr;
     return reinterpret_cast<T*>(object);

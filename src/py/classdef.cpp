@@ -3,6 +3,7 @@
 #include "py/args.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
+#include "py/slotWrapper.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -86,28 +87,18 @@ std::string signatureOf(const ClassDef& def) {
 // begins with the class's signature ("__init__($self, /, w, h=None)") and goes on
 // with the class's own __init__ documentation or else the host's.
 bool setInitDoc(PyTypeObject* type, const ClassDef& def) {
-    Ref wrapper(PyObject_GetAttrString(reinterpret_cast<PyObject*>(type), "__init__"));
-    if (!wrapper) return false;
-    if (Py_TYPE(wrapper.get()) != &PyWrapperDescr_Type) return true;
-    auto* descriptor = reinterpret_cast<PyWrapperDescrObject*>(wrapper.get());
-    if (PyDescr_TYPE(descriptor) != type) return true; // inherited: the base's says it
-    // Both live as long as the class.
-    struct Documented {
-        wrapperbase base;
-        std::string doc;
-    };
-    auto* documented = new Documented{*descriptor->d_base, {}};
+    const char* hostDoc;
+    if (!ownSlotWrapper(type, "__init__", hostDoc)) return !PyErr_Occurred();
+    auto* doc = new std::string; // lives as long as the class
     std::string_view list(def.signature);
     if (!list.empty()) {
         list = list.substr(1, list.size() - 2);
-        documented->doc = "__init__($self, /";
-        documented->doc += (list.empty() ? "" : ", ") + std::string(list) + ")\n--\n\n";
+        *doc = "__init__($self, /";
+        *doc += (list.empty() ? "" : ", ") + std::string(list) + ")\n--\n\n";
     }
-    const char* doc = def.definition.initDoc;
-    documented->doc += doc ? doc : withoutSignature(descriptor->d_base->doc);
-    documented->base.doc = documented->doc.c_str();
-    descriptor->d_base = &documented->base;
-    return true;
+    const char* own = def.definition.initDoc;
+    if (const char* text = own ? own : withoutSignature(hostDoc)) *doc += text;
+    return setSlotWrapperDoc(type, "__init__", doc->c_str());
 }
 
 // A class without documentation of its own: the host keeps the text after the
@@ -275,19 +266,29 @@ PyObject* allocate(PyTypeObject* type, const ClassDef& def) {
     return self;
 }
 
+namespace {
+
+void destroy(PyObject* self, PyTypeObject* type, const ClassDef& def) {
+    def.destroyNative(self);
+    if (def.definition.release) def.definition.release(self);
+    if (def.hasObjectFields)
+        for (const Member& field : def.fields)
+            if (field.object) Py_CLEAR(*field.object(self));
+    type->tp_free(self);
+    Py_DECREF(type);
+}
+
+} // namespace
+
 void deallocate(PyObject* self, const ClassDef& def) {
     PyTypeObject* type = Py_TYPE(self);
-    bool collectable = PyObject_IS_GC(self);
-    if (collectable) PyObject_GC_UnTrack(self);
-    // A Python subclass's deallocation has its own trashcan and calls this one inside it.
-    Py_TRASHCAN_BEGIN_CONDITION(self, collectable && type->tp_dealloc == def.tpDealloc)
-        def.destroyNative(self);
-        if (def.definition.release) def.definition.release(self);
-        if (def.hasObjectFields)
-            for (const Member& field : def.fields)
-                if (field.object) Py_CLEAR(*field.object(self));
-        type->tp_free(self);
-        Py_DECREF(type);
+    // The trashcan files objects away through their GC header: the others have none.
+    if (!PyObject_IS_GC(self)) return destroy(self, type, def);
+    PyObject_GC_UnTrack(self);
+    // A Python subclass's deallocation has its own trashcan and calls this one inside
+    // it: the macro enters ours only where the type's deallocator is this one.
+    Py_TRASHCAN_BEGIN(self, def.tpDealloc)
+        destroy(self, type, def);
     Py_TRASHCAN_END
 }
 

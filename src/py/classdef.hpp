@@ -144,7 +144,7 @@ struct ClassDef {
     destructor tpDealloc;
     traverseproc tpTraverse;
     inquiry tpClear;
-    _PyCFunctionFastWithKeywords unpickle;
+    PyObject* (*unpickle)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*);
     void (*destroyNative)(PyObject* self);
 };
 
@@ -201,8 +201,8 @@ template <class T> struct Generic {
         return !def->definition.allocated || def->definition.allocated(self);
     }
 
-    static PyObject* tpNew(PyTypeObject* type, PyObject*, PyObject*) noexcept {
-        try {
+    static PyObject* tpNew(PyTypeObject* type, PyObject*, PyObject*) {
+        return atBoundary([&]() -> PyObject* {
             // Released on failure, which destroys the C++ members as any deallocation does.
             Ref self(allocate(type, *def));
             if (!self) return nullptr;
@@ -211,16 +211,10 @@ template <class T> struct Generic {
             if constexpr (requires(T & object) { object.ops = &T::table; })
                 reinterpret_cast<T*>(self.get())->ops = &T::table;
             return runAllocated(self.get()) ? self.release() : nullptr;
-        } catch (...) {
-            return translateException();
-        }
+        });
     }
-    static int tpInit(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
-        try {
-            return def->definition.init.function(self, args, kwargs);
-        } catch (...) {
-            return translateException();
-        }
+    static int tpInit(PyObject* self, PyObject* args, PyObject* kwargs) {
+        return atBoundary([&] { return def->definition.init.function(self, args, kwargs); });
     }
     static void tpDealloc(PyObject* self) { deallocate(self, *def); }
     static int tpTraverse(PyObject* self, visitproc visit, void* arg) {
@@ -228,12 +222,8 @@ template <class T> struct Generic {
     }
     static int tpClear(PyObject* self) { return clearFields(self, *def); }
     static PyObject* unpickle(PyObject*, PyObject* const* args, Py_ssize_t nargs,
-                              PyObject* kwnames) noexcept {
-        try {
-            return py::unpickle(args, nargs, kwnames, *def);
-        } catch (...) {
-            return translateException();
-        }
+                              PyObject* kwnames) {
+        return atBoundary([&] { return py::unpickle(args, nargs, kwnames, *def); });
     }
 };
 

@@ -3,6 +3,8 @@
 #include "py/module.hpp"
 #include "py/ref.hpp"
 
+#include <frameobject.h>
+
 #include <string_view>
 
 namespace py {
@@ -78,7 +80,23 @@ Failure levelFormatException(PyObject* filename, PyObject* message) {
 void addTraceback(const char* function, const char* file, int line) {
     std::string_view path(file);
     size_t source = path.rfind("src/");
-    _PyTraceback_Add(function, source == std::string_view::npos ? file : file + source, line);
+    const char* shown = source == std::string_view::npos ? file : file + source;
+    // A frame of an empty code object that starts at the line, entered in the pending
+    // exception's traceback. Making it may run Python code (a file-system codec), which
+    // must not see the pending exception; if it fails, the first error is kept unchanged.
+    PyObject *type, *value, *traceback;
+    PyErr_Fetch(&type, &value, &traceback);
+    Ref globals(PyDict_New());
+    Ref code(globals ? reinterpret_cast<PyObject*>(PyCode_NewEmpty(shown, function, line))
+                     : nullptr);
+    Ref frame(code ? reinterpret_cast<PyObject*>(PyFrame_New(
+                         PyThreadState_Get(), reinterpret_cast<PyCodeObject*>(code.get()),
+                         globals.get(), nullptr))
+                   : nullptr);
+    PyErr_Clear();
+    PyErr_Restore(type, value, traceback);
+    // On failure the host chains its MemoryError to the pending error.
+    if (frame) PyTraceBack_Here(reinterpret_cast<PyFrameObject*>(frame.get()));
 }
 
 void printUnraisable(const char* where) {

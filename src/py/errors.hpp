@@ -4,6 +4,8 @@
 // false for bool.
 #pragma once
 
+#include "py/threadExit.hpp"
+
 #include <Python.h>
 
 namespace py {
@@ -49,6 +51,12 @@ inline PyObject* noneOrFailed(bool ok) {
     return Py_None;
 }
 
+// What a method that answers a truth value hands back for 1, 0, or -1 with the error
+// set: True, False, or null.
+inline PyObject* boolOrFailed(int answer) {
+    return answer < 0 ? nullptr : PyBool_FromLong(answer);
+}
+
 // The engine's own exception classes, raised by name from the module namespace.
 Failure engineException(const char* message);
 Failure engineSdlException(const char* message);
@@ -68,7 +76,9 @@ void addTraceback(const char* function, const char* file, int line);
 class PendingError {
   public:
     PendingError() noexcept { PyErr_Fetch(&type_, &value_, &traceback_); }
-    ~PendingError() { PyErr_Restore(type_, value_, traceback_); }
+    ~PendingError() {
+        if (mayTouchObjects()) PyErr_Restore(type_, value_, traceback_);
+    }
     PendingError(const PendingError&) = delete;
     PendingError& operator=(const PendingError&) = delete;
 

@@ -1,7 +1,10 @@
 #include "py/module.hpp"
 
 #include "py/errors.hpp"
+#include "py/guard.hpp"
+#include "py/threadExit.hpp"
 
+#include <atomic>
 #include <exception>
 #include <string>
 
@@ -83,13 +86,19 @@ Ref moduleFunction(PyMethodDef* definition) {
 namespace {
 
 PyObject* theModule = nullptr; // the one module of this process, once imported
-int64_t theInterpreter = -1;
+// The interpreter that imported the module first. Interpreters with a lock of their own
+// may import at the same moment, so the first one is chosen in one atomic step.
+std::atomic<int64_t> theInterpreter{-1};
 
 void traceImportFailure(const char* file, int line) {
     addTraceback((std::string("init ") + theSpec->name).c_str(), file, line);
 }
 
 bool initialise(PyObject* module) {
+    if (!watchHostExit()) {
+        traceImportFailure(__FILE__, __LINE__);
+        return false;
+    }
     for (ClassDefinition definition : theSpec->classes) {
         ClassDef& def = definition();
         if (!registerClass(module, def)) {
@@ -121,8 +130,8 @@ bool copySpecAttribute(PyObject* spec, PyObject* dict, const char* from, const c
 
 PyObject* createModule(PyObject* spec, PyModuleDef*) {
     int64_t interpreter = PyInterpreterState_GetID(PyInterpreterState_Get());
-    if (theInterpreter == -1) theInterpreter = interpreter;
-    if (interpreter != theInterpreter)
+    int64_t first = -1;
+    if (!theInterpreter.compare_exchange_strong(first, interpreter) && first != interpreter)
         return raise(PyExc_ImportError, "Interpreter change detected - this module can only be "
                                         "loaded into one interpreter per process.");
     if (theModule) return newRef(theModule);
@@ -138,7 +147,7 @@ PyObject* createModule(PyObject* spec, PyModuleDef*) {
     return module.release();
 }
 
-int execModule(PyObject* module) noexcept {
+int execModule(PyObject* module) {
     if (theModule) {
         if (theModule == module) return 0;
         PyErr_Format(PyExc_RuntimeError,
@@ -147,12 +156,7 @@ int execModule(PyObject* module) noexcept {
         return -1;
     }
     setModule(module);
-    bool done;
-    try {
-        done = initialise(module);
-    } catch (...) {
-        done = translateException();
-    }
+    bool done = atBoundary([&] { return initialise(module); });
     if (!done) {
         setModule(nullptr);
         return -1;
@@ -166,6 +170,12 @@ PyMethodDef noMethods[] = {{}};
 PyModuleDef_Slot moduleSlots[] = {
     {Py_mod_create, reinterpret_cast<void*>(createModule)},
     {Py_mod_exec, reinterpret_cast<void*>(execModule)},
+#ifdef Py_mod_multiple_interpreters
+    // The create slot itself refuses every interpreter but the first, with the engine's
+    // own message; declaring no support would have the host refuse some of them first,
+    // with its message. So the module never runs in two interpreters, whatever their lock.
+    {Py_mod_multiple_interpreters, Py_MOD_PER_INTERPRETER_GIL_SUPPORTED},
+#endif
     {0, nullptr},
 };
 

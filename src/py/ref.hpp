@@ -2,6 +2,8 @@
 // so it is released on every path; success hands it on with release().
 #pragma once
 
+#include "py/threadExit.hpp"
+
 #include <Python.h>
 
 #include <utility>
@@ -26,7 +28,10 @@ class Ref {
         Ref old(std::exchange(ptr_, other.release()));
         return *this;
     }
-    ~Ref() { Py_XDECREF(ptr_); }
+    // Kept, not released, on a thread that the exiting host is ending (py/threadExit.hpp).
+    ~Ref() {
+        if (ptr_ && mayTouchObjects()) Py_DECREF(ptr_);
+    }
 
     PyObject* get() const noexcept { return ptr_; }
     PyObject* release() noexcept { return std::exchange(ptr_, nullptr); }

@@ -65,12 +65,11 @@ void reorderTracked(PyObject* renderer, const std::vector<Tracked>& tracked,
     PyObject* list = py::cast<AbstractSystem>(renderer)->entities;
     size_t count = tracked.size();
     if (!PyList_Check(list) || size_t(PyList_GET_SIZE(list)) != count) return;
-    PyObject** items = reinterpret_cast<PyListObject*>(list)->ob_item;
     for (size_t i = 0; i < count; ++i)
-        if (items[i] != tracked[i].entity) return;
+        if (PyList_GET_ITEM(list, Py_ssize_t(i)) != tracked[i].entity) return;
     // The same references in another order: no count changes.
     for (size_t i = 0; i < count; ++i)
-        items[i] = tracked[order[i]].entity;
+        PyList_SET_ITEM(list, Py_ssize_t(i), tracked[order[i]].entity);
 }
 
 } // namespace raycaster

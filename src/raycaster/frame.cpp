@@ -38,6 +38,7 @@ class HeldError {
         type_ = value_ = traceback_ = nullptr;
     }
     ~HeldError() {
+        if (!py::mayTouchObjects()) return; // the host is ending this thread
         Py_XDECREF(type_);
         Py_XDECREF(value_);
         Py_XDECREF(traceback_);

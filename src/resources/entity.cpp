@@ -427,7 +427,7 @@ static PyObject* Ecs_removeSystem(PyObject* self, PyObject* system) {
 // The filter test of getEntities: bound to the tuple of required classes.
 static PyObject* hasRequiredComponents(PyObject* types, PyObject* entity) {
     int has = hasComponentTypes(entity, types);
-    return has < 0 ? nullptr : PyBool_FromLong(has);
+    return py::boolOrFailed(has);
 }
 
 static PyMethodDef hasRequiredComponentsDef = {"<lambda>", hasRequiredComponents, METH_O, nullptr};
@@ -521,7 +521,7 @@ static PyObject* AbstractSystem_updateEntity(PyObject* self, py::Arguments<2>& a
 static PyObject* AbstractSystem_interestedIn(PyObject* self, PyObject* entity) {
     py::Ref types = py::Ref::borrow(py::cast<AbstractSystem>(self)->interestedComponentTypes);
     int has = hasComponentTypes(entity, types.get());
-    return has < 0 ? nullptr : PyBool_FromLong(has);
+    return py::boolOrFailed(has);
 }
 
 static PyObject* AbstractSystem_updateEntityMembership(PyObject* self, PyObject* entity) {

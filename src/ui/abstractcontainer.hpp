@@ -1,20 +1,12 @@
 // AbstractUIContainer: the base of every widget that holds others. It owns the list
-// of children and the inner size it offers them, and passes drawing, updates, clicks,
-// wheel events and the three layout passes down to them. Subclasses bring addChild.
+// of children and the inner size it offers them (its struct is in ui/tree.hpp), and
+// passes drawing, updates, clicks, wheel events and the three layout passes down to
+// them. Subclasses bring addChild.
 #pragma once
 
 #include "py/cast.hpp"
+#include "ui/tree.hpp"
 #include "ui/widget.hpp"
-
-struct AbstractUIContainer : UIWidget {
-    PyObject* children; // list of UIWidget, in insertion order; game code may change it
-    int32_t innerWidth; // the space the children get, set by the final-size pass
-    int32_t innerHeight;
-
-    using Base = UIWidget;
-    static inline PyTypeObject* type = nullptr;
-    static const UIWidgetOps table;
-};
 
 // Awaits make(child), a step of the walk, for each child, first to last, over the live
 // list: its length is read again before every step, so a child appended meanwhile is

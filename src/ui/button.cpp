@@ -8,6 +8,7 @@
 #include "py/module.hpp"
 #include "ui/draw.hpp"
 #include "ui/text.hpp"
+#include "ui/widgetRenderer.hpp"
 
 namespace {
 

@@ -1,11 +1,11 @@
 #include "ui/draw.hpp"
 
-#include "gui.hpp"
 #include "py/call.hpp"
 #include "py/cast.hpp"
 #include "resources/texture.hpp"
 #include "resources/texture/drawing.hpp"
 #include "ui/theme.hpp"
+#include "ui/widgetRenderer.hpp"
 
 namespace {
 
@@ -14,29 +14,7 @@ py::Name nX("x"), nY("y"), nLeftWidth("leftWidth"), nMiddleWidth("middleWidth"),
     nRightWidth("rightWidth"), nTopHeight("topHeight"), nMiddleHeight("middleHeight"),
     nBottomHeight("bottomHeight");
 
-bool isUIRenderer(PyObject* object) {
-    return PyObject_TypeCheck(object, UIRenderer::type);
-}
-
 } // namespace
-
-py::Ref rendererTarget(PyObject* renderer) {
-    PyObject* target = isUIRenderer(renderer) ? py::cast<UIRenderer>(renderer)->target : nullptr;
-    if (!target || !isTexture(target)) {
-        py::engineException("The UIRenderer has no target texture.");
-        return py::Ref();
-    }
-    return py::Ref::borrow(target);
-}
-
-py::Ref rendererTheme(PyObject* renderer) {
-    PyObject* theme = isUIRenderer(renderer) ? py::cast<UIRenderer>(renderer)->theme : nullptr;
-    if (!theme || !PyObject_TypeCheck(theme, UITheme::type)) {
-        py::engineException("The UIRenderer has no theme.");
-        return py::Ref();
-    }
-    return py::Ref::borrow(theme);
-}
 
 py::Ref themeTileset(PyObject* theme) {
     PyObject* tileset = py::cast<UITheme>(theme)->tileset;

@@ -1,6 +1,6 @@
-// What the widgets that draw share: their renderer's target and theme, skin records
-// read from the theme at every use, nine-slice blits, and the target's clip
-// rectangle narrowed for the length of a draw.
+// What the widgets that draw share: skin records read from the theme at every use,
+// nine-slice and strip blits, and the target's clip rectangle narrowed for the length
+// of a draw.
 //
 // Widgets blit into the surface of the renderer's target texture with SDL. Python
 // code may run between two draws (a child's render, a skin value's conversion) and
@@ -15,12 +15,6 @@
 #include <SDL.h>
 
 #include <initializer_list>
-
-// The target texture and the theme of a widget's renderer, held by the caller;
-// EngineException when the renderer lacks one (a Renderer.__init__ of its own took
-// the target away, or it was never constructed).
-py::Ref rendererTarget(PyObject* renderer);
-py::Ref rendererTheme(PyObject* renderer);
 
 // The tileset texture of a theme; EngineException for a theme never constructed.
 py::Ref themeTileset(PyObject* theme);

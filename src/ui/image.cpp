@@ -8,6 +8,7 @@
 #include "resources/texture.hpp"
 #include "resources/texture/drawing.hpp"
 #include "ui/draw.hpp"
+#include "ui/widgetRenderer.hpp"
 
 #include <algorithm>
 

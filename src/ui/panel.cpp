@@ -1,11 +1,11 @@
 // UIPanel: drawing and clicks; its layout is the list container's.
 #include "ui/panel.hpp"
 
-#include "gui.hpp"
 #include "py/args.hpp"
 #include "py/cast.hpp"
 #include "py/methods.hpp"
 #include "ui/draw.hpp"
+#include "ui/widgetRenderer.hpp"
 
 namespace {
 

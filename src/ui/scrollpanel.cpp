@@ -8,6 +8,7 @@
 #include "py/module.hpp"
 #include "ui/draw.hpp"
 #include "ui/slider.hpp"
+#include "ui/widgetRenderer.hpp"
 
 #include <algorithm>
 #include <climits>

@@ -8,6 +8,7 @@
 #include "py/methods.hpp"
 #include "py/module.hpp"
 #include "ui/draw.hpp"
+#include "ui/widgetRenderer.hpp"
 
 #include <cmath>
 
@@ -131,14 +132,15 @@ bool trackOf(UISlider* slider, PyObject* skin, Track& out) {
 // by name. A sum beyond the int range stays at its end (which the clamp treats alike).
 bool assignValue(PyObject* self, int64_t value) {
     int32_t saturated = slider::saturate(value);
-    if (isEngineInstance(self)) return setSliderValue(py::cast<UISlider>(self), saturated);
+    if (py::hasOwnMethods(py::cast<UISlider>(self)))
+        return setSliderValue(py::cast<UISlider>(self), saturated);
     py::Ref number(PyLong_FromLong(saturated));
     return number && py::setAttr(self, nValue, number.get());
 }
 
 // self.value, through the property as well.
 bool readValue(PyObject* self, int64_t& out) {
-    if (isEngineInstance(self)) {
+    if (py::hasOwnMethods(py::cast<UISlider>(self))) {
         out = py::cast<UISlider>(self)->value;
         return true;
     }
@@ -411,7 +413,7 @@ static int UISlider_init(PyObject* self, py::Arguments<4>& a) {
 
 static PyObject* UISlider_onClick(PyObject* self, PyObject* event) {
     int taken = sliderTakesClick(self, event);
-    return taken < 0 ? nullptr : PyBool_FromLong(taken);
+    return py::boolOrFailed(taken);
 }
 
 static PyObject* UISlider_onDragEnd(PyObject* self, py::Arguments<2>&) {

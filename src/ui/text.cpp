@@ -10,6 +10,7 @@
 #include "resources/texture/drawing.hpp"
 #include "ui/draw.hpp"
 #include "ui/theme.hpp"
+#include "ui/widgetRenderer.hpp"
 
 #include <algorithm>
 
@@ -34,7 +35,7 @@ py::Ref themeFont(UIWidget* label) {
     if (!theme) return py::Ref();
     PyObject* name = nAileron.get();
     if (!name) return py::Ref();
-    if (isEngineInstance(theme.get())) // UITheme.getFont itself
+    if (py::hasOwnMethods(py::cast<UITheme>(theme.get()))) // UITheme.getFont itself
         return py::Ref(PyObject_GetItem(py::cast<UITheme>(theme.get())->fonts, name));
     return py::callMethod(theme.get(), nGetFont, name);
 }
@@ -165,7 +166,7 @@ static bool measureLines(UIText* label, int32_t& width, int32_t& height) {
     py::Ref theme = rendererTheme(renderer.get());
     if (!theme) return false;
     UIText::Native& kept = label->native;
-    if (isEngineInstance(theme.get()) && onlyStrings(label->lines)) {
+    if (py::hasOwnMethods(py::cast<UITheme>(theme.get())) && onlyStrings(label->lines)) {
         py::Ref font = themeFont(label);
         if (!font) return false;
         if (isEngineFont(font.get())) {

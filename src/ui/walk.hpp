@@ -21,6 +21,7 @@
 #pragma once
 
 #include "py/errors.hpp"
+#include "py/guard.hpp"
 
 #include <concepts>
 #include <coroutine>
@@ -60,7 +61,10 @@ class Step {
         std::suspend_always initial_suspend() noexcept { return {}; }
         std::suspend_always final_suspend() noexcept { return {}; }
         void return_value(int answer) noexcept { result = answer; }
-        void unhandled_exception() noexcept { exception = std::current_exception(); }
+        void unhandled_exception() {
+            py::passForcedUnwind(); // the host ending the thread goes on to its start
+            exception = std::current_exception();
+        }
 
         // Every container makes a step or two for every walk of every frame: their
         // memory is kept for the next ones.

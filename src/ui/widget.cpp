@@ -2,14 +2,12 @@
 // attachment to a renderer and the clip rule) and its Python-visible operations.
 #include "ui/widget.hpp"
 
-#include "gui.hpp"
 #include "py/args.hpp"
 #include "py/cast.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
 #include "resources/texture.hpp"
-#include "ui/abstractcontainer.hpp"
-#include "ui/draw.hpp"
+#include "ui/widgetRenderer.hpp"
 
 #include <climits>
 
@@ -23,8 +21,6 @@ py::Name nOnScroll("_onScroll");
 namespace {
 
 py::Name nSizeAuto("SIZE_AUTO");
-py::Name nSizeFixed("SIZE_FIXED");
-py::Name nSizeGrow("SIZE_GROW");
 py::Name nAlignLeft("ALIGN_LEFT");
 py::Name nValignTop("VALIGN_TOP");
 py::Name nIsInside("isInside");
@@ -64,18 +60,6 @@ UIWidget* widgetOrRefuse(PyObject* object) {
     return nullptr;
 }
 
-int policyIs(int32_t policy, SizePolicy constant) {
-    py::Ref value = py::moduleGlobal(constant == SizePolicy::fixed ? nSizeFixed : nSizeGrow);
-    if (!value) return -1;
-    if (PyLong_CheckExact(value.get())) {
-        int overflow = 0;
-        long long number = PyLong_AsLongLongAndOverflow(value.get(), &overflow);
-        return !overflow && number == policy;
-    }
-    py::Ref boxed(PyLong_FromLong(policy));
-    return boxed ? PyObject_RichCompareBool(boxed.get(), value.get(), Py_EQ) : -1;
-}
-
 int readyToDraw(UIWidget* widget) {
     if (!widget->isVisible) return 0;
     if (widget->renderer == Py_None)
@@ -84,39 +68,10 @@ int readyToDraw(UIWidget* widget) {
     return 1;
 }
 
-ClipValues noClip() {
-    static PyObject* values[4] = {};
-    if (!values[0])
-        for (PyObject*& value : values)
-            value = PyLong_FromLong(-1); // a small int, which the host never frees
-    return values;
-}
-
-PyObject* setSides(const char* method, PyObject* args, PyObject* kwargs, int32_t* top,
-                   int32_t* right, int32_t* bottom, int32_t* left) {
-    if (kwargs && PyDict_GET_SIZE(kwargs) != 0) {
-        PyErr_Format(PyExc_TypeError, "%.200s() takes no keyword arguments", method);
-        return nullptr;
-    }
-    Py_ssize_t count = PyTuple_GET_SIZE(args);
-    if (count < 1 || count > 4) {
-        PyErr_Format(PyExc_ValueError, "%s takes either 1, 2, 3 or 4 values. %d were given.",
-                     method, int(count));
-        return nullptr;
-    }
-    // Which value each side takes, for one to four values: top, right, bottom, left.
-    static const int pick[4][4] = {{0, 0, 0, 0}, {0, 1, 0, 1}, {0, 1, 2, 1}, {0, 1, 2, 3}};
-    int32_t* sides[4] = {top, right, bottom, left};
-    for (int side = 0; side < 4; ++side)
-        if (!py::toInt32(PyTuple_GET_ITEM(args, pick[count - 1][side]), *sides[side]))
-            return nullptr;
-    Py_RETURN_NONE;
-}
-
 int pointInRect(PyObject* self, PyObject* x, PyObject* y, int64_t rectX, int64_t rectY,
                 int64_t rectW, int64_t rectH) {
     int64_t px, py;
-    if (isEngineInstance(self) && smallInt(x, px) && smallInt(y, py))
+    if (py::hasOwnMethods(py::cast<UIWidget>(self)) && smallInt(x, px) && smallInt(y, py))
         return px > rectX && px < rectX + rectW && py > rectY && py < rectY + rectH;
     py::Ref rect[4] = {py::Ref(PyLong_FromLongLong(rectX)), py::Ref(PyLong_FromLongLong(rectY)),
                        py::Ref(PyLong_FromLongLong(rectW)), py::Ref(PyLong_FromLongLong(rectH))};
@@ -125,11 +80,6 @@ int pointInRect(PyObject* self, PyObject* x, PyObject* y, int64_t rectX, int64_t
     py::Ref answer = py::callMethod(self, nPointInRect, x, y, rect[0].get(), rect[1].get(),
                                     rect[2].get(), rect[3].get());
     return answer ? PyObject_IsTrue(answer.get()) : -1;
-}
-
-bool initAsBase(PyTypeObject* base, PyObject* self) {
-    py::Ref nothing(PyTuple_New(0));
-    return nothing && base->tp_init(self, nothing.get(), nullptr) == 0;
 }
 
 PyObject* rendererEngine(UIWidget* widget) {
@@ -295,15 +245,14 @@ walk::Step passStep(PyObject* widget, LayoutPass pass) {
 walk::Step renderStep(PyObject* widget, ClipValues clip) {
     UIWidget* w = widgetOrRefuse(widget);
     if (!w) return false;
-    if (isEngineInstance(widget)) return w->ops->render(w, clip).entering(widget);
+    if (py::hasOwnMethods(w)) return w->ops->render(w, clip).entering(widget);
     return bool(py::callMethod(widget, ui::nRender, clip[0], clip[1], clip[2], clip[3]));
 }
 
 walk::Step updateStep(PyObject* widget, PyObject* mouseX, PyObject* mouseY, PyObject* pressed) {
     UIWidget* w = widgetOrRefuse(widget);
     if (!w) return false;
-    if (isEngineInstance(widget))
-        return w->ops->update(w, mouseX, mouseY, pressed).entering(widget);
+    if (py::hasOwnMethods(w)) return w->ops->update(w, mouseX, mouseY, pressed).entering(widget);
     return bool(py::callMethod(widget, ui::nUpdate, mouseX, mouseY, pressed));
 }
 
@@ -312,7 +261,7 @@ static walk::Step eventStep(PyObject* widget, PyObject* event, py::Name& method,
                             walk::Step (*UIWidgetOps::*entry)(UIWidget*, PyObject*)) {
     UIWidget* w = widgetOrRefuse(widget);
     if (!w) return false;
-    if (isEngineInstance(widget)) return (w->ops->*entry)(w, event).entering(widget);
+    if (py::hasOwnMethods(w)) return (w->ops->*entry)(w, event).entering(widget);
     py::Ref answer = py::callMethod(widget, method, event);
     return walk::Step::answered(answer ? PyObject_IsTrue(answer.get()) : walk::failed);
 }
@@ -351,7 +300,7 @@ static int UIWidget_init(PyObject* self, py::Arguments<0>&) {
 // test runs here.
 int widgetIsInside(PyObject* self, PyObject* mouseX, PyObject* mouseY) {
     int64_t x, y;
-    if (isEngineInstance(self) && smallInt(mouseX, x) && smallInt(mouseY, y))
+    if (py::hasOwnMethods(py::cast<UIWidget>(self)) && smallInt(mouseX, x) && smallInt(mouseY, y))
         return strictlyInside(x, y, py::cast<UIWidget>(self));
     py::Ref answer = py::callMethod(self, nIsInside, mouseX, mouseY);
     return answer ? PyObject_IsTrue(answer.get()) : -1;
@@ -359,7 +308,7 @@ int widgetIsInside(PyObject* self, PyObject* mouseX, PyObject* mouseY) {
 
 // self.isHovered, through the property of a Python subclass.
 static int readHovered(PyObject* self) {
-    if (isEngineInstance(self)) return py::cast<UIWidget>(self)->isHovered;
+    if (py::hasOwnMethods(py::cast<UIWidget>(self))) return py::cast<UIWidget>(self)->isHovered;
     py::Ref value = py::getAttr(self, nIsHovered);
     return value ? PyObject_IsTrue(value.get()) : -1;
 }
@@ -463,7 +412,7 @@ static PyObject* UIWidget_onDrag(PyObject*, py::Arguments<4>&) {
 static PyObject* UIWidget_isInside(PyObject* self, py::Arguments<2>& a) {
     UIWidget* widget = py::cast<UIWidget>(self);
     int64_t x, y;
-    if (isEngineInstance(self) && smallInt(a[0], x) && smallInt(a[1], y))
+    if (py::hasOwnMethods(py::cast<UIWidget>(self)) && smallInt(a[0], x) && smallInt(a[1], y))
         return PyBool_FromLong(strictlyInside(x, y, widget));
     py::Ref rect[4] = {py::Ref(PyLong_FromLong(widget->x)), py::Ref(PyLong_FromLong(widget->y)),
                        py::Ref(PyLong_FromLong(widget->width)),

@@ -7,6 +7,7 @@ import pytest
 
 import quorvelin
 from quorvelin import TERMINAL_BLUE_BG, TERMINAL_GREEN, TERMINAL_RED, TerminalColor
+from test_exceptions import HOST_CLASS_ENTRIES
 
 ESC = "\x1b"
 RESET = ESC + "[0m"
@@ -71,7 +72,7 @@ def test_terminal_color_is_a_plain_python_class():
     assert TerminalColor.__bases__ == (object,)
     assert TerminalColor.__module__ == "quorvelin"
     assert TerminalColor.__doc__ == DOC
-    own = set(TerminalColor.__dict__) - {"__module__", "__doc__", "__dict__", "__weakref__"}
+    own = set(TerminalColor.__dict__) - HOST_CLASS_ENTRIES - {"__dict__"}
     assert own == {"__init__", "__enter__", "__exit__"}
 
 

@@ -182,18 +182,53 @@ def test_importing_again_gives_the_same_module_and_starts_nothing(child):
                       "sdl": STARTED}
 
 
-def test_module_loads_into_one_interpreter_and_initialises_once(child):
-    result = last_json_line(child("""
-        import ctypes, json, types
+# Subinterpreters as each host makes them: one that shares the main interpreter's lock,
+# and (from 3.12 on) one with a lock of its own, the host's default. A failed run
+# string is an exception on 3.11 and 3.12, a returned snapshot on 3.13.
+SUBINTERPRETERS = """
+    import sys
+    try:
+        import _interpreters as interpreters
+    except ImportError:
         import _xxsubinterpreters as interpreters
+
+    def new_interpreter(kind):
+        if kind == "own lock":
+            return interpreters.create()
+        if sys.version_info >= (3, 13):
+            return interpreters.create("legacy")
+        if sys.version_info >= (3, 12):
+            return interpreters.create(isolated=False)
+        return interpreters.create()
+
+    def run(interpreter, code):
+        try:
+            failure = interpreters.run_string(interpreter, code)
+        except interpreters.RunFailedError as error:
+            return str(error)
+        return failure and f"<class '{failure.type.__name__}'>: {failure.msg}"
+"""
+REFUSED = ("<class 'ImportError'>: Interpreter change detected - this module can only be "
+           "loaded into one interpreter per process.")
+
+
+def with_interpreters(code, kind="shared lock"):
+    return textwrap.dedent(SUBINTERPRETERS) + f"kind = {kind!r}\n" + textwrap.dedent(code)
+
+
+INTERPRETER_KINDS = [
+    "shared lock",
+    pytest.param("own lock", marks=pytest.mark.skipif(sys.version_info < (3, 12),
+                                                      reason="the host has one lock")),
+]
+
+
+def test_module_loads_into_one_interpreter_and_initialises_once(child):
+    result = last_json_line(child(with_interpreters("""
+        import ctypes, json, types
         import quorvelin
 
-        outcome = {}
-        interpreter = interpreters.create()
-        try:
-            interpreters.run_string(interpreter, "import quorvelin")
-        except interpreters.RunFailedError as error:
-            outcome["subinterpreter"] = str(error)
+        outcome = {"subinterpreter": run(new_interpreter(kind), "import quorvelin")}
 
         library = ctypes.PyDLL(quorvelin.__file__)
         library.PyInit_quorvelin.restype = ctypes.c_void_p
@@ -208,14 +243,33 @@ def test_module_loads_into_one_interpreter_and_initialises_once(child):
         except RuntimeError as error:
             outcome["other module"] = str(error)
         print(json.dumps(outcome))
-    """))
+    """)))
     assert result == {
-        "subinterpreter": "<class 'ImportError'>: Interpreter change detected - this module can "
-                          "only be loaded into one interpreter per process.",
+        "subinterpreter": REFUSED,
         "same module": [0, "rebound"],
         "other module": "Module 'quorvelin' has already been imported. Re-initialisation is "
                         "not supported.",
     }
+
+
+@pytest.mark.parametrize("kind", INTERPRETER_KINDS)
+def test_every_interpreter_but_the_first_is_refused_with_the_engine_message(child, kind):
+    # Whichever imports first keeps the module, the main interpreter included; the module
+    # keeps working in the first one after the others were refused.
+    result = last_json_line(child(with_interpreters("""
+        import json
+        first, second = new_interpreter(kind), new_interpreter(kind)
+        outcome = {"first": run(first, "import quorvelin; quorvelin.Engine()"),
+                   "second": run(second, "import quorvelin")}
+        try:
+            import quorvelin
+        except ImportError as error:
+            outcome["main"] = f"<class 'ImportError'>: {error}"
+        outcome["again"] = run(first, "import quorvelin; assert quorvelin.Vector2(3, 4).length == 5")
+        interpreters.destroy(first)
+        print(json.dumps(outcome))
+    """, kind)))
+    assert result == {"first": None, "second": REFUSED, "main": REFUSED, "again": None}
 
 
 # Each start-up step that can be made to fail from outside: the environment, what the

@@ -6,17 +6,13 @@ import json
 import os
 
 import quorvelin
-from quorvelin import (AbstractSystem, AbstractUIContainer, ButtonClickEvent, Engine,
-                       MouseClickEvent, MouseWheelEvent, SliderValueChangedEvent, Texture,
-                       UIAnchoredContainer, UIButton, UIImage, UIListContainer, UIPanel,
-                       UIRenderer, UIScrollPanel, UISlider, UIText, UITheme, UIWidget)
+from quorvelin import (AbstractSystem, AbstractUIContainer, Engine, MouseClickEvent,
+                       MouseWheelEvent, Texture, UIAnchoredContainer, UIButton, UIImage,
+                       UIListContainer, UIPanel, UIRenderer, UIScrollPanel, UISlider, UIText,
+                       UITheme, UIWidget)
 
 FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 NOTHING = lambda c: ()  # noqa: E731
-
-UI_CLASSES = (UITheme, UIRenderer, UIWidget, AbstractUIContainer, UIListContainer,
-              quorvelin._UIAnchorWrapper, UIAnchoredContainer, UIPanel, UIText, ButtonClickEvent,
-              UIButton, UIImage, SliderValueChangedEvent, UISlider, UIScrollPanel)
 
 # The picklable UI classes: the number of fields in their state.
 STATE_SIZES = {"ButtonClickEvent": 5, "SliderValueChangedEvent": 4}

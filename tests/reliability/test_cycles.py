@@ -6,8 +6,7 @@ import weakref
 
 import pytest
 
-from .registered import engine_classes
-
+import quorvelin
 from quorvelin import (AbstractSystem, AbstractUIContainer, ButtonClickEvent, Camera,
                        CollisionBodySystem, CollisionComponent, CollisionEvent, DummyComponent, Ecs,
                        Engine, Entity, Event, Font, FullscreenEvent, Joystick, JoystickAddedEvent,
@@ -17,6 +16,7 @@ from quorvelin import (AbstractSystem, AbstractUIContainer, ButtonClickEvent, Ca
                        SpriteAnimation, SpriteComponent, Texture, UIAnchoredContainer, UIButton,
                        UIImage, UIListContainer, UIPanel, UIRenderer, UIScrollPanel, UISlider,
                        UIText, UITheme, UIWidget, Vector2, VelocityComponent, _UIAnchorWrapper)
+from registered import engine_classes, row, stale_rows
 
 
 def collected(build):
@@ -56,26 +56,24 @@ def constructions(media):
     }
 
 
-CLASSES = [Event, KeyEvent, MouseClickEvent, MouseWheelEvent, FullscreenEvent, MusicStoppedEvent,
-           Joystick, JoystickAddedEvent, Vector2, Resource, Texture, SpriteAnimation, Sprite,
-           SpriteComponent, Entity, PositionComponent, VelocityComponent, RotationComponent,
-           CollisionComponent, Ecs, AbstractSystem, CollisionEvent, CollisionBodySystem,
-           MovementSystem, Renderer, Camera, RaycastingRenderer,
-           Font, Level, SoundHandle, Sound, Music, Engine, UITheme, UIRenderer, UIWidget,
-           AbstractUIContainer, UIListContainer, _UIAnchorWrapper, UIAnchoredContainer, UIPanel,
-           UIText, ButtonClickEvent, UIButton, UIImage, SliderValueChangedEvent, UISlider,
-           UIScrollPanel]
+CLASSES = [getattr(quorvelin, name) for name in engine_classes()]
 
 
-def test_every_class_is_in_the_table():
-    assert sorted(cls.__name__ for cls in CLASSES) == engine_classes()
+@pytest.mark.parametrize("cls", CLASSES, ids=lambda cls: cls.__name__)
+def test_every_class_is_in_the_table(media, cls):
+    row({c.__name__: args for c, args in constructions(media).items()}, cls.__name__,
+        "constructions")
+
+
+def test_every_construction_names_a_class(media):
+    assert stale_rows(cls.__name__ for cls in constructions(media)) == []
 
 
 @pytest.mark.parametrize("cls", CLASSES, ids=lambda cls: cls.__name__)
 def test_subclass_instance_that_holds_itself(media, cls):
     def build():
         # Arguments made here: a widget given to a container refers back to it.
-        obj = subclass(cls)(*constructions(media)[cls])
+        obj = subclass(cls)(*row(constructions(media), cls, "constructions"))
         obj.me = obj
         return [obj]
 
