@@ -26,6 +26,11 @@ const ClassDef* definitionOf(PyTypeObject* type) {
     return nullptr;
 }
 
+// The definition of the engine base of a class, once that is registered; null for none.
+const ClassDef* baseOf(const ClassDef* def) {
+    return def->baseDef ? *def->baseDef : nullptr;
+}
+
 bool isEngineType(PyTypeObject* type) {
     return definitionOf(type) != nullptr;
 }
@@ -178,6 +183,12 @@ bool completeTables(ClassDef& def) {
     return true;
 }
 
+bool holdsNativeReferences(const ClassDef& def) {
+    for (const ClassDef* d = &def; d; d = baseOf(d))
+        if (d->definition.visitNative) return true;
+    return false;
+}
+
 std::vector<PyType_Slot> slotsOf(ClassDef& def, bool gc) {
     const Definition& d = def.definition;
     std::vector<PyType_Slot> slots(d.slots.begin(), d.slots.end());
@@ -217,8 +228,8 @@ bool registerClass(PyObject* module, ClassDef& def) {
     def.classDoc = def.definition.doc ? def.definition.doc : "";
     if (!def.signature.empty()) def.classDoc = def.name + def.signature + "\n--\n\n" + def.classDoc;
     def.unpickleName = std::string("__pyx_unpickle_") + def.name;
-    bool gc =
-        def.definition.collect == Definition::Collect::whenObjectFields && def.hasObjectFields;
+    bool gc = def.definition.collect == Definition::Collect::whenObjectFields &&
+              (def.hasObjectFields || holdsNativeReferences(def));
     std::vector<PyType_Slot> slots = slotsOf(def, gc);
     // Immutable: game code cannot rebind a method or property that the engine's own
     // fast paths bypass. The engine sets its class attributes in the type's dict itself.
@@ -299,12 +310,17 @@ int traverseFields(PyObject* self, visitproc visit, void* arg, const ClassDef& d
     Py_VISIT(Py_TYPE(self));
     for (const Member& field : def.fields)
         if (field.object) Py_VISIT(*field.object(self));
+    for (const ClassDef* d = &def; d; d = baseOf(d))
+        if (d->definition.visitNative)
+            if (int visited = d->definition.visitNative(self, visit, arg)) return visited;
     return 0;
 }
 
 int clearFields(PyObject* self, const ClassDef& def) {
     for (const Member& field : def.fields)
         if (field.object) assign(*field.object(self), Py_None);
+    for (const ClassDef* d = &def; d; d = baseOf(d))
+        if (d->definition.clearNative) d->definition.clearNative(self);
     return 0;
 }
 

@@ -113,6 +113,11 @@ struct Definition {
     // None (a new list, the value of a module constant); runs after its bases' and may
     // fail, which fails the allocation.
     bool (*allocated)(PyObject* self) = nullptr;
+    // The references that the class's C++ members hold (py::Ref in `native`), shown to
+    // the collector after the fields: `visitNative` visits each as Py_VISIT does,
+    // `clearNative` lets go of them all.
+    int (*visitNative)(PyObject* self, visitproc visit, void* arg) = nullptr;
+    void (*clearNative)(PyObject* self) = nullptr;
 };
 
 struct ClassDef {
@@ -153,9 +158,9 @@ PyObject* allocate(PyTypeObject* type, const ClassDef& def);
 // Collectable instances go through the host's trashcan: a long chain of engine objects,
 // each the only holder of the next, is freed without one C frame per link.
 void deallocate(PyObject* self, const ClassDef& def);
-// Visits the instance's type (every instance owns a reference to it) and its object
-// fields. A class with a tp_traverse of its own calls this once and visits only its
-// other references itself: visiting the type twice would hide a live reference.
+// Visits the instance's type (every instance owns a reference to it), its object fields
+// and the references its C++ members hold (the class's and its engine bases'
+// `visitNative`); clearing sets the fields to None, then lets go of those references.
 int traverseFields(PyObject* self, visitproc visit, void* arg, const ClassDef& def);
 int clearFields(PyObject* self, const ClassDef& def);
 PyObject* reduceState(PyObject* self, const ClassDef& def);

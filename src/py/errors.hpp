@@ -71,21 +71,34 @@ void printUnraisable(const char* where);
 // of the engine (named from its src/ folder on) and line.
 void addTraceback(const char* function, const char* file, int line);
 
-// Keeps the pending exception aside while clean-up code runs and restores it when
-// the scope ends, so the first error is the one reported.
+// Keeps the pending exception (if any) aside while other work runs. When the scope ends
+// it is pending again, in place of any error that the work set, so the first error is
+// the one reported; drop() lets it go instead, and restore() puts it back at once.
 class PendingError {
   public:
     PendingError() noexcept { PyErr_Fetch(&type_, &value_, &traceback_); }
-    ~PendingError() {
-        if (mayTouchObjects()) PyErr_Restore(type_, value_, traceback_);
-    }
+    ~PendingError() { restore(); }
     PendingError(const PendingError&) = delete;
     PendingError& operator=(const PendingError&) = delete;
+
+    void restore() noexcept {
+        if (holding_ && mayTouchObjects()) PyErr_Restore(type_, value_, traceback_);
+        holding_ = false;
+    }
+    void drop() noexcept {
+        if (holding_ && mayTouchObjects()) {
+            Py_XDECREF(type_);
+            Py_XDECREF(value_);
+            Py_XDECREF(traceback_);
+        }
+        holding_ = false;
+    }
 
   private:
     PyObject* type_;
     PyObject* value_;
     PyObject* traceback_;
+    bool holding_ = true;
 };
 
 } // namespace py

@@ -1,37 +1,15 @@
-// The one module object of the process, and lookups in its namespace.
+// The one module object of the process, and lookups in its namespace. The import
+// that makes it is py/import.*.
 #pragma once
 
 #include "py/call.hpp"
-#include "py/classdef.hpp"
 #include "py/ref.hpp"
-
-#include <span>
 
 namespace py {
 
-// The module's own lists, which its main file gives to moduleDefinition.
-using ClassDefinition = ClassDef& (*)();
-struct Segment {
-    const char* source; // the source file whose module-level statements these are
-    bool (*run)();      // null: the subsystem binds nothing yet
-};
-struct ModuleSpec {
-    const char* name;
-    std::span<const ClassDefinition> classes; // registration order: bases first
-    std::span<const Segment> segments;        // import order
-};
-
-// A multi-phase module definition for PyInit: the create slot refuses a second
-// interpreter and hands back the module already made in this process; the exec slot
-// registers the classes, then runs the segments. A failure leaves a traceback entry
-// "init <name>" at the class's declaration or the segment's source.
-PyModuleDef* moduleDefinition(const ModuleSpec& spec);
-
-// The module's name, as its classes and functions carry it.
+// The module's name, as its classes and functions carry it; "" until it is set.
 const char* moduleName() noexcept;
-
-// Binds the unpickle function of every picklable class, in registration order.
-bool bindUnpickleFunctions();
+void setModuleName(const char* name) noexcept;
 
 // The module's namespace; null until the module is created.
 PyObject* moduleDict() noexcept;

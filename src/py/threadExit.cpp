@@ -1,7 +1,5 @@
 #include "py/threadExit.hpp"
 
-#include "py/ref.hpp"
-
 namespace py {
 
 bool threadAttached() noexcept {
@@ -18,26 +16,6 @@ bool threadAttached() noexcept {
     PyThreadState* own = PyGILState_GetThisThreadState();
     return own && own == _PyThreadState_UncheckedGet();
 #endif
-}
-
-namespace {
-
-PyObject* noteExit(PyObject*, PyObject*) {
-    threadExit::hostExiting.store(true, std::memory_order_release);
-    Py_RETURN_NONE;
-}
-
-PyMethodDef noteExitDef = {"_noteExit", noteExit, METH_NOARGS, nullptr};
-
-} // namespace
-
-bool watchHostExit() {
-    static bool watching = false; // an import that failed later has registered it already
-    if (watching) return true;
-    Ref atexit(PyImport_ImportModule("atexit"));
-    Ref hook(atexit ? PyCFunction_New(&noteExitDef, nullptr) : nullptr);
-    watching = hook && Ref(PyObject_CallMethod(atexit.get(), "register", "O", hook.get()));
-    return watching;
 }
 
 } // namespace py

@@ -29,7 +29,4 @@ inline bool mayTouchObjects() noexcept {
     return !threadExit::hostExiting.load(std::memory_order_acquire) || threadAttached();
 }
 
-// Has the interpreter tell the engine when it begins to exit. Called once at import.
-bool watchHostExit();
-
 } // namespace py

@@ -1,7 +1,7 @@
 // Every extension class of the module, in the order the import registers them.
 #pragma once
 
-#include "py/module.hpp"
+#include "py/import.hpp"
 
 #include <span>
 

@@ -6,6 +6,7 @@
 #include "gui.hpp"
 #include "keys.hpp"
 #include "py/errors.hpp"
+#include "py/import.hpp"
 #include "py/module.hpp"
 #include "quorvelin.hpp"
 #include "quorvelin/registry.hpp"

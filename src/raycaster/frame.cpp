@@ -21,34 +21,13 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
 py::Name nNormalize("normalize");
 py::Name nGetDegrees("getDegrees");
 py::Name nGetTimeStep("getTimeStep");
-
-// An error put aside while other work runs, then reported or dropped.
-class HeldError {
-  public:
-    void hold() noexcept { PyErr_Fetch(&type_, &value_, &traceback_); }
-    bool held() const noexcept { return type_ != nullptr; }
-    void restore() noexcept {
-        PyErr_Restore(type_, value_, traceback_);
-        type_ = value_ = traceback_ = nullptr;
-    }
-    ~HeldError() {
-        if (!py::mayTouchObjects()) return; // the host is ending this thread
-        Py_XDECREF(type_);
-        Py_XDECREF(value_);
-        Py_XDECREF(traceback_);
-    }
-
-  private:
-    PyObject* type_ = nullptr;
-    PyObject* value_ = nullptr;
-    PyObject* traceback_ = nullptr;
-};
 
 } // namespace
 
@@ -111,17 +90,20 @@ bool readSprites(RaycastingRenderer* self) {
     // entities have been read.
     PyObject* list = self->entities;
     double timeStep = 0.0;
-    HeldError stepError;
+    std::optional<py::PendingError> stepError;
     if (PyList_Check(list) && PyList_GET_SIZE(list) > 0 && !timeStepOf(object, timeStep))
-        stepError.hold();
+        stepError.emplace();
     std::vector<raycaster::Tracked> tracked;
-    if (!raycaster::readTracked(object, true, tracked)) return false;
+    if (!raycaster::readTracked(object, true, tracked)) {
+        if (stepError) stepError->drop(); // the entities' error is the one reported
+        return false;
+    }
     frame.draws.clear();
     std::vector<py::Ref> sheets;
     for (size_t i = 0; i < tracked.size(); ++i) {
         raycast::SpriteDraw draw = spriteDraw(tracked[i], uint32_t(i));
         // Without a time step nothing is animated, nor drawn.
-        if (stepError.held()) draw.drawable = 0;
+        if (stepError) draw.drawable = 0;
         frame.draws.push_back(draw);
         Sprite* sheet = tracked[i].sprite->sheet();
         sheets.push_back(py::Ref::borrow(sheet ? sheet->texture : nullptr));
@@ -139,11 +121,7 @@ bool readSprites(RaycastingRenderer* self) {
         order[i] = draw.index;
     }
     raycaster::reorderTracked(object, tracked, order.data());
-    if (stepError.held()) {
-        stepError.restore();
-        return false;
-    }
-    return true;
+    return !stepError; // a held error is pending again as it goes
 }
 
 // --- the passes ----------------------------------------------------------------------------------

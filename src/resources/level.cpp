@@ -321,23 +321,19 @@ static int Level_init(PyObject* self, py::Arguments<2>& a) {
 
 // --- the class --------------------------------------------------------------------------------
 
-static int Level_traverse(PyObject* self, visitproc visit, void* arg) {
-    if (int visited = py::traverseFields(self, visit, arg, *py::Generic<Level>::def))
-        return visited;
+// The surface array holds its textures as the fields hold their objects: the collector
+// visits and clears it too, so that a cycle through a texture that only it holds breaks.
+static int Level_visitTextures(PyObject* self, visitproc visit, void* arg) {
     for (const py::Ref& texture : py::cast<Level>(self)->native.surfaceTextures)
         Py_VISIT(texture.get());
     return 0;
 }
 
-// The surface array holds its textures as the fields hold their objects: the collector
-// clears it too, so that a cycle through a texture that only it holds breaks.
-static int Level_clear(PyObject* self) {
-    py::clearFields(self, *py::Generic<Level>::def);
+static void Level_dropTextures(PyObject* self) {
     Level* level = py::cast<Level>(self);
     std::vector<py::Ref> released;
     std::swap(level->native.surfaceTextures, released);
     level->native.surfaceAreas.clear();
-    return 0;
 }
 
 const LevelOps Level::table = {Level_loadFogSettings, Level_initializeEmpty, Level_loadEntity,
@@ -408,8 +404,6 @@ static const py::Member levelMembers[] = {
 
 static const PyType_Slot levelSlots[] = {
     py::slot<Py_tp_new, Level_new>(),
-    {Py_tp_traverse, reinterpret_cast<void*>(Level_traverse)},
-    {Py_tp_clear, reinterpret_cast<void*>(Level_clear)},
 };
 
 py::ClassDef& levelClass() {
@@ -419,7 +413,9 @@ py::ClassDef& levelClass() {
                                        .methods = levelMethods,
                                        .properties = levelFogProperties(),
                                        .slots = levelSlots,
-                                       .initDoc = py::doc<"@param(filename, str)">});
+                                       .initDoc = py::doc<"@param(filename, str)">,
+                                       .visitNative = Level_visitTextures,
+                                       .clearNative = Level_dropTextures});
 }
 
 // --- module level -----------------------------------------------------------------------------

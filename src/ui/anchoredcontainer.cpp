@@ -120,18 +120,16 @@ static PyObject* UIAnchoredContainer_removeAllChildren(PyObject* self, PyObject*
     Py_RETURN_NONE;
 }
 
-static int UIAnchoredContainer_traverse(PyObject* self, visitproc visit, void* arg) {
-    if (int visited = py::traverseFields(self, visit, arg, uiAnchoredContainerClass()))
-        return visited;
+// The records hold their children as the child list does.
+static int UIAnchoredContainer_visitRecords(PyObject* self, visitproc visit, void* arg) {
     for (const AnchorRecord& record : recordsOf(self))
         Py_VISIT(record.child.get());
     return 0;
 }
 
-static int UIAnchoredContainer_clear(PyObject* self) {
+static void UIAnchoredContainer_dropRecords(PyObject* self) {
     std::vector<AnchorRecord> dropped;
     dropped.swap(recordsOf(self));
-    return py::clearFields(self, uiAnchoredContainerClass());
 }
 
 static const PyMethodDef uiAnchoredContainerMethods[] = {
@@ -145,16 +143,12 @@ static const PyMethodDef uiAnchoredContainerMethods[] = {
     py::noArgs<"removeAllChildren", UIAnchoredContainer_removeAllChildren>(),
 };
 
-static const PyType_Slot uiAnchoredContainerSlots[] = {
-    py::slot<Py_tp_traverse, UIAnchoredContainer_traverse>(),
-    py::slot<Py_tp_clear, UIAnchoredContainer_clear>(),
-};
-
 py::ClassDef& uiAnchoredContainerClass() {
     return py::define<UIAnchoredContainer>("UIAnchoredContainer",
                                            {.init = UIAnchoredContainer_init,
                                             .methods = uiAnchoredContainerMethods,
-                                            .slots = uiAnchoredContainerSlots});
+                                            .visitNative = UIAnchoredContainer_visitRecords,
+                                            .clearNative = UIAnchoredContainer_dropRecords});
 }
 
 // --- _UIAnchorWrapper ---------------------------------------------------------------------

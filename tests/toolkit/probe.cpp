@@ -4,6 +4,7 @@
 // of entry; member rows with their conversions, properties and pickling.
 #include "py/args.hpp"
 #include "py/classdef.hpp"
+#include "py/import.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
 

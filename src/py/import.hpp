@@ -1,0 +1,32 @@
+// The import of the module: its multi-phase definition, which registers the classes and
+// runs the module-level statements of the source files, each in its fixed order.
+#pragma once
+
+#include "py/classdef.hpp"
+
+#include <span>
+
+namespace py {
+
+// The module's own lists, which its main file gives to moduleDefinition.
+using ClassDefinition = ClassDef& (*)();
+struct Segment {
+    const char* source; // the source file whose module-level statements these are
+    bool (*run)();      // null: the subsystem binds nothing yet
+};
+struct ModuleSpec {
+    const char* name;
+    std::span<const ClassDefinition> classes; // registration order: bases first
+    std::span<const Segment> segments;        // import order
+};
+
+// A multi-phase module definition for PyInit: the create slot refuses a second
+// interpreter and hands back the module already made in this process; the exec slot
+// registers the classes, then runs the segments. A failure leaves a traceback entry
+// "init <name>" at the class's declaration or the segment's source.
+PyModuleDef* moduleDefinition(const ModuleSpec& spec);
+
+// Binds the unpickle function of every picklable class, in registration order.
+bool bindUnpickleFunctions();
+
+} // namespace py
