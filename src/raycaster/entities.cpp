@@ -6,7 +6,7 @@
 #include "py/cast.hpp"
 #include "py/errors.hpp"
 #include "resources/entity.hpp"
-#include "resources/motionComponents.hpp"
+#include "resources/entity/motionComponents.hpp"
 
 namespace raycaster {
 

@@ -3,8 +3,8 @@
 #include "resources/sound.hpp"
 
 #include "py/cast.hpp"
-#include "resources/musicLoad.hpp"
-#include "resources/soundLoad.hpp"
+#include "resources/sound/musicLoad.hpp"
+#include "resources/sound/soundLoad.hpp"
 
 #include "py/args.hpp"
 #include "py/call.hpp"

@@ -1,14 +1,14 @@
 // SpriteAnimation, Sprite and SpriteComponent. Choosing a component's animation copies
 // the animation's frame range, directions and speed into the component, where the
 // renderer reads and changes them; later changes of the animation are not followed.
-#include "resources/sprite.hpp"
+#include "resources/entity/sprite.hpp"
 
 #include "py/args.hpp"
 #include "py/call.hpp"
 #include "py/cast.hpp"
 #include "py/errors.hpp"
 #include "py/methods.hpp"
-#include "resources/levelForm.hpp"
+#include "resources/components/levelForm.hpp"
 
 #include <algorithm>
 #include <climits>

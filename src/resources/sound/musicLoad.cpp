@@ -1,4 +1,4 @@
-#include "resources/musicLoad.hpp"
+#include "resources/sound/musicLoad.hpp"
 
 #include "core/musicFile.hpp"
 

@@ -1,6 +1,6 @@
-#include "resources/soundLoad.hpp"
+#include "resources/sound/soundLoad.hpp"
 
-#include "resources/musicLoad.hpp"
+#include "resources/sound/musicLoad.hpp"
 
 #include <SDL.h>
 

@@ -1,4 +1,4 @@
-#include "resources/levelForm.hpp"
+#include "resources/components/levelForm.hpp"
 
 #include "py/convert.hpp"
 
