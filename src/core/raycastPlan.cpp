@@ -40,6 +40,17 @@ RowBlend rowBlend(uint32_t colour, uint32_t weight) {
     return blend;
 }
 
+PixelBlend pixelBlend(uint32_t colour, uint32_t weight) {
+    uint32_t keep = 255 - weight;
+    PixelBlend blend;
+    blend.keepEven = keep | keep << 16;
+    blend.addEven = (colour & 255) * weight | (colour >> 16 & 255) * weight << 16;
+    blend.keepOdd = keep << 8 | 0xff00'0000u;
+    blend.addOdd = (colour >> 8 & 255) * weight | 255u << 16;
+    blend.keepHigh = blend.keepEven << 8;
+    return blend;
+}
+
 // The binary logarithm of a power of two, -1 for anything else.
 int32_t exponentOf(int64_t value) {
     if (value <= 0 || (value & (value - 1)) != 0) return -1;
@@ -148,9 +159,9 @@ void planRows(Plan& plan) {
         plan.floorFog[size_t(y)] = uint8_t(fogWeight(below, fog.density));
         plan.floorGround[size_t(y)] = uint8_t(groundFogAmount(below, fog.groundDensity));
         plan.ceilingFog[size_t(y)] = uint8_t(fogWeight(above, fog.density));
-        plan.floorFogBlend[size_t(y)] = rowBlend(fog.color, plan.floorFog[size_t(y)]);
-        plan.floorGroundBlend[size_t(y)] = rowBlend(fog.groundColor, plan.floorGround[size_t(y)]);
-        plan.ceilingFogBlend[size_t(y)] = rowBlend(fog.color, plan.ceilingFog[size_t(y)]);
+        plan.floorFogBlend[size_t(y)] = pixelBlend(fog.color, plan.floorFog[size_t(y)]);
+        plan.floorGroundBlend[size_t(y)] = pixelBlend(fog.groundColor, plan.floorGround[size_t(y)]);
+        plan.ceilingFogBlend[size_t(y)] = pixelBlend(fog.color, plan.ceilingFog[size_t(y)]);
     }
 }
 

@@ -29,6 +29,17 @@ struct RowBlend {
     uint64_t keep = 0, add = 0;
 };
 
+// The same blend on whole pixels, without unpacking them: blue and red (the even bytes)
+// as the 16-bit words they are once masked, each c becoming c * keepEven + addEven;
+// green and alpha (the odd bytes) as the high bytes of theirs, each becoming the high half
+// of (c << 8) * keepOdd, plus addOdd. Either way a channel's blend ends in the high byte
+// of its word, and the alpha, with keep and add both 255, stays as it is. A second blend
+// on those words multiplies their high bytes by keepHigh (keepEven << 8) for the even
+// channels and by keepOdd for the odd ones.
+struct PixelBlend {
+    uint32_t keepEven = 0, addEven = 0, keepOdd = 0, addOdd = 0, keepHigh = 0;
+};
+
 struct SpritePlan {
     const SpriteDraw* sprite;
     double depth; // along the view direction; the walls' distances are tested against it
@@ -90,11 +101,11 @@ struct Plan {
     // they may not (then no floor is drawn from scaled positions).
     int32_t floorShift = -1;
     TextureView textureTable[256];
-    std::vector<double> floorDist, ceilingDist;                             // per row
-    std::vector<uint8_t> floorFog, floorGround, ceilingFog;                 // per row, 255: all fog
-    std::vector<RowBlend> floorFogBlend, floorGroundBlend, ceilingFogBlend; // per row
-    std::vector<uint32_t> skyColumn;                                        // per column
-    std::vector<const uint32_t*> skyRow;                                    // per row
+    std::vector<double> floorDist, ceilingDist;             // per row
+    std::vector<uint8_t> floorFog, floorGround, ceilingFog; // per row, 255: all fog
+    std::vector<PixelBlend> floorFogBlend, floorGroundBlend, ceilingFogBlend; // per row
+    std::vector<uint32_t> skyColumn;                                          // per column
+    std::vector<const uint32_t*> skyRow;                                      // per row
     std::vector<SpritePlan> spritePlans;
     size_t spriteCount = 0;
 };

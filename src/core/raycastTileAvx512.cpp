@@ -13,7 +13,7 @@
 namespace raycast::plan {
 
 #pragma GCC push_options
-#pragma GCC target("avx2,avx512f,avx512bw")
+#pragma GCC target("avx2,avx512f,avx512bw,avx512dq")
 // GCC 12's AVX-512 intrinsics start their results from a deliberately undefined vector,
 // which its own uninitialised-value analysis then reports (GCC bug 105593).
 #pragma GCC diagnostic push
@@ -33,7 +33,7 @@ namespace avx512 {
 const Build* avx512Build() {
     static const Build build{avx512::drawTile, avx512::drawSkyRows};
     bool available = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
-                     __builtin_cpu_supports("avx512bw");
+                     __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512dq");
     return available ? &build : nullptr;
 }
 

@@ -90,6 +90,16 @@ bool framesAgree(const scenes::Scene& scene, const CameraView& camera, int32_t w
     return true;
 }
 
+// Runs `test` once with each build of the frame the processor can run: the baseline,
+// AVX2 and AVX-512.
+template <class Test> void withEveryInstructionSet(Test test) {
+    for (Instructions set : {Instructions::baseline, Instructions::avx2, Instructions::avx512}) {
+        limitInstructions(set);
+        test();
+    }
+    limitInstructions(Instructions::avx512);
+}
+
 } // namespace
 
 NATIVE_TEST(frameMatchesReferenceOnTheRepresentativeLevel) {
@@ -193,10 +203,10 @@ NATIVE_TEST(passesRunOneByOneGiveTheWholeFrame) {
     }
 }
 
-// Scenes that send the floor, ceiling, wall and sky through every way the frame draws
-// them: textures whose sides are not powers of two, floors running off the map's edge,
-// maps so long that positions keep few bits for the texels, skies narrower and wider
-// than the view.
+// Scenes that send the floor, ceiling, wall, flashlight and sky through every way the
+// frame draws them, with each build: textures whose sides are not powers of two, floors
+// running off the map's edge, a flashlight that ends a few rows into the walls, skies
+// narrower and wider than the view.
 NATIVE_TEST(frameMatchesReferenceOnUnusualMapsTexturesAndSkies) {
     struct Case {
         const char* name;
@@ -223,52 +233,60 @@ NATIVE_TEST(frameMatchesReferenceOnUnusualMapsTexturesAndSkies) {
                          *scene.cell(x, y) = levelGrid::EMPTY;
          },
          75},
+        {"a flashlight a few rows high",
+         [](scenes::Scene& scene) { scene.flashlight = scenes::noise(48, 5, 36, false); }, 60},
         {"a sky narrower than the view's columns",
          [](scenes::Scene& scene) { scene.sky = scenes::noise(40, 8, 33, false); }, 90},
         {"a sky much wider than the view's columns",
          [](scenes::Scene& scene) { scene.sky = scenes::noise(8192, 16, 34, false); }, 45},
     };
-    for (const Case& c : cases) {
-        scenes::Scene scene = scenes::representativeLevel(10);
-        c.change(scene);
-        scenes::Random random(17);
-        for (int pose = 0; pose < 16; ++pose) {
-            CameraView camera = scenes::randomCamera(scene, random);
-            camera.fov = c.fov;
-            if (pose % 4 == 0) camera.dir = {1, 0}; // the sky's seam and axis-aligned rays
-            camera.skyDegrees = viewDegrees(camera.dir);
-            bool agree =
-                framesAgree(scene, camera, 136, 72, 1 + pose % 3, true, pose % 2 == 0, 1 / 60.0);
-            if (!agree) std::fprintf(stderr, "in the scene with %s\n", c.name);
-            CHECK(agree);
+    withEveryInstructionSet([&] {
+        for (const Case& c : cases) {
+            scenes::Scene scene = scenes::representativeLevel(10);
+            c.change(scene);
+            scenes::Random random(17);
+            for (int pose = 0; pose < 16; ++pose) {
+                CameraView camera = scenes::randomCamera(scene, random);
+                camera.fov = c.fov;
+                if (pose % 4 == 0) camera.dir = {1, 0}; // the sky's seam and axis-aligned rays
+                camera.skyDegrees = viewDegrees(camera.dir);
+                bool agree = framesAgree(scene, camera, 136, 72, 1 + pose % 3, true, pose % 2 == 0,
+                                         1 / 60.0);
+                if (!agree) std::fprintf(stderr, "in the scene with %s\n", c.name);
+                CHECK(agree);
+            }
         }
-    }
+    });
 }
 
 // A corridor thousands of cells long: a position on it keeps fewer bits for the texel
-// within its cell than one on a small map.
+// within its cell than one on a small map, fewer than a texture whose rows lie far apart
+// (its second floor texture) takes for its row's offset.
 NATIVE_TEST(frameMatchesReferenceInALongCorridor) {
     scenes::Scene scene = scenes::emptyLevel();
     scene.width = 3000;
     scene.height = 3;
     scene.cells.assign(size_t(scene.width) * 3 * 7, 0);
     scene.addTexture(scenes::noise(128, 128, 35, false));
+    scene.addTexture(scenes::padded(scenes::noise(64, 64, 37, false), 8192));
     for (int32_t x = 0; x < scene.width; ++x) {
         *scene.cell(x, 0) = *scene.cell(x, 2) = levelGrid::SQUARE;
-        scene.cell(x, 1)[levelGrid::FLOOR] = uint8_t(x % 3 == 0 ? 1 : 0);
+        scene.cell(x, 1)[levelGrid::FLOOR] = uint8_t(x % 3 == 0 ? 1 : x % 3 == 1 ? 0 : 2);
         scene.cell(x, 1)[levelGrid::CEILING] = uint8_t(x % 5 == 0 ? levelGrid::TEXTURE_NONE : 1);
     }
     *scene.cell(2999, 1) = levelGrid::SQUARE;
     scene.fog.density = 0;
-    scenes::Random random(18);
-    for (int pose = 0; pose < 12; ++pose) {
-        double x = random.uniform(1.0, 2990.0), y = random.uniform(1.05, 1.95);
-        double angle = random.uniform(-0.4, 0.4), ratio = random.uniform(0.9, 2.2);
-        int32_t pitch = random.below(41) - 20;
-        CameraView camera =
-            scenes::camera({x, y}, {std::cos(angle), std::sin(angle)}, 60, pitch, ratio);
-        CHECK(framesAgree(scene, camera, 128, 80, 1 + pose % 2, false, pose % 2 == 0, 0.0));
-    }
+    withEveryInstructionSet([&] {
+        scenes::Random random(18);
+        for (int pose = 0; pose < 12; ++pose) {
+            double x = random.uniform(1.0, 2990.0), y = random.uniform(1.05, 1.95);
+            double angle = random.uniform(-0.4, 0.4), ratio = random.uniform(0.9, 2.2);
+            int32_t pitch = random.below(41) - 20;
+            CameraView camera =
+                scenes::camera({x, y}, {std::cos(angle), std::sin(angle)}, 60, pitch, ratio);
+            CHECK(framesAgree(scene, camera, 128, 80, 1 + pose % 2, false, pose % 2 == 0, 0.0));
+        }
+    });
 }
 
 // The sky alone, drawn in bands of whole rows: widths that leave groups of sixteen, of

@@ -64,6 +64,15 @@ Image noise(int32_t width, int32_t height, uint64_t seed, bool translucent) {
     return image;
 }
 
+Image padded(const Image& image, int32_t stride) {
+    Image wide{image.width, image.height, std::vector<uint32_t>(size_t(stride) * image.height),
+               stride};
+    for (int32_t y = 0; y < image.height; ++y)
+        for (int32_t x = 0; x < image.width; ++x)
+            wide.pixels[size_t(y) * stride + x] = image.pixels[size_t(y) * image.width + x];
+    return wide;
+}
+
 Scene emptyLevel() {
     Scene scene;
     scene.width = scene.height = 30;

@@ -15,7 +15,10 @@ namespace scenes {
 struct Image {
     int32_t width = 0, height = 0;
     std::vector<uint32_t> pixels;
-    pixels::ConstArea area() const { return {pixels.data(), size_t(width), width, height}; }
+    int32_t stride = 0; // pixels from one row to the next; 0: the width
+    pixels::ConstArea area() const {
+        return {pixels.data(), size_t(stride ? stride : width), width, height};
+    }
 };
 
 struct Scene {
@@ -47,6 +50,8 @@ struct Random {
 Image checkerboard(int32_t width, int32_t height);
 // Every texel different, with a spread of alpha values.
 Image noise(int32_t width, int32_t height, uint64_t seed, bool translucent);
+// The same picture with its rows `stride` pixels apart.
+Image padded(const Image& image, int32_t stride);
 
 // The 30 x 30 walled level with one 64 x 64 checkerboard and black fog of density 5.
 Scene emptyLevel();
