@@ -3,7 +3,11 @@
 level at 640x480 and 1280x720 on 1, 2 and 4 threads as a multiple of a memset and of a
 memcpy of the same frame, timed in the same round, and the plain pass-by-pass frame.
 
-    python3 benchmarks/bench_raycast_core.py [rounds]
+    python3 benchmarks/bench_raycast_core.py [rounds] [baseline|avx2|avx512]
+
+The second argument limits the frame to an instruction set (the widest the processor
+has, up to AVX-512, by default), so that a processor without AVX-512 or AVX2 can be
+measured on this one.
 
 The core is compiled with the engine's own floating-point flags. Every round times the
 frame and its limits one right after the other, so the ratios hold on a busy machine
@@ -33,10 +37,11 @@ def build(output):
 
 def main():
     rounds = sys.argv[1] if len(sys.argv) > 1 else "200"
+    widest = sys.argv[2] if len(sys.argv) > 2 else "avx512"
     with tempfile.TemporaryDirectory() as folder:
         binary = os.path.join(folder, "raycast_bench")
         build(binary)
-        subprocess.run([binary, rounds], check=True)
+        subprocess.run([binary, rounds, widest], check=True)
 
 
 if __name__ == "__main__":

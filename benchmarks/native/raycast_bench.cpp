@@ -18,6 +18,9 @@
 // rounds, with the lowest and highest round beside it. Every few rounds the plain
 // pass-by-pass frame of tests/native is drawn too, as a ratio to a memset alone.
 //
+// A second argument (baseline, avx2 or avx512, the default) is the widest instruction
+// set the frame may use.
+//
 // Built and run by benchmarks/bench_raycast_core.py.
 #include "core/raycastFrame.hpp"
 #include "core/raycastSprites.hpp"
@@ -180,13 +183,24 @@ Results race(const scenes::Scene& scene, Drawing drawing, int32_t width, int32_t
 int main(int argc, char** argv) {
     int rounds = argc > 1 ? std::max(10, std::atoi(argv[1])) : 200;
     int warmUp = 10;
+    const char* widest = argc > 2 ? argv[2] : "avx512";
+    if (std::strcmp(widest, "baseline") == 0) {
+        limitInstructions(Instructions::baseline);
+    } else if (std::strcmp(widest, "avx2") == 0) {
+        limitInstructions(Instructions::avx2);
+    } else if (std::strcmp(widest, "avx512") == 0) {
+        limitInstructions(Instructions::avx512);
+    } else {
+        std::fprintf(stderr, "instruction set: baseline, avx2 or avx512\n");
+        return 2;
+    }
     scenes::Scene representative = scenes::representativeLevel(50);
     scenes::Scene empty = scenes::emptyLevel();
     const int32_t sizes[][2] = {{640, 480}, {1280, 720}};
     std::printf("frame time as a multiple of a memset of the same frame right after it, of a "
                 "memset alone and of a memcpy alone,\ntimed in the same round: median [lowest - "
-                "highest] of %d rounds\n\n",
-                rounds);
+                "highest] of %d rounds, instructions up to %s\n\n",
+                rounds, widest);
     std::printf("%-15s %-9s %-7s %7s %21s %21s %21s\n", "level", "size", "threads", "ns/px",
                 "x memset after", "x memset", "x memcpy");
     auto column = [](const std::vector<double>& values) {

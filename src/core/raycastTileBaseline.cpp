@@ -13,9 +13,13 @@ namespace raycast::plan {
 // Its vectors wider than the baseline registers never cross a function boundary that
 // another file sees, so the calling convention the compiler warns about does not apply.
 #pragma GCC diagnostic ignored "-Wpsabi"
+#if defined(__SSE2__)
+#define TILE_FOUR_COLUMNS
+#endif
 namespace baseline {
 #include "core/raycastTile.inc"
 } // namespace baseline
+#undef TILE_FOUR_COLUMNS
 
 const Build& baselineBuild() {
     static const Build build{baseline::drawTile, baseline::drawSkyRows};
