@@ -42,37 +42,29 @@ bool colorComponent(PyObject* value, int position, uint32_t& out) {
 }
 
 // (r, g, b), any iterable of exactly three items, as 0xFF000000 | r << 16 | g << 8 | b.
-bool packColor(PyObject* value, uint32_t& out) {
+bool packColor(PyObject* value, FogColor& out) {
     py::Ref items[3];
     uint32_t rgb[3];
     if (!py::unpackExactly(value, items, 3)) return false;
     for (int i = 0; i < 3; ++i)
         if (!colorComponent(items[i].get(), i, rgb[i])) return false;
-    out = BLACK | rgb[0] << 16 | rgb[1] << 8 | rgb[2];
+    out = {BLACK | rgb[0] << 16 | rgb[1] << 8 | rgb[2], true};
     return true;
 }
 
-bool loadColor(PyObject* metadata, py::Name& key, uint32_t otherwise, FogColor& field) {
+// The metadata's value at `key` converted into `field`, or `otherwise` where the key is
+// absent; `field` is left as it was when the value does not convert.
+template <class Field>
+bool loadSetting(PyObject* metadata, py::Name& key, Field otherwise, Field& field,
+                 bool (*convert)(PyObject*, Field&)) {
     int present = levelForm::has(metadata, key);
     if (present < 0) return false;
-    uint32_t packed = otherwise;
+    Field value = otherwise;
     if (present) {
-        py::Ref value = levelForm::item(metadata, key);
-        if (!value || !packColor(value.get(), packed)) return false;
+        py::Ref given = levelForm::item(metadata, key);
+        if (!given || !convert(given.get(), value)) return false;
     }
-    field = {packed, true};
-    return true;
-}
-
-bool loadDensity(PyObject* metadata, py::Name& key, int32_t otherwise, int32_t& field) {
-    int present = levelForm::has(metadata, key);
-    if (present < 0) return false;
-    int32_t density = otherwise;
-    if (present) {
-        py::Ref value = levelForm::item(metadata, key);
-        if (!value || !py::toInt32(value.get(), density)) return false;
-    }
-    field = density;
+    field = value;
     return true;
 }
 
@@ -86,10 +78,7 @@ PyObject* colorTuple(const FogColor& color) {
 
 int setColor(FogColor& field, PyObject* value) {
     if (!value) return py::deleteRefused();
-    uint32_t packed;
-    if (!packColor(value, packed)) return -1;
-    field = {packed, true};
-    return 0;
+    return packColor(value, field) ? 0 : -1;
 }
 
 } // namespace
@@ -98,10 +87,11 @@ int setColor(FogColor& field, PyObject* value) {
 void Level_loadFogSettings(Level* level) {
     py::Ref held = py::Ref::borrow(py::asObject(level));
     py::Ref metadata = py::Ref::borrow(level->metadata);
-    if (!loadColor(metadata.get(), nFogColor, BLACK, level->fogColor) ||
-        !loadColor(metadata.get(), nGroundFogColor, WHITE, level->groundFogColor) ||
-        !loadDensity(metadata.get(), nFogDensity, 5, level->fogDensity) ||
-        !loadDensity(metadata.get(), nGroundFogDensity, 0, level->groundFogDensity))
+    if (!loadSetting(metadata.get(), nFogColor, {BLACK, true}, level->fogColor, packColor) ||
+        !loadSetting(metadata.get(), nGroundFogColor, {WHITE, true}, level->groundFogColor,
+                     packColor) ||
+        !loadSetting(metadata.get(), nFogDensity, 5, level->fogDensity, py::toInt32) ||
+        !loadSetting(metadata.get(), nGroundFogDensity, 0, level->groundFogDensity, py::toInt32))
         py::printUnraisable("quorvelin.Level._loadFogSettings");
 }
 

@@ -63,6 +63,13 @@ SurfacePair pairOf(SDL_Surface* target, SDL_Surface* source) {
     return pair;
 }
 
+// A placed blit drawn by the engine's own pixel loops.
+template <class Placement>
+void drawOwn(const SurfacePair& pair, const Placement& placed,
+             void (*draw)(const pixels::Area&, const pixels::ConstArea&)) {
+    draw(areaOf(pair.target, placed.target), areaOf(pair.source, placed.source));
+}
+
 // The placement is worked out here in 64 bits, also for SDL's blitter, which is handed
 // only the part that lands inside the clip: SDL's own cutting sums ints and, near the
 // end of the int range, lets a blit out of the surface. For any rectangle SDL could
@@ -76,12 +83,7 @@ void drawPart(const SurfacePair& pair, const layout::Rect& from, int64_t x, int6
         SDL_UpperBlit(pair.source, &part, pair.target, &position);
         return;
     }
-    pixels::Area to = areaOf(pair.target, placed->target);
-    pixels::Area part = areaOf(pair.source, placed->source);
-    if (pair.blends)
-        pixels::blend(to, part);
-    else
-        pixels::copy(to, part);
+    drawOwn(pair, *placed, pair.blends ? pixels::blend : pixels::copy);
 }
 
 void drawScaled(const SurfacePair& pair, const layout::Rect& from, const layout::Rect& to) {
@@ -102,12 +104,7 @@ void drawScaled(const SurfacePair& pair, const layout::Rect& from, const layout:
         SDL_LowerBlitScaled(pair.source, &part, pair.target, &where);
         return;
     }
-    pixels::Area area = areaOf(pair.target, placed->target);
-    pixels::Area part = areaOf(pair.source, placed->source);
-    if (pair.blends)
-        pixels::blendScaled(area, part);
-    else
-        pixels::copyScaled(area, part);
+    drawOwn(pair, *placed, pair.blends ? pixels::blendScaled : pixels::copyScaled);
 }
 
 void drawSurfacePart(SDL_Surface* target, SDL_Surface* source, const layout::Rect& from, int64_t x,
