@@ -2,7 +2,7 @@
 
 import threading
 from collections.abc import Callable, Iterator, Sequence, ValuesView
-from typing import Any, ClassVar, TypeAlias, TypeVar, overload
+from typing import Any, ClassVar, Literal, SupportsInt, TypeAlias, TypeVar, overload
 
 from typing_extensions import disjoint_base
 
@@ -140,12 +140,8 @@ class Vector2:
     @overload
     def __mul__(self, value: float, /) -> Vector2:
         """A new vector scaled by a number."""
-    @overload
     def __rmul__(self, value: Vector2, /) -> float:
-        """The dot product with another vector."""
-    @overload
-    def __rmul__(self, value: float, /) -> Vector2:
-        """A new vector scaled by a number."""
+        """The dot product with another vector (a number on the left is refused: write v * 2)."""
     def normalize(self) -> None:
         """Scales the vector in place to length 1 (the zero vector stays as it is)."""
     def copy(self) -> Vector2:
@@ -269,8 +265,8 @@ class SoundHandle:
         """Pauses the current playback of the sound."""
     def resume(self) -> None:
         """Resumes the playback of a paused sound."""
-    def isPlaying(self) -> bool:
-        """Whether the channel is playing."""
+    def isPlaying(self) -> int:
+        """1 while the channel is playing, else 0."""
 
 @disjoint_base
 class Sound(Resource):
@@ -537,13 +533,17 @@ class SpriteComponent:
     """Height offset of the sprite."""
     scale: float
     """Size factor."""
-    blendMode: str
-    """How the sprite is blended: "blend" or "add" (BLENDMODE_ values as numbers in _blendMode)."""
+    @property
+    def blendMode(self) -> Literal["alpha", "add"]:
+        """How the sprite is blended: "alpha" (BLENDMODE_BLEND; "blend" in the level form) or "add"."""
+    @blendMode.setter
+    def blendMode(self, value: str, /) -> None:
+        """Assigning "add" selects BLENDMODE_ADD, any other text BLENDMODE_BLEND."""
     animationPercentage: float
     """How far the current animation has played, 0.0 to 1.0."""
     currentAnimation: SpriteAnimation | None
     """The animation being played."""
-    currentAnimationKey: str | None
+    currentAnimationKey: str
     """The name of the animation being played; setting it selects one of the sprite's."""
     _sprite: Sprite | None
     """The sprite, as stored."""
@@ -630,15 +630,16 @@ class Level(Resource):
     @property
     def textures(self) -> list[Texture]:
         """The textures that the cells' texture indices name."""
-    def getBlock(self, x: int, y: int) -> int:
-        """The block type of a cell, a BLOCK_ value."""
-    def setBlock(self, blockType: int, x: int, y: int) -> None:
+    def getBlock(self, x: SupportsInt, y: SupportsInt) -> int:
+        """The block type of a cell, a BLOCK_ value (coordinates truncated: 2.7 is 2)."""
+    def setBlock(self, blockType: SupportsInt, x: SupportsInt, y: SupportsInt) -> None:
         """Sets the block type of a cell (its low 8 bits)."""
-    def getTextureIndex(self, cardinalDirection: int, x: int, y: int) -> int:
+    def getTextureIndex(self, cardinalDirection: SupportsInt, x: SupportsInt, y: SupportsInt) -> int:
         """A cell's texture index for a TEXTURE_ side, floor or ceiling (255: none)."""
-    def setTextureIndex(self, textureIndex: int, cardinalDirection: int, x: int, y: int) -> None:
+    def setTextureIndex(self, textureIndex: SupportsInt, cardinalDirection: SupportsInt, x: SupportsInt,
+                        y: SupportsInt) -> None:
         """Sets a cell's texture index for a side, floor or ceiling (its low 8 bits)."""
-    def getTexture(self, cardinalDirection: int, x: int, y: int) -> Texture | None:
+    def getTexture(self, cardinalDirection: SupportsInt, x: SupportsInt, y: SupportsInt) -> Texture | None:
         """The texture of a cell's side, floor or ceiling, or None."""
     def getSize(self) -> tuple[int, int]:
         """The size of the level in blocks, as the header gives it."""
@@ -827,7 +828,7 @@ class UIWidget:
     marginBottom: int
     """Space below the widget."""
     isVisible: bool
-    """Whether the widget is laid out, drawn and clicked."""
+    """Whether the widget is drawn; a hidden widget is still laid out and takes clicks."""
     isEnabled: bool
     """Whether the widget takes clicks."""
     userData: Any
