@@ -18,6 +18,6 @@ void installSoundDecodeBound();
 // a sound without one whole frame of the mixer's output, which the mixer would not play.
 Mix_Chunk* loadSoundFile(const char* path);
 
-// A little over six minutes of the mixer's audio, held twice while the pieces are
-// joined.
+// A little under eight minutes of the mixer's audio (44100 Hz, 16-bit stereo), held
+// twice while the pieces are joined.
 constexpr size_t decodeBound = size_t(160) << 20;
