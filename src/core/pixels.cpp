@@ -243,10 +243,6 @@ void copyMasked(const Area& target, const ConstArea& source, uint32_t keep) {
                 source.pixels + size_t(y) * source.stride, size_t(target.width), keep);
 }
 
-uint32_t blendPixel(uint32_t source, uint32_t target) {
-    return rows::blendOne(source, target);
-}
-
 void packRows(uint32_t* pixels, size_t stride, int32_t width, int32_t height) {
     if (stride == size_t(width)) return;
     // Every row moves towards the start, never over a row not yet moved.

@@ -50,9 +50,6 @@ void copyMasked(const Area& target, const ConstArea& source, uint32_t keep);
 // source pixels give exactly the source and the target pixel.
 void blend(const Area& target, const ConstArea& source);
 
-// One pixel of blend(), for callers that blend pixel by pixel.
-uint32_t blendPixel(uint32_t source, uint32_t target);
-
 // `source` stretched over `target` (copied, or blended as blend() does) by nearest
 // sampling, as SDL samples: at the centre of each target pixel, in 16.16 fixed point,
 // a step of (source size << 16) / target size starting half a step in. Both areas are

@@ -84,7 +84,7 @@ NATIVE_TEST(vectorBlendMatchesThePlainBlendForEveryAlphaAndChannel) {
                 }
             expected.resize(target.size());
             for (size_t i = 0; i < target.size(); ++i)
-                expected[i] = pixels::blendPixel(source[i], target[i]);
+                expected[i] = pixels::rows::blendOne(source[i], target[i]);
             pixels::blend({target.data(), 256, 256, 256}, {source.data(), 256, 256, 256});
             CHECK(target == expected);
         }
