@@ -5,6 +5,9 @@
 // Pixels are 32-bit words 0xAARRGGBB. Pixel (x, y) of an area is
 // pixels[y * stride + x]; strides are in pixels. The rows of a texture's own surface
 // are exactly `width` apart, those of other surfaces may be padded.
+//
+// The loops run in the instruction set that core/instructions.hpp chooses; every set
+// gives identical results.
 #pragma once
 
 #include <cstddef>
@@ -27,15 +30,6 @@ struct Area {
 
     operator ConstArea() const { return {pixels, stride, width, height}; }
 };
-
-// The instruction sets the loops can use, narrowest first. The widest one the processor
-// has is chosen at run time; every set gives identical results.
-enum class Simd { scalar, sse2, avx2 };
-// The set in use.
-Simd simd();
-// Uses at most `widest` from now on, for tests that compare the sets and benchmarks that
-// time them.
-void limitSimd(Simd widest);
 
 void fill(const Area& target, uint32_t value);
 // Rows `stride` pixels apart become rows `width` pixels apart, in the same buffer.

@@ -2,6 +2,7 @@
 // of unfogged colours, total fog, the sky's columns and rows, the flashlight, and the
 // exact square a sprite covers (its centre column truncated).
 #include "check.hpp"
+#include "core/instructions.hpp"
 #include "core/raycastFrame.hpp"
 #include "core/raycastShading.hpp"
 #include "core/raycastSprites.hpp"
@@ -136,8 +137,9 @@ NATIVE_TEST(flashlightEndsWhereItsRowsReachItsHeight) {
     for (uint32_t row = 0; row < 128; ++row)
         for (uint32_t column = 0; column < 4; ++column)
             lampPixels[row * 4 + column] = 0xff000000u | (row + 1) << 16 | (128 - row) << 8 | 7;
-    for (Instructions set : {Instructions::baseline, Instructions::avx2, Instructions::avx512}) {
-        limitInstructions(set);
+    for (instructions::Set set :
+         {instructions::Set::plain, instructions::Set::avx2, instructions::Set::avx512}) {
+        instructions::limit(set);
         Tiny dark(5, 5, 32, 400), lit(5, 5, 32, 400);
         dark.frame.camera.fov = lit.frame.camera.fov = 0; // every column looks due east
         lit.frame.flashlight = {lampPixels.data(), 4, 4, 128};
@@ -160,7 +162,7 @@ NATIVE_TEST(flashlightEndsWhereItsRowsReachItsHeight) {
             CHECK(lit.at(x, top) != dark.at(x, top));
         }
     }
-    limitInstructions(Instructions::avx512);
+    instructions::limit(instructions::Set::avx512);
 }
 
 NATIVE_TEST(spriteCoversTheProjectedSquareWithItsCentreTruncated) {
