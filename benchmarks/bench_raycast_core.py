@@ -18,8 +18,8 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
-                                "tests", "native"))
-from native_build import ROOT, compiler_flags, sources  # noqa: E402
+                                "tests"))
+from cxx_build import ROOT, compiler_flags, sources  # noqa: E402
 
 
 def build(output):

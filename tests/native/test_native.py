@@ -7,7 +7,7 @@ import subprocess
 
 import pytest
 
-from native_build import ROOT, compiler_flags, sources
+from cxx_build import ROOT, compiler_flags, sources
 
 HERE = os.path.join(ROOT, "tests", "native")
 CORE = os.path.join(ROOT, "src", "core")

@@ -1,9 +1,10 @@
-"""How the programs made of the engine's Python-free core are built (the native tests
-and the core's benchmark): with the engine's own compiler flags, which
-compiler-flags.txt holds for CMakeLists.txt too."""
+"""How the suite and the benchmarks build C++ beside CMake (the native tests and the
+core's benchmark from the Python-free core, the toolkit's probe module): with the
+engine's own compiler flags, read from their one home, compiler-flags.txt, which
+CMakeLists.txt reads too."""
 import os
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 
 def compiler_flags(sanitized=False):
