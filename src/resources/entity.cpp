@@ -588,7 +588,7 @@ py::ClassDef& abstractSystemClass() {
 
 // --- module level -----------------------------------------------------------------------
 
-bool entitySegment() {
+static bool entityStatements() {
     if (!py::bindInt("BLENDMODE_BLEND", BLENDMODE_BLEND) ||
         !py::bindInt("BLENDMODE_ADD", BLENDMODE_ADD))
         return false;
@@ -611,3 +611,5 @@ bool entitySegment() {
     }
     return true;
 }
+
+const py::Segment entitySegment{entityStatements};

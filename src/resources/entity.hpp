@@ -5,6 +5,7 @@
 
 #include "py/cast.hpp"
 #include "py/classdef.hpp"
+#include "py/import.hpp"
 
 #include <cstdint>
 
@@ -63,4 +64,4 @@ py::ClassDef& entityClass();
 py::ClassDef& ecsClass();
 py::ClassDef& abstractSystemClass();
 // BLENDMODE_BLEND and BLENDMODE_ADD, then the built-in components in the registry.
-bool entitySegment();
+extern const py::Segment entitySegment;
