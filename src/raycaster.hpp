@@ -16,7 +16,7 @@
 #include "py/ref.hpp"
 #include "py/signature.hpp"
 #include "renderer.hpp"
-#include "resources/entity/sprite.hpp"
+#include "resources/sprite.hpp"
 
 #include <cstdint>
 #include <vector>

@@ -15,8 +15,8 @@
 #include "py/methods.hpp"
 #include "py/module.hpp"
 #include "py/sequence.hpp"
-#include "resources/entity/motionComponents.hpp"
-#include "resources/entity/sprite.hpp"
+#include "resources/motionComponents.hpp"
+#include "resources/sprite.hpp"
 
 #include <vector>
 

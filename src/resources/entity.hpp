@@ -1,6 +1,6 @@
 // The entity-component system: entities, the Ecs that holds systems and entities, and
-// the base of every system. The components live in resources/entity/motionComponents.hpp
-// and resources/entity/sprite.hpp.
+// the base of every system. The components live in resources/motionComponents.hpp
+// and resources/sprite.hpp.
 #pragma once
 
 #include "py/cast.hpp"

@@ -1,7 +1,7 @@
 // SpriteAnimation, Sprite and SpriteComponent. Choosing a component's animation copies
 // the animation's frame range, directions and speed into the component, where the
 // renderer reads and changes them; later changes of the animation are not followed.
-#include "resources/entity/sprite.hpp"
+#include "resources/sprite.hpp"
 
 #include "core/spriteSheet.hpp"
 #include "py/args.hpp"
@@ -9,7 +9,7 @@
 #include "py/cast.hpp"
 #include "py/errors.hpp"
 #include "py/methods.hpp"
-#include "resources/components/levelForm.hpp"
+#include "resources/levelForm.hpp"
 
 #include <algorithm>
 #include <climits>
