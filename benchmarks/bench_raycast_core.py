@@ -9,7 +9,7 @@ The second argument limits the frame to an instruction set (the widest the proce
 has, up to AVX-512, by default), so that a processor without AVX-512 or AVX2 can be
 measured on this one.
 
-The core is compiled with the engine's own floating-point flags. Every round times the
+The core is compiled with the engine's own compiler flags. Every round times the
 frame and its limits one right after the other, so the ratios hold on a busy machine
 too; the absolute figures do not."""
 import os
@@ -17,19 +17,17 @@ import subprocess
 import sys
 import tempfile
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-
-
-def sources(folder, suffix):
-    return sorted(os.path.join(folder, name) for name in os.listdir(folder) if name.endswith(suffix))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
+                                "tests"))
+from cxx_build import ROOT, compiler_flags, sources  # noqa: E402
 
 
 def build(output):
     core = sources(os.path.join(ROOT, "src", "core"), ".cpp")
     helpers = [os.path.join(ROOT, "tests", "native", name)
                for name in ("raycast_scenes.cpp", "raycast_reference.cpp")]
-    command = (["g++", "-std=c++20", "-O2", "-ffp-contract=off", "-fno-fast-math", "-pthread",
-                "-I", os.path.join(ROOT, "src"), "-I", os.path.join(ROOT, "tests", "native"),
+    command = (["g++"] + compiler_flags() +
+               ["-I", os.path.join(ROOT, "src"), "-I", os.path.join(ROOT, "tests", "native"),
                 "-o", output, os.path.join(ROOT, "benchmarks", "native", "raycast_bench.cpp")]
                + core + helpers)
     subprocess.run(command, check=True)

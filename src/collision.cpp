@@ -12,8 +12,8 @@
 #include "py/cast.hpp"
 #include "py/errors.hpp"
 #include "py/methods.hpp"
-#include "resources/entity/motionComponents.hpp"
 #include "resources/level.hpp"
+#include "resources/motionComponents.hpp"
 
 #include <algorithm>
 #include <cmath>

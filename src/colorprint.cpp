@@ -60,7 +60,9 @@ static PyObject* clearTerminal(PyObject*, PyObject*) {
 static PyMethodDef clearTerminalDef =
     py::noArgs<"clearTerminal", clearTerminal>(py::functionDoc<"Clears the terminal.">);
 
-bool colorprintSegment() {
+static bool colorprintStatements() {
     return py::runSource(colorprintSource, "colorprint") &&
            py::bind("clearTerminal", py::moduleFunction(&clearTerminalDef));
 }
+
+const py::Segment colorprintSegment{colorprintStatements};

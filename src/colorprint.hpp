@@ -2,4 +2,6 @@
 // clearTerminal.
 #pragma once
 
-bool colorprintSegment();
+#include "py/import.hpp"
+
+extern const py::Segment colorprintSegment;

@@ -333,9 +333,11 @@ py::ClassDef& vector2Class() {
                                 .initDoc = py::doc<"@param(x, float)", "@param(y, float)">});
 }
 
-bool geometryMathSegment() {
+static bool geometryMathStatements() {
     if (!py::bind("math", py::Ref(PyImport_ImportModule("math")))) return false;
     RAD2DEG = 57.29577951308232;
     DEG2RAD = 0.017453292519943295;
     return true;
 }
+
+const py::Segment geometryMathSegment{geometryMathStatements};

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "py/classdef.hpp"
+#include "py/import.hpp"
 
 // Set when the import runs the geometry segment.
 extern double RAD2DEG;
@@ -28,4 +29,4 @@ struct Vector2 {
 PyObject* newVector2(double x, double y);
 
 py::ClassDef& vector2Class();
-bool geometryMathSegment();
+extern const py::Segment geometryMathSegment;

@@ -207,7 +207,7 @@ py::ClassDef& uiRendererClass() {
 
 // --- the module-level statements ----------------------------------------------------------
 
-bool guiSegment() {
+static bool guiStatements() {
     if (!py::bind("_json", py::Ref(PyImport_ImportModule("json"))) ||
         !py::bind("_ospath", py::Ref(PyImport_ImportModule("os.path"))))
         return false;
@@ -220,3 +220,5 @@ bool guiSegment() {
         if (!py::bindInt(name, value)) return false;
     return true;
 }
+
+const py::Segment guiSegment{guiStatements};

@@ -6,10 +6,11 @@
 #pragma once
 
 #include "py/classdef.hpp"
+#include "py/import.hpp"
 #include "ui/widgetRenderer.hpp"
 
 // The module-level statements of the UI: `_json`, `_ospath` and the alignment and
 // size policy constants.
-bool guiSegment();
+extern const py::Segment guiSegment;
 
 py::ClassDef& uiRendererClass();

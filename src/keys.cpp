@@ -254,10 +254,12 @@ constexpr KeyConstant keyConstants[] = {
 
 } // namespace
 
-bool keysSegment() {
+static bool keysStatements() {
     for (const KeyConstant& key : keyConstants)
         if (!py::bindInt(key.name, key.code)) return false;
     return py::bindInt("MOUSE_LEFT", SDL_BUTTON_LEFT) &&
            py::bindInt("MOUSE_MIDDLE", SDL_BUTTON_MIDDLE) &&
            py::bindInt("MOUSE_RIGHT", SDL_BUTTON_RIGHT);
 }
+
+const py::Segment keysSegment{keysStatements};

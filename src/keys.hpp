@@ -1,4 +1,6 @@
 // Binds the KEY_ and MOUSE_ constants in the module namespace.
 #pragma once
 
-bool keysSegment();
+#include "py/import.hpp"
+
+extern const py::Segment keysSegment;

@@ -1079,7 +1079,7 @@ bool defineExceptions() {
 
 // threading.Timer and time, which the engine's tasks and main loop use, and the longest
 // wait of a timer thread.
-bool quorvelinSegment() {
+static bool quorvelinStatements() {
     py::Ref threading(PyImport_ImportModule("threading"));
     py::Ref longestWait(threading ? PyObject_GetAttrString(threading.get(), "TIMEOUT_MAX")
                                   : nullptr);
@@ -1089,3 +1089,5 @@ bool quorvelinSegment() {
     return py::bind("Timer", py::Ref(PyObject_GetAttrString(threading.get(), "Timer"))) &&
            py::bind("time", py::Ref(PyImport_ImportModule("time")));
 }
+
+const py::Segment quorvelinSegment{quorvelinStatements};

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "py/classdef.hpp"
+#include "py/import.hpp"
 
 py::ClassDef& engineClass();
 // The lists and the table that every Engine shares, stored on the class.
@@ -10,4 +11,4 @@ bool setEngineClassAttributes();
 bool defineExceptions();
 // The module-level statements of the main module file that run before the other files'
 // (threading.Timer, time and the longest wait of a timer).
-bool quorvelinSegment();
+extern const py::Segment quorvelinSegment;

@@ -16,7 +16,7 @@
 #include "py/ref.hpp"
 #include "py/signature.hpp"
 #include "renderer.hpp"
-#include "resources/entity/sprite.hpp"
+#include "resources/sprite.hpp"
 
 #include <cstdint>
 #include <vector>
@@ -34,9 +34,11 @@ struct Camera {
 
 struct RaycastingRenderer;
 
-// The passes of a frame. Each reads what it needs of the Python objects into the frame
-// in progress; an error is printed as unraisable under the pass's name and leaves the
-// pass out of the picture (the wall pass leaves the sprites out too).
+// The passes of a frame, named as the passes are. Each only reads what its pass draws
+// of the Python objects into the frame in progress (frame.cpp: readWallPass,
+// readSpritePass, readSkyPass); the core draws them all at once afterwards. An error is
+// printed as unraisable under the pass's name and leaves the pass out of the picture
+// (the wall pass leaves the sprites out too).
 struct RaycastingRendererOps {
     // Walls, floor, ceiling, fog and flashlight; runs renderSprites at its end.
     void (*renderWalls)(RaycastingRenderer* self, int64_t horizon, int32_t w, int32_t h);
@@ -77,7 +79,7 @@ struct RaycastingRenderer : Renderer {
 
 // --- the parts, in raycaster/ -----------------------------------------------------------
 
-// frame.cpp: render and the passes (RaycastingRenderer::table).
+// frame.cpp: render, the passes' reading (RaycastingRenderer::table) and the drawing.
 PyObject* RaycastingRenderer_render(PyObject* self, PyObject*);
 
 // queries.cpp: what the last frame shows at a screen position.

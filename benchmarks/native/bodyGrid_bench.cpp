@@ -9,7 +9,7 @@
 //   move:  the moves and the settle of a step alone (per body).
 //
 // Built from the repository's root with
-//   g++ -std=c++20 -O2 -ffp-contract=off -fno-fast-math -I src
+//   g++ $(grep '^-' compiler-flags.txt) -I src
 //       benchmarks/native/bodyGrid_bench.cpp src/core/*.cpp -o /tmp/gridbench
 #include "core/bodyGrid.hpp"
 

@@ -22,6 +22,7 @@
 // set the frame may use.
 //
 // Built and run by benchmarks/bench_raycast_core.py.
+#include "core/instructions.hpp"
 #include "core/raycastFrame.hpp"
 #include "core/raycastSprites.hpp"
 #include "raycast_reference.hpp"
@@ -185,11 +186,11 @@ int main(int argc, char** argv) {
     int warmUp = 10;
     const char* widest = argc > 2 ? argv[2] : "avx512";
     if (std::strcmp(widest, "baseline") == 0) {
-        limitInstructions(Instructions::baseline);
+        instructions::limit(instructions::Set::plain);
     } else if (std::strcmp(widest, "avx2") == 0) {
-        limitInstructions(Instructions::avx2);
+        instructions::limit(instructions::Set::avx2);
     } else if (std::strcmp(widest, "avx512") == 0) {
-        limitInstructions(Instructions::avx512);
+        instructions::limit(instructions::Set::avx512);
     } else {
         std::fprintf(stderr, "instruction set: baseline, avx2 or avx512\n");
         return 2;

@@ -4,7 +4,7 @@
 // each a probeMayTouch and, where that says yes, a probeWall. Figures are nanoseconds per
 // mover, the median of many rounds, with the level's WallMap and with the cells alone.
 //
-//   g++ -std=c++20 -O2 -ffp-contract=off -fno-fast-math -I src
+//   g++ $(grep '^-' compiler-flags.txt) -I src
 //       benchmarks/native/wallProbe_bench.cpp src/core/*.cpp -o /tmp/wallbench
 #include "core/collision.hpp"
 #include "core/levelGrid.hpp"

@@ -5,7 +5,7 @@
 #include "py/cast.hpp"
 #include "py/dictVersion.hpp"
 #include "resources/entity.hpp"
-#include "resources/entity/motionComponents.hpp"
+#include "resources/motionComponents.hpp"
 
 #include <algorithm>
 #include <bit>

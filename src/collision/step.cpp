@@ -6,8 +6,8 @@
 #include "py/call.hpp"
 #include "py/cast.hpp"
 #include "py/errors.hpp"
-#include "resources/entity/motionComponents.hpp"
 #include "resources/level.hpp"
+#include "resources/motionComponents.hpp"
 
 #include <cmath>
 

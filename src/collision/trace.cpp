@@ -12,7 +12,7 @@
 #include "geometryMath.hpp"
 #include "py/cast.hpp"
 #include "py/errors.hpp"
-#include "resources/entity/motionComponents.hpp"
+#include "resources/motionComponents.hpp"
 
 #include <algorithm>
 #include <cmath>

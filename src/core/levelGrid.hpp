@@ -124,17 +124,6 @@ struct View {
     size_t textureCount = 0;
     pixels::ConstArea sky; // empty when the level has no sky
     Fog fog{};
-
-    bool contains(int32_t x, int32_t y) const { return inside(width, height, x, y); }
-    // Byte k of cell (x, y), which must lie inside the grid.
-    uint8_t byte(int32_t x, int32_t y, size_t k) const { return cells[offset(width, x, y, k)]; }
-    // The texture that a texture byte names, or null: an index at or above the count,
-    // or a texture without pixels. (A floor or ceiling byte of 255 means no texture
-    // whatever the count; the caller tests that first.)
-    const pixels::ConstArea* texture(uint8_t index) const {
-        if (index >= textureCount || !textures[index].pixels) return nullptr;
-        return &textures[index];
-    }
 };
 
 } // namespace levelGrid

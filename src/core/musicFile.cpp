@@ -9,13 +9,6 @@
 
 namespace musicFile {
 
-size_t MemorySource::read(uint64_t offset, void* out, size_t count) {
-    if (offset >= size_) return 0;
-    size_t got = std::min<uint64_t>(count, size_ - offset);
-    std::memcpy(out, static_cast<const uint8_t*>(bytes_) + offset, got);
-    return got;
-}
-
 namespace {
 
 constexpr uint32_t mostChannels = 8;

@@ -34,18 +34,6 @@ class Source {
     virtual size_t read(uint64_t offset, void* out, size_t count) = 0;
 };
 
-// A file held in memory.
-class MemorySource : public Source {
-  public:
-    MemorySource(const void* bytes, size_t size) : bytes_(bytes), size_(size) {}
-    uint64_t size() override { return size_; }
-    size_t read(uint64_t offset, void* out, size_t count) override;
-
-  private:
-    const void* bytes_;
-    size_t size_;
-};
-
 // Whether SDL_mixer, telling a file's kind by its first bytes, hands it to its WAVE
 // loader: "RIFF" with "WAVE" at byte 8, or "FORM".
 bool detectedAsWave(Source& file);

@@ -1,12 +1,12 @@
 // The pixel loops of pixels.hpp. Each area is walked row by row through the row loops
-// of the widest instruction set the processor has (pixelsRows.hpp): AVX2, SSE2 or plain
+// of the instruction set in use (pixelsRows.hpp, instructions.hpp): AVX2, SSE2 or plain
 // C++; all three give identical results.
 #include "core/pixels.hpp"
 
+#include "core/instructions.hpp"
 #include "core/pixelsRows.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <vector>
 
@@ -144,35 +144,16 @@ void streamFill(uint32_t* row, size_t count, uint32_t value) {
 
 namespace {
 
-std::atomic<int> simdLimit{int(Simd::avx2)};
-
-Simd available() {
-    static const Simd widest = [] {
-#if defined(__x86_64__)
-        if (rows::avx2Available()) return Simd::avx2;
-#endif
-#if defined(__SSE2__)
-        return Simd::sse2;
-#else
-        return Simd::scalar;
-#endif
-    }();
-    return widest;
-}
-
+// AVX-512 runs the AVX2 loops.
 const rows::Loops& loops() {
-    switch (simd()) {
+    [[maybe_unused]] instructions::Set set = instructions::inUse();
 #if defined(__x86_64__)
-    case Simd::avx2:
-        return rows::avx2;
+    if (set >= instructions::Set::avx2) return rows::avx2;
 #endif
 #if defined(__SSE2__)
-    case Simd::sse2:
-        return rows::sse2;
+    if (set >= instructions::Set::sse2) return rows::sse2;
 #endif
-    default:
-        return rows::scalar;
-    }
+    return rows::scalar;
 }
 
 // Fills from this size on write around the caches; smaller ones stay in the last-level
@@ -191,14 +172,6 @@ size_t streamingBytes() {
 
 } // namespace
 
-Simd simd() {
-    return std::min(available(), Simd(simdLimit.load(std::memory_order_relaxed)));
-}
-
-void limitSimd(Simd widest) {
-    simdLimit.store(int(widest), std::memory_order_relaxed);
-}
-
 // --- the areas ---------------------------------------------------------------------------
 
 void fill(const Area& target, uint32_t value) {
@@ -210,7 +183,8 @@ void fill(const Area& target, uint32_t value) {
         height = 1;
     }
 #if defined(__SSE2__)
-    if (width * height * sizeof(uint32_t) >= streamingBytes() && simd() != Simd::scalar) {
+    if (width * height * sizeof(uint32_t) >= streamingBytes() &&
+        instructions::inUse() != instructions::Set::plain) {
         for (size_t y = 0; y < height; ++y)
             rows::streamFill(target.pixels + y * target.stride, width, value);
         _mm_sfence();
@@ -241,10 +215,6 @@ void copyMasked(const Area& target, const ConstArea& source, uint32_t keep) {
     for (int32_t y = 0; y < target.height; ++y)
         copyRow(target.pixels + size_t(y) * target.stride,
                 source.pixels + size_t(y) * source.stride, size_t(target.width), keep);
-}
-
-uint32_t blendPixel(uint32_t source, uint32_t target) {
-    return rows::blendOne(source, target);
 }
 
 void packRows(uint32_t* pixels, size_t stride, int32_t width, int32_t height) {

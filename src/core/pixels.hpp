@@ -5,6 +5,9 @@
 // Pixels are 32-bit words 0xAARRGGBB. Pixel (x, y) of an area is
 // pixels[y * stride + x]; strides are in pixels. The rows of a texture's own surface
 // are exactly `width` apart, those of other surfaces may be padded.
+//
+// The loops run in the instruction set that core/instructions.hpp chooses; every set
+// gives identical results.
 #pragma once
 
 #include <cstddef>
@@ -28,15 +31,6 @@ struct Area {
     operator ConstArea() const { return {pixels, stride, width, height}; }
 };
 
-// The instruction sets the loops can use, narrowest first. The widest one the processor
-// has is chosen at run time; every set gives identical results.
-enum class Simd { scalar, sse2, avx2 };
-// The set in use.
-Simd simd();
-// Uses at most `widest` from now on, for tests that compare the sets and benchmarks that
-// time them.
-void limitSimd(Simd widest);
-
 void fill(const Area& target, uint32_t value);
 // Rows `stride` pixels apart become rows `width` pixels apart, in the same buffer.
 void packRows(uint32_t* pixels, size_t stride, int32_t width, int32_t height);
@@ -49,9 +43,6 @@ void copyMasked(const Area& target, const ConstArea& source, uint32_t keep);
 // alpha = a + dstA * (1 - a), with a = srcA / 255. Opaque and fully transparent
 // source pixels give exactly the source and the target pixel.
 void blend(const Area& target, const ConstArea& source);
-
-// One pixel of blend(), for callers that blend pixel by pixel.
-uint32_t blendPixel(uint32_t source, uint32_t target);
 
 // `source` stretched over `target` (copied, or blended as blend() does) by nearest
 // sampling, as SDL samples: at the centre of each target pixel, in 16.16 fixed point,

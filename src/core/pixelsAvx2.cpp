@@ -1,5 +1,5 @@
-// The row loops built for AVX2, eight pixels per step, chosen at run time on
-// processors that have it. Everything this file includes is compiled before the target
+// The row loops built for AVX2, eight pixels per step, run where the instruction set in
+// use (instructions.hpp) has it. Everything this file includes is compiled before the target
 // switch, so that no shared inline function is built for AVX2.
 #include "core/pixelsRows.hpp"
 
@@ -9,11 +9,6 @@
 #include <immintrin.h>
 
 namespace pixels::rows {
-
-bool avx2Available() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}
 
 #pragma GCC push_options
 #pragma GCC target("avx2")

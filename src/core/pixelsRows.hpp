@@ -1,7 +1,7 @@
 // The row loops behind pixels.hpp, one set for each instruction set the processor may
-// have. pixels.cpp runs every area through the widest set available (or the one that
-// limitSimd() allows); all sets give identical results. Internal to the core: the
-// engine calls pixels.hpp, the native tests call these directly as well.
+// have. pixels.cpp runs every area through the set in use (instructions.hpp); all sets
+// give identical results. Internal to the core: the engine calls pixels.hpp, the native
+// tests call these directly as well.
 #pragma once
 
 #include <cstddef>
@@ -26,7 +26,6 @@ void streamFill(uint32_t* row, size_t count, uint32_t value);
 #endif
 #if defined(__x86_64__)
 extern const Loops avx2;
-bool avx2Available();
 #endif
 
 // Two 8-bit channels per 32-bit word, each in a 16-bit lane: a weighted sum of at

@@ -16,10 +16,6 @@ void vec2Sub(const Vec2& a, const Vec2& b, Vec2& out) {
     out.y = y;
 }
 
-bool vec2IsZero(const Vec2& v) {
-    return v.x == 0.0 && v.y == 0.0;
-}
-
 double vec2Length(const Vec2& v) {
     return std::sqrt(v.x * v.x + v.y * v.y);
 }

@@ -50,7 +50,6 @@ struct RayHit {
 };
 
 void vec2Sub(const Vec2& a, const Vec2& b, Vec2& out);
-bool vec2IsZero(const Vec2& v);
 double vec2Length(const Vec2& v);
 // The angle of a direction in degrees, from -180 to 180: atan2(y, x) * RAD2DEG.
 double viewDegrees(const Vec2& v);

@@ -11,6 +11,7 @@
 // screen column and row of each screen row, the sheet row and fog of each sprite row.
 #include "core/raycastFrame.hpp"
 
+#include "core/instructions.hpp"
 #include "core/raycastPlan.hpp"
 #include "core/workerPool.hpp"
 
@@ -27,11 +28,11 @@ using namespace plan;
 constexpr int64_t THREADED_PIXELS = 160 * 120;
 constexpr int32_t MAX_THREADS = 8;
 
-Instructions widestAllowed = Instructions::avx512;
-
+// The build of the instruction set in use; the baseline build serves plain and SSE2.
 const Build& widestBuild() {
-    const Build* avx512 = widestAllowed >= Instructions::avx512 ? avx512Build() : nullptr;
-    const Build* avx2 = widestAllowed >= Instructions::avx2 ? avx2Build() : nullptr;
+    instructions::Set set = instructions::inUse();
+    const Build* avx512 = set >= instructions::Set::avx512 ? avx512Build() : nullptr;
+    const Build* avx2 = set >= instructions::Set::avx2 ? avx2Build() : nullptr;
     return avx512 ? *avx512 : avx2 ? *avx2 : baselineBuild();
 }
 
@@ -92,10 +93,6 @@ void draw(const Frame& frame, Underlay underlay, bool walls, bool sprites) {
 int32_t renderThreadCount(int32_t width, int32_t height) {
     if (int64_t(width) * int64_t(height) < THREADED_PIXELS) return 1;
     return std::min(workers::hardwareThreads(), MAX_THREADS);
-}
-
-void limitInstructions(Instructions widest) {
-    widestAllowed = widest;
 }
 
 int32_t parseRenderThreads(const char* text) {

@@ -10,6 +10,9 @@
 // and one RayHit per target column in `hits`, which the binding owns (target.width records) and the
 // screen queries read later.
 //
+// The tiles are drawn by the build of the instruction set in use (core/instructions.hpp);
+// every build gives the same bytes.
+//
 // Pixels are ARGB8888 words 0xAARRGGBB. Every area gives its stride in pixels; a
 // texture's own surface has rows exactly `width` pixels apart, but any stride works.
 // The target must not overlap any source area.
@@ -36,14 +39,6 @@ void renderSprites(const Frame& frame);
 // The worker count a frame with `threads` 0 uses for a target of this size: the
 // hardware's concurrency, at most 8, and 1 for small targets.
 int32_t renderThreadCount(int32_t width, int32_t height);
-
-// The instruction sets the frame is built for, narrowest first.
-enum class Instructions { baseline, avx2, avx512 };
-
-// The frame picks the widest instruction set the processor has, up to `widest`
-// (AVX-512 unless changed); the result is the same byte for byte. Tests and benchmarks
-// may hold it to a narrower one.
-void limitInstructions(Instructions widest);
 
 // Reads a thread count as the environment variable QUORVELIN_RENDER_THREADS gives it:
 // a positive decimal number (at most 64), anything else (or null) gives 0, "automatic".

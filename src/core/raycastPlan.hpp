@@ -120,7 +120,8 @@ void planSprites(Plan& plan);
 bool scalableRay(double component);
 
 // The builds: for the baseline instruction set, and for AVX2 and AVX-512 where the
-// compiler can make them (null where it cannot, or the processor lacks them).
+// compiler can make them (null where it cannot). Which one draws is the frame's choice
+// (instructions.hpp).
 const Build& baselineBuild();
 const Build* avx2Build();
 const Build* avx512Build();

@@ -1,4 +1,4 @@
-// The tile drawer built for AVX2, chosen at run time on processors that have it. The
+// The tile drawer built for AVX2, run where the instruction set in use has it. The
 // instruction set changes only how many lanes one instruction handles, never a value:
 // no fused multiply-add is enabled. Everything this file includes is compiled before
 // the target switch, so that no shared inline function is built for AVX2.
@@ -26,7 +26,7 @@ namespace avx2 {
 
 const Build* avx2Build() {
     static const Build build{avx2::drawTile, avx2::drawSkyRows};
-    return __builtin_cpu_supports("avx2") ? &build : nullptr;
+    return &build;
 }
 
 } // namespace raycast::plan

@@ -1,7 +1,6 @@
 // One helper per message kind, so every message of the engine is spelled once.
 // Each sets the Python error and returns a Failure, which converts to the
-// failure value of the caller: nullptr for PyObject*, -1 for int and Py_ssize_t,
-// false for bool.
+// failure value of the caller: nullptr for PyObject*, -1 for int, false for bool.
 #pragma once
 
 #include "py/threadExit.hpp"
@@ -14,7 +13,6 @@ struct Failure {
     operator PyObject*() const noexcept { return nullptr; }
     operator int() const noexcept { return -1; }
     operator bool() const noexcept { return false; }
-    operator Py_ssize_t() const noexcept { return -1; } // lengths and hashes
 };
 
 // The error is already set by a call that failed.

@@ -52,9 +52,9 @@ bool initialise(PyObject* module) {
             return false;
         }
     }
-    for (const Segment& segment : theSpec->segments) {
-        if (segment.run && !segment.run()) {
-            traceImportFailure(segment.source, 1);
+    for (const Segment* segment : theSpec->segments) {
+        if (!segment->run()) {
+            traceImportFailure(segment->defined.file_name(), int(segment->defined.line()));
             return false;
         }
     }

@@ -4,26 +4,34 @@
 
 #include "py/classdef.hpp"
 
+#include <source_location>
 #include <span>
 
 namespace py {
 
 // The module's own lists, which its main file gives to moduleDefinition.
 using ClassDefinition = ClassDef& (*)();
+// The module-level statements of one source file, defined in that file as
+//     const py::Segment keysSegment{keysStatements};
+// which records the place (file and line) that a failed import's traceback names.
 struct Segment {
-    const char* source; // the source file whose module-level statements these are
-    bool (*run)();      // null: the subsystem binds nothing yet
+    bool (*run)();
+    std::source_location defined;
+
+    constexpr Segment(bool (*statements)(),
+                      std::source_location where = std::source_location::current())
+        : run(statements), defined(where) {}
 };
 struct ModuleSpec {
     const char* name;
     std::span<const ClassDefinition> classes; // registration order: bases first
-    std::span<const Segment> segments;        // import order
+    std::span<const Segment* const> segments; // import order
 };
 
 // A multi-phase module definition for PyInit: the create slot refuses a second
 // interpreter and hands back the module already made in this process; the exec slot
 // registers the classes, then runs the segments. A failure leaves a traceback entry
-// "init <name>" at the class's declaration or the segment's source.
+// "init <name>" at the class's declaration or the segment's definition.
 PyModuleDef* moduleDefinition(const ModuleSpec& spec);
 
 // Binds the unpickle function of every picklable class, in registration order.

@@ -1,6 +1,6 @@
 // The import of the module: the classes are registered first, then the module-level
-// statements of the source files run in their fixed order; the main module file's
-// body defines the exception classes, starts SDL and completes the Engine class.
+// statements of the source files run in their fixed order; the module body, last,
+// defines the exception classes, starts SDL and completes the Engine class.
 #include "colorprint.hpp"
 #include "geometryMath.hpp"
 #include "gui.hpp"
@@ -45,28 +45,26 @@ bool startSdl() {
     return true;
 }
 
-bool bodySegment() {
+// The module body: the exception classes, SDL's start, the Engine's class attributes and
+// the unpickle functions.
+bool bodyStatements() {
     if (!py::bind("__doc__", py::Ref(PyUnicode_FromString(moduleDescription))) ||
         !defineExceptions() || !startSdl() || !setEngineClassAttributes())
         return false;
     return py::bindUnpickleFunctions() && py::bind("__test__", py::Ref(PyDict_New()));
 }
 
+const py::Segment bodySegment{bodyStatements};
+
 // The module-level statements of the source files, in import order.
-constexpr py::Segment segments[] = {
-    {"src/quorvelin.cpp", quorvelinSegment},
-    {"src/keys.cpp", keysSegment},
-    {"src/geometryMath.cpp", geometryMathSegment},
-    {"src/resources/components.cpp", componentsSegment},
-    {"src/resources/entity.cpp", entitySegment},
-    {"src/resources/level.cpp", levelSegment},
-    {"src/resources/sound.cpp", soundSegment},
-    {"src/gui.cpp", guiSegment},
-    {"src/ui/listcontainer.cpp", listContainerSegment},
-    {"src/ui/anchoredcontainer.cpp", anchoredContainerSegment},
-    {"src/ui/slider.cpp", sliderSegment},
-    {"src/colorprint.cpp", colorprintSegment},
-    {"src/quorvelin.cpp", bodySegment},
+constexpr const py::Segment* segments[] = {
+    &quorvelinSegment,     &keysSegment,
+    &geometryMathSegment,  &componentsSegment,
+    &entitySegment,        &levelSegment,
+    &soundSegment,         &guiSegment,
+    &listContainerSegment, &anchoredContainerSegment,
+    &sliderSegment,        &colorprintSegment,
+    &bodySegment,
 };
 
 } // namespace

@@ -6,7 +6,7 @@
 #include "py/cast.hpp"
 #include "py/errors.hpp"
 #include "resources/entity.hpp"
-#include "resources/entity/motionComponents.hpp"
+#include "resources/motionComponents.hpp"
 
 namespace raycaster {
 

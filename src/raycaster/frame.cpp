@@ -124,9 +124,9 @@ bool readSprites(RaycastingRenderer* self) {
     return !stepError; // a held error is pending again as it goes
 }
 
-// --- the passes ----------------------------------------------------------------------------------
+// --- the passes: what each reads for its part of the picture -------------------------------------
 
-void renderSky(RaycastingRenderer* self, int64_t) {
+void readSkyPass(RaycastingRenderer* self, int64_t) {
     FrameInProgress& frame = self->native.frame;
     frame.sky = false;
     Camera* camera = raycaster::cameraOf(py::asObject(self), "dir");
@@ -142,13 +142,13 @@ void renderSky(RaycastingRenderer* self, int64_t) {
     frame.sky = true;
 }
 
-void renderSprites(RaycastingRenderer* self, int64_t, int32_t, int32_t) {
+void readSpritePass(RaycastingRenderer* self, int64_t, int32_t, int32_t) {
     self->native.frame.sprites = readSprites(self);
     if (!self->native.frame.sprites)
         py::printUnraisable("quorvelin.RaycastingRenderer.renderSprites");
 }
 
-void renderWalls(RaycastingRenderer* self, int64_t horizon, int32_t w, int32_t h) {
+void readWallPass(RaycastingRenderer* self, int64_t horizon, int32_t w, int32_t h) {
     FrameInProgress& frame = self->native.frame;
     frame.walls = frame.sprites = false;
     // Without a level there is nothing to draw: the background shows.
@@ -168,8 +168,7 @@ void renderWalls(RaycastingRenderer* self, int64_t horizon, int32_t w, int32_t h
     self->ops->renderSprites(self, horizon, w, h);
 }
 
-// --- the drawing
-// -----------------------------------------------------------------------------------
+// --- the drawing --------------------------------------------------------------------------------
 
 // Draws what the passes have read into the target, which is `width` x `height` as its
 // getSize() said (no larger than its surface is now).
@@ -218,7 +217,7 @@ bool drawFrame(RaycastingRenderer* self, int32_t width, int32_t height) {
 
 } // namespace
 
-const RaycastingRendererOps RaycastingRenderer::table = {renderWalls, renderSprites, renderSky};
+const RaycastingRendererOps RaycastingRenderer::table = {readWallPass, readSpritePass, readSkyPass};
 
 PyObject* RaycastingRenderer_render(PyObject* self, PyObject*) {
     py::Ref held = py::Ref::borrow(self);

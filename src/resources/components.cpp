@@ -46,7 +46,7 @@ PyMethodDef componentDef = py::oneArg<"component", component, "name">(
 
 } // namespace
 
-bool componentsSegment() {
+static bool componentsStatements() {
     if (!py::bind("_COMPONENTS", py::Ref(PyDict_New())) ||
         !py::bind("component", py::moduleFunction(&componentDef)) ||
         !py::runSource(registrySource, "components"))
@@ -56,3 +56,5 @@ bool componentsSegment() {
     Py_XSETREF(makeInnerComponent, py::newRef(factory));
     return PyDict_DelItemString(py::moduleDict(), "_makeInnerComponent") == 0;
 }
+
+const py::Segment componentsSegment{componentsStatements};

@@ -4,6 +4,8 @@
 // `DummyComponent`, the base of the classes a level makes for names nobody registered.
 #pragma once
 
+#include "py/import.hpp"
+
 // Binds _COMPONENTS (empty: the built-ins are entered by the entity segment), component
 // and DummyComponent.
-bool componentsSegment();
+extern const py::Segment componentsSegment;

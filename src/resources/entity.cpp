@@ -15,8 +15,8 @@
 #include "py/methods.hpp"
 #include "py/module.hpp"
 #include "py/sequence.hpp"
-#include "resources/entity/motionComponents.hpp"
-#include "resources/entity/sprite.hpp"
+#include "resources/motionComponents.hpp"
+#include "resources/sprite.hpp"
 
 #include <vector>
 
@@ -588,7 +588,7 @@ py::ClassDef& abstractSystemClass() {
 
 // --- module level -----------------------------------------------------------------------
 
-bool entitySegment() {
+static bool entityStatements() {
     if (!py::bindInt("BLENDMODE_BLEND", BLENDMODE_BLEND) ||
         !py::bindInt("BLENDMODE_ADD", BLENDMODE_ADD))
         return false;
@@ -611,3 +611,5 @@ bool entitySegment() {
     }
     return true;
 }
+
+const py::Segment entitySegment{entityStatements};

@@ -1,10 +1,11 @@
 // The entity-component system: entities, the Ecs that holds systems and entities, and
-// the base of every system. The components live in resources/entity/motionComponents.hpp
-// and resources/entity/sprite.hpp.
+// the base of every system. The components live in resources/motionComponents.hpp
+// and resources/sprite.hpp.
 #pragma once
 
 #include "py/cast.hpp"
 #include "py/classdef.hpp"
+#include "py/import.hpp"
 
 #include <cstdint>
 
@@ -63,4 +64,4 @@ py::ClassDef& entityClass();
 py::ClassDef& ecsClass();
 py::ClassDef& abstractSystemClass();
 // BLENDMODE_BLEND and BLENDMODE_ADD, then the built-in components in the registry.
-bool entitySegment();
+extern const py::Segment entitySegment;

@@ -420,7 +420,7 @@ py::ClassDef& levelClass() {
 
 // --- module level -----------------------------------------------------------------------------
 
-bool levelSegment() {
+static bool levelStatements() {
     // import json as _json; import traceback; import os.path (which binds os)
     if (!py::bind("_json", py::Ref(PyImport_ImportModule("json"))) ||
         !py::bind("traceback", py::Ref(PyImport_ImportModule("traceback"))) ||
@@ -450,3 +450,5 @@ bool levelSegment() {
         if (!py::bindInt(name, value)) return false;
     return true;
 }
+
+const py::Segment levelSegment{levelStatements};

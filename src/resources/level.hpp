@@ -19,6 +19,7 @@
 #include "core/levelGrid.hpp"
 #include "core/pixels.hpp"
 #include "py/classdef.hpp"
+#include "py/import.hpp"
 #include "resources.hpp"
 
 #include <cstdint>
@@ -90,4 +91,4 @@ struct Level : Resource {
 py::ClassDef& levelClass();
 // import json as _json, import traceback, import os.path; ASCII_CELLS and the
 // TEXTURE_ and BLOCK_ constants.
-bool levelSegment();
+extern const py::Segment levelSegment;

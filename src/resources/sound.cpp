@@ -363,7 +363,7 @@ static PyMethodDef volumeFunctions[] = {
     py::oneArg<"setSoundVolume", setSoundVolume, "volume">(py::functionDoc<"@param(volume, int)">),
 };
 
-bool soundSegment() {
+static bool soundStatements() {
     installSoundDecodeBound();
     soundVolume = 128;
     pendingMusicStops.store(0);
@@ -372,3 +372,5 @@ bool soundSegment() {
         if (!py::bind(function.ml_name, py::moduleFunction(&function))) return false;
     return true;
 }
+
+const py::Segment soundSegment{soundStatements};

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "events.hpp"
+#include "py/import.hpp"
 #include "resources.hpp"
 
 #include <SDL_mixer.h>
@@ -49,4 +50,4 @@ py::ClassDef& musicClass();
 
 // The import's sound segment: volume 128, no pending stop, the music-finished hook,
 // and the four volume functions.
-bool soundSegment();
+extern const py::Segment soundSegment;

@@ -177,7 +177,7 @@ py::ClassDef& uiAnchorWrapperClass() {
 
 // --- the module-level statements ----------------------------------------------------------
 
-bool anchoredContainerSegment() {
+static bool anchoredContainerStatements() {
     if (!py::bindInt("ANCHOR_LEFT", layout::left) || !py::bindInt("ANCHOR_RIGHT", layout::right) ||
         !py::bindInt("ANCHOR_TOP", layout::top) || !py::bindInt("ANCHOR_BOTTOM", layout::bottom) ||
         !py::bindInt("ANCHOR_CENTER", layout::centre))
@@ -186,3 +186,5 @@ bool anchoredContainerSegment() {
     py::Ref top = left ? py::moduleGlobal("ANCHOR_TOP") : py::Ref();
     return top && py::toInt32(left.get(), defaultAnchorX) && py::toInt32(top.get(), defaultAnchorY);
 }
+
+const py::Segment anchoredContainerSegment{anchoredContainerStatements};

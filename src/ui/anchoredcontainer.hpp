@@ -3,6 +3,7 @@
 // UIRenderer. _UIAnchorWrapper is the record type of such a placement.
 #pragma once
 
+#include "py/import.hpp"
 #include "ui/abstractcontainer.hpp"
 
 #include <vector>
@@ -41,7 +42,7 @@ struct UIAnchorWrapper {
 
 // The module-level statements: the ANCHOR_ constants, then the defaults of addChild
 // read from ANCHOR_LEFT and ANCHOR_TOP.
-bool anchoredContainerSegment();
+extern const py::Segment anchoredContainerSegment;
 
 py::ClassDef& uiAnchorWrapperClass();
 py::ClassDef& uiAnchoredContainerClass();

@@ -10,6 +10,7 @@
 namespace {
 
 py::Name nWidgets("widgets");
+py::Name nPanel("panel");
 py::Name nX("x"), nY("y"), nLeftWidth("leftWidth"), nMiddleWidth("middleWidth"),
     nRightWidth("rightWidth"), nTopHeight("topHeight"), nMiddleHeight("middleHeight"),
     nBottomHeight("bottomHeight");
@@ -57,6 +58,13 @@ bool readNineSliceSkin(PyObject* record, nineslice::Skin& out) {
         return false;
     out = {values[0], values[1], values[2], values[3], values[4], values[5], values[6], values[7]};
     return true;
+}
+
+bool readPanelSkin(PyObject* renderer, PanelSkin& out) {
+    out.theme = rendererTheme(renderer);
+    out.record = out.theme ? skinRecord(out.theme.get(), nPanel) : py::Ref();
+    return out.record && readNineSliceSkin(out.record.get(), out.skin) &&
+           skinCanvas(renderer, out.theme.get(), out.canvas);
 }
 
 void blitNineSlice(const nineslice::Skin& skin, const layout::Rect& destination,

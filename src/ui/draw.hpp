@@ -40,6 +40,17 @@ bool readSkinValues(PyObject* record, std::initializer_list<py::Name*> keys, int
 // "middleHeight", "bottomHeight".
 bool readNineSliceSkin(PyObject* record, nineslice::Skin& out);
 
+// The theme's "panel" skin of a widget's renderer, with the canvas it is drawn on. It
+// holds the theme and the skin's record until it goes, since letting go of them may run
+// Python code, which must not come between reading the canvas and drawing on it.
+struct PanelSkin {
+    py::Ref theme, record;
+    nineslice::Skin skin;
+    SkinCanvas canvas;
+};
+// Fills `out`; false with the error set.
+bool readPanelSkin(PyObject* renderer, PanelSkin& out);
+
 // The nine pieces of the skin over `destination`, corners copied, edges and centre
 // stretched, each drawn as SDL_UpperBlit and SDL_UpperBlitScaled draw it (through the
 // engine's own loops for plain surfaces, see resources/texture/drawing.hpp); pieces without area

@@ -154,7 +154,9 @@ py::ClassDef& uiListContainerClass() {
          .allocated = UIListContainer_allocated});
 }
 
-bool listContainerSegment() {
+static bool listContainerStatements() {
     return py::bindInt("LIST_LAYOUT_HORIZONTAL", horizontal) &&
            py::bindInt("LIST_LAYOUT_VERTICAL", vertical);
 }
+
+const py::Segment listContainerSegment{listContainerStatements};

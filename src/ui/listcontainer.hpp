@@ -3,6 +3,7 @@
 // size follows its content.
 #pragma once
 
+#include "py/import.hpp"
 #include "ui/abstractcontainer.hpp"
 
 struct UIListContainer : AbstractUIContainer {
@@ -18,7 +19,7 @@ struct UIListContainer : AbstractUIContainer {
 };
 
 // The module-level statements: the LIST_LAYOUT_ constants.
-bool listContainerSegment();
+extern const py::Segment listContainerSegment;
 
 // The list container's table, made afresh, for subclasses to build theirs from (see
 // containerTable).

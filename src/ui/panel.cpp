@@ -10,7 +10,6 @@
 namespace {
 
 py::Name nSetPadding("setPadding");
-py::Name nPanel("panel");
 
 } // namespace
 
@@ -29,15 +28,11 @@ static walk::Step drawPanel(UIWidget* widget, ClipValues clip) {
     layout::Rect area = widget->ops->getClippedRect(widget, clip);
     if (area.w < 1 || area.h < 1) co_return walk::done;
     py::Ref renderer = py::Ref::borrow(widget->renderer);
-    py::Ref theme = rendererTheme(renderer.get());
-    py::Ref record = theme ? skinRecord(theme.get(), nPanel) : py::Ref();
-    nineslice::Skin skin;
-    if (!record || !readNineSliceSkin(record.get(), skin)) co_return walk::failed;
-    SkinCanvas canvas;
-    if (!skinCanvas(renderer.get(), theme.get(), canvas)) co_return walk::failed;
-    ClipScope clipped(canvas.target.get(), area);
-    blitNineSlice(skin, {widget->x, widget->y, widget->width, widget->height}, canvas.source,
-                  canvas.destination);
+    PanelSkin panel;
+    if (!readPanelSkin(renderer.get(), panel)) co_return walk::failed;
+    ClipScope clipped(panel.canvas.target.get(), area);
+    blitNineSlice(panel.skin, {widget->x, widget->y, widget->width, widget->height},
+                  panel.canvas.source, panel.canvas.destination);
     co_return co_await renderChildren(py::asObject(widget), noClip());
 }
 

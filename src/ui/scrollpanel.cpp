@@ -16,7 +16,6 @@
 namespace {
 
 py::Name nScrollPanel("scrollPanel");
-py::Name nPanel("panel");
 py::Name nSliderMargin("sliderMargin"), nClipPadding("clipPadding");
 py::Name nTop("top"), nRight("right"), nBottom("bottom"), nLeft("left");
 py::Name nSetParent("_setParent");
@@ -299,14 +298,10 @@ static walk::Step drawPanel(UIWidget* self, ClipValues clip) {
         !toField(wide.y, inside[1]))
         co_return walk::failed;
     py::Ref renderer = py::Ref::borrow(panel->renderer);
-    py::Ref theme = rendererTheme(renderer.get());
-    py::Ref record = theme ? skinRecord(theme.get(), nPanel) : py::Ref();
-    nineslice::Skin skin;
-    if (!record || !readNineSliceSkin(record.get(), skin)) co_return walk::failed;
-    SkinCanvas canvas;
-    if (!skinCanvas(renderer.get(), theme.get(), canvas)) co_return walk::failed;
-    blitNineSlice(skin, {panel->x, panel->y, panel->width, panel->height}, canvas.source,
-                  canvas.destination);
+    PanelSkin panelSkin;
+    if (!readPanelSkin(renderer.get(), panelSkin)) co_return walk::failed;
+    blitNineSlice(panelSkin.skin, {panel->x, panel->y, panel->width, panel->height},
+                  panelSkin.canvas.source, panelSkin.canvas.destination);
     ClipNumbers contentClip, panelClip;
     if (!contentClip.set({inside[0], inside[1], inside[2], inside[3]}) || !panelClip.set(area))
         co_return walk::failed;

@@ -514,10 +514,12 @@ py::ClassDef& sliderValueChangedEventClass() {
 
 // --- the module-level statements ----------------------------------------------------------
 
-bool sliderSegment() {
+static bool sliderStatements() {
     if (!py::bindInt("SLIDER_ORIENTATION_HORIZONTAL", horizontal) ||
         !py::bindInt("SLIDER_ORIENTATION_VERTICAL", vertical))
         return false;
     py::Ref orientation = py::moduleGlobal("SLIDER_ORIENTATION_HORIZONTAL");
     return orientation && py::toInt32(orientation.get(), defaultOrientation);
 }
+
+const py::Segment sliderSegment{sliderStatements};

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "events.hpp"
+#include "py/import.hpp"
 #include "ui/widget.hpp"
 
 struct UISlider;
@@ -55,7 +56,7 @@ int sliderTakesClick(PyObject* self, PyObject* event);
 
 // The module-level statements: the SLIDER_ORIENTATION_ constants, and the default of
 // UISlider's orientation read from SLIDER_ORIENTATION_HORIZONTAL.
-bool sliderSegment();
+extern const py::Segment sliderSegment;
 
 py::ClassDef& sliderValueChangedEventClass();
 py::ClassDef& uiSliderClass();

@@ -20,7 +20,6 @@
 // and test that.
 #pragma once
 
-#include "py/errors.hpp"
 #include "py/guard.hpp"
 
 #include <concepts>
@@ -76,8 +75,6 @@ class Step {
     // An answer known at once: `true` is done, `false` failed (the error is set).
     template <class Ok>
     requires std::same_as<Ok, bool> Step(Ok ok) : answer_(outcome(ok)) {}
-    // What the engine's error helpers give.
-    Step(py::Failure) : answer_(failed) {}
     // A click's or wheel event's answer known at once: 1, 0 or failed.
     static Step answered(int answer) {
         Step step(true);

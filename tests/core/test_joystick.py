@@ -205,7 +205,6 @@ print("ok")
     assert result.stdout.strip().endswith("ok")
 
 
-@pytest.mark.skipif(not hasattr(quorvelin, "Engine"), reason="needs the Engine's input translation")
 def test_joystick_opened_by_the_engine_polls_its_device(child):
     result = child(VIRTUAL_DEVICE + """
 engine = quorvelin.Engine()

@@ -1,6 +1,8 @@
+import json
 import pickle
 import struct
 import sys
+import textwrap
 import time
 
 import pytest
@@ -197,15 +199,52 @@ def test_play_without_a_free_channel_raises(wavs):
     assert len(handles) >= 8 and all(handle.isPlaying() == 1 for handle in handles)
 
 
-def test_loop_counts(wavs):
+# How many bytes the mixer mixes on channel 0 (the first free one) for a play that
+# `start` begins, counted by an effect on the channel, which the mixer drops (calling its
+# done hook) when the channel ends: a count of the plays that no speed of the machine
+# changes. Only the ctypes calls, which let go of the interpreter lock, touch the mixer
+# while the effect may run: the audio thread needs the lock to run it.
+MIXED_BYTES = """
+    import ctypes, json, threading, quorvelin
+    mixer = ctypes.CDLL("libSDL2_mixer-2.0.so.0")
+    Effect = ctypes.CFUNCTYPE(None, ctypes.c_int, ctypes.c_void_p, ctypes.c_int, ctypes.c_void_p)
+    Done = ctypes.CFUNCTYPE(None, ctypes.c_int, ctypes.c_void_p)
+
+    def mixed_bytes(start, enough=None):
+        counted, ended = [0], threading.Event()
+
+        def effect(channel, stream, length, data):
+            counted[0] += length
+            if enough is not None and counted[0] >= enough:
+                ended.set()
+
+        hooks = Effect(effect), Done(lambda channel, data: ended.set())
+        assert mixer.Mix_RegisterEffect(0, *hooks, None)
+        start()
+        assert ended.wait(60), counted
+        mixer.Mix_HaltChannel(0)  # an endless play ends here; its effect goes with it
+        return counted[0]
+"""
+
+
+def test_loop_plays_the_sound_as_many_times_as_asked(wavs, child):
     sound = Sound(wavs["tenth"])
     endless = sound.loop(0)
-    time.sleep(0.35)
     assert endless.isPlaying() == 1
     endless.stop()
     assert endless.isPlaying() == 0
-    assert wait_until_silent(sound.loop(1)) < 0.25
-    assert 0.25 <= wait_until_silent(sound.loop(3)) < 2.0
+    result = child(textwrap.dedent(MIXED_BYTES) + f"""
+sound = quorvelin.Sound({wavs["tenth"]!r})
+once = mixed_bytes(sound.play)
+counts = [mixed_bytes(lambda: sound.loop(times)) for times in (1, 2, 3)]
+endless = mixed_bytes(lambda: sound.loop(0), enough=5 * once)
+print(json.dumps([once, counts, endless]))
+""")
+    assert result.returncode == 0, result.stderr
+    once, counts, endless = json.loads(result.stdout.splitlines()[-1])
+    assert once > 0
+    assert counts == [once, 2 * once, 3 * once]
+    assert endless >= 5 * once  # still playing after five lengths: ended by the halt
 
 
 @pytest.mark.parametrize("call, error", [

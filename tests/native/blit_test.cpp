@@ -3,6 +3,7 @@
 #include "check.hpp"
 #include "core/blit.hpp"
 #include "core/pixels.hpp"
+#include "core/pixelsRows.hpp"
 
 #include <vector>
 
@@ -79,7 +80,7 @@ NATIVE_TEST(stretchedBlendingIsThePixelRule) {
                     uint32_t sx = (stepX / 2 + uint32_t(x) * stepX) >> 16;
                     uint32_t sy = (stepY / 2 + uint32_t(y) * stepY) >> 16;
                     size_t at = size_t(y * width + x);
-                    expected[at] = pixels::blendPixel(source[sy * 3 + sx], expected[at]);
+                    expected[at] = pixels::rows::blendOne(source[sy * 3 + sx], expected[at]);
                 }
             pixels::blendScaled({target.data(), size_t(width), width, height},
                                 {source.data(), 3, 3, 2});

@@ -1,6 +1,5 @@
 // The level grid: byte counts that refuse negative and overflowing sizes, cell
-// offsets in 64 bits, the walled grid, and a view that never hands out a texture
-// the level does not have.
+// offsets in 64 bits, and the walled grid.
 #include "check.hpp"
 #include "core/levelGrid.hpp"
 
@@ -80,18 +79,4 @@ NATIVE_TEST(walledGridHasSquaresAllRound) {
     levelGrid::buildWalled(one.data(), 1, 1);
     CHECK_EQ(one[0], levelGrid::SQUARE);
     CHECK_EQ(one[6], 0);
-}
-
-NATIVE_TEST(viewNamesOnlyTexturesItHas) {
-    uint32_t pixel = 0xFF112233;
-    pixels::ConstArea areas[2] = {{&pixel, 1, 1, 1}, {}};
-    levelGrid::View view;
-    view.textures = areas;
-    view.textureCount = 2;
-    CHECK(view.texture(0) == &areas[0]);
-    CHECK(view.texture(1) == nullptr); // a texture without a surface
-    CHECK(view.texture(2) == nullptr); // past the count
-    CHECK(view.texture(levelGrid::TEXTURE_NONE) == nullptr);
-    levelGrid::View none;
-    CHECK(none.texture(0) == nullptr); // a level without textures
 }

@@ -5,6 +5,7 @@
 #include "check.hpp"
 #include "core/musicFile.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -12,6 +13,23 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+
+// A file held in memory.
+class MemorySource : public musicFile::Source {
+  public:
+    MemorySource(const void* bytes, size_t size) : bytes_(bytes), size_(size) {}
+    uint64_t size() override { return size_; }
+    size_t read(uint64_t offset, void* out, size_t count) override {
+        if (offset >= size_) return 0;
+        size_t got = std::min<uint64_t>(count, size_ - offset);
+        std::memcpy(out, static_cast<const uint8_t*>(bytes_) + offset, got);
+        return got;
+    }
+
+  private:
+    const void* bytes_;
+    size_t size_;
+};
 
 void le(Bytes& out, uint32_t value, int count) {
     for (int i = 0; i < count; ++i)
@@ -121,7 +139,7 @@ bool passes(const Bytes& file) {
     // An exact copy on the heap, so that any read past the end is seen.
     auto* copy = new uint8_t[file.size() ? file.size() : 1];
     if (!file.empty()) std::memcpy(copy, file.data(), file.size());
-    musicFile::MemorySource source(copy, file.size());
+    MemorySource source(copy, file.size());
     bool fine = musicFile::checkWave(source) == nullptr;
     delete[] copy;
     return fine;
@@ -244,7 +262,7 @@ NATIVE_TEST(aiffFormatsAreChecked) {
 
 NATIVE_TEST(theMixersKindOfAFile) {
     auto detected = [](const Bytes& file) {
-        musicFile::MemorySource source(file.data(), file.size());
+        MemorySource source(file.data(), file.size());
         return musicFile::detectedAsWave(source);
     };
     CHECK(detected(wave(soundChunks())));
@@ -290,7 +308,7 @@ bool waveWithTagPasses(const Bytes& tag) {
 const char* mp3Problem(const Bytes& file) {
     auto* copy = new uint8_t[file.size()];
     std::memcpy(copy, file.data(), file.size());
-    musicFile::MemorySource source(copy, file.size());
+    MemorySource source(copy, file.size());
     const char* problem = musicFile::checkMp3(source);
     delete[] copy;
     return problem;
@@ -356,7 +374,7 @@ NATIVE_TEST(mp3TagsAreWalkedAsTheirReaderWalksThem) {
     for (size_t size = 1; size <= file.size(); ++size) // every cut, inside exact buffers
         mp3Problem(Bytes(file.begin(), file.begin() + std::ptrdiff_t(size)));
     auto detected = [](Bytes file) {
-        musicFile::MemorySource source(file.data(), file.size());
+        MemorySource source(file.data(), file.size());
         return musicFile::detectedAsMp3(source);
     };
     CHECK(detected(file));

@@ -2,6 +2,7 @@
 // give exactly the pixels of the plain C++ loops, on rows of every length around the
 // vector widths, on padded strides and unaligned starts, and leave the rest alone.
 #include "check.hpp"
+#include "core/instructions.hpp"
 #include "core/pixels.hpp"
 #include "core/pixelsRows.hpp"
 
@@ -33,49 +34,40 @@ std::vector<uint32_t> samples(size_t count, uint32_t seed) {
 }
 
 // The sets to compare with the plain loops: the vector ones the processor has.
-std::vector<pixels::Simd> vectorSets() {
-    std::vector<pixels::Simd> sets;
-    for (pixels::Simd set : {pixels::Simd::sse2, pixels::Simd::avx2}) {
-        pixels::limitSimd(set);
-        if (pixels::simd() == set) sets.push_back(set);
+std::vector<instructions::Set> vectorSets() {
+    std::vector<instructions::Set> sets;
+    for (instructions::Set set : {instructions::Set::sse2, instructions::Set::avx2}) {
+        instructions::limit(set);
+        if (instructions::inUse() == set) sets.push_back(set);
     }
-    pixels::limitSimd(pixels::Simd::avx2);
+    instructions::limit(instructions::Set::avx512);
     return sets;
 }
 
 // `operation` run on a copy of `target` with the plain loops and with each vector set.
 template <class Operation>
 bool sameOnEverySet(const std::vector<uint32_t>& target, Operation operation) {
-    pixels::limitSimd(pixels::Simd::scalar);
+    instructions::limit(instructions::Set::plain);
     std::vector<uint32_t> expected = target;
     operation(expected.data());
     bool same = true;
-    for (pixels::Simd set : vectorSets()) {
-        pixels::limitSimd(set);
+    for (instructions::Set set : vectorSets()) {
+        instructions::limit(set);
         std::vector<uint32_t> result = target;
         operation(result.data());
         same = same && result == expected;
     }
-    pixels::limitSimd(pixels::Simd::avx2);
+    instructions::limit(instructions::Set::avx512);
     return same;
 }
 
 } // namespace
 
-NATIVE_TEST(theProcessorsVectorSetIsUsedUnlessLimited) {
-#if defined(__SSE2__)
-    CHECK(pixels::simd() != pixels::Simd::scalar);
-#endif
-    pixels::limitSimd(pixels::Simd::scalar);
-    CHECK(pixels::simd() == pixels::Simd::scalar);
-    pixels::limitSimd(pixels::Simd::avx2);
-}
-
 NATIVE_TEST(vectorBlendMatchesThePlainBlendForEveryAlphaAndChannel) {
     // Every (alpha, source, target) channel triple, two triples per pixel.
     std::vector<uint32_t> source(256 * 256), target(256 * 256), expected;
-    for (pixels::Simd set : vectorSets()) {
-        pixels::limitSimd(set);
+    for (instructions::Set set : vectorSets()) {
+        instructions::limit(set);
         for (uint32_t alpha = 0; alpha < 256; ++alpha) {
             for (uint32_t s = 0; s < 256; ++s)
                 for (uint32_t d = 0; d < 256; ++d) {
@@ -84,12 +76,12 @@ NATIVE_TEST(vectorBlendMatchesThePlainBlendForEveryAlphaAndChannel) {
                 }
             expected.resize(target.size());
             for (size_t i = 0; i < target.size(); ++i)
-                expected[i] = pixels::blendPixel(source[i], target[i]);
+                expected[i] = pixels::rows::blendOne(source[i], target[i]);
             pixels::blend({target.data(), 256, 256, 256}, {source.data(), 256, 256, 256});
             CHECK(target == expected);
         }
     }
-    pixels::limitSimd(pixels::Simd::avx2);
+    instructions::limit(instructions::Set::avx512);
 }
 
 NATIVE_TEST(vectorBlendMatchesThePlainBlendOnEveryRowLength) {
@@ -144,9 +136,9 @@ NATIVE_TEST(vectorFillsAndMaskedCopiesMatchThePlainOnesAndStayInTheirArea) {
                 }));
             // The plain loops themselves stay inside the area.
             std::vector<uint32_t> filled = before;
-            pixels::limitSimd(pixels::Simd::scalar);
+            instructions::limit(instructions::Set::plain);
             pixels::fill(at(filled.data()), 0xfedcba98u);
-            pixels::limitSimd(pixels::Simd::avx2);
+            instructions::limit(instructions::Set::avx512);
             for (size_t i = offset; i < filled.size(); ++i) {
                 size_t x = (i - offset) % stride, y = (i - offset) / stride;
                 bool inside = (y == 1 || y == 2) && x < size_t(width);

@@ -2,6 +2,7 @@
 // rows, padded strides, row lengths that are not a multiple of the vector width.
 #include "check.hpp"
 #include "core/pixels.hpp"
+#include "core/pixelsRows.hpp"
 
 #include <cmath>
 #include <vector>
@@ -30,13 +31,13 @@ uint32_t scrambled(uint32_t i) {
 
 } // namespace
 
-NATIVE_TEST(blendPixelMatchesRoundedFormulaForEveryChannelValue) {
+NATIVE_TEST(blendOneMatchesRoundedFormulaForEveryChannelValue) {
     for (uint32_t alpha = 0; alpha < 256; ++alpha)
         for (uint32_t source = 0; source < 256; ++source)
             for (uint32_t target = 0; target < 256; target += 5) {
                 uint32_t from = alpha << 24 | source << 16 | (255 - source) << 8 | source;
                 uint32_t to = (255 - target) << 24 | target << 16 | target << 8 | (255 - target);
-                CHECK_EQ(pixels::blendPixel(from, to), referenceBlend(from, to));
+                CHECK_EQ(pixels::rows::blendOne(from, to), referenceBlend(from, to));
             }
 }
 
@@ -52,7 +53,7 @@ NATIVE_TEST(blendRowsOfEveryLengthMatchThePixelRule) {
         for (int32_t y = 0; y < 3; ++y)
             for (int32_t x = 0; x < width; ++x)
                 expected[y * stride + x] =
-                    pixels::blendPixel(source[y * stride + x], target[y * stride + x]);
+                    pixels::rows::blendOne(source[y * stride + x], target[y * stride + x]);
         pixels::blend({target.data(), stride, width, 3}, {source.data(), stride, width, 3});
         CHECK(target == expected); // the padding between rows is untouched too
     }

@@ -1,6 +1,7 @@
 // The optimised frame against the plain one, byte for byte, over many camera poses of
 // the representative and the empty level, on one thread and on several.
 #include "check.hpp"
+#include "core/instructions.hpp"
 #include "raycast_reference.hpp"
 #include "raycast_scenes.hpp"
 
@@ -93,11 +94,12 @@ bool framesAgree(const scenes::Scene& scene, const CameraView& camera, int32_t w
 // Runs `test` once with each build of the frame the processor can run: the baseline,
 // AVX2 and AVX-512.
 template <class Test> void withEveryInstructionSet(Test test) {
-    for (Instructions set : {Instructions::baseline, Instructions::avx2, Instructions::avx512}) {
-        limitInstructions(set);
+    for (instructions::Set set :
+         {instructions::Set::plain, instructions::Set::avx2, instructions::Set::avx512}) {
+        instructions::limit(set);
         test();
     }
-    limitInstructions(Instructions::avx512);
+    instructions::limit(instructions::Set::avx512);
 }
 
 } // namespace
@@ -147,9 +149,10 @@ NATIVE_TEST(frameMatchesReferenceWithoutGroundFogAndWithoutFog) {
 
 // Each build of the frame the processor can run: the baseline, AVX2 and AVX-512.
 NATIVE_TEST(frameMatchesReferenceWithEveryInstructionSet) {
-    const Instructions sets[] = {Instructions::baseline, Instructions::avx2, Instructions::avx512};
-    for (Instructions set : sets) {
-        limitInstructions(set);
+    const instructions::Set sets[] = {instructions::Set::plain, instructions::Set::avx2,
+                                      instructions::Set::avx512};
+    for (instructions::Set set : sets) {
+        instructions::limit(set);
         scenes::Scene scene = scenes::representativeLevel();
         scenes::Random random(15);
         for (int pose = 0; pose < 20; ++pose) {
@@ -158,7 +161,7 @@ NATIVE_TEST(frameMatchesReferenceWithEveryInstructionSet) {
                               1 / 30.0));
         }
     }
-    limitInstructions(Instructions::avx512);
+    instructions::limit(instructions::Set::avx512);
 }
 
 NATIVE_TEST(passesRunOneByOneGiveTheWholeFrame) {
@@ -301,8 +304,9 @@ NATIVE_TEST(skyAloneMatchesReference) {
         {200, 40, 1024, 60, 0.0},  {157, 33, 1024, 60, 359.9}, {64, 17, 40, 90, 123.4},
         {31, 9, 8192, 45, -0.001}, {1, 5, 16, 720, 5.0},       {344, 3, 360, 61, 270.0},
     };
-    for (Instructions set : {Instructions::baseline, Instructions::avx2, Instructions::avx512}) {
-        limitInstructions(set);
+    for (instructions::Set set :
+         {instructions::Set::plain, instructions::Set::avx2, instructions::Set::avx512}) {
+        instructions::limit(set);
         for (const Case& c : cases) {
             scene.sky = scenes::noise(c.skyWidth, 24, 41, false);
             Picture expected(c.width, c.height), actual(c.width, c.height, 5);
@@ -329,5 +333,5 @@ NATIVE_TEST(skyAloneMatchesReference) {
             CHECK(same);
         }
     }
-    limitInstructions(Instructions::avx512);
+    instructions::limit(instructions::Set::avx512);
 }

@@ -3,7 +3,8 @@
 // column at a time with one reused ray record, the sprites one by one. The optimised
 // frame in src/core must give exactly these bytes. Only the guards that keep hostile
 // input inside the buffers (saturating conversions, clamped rows and texels) are
-// shared with it, through raycastShading.hpp.
+// shared with it, through raycastShading.hpp; the colour rules and the fog weights are
+// the reference's own.
 #include "raycast_reference.hpp"
 
 #include "core/raycastShading.hpp"
@@ -49,6 +50,20 @@ uint32_t blend(uint32_t source, uint32_t target, uint32_t mode) {
         result |= value << shift;
     }
     return result;
+}
+
+// A fog weight, 0 to 255, as the rules state it: the distance times the density,
+// truncated toward zero and held to 0 to 255; none at all for a density of 0 or less, a
+// negative distance or one that is not a number. Distance fog and ground fog weigh a
+// distance alike. These two hide the core's functions of the same names.
+int32_t fogWeight(double distance, int32_t density) {
+    if (density <= 0) return 0;
+    double weight = std::trunc(distance * double(density));
+    return weight >= 255 ? 255 : weight > 0 ? int32_t(weight) : 0;
+}
+
+int32_t groundFogAmount(double distance, int32_t density) {
+    return fogWeight(distance, density);
 }
 
 uint32_t texel(const pixels::ConstArea& area, int64_t x, int64_t y) {

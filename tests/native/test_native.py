@@ -1,21 +1,17 @@
 """The engine's Python-free core (src/core) tested on its own, as C++: the tests in
-tests/native/*_test.cpp are built into one binary with the same floating-point flags
-as the engine (and with the sanitizers in the sanitized run), then each runs as a
-case here."""
+tests/native/*_test.cpp are built into one binary with the engine's own compiler flags
+(and with the sanitizers in the sanitized run), then each runs as a case here."""
 import os
 import re
 import subprocess
 
 import pytest
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from cxx_build import ROOT, compiler_flags, sources
+
 HERE = os.path.join(ROOT, "tests", "native")
 CORE = os.path.join(ROOT, "src", "core")
 SANITIZED = "libasan" in os.environ.get("LD_PRELOAD", "")
-
-
-def sources(folder, suffix):
-    return sorted(os.path.join(folder, name) for name in os.listdir(folder) if name.endswith(suffix))
 
 
 def native_test_names():
@@ -38,11 +34,7 @@ def plain_environment():
 @pytest.fixture(scope="session")
 def binary(tmp_path_factory):
     output = str(tmp_path_factory.mktemp("native") / "core_tests")
-    flags = ["-std=c++20", "-O2", "-ffp-contract=off", "-fno-fast-math", "-Wall", "-Wextra",
-             "-Werror", "-pthread"]
-    if SANITIZED:
-        flags += ["-fsanitize=address,undefined", "-fno-sanitize-recover=undefined",
-                  "-fno-omit-frame-pointer"]
+    flags = compiler_flags(SANITIZED) + ["-Werror"]
     command = (["g++"] + flags + ["-I", os.path.join(ROOT, "src"), "-o", output] +
                sources(CORE, ".cpp") + sources(HERE, ".cpp"))
     built = subprocess.run(command, capture_output=True, text=True, env=plain_environment())

@@ -220,14 +220,16 @@ PyMethodDef takeLifeEventsDef = py::noArgs<"takeLifeEvents", takeLifeEvents>(
 PyMethodDef failNextAllocationDef = py::oneArg<"failNextAllocation", failNextAllocation, "kind">(
     py::functionDoc<"What the next allocation of a DerivedProbe does in its hook.">);
 
-bool bodySegment() {
+bool bodyStatements() {
     return py::bind("takeLifeEvents", py::moduleFunction(&takeLifeEventsDef)) &&
            py::bind("failNextAllocation", py::moduleFunction(&failNextAllocationDef)) &&
            py::bindUnpickleFunctions();
 }
 
+const py::Segment bodySegment{bodyStatements};
+
 constexpr py::ClassDefinition classes[] = {probeClass, derivedProbeClass, kindsProbeClass};
-constexpr py::Segment segments[] = {{"tests/toolkit/probe.cpp", bodySegment}};
+constexpr const py::Segment* segments[] = {&bodySegment};
 constexpr py::ModuleSpec probeModule = {"toolkit_probe", classes, segments};
 
 } // namespace

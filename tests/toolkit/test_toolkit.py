@@ -14,7 +14,8 @@ import sysconfig
 
 import pytest
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from cxx_build import ROOT, compiler_flags, sources
+
 SANITIZED = "libasan" in os.environ.get("LD_PRELOAD", "")
 
 
@@ -23,12 +24,8 @@ def probe(tmp_path_factory):
     folder = tmp_path_factory.mktemp("toolkit")
     suffix = importlib.machinery.EXTENSION_SUFFIXES[0]
     output = str(folder / f"toolkit_probe{suffix}")
-    toolkit = sorted(os.path.join(ROOT, "src", "py", name)
-                     for name in os.listdir(os.path.join(ROOT, "src", "py")) if name.endswith(".cpp"))
-    flags = ["-std=c++20", "-O1", "-fPIC", "-shared", "-fvisibility=hidden", "-Wall", "-Wextra",
-             "-Werror", "-Wno-missing-field-initializers", "-Wno-cast-function-type"]
-    if SANITIZED:
-        flags += ["-fsanitize=address,undefined", "-fno-sanitize-recover=undefined"]
+    toolkit = sources(os.path.join(ROOT, "src", "py"), ".cpp")
+    flags = compiler_flags(SANITIZED) + ["-Werror", "-fPIC", "-shared", "-fvisibility=hidden"]
     env = dict(os.environ)
     env.pop("LD_PRELOAD", None)
     built = subprocess.run(["g++"] + flags + ["-I", os.path.join(ROOT, "src"),

@@ -5,9 +5,9 @@
 #include "resources/level.hpp"
 
 #include "py/cast.hpp"
-#include "resources/components/levelForm.hpp"
-#include "resources/entity/sprite.hpp"
 #include "resources/level/parts.hpp"
+#include "resources/levelForm.hpp"
+#include "resources/sprite.hpp"
 #include "resources/texture.hpp"
 
 #include <algorithm>

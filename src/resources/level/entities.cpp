@@ -10,9 +10,9 @@
 #include "py/errors.hpp"
 #include "py/module.hpp"
 #include "py/sequence.hpp"
-#include "resources/components/levelForm.hpp"
 #include "resources/entity.hpp"
 #include "resources/level/parts.hpp"
+#include "resources/levelForm.hpp"
 
 namespace {
 

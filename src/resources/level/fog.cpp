@@ -7,8 +7,8 @@
 #include "py/cast.hpp"
 #include "py/convert.hpp"
 #include "py/member.hpp"
-#include "resources/components/levelForm.hpp"
 #include "resources/level/parts.hpp"
+#include "resources/levelForm.hpp"
 
 namespace {
 

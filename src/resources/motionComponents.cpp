@@ -1,13 +1,13 @@
 // PositionComponent, VelocityComponent, RotationComponent and CollisionComponent: plain
 // data with their level-file form. The `x`/`y` shortcuts and the level form change the
 // held vectors in place, so every holder of a vector sees the change.
-#include "resources/entity/motionComponents.hpp"
+#include "resources/motionComponents.hpp"
 
 #include "py/args.hpp"
 #include "py/cast.hpp"
 #include "py/errors.hpp"
 #include "py/methods.hpp"
-#include "resources/components/levelForm.hpp"
+#include "resources/levelForm.hpp"
 
 namespace {
 

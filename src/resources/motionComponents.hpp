@@ -34,8 +34,6 @@ struct RotationComponent {
     PyObject_HEAD
     PyObject* dir; // Vector2 or None; not normalised
 
-    Vector2* direction() const { return py::instanceOf<Vector2>(dir); }
-
     static inline PyTypeObject* type = nullptr;
 };
 

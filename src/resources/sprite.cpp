@@ -1,14 +1,15 @@
 // SpriteAnimation, Sprite and SpriteComponent. Choosing a component's animation copies
 // the animation's frame range, directions and speed into the component, where the
 // renderer reads and changes them; later changes of the animation are not followed.
-#include "resources/entity/sprite.hpp"
+#include "resources/sprite.hpp"
 
+#include "core/spriteSheet.hpp"
 #include "py/args.hpp"
 #include "py/call.hpp"
 #include "py/cast.hpp"
 #include "py/errors.hpp"
 #include "py/methods.hpp"
-#include "resources/components/levelForm.hpp"
+#include "resources/levelForm.hpp"
 
 #include <algorithm>
 #include <climits>
@@ -54,16 +55,6 @@ py::ClassDef& spriteAnimationClass() {
 }
 
 // --- Sprite -----------------------------------------------------------------------------------
-
-bool Sprite::frame(int32_t n, pixels::ConstArea& out) const {
-    Texture* sheet = py::instanceOf<Texture>(texture);
-    pixels::Area area = sheet ? sheet->view() : pixels::Area{};
-    sprites::Rect rect;
-    if (!area.pixels || !sprites::frameRect(grid(), n, area.width, area.height, rect)) return false;
-    out = {area.pixels + size_t(rect.y) * area.stride + size_t(rect.x), area.stride, rect.width,
-           rect.height};
-    return true;
-}
 
 static bool checkFrameCount(int32_t count, const char* name) {
     if (count >= 1) return true;

@@ -1,4 +1,4 @@
-#include "resources/components/levelForm.hpp"
+#include "resources/levelForm.hpp"
 
 #include "py/convert.hpp"
 

@@ -3,8 +3,6 @@
 // writes the per-frame ones back; their order and types are fixed.
 #pragma once
 
-#include "core/pixels.hpp"
-#include "core/spriteSheet.hpp"
 #include "py/cast.hpp"
 #include "py/classdef.hpp"
 #include "resources/texture.hpp"
@@ -40,11 +38,6 @@ struct Sprite {
     int32_t xFrames; // frames across the sheet
     int32_t yFrames;
     PyObject* animations; // dict: name -> SpriteAnimation, or None
-
-    sprites::Grid grid() const { return {width, height, xFrames, yFrames}; }
-    // Frame n of the sheet as it is now; false when there is none to draw (no sheet or
-    // surface, or a grid or frame that does not fit it: see sprites::frameRect).
-    bool frame(int32_t n, pixels::ConstArea& out) const;
 
     static inline PyTypeObject* type = nullptr;
 };
