@@ -369,10 +369,15 @@ static bool runTasks(Engine* self) {
         int done = result ? PyObject_IsTrue(result.get()) : -1;
         return done == 0 || (done > 0 && PyList_Append(finished.get(), entry) == 0);
     });
+    // A frame nested in a task or a handler walks the same list and removes what finished
+    // in it: an entry that finished in both is removed once.
     auto removeFinished = [&] {
-        for (Py_ssize_t i = 0; i < PyList_GET_SIZE(finished.get()); ++i)
-            if (!py::callMethod(tasks.get(), nRemove, PyList_GET_ITEM(finished.get(), i)))
+        for (Py_ssize_t i = 0; i < PyList_GET_SIZE(finished.get()); ++i) {
+            PyObject* entry = PyList_GET_ITEM(finished.get(), i);
+            int queued = PySequence_Contains(tasks.get(), entry);
+            if (queued < 0 || (queued && !py::callMethod(tasks.get(), nRemove, entry)))
                 return false;
+        }
         return true;
     };
     if (ok) return removeFinished();
@@ -663,14 +668,16 @@ static void present(Engine* self) {
     SDL_RenderPresent(self->renderer);
 }
 
-// One frame at a time in the process: the frame walks the task list that every engine
-// shares, and a frame started meanwhile (from a task, a handler or a system of this one,
-// or from another thread while it waits in one of them) would run and remove the same
-// tasks under it.
-static bool frameRunning = false;
+// Frames run on one thread at a time in the process: the frame walks the task list that
+// every engine shares. A frame started from Python code that the running one calls (a
+// task drawing a loading screen, a dialog running its own frames from a handler, a
+// system) runs whole inside it; one that another thread starts meanwhile would run
+// beside it on the same tasks, and is refused.
+static py::ThreadClaim frameThread;
 
 static PyObject* Engine_update(PyObject* op, PyObject*) {
-    py::Exclusive running(frameRunning, "update() cannot start while a frame is running");
+    py::ThreadExclusive running(frameThread,
+                                "update() cannot start while another thread runs a frame");
     if (!running) return nullptr;
     Engine* self = py::cast<Engine>(op);
     if (!py::callMethod(op, nEnsureInit)) return nullptr;

@@ -3,7 +3,9 @@
 // its pixels stay in the cache, and tiles are shared among worker threads. Every pixel
 // gets exactly the value the passes give when run one after another over the whole
 // target (background, sky, walls, flashlight, floor, ceiling, sprites): each pixel is
-// written once with the colour of the last layer that would have covered it.
+// written once with the colour of the last layer that would have covered it, except the
+// first floor row under a wall where that row would reach beyond the wall, which is
+// drawn again at the wall's distance.
 //
 // Values that the passes would compute again and again are computed once per frame
 // with the same operations: the ray of each column (by the same repeated rotation),

@@ -8,10 +8,10 @@
 
 namespace slider {
 
-std::optional<float> percent(int32_t value, int32_t min, int32_t max) {
+float percent(int32_t value, int32_t min, int32_t max) {
     float along = float(int64_t(value) - min);
     float range = float(int64_t(max) - min);
-    if (range == 0.0f) return std::nullopt;
+    if (range == 0.0f) return 0.0f;
     float result = along / range;
     return result;
 }

@@ -11,8 +11,8 @@
 namespace slider {
 
 // (value - min) / (max - min): both differences converted to float and divided in
-// float. Nothing when max equals min.
-std::optional<float> percent(int32_t value, int32_t min, int32_t max);
+// float. An empty range (max equal to min) has nowhere to go: 0.
+float percent(int32_t value, int32_t min, int32_t max);
 
 // trunc(p * f) + min, where f is (max - min) as a float and the product is a float:
 // the value that p stands for, before the slider clamps it to its range. Nothing when

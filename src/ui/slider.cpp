@@ -167,11 +167,7 @@ bool setSliderValue(UISlider* slider, int32_t value) {
 // --- the table -------------------------------------------------------------------------
 
 static float UISlider_getPercent(UISlider* self) {
-    if (auto percent = slider::percent(self->value, self->minValue, self->maxValue))
-        return *percent;
-    PyErr_SetString(PyExc_ZeroDivisionError, "float division");
-    py::printUnraisable("quorvelin.UISlider._getPercent");
-    return 0.0f;
+    return slider::percent(self->value, self->minValue, self->maxValue);
 }
 
 static bool UISlider_setPercent(UISlider* self, float percent) {

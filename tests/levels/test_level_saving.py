@@ -1,14 +1,15 @@
 """Writing the level file pair: the header exactly as the host's json writes it, the
 live cells, the entities rebuilt from the live list, the plain-data conversion, what
 is refused before any file is touched, and a round trip that is byte-exact."""
+import copy
 import json
 import os
 
 import pytest
 
 import quorvelin
-from quorvelin import (DummyComponent, Entity, Level, PositionComponent, SpriteComponent,
-                       VelocityComponent)
+from quorvelin import (DummyComponent, Entity, Level, PositionComponent, Sprite,
+                       SpriteAnimation, SpriteComponent, VelocityComponent)
 
 from .conftest import cells, quiet
 
@@ -94,6 +95,49 @@ def test_failures_before_any_file_is_touched(files, component, error):
         quiet(level.saveFile, files.path("never.lvl"))
     assert not os.path.exists(files.path("never.lvl.json"))
     assert not os.path.exists(files.path("never.lvl"))
+
+
+def level_with_a_sprite(files):
+    files.image("sheet.png", (8, 4))
+    return quiet(Level, files.write({"width": 1, "height": 1, "sprites": [
+        {"texture": "sheet.png", "xFrames": 2, "yFrames": 1,
+         "animations": {"walk": {"frames": 2, "speed": 0.5}}}]}, bytes(7)))
+
+
+UNLISTED_SPRITE = ("entity 1 of the level has a SpriteComponent whose sprite is not in "
+                   "level.sprites: add the sprite to level.sprites before saving")
+
+
+@pytest.mark.parametrize("sprite_of", [
+    lambda listed: Sprite(listed.texture, 2, 1, [SpriteAnimation("walk", 2, True, 0.5, 0, 1)]),
+    copy.copy,  # the same fields in another object, as unpickling gives
+], ids=["made in code", "copied"])
+def test_a_sprite_outside_the_level_names_its_entity_and_writes_nothing(files, sprite_of):
+    level = level_with_a_sprite(files)
+    outside = sprite_of(level.sprites[0])
+    level.addEntity(Entity(1, SpriteComponent(level.sprites[0])))
+    level.addEntity(Entity(2, PositionComponent(quorvelin.Vector2(0.5, 0.5)),
+                           SpriteComponent(outside)))
+    with pytest.raises(ValueError) as raised:
+        quiet(level.saveFile, files.path("never.lvl"))
+    assert str(raised.value) == UNLISTED_SPRITE
+    assert not os.path.exists(files.path("never.lvl.json"))
+    assert not os.path.exists(files.path("never.lvl"))
+    level.sprites.append(outside)  # the remedy the message names
+    quiet(level.saveFile, files.path("saved.lvl"))
+    assert json.loads(files.read("saved.lvl")[0])["entities"][1]["sprite"]["sprite"] == 1
+
+
+def test_a_sprite_search_that_fails_otherwise_passes_its_error_on(files):
+    class Unequal:
+        def __eq__(self, other):
+            raise ValueError("no comparing this")
+
+    level = level_with_a_sprite(files)
+    level.addEntity(Entity(1, SpriteComponent(level.sprites[0])))
+    level.sprites.insert(0, Unequal())
+    with pytest.raises(ValueError, match="^no comparing this$"):
+        quiet(level.saveFile, files.path("never.lvl"))
 
 
 def test_a_header_that_cannot_be_encoded_leaves_the_files_as_they_were(files):

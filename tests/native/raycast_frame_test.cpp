@@ -2,9 +2,11 @@
 // the representative and the empty level, on one thread and on several.
 #include "check.hpp"
 #include "core/instructions.hpp"
+#include "core/raycastShading.hpp"
 #include "raycast_reference.hpp"
 #include "raycast_scenes.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -334,4 +336,143 @@ NATIVE_TEST(skyAloneMatchesReference) {
         }
     }
     instructions::limit(instructions::Set::avx512);
+}
+
+namespace {
+
+// The first floor row under a column's wall and that row's own distance, where that
+// distance passes the wall's (the half height was rounded down, or clamped to the
+// target); a row of -1 where it does not, or where the column has no wall.
+struct Seam {
+    int64_t row = -1;
+    double rowDist = 0;
+};
+
+Seam seamOf(const RayHit& hit, int32_t height, const CameraView& camera) {
+    Seam seam;
+    if (hit.outOfMap) return seam;
+    double heightByRatio = height / camera.ratio;
+    int64_t horizon = horizonRow(height, camera.pitch);
+    int64_t bottom =
+        std::min<int64_t>(horizon + truncSaturated(heightByRatio / hit.dist + 0.5), height - 1);
+    double rowDist = heightByRatio / double(bottom - horizon);
+    if (bottom >= 0 && rowDist > hit.dist) seam = {bottom, rowDist};
+    return seam;
+}
+
+} // namespace
+
+// In the walled empty level every ray meets a wall, and every floor and ceiling point up
+// to it lies on the map: no pixel keeps the background, whatever the pose, with every
+// build and thread count. The first floor row under a wall is where one could: with its
+// own row distance it would show the floor behind the wall, here off the map.
+NATIVE_TEST(floorAndCeilingNextToAWallNeverShowWhatLiesBeyondIt) {
+    scenes::Scene scene = scenes::emptyLevel();
+    const int32_t W = 640, H = 400;
+    struct Pose {
+        Vec2 pos;
+        int32_t pitch;
+        double ratio;
+    } poses[] = {{{2.5, 2.5}, 20, 1.6},
+                 {{15.3, 7.9}, 0, 1.6},
+                 {{27.5, 27.2}, 30, 1.6},
+                 {{1.2, 28.7}, -45, 1.1},
+                 {{14.5, 14.5}, 0, 2.3}};
+    size_t seams = 0;
+    for (const Pose& pose : poses)
+        for (int turn = 0; turn < 24; ++turn) {
+            double angle = turn * (6.283185307179586 / 24);
+            CameraView camera = scenes::camera(pose.pos, {std::sin(angle), std::cos(angle)}, 60,
+                                               pose.pitch, pose.ratio);
+            Picture expected(W, H);
+            Frame frame;
+            frame.level = scene.view(false);
+            frame.camera = camera;
+            frame.target = expected.area();
+            frame.hits = expected.hits.data();
+            reference::renderFrame(frame);
+            std::vector<int64_t> offTheMap; // the rows of such seams
+            for (int32_t x = 0; x < W; ++x) {
+                const RayHit& hit = expected.hits[size_t(x)];
+                Seam seam = seamOf(hit, H, camera);
+                if (seam.row < 0) continue;
+                ++seams;
+                double fx = pose.pos.x + hit.rayDir.x * seam.rowDist;
+                double fy = pose.pos.y + hit.rayDir.y * seam.rowDist;
+                if (!(fx >= 0 && fy >= 0 && fx < 30 && fy < 30)) offTheMap.push_back(seam.row);
+            }
+            if (pose.pos.x == 2.5 && turn == 0) { // a new renderer's camera, facing (0, 1)
+                CHECK_EQ(offTheMap.size(), size_t(149));
+                for (int64_t row : offTheMap)
+                    CHECK(row == 228 || row == 229);
+            }
+            bool same = true, covered = true;
+            withEveryInstructionSet([&] {
+                for (int32_t threads : {1, 3, 8}) {
+                    Picture actual(W, H);
+                    frame.target = actual.area();
+                    frame.hits = actual.hits.data();
+                    frame.threads = threads;
+                    renderFrame(frame);
+                    same &= actual.pixels == expected.pixels;
+                    covered &=
+                        std::count(actual.pixels.begin(), actual.pixels.end(), BACKGROUND) == 0;
+                }
+            });
+            if (!same || !covered)
+                std::fprintf(stderr, "at (%g, %g), turned %d / 24\n", pose.pos.x, pose.pos.y, turn);
+            CHECK(same && covered);
+        }
+    CHECK(seams > 1000);
+}
+
+// The walls' pass alone keeps what the target held where it draws nothing: so does the
+// first floor row under a wall whose floor there has no texture, though the floor
+// behind the wall (a wall across the room, far enough for that row to reach past it)
+// has one.
+NATIVE_TEST(floorRowUnderAWallOverAnUntexturedFloorKeepsThePixel) {
+    scenes::Scene scene = scenes::emptyLevel();
+    for (int32_t y = 1; y < 29; ++y) {
+        *scene.cell(5, y) = levelGrid::SQUARE;
+        for (int32_t x = 5; x < 29; ++x)
+            scene.cell(x, y)[levelGrid::FLOOR] = levelGrid::TEXTURE_NONE;
+    }
+    const int32_t W = 320, H = 200;
+    auto paint = [](Picture& picture) {
+        for (size_t i = 0; i < picture.pixels.size(); ++i)
+            picture.pixels[i] = 0xff000000u | uint32_t(i * 2654435761u >> 8);
+    };
+    size_t kept = 0;
+    for (int turn = 0; turn < 12; ++turn) {
+        double angle = -1.5707963267948966 + (turn - 6) * 0.12; // about west
+        Frame frame;
+        frame.level = scene.view(false);
+        frame.camera = scenes::camera({27.5, 15.5}, {std::sin(angle), std::cos(angle)}, 60, 0, 1.6);
+        Picture expected(W, H);
+        paint(expected);
+        frame.target = expected.area();
+        frame.hits = expected.hits.data();
+        reference::renderWalls(frame);
+        Picture painted(W, H);
+        paint(painted);
+        for (int32_t x = 0; x < W; ++x) {
+            Seam seam = seamOf(expected.hits[size_t(x)], H, frame.camera);
+            size_t at = size_t(seam.row) * size_t(W) + size_t(x);
+            kept += seam.row >= 0 && expected.pixels[at] == painted.pixels[at];
+        }
+        bool same = true;
+        withEveryInstructionSet([&] {
+            for (int32_t threads : {1, 3}) {
+                Picture actual(W, H);
+                paint(actual);
+                frame.target = actual.area();
+                frame.hits = actual.hits.data();
+                frame.threads = threads;
+                renderWalls(frame);
+                same &= actual.pixels == expected.pixels;
+            }
+        });
+        CHECK(same);
+    }
+    CHECK(kept > 50);
 }

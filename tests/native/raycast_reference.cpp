@@ -281,6 +281,8 @@ void renderWalls(const Frame& frame) {
         double hr = h / ratio;
         for (int64_t y = std::max<int64_t>(bottom, 0); y < h; ++y) {
             double rowDist = hr / double(y - horizon);
+            // The row under the wall never reaches beyond it.
+            if (wall && y == bottom && rowDist > d) rowDist = d;
             double fx = rowDist * rayDir.x + pos.x;
             double fy = pos.y + rayDir.y * rowDist;
             if (!(fx >= 0 && fy >= 0 && fx < level.width && fy < level.height)) continue;

@@ -99,6 +99,18 @@ class Scene:
         return model.frame(*self.size, self.model, camera, flashlight, sprites, time_step)
 
 
+def steady(direction):
+    """`direction` normalised until normalising changes it no more. Every frame
+    normalises the camera's own vector in place, which may change its last bits again;
+    a test that draws one pose twice and compares gives the camera this direction."""
+    vector = Vector2(*direction)
+    while True:
+        before = (vector.x, vector.y)
+        vector.normalize()
+        if (vector.x, vector.y) == before:
+            return before
+
+
 def camera(pos, direction, fov=60, pitch=0, ratio=1.6):
     view = model.Camera(pos, direction, fov, pitch, ratio)
     view.given = direction

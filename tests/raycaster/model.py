@@ -252,7 +252,9 @@ def ground_amount(distance, density):
     return min(int(density * distance), 255) if density > 0 else 0
 
 
-def draw_walls(pixels, hits, w, h, level, camera, flashlight):
+def draw_walls(pixels, hits, w, h, level, camera, flashlight, seams=True):
+    """With `seams` false, the first floor row under a wall keeps its own row distance
+    even where that passes the wall's: the floor behind the wall shows there."""
     horizon = horizon_of(h, camera.pitch)
     step = rotation(camera.fov / w * DEG2RAD)
     ray = apply(rotation(camera.fov * -0.5 * DEG2RAD), camera.dir)
@@ -307,6 +309,8 @@ def draw_walls(pixels, hits, w, h, level, camera, flashlight):
         for y in list(range(max(bottom, 0), h)) + list(range(0, min(top, h))):
             below = y >= bottom
             row_dist = hr / (y - horizon) if below else hr / (horizon - y)
+            if seams and below and y == bottom and not hit["outOfMap"] and row_dist > d:
+                row_dist = d  # the row under the wall never reaches beyond it
             fx = row_dist * ray[0] + camera.pos[0]
             fy = camera.pos[1] + ray[1] * row_dist
             if not (0 <= fx < level.width and 0 <= fy < level.height):
@@ -395,13 +399,13 @@ def draw_sprites(pixels, hits, w, h, level, camera, ordered):
             tex_x += step_x
 
 
-def frame(w, h, level, camera, flashlight=None, sprites=(), time_step=0.0):
+def frame(w, h, level, camera, flashlight=None, sprites=(), time_step=0.0, seams=True):
     """(pixels, hits, sprites far to near) of one frame."""
     pixels = [BACKGROUND] * (w * h)
     if level.sky is not None:
         draw_sky(pixels, w, h, level, camera)
     hits = []
-    draw_walls(pixels, hits, w, h, level, camera, flashlight)
+    draw_walls(pixels, hits, w, h, level, camera, flashlight, seams)
     ordered = prepare_sprites(list(sprites), camera, time_step)
     draw_sprites(pixels, hits, w, h, level, camera, ordered)
     return pixels, hits, ordered

@@ -61,6 +61,38 @@ def test_flashlight_matches_the_model(scene, pose):
     assert first_difference(made.pixels(), expected, 40) is None
 
 
+def seams(hits, w, h, camera):
+    """(x, y) of each first floor row under a wall whose own row distance passes the
+    wall's: the half height rounded down (or clamped to the target)."""
+    horizon, hr = model.horizon_of(h, camera.pitch), h / camera.ratio
+    found = set()
+    for x, hit in enumerate(hits):
+        if hit["outOfMap"]:
+            continue
+        bottom = min(horizon + int(hr / hit["dist"] + 0.5), h - 1)
+        if bottom >= 0 and (bottom == horizon or hr / (bottom - horizon) > hit["dist"]):
+            found.add((x, bottom))
+    return found
+
+
+def test_the_floor_under_a_wall_stops_at_the_wall(scene):
+    """The frame (as test_frames_match_the_model shows) differs from one whose floor
+    rows all keep their own distances exactly where such a row would reach beyond the
+    wall, and nowhere else."""
+    made = scene(level(fog=(0xFF000000, 0), sky=False), size=(160, 120))
+    changed_anywhere = set()
+    for pose in POSES:
+        made.pose(pose)
+        made.renderer.render()
+        expected, hits, _ = made.expected(pose)
+        assert first_difference(made.pixels(), expected, 160) is None
+        beyond, _, _ = model.frame(160, 120, made.model, pose, seams=False)
+        changed = {(i % 160, i // 160) for i, (a, b) in enumerate(zip(expected, beyond)) if a != b}
+        assert changed <= seams(hits, 160, 120, pose)
+        changed_anywhere |= changed
+    assert len(changed_anywhere) > 10
+
+
 # --- pixels worked out by hand ---------------------------------------------------------------
 
 WHITE = 0xFFFFFFFF

@@ -229,6 +229,13 @@ for pose in range(POSES):
             break
     camera.pos.x, camera.pos.y = x, y
     camera.dir.x, camera.dir.y = generator.uniform(-1, 1), generator.uniform(-1, 1)
+    # A frame normalises the direction in place, which may change its last bits again:
+    # one that normalising keeps as it is gives every frame of the pose the same rays.
+    while True:
+        before = (camera.dir.x, camera.dir.y)
+        camera.dir.normalize()
+        if (camera.dir.x, camera.dir.y) == before:
+            break
     camera.fov, camera.pitch = generator.choice((60, 61, 90)), generator.randrange(-40, 41)
     camera.ratio = generator.choice((1.6, 1.1, 2.0))
     for threads in ("1", "2", "3", "8"):

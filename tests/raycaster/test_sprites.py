@@ -10,7 +10,7 @@ from quorvelin import (BLENDMODE_ADD, Engine, Entity, PositionComponent, SpriteA
                        SpriteComponent, Vector2)
 
 from .conftest import (FixedStep, camera, model, model_sprite, noise, plain, room, sprite_entity,
-                       textures)
+                       steady, textures)
 from .test_frame import first_difference
 
 SHEET = noise(16, 8, 7, translucent=True)  # 4 x 2 frames of 4 x 4
@@ -181,7 +181,7 @@ def without_vector():
     (lambda good: [good, without_vector()], "'NoneType' object has no attribute 'x'"),
 ], ids=["no list", "not an entity", "no sprite", "no position", "no vector"])
 def test_errors_are_printed_and_end_the_pass(drawn, unraisable, entities, message):
-    pose = camera((1.5, 2.5), (1, 0.2))
+    pose = camera((1.5, 2.5), steady((1, 0.2)))
     made, _ = drawn([], pose)
     without = made.pixels()
     good = walker((4.5, 2.5))(made.texture("sheet.png", SHEET))

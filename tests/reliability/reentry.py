@@ -179,15 +179,18 @@ def render_again(kind, hook_name, where):
 # --- the engine's frame --------------------------------------------------------------------------
 
 
-def update_again(place, where):
-    """Engine.update() called from a task, a system or a key handler of a frame, or on
-    another thread while that code waits; a task queued after the hooked one shows
-    whether the frame's task pass stayed whole."""
+def update_again(place, where, call):
+    """Engine.update() or run() called from a task, a system or a key handler of a frame,
+    or on another thread while that code waits; a task queued after the hooked one shows
+    whether the frame's task pass stayed whole. A nested run() ends after one frame, on
+    the close request pushed before it."""
     engine = Engine()
     engine.init("reentry", (32, 24))
     log = []
+    frames = []
     once = Once(where)
-    once.action = engine.update
+    once.action = engine.update if call == "update" else lambda: (sdlinput.quit_request(),
+                                                                  engine.run())
 
     def hooked_task(step, on_done):
         log.append("hooked")
@@ -201,6 +204,7 @@ def update_again(place, where):
 
     class System(quorvelin.AbstractSystem):
         def update(self, step):
+            frames.append(step)
             if place == "system":
                 once()
 
@@ -216,8 +220,10 @@ def update_again(place, where):
     sdlinput.key_down(quorvelin.KEY_A)
     once.armed = True
     first = outcome(engine.update)
+    frames_run = len(frames)
     return {"first": first, "second": once.seen, "tasks run": log,
-            "tasks left": len(Engine._tasks)}
+            "tasks left": len(Engine._tasks), "frames": frames_run,
+            "next frame": outcome(engine.update), "running": engine.isRunning()}
 
 
 # --- level loading -------------------------------------------------------------------------------

@@ -49,17 +49,46 @@ def test_a_renderer_refuses_a_frame_while_it_draws(child, kind, hook, where):
     assert seen["same picture"]
 
 
-UPDATE_BUSY = "update() cannot start while a frame is running"
+UPDATE_BUSY = "update() cannot start while another thread runs a frame"
 
 
-@pytest.mark.parametrize("where", ["inside", "thread"])
+# Nested in the hooked task, the inner frame runs the task list first: the hooked task
+# again (disarmed), then the later one, and removes both; the outer walk has nothing left.
+@pytest.mark.parametrize("place, tasks_run", [
+    ("task", ["hooked", "hooked", "later"]),
+    ("system", ["hooked", "later"]),   # the outer frame ran both before its systems
+    ("handler", ["hooked", "later"]),  # the inner frame ran both, inside the outer's input
+])
+@pytest.mark.parametrize("call", ["update", "run"])
+def test_a_frame_runs_whole_inside_a_frame_on_its_thread(child, place, tasks_run, call):
+    """A loading screen drawn by a task, a dialog running its own frames from a handler."""
+    seen = run(child, "update_again", place, "inside", call)
+    assert seen["first"] == "returned" and seen["second"] == "returned"
+    assert seen["tasks run"] == tasks_run
+    assert seen["tasks left"] == 0
+    # The systems ran in both frames. SDL keeps an event pushed while it hands out its
+    # queue for its next read: a run() nested in a key handler sees its close request
+    # in its second frame.
+    assert seen["frames"] == (3 if (call, place) == ("run", "handler") else 2)
+    # A nested run() ends on the close request, which stops the engine for good.
+    if call == "update":
+        assert (seen["next frame"], seen["running"]) == ("returned", True)
+    else:
+        assert (seen["next frame"][0], seen["running"]) == ("EngineException", False)
+
+
 @pytest.mark.parametrize("place", ["task", "system", "handler"])
-def test_the_engine_refuses_a_frame_while_a_frame_runs(child, place, where):
-    seen = run(child, "update_again", place, where)
+@pytest.mark.parametrize("call", ["update", "run"])
+def test_another_thread_is_refused_a_frame_while_one_runs(child, place, call):
+    seen = run(child, "update_again", place, "thread", call)
     assert seen["first"] == "returned"
     assert refused(seen["second"], UPDATE_BUSY)
     assert seen["tasks run"] == ["hooked", "later"]
     assert seen["tasks left"] == 0
+    assert seen["frames"] == 1
+    # A refused run() never ran a frame; the close request it pushed ends the next one.
+    assert (seen["next frame"], seen["running"]) == (
+        ("returned", True) if call == "update" else ("returned", False))
 
 
 LOAD_BUSY = "_loadFromFile() cannot start while this level is loading"

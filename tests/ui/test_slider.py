@@ -177,13 +177,15 @@ def test_a_nan_names_what_it_was_given_for(name, change, changes):
     assert seen == []
 
 
-def test_an_empty_range_reports_its_division(unraisable):
-    slider = UISlider(10, 10, 10)
-    assert slider.percent == 0.0
-    (report,) = unraisable
-    assert type(report.exc_value) is ZeroDivisionError and str(report.exc_value) == "float division"
+@pytest.mark.parametrize("value, low, high", [
+    (10, 10, 10), (-2**31, -2**31, -2**31), (2**31 - 1, 2**31 - 1, 2**31 - 1),
+])
+def test_an_empty_range_is_at_zero_percent_without_a_report(unraisable, value, low, high):
+    slider = UISlider(value, low, high)
+    assert [slider.percent for _ in range(3)] == [0.0] * 3
     slider.percent = 0.75
-    assert slider.value == 10
+    assert (slider.value, slider.percent) == (low, 0.0)
+    assert unraisable == []
 
 
 # --- arrows and clicks --------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include "py/cast.hpp"
 #include "py/module.hpp"
+#include "resources/entity/sprite.hpp"
 #include "resources/level/file.hpp"
 #include "resources/level/parts.hpp"
 
@@ -60,10 +61,27 @@ bool writeCells(Level* level, levelFile::FileWriter& file, size_t counted) {
     return file.write(level->native.cells.data(), size) && file.finish();
 }
 
-// The header form of one entity: its id, then each component's level form under its
+// A sprite component names its sprite by its place in the level's sprites, so one whose
+// sprite is not there (made in code, or unpickled) has no level form: its search's
+// ValueError becomes one that names entity `index` and the remedy.
+void explainUnlistedSprite(Level* level, PyObject* component, Py_ssize_t index) {
+    SpriteComponent* sprite = py::instanceOf<SpriteComponent>(component);
+    if (!sprite || !PyErr_ExceptionMatches(PyExc_ValueError) || !PyList_Check(level->sprites))
+        return;
+    py::PendingError search;
+    py::Ref held = py::Ref::borrow(sprite->sprite), sprites = py::Ref::borrow(level->sprites);
+    if (PySequence_Contains(sprites.get(), held.get()) != 0) return; // another fault: keep it
+    search.drop();
+    PyErr_Format(PyExc_ValueError,
+                 "entity %zd of the level has a SpriteComponent whose sprite is not in "
+                 "level.sprites: add the sprite to level.sprites before saving",
+                 index);
+}
+
+// The header form of entity `index`: its id, then each component's level form under its
 // registered name (a component whose class is exactly DummyComponent under its own
 // `typeName`).
-py::Ref entityForm(PyObject* self, PyObject* entity, PyObject* dummyType) {
+py::Ref entityForm(PyObject* self, PyObject* entity, Py_ssize_t index, PyObject* dummyType) {
     py::Ref form(PyDict_New());
     py::Ref id = form ? py::getAttr(entity, nId) : py::Ref();
     if (!id || PyDict_SetItem(form.get(), nId.get(), id.get()) < 0) return py::Ref();
@@ -84,6 +102,7 @@ py::Ref entityForm(PyObject* self, PyObject* entity, PyObject* dummyType) {
             if (!name || (!dump && PyErr_Occurred())) return py::Ref();
             value = dump ? py::Ref(PyObject_CallOneArg(dump.get(), self))
                          : py::callMethod(self, nDumpToDictOfLevel, component.get());
+            if (!value) explainUnlistedSprite(py::cast<Level>(self), component.get(), index);
         }
         if (!value || PyObject_SetItem(form.get(), name.get(), value.get()) < 0) return py::Ref();
     }
@@ -161,7 +180,7 @@ PyObject* Level_updateEntityMetadata(PyObject* self, PyObject*) {
     py::Ref entities(dummyType ? PySequence_List(level->entities) : nullptr);
     if (!entities) return nullptr;
     for (Py_ssize_t i = 0; i < PyList_GET_SIZE(entities.get()); ++i) {
-        py::Ref form = entityForm(self, PyList_GET_ITEM(entities.get(), i), dummyType.get());
+        py::Ref form = entityForm(self, PyList_GET_ITEM(entities.get(), i), i, dummyType.get());
         // The list stored under "entities" now, looked up again for every entity.
         py::Ref entries(form ? PyObject_GetItem(metadata.get(), nEntities.get()) : nullptr);
         if (!entries || !py::append(entries.get(), form.get())) return nullptr;
