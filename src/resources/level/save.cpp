@@ -5,9 +5,9 @@
 
 #include "py/cast.hpp"
 #include "py/module.hpp"
-#include "resources/entity/sprite.hpp"
 #include "resources/level/file.hpp"
 #include "resources/level/parts.hpp"
+#include "resources/sprite.hpp"
 
 #include <algorithm>
 
