@@ -21,6 +21,7 @@
 #include "py/module.hpp"
 #include "renderer.hpp"
 #include "resources/entity.hpp"
+#include "resources/mediaFile.hpp"
 #include "resources/sound.hpp"
 #include "resources/texture.hpp"
 
@@ -277,8 +278,12 @@ static PyObject* Engine_quit(PyObject* op, PyObject*) {
     self->window = nullptr;
     self->renderer = nullptr;
     self->screenTexture = nullptr;
-    IMG_Quit();
-    SDL_Quit();
+    {
+        // Loads that decode without the interpreter lock on other threads end first.
+        std::unique_lock decodes(mediaLibraries());
+        IMG_Quit();
+        SDL_Quit();
+    }
     ++sdlRun;
     Py_RETURN_NONE;
 }
@@ -835,19 +840,22 @@ static PyObject* Engine_setWindowTitle(PyObject* self, PyObject* title) {
 }
 
 static PyObject* Engine_setWindowIcon(PyObject* self, PyObject* filename) {
-    py::Utf8 path(filename);
-    const char* name = path.fileName();
+    py::FileName path(filename);
+    const char* name = path.c_str();
     if (!name) return nullptr;
+    if (!requireWindow(py::cast<Engine>(self))) return nullptr;
+    // An image that cannot be loaded leaves the icon as it is. The image is read without
+    // the interpreter lock, while another thread may have closed the window.
+    OwnedSurface image = loadImageFile(name);
     SDL_Window* window = requireWindow(py::cast<Engine>(self));
     if (!window) return nullptr;
-    // An image that cannot be loaded leaves the icon as it is.
-    if (OwnedSurface image = loadImageFile(name)) SDL_SetWindowIcon(window, image.get());
+    if (image) SDL_SetWindowIcon(window, image.get());
     Py_RETURN_NONE;
 }
 
 static PyObject* Engine_saveScreenshot(PyObject* self, PyObject* filename) {
-    py::Utf8 path(filename);
-    const char* name = path.fileName();
+    py::FileName path(filename);
+    const char* name = path.c_str();
     if (!name) return nullptr;
     SDL_Window* window = requireWindow(py::cast<Engine>(self));
     if (!window) return nullptr;

@@ -15,9 +15,11 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <new>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -64,12 +66,8 @@ class Pool {
 
     void run(int32_t participants, int64_t tasks, Task task, void* context) {
         std::lock_guard<std::mutex> jobLock(jobMutex);
-        int32_t helpers = participants - 1;
-        bool starting = int32_t(threads.size()) < helpers;
-        while (int32_t(threads.size()) < helpers) {
-            int32_t number = int32_t(threads.size());
-            threads.emplace_back([this, number, seen = generation.load()] { work(number, seen); });
-        }
+        bool starting = int32_t(threads.size()) < participants - 1;
+        int32_t helpers = std::min(participants - 1, startWorkers(participants - 1));
         this->task = task;
         this->context = context;
         taskCount = tasks;
@@ -92,6 +90,25 @@ class Pool {
     }
 
   private:
+    // Makes workers until there are `wanted`, as far as the system lets it (an address
+    // space or a thread count at its limit refuses a new thread): the job then runs on
+    // those there are, down to the calling thread alone, which draws the same. Returns
+    // how many there are.
+    int32_t startWorkers(int32_t wanted) {
+        while (int32_t(threads.size()) < wanted) {
+            int32_t number = int32_t(threads.size());
+            try {
+                threads.emplace_back(
+                    [this, number, seen = generation.load()] { work(number, seen); });
+            } catch (const std::system_error&) {
+                break;
+            } catch (const std::bad_alloc&) {
+                break;
+            }
+        }
+        return int32_t(threads.size());
+    }
+
     // Waits until every worker made so far runs its loop. A new thread's start-up may
     // take locks of the runtime (an instrumented allocator's, for one) that a fork()
     // would leave locked in the child forever, so a job that starts threads ends only

@@ -11,7 +11,8 @@ namespace workers {
 using Task = void (*)(void* context, int64_t task);
 
 // Runs task(context, 0) .. task(context, tasks - 1) on `threads` threads (at most 64),
-// the calling one included (1 or less: all on the calling thread).
+// the calling one included (1 or less: all on the calling thread). Where the system
+// refuses to start a thread, on those that run, down to the calling thread alone.
 void run(int32_t threads, int64_t tasks, Task task, void* context);
 
 // The machine's hardware concurrency (at least 1).

@@ -185,8 +185,11 @@ bool checkArgument(PyObject* object, PyTypeObject* type, const char* argumentNam
     return false;
 }
 
-Utf8::Utf8(PyObject* text) {
-    Ref encoded(PyObject_CallMethod(text, "encode", "s", "utf-8"));
+Utf8::Utf8(PyObject* text) : Utf8(text, nullptr, nullptr) {}
+
+Utf8::Utf8(PyObject* text, PyObject* encoding, PyObject* errors) {
+    Ref encoded(encoding ? PyObject_CallMethod(text, "encode", "OO", encoding, errors)
+                         : PyObject_CallMethod(text, "encode", "s", "utf-8"));
     if (!encoded) return;
     if (PyByteArray_Check(encoded.get())) { // kept as bytes, which cannot change under us
         encoded = Ref(PyBytes_FromStringAndSize(PyByteArray_AS_STRING(encoded.get()),
@@ -201,14 +204,27 @@ Utf8::Utf8(PyObject* text) {
     bytes_ = std::move(encoded);
 }
 
-const char* Utf8::fileName() const {
-    if (!bytes_) return nullptr;
-    std::string_view name = view();
-    if (name.find('\0') != std::string_view::npos) {
-        raise(PyExc_ValueError, "embedded null character in file name");
-        return nullptr;
+// sys.<function>(), the file system's encoding or its error handler.
+static Ref fileSystemSetting(const char* function) {
+    Ref ask = Ref::borrow(PySys_GetObject(function));
+    if (!ask) {
+        PyErr_Format(PyExc_RuntimeError, "lost sys.%s", function);
+        return ask;
     }
-    return name.data();
+    return Ref(PyObject_CallNoArgs(ask.get()));
+}
+
+Utf8 FileName::encode(PyObject* name) {
+    Ref encoding = fileSystemSetting("getfilesystemencoding");
+    Ref errors = encoding ? fileSystemSetting("getfilesystemencodeerrors") : Ref();
+    return errors ? Utf8(name, encoding.get(), errors.get()) : Utf8();
+}
+
+FileName::FileName(PyObject* name) : name_(encode(name)) {
+    if (name_ && name_.view().find('\0') != std::string_view::npos) {
+        name_ = Utf8();
+        raise(PyExc_ValueError, "embedded null character in file name");
+    }
 }
 
 } // namespace py

@@ -50,17 +50,34 @@ class Utf8 {
   public:
     explicit Utf8(PyObject* text);
     explicit operator bool() const noexcept { return bool(bytes_); }
-    // The text as a file name for SDL: null when the conversion failed, or, with
-    // ValueError "embedded null character in file name", when a NUL would cut the
-    // name short and open another file than the one named.
-    const char* fileName() const;
     const char* c_str() const noexcept { return PyBytes_AS_STRING(bytes_.get()); }
     std::string_view view() const noexcept {
         return {PyBytes_AS_STRING(bytes_.get()), size_t(PyBytes_GET_SIZE(bytes_.get()))};
     }
 
   private:
+    friend class FileName;
+    Utf8() = default; // a failed conversion
+    Utf8(PyObject* text, PyObject* encoding, PyObject* errors);
     Ref bytes_;
+};
+
+// A file name for the system, made as the host's open() makes it of a str (os.fsencode):
+// the name's encode() with the file system's encoding and error handler, so that a name
+// that os.listdir() gave (undecodable bytes as surrogates) names the same file here as
+// in open(). Objects without encode (bytes included) raise AttributeError, as texts do;
+// a name with a NUL, which would cut it short and open another file than the one named,
+// raises ValueError "embedded null character in file name". The holder keeps the bytes
+// alive, and they cannot change: they may be read without the interpreter lock.
+class FileName {
+  public:
+    explicit FileName(PyObject* name);
+    // Null when the conversion failed (the error is set).
+    const char* c_str() const noexcept { return name_ ? name_.c_str() : nullptr; }
+
+  private:
+    static Utf8 encode(PyObject* name);
+    Utf8 name_;
 };
 
 // Values handed back to Python.

@@ -43,9 +43,17 @@ Failure noAttribute(PyObject* object, const char* name) {
 }
 
 Failure fileError(const char* format, PyObject* name) {
+    return fileError(format, name, nullptr);
+}
+
+Failure fileError(const char* format, PyObject* name, const char* reason) {
     Ref text(PyUnicode_FromString(format));
     Ref arguments(text ? PyTuple_Pack(1, name) : nullptr);
     Ref message(arguments ? PyUnicode_Format(text.get(), arguments.get()) : nullptr);
+    if (message && reason) {
+        Ref bytes(PyBytes_FromString(reason));
+        message = Ref(bytes ? PyUnicode_FromFormat("%U: %S", message.get(), bytes.get()) : nullptr);
+    }
     if (message) PyErr_SetObject(PyExc_OSError, message.get());
     return failed;
 }

@@ -40,6 +40,9 @@ Failure noAttribute(PyObject* object, const char* name);
 // OSError with `format % (name,)`: a file that could not be loaded or written,
 // named as the caller gave it ("Unable to load image file '%s'").
 Failure fileError(const char* format, PyObject* name);
+// The same followed by ": " and the library's `reason` as the host shows bytes
+// (b'...'), when there is one (not null).
+Failure fileError(const char* format, PyObject* name, const char* reason);
 
 // What a method that returns None hands back: None on success, null when the call
 // it made failed (the error is already set).

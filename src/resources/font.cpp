@@ -6,11 +6,13 @@
 #include "py/args.hpp"
 #include "py/cast.hpp"
 #include "py/methods.hpp"
+#include "resources/mediaFile.hpp"
 #include "resources/texture.hpp"
 #include "resources/texture/drawing.hpp"
 
 #include <algorithm>
 #include <climits>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -24,30 +26,46 @@ static TTF_Font* openFont(PyObject* self) {
     return font;
 }
 
+// FreeType's library, which every face opens and closes in, takes one opening or
+// closing at a time; a font opens without the interpreter lock (mediaFile.hpp), so
+// the engine keeps them apart. Rendering with one face while another opens is allowed.
+static std::mutex& faceOpenings() {
+    static std::mutex lock;
+    return lock;
+}
+
+static void closeFont(TTF_Font* font) {
+    if (!font) return;
+    std::lock_guard opening(faceOpenings());
+    TTF_CloseFont(font);
+}
+
+static TTF_Font* openFontFile(const char* path, int32_t size) {
+    return decodeMediaFile(path, [size](SDL_RWops* stream) {
+        std::lock_guard opening(faceOpenings());
+        return TTF_OpenFontRW(stream, 1, size); // closes the stream on every path
+    });
+}
+
 static int Font_init(PyObject* self, py::Arguments<2>& a) {
     PyObject* filename = a[0];
-    py::Utf8 path(filename);
-    const char* name = path.fileName();
+    py::FileName path(filename);
+    const char* name = path.c_str();
     if (!name) return -1;
     Font* font = py::cast<Font>(self);
     static uint64_t openings = 0;
     font->serial = ++openings;
     py::assign(font->filename, filename);
     if (!py::toInt32(a[1], font->size)) return -1;
-    TTF_Font* opened = TTF_OpenFont(name, font->size);
-    if (font->font) TTF_CloseFont(font->font);
+    TTF_Font* opened = openFontFile(name, font->size);
+    closeFont(font->font);
     font->font = opened;
     if (opened) return 0;
-    py::Ref error(PyBytes_FromString(TTF_GetError()));
-    py::Ref message(
-        error ? PyUnicode_FromFormat("Unable to load font file '%S': %S", filename, error.get())
-              : nullptr);
-    if (message) PyErr_SetObject(PyExc_OSError, message.get());
-    return -1;
+    return py::fileError("Unable to load font file '%s'", filename, TTF_GetError());
 }
 
 static void Font_release(PyObject* self) {
-    if (py::cast<Font>(self)->font) TTF_CloseFont(py::cast<Font>(self)->font);
+    closeFont(py::cast<Font>(self)->font);
 }
 
 // The components of a colour already unpacked, each an unsigned byte.

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <string>
 
 namespace {
 std::atomic<int32_t> pendingMusicStops{0};
@@ -53,26 +54,35 @@ static bool toLoopCount(PyObject* times, int32_t& loops) {
     return difference && py::toInt32(difference.get(), loops);
 }
 
-// Opens the file named by the first argument; a failed (re)load leaves no handle.
+// How a load that failed is reported: the message alone, or followed by the mixer's
+// reason where it gives one.
+enum class Reason { left, given };
+
+// Opens the file named by the first argument (without the interpreter lock: `load`
+// releases it); a failed (re)load leaves no handle.
 template <class Object, class Handle>
 static int loadResource(PyObject* self, py::Arguments<1>& a, Handle* Object::*handle,
-                        Handle* (*load)(const char*), void (*free)(Handle*), const char* failure) {
-    py::Utf8 path(a[0]);
-    const char* name = path.fileName();
+                        Handle* (*load)(const char*), void (*free)(Handle*), const char* failure,
+                        Reason reason) {
+    py::FileName path(a[0]);
+    const char* name = path.c_str();
     if (!name) return -1;
     auto* object = reinterpret_cast<Object*>(self);
     py::assign(object->filename, a[0]);
     Handle* loaded = load(name);
+    std::string error = loaded ? "" : SDL_GetError();
     free(object->*handle);
     object->*handle = loaded;
-    return loaded ? 0 : py::fileError(failure, a[0]);
+    if (loaded) return 0;
+    bool given = reason == Reason::given && !error.empty();
+    return py::fileError(failure, a[0], given ? error.c_str() : nullptr);
 }
 
 // --- Sound --------------------------------------------------------------------------------
 
 static int Sound_init(PyObject* self, py::Arguments<1>& a) {
     return loadResource(self, a, &Sound::chunk, loadSoundFile, Mix_FreeChunk,
-                        "Unable to load sound file '%s'");
+                        "Unable to load sound file '%s'", Reason::left);
 }
 
 static void Sound_release(PyObject* self) {
@@ -215,7 +225,7 @@ template <class Start> static int startMusic(Mix_Music* music, Start start) {
 
 static int Music_init(PyObject* self, py::Arguments<1>& a) {
     return loadResource(self, a, &Music::music, loadMusicFile, freeMusic,
-                        "Unable to load music file '%s'");
+                        "Unable to load music file '%s'", Reason::given);
 }
 
 static void Music_release(PyObject* self) {

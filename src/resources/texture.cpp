@@ -10,6 +10,7 @@
 #include "py/call.hpp"
 #include "py/cast.hpp"
 #include "py/methods.hpp"
+#include "resources/mediaFile.hpp"
 #include "resources/texture/drawing.hpp"
 
 #include <SDL_image.h>
@@ -69,14 +70,12 @@ static void fillSurface(SDL_Surface* surface, uint32_t value) {
 
 // --- image files --------------------------------------------------------------------------
 
-// Reads what the file holds, at most the size it reports: a source that reports no
-// size (a pipe) is refused, one that reports more than it holds (a directory) gives
-// what it holds, and a device without end (/dev/zero, size 0) gives nothing.
-static bool readWholeFile(SDL_RWops* file, std::vector<uint8_t>& bytes) {
-    Sint64 reported = SDL_RWsize(file);
-    if (reported < 0) return false;
+// Reads what the stream holds (mediaFile.hpp: at most the file's size when it was
+// opened), in steps that grow with what came, so a device that reports more than it
+// holds costs no more than what it gave.
+static void readWholeFile(SDL_RWops* file, std::vector<uint8_t>& bytes) {
     constexpr size_t firstRead = size_t(1) << 16;
-    uint64_t size = uint64_t(reported);
+    uint64_t size = uint64_t(std::max<Sint64>(SDL_RWsize(file), 0));
     while (bytes.size() < size) {
         size_t want =
             size_t(std::min<uint64_t>(size - bytes.size(), std::max(bytes.size(), firstRead)));
@@ -86,21 +85,20 @@ static bool readWholeFile(SDL_RWops* file, std::vector<uint8_t>& bytes) {
         bytes.resize(had + got);
         if (got < want) break; // the end came early, or the read failed
     }
-    return true;
 }
 
 struct FileCloser {
     void operator()(SDL_RWops* file) const { SDL_RWclose(file); }
 };
 
-static bool readImageFile(const char* path, std::vector<uint8_t>& bytes) {
-    std::unique_ptr<SDL_RWops, FileCloser> file(SDL_RWFromFile(path, "rb"));
-    return file && readWholeFile(file.get(), bytes);
-}
-
-OwnedSurface loadImageFile(const char* path) {
+// The image on `stream` (which it closes), decoded as it is stored; run without the
+// interpreter lock.
+static OwnedSurface decodeImageFile(SDL_RWops* stream, const char* path) {
     std::vector<uint8_t> bytes;
-    if (!readImageFile(path, bytes)) return nullptr;
+    {
+        std::unique_ptr<SDL_RWops, FileCloser> file(stream);
+        readWholeFile(file.get(), bytes);
+    }
     if (pngframing::looksLikePng(bytes.data(), bytes.size()) &&
         !pngframing::isComplete(bytes.data(), bytes.size())) {
         SDL_SetError("The PNG file ends before its last chunk.");
@@ -116,9 +114,15 @@ OwnedSurface loadImageFile(const char* path) {
     return OwnedSurface(IMG_LoadTyped_RW(memory, 1, extension ? extension + 1 : nullptr));
 }
 
+OwnedSurface loadImageFile(const char* path) {
+    return decodeMediaFile(path, [&](SDL_RWops* stream) { return decodeImageFile(stream, path); });
+}
+
 OwnedSurface loadImageSurface(const char* path) {
-    OwnedSurface loaded = loadImageFile(path);
-    return OwnedSurface(loaded ? convertToEngineFormat(loaded.get()) : nullptr);
+    return decodeMediaFile(path, [&](SDL_RWops* stream) {
+        OwnedSurface loaded = decodeImageFile(stream, path);
+        return OwnedSurface(loaded ? convertToEngineFormat(loaded.get()) : nullptr);
+    });
 }
 
 // --- PNG files ----------------------------------------------------------------------------
@@ -191,10 +195,13 @@ bool systemFailure(int error) {
 bool savePngFile(SDL_Surface* surface, const char* path) {
     MemoryStream memory;
     if (!encodePng(surface, memory)) return false;
-    atomicFile::Replacement file;
-    return systemFailure(file.open(path)) &&
-           systemFailure(file.write(memory.bytes.data(), memory.bytes.size())) &&
-           systemFailure(file.finish()) && systemFailure(file.commit());
+    // The encoded bytes are the save's own: the file is written without the lock.
+    return py::withoutLock([&] {
+        atomicFile::Replacement file;
+        return systemFailure(file.open(path)) &&
+               systemFailure(file.write(memory.bytes.data(), memory.bytes.size())) &&
+               systemFailure(file.finish()) && systemFailure(file.commit());
+    });
 }
 
 // --- colour arguments -----------------------------------------------------------------------
@@ -285,8 +292,8 @@ static int Texture_init(PyObject* self, py::Arguments<2>& a) {
             return -1;
         return py::callMethod(self, nCopyFrom, w) ? 0 : -1;
     }
-    py::Utf8 path(w);
-    const char* name = path.fileName();
+    py::FileName path(w);
+    const char* name = path.c_str();
     if (!name) return -1;
     setFilename(self, w);
     SDL_Surface* surface = loadImageSurface(name).release();
@@ -363,8 +370,8 @@ static PyObject* Texture_fillChecker(PyObject* self, PyObject*) {
 
 static PyObject* Texture_saveFile(PyObject* self, PyObject* filename) {
     if (!textureSurface(self)) return nullptr;
-    py::Utf8 path(filename);
-    const char* name = path.fileName();
+    py::FileName path(filename);
+    const char* name = path.c_str();
     // Encoding the name ran Python code, which may have re-initialised the texture.
     SDL_Surface* surface = name ? textureSurface(self) : nullptr;
     if (!surface) return nullptr;

@@ -49,23 +49,25 @@ struct SurfaceDeleter {
 };
 using OwnedSurface = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
 
-// The image file at `path` (UTF-8), decoded by SDL_image as it is stored, or null
-// with SDL's error set. Every image the engine loads from a file comes through here
-// (textures, the window icon; level textures, sprite sheets and UI tilesets too), so
-// that each load reads the file once into memory and decodes exactly those bytes,
-// and a PNG cut short (its chunks do not all fit in the file up to IEND) is refused
-// before the decoder, which would spin on it, sees it. Magicless formats are told by
-// the file name's extension, as SDL_image does.
+// The image file at `path` (bytes for the system), decoded by SDL_image as it is
+// stored, or null with SDL's error set. Every image the engine loads from a file comes
+// through here (textures, the window icon; level textures, sprite sheets and UI
+// tilesets too), so that each load reads the file once into memory (through
+// resources/mediaFile.hpp, without the interpreter lock) and decodes exactly those
+// bytes, and a PNG cut short (its chunks do not all fit in the file up to IEND) is
+// refused before the decoder, which would spin on it, sees it. Magicless formats are
+// told by the file name's extension, as SDL_image does.
 OwnedSurface loadImageFile(const char* path);
 
 // loadImageFile's image converted to the engine's pixel format, or null with SDL's
 // error set.
 OwnedSurface loadImageSurface(const char* path);
 
-// Writes `surface` as a PNG file at `path` (UTF-8), replacing the file there only once
-// the whole image is written and flushed: the image is encoded in memory, every error
-// of the encoder checked, then handed to atomicFile. False with SDL's error set; the
-// previous file is then as it was, and no temporary file is left.
+// Writes `surface` as a PNG file at `path` (bytes for the system), replacing the file
+// there only once the whole image is written and flushed: the image is encoded in
+// memory, every error of the encoder checked, then handed to atomicFile, which writes
+// it without the interpreter lock. False with SDL's error set; the previous file is
+// then as it was, and no temporary file is left.
 bool savePngFile(SDL_Surface* surface, const char* path);
 
 // A new blank Texture of that size (transparent black, file name ""), made through

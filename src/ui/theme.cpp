@@ -6,15 +6,17 @@
 #include "py/cast.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
+#include "py/textFile.hpp"
 #include "resources/font.hpp"
 #include "resources/texture.hpp"
+
+#include <cerrno>
 
 namespace {
 
 py::Name nJson("_json");
 py::Name nOsPath("_ospath");
-py::Name nLoad("load");
-py::Name nClose("close");
+py::Name nLoads("loads");
 py::Name nDirname("dirname");
 py::Name nJoin("join");
 py::Name nKeys("keys");
@@ -24,22 +26,18 @@ py::Ref item(PyObject* mapping, const char* key) {
     return py::Ref(name ? PyObject_GetItem(mapping, name.get()) : nullptr);
 }
 
-// The whole file parsed as JSON. It is read as UTF-8, whatever the locale says, and
-// closed again whether the parsing succeeds or not.
+// The whole file parsed as JSON. It is read as UTF-8, whatever the locale says; a file
+// larger than any theme (py/textFile.hpp) is refused as the host refuses a file it
+// cannot take, with OSError "File too large" naming it.
 py::Ref readThemeFile(PyObject* filename) {
-    py::Ref open = py::builtin("open");
-    py::Ref arguments(open ? Py_BuildValue("(Os)", filename, "r") : nullptr);
-    py::Ref options(arguments ? Py_BuildValue("{s:s}", "encoding", "utf-8") : nullptr);
-    py::Ref file(options ? PyObject_Call(open.get(), arguments.get(), options.get()) : nullptr);
-    if (!file) return file;
-    py::Ref json = py::moduleGlobal(nJson);
-    py::Ref parsed = json ? py::callMethod(json.get(), nLoad, file.get()) : py::Ref();
-    if (!parsed) {
-        py::PendingError parseError; // the error that is reported
-        py::callMethod(file.get(), nClose);
-        return parsed;
+    py::TextFile file = py::readTextFile(filename, py::largestTextFile);
+    if (file.tooLarge) {
+        errno = EFBIG;
+        PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, filename);
     }
-    return py::callMethod(file.get(), nClose) ? std::move(parsed) : py::Ref();
+    if (!file.text) return py::Ref();
+    py::Ref json = py::moduleGlobal(nJson);
+    return json ? py::callMethod(json.get(), nLoads, file.text.get()) : py::Ref();
 }
 
 // Calls step(name) for each member name of a JSON object, in file order, through its

@@ -95,6 +95,25 @@ def wave_bytes(*chunks, frames=2000):
     return b"RIFF" + struct.pack("<I", len(body)) + body
 
 
+def adpcm_wave_bytes(encoding, blocks=4):
+    """A mono WAVE file of silence in a compressed encoding that SDL's own WAVE loader
+    decodes: "MS-ADPCM" (blocks of a header, predictor 0, then nibbles) or "IMA-ADPCM"."""
+    align = 256
+    if encoding == "MS-ADPCM":
+        per_block = (align - 7) * 2 + 2
+        coefficients = [(256, 0), (512, -256), (0, 0), (192, 64), (240, 0), (460, -208), (392, -232)]
+        extra = struct.pack("<HH", per_block, len(coefficients)) + b"".join(
+            struct.pack("<hh", *pair) for pair in coefficients)
+        code, block = 2, struct.pack("<Bhhh", 0, 16, 0, 0) + bytes(align - 7)
+    else:
+        per_block = (align - 4) * 2 + 1
+        extra, code, block = struct.pack("<H", per_block), 0x11, bytes(align)
+    fmt = struct.pack("<HHIIHHH", code, 1, 22050, 22050 * align // per_block, align, 4, len(extra)) + extra
+    body = (b"WAVE" + riff_chunk(b"fmt ", fmt) + riff_chunk(b"fact", struct.pack("<I", per_block * blocks))
+            + riff_chunk(b"data", block * blocks))
+    return b"RIFF" + struct.pack("<I", len(body)) + body
+
+
 def aiff_bytes(channels=2, rate=b"\x40\x0e\xac\x44" + bytes(6), extra=b"", frames=2000):
     """An AIFF file of 16-bit frames; `rate` is the 80-bit float of the COMM chunk."""
     common = b"COMM" + struct.pack(">IHIH", 18, channels, frames, 16) + rate

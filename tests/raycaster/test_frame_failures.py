@@ -263,6 +263,48 @@ def test_threads_draw_the_same_bytes(child, tmp_path):
     assert len({next(iter(found)) for found in by_pose.values()}) > 20  # the poses differ
 
 
+NO_THREADS = """
+import hashlib, os, resource
+import quorvelin as q
+level = q.Level(LEVEL)
+target = q.Texture(320, 240)
+renderer = q.RaycastingRenderer(target, level)
+
+
+def frame(threads):
+    os.environ["QUORVELIN_RENDER_THREADS"] = threads
+    renderer.render()
+    target.saveFile(PATH)
+    with open(PATH, "rb") as file:
+        return hashlib.sha256(file.read()).hexdigest()
+
+
+alone = frame("1")
+with open("/proc/self/status") as status:
+    size = next(int(line.split()[1]) * 1024 for line in status if line.startswith("VmSize"))
+# Room for the frame, none for a thread's stack (8 MiB).
+resource.setrlimit(resource.RLIMIT_AS, (size + (4 << 20), size + (4 << 20)))
+outcomes = []
+for attempt in range(3):
+    try:
+        outcomes.append(frame("8") == alone)
+    except MemoryError:
+        outcomes.append("MemoryError")
+print(outcomes)
+"""
+
+
+def test_a_frame_whose_workers_cannot_start_is_drawn_on_the_calling_thread(child, tmp_path):
+    # Under a limit on the address space the system refuses a worker its stack; the frame
+    # is the same on any number of threads, so it is drawn on the calling thread instead.
+    code = (NO_THREADS.replace("LEVEL", repr(os.path.join(EXAMPLE, "hall.lvl")))
+            .replace("PATH", repr(str(tmp_path / "frame.png"))))
+    result = child(code, timeout=120)
+    assert result.returncode == 0, result.stderr[-3000:]
+    outcomes = eval(result.stdout.strip().splitlines()[-1])
+    assert all(outcome in (True, "MemoryError") for outcome in outcomes) and True in outcomes
+
+
 FORK = """
 import os, sys
 import quorvelin as q

@@ -111,6 +111,27 @@ CASES = {
         ui.widget.addChild(panel, 2, 2)
         exit_inside(ui.render, ui.render)
     """,
+    "Sound, waiting without the lock for the writer of a pipe": """
+        import tempfile
+        fifo = os.path.join(tempfile.mkdtemp(), "pipe.wav")
+        os.mkfifo(fifo)
+        wav = os.path.join(os.path.dirname(LEVEL), "tone.wav")
+
+        class Writer:  # once the interpreter exits: the load's wait ends, the lock is wanted
+            def set(self):
+                for _ in range(3000):  # until the load waits in its opening
+                    try:
+                        return os.close(os.open(fifo, os.O_WRONLY | os.O_NONBLOCK))
+                    except OSError:
+                        time.sleep(0.01)
+
+        def load():
+            inside.set()
+            Sound(fifo)
+
+        release = Writer()
+        exit_inside(load, lambda: Sound(wav) and None)
+    """,
     "MovementSystem.update, telling a contact": """
         def body(x):
             return Entity(-1, PositionComponent(Vector2(x, 1.5)), CollisionComponent(0.5),

@@ -3,6 +3,7 @@
 #include "py/call.hpp"
 #include "py/errors.hpp"
 #include "py/module.hpp"
+#include "py/unlocked.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,28 +14,6 @@ namespace levelFile {
 
 namespace {
 
-py::Name nRead("read");
-py::Name nClose("close");
-
-// open(path, mode, encoding="utf-8")
-py::Ref openText(PyObject* path, const char* mode) {
-    py::Ref open = py::builtin("open");
-    py::Ref args(open ? Py_BuildValue("(Os)", path, mode) : nullptr);
-    py::Ref keywords(args ? Py_BuildValue("{ss}", "encoding", "utf-8") : nullptr);
-    return py::Ref(keywords ? PyObject_Call(open.get(), args.get(), keywords.get()) : nullptr);
-}
-
-// Closes `file` on every path; an error of the work done with it comes first.
-bool closeAfter(PyObject* file, bool done) {
-    if (!done) {
-        py::PendingError first;
-        py::Ref closed = py::callMethod(file, nClose);
-        if (!closed) PyErr_Clear();
-        return false;
-    }
-    return bool(py::callMethod(file, nClose));
-}
-
 // The file's path for the system, as open() converts it.
 bool systemPath(PyObject* path, py::Ref& out) {
     PyObject* converted = nullptr;
@@ -43,29 +22,28 @@ bool systemPath(PyObject* path, py::Ref& out) {
     return true;
 }
 
-bool systemError(PyObject* path) {
+bool systemError(PyObject* path, int error) {
+    errno = error;
     PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, path);
     return false;
 }
 
-// Whether a call interrupted by a signal may be made again: the signal's Python
-// handler ran and did not raise.
-bool retryAfterSignal() {
-    return errno == EINTR && PyErr_CheckSignals() == 0;
+// Makes `call` (the errno value of a system call that may wait, 0 for success: an
+// opening of a pipe waits for its other end) without the interpreter lock. A call that
+// a signal interrupts is made again once the signal's Python handlers have run, as the
+// host's open() does; -1 when a handler raised.
+template <class Call> int waitForSystem(Call&& call) {
+    for (;;) {
+        int error = py::withoutLock(call);
+        if (error != EINTR) return error;
+        if (PyErr_CheckSignals() < 0) return -1;
+    }
 }
 
 // The system reads and writes at most about 2 GB at once.
 constexpr size_t largestTransfer = size_t(1) << 30;
 
 } // namespace
-
-py::Ref readText(PyObject* path) {
-    py::Ref file = openText(path, "r");
-    if (!file) return file;
-    py::Ref text = py::callMethod(file.get(), nRead);
-    if (!closeAfter(file.get(), bool(text))) return py::Ref();
-    return text;
-}
 
 CellReader::~CellReader() {
     if (fd_ >= 0) ::close(fd_);
@@ -75,59 +53,61 @@ bool CellReader::open(PyObject* path) {
     py::Ref name;
     if (!systemPath(path, name)) return false;
     path_ = py::Ref::borrow(path);
-    while ((fd_ = ::open(PyBytes_AS_STRING(name.get()), O_RDONLY | O_CLOEXEC)) < 0)
-        if (!retryAfterSignal()) return PyErr_Occurred() ? false : systemError(path);
-    return true;
+    const char* bytes = PyBytes_AS_STRING(name.get());
+    int error = waitForSystem([&] {
+        fd_ = ::open(bytes, O_RDONLY | O_CLOEXEC);
+        return fd_ < 0 ? errno : 0;
+    });
+    return error == 0 || (error > 0 && systemError(path, error));
 }
 
-// An interrupted read or write is made again at once, without running the Python
-// signal handlers (they run when the engine returns): a handler could free the bytes
-// being transferred.
+// An interrupted read is made again at once: the bytes go on where they stopped.
 size_t CellReader::read(uint8_t* bytes, size_t size) {
-    size_t got = 0;
-    while (got < size) {
-        ssize_t count = ::read(fd_, bytes + got, std::min(size - got, largestTransfer));
-        if (count == 0) break; // the file ends here
-        if (count > 0) {
-            got += size_t(count);
-        } else if (errno != EINTR) {
-            systemError(path_.get());
-            return failedRead;
+    int error = 0;
+    size_t got = py::withoutLock([&] {
+        size_t done = 0;
+        while (done < size) {
+            ssize_t count = ::read(fd_, bytes + done, std::min(size - done, largestTransfer));
+            if (count == 0) break; // the file ends here
+            if (count > 0) {
+                done += size_t(count);
+            } else if (errno != EINTR) {
+                error = errno;
+                break;
+            }
         }
+        return done;
+    });
+    if (error) {
+        systemError(path_.get(), error);
+        return failedRead;
     }
     return got;
 }
 
 bool FileWriter::succeeded(int error) {
-    if (error) {
-        errno = error;
-        return systemError(path_.get());
-    }
-    return true;
+    return error == 0 || systemError(path_.get(), error);
 }
 
 bool FileWriter::open(PyObject* path) {
     py::Ref name;
     if (!systemPath(path, name)) return false;
     path_ = py::Ref::borrow(path);
-    int error;
-    while ((error = file_.open(PyBytes_AS_STRING(name.get()))) == EINTR) {
-        errno = error;
-        if (!retryAfterSignal()) return false;
-    }
-    return succeeded(error);
+    const char* bytes = PyBytes_AS_STRING(name.get());
+    int error = waitForSystem([&] { return file_.open(bytes); });
+    return error >= 0 && succeeded(error);
 }
 
 bool FileWriter::write(const void* bytes, size_t size) {
-    return succeeded(file_.write(bytes, size));
+    return succeeded(py::withoutLock([&] { return file_.write(bytes, size); }));
 }
 
 bool FileWriter::finish() {
-    return succeeded(file_.finish());
+    return succeeded(py::withoutLock([&] { return file_.finish(); }));
 }
 
 bool FileWriter::commit() {
-    return succeeded(file_.commit());
+    return succeeded(py::withoutLock([&] { return file_.commit(); }));
 }
 
 } // namespace levelFile

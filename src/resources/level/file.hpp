@@ -1,9 +1,10 @@
-// The level file pair on disk. The header is text, read and written through the
-// host's open() as UTF-8, so its errors are the host's own; it is written as the
-// UTF-8 bytes of its text. The cell file is read straight into the cell array and
-// written straight from it, with no Python object in between. Errors of the engine's
-// own file calls are the OSError that open() would raise, naming the path as it was
-// given.
+// The level file pair on disk. The header is text, read through the host's open() as
+// UTF-8, so its errors are the host's own; it is written as the UTF-8 bytes of its
+// text. The cell file is read and written with no Python object in between. The
+// engine's own file calls (the cells, and the writing of both files) wait for the system
+// without the interpreter lock (an opening of a pipe waits for its other end, a slow
+// disk for the disk), and their errors are the OSError that open() would raise, naming
+// the path as it was given.
 #pragma once
 
 #include "core/atomicFile.hpp"
@@ -16,8 +17,6 @@ namespace levelFile {
 
 constexpr size_t failedRead = SIZE_MAX;
 
-// The whole text of the file at `path`; null with the error set.
-py::Ref readText(PyObject* path);
 // A cell file open for reading; closed when the reader ends.
 class CellReader {
   public:
@@ -29,8 +28,9 @@ class CellReader {
     // `path`: a str, bytes or os.PathLike object. False with OSError.
     bool open(PyObject* path);
     // Reads up to `size` bytes into `bytes`, fewer where the file ends, and returns how
-    // many; failedRead with OSError. Runs no Python code, so `bytes` may be memory
-    // that Python code could free (a level's live cell array).
+    // many; failedRead with OSError. Reads without the interpreter lock, while other
+    // threads run: `bytes` must be the caller's own, never memory that Python code
+    // could free (a level's live cell array).
     size_t read(uint8_t* bytes, size_t size);
 
   private:
@@ -46,7 +46,8 @@ class FileWriter {
   public:
     // `path`: a str, bytes or os.PathLike object. False with OSError.
     bool open(PyObject* path);
-    // Writes all `size` bytes. Runs no Python code. False with OSError.
+    // Writes all `size` bytes without the interpreter lock, so `bytes` must be the
+    // caller's own, as for CellReader::read. False with OSError.
     bool write(const void* bytes, size_t size);
     // The content flushed to the disk and the temporary file closed. False with OSError.
     bool finish();

@@ -7,10 +7,13 @@
 #include "py/cast.hpp"
 #include "py/exclusive.hpp"
 #include "py/module.hpp"
+#include "py/textFile.hpp"
 #include "resources/level/file.hpp"
 #include "resources/level/parts.hpp"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -59,18 +62,30 @@ bool headerSize(PyObject* filename, PyObject* header, int32_t& width, int32_t& h
     return true;
 }
 
-// Reads the cell file into the grid's array, in place; where the file ends early the
-// rest becomes zero, where it goes on it is not read further. _loadMetadata has given
-// the array the header's size already.
+// Reads the cell file into the grid's array; where the file ends early the rest becomes
+// zero, where it goes on it is not read further. _loadMetadata has given the array the
+// header's size already. The bytes are read without the interpreter lock into a new
+// array of that size, which then takes the place of the level's; should another thread
+// have given the level another size meanwhile, what fits is copied into its array.
 bool readCells(Level* level, PyObject* path) {
     levelFile::CellReader file;
     if (!file.open(path)) return false;
-    // Opening converted the path (__fspath__ may be Python code); reading runs none, so
-    // the array stays the level's own until the bytes are in.
+    // Opening converted the path (__fspath__ may be Python code): the size is taken now.
+    levelGrid::Cells read;
+    if (!levelGrid::Cells::allocate(level->native.cells.size(), read)) {
+        PyErr_NoMemory();
+        return false;
+    }
+    if (file.read(read.data(), read.size()) == levelFile::failedRead) return false;
     levelGrid::Cells& cells = level->native.cells;
-    size_t got = file.read(cells.data(), cells.size());
-    if (got == levelFile::failedRead) return false;
-    if (got < cells.size()) std::memset(cells.data() + got, 0, cells.size() - got);
+    if (cells.size() == read.size()) {
+        cells = std::move(read);
+    } else if (cells.size()) {
+        size_t kept = std::min(cells.size(), read.size());
+        uint8_t* bytes = cells.data();
+        if (kept) std::memcpy(bytes, std::as_const(read).data(), kept);
+        std::memset(bytes + kept, 0, cells.size() - kept);
+    }
     return true;
 }
 
@@ -82,8 +97,13 @@ PyObject* Level_loadFromFile(PyObject* self, PyObject* filename) {
                           "_loadFromFile() cannot start while this level is loading");
     if (!loading) return nullptr;
     py::Ref headerPath(PyNumber_Add(filename, nHeaderSuffix.get()));
-    py::Ref header = headerPath ? levelFile::readText(headerPath.get()) : py::Ref();
-    if (!header || !py::callMethod(self, nLoadMetadata, filename, header.get())) return nullptr;
+    py::TextFile header =
+        headerPath ? py::readTextFile(headerPath.get(), py::largestTextFile) : py::TextFile();
+    if (header.tooLarge)
+        return py::levelFormatException(
+            filename, py::Ref(PyUnicode_FromString("The JSON header is larger than 64 MiB")).get());
+    if (!header.text || !py::callMethod(self, nLoadMetadata, filename, header.text.get()))
+        return nullptr;
     level->ops->loadFogSettings(level);
     if (!readCells(level, filename) || !py::callMethod(self, nLoadAssets)) return nullptr;
     level->ops->loadEntities(level);

@@ -10,6 +10,7 @@
 #include "resources/sprite.hpp"
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -56,9 +57,12 @@ bool headerBytes(PyObject* text, const char*& bytes, Py_ssize_t& size) {
 
 // The cell file: the bytes counted when saving began, and never more than the array
 // holds now (Python code run since, converting the path, may have changed the grid).
+// They are written from a copy, without the interpreter lock, while other threads may
+// change the level.
 bool writeCells(Level* level, levelFile::FileWriter& file, size_t counted) {
-    size_t size = std::min(counted, level->native.cells.size());
-    return file.write(level->native.cells.data(), size) && file.finish();
+    const levelGrid::Cells& cells = level->native.cells;
+    std::vector<uint8_t> copy(cells.data(), cells.data() + std::min(counted, cells.size()));
+    return file.write(copy.data(), copy.size()) && file.finish();
 }
 
 // A sprite component names its sprite by its place in the level's sprites, so one whose

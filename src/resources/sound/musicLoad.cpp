@@ -1,6 +1,7 @@
 #include "resources/sound/musicLoad.hpp"
 
 #include "core/musicFile.hpp"
+#include "resources/mediaFile.hpp"
 
 #include <SDL.h>
 
@@ -62,15 +63,15 @@ const char* mp3Problem(SDL_RWops* stream) {
 }
 
 Mix_Music* loadMusicFile(const char* path) {
-    SDL_RWops* stream = SDL_RWFromFile(path, "rb");
-    if (!stream) return nullptr;
     Mix_MusicType type = typeByName(path);
-    StreamSource source(stream);
-    const char* problem = nullptr;
-    if (type == MUS_WAV || (type == MUS_NONE && musicFile::detectedAsWave(source)))
-        problem = musicFile::checkWave(source);
-    else if (type == MUS_MP3 || (type == MUS_NONE && musicFile::detectedAsMp3(source)))
-        problem = musicFile::checkMp3(source);
-    if (!readyForMixer(stream, problem)) return nullptr;
-    return Mix_LoadMUSType_RW(stream, type, 1); // closes the stream on every path
+    return decodeMediaFile(path, [type](SDL_RWops* stream) -> Mix_Music* {
+        StreamSource source(stream);
+        const char* problem = nullptr;
+        if (type == MUS_WAV || (type == MUS_NONE && musicFile::detectedAsWave(source)))
+            problem = musicFile::checkWave(source);
+        else if (type == MUS_MP3 || (type == MUS_NONE && musicFile::detectedAsMp3(source)))
+            problem = musicFile::checkMp3(source);
+        if (!readyForMixer(stream, problem)) return nullptr;
+        return Mix_LoadMUSType_RW(stream, type, 1); // closes the stream on every path
+    });
 }

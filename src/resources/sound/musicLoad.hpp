@@ -3,8 +3,9 @@
 
 #include <SDL_mixer.h>
 
-// The music at `path` (UTF-8), as Mix_LoadMUS opens it, or null with SDL's error set.
-// The file is opened once; a file that SDL_mixer's WAVE loader or MP3 decoder would be
+// The music at `path` (bytes for the system), as Mix_LoadMUS opens it, or null with
+// SDL's error set. The file is opened once, through resources/mediaFile.hpp and
+// without the interpreter lock; a file that SDL_mixer's WAVE loader or MP3 decoder would be
 // given is first checked for what that loader trusts (core/musicFile.hpp) and refused
 // when it would choke on it; then the same stream goes to the mixer, with the kind Mix_LoadMUS
 // would tell from the name.

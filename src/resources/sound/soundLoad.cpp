@@ -1,5 +1,6 @@
 #include "resources/sound/soundLoad.hpp"
 
+#include "resources/mediaFile.hpp"
 #include "resources/sound/musicLoad.hpp"
 
 #include <SDL.h>
@@ -99,13 +100,17 @@ void installSoundDecodeBound() {
     SDL_SetMemoryFunctions(boundedMalloc, boundedCalloc, boundedRealloc, boundedFree);
 }
 
-Mix_Chunk* loadSoundFile(const char* path) {
-    SDL_RWops* stream = SDL_RWFromFile(path, "rb");
+// The sound on `stream`, which is closed on every path.
+static Mix_Chunk* decodeSound(SDL_RWops* stream) {
     Bound limit{decodeBound};
-    if (!stream || loadedWhole(stream)) return load(stream, limit);
+    if (loadedWhole(stream)) return load(stream, limit);
     if (!readyForMixer(stream, mp3Problem(stream))) return nullptr;
     bound = baseMalloc ? &limit : nullptr;
     Mix_Chunk* chunk = load(stream, limit);
     bound = nullptr;
     return chunk;
+}
+
+Mix_Chunk* loadSoundFile(const char* path) {
+    return decodeMediaFile(path, decodeSound);
 }

@@ -9,9 +9,10 @@
 // kept as one byte, see soundLoad.cpp). Called once, before SDL starts.
 void installSoundDecodeBound();
 
-// The sound at `path` (UTF-8), loaded as Mix_LoadWAV_RW loads it, or null with SDL's
-// error set. SDL_mixer decodes a file of a compressed kind (anything but WAVE, AIFF and
-// VOC) with its music decoders, to the end of the music, keeping every piece until an
+// The sound at `path` (bytes for the system), loaded as Mix_LoadWAV_RW loads it, or
+// null with SDL's error set; the file is read and decoded without the interpreter lock
+// (resources/mediaFile.hpp). SDL_mixer decodes a file of a compressed kind (anything but WAVE, AIFF
+// and VOC) with its music decoders, to the end of the music, keeping every piece until an
 // allocation fails: a module that loops (a pattern jump backwards, common in MOD
 // files) never ends, and would take all the memory there is. Such a load may allocate
 // at most `decodeBound` bytes on its thread; a sound that needs more is refused. So is
