@@ -1,5 +1,6 @@
 #include "py/errors.hpp"
 
+#include "py/call.hpp"
 #include "py/module.hpp"
 #include "py/ref.hpp"
 
@@ -55,6 +56,18 @@ Failure fileError(const char* format, PyObject* name, const char* reason) {
         message = Ref(bytes ? PyUnicode_FromFormat("%U: %S", message.get(), bytes.get()) : nullptr);
     }
     if (message) PyErr_SetObject(PyExc_OSError, message.get());
+    return failed;
+}
+
+Failure addNote(const std::string& note) {
+    PyObject *type, *value, *traceback;
+    PyErr_Fetch(&type, &value, &traceback);
+    PyErr_NormalizeException(&type, &value, &traceback);
+    static Name addNoteName("add_note");
+    Ref text(value ? PyUnicode_FromStringAndSize(note.data(), Py_ssize_t(note.size())) : nullptr);
+    Ref added = text ? callMethod(value, addNoteName, text.get()) : Ref();
+    if (!added) PyErr_Clear();
+    PyErr_Restore(type, value, traceback);
     return failed;
 }
 

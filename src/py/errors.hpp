@@ -7,6 +7,8 @@
 
 #include <Python.h>
 
+#include <string>
+
 namespace py {
 
 struct Failure {
@@ -43,6 +45,10 @@ Failure fileError(const char* format, PyObject* name);
 // The same followed by ": " and the library's `reason` as the host shows bytes
 // (b'...'), when there is one (not null).
 Failure fileError(const char* format, PyObject* name, const char* reason);
+// Adds `note` to the exception being raised (`add_note`): a traceback shows it under the
+// message, while the message and the arguments stay as they are. Where even that fails,
+// the exception is raised without it.
+Failure addNote(const std::string& note);
 
 // What a method that returns None hands back: None on success, null when the call
 // it made failed (the error is already set).

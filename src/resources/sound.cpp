@@ -54,9 +54,9 @@ static bool toLoopCount(PyObject* times, int32_t& loops) {
     return difference && py::toInt32(difference.get(), loops);
 }
 
-// How a load that failed is reported: the message alone, or followed by the mixer's
-// reason where it gives one.
-enum class Reason { left, given };
+// How a load that failed is reported: the message alone, or with the mixer's reason,
+// where it gives one, as a note of the exception (its message stays the engine's own).
+enum class Reason { left, noted };
 
 // Opens the file named by the first argument (without the interpreter lock: `load`
 // releases it); a failed (re)load leaves no handle.
@@ -74,8 +74,9 @@ static int loadResource(PyObject* self, py::Arguments<1>& a, Handle* Object::*ha
     free(object->*handle);
     object->*handle = loaded;
     if (loaded) return 0;
-    bool given = reason == Reason::given && !error.empty();
-    return py::fileError(failure, a[0], given ? error.c_str() : nullptr);
+    py::fileError(failure, a[0]);
+    if (reason == Reason::noted && !error.empty()) return py::addNote("Reason: " + error);
+    return -1;
 }
 
 // --- Sound --------------------------------------------------------------------------------
@@ -225,7 +226,7 @@ template <class Start> static int startMusic(Mix_Music* music, Start start) {
 
 static int Music_init(PyObject* self, py::Arguments<1>& a) {
     return loadResource(self, a, &Music::music, loadMusicFile, freeMusic,
-                        "Unable to load music file '%s'", Reason::given);
+                        "Unable to load music file '%s'", Reason::noted);
 }
 
 static void Music_release(PyObject* self) {
