@@ -119,6 +119,8 @@ bool visitPlain(Mover& m, size_t i, bool flagsToTest, MovementPass& pass, bool& 
                                 other.trigger, m.move, m.next))
         return true;
     pushed = !other.trigger;
+    // Nobody would see the event: the other body's objects need not even be read.
+    if (nobodyListens(m.system->engine, py::asObject(CollisionEvent::type))) return true;
     // Held across the handlers, which may take the body out of every list.
     py::Ref entity = py::Ref::borrow(snapshot.body(i).entity);
     py::Ref body = py::Ref::borrow(py::asObject(other.collider));

@@ -246,6 +246,57 @@ NATIVE_TEST(theGridFindsEveryBodyWithinReachWhileBodiesDriftAndSettle) {
     }
 }
 
+// Bodies that stray from their cells are filed again where they stand, in rows whose room
+// runs out when a crowd gathers in one row; the grid is never settled here, so every answer
+// comes from bodies filed again, or answered for every query, or from a filing that the
+// strays forced. Point and segment queries both match a plain walk.
+NATIVE_TEST(theGridFindsEveryBodyWhileStraysAreFiledAgain) {
+    std::mt19937_64 random(17);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int scene = 0; scene < 12; ++scene) {
+        size_t count = 20 + size_t(scene) * 60;
+        double side = std::sqrt(double(count)) + 2.0;
+        std::vector<GridBody> bodies;
+        for (size_t i = 0; i < count; ++i)
+            bodies.push_back({side * unit(random), side * unit(random), 0.25, false});
+        BodyGrid grid;
+        grid.build(bodies);
+        std::vector<uint32_t> found;
+        for (int step = 0; step < 30; ++step) {
+            bool crowd = step % 10 == 9; // many into one row, then out again
+            for (size_t i = 0; i < count; ++i) {
+                if (unit(random) < 0.5 && !crowd) continue;
+                double x = bodies[i].x + (crowd ? 0.0 : 2.0 * (unit(random) - 0.5));
+                double y =
+                    crowd && unit(random) < 0.7 ? side / 2.0 : bodies[i].y + unit(random) - 0.5;
+                grid.move(i, x, y);
+                bodies[i].x = x;
+                bodies[i].y = y;
+            }
+            for (int query = 0; query < 40; ++query) {
+                size_t near = size_t(unit(random) * double(count)) % count;
+                double x = query % 2 ? bodies[near].x : side * unit(random);
+                double y = query % 2 ? bodies[near].y : side * unit(random);
+                double reach = 0.6 * unit(random);
+                size_t from = query % 3 == 0 ? near : 0;
+                grid.candidates(x, y, reach, from, found);
+                for (size_t k = 1; k < found.size(); ++k)
+                    CHECK(found[k - 1] < found[k]);
+                for (size_t i = from; i < count; ++i)
+                    if (withinReach(bodies[i].x - x, bodies[i].y - y, 0.25 + reach))
+                        CHECK(std::binary_search(found.begin(), found.end(), uint32_t(i)));
+                double x1 = x + side * (unit(random) - 0.5), y1 = y + side * (unit(random) - 0.5);
+                grid.alongSegment(x, y, x1, y1, reach, found);
+                std::sort(found.begin(), found.end());
+                CHECK(std::adjacent_find(found.begin(), found.end()) == found.end());
+                for (size_t i = 0; i < count; ++i)
+                    if (distanceToSegment(bodies[i].x, bodies[i].y, x, y, x1, y1) <= 0.25 + reach)
+                        CHECK(std::binary_search(found.begin(), found.end(), uint32_t(i)));
+            }
+        }
+    }
+}
+
 // Ray queries: every body within reach of the segment is answered, once, whatever the
 // segment (along an axis, steep, a point, off the grid, not finite) and while bodies
 // drift, stray and the grid is filed again.
