@@ -88,7 +88,7 @@ int main() {
     for (int round = 0; round < rounds; ++round) {
         auto start = Clock::now();
         for (size_t i = 0; i < bodyCount; ++i) {
-            grid.candidates(bodies[i].x, bodies[i].y, reach, 0, found);
+            grid.candidates(bodies[i].x, bodies[i].y, reach, found);
             answered += found.size();
         }
         perQuery.push_back(nanoseconds(start) / double(bodyCount));
@@ -107,7 +107,7 @@ int main() {
             size_t d = turn++ & (Directions::count - 1);
             double x = grid.x(i), y = grid.y(i);
             grid.candidates(x + 0.5 * stepLength * directions.dx[d],
-                            y + 0.5 * stepLength * directions.dy[d], reach, 0, found);
+                            y + 0.5 * stepLength * directions.dy[d], reach, found);
             answered += found.size();
             grid.move(i, x + stepLength * directions.dx[d], y + stepLength * directions.dy[d]);
         }

@@ -75,6 +75,7 @@ void BodyGrid::build(const std::vector<GridBody>& bodies) {
     at_.resize(count);
     radius_.resize(count);
     keptOut_.resize(count);
+    living_.assign(count, 1);
     for (size_t i = 0; i < count; ++i) {
         at_[i] = {bodies[i].x, bodies[i].y, outOfCells};
         radius_[i] = bodies[i].radius;
@@ -83,10 +84,45 @@ void BodyGrid::build(const std::vector<GridBody>& bodies) {
     place();
 }
 
-bool BodyGrid::placeable(size_t i) const {
+void BodyGrid::put(size_t id, const GridBody& body) {
+    if (id >= size()) {
+        at_.resize(id + 1, {0.0, 0.0, outOfCells});
+        radius_.resize(id + 1);
+        keptOut_.resize(id + 1);
+        living_.resize(id + 1);
+        homeX_.resize(id + 1);
+        homeY_.resize(id + 1);
+        filedAt_.resize(id + 1, notFiled);
+        filedCell_.resize(id + 1, notFiled);
+    }
+    if (living_[id]) forget(id);
+    living_[id] = 1;
+    at_[id] = {body.x, body.y, outOfCells};
+    radius_[id] = body.radius;
+    keptOut_[id] = body.keptOut;
+    // Queries look as far as the widest body in a cell.
+    if (placeable(id)) largestRadius_ = std::max(largestRadius_, std::fabs(body.radius));
+    settleIn(id);
+}
+
+void BodyGrid::remove(size_t id) {
+    if (id >= size() || !living_[id]) return;
+    forget(id);
+    living_[id] = 0;
+}
+
+// Out of the cells, and out of the bodies answered for every query.
+void BodyGrid::forget(size_t id) {
+    if (unfile(id)) return;
+    auto at = std::find(everyQuery_.begin(), everyQuery_.end(), uint32_t(id));
+    if (at != everyQuery_.end()) everyQuery_.erase(at);
+}
+
+bool BodyGrid::placeable(size_t id) const {
     // Within the range of single precision, where a cell keeps it (false for NaN).
-    return !keptOut_[i] && std::fabs(at_[i].x) <= filedLimit && std::fabs(at_[i].y) <= filedLimit &&
-           std::fabs(radius_[i]) <= radiusCap_; // false for a radius that is not finite
+    return living_[id] && !keptOut_[id] && std::fabs(at_[id].x) <= filedLimit &&
+           std::fabs(at_[id].y) <= filedLimit &&
+           std::fabs(radius_[id]) <= radiusCap_; // false for a radius that is not finite
 }
 
 void BodyGrid::place() {
@@ -105,7 +141,7 @@ void BodyGrid::place() {
         at_[i].reach = outOfCells;
         homeX_[i] = at_[i].x;
         homeY_[i] = at_[i].y;
-        if (!keptOut_[i] && std::fabs(at_[i].x) <= filedLimit &&
+        if (living_[i] && !keptOut_[i] && std::fabs(at_[i].x) <= filedLimit &&
             std::fabs(at_[i].y) <= filedLimit && std::isfinite(radius_[i]))
             radii.push_back(std::fabs(radius_[i]));
     }
@@ -172,7 +208,7 @@ void BodyGrid::place() {
         filedCell_[i] = cell >= 0 ? uint32_t(cell) : notFiled;
         if (cell >= 0)
             ++filled[size_t(cell)];
-        else
+        else if (living_[i])
             everyQuery_.push_back(uint32_t(i));
     }
     cellEdge_.resize(size_t(rows_ * (columns_ + 1)));
@@ -243,14 +279,15 @@ bool BodyGrid::file(size_t i, size_t cell) {
     return true;
 }
 
-// Out of its cell, the later bodies of the row moved down by one.
-void BodyGrid::unfile(size_t i) {
-    at_[i].reach = outOfCells;
-    uint32_t slot = filedAt_[i];
-    if (slot == notFiled) return;
-    filedAt_[i] = notFiled;
+// Out of its cell, the later bodies of the row moved down by one; false when it was in no
+// cell.
+bool BodyGrid::unfile(size_t id) {
+    at_[id].reach = outOfCells;
+    uint32_t slot = filedAt_[id];
+    if (slot == notFiled) return false;
+    filedAt_[id] = notFiled;
     size_t column;
-    uint32_t* edge = edgesOf(filedCell_[i], column);
+    uint32_t* edge = edgesOf(filedCell_[id], column);
     uint32_t end = edge[columns_];
     for (uint32_t k = slot; k + 1 < end; ++k) {
         cells_[k] = cells_[k + 1];
@@ -259,33 +296,38 @@ void BodyGrid::unfile(size_t i) {
     for (size_t c = column + 1; c <= size_t(columns_); ++c)
         --edge[c];
     shifted_ += end - slot + size_t(columns_);
+    return true;
 }
 
-// A body that drifted too far from where it was filed is filed again where it stands, where
-// that cell's row has room; it is answered for every query otherwise.
-void BodyGrid::stray(size_t i) {
-    unfile(i);
-    int64_t cell = columns_ > 0 && placeable(i) ? cellOf(at_[i].x, at_[i].y) : -1;
-    if (cell >= 0 && file(i, size_t(cell))) {
+// Into the cell where it stands, where that cell's row has room; it is answered for every
+// query otherwise.
+void BodyGrid::settleIn(size_t id) {
+    int64_t cell = columns_ > 0 && placeable(id) ? cellOf(at_[id].x, at_[id].y) : -1;
+    if (cell >= 0 && file(id, size_t(cell))) {
         // Long rows cost more to shift than filing every body again.
         if (shifted_ > 8 * size() + 1024) place();
         return;
     }
-    auto at = std::lower_bound(everyQuery_.begin(), everyQuery_.end(), uint32_t(i));
-    everyQuery_.insert(at, uint32_t(i));
+    everyQuery_.push_back(uint32_t(id));
     // Many bodies answered for every query cost more than filing them all again.
-    if (++strays_ > 16) place();
+    if (!keptOut_[id] && ++strays_ > 16) place();
 }
 
-void BodyGrid::move(size_t i, double x, double y) {
-    at_[i].x = x;
-    at_[i].y = y;
-    if (!inCell(i)) return;
-    cells_[filedAt_[i]].x = float(x);
-    cells_[filedAt_[i]].y = float(y);
-    double drift = std::max(std::fabs(x - homeX_[i]), std::fabs(y - homeY_[i]));
+// A body that drifted too far from where it was filed is filed again where it stands.
+void BodyGrid::stray(size_t id) {
+    unfile(id);
+    settleIn(id);
+}
+
+void BodyGrid::move(size_t id, double x, double y) {
+    at_[id].x = x;
+    at_[id].y = y;
+    if (!inCell(id)) return;
+    cells_[filedAt_[id]].x = float(x);
+    cells_[filedAt_[id]].y = float(y);
+    double drift = std::max(std::fabs(x - homeX_[id]), std::fabs(y - homeY_[id]));
     if (!(drift <= driftLimit_)) // true for NaN
-        stray(i);
+        stray(id);
     else if (drift > drift_) {
         drift_ = drift;
         sumSpanRoom();
@@ -300,53 +342,34 @@ void BodyGrid::settle() {
     if (strays_ > 0 || drift_ > driftLimit_ / 2.0) place();
 }
 
-// Takes a body within reach whose index is `from` or more (withinReach; a free place or
-// a body out of the cells has a NaN reach and is never within it) into taken[count],
-// without a branch: the next count.
-inline size_t BodyGrid::take(const Filed& body, double x, double y, double reach, size_t from,
-                             uint32_t* taken, size_t count) {
+// Takes a body within reach (withinReach; a body out of the cells has a NaN reach and is
+// never within it) into taken[count], without a branch: the next count.
+inline size_t BodyGrid::take(const Filed& body, double x, double y, double reach, uint32_t* taken,
+                             size_t count) {
     double bound = (double(body.reach) + reach) * (1.0 + 1e-6) + 1e-150;
     bool near = (std::fabs(double(body.x) - x) <= bound) & (std::fabs(double(body.y) - y) <= bound);
     taken[count] = body.body;
-    return count + size_t(near & (body.body >= from));
+    return count + size_t(near);
 }
 
-void BodyGrid::candidates(double x, double y, double reach, size_t from,
-                          std::vector<uint32_t>& out) {
-    const uint32_t* always = everyQuery_.data() + everyQuery_.size();
-    if (!everyQuery_.empty())
-        always = everyQuery_.data() +
-                 (std::lower_bound(everyQuery_.begin(), everyQuery_.end(), uint32_t(from)) -
-                  everyQuery_.begin());
-    const uint32_t* alwaysEnd = everyQuery_.data() + everyQuery_.size();
+void BodyGrid::candidates(double x, double y, double reach, std::vector<uint32_t>& out) {
     // A body in a cell has a finite centre: nothing finite is within reach of a point that
     // is not.
-    if (columns_ == 0 || !std::isfinite(x) || !std::isfinite(y)) {
-        out.assign(always, alwaysEnd);
-        return;
-    }
+    if (columns_ == 0 || !std::isfinite(x) || !std::isfinite(y)) return answer(0, out);
     // Wider than any offset that withinReach lets through for a body in a cell, from where
     // the body was filed, with room for the rounding of every step to a cell number (the
     // part that does not depend on the query is summed when the grid changes: spanRoom_).
     double span = (largestRadius_ + reach) * (1.0 + 2e-6) +
                   (1e-14 * (std::fabs(x) + std::fabs(y)) + spanRoom_);
-    if (!std::isfinite(span)) {
-        everyBody(x, y, reach, from, always, alwaysEnd, out);
-        return;
-    }
+    if (!std::isfinite(span)) return everyBody(x, y, reach, out);
     // x - span and the like may overflow to an infinity, never to NaN.
     int64_t firstColumn, lastColumn, firstRow, lastRow;
     cellRange((x - span - left_) * perSide_, (x + span - left_) * perSide_, columns_, firstColumn,
               lastColumn);
     cellRange((y - span - top_) * perSide_, (y + span - top_) * perSide_, rows_, firstRow, lastRow);
-    if (firstColumn > lastColumn || firstRow > lastRow) {
-        out.assign(always, alwaysEnd);
-        return;
-    }
-    if (double(lastColumn - firstColumn + 1) * double(lastRow - firstRow + 1) > double(size())) {
-        everyBody(x, y, reach, from, always, alwaysEnd, out);
-        return;
-    }
+    if (firstColumn > lastColumn || firstRow > lastRow) return answer(0, out);
+    if (double(lastColumn - firstColumn + 1) * double(lastRow - firstRow + 1) > double(size()))
+        return everyBody(x, y, reach, out);
     // One more: a place is written before it is counted.
     if (found_.size() <= size()) found_.resize(size() + 1);
     uint32_t* found = found_.data();
@@ -358,25 +381,14 @@ void BodyGrid::candidates(double x, double y, double reach, size_t from,
         const Filed* first = cells_.data() + edge[firstColumn];
         const Filed* last = cells_.data() + edge[lastColumn + 1];
         for (; first < last; ++first)
-            count = take(*first, x, y, filedReach, from, found, count);
+            count = take(*first, x, y, filedReach, found, count);
     }
-    if (count > 32)
-        std::sort(found, found + count);
-    else
-        for (size_t i = 1; i < count; ++i)
-            for (size_t j = i; j > 0 && found[j - 1] > found[j]; --j)
-                std::swap(found[j - 1], found[j]);
-    answer(always, alwaysEnd, count, out);
+    answer(count, out);
 }
 
 void BodyGrid::alongSegment(double x0, double y0, double x1, double y1, double reach,
                             std::vector<uint32_t>& out) {
-    const uint32_t* always = everyQuery_.data();
-    const uint32_t* alwaysEnd = always + everyQuery_.size();
-    if (columns_ == 0) {
-        out.assign(always, alwaysEnd);
-        return;
-    }
+    if (columns_ == 0) return answer(0, out);
     // In cell units from the grid's corner, as cellOf places the bodies. The span is the
     // one of a point query at the segment's farthest end, with room for the rounding of
     // the interpolation below.
@@ -388,9 +400,9 @@ void BodyGrid::alongSegment(double x0, double y0, double x1, double y1, double r
                    1e-12 * (1.0 + std::fabs(u0) + std::fabs(u1) + std::fabs(v0) + std::fabs(v1));
     if (!(std::isfinite(u0) && std::isfinite(u1) && std::isfinite(v0) && std::isfinite(v1) &&
           std::isfinite(width))) {
-        out.resize(size());
-        for (size_t i = 0; i < size(); ++i)
-            out[i] = uint32_t(i);
+        out.clear();
+        for (size_t id = 0; id < size(); ++id)
+            if (living_[id]) out.push_back(uint32_t(id));
         return;
     }
     // Walked across the cells of the axis along which the segment goes further (u), so that
@@ -437,38 +449,30 @@ void BodyGrid::alongSegment(double x0, double y0, double x1, double y1, double r
             for (int64_t across = low; across <= high; ++across)
                 scan(across, along, along);
     }
-    out.assign(found, found + count);
-    out.insert(out.end(), always, alwaysEnd);
+    answer(count, out);
 }
 
-// The bodies from `from` on within reach, by index: for a query that spans more cells than
-// there are bodies.
-void BodyGrid::everyBody(double x, double y, double reach, size_t from, const uint32_t* always,
-                         const uint32_t* alwaysEnd, std::vector<uint32_t>& out) {
+// The bodies within reach, every one tested: for a query that spans more cells than there
+// are bodies.
+void BodyGrid::everyBody(double x, double y, double reach, std::vector<uint32_t>& out) {
     // One more: a place is written before it is counted.
     if (found_.size() <= size()) found_.resize(size() + 1);
     size_t count = 0;
-    for (size_t i = from; i < size(); ++i) {
+    for (size_t id = 0; id < size(); ++id) {
         // A body out of the cells has a NaN reach: never within it.
-        found_[count] = uint32_t(i);
-        count += size_t(withinReach(at_[i].x - x, at_[i].y - y, at_[i].reach + reach));
+        found_[count] = uint32_t(id);
+        count += size_t(withinReach(at_[id].x - x, at_[id].y - y, at_[id].reach + reach));
     }
-    answer(always, alwaysEnd, count, out);
+    answer(count, out);
 }
 
-// Into `out`: the bodies answered for every query from `always` on, and the `count` bodies
-// of found_, both ascending, no body in both.
-void BodyGrid::answer(const uint32_t* always, const uint32_t* alwaysEnd, size_t count,
-                      std::vector<uint32_t>& out) {
-    const uint32_t* found = found_.data();
-    out.resize(size_t(alwaysEnd - always) + count);
-    if (always == alwaysEnd) {
-        // A handful of bodies: a plain copy costs less than a call to memmove.
-        for (size_t k = 0; k < count; ++k)
-            out[k] = found[k];
-        return;
-    }
-    std::merge(always, alwaysEnd, found, found + count, out.begin());
+// Into `out`: the `count` bodies of found_, then those answered for every query.
+void BodyGrid::answer(size_t count, std::vector<uint32_t>& out) {
+    out.resize(count + everyQuery_.size());
+    // A handful of bodies: a plain copy costs less than a call to memmove.
+    for (size_t k = 0; k < count; ++k)
+        out[k] = found_[k];
+    std::copy(everyQuery_.begin(), everyQuery_.end(), out.begin() + ptrdiff_t(count));
 }
 
 } // namespace collision

@@ -1,27 +1,27 @@
-// The broad phase of the movement pass: the collision bodies of one pass in a uniform
+// The broad phase of the movement pass and the ray queries: collision bodies in a uniform
 // grid, so that a moving circle looks only at the few bodies that could touch it instead
 // of at every body. A query gives every body within reach of a point (core/collision.hpp:
 // withinReach, the reach widened by each body's own radius), a superset of the bodies that
-// bodyContact would find touching there, in the order of their indices, so the caller
-// visits exactly the contacts of a walk over all bodies, in the same order.
+// bodyContact would find touching there; the caller puts them in its own order.
 //
-// Bodies are numbered 0..count-1 (their places in the body list). A body that is "kept
+// Bodies are named by numbers that the caller gives them (an id stays a body's name while
+// the caller's list around it changes); ids need not be contiguous. A body that is "kept
 // out" (one the caller must visit whatever its position), and one whose position or
 // radius the grid cannot place (not finite, far larger than the others), is answered for
 // every query.
 //
 // The cells hold copies of what a query reads of their bodies (where each stands and its
-// reach), cell after cell and row after row, so that a query reads a few short runs of
-// memory, one a row, whatever the order of the bodies in the list. Each cell keeps room
-// for a few more bodies. The cells are loose: a body that moves stays filed under the
-// cell where it stood when it was filed while it drifts less than a quarter of a cell;
-// queries look that much further. A body that strays further is filed again under the
-// cell where it stands, where that cell has room, and is answered for every query
-// otherwise, until the grid is built again (settle, or by itself once too many have
-// strayed so).
+// reach, in single precision with room for its rounding), cell after cell along each row,
+// so that a query reads a few short runs of memory, one a row, whatever the bodies' ids.
+// Each row keeps room for a few more bodies. The cells are loose: a body that moves stays
+// filed under the cell where it stood when it was filed while it drifts less than a
+// quarter of a cell; queries look that much further. A body that strays further is filed
+// again under the cell where it stands, where that row has room, and is answered for
+// every query otherwise, until the grid is built again (settle, or by itself once too many
+// have strayed so).
 //
 // A ray query asks for the bodies along a segment instead: the runs of cells that the
-// segment passes, row by row, each body read once. No Python, no SDL.
+// segment passes, each body read once. No Python, no SDL.
 #pragma once
 
 #include <cstddef>
@@ -39,24 +39,30 @@ struct GridBody {
 
 class BodyGrid {
   public:
-    // Places the bodies; the grid's cells are sized from their radii and spread.
+    // Places the bodies, named 0..count-1; the grid's cells are sized from their radii and
+    // spread.
     void build(const std::vector<GridBody>& bodies);
+    // Every id the grid has named, living or not.
     size_t size() const { return at_.size(); }
 
-    double x(size_t i) const { return at_[i].x; }
-    double y(size_t i) const { return at_[i].y; }
-    double radius(size_t i) const { return radius_[i]; }
-    bool keptOut(size_t i) const { return keptOut_[i] != 0; }
+    double x(size_t id) const { return at_[id].x; }
+    double y(size_t id) const { return at_[id].y; }
+    double radius(size_t id) const { return radius_[id]; }
+    bool keptOut(size_t id) const { return keptOut_[id] != 0; }
 
-    // Body i now stands at (x, y).
-    void move(size_t i, double x, double y);
+    // The body `id` (a new one, or one whose radius or keeping out changed) as it is now.
+    void put(size_t id, const GridBody& body);
+    // The body `id` is no more.
+    void remove(size_t id);
+    // Body `id` now stands at (x, y).
+    void move(size_t id, double x, double y);
     // Files every body again where it stands now when the bodies have drifted far from
     // where they were filed: later queries look less far.
     void settle();
 
-    // The bodies from `from` on within reach of (x, y) (withinReach of |radius| + reach),
-    // with every body answered for all queries, in ascending order, into `out`.
-    void candidates(double x, double y, double reach, size_t from, std::vector<uint32_t>& out);
+    // The bodies within reach of (x, y) (withinReach of |radius| + reach), with every body
+    // answered for all queries, each once, in no particular order, into `out`.
+    void candidates(double x, double y, double reach, std::vector<uint32_t>& out);
 
     // Every body whose centre lies within |radius| + reach of a point of the closed segment
     // from (x0, y0) to (x1, y1), with every body answered for all queries, each once, in no
@@ -80,35 +86,36 @@ class BodyGrid {
         double x, y, reach;
     };
 
-    void place(); // files every body from at_, radius_, keptOut_
-    bool placeable(size_t i) const;
-    bool inCell(size_t i) const { return at_[i].reach == at_[i].reach; }
+    void place(); // files every living body from at_, radius_, keptOut_
+    bool placeable(size_t id) const;
+    bool inCell(size_t id) const { return at_[id].reach == at_[id].reach; }
     int64_t cellOf(double x, double y) const; // -1 off the grid
-    void stray(size_t i);
-    void unfile(size_t i);
-    bool file(size_t i, size_t cell);
+    void stray(size_t id);
+    void settleIn(size_t id); // into its cell where it can, else answered for every query
+    bool unfile(size_t id);
+    void forget(size_t id); // out of the cells and of everyQuery_
+    bool file(size_t id, size_t cell);
     uint32_t* edgesOf(size_t cell, size_t& column);
     void sumSpanRoom();
-    static size_t take(const Filed& body, double x, double y, double reach, size_t from,
-                       uint32_t* taken, size_t count);
-    void everyBody(double x, double y, double reach, size_t from, const uint32_t* always,
-                   const uint32_t* alwaysEnd, std::vector<uint32_t>& out);
-    void answer(const uint32_t* always, const uint32_t* alwaysEnd, size_t count,
-                std::vector<uint32_t>& out);
+    static size_t take(const Filed& body, double x, double y, double reach, uint32_t* taken,
+                       size_t count);
+    void everyBody(double x, double y, double reach, std::vector<uint32_t>& out);
+    void answer(size_t count, std::vector<uint32_t>& out);
 
-    std::vector<Place> at_; // by body
+    std::vector<Place> at_; // by id
     // The cells' bodies, cell after cell, row after row: the cell of column c in row r
     // holds the places from edge c to edge c + 1 of the row (cellEdge_ from r * (columns_
     // + 1) on), and the row's room runs from its last edge to rowEnd_[r].
     std::vector<Filed> cells_;
     std::vector<uint32_t> cellEdge_;
     std::vector<uint32_t> rowEnd_;
-    std::vector<uint32_t> filedAt_;   // by body: its place in cells_, or none
-    std::vector<uint32_t> filedCell_; // by body: the cell it is filed in
+    std::vector<uint32_t> filedAt_;   // by id: its place in cells_, or none
+    std::vector<uint32_t> filedCell_; // by id: the cell it is filed in
     std::vector<double> radius_;
     std::vector<double> homeX_, homeY_; // where each body in a cell was filed
-    std::vector<uint8_t> keptOut_;      // by body: asked to be answered for every query
-    std::vector<uint32_t> everyQuery_;  // ascending
+    std::vector<uint8_t> keptOut_;      // by id: asked to be answered for every query
+    std::vector<uint8_t> living_;       // by id: a body, not a free name
+    std::vector<uint32_t> everyQuery_;  // the living bodies out of the cells
     std::vector<uint32_t> found_;       // a query's bodies in cells
     double left_ = 0.0, top_ = 0.0, side_ = 1.0, perSide_ = 1.0; // perSide_ = 1 / side_
     double largestRadius_ = 0.0;                                 // of the bodies in cells

@@ -5,6 +5,7 @@
 #include "geometryMath.hpp"
 #include "gui.hpp"
 #include "keys.hpp"
+#include "py/changes.hpp"
 #include "py/errors.hpp"
 #include "py/import.hpp"
 #include "py/module.hpp"
@@ -54,6 +55,7 @@ bool bodySegment() {
 
 // The module-level statements of the source files, in import order.
 constexpr py::Segment segments[] = {
+    {"src/py/changes.cpp", py::changes::changesSegment},
     {"src/quorvelin.cpp", quorvelinSegment},
     {"src/keys.cpp", keysSegment},
     {"src/geometryMath.cpp", geometryMathSegment},

@@ -79,6 +79,14 @@ double distanceToSegment(double x, double y, double ax, double ay, double bx, do
     return std::sqrt(px * px + py * py);
 }
 
+// A grid's answer, sorted: each body once, each one of the scene's.
+void checkOnce(std::vector<uint32_t>& found, size_t count) {
+    std::sort(found.begin(), found.end());
+    CHECK(std::adjacent_find(found.begin(), found.end()) == found.end());
+    for (uint32_t id : found)
+        CHECK(id < count);
+}
+
 } // namespace
 
 NATIVE_TEST(theProbesAreTheFourAxesThenTheDiagonals) {
@@ -175,17 +183,10 @@ NATIVE_TEST(theGridFindsEveryBodyThatAPlainWalkTouches) {
             double slack = query % 2 ? 0.0 : 0.5 * unit(random);
             double px = x + slack * (2.0 * unit(random) - 1.0);
             double py = y + (query % 8 == 0 ? slack : slack * (2.0 * unit(random) - 1.0));
-            size_t from = query % 4 == 0 ? size_t(unit(random) * double(count)) : 0;
-            grid.candidates(x, y, std::fabs(radius) + slack, from, found);
-            for (size_t k = 1; k < found.size(); ++k)
-                CHECK(found[k - 1] < found[k]);
-            for (uint32_t i : found)
-                CHECK(i >= from && i < count);
-            size_t k = 0;
-            for (size_t i = from; i < count; ++i) {
-                while (k < found.size() && found[k] < i)
-                    ++k;
-                bool listed = k < found.size() && found[k] == i;
+            grid.candidates(x, y, std::fabs(radius) + slack, found);
+            checkOnce(found, count);
+            for (size_t i = 0; i < count; ++i) {
+                bool listed = std::binary_search(found.begin(), found.end(), uint32_t(i));
                 if (bodies[i].keptOut) CHECK(listed);
                 if (touches(bodies[i].x, bodies[i].y, px, py, bodies[i].radius + radius))
                     CHECK(listed);
@@ -227,20 +228,12 @@ NATIVE_TEST(theGridFindsEveryBodyWithinReachWhileBodiesDriftAndSettle) {
                 if (query == 7) x = 1e300;
                 if (query == 8) y = -NaN;
                 double reach = query % 10 == 9 ? 4.0 * unit(random) : 0.6 * unit(random);
-                size_t from = query % 4 == 0 ? near : 0;
-                grid.candidates(x, y, reach, from, found);
-                for (size_t k = 1; k < found.size(); ++k)
-                    CHECK(found[k - 1] < found[k]);
-                size_t k = 0;
-                for (size_t i = 0; i < count; ++i) {
-                    while (k < found.size() && found[k] < i)
-                        ++k;
-                    bool listed = k < found.size() && found[k] == i;
-                    if (i < from) CHECK(!listed);
-                    if (i >= from && withinReach(bodies[i].x - x, bodies[i].y - y,
-                                                 std::fabs(bodies[i].radius) + reach))
-                        CHECK(listed);
-                }
+                grid.candidates(x, y, reach, found);
+                checkOnce(found, count);
+                for (size_t i = 0; i < count; ++i)
+                    if (withinReach(bodies[i].x - x, bodies[i].y - y,
+                                    std::fabs(bodies[i].radius) + reach))
+                        CHECK(std::binary_search(found.begin(), found.end(), uint32_t(i)));
             }
         }
     }
@@ -278,20 +271,77 @@ NATIVE_TEST(theGridFindsEveryBodyWhileStraysAreFiledAgain) {
                 double x = query % 2 ? bodies[near].x : side * unit(random);
                 double y = query % 2 ? bodies[near].y : side * unit(random);
                 double reach = 0.6 * unit(random);
-                size_t from = query % 3 == 0 ? near : 0;
-                grid.candidates(x, y, reach, from, found);
-                for (size_t k = 1; k < found.size(); ++k)
-                    CHECK(found[k - 1] < found[k]);
-                for (size_t i = from; i < count; ++i)
+                grid.candidates(x, y, reach, found);
+                checkOnce(found, count);
+                for (size_t i = 0; i < count; ++i)
                     if (withinReach(bodies[i].x - x, bodies[i].y - y, 0.25 + reach))
                         CHECK(std::binary_search(found.begin(), found.end(), uint32_t(i)));
                 double x1 = x + side * (unit(random) - 0.5), y1 = y + side * (unit(random) - 0.5);
                 grid.alongSegment(x, y, x1, y1, reach, found);
-                std::sort(found.begin(), found.end());
-                CHECK(std::adjacent_find(found.begin(), found.end()) == found.end());
+                checkOnce(found, count);
                 for (size_t i = 0; i < count; ++i)
                     if (distanceToSegment(bodies[i].x, bodies[i].y, x, y, x1, y1) <= 0.25 + reach)
                         CHECK(std::binary_search(found.begin(), found.end(), uint32_t(i)));
+            }
+        }
+    }
+}
+
+// Bodies come and go by id, as a body list changes around them: new ids past the last,
+// ids of bodies gone taken again, radii that grow past every other and bodies kept out.
+// Every answer holds each living body within reach, and no body that is gone.
+NATIVE_TEST(theGridAnswersTheLivingBodiesWhileBodiesComeAndGo) {
+    std::mt19937_64 random(29);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int scene = 0; scene < 10; ++scene) {
+        size_t count = 1 + size_t(scene) * 40;
+        double side = std::sqrt(double(count)) + 3.0;
+        std::vector<GridBody> bodies;
+        for (size_t i = 0; i < count; ++i)
+            bodies.push_back({side * unit(random), side * unit(random), 0.25, false});
+        std::vector<bool> living(count, true);
+        BodyGrid grid;
+        grid.build(bodies);
+        std::vector<uint32_t> found;
+        for (int change = 0; change < 400; ++change) {
+            size_t id = size_t(unit(random) * double(count + 3));
+            double pick = unit(random);
+            if (id < count && living[id] && pick < 0.4) {
+                grid.remove(id);
+                living[id] = false;
+            } else {
+                GridBody body{side * unit(random), side * unit(random),
+                              pick < 0.05 ? 3.0 : 0.1 + 0.3 * unit(random), pick > 0.97};
+                if (id >= count) {
+                    id = count++;
+                    bodies.push_back(body);
+                    living.push_back(true);
+                }
+                bodies[id] = body;
+                living[id] = true;
+                grid.put(id, body);
+            }
+            if (change % 50 == 49) grid.settle();
+            double x = side * unit(random), y = side * unit(random), reach = 0.6 * unit(random);
+            grid.candidates(x, y, reach, found);
+            checkOnce(found, count);
+            for (size_t i = 0; i < count; ++i) {
+                bool listed = std::binary_search(found.begin(), found.end(), uint32_t(i));
+                if (!living[i])
+                    CHECK(!listed);
+                else if (bodies[i].keptOut ||
+                         withinReach(bodies[i].x - x, bodies[i].y - y, bodies[i].radius + reach))
+                    CHECK(listed);
+            }
+            grid.alongSegment(x, y, side - x, side - y, reach, found);
+            checkOnce(found, count);
+            for (size_t i = 0; i < count; ++i) {
+                bool listed = std::binary_search(found.begin(), found.end(), uint32_t(i));
+                if (!living[i])
+                    CHECK(!listed);
+                else if (distanceToSegment(bodies[i].x, bodies[i].y, x, y, side - x, side - y) <=
+                         bodies[i].radius + reach)
+                    CHECK(listed);
             }
         }
     }
@@ -400,9 +450,10 @@ NATIVE_TEST(theGridAnswersOnlyNearbyBodiesInAnOrdinaryScene) {
     BodyGrid grid;
     grid.build(bodies);
     std::vector<uint32_t> found;
-    grid.candidates(10.6, 10.5, 0.25, 0, found);
+    grid.candidates(10.6, 10.5, 0.25, found);
     CHECK(found == std::vector<uint32_t>{10 * 40 + 10});
-    grid.candidates(10.6, 10.5, 0.7, 0, found); // with some slack: the neighbour to the east
+    grid.candidates(10.6, 10.5, 0.7, found); // with some slack: the neighbour to the east
+    checkOnce(found, 1000);
     CHECK((found == std::vector<uint32_t>{10 * 40 + 10, 10 * 40 + 11}));
 }
 
