@@ -129,7 +129,6 @@ bool visitPlain(Mover& m, BodyIndex::Found i, bool flagsToTest, MovementPass& pa
     if (nobodyListens(m.system->engine, py::asObject(CollisionEvent::type))) return true;
     // Held across the handlers, which may take the body out of every list.
     py::Ref entity = py::Ref::borrow(snapshot.body(i).entity);
-    py::Ref body = py::Ref::borrow(py::asObject(other.collider));
     return fire(m.system, m.entity, entity.get(), pass);
 }
 
@@ -146,8 +145,9 @@ struct CatchUpBudget {
     size_t plainVisits = 0;
 
     bool worth(const BodyIndex& snapshot, PyObject* next, size_t listLength) const {
+        if (!snapshot.catchUpIsCostly()) return true;
         if (!plainComponents(next)) return false; // visited the long way all the same
-        return !snapshot.catchUpIsCostly() || free > 0 || 8 * plainVisits >= listLength;
+        return free > 0 || 8 * plainVisits >= listLength;
     }
     void caughtUp() {
         if (free > 0) --free;
