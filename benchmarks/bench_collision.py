@@ -208,6 +208,26 @@ def crowded_scene(bodies, seed=1):
     return side, solid, circles
 
 
+def ray_sides(batch, bodies, tree, grid):
+    """The batch of rays (x, y, dx, dy) cast over RAY cells by each side: ours through the
+    body system, pymunk's two spaces by segment_query without walls, sorted by distance."""
+    only_circles = pymunk.ShapeFilter(mask=CIRCLES)
+
+    def ours():
+        for x, y, dx, dy in batch:
+            bodies.traceEntities(quorvelin.Vector2(x, y), quorvelin.Vector2(dx, dy), RAY)
+
+    def theirs(space):
+        def cast():
+            for x, y, dx, dy in batch:
+                found = space.segment_query((x, y), (x + dx * RAY, y + dy * RAY), 0.0,
+                                            only_circles)
+                found.sort(key=lambda hit: hit.alpha)
+        return cast
+
+    return {"ours": ours, "tree": theirs(tree), "hash": theirs(grid)}
+
+
 class Race:
     """The sides of one comparison and their times, one per round: the time of `repeat`
     calls of the side in a row, divided by `repeat`."""
@@ -239,8 +259,6 @@ def world_sizes(rounds, sizes):
     nothing), so the difference is the handlers' cost. The engine's handlers are
     subscribed for every engine at once: its copy with the handler has it subscribed
     only while it steps."""
-    Vector2 = quorvelin.Vector2
-    only_circles = pymunk.ShapeFilter(mask=CIRCLES)
     results = []
     for bodies in sizes:
         side, solid, circles = crowded_scene(bodies)
@@ -283,23 +301,8 @@ def world_sizes(rounds, sizes):
             row["handler"] = {name: race.times[name + " handled"] for name in names}
             row["calls"] = {name: calls[name] / (2 * rounds) for name in names}
 
-            batch = rays(50, bodies, side)
-            bodies_of = movements[0].collisionBodySystem
-
-            def ours_rays():
-                for x, y, dx, dy in batch:
-                    bodies_of.traceEntities(Vector2(x, y), Vector2(dx, dy), RAY)
-
-            def theirs_rays(space):
-                def cast():
-                    for x, y, dx, dy in batch:
-                        found = space.segment_query((x, y), (x + dx * RAY, y + dy * RAY), 0.0,
-                                                    only_circles)
-                        found.sort(key=lambda hit: hit.alpha)
-                return cast
-
-            race = Race({"ours": ours_rays, "tree": theirs_rays(trees[0]),
-                         "hash": theirs_rays(grids[0])})
+            race = Race(ray_sides(rays(50, bodies, side), movements[0].collisionBodySystem,
+                                  trees[0], grids[0]))
             for index in range(rounds):
                 race.round(index)
             row["rays"] = race.times
@@ -411,22 +414,7 @@ def main():
 
         # Rays on these worlds as they stand: pymunk's positions differ from ours by now,
         # but both scenes hold the same number of circles spread alike.
-        batch = rays(50, epoch)
-        moved = movement.collisionBodySystem
-
-        def ours_rays():
-            for x, y, dx, dy in batch:
-                moved.traceEntities(Vector2(x, y), Vector2(dx, dy), RAY)
-
-        def theirs_rays(space):
-            def cast():
-                for x, y, dx, dy in batch:
-                    found = space.segment_query((x, y), (x + dx * RAY, y + dy * RAY), 0.0,
-                                                only_circles)
-                    found.sort(key=lambda hit: hit.alpha)
-            return cast
-
-        sides = {"ours": ours_rays, "tree": theirs_rays(tree), "hash": theirs_rays(grid)}
+        sides = ray_sides(rays(50, epoch), movement.collisionBodySystem, tree, grid)
         rays_race = rays_race or Race(sides)
         rays_race.sides = sides
         for index in range(EPOCH):

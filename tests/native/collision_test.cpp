@@ -87,6 +87,41 @@ void checkOnce(std::vector<uint32_t>& found, size_t count) {
         CHECK(id < count);
 }
 
+// Bodies of radius 0.25 scattered over a square.
+std::vector<GridBody> scattered(std::mt19937_64& random, size_t count, double side) {
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::vector<GridBody> bodies;
+    for (size_t i = 0; i < count; ++i)
+        bodies.push_back({side * unit(random), side * unit(random), 0.25, false});
+    return bodies;
+}
+
+// The grid's answers near (x, y) and along the segment from there to (x1, y1) against a
+// plain walk over the living bodies: each living body within reach (or kept out) is
+// answered, no other.
+void checkAnswers(BodyGrid& grid, const std::vector<GridBody>& bodies,
+                  const std::vector<bool>& living, double x, double y, double x1, double y1,
+                  double reach) {
+    std::vector<uint32_t> found;
+    for (bool segment : {false, true}) {
+        if (segment)
+            grid.alongSegment(x, y, x1, y1, reach, found);
+        else
+            grid.candidates(x, y, reach, found);
+        checkOnce(found, bodies.size());
+        for (size_t i = 0; i < bodies.size(); ++i) {
+            const GridBody& body = bodies[i];
+            bool listed = std::binary_search(found.begin(), found.end(), uint32_t(i));
+            double apart = segment ? distanceToSegment(body.x, body.y, x, y, x1, y1)
+                                   : std::max(std::fabs(body.x - x), std::fabs(body.y - y));
+            if (!living[i])
+                CHECK(!listed);
+            else if (body.keptOut || apart <= std::fabs(body.radius) + reach)
+                CHECK(listed);
+        }
+    }
+}
+
 } // namespace
 
 NATIVE_TEST(theProbesAreTheFourAxesThenTheDiagonals) {
@@ -249,12 +284,10 @@ NATIVE_TEST(theGridFindsEveryBodyWhileStraysAreFiledAgain) {
     for (int scene = 0; scene < 12; ++scene) {
         size_t count = 20 + size_t(scene) * 60;
         double side = std::sqrt(double(count)) + 2.0;
-        std::vector<GridBody> bodies;
-        for (size_t i = 0; i < count; ++i)
-            bodies.push_back({side * unit(random), side * unit(random), 0.25, false});
+        std::vector<GridBody> bodies = scattered(random, count, side);
+        std::vector<bool> living(count, true);
         BodyGrid grid;
         grid.build(bodies);
-        std::vector<uint32_t> found;
         for (int step = 0; step < 30; ++step) {
             bool crowd = step % 10 == 9; // many into one row, then out again
             for (size_t i = 0; i < count; ++i) {
@@ -270,18 +303,8 @@ NATIVE_TEST(theGridFindsEveryBodyWhileStraysAreFiledAgain) {
                 size_t near = size_t(unit(random) * double(count)) % count;
                 double x = query % 2 ? bodies[near].x : side * unit(random);
                 double y = query % 2 ? bodies[near].y : side * unit(random);
-                double reach = 0.6 * unit(random);
-                grid.candidates(x, y, reach, found);
-                checkOnce(found, count);
-                for (size_t i = 0; i < count; ++i)
-                    if (withinReach(bodies[i].x - x, bodies[i].y - y, 0.25 + reach))
-                        CHECK(std::binary_search(found.begin(), found.end(), uint32_t(i)));
                 double x1 = x + side * (unit(random) - 0.5), y1 = y + side * (unit(random) - 0.5);
-                grid.alongSegment(x, y, x1, y1, reach, found);
-                checkOnce(found, count);
-                for (size_t i = 0; i < count; ++i)
-                    if (distanceToSegment(bodies[i].x, bodies[i].y, x, y, x1, y1) <= 0.25 + reach)
-                        CHECK(std::binary_search(found.begin(), found.end(), uint32_t(i)));
+                checkAnswers(grid, bodies, living, x, y, x1, y1, 0.6 * unit(random));
             }
         }
     }
@@ -296,13 +319,10 @@ NATIVE_TEST(theGridAnswersTheLivingBodiesWhileBodiesComeAndGo) {
     for (int scene = 0; scene < 10; ++scene) {
         size_t count = 1 + size_t(scene) * 40;
         double side = std::sqrt(double(count)) + 3.0;
-        std::vector<GridBody> bodies;
-        for (size_t i = 0; i < count; ++i)
-            bodies.push_back({side * unit(random), side * unit(random), 0.25, false});
+        std::vector<GridBody> bodies = scattered(random, count, side);
         std::vector<bool> living(count, true);
         BodyGrid grid;
         grid.build(bodies);
-        std::vector<uint32_t> found;
         for (int change = 0; change < 400; ++change) {
             size_t id = size_t(unit(random) * double(count + 3));
             double pick = unit(random);
@@ -322,27 +342,8 @@ NATIVE_TEST(theGridAnswersTheLivingBodiesWhileBodiesComeAndGo) {
                 grid.put(id, body);
             }
             if (change % 50 == 49) grid.settle();
-            double x = side * unit(random), y = side * unit(random), reach = 0.6 * unit(random);
-            grid.candidates(x, y, reach, found);
-            checkOnce(found, count);
-            for (size_t i = 0; i < count; ++i) {
-                bool listed = std::binary_search(found.begin(), found.end(), uint32_t(i));
-                if (!living[i])
-                    CHECK(!listed);
-                else if (bodies[i].keptOut ||
-                         withinReach(bodies[i].x - x, bodies[i].y - y, bodies[i].radius + reach))
-                    CHECK(listed);
-            }
-            grid.alongSegment(x, y, side - x, side - y, reach, found);
-            checkOnce(found, count);
-            for (size_t i = 0; i < count; ++i) {
-                bool listed = std::binary_search(found.begin(), found.end(), uint32_t(i));
-                if (!living[i])
-                    CHECK(!listed);
-                else if (distanceToSegment(bodies[i].x, bodies[i].y, x, y, side - x, side - y) <=
-                         bodies[i].radius + reach)
-                    CHECK(listed);
-            }
+            double x = side * unit(random), y = side * unit(random);
+            checkAnswers(grid, bodies, living, x, y, side - x, side - y, 0.6 * unit(random));
         }
     }
 }
