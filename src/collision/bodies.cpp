@@ -382,36 +382,42 @@ void BodyIndex::vectorMoved(PyObject* vector, uint32_t& hint) {
 
 namespace {
 
-void sortFound(std::vector<BodyIndex::Found>& found) {
-    if (found.size() > 32)
-        std::sort(found.begin(), found.end());
-    else
-        for (size_t i = 1; i < found.size(); ++i)
-            for (size_t j = i; j > 0 && found[j - 1] > found[j]; --j)
-                std::swap(found[j - 1], found[j]);
+// A handful of numbers, ascending: compare-and-swap passes without a branch, which a query's
+// few candidates in no order would mispredict; std::sort for more.
+void sortFound(BodyIndex::Found* first, size_t count) {
+    if (count > 32) return std::sort(first, first + count);
+    for (size_t i = 1; i < count; ++i)
+        for (size_t j = i; j > 0 && first[j - 1] > first[j]; --j)
+            std::swap(first[j - 1], first[j]);
 }
 
 } // namespace
 
-void BodyIndex::candidates(double x, double y, double reach, size_t from, bool withFlags,
-                           std::vector<Found>& out) {
-    grid_.candidates(x, y, reach, found_);
-    out.clear();
-    for (uint32_t id : found_)
-        if (placeOf_[id] >= from) out.push_back(Found(placeOf_[id]) << 32 | id);
-    if (withFlags)
-        for (uint32_t id : unplainFlags_)
-            if (placeOf_[id] >= from) out.push_back(Found(placeOf_[id]) << 32 | id);
-    sortFound(out);
-    if (withFlags) out.erase(std::unique(out.begin(), out.end()), out.end());
+size_t BodyIndex::candidates(double x, double y, double reach, size_t from, bool withFlags,
+                             std::vector<Found>& out) {
+    collision::BodyGrid::Answer answer = grid_.candidates(x, y, reach);
+    size_t most = answer.count + answer.alwaysCount + (withFlags ? unplainFlags_.size() : 0);
+    if (out.size() < most) out.resize(most);
+    Found* found = out.data();
+    size_t count = 0;
+    // Those from `from` on, without a branch.
+    auto take = [&](uint32_t id) {
+        found[count] = Found(placeOf_[id]) << 32 | id;
+        count += size_t(placeOf_[id] >= from);
+    };
+    answer.forEach(take);
+    if (withFlags) std::for_each(unplainFlags_.begin(), unplainFlags_.end(), take);
+    sortFound(found, count);
+    if (withFlags) count = size_t(std::unique(found, found + count) - found);
+    return count;
 }
 
 void BodyIndex::alongSegment(double x0, double y0, double x1, double y1, double reach,
                              std::vector<Found>& out) {
-    grid_.alongSegment(x0, y0, x1, y1, reach, found_);
-    out.resize(found_.size());
-    for (size_t k = 0; k < found_.size(); ++k)
-        out[k] = Found(placeOf_[found_[k]]) << 32 | found_[k];
+    out.clear();
+    grid_.alongSegment(x0, y0, x1, y1, reach).forEach([&](uint32_t id) {
+        out.push_back(Found(placeOf_[id]) << 32 | id);
+    });
 }
 
 size_t BodyIndex::firstUnplain() const {

@@ -140,9 +140,10 @@ class BodyIndex {
 
     // The bodies from place `from` on within reach of (x, y) (BodyGrid::candidates), with
     // every body that is not plain, and those whose flags cannot be searched from here when
-    // `withFlags`, ascending.
-    void candidates(double x, double y, double reach, size_t from, bool withFlags,
-                    std::vector<Found>& out);
+    // `withFlags`, ascending: the first ones of `out`, as many as it returns (`out` keeps its
+    // size from one query to the next).
+    size_t candidates(double x, double y, double reach, size_t from, bool withFlags,
+                      std::vector<Found>& out);
     // The bodies near the segment from (x0, y0) to (x1, y1) (BodyGrid::alongSegment), with
     // every body that is not plain, in no particular order.
     void alongSegment(double x0, double y0, double x1, double y1, double reach,
@@ -204,7 +205,6 @@ class BodyIndex {
     std::vector<uint64_t> markedIn_;                    // by id: the catch-up that marked it
     uint64_t catchUps_ = 0;                             // numbers the catch-ups
     std::vector<std::pair<uint32_t, PyObject*>> moves_; // ids whose vectors were written
-    std::vector<uint32_t> found_;
 };
 
 // The components of the entities of a list, remembered by each entity's place in it

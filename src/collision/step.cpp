@@ -171,7 +171,7 @@ bool bodyPass(Mover& m, MovementPass& pass) {
     std::vector<BodyIndex::Found>& found = pass.candidates();
     CatchUpBudget budget;
     bool fresh = false;
-    size_t k = 0;
+    size_t k = 0, count = 0;
     Vec2 query;
     double slack = 0.0, queryRadius = 0.0;
     bool queryFlags = false;
@@ -206,14 +206,14 @@ bool bodyPass(Mover& m, MovementPass& pass) {
             queryFlags = !noFlags;
             slack = std::fabs(queryRadius);
             query = m.next;
-            snapshot.candidates(query.x, query.y, std::fabs(queryRadius) + slack, i, !noFlags,
-                                found);
+            count = snapshot.candidates(query.x, query.y, std::fabs(queryRadius) + slack, i,
+                                        !noFlags, found);
             k = 0;
             fresh = true;
         }
-        while (k < found.size() && BodyIndex::placeOf(found[k]) < i)
+        while (k < count && BodyIndex::placeOf(found[k]) < i)
             ++k;
-        if (k == found.size()) return true;
+        if (k == count) return true;
         BodyIndex::Found next = found[k];
         i = BodyIndex::placeOf(next);
         if (!snapshot.hot(next).plain) {

@@ -352,27 +352,32 @@ inline size_t BodyGrid::take(const Filed& body, double x, double y, double reach
     return count + size_t(near);
 }
 
-void BodyGrid::candidates(double x, double y, double reach, std::vector<uint32_t>& out) {
+BodyGrid::Answer BodyGrid::candidates(double x, double y, double reach) {
     // A body in a cell has a finite centre: nothing finite is within reach of a point that
     // is not.
-    if (columns_ == 0 || !std::isfinite(x) || !std::isfinite(y)) return answer(0, out);
+    if (columns_ == 0 || !std::isfinite(x) || !std::isfinite(y)) return answer(0);
     // Wider than any offset that withinReach lets through for a body in a cell, from where
     // the body was filed, with room for the rounding of every step to a cell number (the
     // part that does not depend on the query is summed when the grid changes: spanRoom_).
     double span = (largestRadius_ + reach) * (1.0 + 2e-6) +
                   (1e-14 * (std::fabs(x) + std::fabs(y)) + spanRoom_);
-    if (!std::isfinite(span)) return everyBody(x, y, reach, out);
+    if (!std::isfinite(span)) return everyBody(x, y, reach);
     // x - span and the like may overflow to an infinity, never to NaN.
+    double lowX = (x - span - left_) * perSide_, highX = (x + span - left_) * perSide_;
+    double lowY = (y - span - top_) * perSide_, highY = (y + span - top_) * perSide_;
     int64_t firstColumn, lastColumn, firstRow, lastRow;
-    cellRange((x - span - left_) * perSide_, (x + span - left_) * perSide_, columns_, firstColumn,
-              lastColumn);
-    cellRange((y - span - top_) * perSide_, (y + span - top_) * perSide_, rows_, firstRow, lastRow);
-    if (firstColumn > lastColumn || firstRow > lastRow) return answer(0, out);
+    if (lowX >= 0.0 && lowY >= 0.0 && highX < double(columns_) && highY < double(rows_)) {
+        // Mostly: the span lies inside the grid, where truncation is floorOf.
+        firstColumn = int64_t(lowX), lastColumn = int64_t(highX);
+        firstRow = int64_t(lowY), lastRow = int64_t(highY);
+    } else {
+        cellRange(lowX, highX, columns_, firstColumn, lastColumn);
+        cellRange(lowY, highY, rows_, firstRow, lastRow);
+        if (firstColumn > lastColumn || firstRow > lastRow) return answer(0);
+    }
     if (double(lastColumn - firstColumn + 1) * double(lastRow - firstRow + 1) > double(size()))
-        return everyBody(x, y, reach, out);
-    // One more: a place is written before it is counted.
-    if (found_.size() <= size()) found_.resize(size() + 1);
-    uint32_t* found = found_.data();
+        return everyBody(x, y, reach);
+    uint32_t* found = foundRoom();
     size_t count = 0;
     // The cells of a row side by side: one run of places.
     double filedReach = reach + filedRoom_;
@@ -383,12 +388,11 @@ void BodyGrid::candidates(double x, double y, double reach, std::vector<uint32_t
         for (; first < last; ++first)
             count = take(*first, x, y, filedReach, found, count);
     }
-    answer(count, out);
+    return answer(count);
 }
 
-void BodyGrid::alongSegment(double x0, double y0, double x1, double y1, double reach,
-                            std::vector<uint32_t>& out) {
-    if (columns_ == 0) return answer(0, out);
+BodyGrid::Answer BodyGrid::alongSegment(double x0, double y0, double x1, double y1, double reach) {
+    if (columns_ == 0) return answer(0);
     // In cell units from the grid's corner, as cellOf places the bodies. The span is the
     // one of a point query at the segment's farthest end, with room for the rounding of
     // the interpolation below.
@@ -400,10 +404,11 @@ void BodyGrid::alongSegment(double x0, double y0, double x1, double y1, double r
                    1e-12 * (1.0 + std::fabs(u0) + std::fabs(u1) + std::fabs(v0) + std::fabs(v1));
     if (!(std::isfinite(u0) && std::isfinite(u1) && std::isfinite(v0) && std::isfinite(v1) &&
           std::isfinite(width))) {
-        out.clear();
-        for (size_t id = 0; id < size(); ++id)
-            if (living_[id]) out.push_back(uint32_t(id));
-        return;
+        uint32_t* found = foundRoom();
+        size_t count = 0;
+        for (size_t id = 0; id < size(); ++id) // those out of the cells are answered anyway
+            if (living_[id] && inCell(id)) found[count++] = uint32_t(id);
+        return answer(count);
     }
     // Walked across the cells of the axis along which the segment goes further (u), so that
     // the other coordinate changes by at most one cell per cell: along rows, the cells of a
@@ -417,9 +422,7 @@ void BodyGrid::alongSegment(double x0, double y0, double x1, double y1, double r
     double lowU = std::min(u0, u1), highU = std::max(u0, u1);
     double slope = u1 != u0 ? (v1 - v0) / (u1 - u0) : 0.0;
     Segment segment(x0, y0, x1, y1);
-    // One more: a place is written before it is counted.
-    if (found_.size() <= size()) found_.resize(size() + 1);
-    uint32_t* found = found_.data();
+    uint32_t* found = foundRoom();
     size_t count = 0;
     double filedReach = reach + filedRoom_;
     // The cells from column `low` to column `high` of a row.
@@ -449,30 +452,24 @@ void BodyGrid::alongSegment(double x0, double y0, double x1, double y1, double r
             for (int64_t across = low; across <= high; ++across)
                 scan(across, along, along);
     }
-    answer(count, out);
+    return answer(count);
 }
 
 // The bodies within reach, every one tested: for a query that spans more cells than there
 // are bodies.
-void BodyGrid::everyBody(double x, double y, double reach, std::vector<uint32_t>& out) {
-    // One more: a place is written before it is counted.
-    if (found_.size() <= size()) found_.resize(size() + 1);
+BodyGrid::Answer BodyGrid::everyBody(double x, double y, double reach) {
+    uint32_t* found = foundRoom();
     size_t count = 0;
     for (size_t id = 0; id < size(); ++id) {
         // A body out of the cells has a NaN reach: never within it.
-        found_[count] = uint32_t(id);
+        found[count] = uint32_t(id);
         count += size_t(withinReach(at_[id].x - x, at_[id].y - y, at_[id].reach + reach));
     }
-    answer(count, out);
+    return answer(count);
 }
 
-// Into `out`: the `count` bodies of found_, then those answered for every query.
-void BodyGrid::answer(size_t count, std::vector<uint32_t>& out) {
-    out.resize(count + everyQuery_.size());
-    // A handful of bodies: a plain copy costs less than a call to memmove.
-    for (size_t k = 0; k < count; ++k)
-        out[k] = found_[k];
-    std::copy(everyQuery_.begin(), everyQuery_.end(), out.begin() + ptrdiff_t(count));
+BodyGrid::Answer BodyGrid::answer(size_t count) const {
+    return {found_.data(), count, everyQuery_.data(), everyQuery_.size()};
 }
 
 } // namespace collision

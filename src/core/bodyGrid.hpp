@@ -60,15 +60,31 @@ class BodyGrid {
     // where they were filed: later queries look less far.
     void settle();
 
+    // What a query answers, each body once, in no particular order: the ids of bodies
+    // found in cells, then those of the bodies answered for every query. It lies in the
+    // grid's own memory, until the next query or change.
+    struct Answer {
+        const uint32_t* found;
+        size_t count;
+        const uint32_t* always;
+        size_t alwaysCount;
+
+        template <class Visit> void forEach(Visit visit) const {
+            for (size_t k = 0; k < count; ++k)
+                visit(found[k]);
+            for (size_t k = 0; k < alwaysCount; ++k)
+                visit(always[k]);
+        }
+    };
+
     // The bodies within reach of (x, y) (withinReach of |radius| + reach), with every body
-    // answered for all queries, each once, in no particular order, into `out`.
-    void candidates(double x, double y, double reach, std::vector<uint32_t>& out);
+    // answered for all queries.
+    Answer candidates(double x, double y, double reach);
 
     // Every body whose centre lies within |radius| + reach of a point of the closed segment
-    // from (x0, y0) to (x1, y1), with every body answered for all queries, each once, in no
-    // particular order, into `out` (a superset: whole runs of cells along the segment).
-    void alongSegment(double x0, double y0, double x1, double y1, double reach,
-                      std::vector<uint32_t>& out);
+    // from (x0, y0) to (x1, y1), with every body answered for all queries (a superset:
+    // whole runs of cells along the segment).
+    Answer alongSegment(double x0, double y0, double x1, double y1, double reach);
     // The largest |radius| of a body in a cell; the others are answered for every query.
     double largestRadius() const { return largestRadius_; }
 
@@ -99,8 +115,13 @@ class BodyGrid {
     void sumSpanRoom();
     static size_t take(const Filed& body, double x, double y, double reach, uint32_t* taken,
                        size_t count);
-    void everyBody(double x, double y, double reach, std::vector<uint32_t>& out);
-    void answer(size_t count, std::vector<uint32_t>& out);
+    Answer everyBody(double x, double y, double reach);
+    Answer answer(size_t count) const;
+    // Room for every body, and one more: a place is written before it is counted.
+    uint32_t* foundRoom() {
+        if (found_.size() <= size()) found_.resize(size() + 1);
+        return found_.data();
+    }
 
     std::vector<Place> at_; // by id
     // The cells' bodies, cell after cell, row after row: the cell of column c in row r

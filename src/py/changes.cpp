@@ -6,15 +6,16 @@
 namespace py::changes {
 
 size_t readers = 0;
+uint64_t noted = 0;
+uintptr_t last = 0;
+std::vector<uintptr_t> entries;
+constexpr size_t leastRoom = 4096;
+size_t room = leastRoom;
 
 namespace {
 
-// The entries: each object's address, its lowest bit (always clear in an address) set
-// for a hand-out. `base` numbers the first; entries before it were dropped.
-std::vector<uintptr_t> entries_;
+// `base` numbers the first entry, those before it were dropped; `noted` the next.
 uint64_t base = 0;
-constexpr size_t leastRoom = 4096;
-size_t room = leastRoom;
 
 bool hookInstalled = false;
 bool hookHeard = false; // the hook heard the probe: it is in place
@@ -23,8 +24,10 @@ constexpr const char* probe = "quorvelin.changes";
 // The entries so far are dropped: every reader that has not read them all reads its
 // objects afresh; with `everyone`, those that have too.
 void drop(bool everyone) {
-    base += entries_.size() + (everyone ? 1 : 0);
-    entries_.clear();
+    base += entries.size() + (everyone ? 1 : 0);
+    noted = base;
+    last = 0;
+    entries.clear();
 }
 
 // Every audit event of the process. The collector's lists hand out any object, and with it
@@ -39,9 +42,8 @@ int audit(const char* event, PyObject*, void*) {
 
 } // namespace
 
-void note(PyObject* object, bool handOut) {
-    if (entries_.size() >= room) drop(false);
-    entries_.push_back(reinterpret_cast<uintptr_t>(object) | uintptr_t(handOut));
+void dropForRoom() {
+    drop(false);
 }
 
 bool sealsHold() {
@@ -53,7 +55,7 @@ bool sealsHold() {
 Reader::~Reader() {
     if (!reading_ || --readers > 0) return;
     drop(false);
-    entries_ = std::vector<uintptr_t>(); // its memory too
+    entries = std::vector<uintptr_t>(); // its memory too
     room = leastRoom;
 }
 
@@ -61,30 +63,11 @@ bool Reader::lost() const {
     return !reading_ || cursor_ < base;
 }
 
-bool Reader::caughtUp() const {
-    return reading_ && cursor_ == end();
-}
-
 void Reader::start(size_t expected) {
     if (!reading_) ++readers;
     reading_ = true;
     room = std::max(room, 4 * expected + leastRoom);
-    cursor_ = end();
-}
-
-bool Reader::takeOnly(PyObject* object) {
-    if (!reading_ || cursor_ + 1 != end() || entries_.back() != reinterpret_cast<uintptr_t>(object))
-        return false;
-    ++cursor_;
-    return true;
-}
-
-const std::vector<uintptr_t>& Reader::entries() {
-    return entries_;
-}
-
-uint64_t Reader::end() {
-    return base + entries_.size();
+    cursor_ = noted;
 }
 
 size_t Reader::first() const {

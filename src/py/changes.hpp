@@ -35,8 +35,21 @@
 namespace py::changes {
 
 extern size_t readers; // the Readers that have read at least once and still exist
+extern uint64_t noted; // the number of the next entry: every entry so far, dropped or not
+extern uintptr_t last; // the last entry, as it is entered
+// The entries since the last drop: each object's address, its lowest bit (always clear in
+// an address) set for a hand-out; and how many the log keeps before it drops them.
+extern std::vector<uintptr_t> entries;
+extern size_t room;
 
-void note(PyObject* object, bool handOut);
+void dropForRoom();
+
+inline void note(PyObject* object, bool handOut) {
+    if (entries.size() >= room) dropForRoom();
+    last = reinterpret_cast<uintptr_t>(object) | uintptr_t(handOut);
+    entries.push_back(last);
+    ++noted;
+}
 
 // The object's watched fields changed, or the engine changed a container it holds.
 inline void changed(PyObject* object) {
@@ -63,24 +76,26 @@ class Reader {
     // reader must read its objects afresh, then start().
     bool lost() const;
     // Nothing since the last read.
-    bool caughtUp() const;
-    // Reads from now on, and keeps room for about `entries` entries a reading.
-    void start(size_t entries);
+    bool caughtUp() const { return reading_ && cursor_ == noted; }
+    // Reads from now on, and keeps room for about `expected` entries a reading.
+    void start(size_t expected);
     // The entries since the last read, oldest first: visit(object, handOut). The objects
     // may have been freed since: they are only compared.
     template <class Visit> void read(Visit visit) {
-        for (size_t k = first(); k < entries().size(); ++k)
-            visit(reinterpret_cast<PyObject*>(entries()[k] & ~uintptr_t(1)),
-                  (entries()[k] & 1) != 0);
-        cursor_ = end();
+        for (size_t k = first(); k < entries.size(); ++k)
+            visit(reinterpret_cast<PyObject*>(entries[k] & ~uintptr_t(1)), (entries[k] & 1) != 0);
+        cursor_ = noted;
     }
     // Whether the one entry since the last read is the change of `object`; if so, it
     // counts as read.
-    bool takeOnly(PyObject* object);
+    bool takeOnly(PyObject* object) {
+        if (!reading_ || cursor_ + 1 != noted || last != reinterpret_cast<uintptr_t>(object))
+            return false;
+        ++cursor_;
+        return true;
+    }
 
   private:
-    static const std::vector<uintptr_t>& entries();
-    static uint64_t end();
     size_t first() const;
 
     bool reading_ = false;

@@ -79,6 +79,13 @@ double distanceToSegment(double x, double y, double ax, double ay, double bx, do
     return std::sqrt(px * px + py * py);
 }
 
+// The ids a query answered.
+std::vector<uint32_t> ids(const BodyGrid::Answer& answer) {
+    std::vector<uint32_t> out;
+    answer.forEach([&](uint32_t id) { out.push_back(id); });
+    return out;
+}
+
 // A grid's answer, sorted: each body once, each one of the scene's.
 void checkOnce(std::vector<uint32_t>& found, size_t count) {
     std::sort(found.begin(), found.end());
@@ -105,9 +112,9 @@ void checkAnswers(BodyGrid& grid, const std::vector<GridBody>& bodies,
     std::vector<uint32_t> found;
     for (bool segment : {false, true}) {
         if (segment)
-            grid.alongSegment(x, y, x1, y1, reach, found);
+            found = ids(grid.alongSegment(x, y, x1, y1, reach));
         else
-            grid.candidates(x, y, reach, found);
+            found = ids(grid.candidates(x, y, reach));
         checkOnce(found, bodies.size());
         for (size_t i = 0; i < bodies.size(); ++i) {
             const GridBody& body = bodies[i];
@@ -218,7 +225,7 @@ NATIVE_TEST(theGridFindsEveryBodyThatAPlainWalkTouches) {
             double slack = query % 2 ? 0.0 : 0.5 * unit(random);
             double px = x + slack * (2.0 * unit(random) - 1.0);
             double py = y + (query % 8 == 0 ? slack : slack * (2.0 * unit(random) - 1.0));
-            grid.candidates(x, y, std::fabs(radius) + slack, found);
+            found = ids(grid.candidates(x, y, std::fabs(radius) + slack));
             checkOnce(found, count);
             for (size_t i = 0; i < count; ++i) {
                 bool listed = std::binary_search(found.begin(), found.end(), uint32_t(i));
@@ -263,7 +270,7 @@ NATIVE_TEST(theGridFindsEveryBodyWithinReachWhileBodiesDriftAndSettle) {
                 if (query == 7) x = 1e300;
                 if (query == 8) y = -NaN;
                 double reach = query % 10 == 9 ? 4.0 * unit(random) : 0.6 * unit(random);
-                grid.candidates(x, y, reach, found);
+                found = ids(grid.candidates(x, y, reach));
                 checkOnce(found, count);
                 for (size_t i = 0; i < count; ++i)
                     if (withinReach(bodies[i].x - x, bodies[i].y - y,
@@ -409,7 +416,7 @@ NATIVE_TEST(theSegmentQueryFindsEveryBodyNearTheSegment) {
                 break;
             }
             double reach = query % 5 == 0 ? 2.0 * unit(random) : 0.1 * unit(random);
-            grid.alongSegment(x0, y0, x1, y1, reach, found);
+            found = ids(grid.alongSegment(x0, y0, x1, y1, reach));
             std::sort(found.begin(), found.end());
             for (size_t k = 1; k < found.size(); ++k)
                 CHECK(found[k - 1] < found[k]); // each once
@@ -437,7 +444,7 @@ NATIVE_TEST(theSegmentQueryAnswersOnlyBodiesAlongTheSegment) {
     std::vector<uint32_t> found;
     for (double angle : {0.0, 0.4, 0.8, 1.2, 1.6, 2.9}) {
         double x1 = 20.5 + 15.0 * std::cos(angle), y1 = 12.5 + 15.0 * std::sin(angle);
-        grid.alongSegment(20.5, 12.5, x1, y1, 0.05, found);
+        found = ids(grid.alongSegment(20.5, 12.5, x1, y1, 0.05));
         if (angle == 0.0) CHECK_EQ(found.size(), 16u); // the centres of a row, 20.5 to 35.5
         for (uint32_t i : found) // no farther than the reach, with room for rounding only
             CHECK(distanceToSegment(bodies[i].x, bodies[i].y, 20.5, 12.5, x1, y1) < 0.31);
@@ -451,9 +458,9 @@ NATIVE_TEST(theGridAnswersOnlyNearbyBodiesInAnOrdinaryScene) {
     BodyGrid grid;
     grid.build(bodies);
     std::vector<uint32_t> found;
-    grid.candidates(10.6, 10.5, 0.25, found);
+    found = ids(grid.candidates(10.6, 10.5, 0.25));
     CHECK(found == std::vector<uint32_t>{10 * 40 + 10});
-    grid.candidates(10.6, 10.5, 0.7, found); // with some slack: the neighbour to the east
+    found = ids(grid.candidates(10.6, 10.5, 0.7)); // with some slack: the neighbour to the east
     checkOnce(found, 1000);
     CHECK((found == std::vector<uint32_t>{10 * 40 + 10, 10 * 40 + 11}));
 }
