@@ -6,7 +6,7 @@
 // Components and vectors are read and written as the engine's structs, never through
 // Python-level methods. Entities that are exactly Entity are read directly; any other
 // object answers getComponent by name. Bodies are found through a BodyIndex kept for the
-// whole pass, and from pass to pass, refreshed after Python code has run.
+// whole pass, and from pass to pass, caught up after Python code has run.
 #pragma once
 
 #include "collision.hpp"
