@@ -232,16 +232,23 @@ void BodyIndex::dropBody(uint32_t id) {
     freeIds_.push_back(id);
 }
 
-namespace {
+// --- IdSet --------------------------------------------------------------------------------
 
-void eraseOne(std::vector<uint32_t>& ids, uint32_t id) {
-    auto at = std::find(ids.begin(), ids.end(), id);
-    if (at == ids.end()) return;
-    *at = ids.back();
-    ids.pop_back();
+void IdSet::insert(uint32_t id) {
+    if (id >= at_.size()) at_.resize(id + 1, absent);
+    if (at_[id] != absent) return;
+    at_[id] = uint32_t(ids_.size());
+    ids_.push_back(id);
 }
 
-} // namespace
+void IdSet::erase(uint32_t id) {
+    if (id >= at_.size() || at_[id] == absent) return;
+    uint32_t moved = ids_.back();
+    ids_[at_[id]] = moved;
+    at_[moved] = at_[id];
+    ids_.pop_back();
+    at_[id] = absent;
+}
 
 // Whatever the body was known by: out of the parts index and of the lists of bodies that
 // need more than the grid.
@@ -251,17 +258,13 @@ void BodyIndex::forgetBody(uint32_t id) {
     if (body.position) parts_.erase(body.position, id << 2 | positionRole);
     if (body.collider) parts_.erase(body.collider, id << 2 | colliderRole);
     if (body.vector) parts_.erase(body.vector, id << 2 | vectorRole);
-    const Hot& hot = hot_[id];
-    if (!hot.plain) eraseOne(unplain_, id);
-    if (hot.plain && !hot.plainFlags) eraseOne(unplainFlags_, id);
-    if (body.dictShared) eraseOne(sharedDicts_, id);
+    unplain_.erase(id);
+    unplainFlags_.erase(id);
+    sharedDicts_.erase(id);
     if (body.flagsShared) {
-        auto shared = std::find_if(sharedFlags_.begin(), sharedFlags_.end(),
-                                   [&](const SharedFlags& s) { return s.list == body.flags; });
-        if (shared != sharedFlags_.end() && --shared->bodies == 0) {
-            *shared = sharedFlags_.back();
-            sharedFlags_.pop_back();
-        }
+        auto shared = sharedFlags_.find(body.flags);
+        if (shared != sharedFlags_.end() && --shared->second.bodies == 0)
+            sharedFlags_.erase(shared);
     }
 }
 
@@ -280,7 +283,7 @@ collision::GridBody BodyIndex::readFields(uint32_t id) {
     if (PyObject* components = plainComponents(body.entity)) {
         body.components.seen(components);
         body.dictShared = Py_REFCNT(components) != 1;
-        if (body.dictShared) sharedDicts_.push_back(id);
+        if (body.dictShared) sharedDicts_.insert(id);
         if (classKeysOnly(components)) {
             body.collider = py::instanceOf<CollisionComponent>(
                 PyDict_GetItem(components, py::asObject(CollisionComponent::type)));
@@ -295,7 +298,7 @@ collision::GridBody BodyIndex::readFields(uint32_t id) {
     Hot& hot = hot_[id];
     if (!body.collider || !vector) {
         hot = {nullptr, 0.0, false, false, false};
-        unplain_.push_back(id);
+        unplain_.insert(id);
         return {0.0, 0.0, 0.0, true};
     }
     CollisionComponent* collider = body.collider;
@@ -308,15 +311,10 @@ collision::GridBody BodyIndex::readFields(uint32_t id) {
     });
     parts_.insert(vector, id << 2 | vectorRole);
     hot = {collider, collider->radius, true, collider->isOnlyTrigger, plainFlags(body.flags)};
-    if (!hot.plainFlags) unplainFlags_.push_back(id);
+    if (!hot.plainFlags) unplainFlags_.insert(id);
     body.flagsShared = Py_REFCNT(body.flags) != 1;
     if (body.flagsShared) {
-        auto shared = std::find_if(sharedFlags_.begin(), sharedFlags_.end(),
-                                   [&](const SharedFlags& s) { return s.list == body.flags; });
-        if (shared == sharedFlags_.end())
-            sharedFlags_.push_back({body.flags, hot.plainFlags, 1});
-        else
-            ++shared->bodies;
+        ++sharedFlags_.try_emplace(body.flags, SharedFlags{hot.plainFlags, 0}).first->second.bodies;
     }
     return {vector->x, vector->y, collider->radius, false};
 }
@@ -352,12 +350,12 @@ void BodyIndex::checkSharedDicts() {
 // searched from here, or can be now, are read again. Each list is still held by the
 // components that held it when read, as their bodies were not read again since.
 void BodyIndex::checkSharedFlags() {
-    for (SharedFlags& shared : sharedFlags_) {
-        bool plain = plainFlags(shared.list);
+    for (auto& [list, shared] : sharedFlags_) {
+        bool plain = plainFlags(list);
         if (plain == shared.plain) continue;
         shared.plain = plain;
         for (uint32_t id = 0; id < bodies_.size(); ++id)
-            if (bodies_[id].living && bodies_[id].flags == shared.list) mark(id);
+            if (bodies_[id].living && bodies_[id].flags == list) mark(id);
     }
 }
 

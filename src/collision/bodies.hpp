@@ -42,6 +42,7 @@
 #include "py/ref.hpp"
 
 #include <cstdint>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -74,6 +75,26 @@ struct DictSeen {
 
     bool holds(PyObject* liveDict) const;
     void seen(PyObject* liveDict);
+};
+
+// A set of ids that takes one in and lets one go in constant time, in no particular order.
+class IdSet {
+  public:
+    void clear() {
+        ids_.clear();
+        at_.clear();
+    }
+    void insert(uint32_t id);
+    void erase(uint32_t id);
+    size_t size() const { return ids_.size(); }
+    bool empty() const { return ids_.empty(); }
+    const uint32_t* begin() const { return ids_.data(); }
+    const uint32_t* end() const { return ids_.data() + ids_.size(); }
+
+  private:
+    static constexpr uint32_t absent = UINT32_MAX;
+    std::vector<uint32_t> ids_;
+    std::vector<uint32_t> at_; // by id: its place in ids_, or absent
 };
 
 class BodyIndex {
@@ -189,16 +210,16 @@ class BodyIndex {
     AddressIndex parts_; // each body's entity, components and vector -> id and role
     collision::BodyGrid grid_;
 
-    std::vector<uint32_t> unplain_;      // ids of the bodies that are not plain
-    std::vector<uint32_t> unplainFlags_; // ids of plain bodies whose flags cannot be searched
-    std::vector<uint32_t> sharedDicts_;  // ids of the bodies whose dicts are held elsewhere
-    // The flag lists held elsewhere, each with whether it could be searched when read.
+    IdSet unplain_;      // the bodies that are not plain
+    IdSet unplainFlags_; // the plain bodies whose flags cannot be searched from here
+    IdSet sharedDicts_;  // the bodies whose dicts are held elsewhere
+    // The flag lists held elsewhere, each with whether it could be searched when read, and
+    // how many bodies hold it.
     struct SharedFlags {
-        PyObject* list;
         bool plain;
         uint32_t bodies;
     };
-    std::vector<SharedFlags> sharedFlags_;
+    std::unordered_map<PyObject*, SharedFlags> sharedFlags_;
 
     // The work of one catch-up.
     std::vector<uint32_t> marked_;                      // ids to read again
