@@ -23,9 +23,11 @@ void AddressIndex::insert(const void* address, uint32_t value) {
     // At most half the slots taken, erased ones included: probes stay short.
     if (2 * (used_ + erased_ + 1) > slots_.size()) rebuild(2 * (used_ + 1));
     auto key = reinterpret_cast<uintptr_t>(address);
+    // Into the first erased slot on the way, if any: probes pass over it either way.
     size_t slot = slotOf(key);
-    while (slots_[slot].key != empty)
+    while (slots_[slot].key != empty && slots_[slot].key != erased)
         slot = (slot + 1) & mask_;
+    if (slots_[slot].key == erased) --erased_;
     slots_[slot] = {key, value};
     ++used_;
 }

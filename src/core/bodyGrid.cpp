@@ -85,6 +85,18 @@ void BodyGrid::build(const std::vector<GridBody>& bodies) {
 }
 
 void BodyGrid::put(size_t id, const GridBody& body) {
+    if (id < size() && living_[id] && inCell(id) && !body.keptOut &&
+        std::fabs(body.radius) <= radiusCap_) {
+        // In a cell and to stay in the cells (false for a radius that is not finite): its
+        // reach where it is filed, then the move.
+        double reach = std::fabs(body.radius);
+        radius_[id] = body.radius;
+        at_[id].reach = reach;
+        cells_[filedAt_[id]].reach = float(reach);
+        largestRadius_ = std::max(largestRadius_, reach);
+        move(id, body.x, body.y);
+        return;
+    }
     if (id >= size()) {
         at_.resize(id + 1, {0.0, 0.0, outOfCells});
         radius_.resize(id + 1);
