@@ -1,6 +1,7 @@
 """Movement with collisions and ray queries against pymunk, in one run.
 
 Run headless:  python benchmarks/bench_collision.py [--rounds N] [--bodies N]
+               [--sizes N ...] [--size-rounds N] [--only-sizes]
 
 The scene on both sides: a 64 x 64 level walled all round with a few inner walls (bars
 of cells), and 1000 moving circles of radius 0.25 (random velocities up to 2 cells per
@@ -26,6 +27,17 @@ median of the rounds' ratios with the lowest and highest beside it. Targets: the
 and the ray query at most 1.0 against pymunk at its strongest. A row with a handler
 subscribed to CollisionEvent (a Python call per contact) races pymunk with a pre_solve
 callback (a Python call per touching pair). Without pymunk the script says so and exits.
+
+Then the crowded worlds, one for each of --sizes (1000, 16000 and 32000 circles): a
+square level walled round, 1.25 circles of radius 0.25 a free cell, random velocities up
+to 3 cells a second in each axis. Each round steps every world twice, without a handler
+and, up to 16000 circles, with one (on a second copy of each world: ours with a
+CollisionEvent handler that counts its calls, pymunk with a pre_solve callback that does
+the same), and casts 50 rays of 20 cells. The cost of a handler call is what the handler
+adds to a step, divided by its calls a step. Targets: the step with a handler at most 3
+times pymunk's with pre_solve, a handler call at most 2 us at both sizes and within 1.5
+times the 1000-circle figure at 16000, the step without a handler at most 1.5 times
+pymunk's at 16000 and 32000, the ray query at most 1.0.
 """
 
 import argparse
@@ -79,14 +91,14 @@ def scene(bodies, seed=1):
     return solid, circles
 
 
-def wall_segments(solid):
+def wall_segments(solid, side=SIDE):
     """The faces between a solid cell and a free one on the map, joined into the longest
     runs along each grid line: ((ax, ay), (bx, by)) each."""
     runs = {}  # (axis, line, side) -> positions along the line
     for x, y in solid:
         for dx, dy in ((0, -1), (1, 0), (0, 1), (-1, 0)):
             bx, by = x + dx, y + dy
-            if (bx, by) in solid or not (0 <= bx < SIDE and 0 <= by < SIDE):
+            if (bx, by) in solid or not (0 <= bx < side and 0 <= by < side):
                 continue
             if dy:  # a horizontal face on line y (or y + 1), from x to x + 1
                 runs.setdefault(("h", y + max(dy, 0), dy), []).append(x)
@@ -109,10 +121,10 @@ def wall_segments(solid):
     return segments
 
 
-def engine_side(solid, circles):
+def engine_side(solid, circles, side=SIDE):
     with contextlib.redirect_stdout(io.StringIO()):
         level = quorvelin.Level(None)
-    level._loadMetadata("bench", '{"width": %d, "height": %d}' % (SIDE, SIDE))
+    level._loadMetadata("bench", '{"width": %d, "height": %d}' % (side, side))
     for x, y in solid:
         level.setBlock(quorvelin.BLOCK_SQUARE, x, y)
     engine = quorvelin.Engine()
@@ -129,11 +141,11 @@ def engine_side(solid, circles):
     return movement, entities
 
 
-def pymunk_side(solid, circles, spatial_hash):
+def pymunk_side(solid, circles, spatial_hash, side=SIDE):
     space = pymunk.Space()
     if spatial_hash:
         space.use_spatial_hash(2 * RADIUS, 10 * len(circles))
-    walls = [pymunk.Segment(space.static_body, a, b, 0.0) for a, b in wall_segments(solid)]
+    walls = [pymunk.Segment(space.static_body, a, b, 0.0) for a, b in wall_segments(solid, side)]
     for wall in walls:
         wall.filter = pymunk.ShapeFilter(categories=WALLS)
     space.add(*walls)
@@ -166,14 +178,54 @@ def stepping(movement, tree, grid):
             "hash": lambda: grid.step(STEP)}
 
 
-def rays(count, seed):
+def rays(count, seed, side=SIDE):
     rng = random.Random(seed)
     out = []
     for _ in range(count):
         angle = rng.uniform(0, 2 * math.pi)
-        out.append((rng.uniform(1, SIDE - 1), rng.uniform(1, SIDE - 1), math.cos(angle),
+        out.append((rng.uniform(1, side - 1), rng.uniform(1, side - 1), math.cos(angle),
                     math.sin(angle)))
     return out
+
+
+def crowded_scene(bodies, seed=1):
+    """A square level walled round, 1.25 circles a free cell (one in every cell, a second
+    one in a quarter of them, in another corner), random velocities up to 3 cells a second
+    in each axis: (side, solid cells, circles)."""
+    inner = math.ceil(math.sqrt(bodies / 1.25))
+    side = inner + 2
+    rng = random.Random(seed)
+    solid = {(x, y) for x in range(side) for y in range(side)
+             if x in (0, side - 1) or y in (0, side - 1)}
+    free = [(x, y) for x in range(1, side - 1) for y in range(1, side - 1)]
+    rng.shuffle(free)
+    circles = []
+    for i in range(bodies):
+        x, y = free[i % len(free)]
+        corner = (i // len(free)) % 4
+        circles.append((x + 0.25 + 0.5 * (corner % 2), y + 0.25 + 0.5 * (corner // 2),
+                        rng.uniform(-3, 3), rng.uniform(-3, 3)))
+    return side, solid, circles
+
+
+def ray_sides(batch, bodies, tree, grid):
+    """The batch of rays (x, y, dx, dy) cast over RAY cells by each side: ours through the
+    body system, pymunk's two spaces by segment_query without walls, sorted by distance."""
+    only_circles = pymunk.ShapeFilter(mask=CIRCLES)
+
+    def ours():
+        for x, y, dx, dy in batch:
+            bodies.traceEntities(quorvelin.Vector2(x, y), quorvelin.Vector2(dx, dy), RAY)
+
+    def theirs(space):
+        def cast():
+            for x, y, dx, dy in batch:
+                found = space.segment_query((x, y), (x + dx * RAY, y + dy * RAY), 0.0,
+                                            only_circles)
+                found.sort(key=lambda hit: hit.alpha)
+        return cast
+
+    return {"ours": ours, "tree": theirs(tree), "hash": theirs(grid)}
 
 
 class Race:
@@ -194,13 +246,131 @@ class Race:
             self.times[name].append((time.perf_counter() - start) / self.repeat)
 
 
+def strongest(times):
+    """pymunk's faster index in these times: "tree" or "hash"."""
+    return min(("tree", "hash"), key=lambda name: statistics.median(times[name]))
+
+
+def world_sizes(rounds, sizes):
+    """The same race on crowded worlds of several sizes: the step without and with a
+    handler (pymunk with a pre_solve callback), the handlers' calls, and the ray query.
+    Each side steps two copies of its world, one without and one with the handler, in
+    turn within each round: the copies stay alike (a handler that only counts changes
+    nothing), so the difference is the handlers' cost. The engine's handlers are
+    subscribed for every engine at once: its copy with the handler has it subscribed
+    only while it steps."""
+    results = []
+    for bodies in sizes:
+        side, solid, circles = crowded_scene(bodies)
+        handled = bodies <= 16000
+        copies = 2 if handled else 1
+        movements = [engine_side(solid, circles, side)[0] for _ in range(copies)]
+        trees = [pymunk_side(solid, circles, False, side)[0] for _ in range(copies)]
+        grids = [pymunk_side(solid, circles, True, side)[0] for _ in range(copies)]
+        worlds = [stepping(movements[k], trees[k], grids[k]) for k in range(copies)]
+        for copy in worlds:
+            for step in copy.values():
+                for _ in range(10):
+                    step()
+        sides = dict(worlds[0])
+        calls = {name: 0 for name in sides}
+        if handled:
+            def counter(name):
+                def count(*arguments):
+                    calls[name] += 1
+                return count
+
+            ours = counter("ours")
+
+            def ours_handled():
+                quorvelin.Engine.subscribeEvent(quorvelin.Engine(), quorvelin.CollisionEvent, ours)
+                worlds[1]["ours"]()
+                quorvelin.Engine.unsubscribeEvent(quorvelin.Engine(), quorvelin.CollisionEvent,
+                                                  ours)
+
+            trees[1].on_collision(pre_solve=counter("tree"))
+            grids[1].on_collision(pre_solve=counter("hash"))
+            sides.update({"ours handled": ours_handled, "tree handled": worlds[1]["tree"],
+                          "hash handled": worlds[1]["hash"]})
+        race = Race(sides, 2)
+        for index in range(rounds):
+            race.round(index)
+        names = ("ours", "tree", "hash")
+        row = {"bodies": bodies, "plain": {name: race.times[name] for name in names}}
+        if handled:
+            row["handler"] = {name: race.times[name + " handled"] for name in names}
+            row["calls"] = {name: calls[name] / (2 * rounds) for name in names}
+
+            race = Race(ray_sides(rays(50, bodies, side), movements[0].collisionBodySystem,
+                                  trees[0], grids[0]))
+            for index in range(rounds):
+                race.round(index)
+            row["rays"] = race.times
+        results.append(row)
+    return results
+
+
+def show_world_sizes(results, rounds):
+    print("\nCrowded worlds: a square level walled round, 1.25 circles of radius 0.25 a free "
+          "cell, velocities up to 3 cells a second; %d rounds, each stepping every world "
+          "twice or casting 50 rays of 20 cells\n" % rounds)
+    print("| circles | case | quorvelin us | pymunk tree us | pymunk hash us | ours / pymunk |")
+    print("|---|---|---|---|---|---|")
+
+    def us(values, per=1):
+        return "%.1f" % (statistics.median(values) * 1e6 / per)
+
+    def line(bodies, label, times, per=1):
+        best = strongest(times)
+        print("| %d | %s | %s | %s | %s | %s |" % (
+            bodies, label, us(times["ours"], per), us(times["tree"], per),
+            us(times["hash"], per), show_ratio(times["ours"], times[best])))
+
+    for row in results:
+        bodies = row["bodies"]
+        line(bodies, "step", row["plain"])
+        if "handler" in row:
+            line(bodies, "step with a handler (pymunk: pre_solve)", row["handler"])
+            line(bodies, "traceEntities against a sorted segment_query, per ray", row["rays"],
+                 per=50)
+    print("\n| circles | quorvelin us a body | pymunk us a body (faster index) | handler calls "
+          "a step, ours / pymunk | cost of a handler call, ours us / pymunk us |")
+    print("|---|---|---|---|---|")
+    for row in results:
+        bodies, plain = row["bodies"], row["plain"]
+        best = strongest(plain)
+        ours_body = statistics.median(plain["ours"]) * 1e6 / bodies
+        theirs_body = statistics.median(plain[best]) * 1e6 / bodies
+        calls = cost = "-"
+        if "handler" in row:
+            handled = row["handler"]
+            calls = "%.0f / %.0f" % (row["calls"]["ours"], row["calls"][best])
+
+            def per_call(name):
+                extra = statistics.median(handled[name]) - statistics.median(plain[name])
+                return extra * 1e6 / max(row["calls"][name], 1)
+
+            cost = "%.2f / %.2f" % (per_call("ours"), per_call(best))
+        print("| %d | %.3f | %.3f (%s) | %s | %s |" % (bodies, ours_body, theirs_body, best,
+                                                      calls, cost))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--rounds", type=int, default=200, help="step rounds (and ray rounds)")
     parser.add_argument("--bodies", type=int, default=1000)
+    parser.add_argument("--sizes", type=int, nargs="*", default=[1000, 16000, 32000],
+                        help="circles of the crowded worlds (none: leave them out)")
+    parser.add_argument("--size-rounds", type=int, default=15,
+                        help="rounds of each race on the crowded worlds")
+    parser.add_argument("--only-sizes", action="store_true",
+                        help="only the crowded worlds")
     args = parser.parse_args()
     if pymunk is None:
         print("pymunk is not installed: pip install pymunk (benchmark only)")
+        return 0
+    if args.only_sizes:
+        show_world_sizes(world_sizes(args.size_rounds, args.sizes), args.size_rounds)
         return 0
     solid, circles = scene(args.bodies)
     Vector2 = quorvelin.Vector2
@@ -244,22 +414,7 @@ def main():
 
         # Rays on these worlds as they stand: pymunk's positions differ from ours by now,
         # but both scenes hold the same number of circles spread alike.
-        batch = rays(50, epoch)
-        moved = movement.collisionBodySystem
-
-        def ours_rays():
-            for x, y, dx, dy in batch:
-                moved.traceEntities(Vector2(x, y), Vector2(dx, dy), RAY)
-
-        def theirs_rays(space):
-            def cast():
-                for x, y, dx, dy in batch:
-                    found = space.segment_query((x, y), (x + dx * RAY, y + dy * RAY), 0.0,
-                                                only_circles)
-                    found.sort(key=lambda hit: hit.alpha)
-            return cast
-
-        sides = {"ours": ours_rays, "tree": theirs_rays(tree), "hash": theirs_rays(grid)}
+        sides = ray_sides(rays(50, epoch), movement.collisionBodySystem, tree, grid)
         rays_race = rays_race or Race(sides)
         rays_race.sides = sides
         for index in range(EPOCH):
@@ -318,6 +473,8 @@ def main():
     print("Python calls a step with the handlers: %.0f ours, %.0f pymunk (each of its two "
           "worlds)" % (contacts["ours"] / handler_rounds / STEPS,
                         contacts["pymunk"] / handler_rounds / STEPS / 2))
+    if args.sizes:
+        show_world_sizes(world_sizes(args.size_rounds, args.sizes), args.size_rounds)
     return 0
 
 

@@ -37,6 +37,7 @@ bool initSystem(PyObject* self, PyTypeObject* first, PyTypeObject* second) {
     auto* system = py::cast<AbstractSystem>(self);
     py::assign(system->interestedComponentTypes, types.get());
     py::assign(system->entities, members.get());
+    py::changes::changed(self);
     return true;
 }
 
@@ -81,10 +82,7 @@ static PyObject* CollisionBodySystem_traceEntities(PyObject* self, py::Arguments
     Vector2* direction = py::instanceOf<Vector2>(dir.get());
     if (!direction) return py::noAttribute(dir.get(), "normalize");
     double length = direction->length();
-    if (length != 0.0) {
-        direction->x /= length;
-        direction->y /= length;
-    }
+    if (length != 0.0) direction->assign(direction->x / length, direction->y / length);
     Vector2* from = py::instanceOf<Vector2>(pos.get());
     if (!from) return py::noAttribute(pos.get(), "x");
     double reachX = direction->x * double(maxDist), reachY = direction->y * double(maxDist);

@@ -38,7 +38,7 @@ struct CollisionBodySystem : AbstractSystem {
         // The ray queries' snapshot of the bodies and the bodies near a ray, from one query
         // to the next (collision/trace.cpp); `tracing` while a query reads them.
         BodyIndex bodies;
-        std::vector<uint32_t> near;
+        std::vector<BodyIndex::Found> near;
         bool tracing = false;
         // The PositionComponent and CollisionComponent of each body visited the long way.
         ComponentsSeen<2> traced;
@@ -68,7 +68,8 @@ struct MovementSystemOps {
 struct MovementMemory {
     BodyIndex bodies;
     MoverComponents movers;
-    std::vector<uint32_t> candidates; // reused from one mover to the next
+    std::vector<uint32_t> moverBodies;        // by mover: the body that holds its vector, if known
+    std::vector<BodyIndex::Found> candidates; // reused from one mover to the next
     // The solid cells of the grid whose tag (levelGrid::Cells) and size are these.
     collision::WallMap wallMap;
     bool wallMapMade = false;

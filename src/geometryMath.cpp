@@ -56,8 +56,7 @@ static bool isPlainNumber(PyObject* object) {
 static int Vector2_init(PyObject* self, py::Arguments<2>& a) {
     double x, y;
     if (!py::toDouble(a[0], x) || !py::toDouble(a[1], y)) return -1;
-    py::cast<Vector2>(self)->x = x;
-    py::cast<Vector2>(self)->y = y;
+    py::cast<Vector2>(self)->assign(x, y);
     return 0;
 }
 
@@ -70,10 +69,7 @@ static bool checkOther(PyObject* other) {
 static PyObject* Vector2_normalize(PyObject* self, PyObject*) {
     Vector2* v = py::cast<Vector2>(self);
     double length = v->length();
-    if (length != 0.0) {
-        v->x /= length;
-        v->y /= length;
-    }
+    if (length != 0.0) v->assign(v->x / length, v->y / length);
     Py_RETURN_NONE;
 }
 
@@ -117,22 +113,22 @@ static PyObject* Vector2_angleToInDegrees(PyObject* self, PyObject* other) {
 
 static PyObject* Vector2_set(PyObject* self, PyObject* other) {
     if (!checkOther(other)) return nullptr;
-    py::cast<Vector2>(self)->x = py::cast<Vector2>(other)->x;
-    py::cast<Vector2>(self)->y = py::cast<Vector2>(other)->y;
+    Vector2* from = py::cast<Vector2>(other);
+    py::cast<Vector2>(self)->assign(from->x, from->y);
     Py_RETURN_NONE;
 }
 
 static PyObject* Vector2_add(PyObject* self, PyObject* other) {
     if (!checkOther(other)) return nullptr;
-    py::cast<Vector2>(self)->x += py::cast<Vector2>(other)->x;
-    py::cast<Vector2>(self)->y += py::cast<Vector2>(other)->y;
+    Vector2 *v = py::cast<Vector2>(self), *o = py::cast<Vector2>(other);
+    v->assign(v->x + o->x, v->y + o->y);
     Py_RETURN_NONE;
 }
 
 static PyObject* Vector2_sub(PyObject* self, PyObject* other) {
     if (!checkOther(other)) return nullptr;
-    py::cast<Vector2>(self)->x -= py::cast<Vector2>(other)->x;
-    py::cast<Vector2>(self)->y -= py::cast<Vector2>(other)->y;
+    Vector2 *v = py::cast<Vector2>(self), *o = py::cast<Vector2>(other);
+    v->assign(v->x - o->x, v->y - o->y);
     Py_RETURN_NONE;
 }
 
@@ -154,8 +150,8 @@ static PyObject* Vector2_scale(PyObject* self, PyObject* factor) {
     if (isExactVector(self) && isPlainNumber(factor)) {
         double f;
         if (!py::toDouble(factor, f)) return nullptr;
-        py::cast<Vector2>(self)->x *= f;
-        py::cast<Vector2>(self)->y *= f;
+        Vector2* v = py::cast<Vector2>(self);
+        v->assign(v->x * f, v->y * f);
         Py_RETURN_NONE;
     }
     if (!scaleCoordinate(self, nX, factor) || !scaleCoordinate(self, nY, factor)) return nullptr;
@@ -176,14 +172,13 @@ static PyObject* Vector2_rotate(PyObject* self, PyObject* degrees) {
     double c = std::cos(radians), s = std::sin(radians);
     Vector2* v = py::cast<Vector2>(self);
     double x = v->x, y = v->y;
-    v->x = c * x - s * y;
-    v->y = c * y + s * x;
+    v->assign(c * x - s * y, c * y + s * x);
     Py_RETURN_NONE;
 }
 
 static PyObject* Vector2_negate(PyObject* self, PyObject*) {
-    py::cast<Vector2>(self)->x = -py::cast<Vector2>(self)->x;
-    py::cast<Vector2>(self)->y = -py::cast<Vector2>(self)->y;
+    Vector2* v = py::cast<Vector2>(self);
+    v->assign(-v->x, -v->y);
     Py_RETURN_NONE;
 }
 
@@ -307,8 +302,8 @@ static const PyMethodDef vector2Methods[] = {
 };
 
 static const py::Member vector2Members[] = {
-    py::member<&Vector2::x>("_x").readwrite("x").exposed(),
-    py::member<&Vector2::y>("_y").readwrite("y").exposed(),
+    py::member<&Vector2::x>("_x").readwrite("x").exposed().watched(),
+    py::member<&Vector2::y>("_y").readwrite("y").exposed().watched(),
 };
 
 static const PyGetSetDef vector2Properties[] = {py::property<Vector2_getLength>("length")};

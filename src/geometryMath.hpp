@@ -1,6 +1,7 @@
 // Vector2, the engine's shared 2-D vector, and the angle conversion factors.
 #pragma once
 
+#include "py/changes.hpp"
 #include "py/classdef.hpp"
 #include "py/import.hpp"
 
@@ -20,6 +21,13 @@ struct Vector2 {
     double y;
 
     double length() const { return ops->length(this); }
+    // Every write of the coordinates goes through here, so that the engine's snapshots of
+    // the vectors they read hear of it (py/changes.hpp).
+    void assign(double newX, double newY) {
+        x = newX;
+        y = newY;
+        py::changes::changed(reinterpret_cast<PyObject*>(this));
+    }
 
     static inline PyTypeObject* type = nullptr;
     static const Vector2Ops table;

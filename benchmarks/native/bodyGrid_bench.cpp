@@ -78,8 +78,6 @@ int main() {
     std::mt19937_64 random(7);
     std::vector<GridBody> bodies = scene(random);
     Directions directions(random);
-    std::vector<uint32_t> found;
-    found.reserve(bodyCount);
 
     BodyGrid grid;
     grid.build(bodies);
@@ -88,8 +86,8 @@ int main() {
     for (int round = 0; round < rounds; ++round) {
         auto start = Clock::now();
         for (size_t i = 0; i < bodyCount; ++i) {
-            grid.candidates(bodies[i].x, bodies[i].y, reach, 0, found);
-            answered += found.size();
+            BodyGrid::Answer answer = grid.candidates(bodies[i].x, bodies[i].y, reach);
+            answered += answer.count + answer.alwaysCount;
         }
         perQuery.push_back(nanoseconds(start) / double(bodyCount));
         queries += bodyCount;
@@ -106,9 +104,10 @@ int main() {
         for (size_t i = 0; i < bodyCount; ++i) {
             size_t d = turn++ & (Directions::count - 1);
             double x = grid.x(i), y = grid.y(i);
-            grid.candidates(x + 0.5 * stepLength * directions.dx[d],
-                            y + 0.5 * stepLength * directions.dy[d], reach, 0, found);
-            answered += found.size();
+            BodyGrid::Answer answer =
+                grid.candidates(x + 0.5 * stepLength * directions.dx[d],
+                                y + 0.5 * stepLength * directions.dy[d], reach);
+            answered += answer.count + answer.alwaysCount;
             grid.move(i, x + stepLength * directions.dx[d], y + stepLength * directions.dy[d]);
         }
         grid.settle();

@@ -9,6 +9,7 @@
 #include "resources/level.hpp"
 #include "resources/motionComponents.hpp"
 
+#include <bit>
 #include <cmath>
 
 namespace {
@@ -19,6 +20,11 @@ py::Name nFireEvent("fireEvent");
 
 constexpr const char* stepContext = "quorvelin.MovementSystem._moveWithCollisionDetection";
 constexpr const char* pairContext = "quorvelin._collisionDist";
+
+// Same bits: a NaN equals itself here, and 0.0 differs from -0.0.
+bool sameBits(double a, double b) {
+    return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b);
+}
 
 Vec2 at(const Vector2* vector) {
     return {vector->x, vector->y};
@@ -102,7 +108,7 @@ bool visitTheLongWay(Mover& m, PyObject* other, MovementPass& pass) {
 }
 
 // One plain body of the snapshot. `pushed` tells that the mover's target moved.
-bool visitPlain(Mover& m, size_t i, bool flagsToTest, MovementPass& pass, bool& pushed) {
+bool visitPlain(Mover& m, BodyIndex::Found i, bool flagsToTest, MovementPass& pass, bool& pushed) {
     BodyIndex& snapshot = pass.bodies();
     const BodyIndex::Hot& other = snapshot.hot(i);
     if (other.collider == m.body) return true;
@@ -115,31 +121,35 @@ bool visitPlain(Mover& m, size_t i, bool flagsToTest, MovementPass& pass, bool& 
         int skip = ignores(m.body->ignoreFlags, py::asObject(other.collider));
         if (skip != 0) return skip > 0;
     }
-    if (!collision::bodyContact(at(m.old), m.body->radius, snapshot.at(i), other.radius,
+    if (!collision::bodyContact(at(m.old), m.body->radius, snapshot.centre(i), other.radius,
                                 other.trigger, m.move, m.next))
         return true;
     pushed = !other.trigger;
+    // Nobody would see the event: the other body's objects need not even be read.
+    if (nobodyListens(m.system->engine, py::asObject(CollisionEvent::type))) return true;
     // Held across the handlers, which may take the body out of every list.
     py::Ref entity = py::Ref::borrow(snapshot.body(i).entity);
-    py::Ref body = py::Ref::borrow(py::asObject(other.collider));
     return fire(m.system, m.entity, entity.get(), pass);
 }
 
-// Whether a stale snapshot is worth refreshing before the next body, or that body is
-// better visited by the plain algorithm. A refresh reads every body; visiting one the
-// plain way costs about as much as refreshing eight. So a mover refreshes freely twice,
-// then only after it has visited an eighth of the list the plain way since its last
-// refresh: bodies that make Python code run at every visit (a subclass, flags compared
-// by Python code) then cost about what a plain walk over them costs.
-struct RefreshBudget {
+// Whether a snapshot that Python code may have changed is worth catching up before the
+// next body, or that body is better visited by the plain algorithm. Mostly a catch-up
+// reads the log and the few bodies it names, and always pays. Where the list, or many
+// dicts, are held elsewhere it compares every item, which costs about what visiting
+// eight bodies the plain way costs: then a mover catches up freely twice, and later only
+// after it has visited an eighth of the list the plain way since, so bodies that make
+// Python code run at every visit (a subclass, flags compared by Python code) cost about
+// what a plain walk over them costs.
+struct CatchUpBudget {
     int free = 2;
     size_t plainVisits = 0;
 
-    bool worth(PyObject* next, size_t listLength) const {
+    bool worth(const BodyIndex& snapshot, PyObject* next, size_t listLength) const {
+        if (!snapshot.catchUpIsCostly()) return true;
         if (!plainComponents(next)) return false; // visited the long way all the same
         return free > 0 || 8 * plainVisits >= listLength;
     }
-    void refreshed() {
+    void caughtUp() {
         if (free > 0) --free;
         plainVisits = 0;
     }
@@ -158,12 +168,13 @@ bool bodyPass(Mover& m, MovementPass& pass) {
                             Py_TYPE(list.get())->tp_name),
                false;
     BodyIndex& snapshot = pass.bodies();
-    std::vector<uint32_t>& found = pass.candidates();
-    RefreshBudget budget;
+    std::vector<BodyIndex::Found>& found = pass.candidates();
+    CatchUpBudget budget;
     bool fresh = false;
-    size_t k = 0;
+    size_t k = 0, count = 0;
     Vec2 query;
-    double slack = 0.0;
+    double slack = 0.0, queryRadius = 0.0;
+    bool queryFlags = false;
     for (size_t i = 0; Py_ssize_t(i) < PyList_GET_SIZE(list.get()); ++i) {
         PyObject* ignoreFlags = m.body->ignoreFlags;
         bool noFlags = PyList_CheckExact(ignoreFlags) && PyList_GET_SIZE(ignoreFlags) == 0;
@@ -175,41 +186,46 @@ bool bodyPass(Mover& m, MovementPass& pass) {
         }
         if (!snapshot.current(list.get())) {
             PyObject* next = PyList_GET_ITEM(list.get(), Py_ssize_t(i));
-            if (!budget.worth(next, size_t(PyList_GET_SIZE(list.get())))) {
+            if (!budget.worth(snapshot, next, size_t(PyList_GET_SIZE(list.get())))) {
                 py::Ref other = py::Ref::borrow(next);
                 if (!visitTheLongWay(m, other.get(), pass)) return false;
                 ++budget.plainVisits;
                 continue;
             }
-            snapshot.refresh(list.get());
-            budget.refreshed();
-            fresh = false;
+            // The list holds a reference here, besides its system's.
+            if (snapshot.catchUp(list.get(), owner.get(), 1)) fresh = false;
+            budget.caughtUp();
         }
+        // A handler may have resized the mover itself, or given it flags to ignore.
+        if (fresh && (!sameBits(m.body->radius, queryRadius) || queryFlags != !noFlags))
+            fresh = false;
         if (!fresh) {
             // One query serves the mover until pushes take its target this far from where
             // the query was made.
-            slack = std::fabs(m.body->radius);
+            queryRadius = m.body->radius;
+            queryFlags = !noFlags;
+            slack = std::fabs(queryRadius);
             query = m.next;
-            snapshot.candidates(query.x, query.y, std::fabs(m.body->radius) + slack, i, !noFlags,
-                                found);
+            count = snapshot.candidates(query.x, query.y, std::fabs(queryRadius) + slack, i,
+                                        !noFlags, found);
             k = 0;
             fresh = true;
         }
-        while (k < found.size() && found[k] < i)
+        while (k < count && BodyIndex::placeOf(found[k]) < i)
             ++k;
-        if (k == found.size()) return true;
-        i = found[k];
-        if (!snapshot.hot(i).plain) {
-            py::Ref other = py::Ref::borrow(snapshot.body(i).entity);
+        if (k == count) return true;
+        BodyIndex::Found next = found[k];
+        i = BodyIndex::placeOf(next);
+        if (!snapshot.hot(next).plain) {
+            py::Ref other = py::Ref::borrow(snapshot.body(next).entity);
             if (!visitTheLongWay(m, other.get(), pass)) return false;
         } else {
             bool pushed = false;
-            if (!visitPlain(m, i, !noFlags, pass, pushed)) return false;
+            if (!visitPlain(m, next, !noFlags, pass, pushed)) return false;
             if (pushed &&
                 !(std::fabs(m.next.x - query.x) <= slack && std::fabs(m.next.y - query.y) <= slack))
                 fresh = false;
         }
-        if (!snapshot.current(list.get())) fresh = false;
     }
     return true;
 }
@@ -250,10 +266,7 @@ bool collisionStep(MovementSystem* self, PyObject* entity, PositionComponent* po
     if (!vector) return py::noAttribute(old.get(), "x");
     Mover m{self, entity, body, vector, move, {vector->x + move.x, vector->y + move.y}};
     if (!bodyPass(m, pass) || !wallPass(m, pass)) return false;
-    bool changed = !(vector->x == m.next.x && vector->y == m.next.y);
-    vector->x = m.next.x;
-    vector->y = m.next.y;
-    if (changed) pass.moved(old.get());
+    pass.writePosition(vector, m.next.x, m.next.y);
     return true;
 }
 
@@ -285,10 +298,7 @@ bool decayImpulse(VelocityComponent* velocity, double timeStep, MovementPass& pa
             return true;
         }
     }
-    bool changed = impulse->x != 0.0 || impulse->y != 0.0;
-    impulse->x = 0.0;
-    impulse->y = 0.0;
-    if (changed) pass.moved(held.get());
+    pass.write(impulse, 0.0, 0.0);
     return true;
 }
 
@@ -335,10 +345,7 @@ bool updateEntity(MovementSystem* self, PyObject* entity, PyObject* timeStepObje
     py::Ref vector = py::Ref::borrow(place->pos);
     Vector2* at = py::instanceOf<Vector2>(vector.get());
     if (!at) return py::noAttribute(vector.get(), "add");
-    double x = at->x, y = at->y;
-    at->x += move.x;
-    at->y += move.y;
-    if (!(at->x == x && at->y == y)) pass.moved(vector.get());
+    pass.write(at, at->x + move.x, at->y + move.y);
     return true;
 }
 
@@ -353,12 +360,32 @@ MovementPass::MovementPass(MovementSystem* system)
         memory_ = kept.get();
     }
     memory_->inUse = true;
-    memory_->bodies.invalidate(); // Python code has run since the last pass
+    memory_->bodies.pythonRan(); // since the last pass
+    memory_->bodies.settleSoon();
 }
 
 MovementPass::~MovementPass() {
-    memory_->bodies.invalidate();
+    memory_->bodies.pythonRan();
     memory_->inUse = false;
+}
+
+void MovementPass::writePosition(Vector2* vector, double x, double y) {
+    // The same bits: nothing to tell anyone.
+    if (sameBits(vector->x, x) && sameBits(vector->y, y)) return;
+    vector->assign(x, y);
+    std::vector<uint32_t>& hints = memory_->moverBodies;
+    if (place != MoverComponents::nowhere && place >= hints.size())
+        hints.resize(place + 1, UINT32_MAX);
+    uint32_t none = UINT32_MAX;
+    memory_->bodies.vectorMoved(py::asObject(vector),
+                                place != MoverComponents::nowhere ? hints[place] : none);
+}
+
+void MovementPass::write(Vector2* vector, double x, double y) {
+    if (sameBits(vector->x, x) && sameBits(vector->y, y)) return;
+    vector->assign(x, y);
+    uint32_t none = UINT32_MAX;
+    memory_->bodies.vectorMoved(py::asObject(vector), none);
 }
 
 const collision::WallGrid& MovementPass::walls(PyObject* level) {

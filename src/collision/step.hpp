@@ -6,7 +6,7 @@
 // Components and vectors are read and written as the engine's structs, never through
 // Python-level methods. Entities that are exactly Entity are read directly; any other
 // object answers getComponent by name. Bodies are found through a BodyIndex kept for the
-// whole pass, and from pass to pass, refreshed after Python code has run.
+// whole pass, and from pass to pass, caught up after Python code has run.
 #pragma once
 
 #include "collision.hpp"
@@ -26,7 +26,7 @@ class MovementPass {
 
     BodyIndex& bodies() { return memory_->bodies; }
     MoverComponents& movers() { return memory_->movers; }
-    std::vector<uint32_t>& candidates() { return memory_->candidates; }
+    std::vector<BodyIndex::Found>& candidates() { return memory_->candidates; }
     size_t place = MoverComponents::nowhere; // of the current mover in the pass's list
 
     // The walls of `level` (a Level), read once while no Python code runs.
@@ -34,11 +34,13 @@ class MovementPass {
 
     // Python code may have run: the snapshot and the walls are stale.
     void pythonRan() {
-        memory_->bodies.invalidate();
+        memory_->bodies.pythonRan();
         wallsOf_ = nullptr;
     }
-    // The pass changed this vector in place (the current mover's, perhaps).
-    void moved(PyObject* vector) { memory_->bodies.vectorMoved(vector, place); }
+    // Writes the vector in place, and tells the snapshot and the change log; the current
+    // mover's position vector, or another.
+    void writePosition(Vector2* vector, double x, double y);
+    void write(Vector2* vector, double x, double y);
 
   private:
     py::Ref system_; // keeps the memory alive whatever a handler does

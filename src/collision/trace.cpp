@@ -1,6 +1,6 @@
 // The ray queries of a CollisionBodySystem: which bodies a ray crosses, and where.
 //
-// A query reads the bodies of a snapshot (collision/bodies.hpp: BodyIndex), refreshed
+// A query reads the bodies of a snapshot (collision/bodies.hpp: BodyIndex), caught up
 // at its start, whose grid gives the few bodies near the ray; only those are tested.
 // The answer is that of a walk over every body of the list in order: bodies the grid
 // leaves out cannot be met, and a body that is not plain (a Python subclass, a missing
@@ -87,7 +87,7 @@ constexpr double tameLength = 1e8;
 // at most the square root of that, and off the line by the rounding of its products. The
 // grid is asked for four times that.
 void bodiesNear(BodyIndex& snapshot, const Vec2& start, const Vec2& end, float maxDist,
-                std::vector<uint32_t>& out) {
+                std::vector<BodyIndex::Found>& out) {
     double length = maxDist, dx = end.x - start.x, dy = end.y - start.y;
     double reached = std::sqrt(dx * dx + dy * dy);
     double largest = snapshot.largestRadius();
@@ -99,7 +99,7 @@ void bodiesNear(BodyIndex& snapshot, const Vec2& start, const Vec2& end, float m
     if (!tame) {
         out.resize(snapshot.size());
         for (size_t i = 0; i < out.size(); ++i)
-            out[i] = uint32_t(i);
+            out[i] = snapshot.at(i);
         return;
     }
     double reach = 0.01 * (length + largest) + 1e-12 * (std::fabs(start.x) + std::fabs(start.y));
@@ -113,17 +113,20 @@ bool walkTheSnapshot(Ray& ray, PyObject* members) {
     CollisionBodySystem::Native& native = ray.system->native;
     BodyIndex& snapshot = native.bodies;
     native.tracing = true; // until Python code may run
-    snapshot.refresh(members, false);
-    std::vector<uint32_t>& near = native.near;
+    // Python code has run since the last query. The list is held twice on the way here.
+    snapshot.pythonRan();
+    snapshot.settleSoon();
+    snapshot.catchUp(members, py::asObject(ray.system), 2);
+    std::vector<BodyIndex::Found>& near = native.near;
     bodiesNear(snapshot, {ray.from->x, ray.from->y}, ray.end, ray.maxDist, near);
     size_t unplain = snapshot.firstUnplain();
-    for (uint32_t i : near)
-        if (i < unplain)
-            ray.test(i, snapshot.body(i).entity, snapshot.at(i), snapshot.hot(i).radius);
+    for (BodyIndex::Found i : near)
+        if (BodyIndex::placeOf(i) < unplain)
+            ray.test(BodyIndex::placeOf(i), snapshot.body(i).entity, snapshot.centre(i),
+                     snapshot.hot(i).radius);
     native.tracing = false;
-    snapshot.invalidate();
     if (unplain == snapshot.size()) return true;
-    py::Ref entity = py::Ref::borrow(snapshot.body(unplain).entity);
+    py::Ref entity = py::Ref::borrow(snapshot.body(snapshot.at(unplain)).entity);
     return ray.visitTheLongWay(unplain, entity.get()) && ray.walkTheLongWay(members, unplain + 1);
 }
 

@@ -140,6 +140,8 @@ void completeFields(ClassDef& def) {
     });
     def.hasObjectFields = std::any_of(def.fields.begin(), def.fields.end(),
                                       [](const Member& f) { return f.object != nullptr; });
+    def.hasWatchedFields = std::any_of(def.fields.begin(), def.fields.end(),
+                                       [](const Member& f) { return f.watched; });
     char checksum[16];
     std::snprintf(checksum, sizeof checksum, "0x%07x", def.definition.checksum);
     def.checksumMessage = std::string(checksum) + " = (";
@@ -152,7 +154,7 @@ void completeFields(ClassDef& def) {
 // The public property of an undeletable row: its field's rule, deletion refused.
 int setRefusingDeletion(PyObject* self, PyObject* value, void* row) {
     if (!value) return deleteRefused();
-    return static_cast<const Member*>(row)->set(self, value, nullptr);
+    return static_cast<const Member*>(row)->writer()(self, value, nullptr);
 }
 
 // Everything the host reads from tables: the methods, and the properties of the
@@ -171,13 +173,13 @@ bool completeTables(ClassDef& def) {
         if (m.publicName) {
             // The rows live as long as the class: the row itself is the setter's closure.
             void* row = m.publicUndeletable ? const_cast<Member*>(&m) : nullptr;
-            setter set = !m.publicWritable ? nullptr : row ? setRefusingDeletion : m.set;
-            def.properties.push_back({m.publicName, m.get, set, m.doc, row});
+            setter set = !m.publicWritable ? nullptr : row ? setRefusingDeletion : m.writer();
+            def.properties.push_back({m.publicName, m.reader(), set, m.doc, row});
         }
         def.parameters.push_back(m.parameterName());
     }
     for (const Member& m : d.members)
-        if (m.exposed) def.properties.push_back({m.name, m.get, m.set, nullptr, nullptr});
+        if (m.exposed) def.properties.push_back({m.name, m.reader(), m.writer(), nullptr, nullptr});
     def.properties.insert(def.properties.end(), d.properties.begin(), d.properties.end());
     def.properties.push_back({});
     return true;
@@ -319,6 +321,7 @@ int traverseFields(PyObject* self, visitproc visit, void* arg, const ClassDef& d
 int clearFields(PyObject* self, const ClassDef& def) {
     for (const Member& field : def.fields)
         if (field.object) assign(*field.object(self), Py_None);
+    if (def.hasWatchedFields) changes::changed(self);
     for (const ClassDef* d = &def; d; d = baseOf(d))
         if (d->definition.clearNative) d->definition.clearNative(self);
     return 0;
@@ -343,7 +346,7 @@ bool applyFields(PyObject* self, PyObject* state, const ClassDef& def) {
     Py_ssize_t count = Py_ssize_t(def.fields.size());
     for (Py_ssize_t i = 0; i < count; ++i) {
         if (i >= size) return raise(PyExc_IndexError, "tuple index out of range"), false;
-        if (def.fields[i].set(self, PyTuple_GET_ITEM(state, i), nullptr) < 0) return false;
+        if (def.fields[i].writer()(self, PyTuple_GET_ITEM(state, i), nullptr) < 0) return false;
     }
     if (size > count) {
         Ref dict = instanceDict(self, true);
@@ -379,7 +382,7 @@ PyObject* reduceState(PyObject* self, const ClassDef& def) {
     bool withSetState = bool(dict);
     for (Py_ssize_t i = 0; i < count; ++i) {
         const Member& field = def.fields[i];
-        PyObject* value = field.get(self, nullptr);
+        PyObject* value = field.reader()(self, nullptr);
         if (!value) return nullptr;
         PyTuple_SET_ITEM(state.get(), i, value);
         if (field.object && value != Py_None) withSetState = true;
@@ -470,6 +473,7 @@ int initFromMembers(PyObject* self, PyObject* args, PyObject* kwargs, const Clas
     if (prepare && !prepare(self)) return -1;
     for (size_t i = 0; i < members.size(); ++i)
         members[i].store(self, values[i]);
+    if (def.hasWatchedFields) changes::changed(self);
     return 0;
 }
 

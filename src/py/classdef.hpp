@@ -132,6 +132,7 @@ struct ClassDef {
     // Completed at registration.
     std::vector<Member> fields; // every field, the bases' included, sorted by name
     bool hasObjectFields = false;
+    bool hasWatchedFields = false;       // rows whose writes the change log hears (py/changes.hpp)
     std::vector<const char*> parameters; // of an __init__ made from the members
     std::string signature;               // the parameters the class shows: "(w, h=None)"
     std::string classDoc;                // the signature, then the class's documentation

@@ -1,5 +1,6 @@
 #include "py/import.hpp"
 
+#include "py/changes.hpp"
 #include "py/errors.hpp"
 #include "py/guard.hpp"
 #include "py/module.hpp"
@@ -130,6 +131,8 @@ PyModuleDef theDefinition = {
 };
 
 } // namespace
+
+const Segment changesSegment{changes::installAuditHook};
 
 bool bindUnpickleFunctions() {
     for (ClassDefinition definition : theSpec->classes) {

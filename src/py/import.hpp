@@ -22,6 +22,10 @@ struct Segment {
                       std::source_location where = std::source_location::current())
         : run(statements), defined(where) {}
 };
+// The change log's audit hook (py/changes.hpp): the first segment of every module whose
+// classes have watched rows.
+extern const Segment changesSegment;
+
 struct ModuleSpec {
     const char* name;
     std::span<const ClassDefinition> classes; // registration order: bases first

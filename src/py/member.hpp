@@ -11,6 +11,10 @@
 //                                            name still deletes to None
 //   .argument("name")                        the __init__ parameter of a row without a
 //                                            public property
+//   .watched()                               every write notes a change of the object in
+//                                            the engine's change log (py/changes.hpp), and
+//                                            every read of a list or dict field (exactly)
+//                                            a hand-out of what it holds
 // Value fields: int32_t, int64_t, double, bool (a flag) and the engine's unsigned 32-bit
 // enumerations (py::Enum32). Object fields: PyObject*, never null once the object is
 // constructed. Writing converts as the field's rule says; deleting an
@@ -23,6 +27,7 @@
 //   py::property<Texture_getWidth>("width")
 #pragma once
 
+#include "py/changes.hpp"
 #include "py/convert.hpp"
 #include "py/errors.hpp"
 #include "py/guard.hpp"
@@ -190,6 +195,17 @@ template <auto field> PyObject** objectSlot(PyObject* self) {
     return &fieldOf<field>(self);
 }
 
+// The accessors of a watched row: the field's own, then the note.
+template <setter set> int setNoting(PyObject* self, PyObject* value, void* closure) {
+    if (set(self, value, closure) < 0) return -1;
+    changes::changed(self);
+    return 0;
+}
+template <auto field> PyObject* getHandingOut(PyObject* self, void*) {
+    changes::handedOut(self);
+    return getMember<field>(self, nullptr);
+}
+
 // --- rows -------------------------------------------------------------------------------
 
 struct Member {
@@ -205,6 +221,13 @@ struct Member {
     PyObject** (*object)(PyObject*) = nullptr; // object fields: the slot holding the reference
     bool (*convert)(PyObject*, Value&, const char* argument) = nullptr; // an __init__ argument
     void (*store)(PyObject* self, Value& value) = nullptr;
+    bool watched = false;
+    setter notingSet = nullptr;  // set, then the change noted
+    getter handingOut = nullptr; // a list or dict field: the hand-out noted, then get
+
+    // The accessors that properties and pickling use: a watched row's notes.
+    getter reader() const { return watched && handingOut ? handingOut : get; }
+    setter writer() const { return watched ? notingSet : set; }
 
     // The name of the __init__ parameter that sets it.
     const char* parameterName() const {
@@ -219,11 +242,13 @@ template <auto field> class MemberRow {
         row_.get = getMember<field>;
         if constexpr (isObjectField<field>) {
             row_.set = setObjectMember<field, AnyObject>;
+            row_.notingSet = setNoting<setObjectMember<field, AnyObject>>;
             row_.object = objectSlot<field>;
             row_.convert = convertObjectArgument<AnyObject>;
             row_.store = storeObject<field>;
         } else {
             row_.set = setValueMember<field>;
+            row_.notingSet = setNoting<setValueMember<field>>;
             row_.convert = convertValueArgument<field>;
             row_.store = storeValue<field>;
         }
@@ -250,10 +275,16 @@ template <auto field> class MemberRow {
         row.row_.argument = name;
         return row;
     }
+    constexpr MemberRow watched() const {
+        MemberRow row = *this;
+        row.row_.watched = true;
+        return row;
+    }
     template <PyTypeObject** type> constexpr MemberRow typed() const {
         static_assert(isObjectField<field>, "only object fields take a class");
         MemberRow row = *this;
         row.row_.set = setObjectMember<field, InstanceOf<type>>;
+        row.row_.notingSet = setNoting<setObjectMember<field, InstanceOf<type>>>;
         row.row_.convert = convertObjectArgument<InstanceOf<type>>;
         return row;
     }
@@ -261,7 +292,11 @@ template <auto field> class MemberRow {
         static_assert(isObjectField<field>, "only object fields take a container type");
         MemberRow row = *this;
         row.row_.set = setObjectMember<field, ExactlyOf<Exact>>;
+        row.row_.notingSet = setNoting<setObjectMember<field, ExactlyOf<Exact>>>;
         row.row_.convert = convertObjectArgument<ExactlyOf<Exact>>;
+        // Python code that holds a list or dict changes it in place.
+        if constexpr (std::is_same_v<Exact, List> || std::is_same_v<Exact, Dict>)
+            row.row_.handingOut = getHandingOut<field>;
         return row;
     }
 

@@ -67,12 +67,19 @@ const py::Segment bodySegment{bodyStatements};
 
 // The module-level statements of the source files, in import order.
 constexpr const py::Segment* segments[] = {
-    &quorvelinSegment,     &keysSegment,
-    &geometryMathSegment,  &componentsSegment,
-    &entitySegment,        &levelSegment,
-    &soundSegment,         &guiSegment,
-    &listContainerSegment, &anchoredContainerSegment,
-    &sliderSegment,        &colorprintSegment,
+    &py::changesSegment,
+    &quorvelinSegment,
+    &keysSegment,
+    &geometryMathSegment,
+    &componentsSegment,
+    &entitySegment,
+    &levelSegment,
+    &soundSegment,
+    &guiSegment,
+    &listContainerSegment,
+    &anchoredContainerSegment,
+    &sliderSegment,
+    &colorprintSegment,
     &bodySegment,
 };
 

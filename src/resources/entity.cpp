@@ -153,6 +153,13 @@ bool updateSystem(PyObject* self, PyObject* timeStep) {
     });
 }
 
+bool removeMember(PyObject* self, PyObject* entity) {
+    py::Ref members = py::Ref::borrow(py::cast<AbstractSystem>(self)->entities);
+    int removed = py::removeFirst(members.get(), entity);
+    py::changes::changed(self);
+    return removed >= 0;
+}
+
 bool updateMembership(PyObject* self, PyObject* entity) {
     int interested;
     if (isPlainSystem(self)) {
@@ -164,14 +171,12 @@ bool updateMembership(PyObject* self, PyObject* entity) {
     }
     if (interested < 0) return false;
     py::Ref members = py::Ref::borrow(py::cast<AbstractSystem>(self)->entities);
-    if (!interested) return py::removeFirst(members.get(), entity) >= 0;
+    if (!interested) return removeMember(self, entity);
     int present = py::contains(members.get(), entity);
-    return present > 0 || (present == 0 && py::append(members.get(), entity));
-}
-
-bool removeMember(PyObject* self, PyObject* entity) {
-    py::Ref members = py::Ref::borrow(py::cast<AbstractSystem>(self)->entities);
-    return py::removeFirst(members.get(), entity) >= 0;
+    if (present != 0) return present > 0;
+    bool appended = py::append(members.get(), entity);
+    py::changes::changed(self);
+    return appended;
 }
 
 bool setSystemEcs(PyObject* self, PyObject* ecs) {
@@ -212,7 +217,9 @@ bool clearMembers(PyObject* system) {
     py::Ref members = isPlainSystem(system)
                           ? py::Ref::borrow(py::cast<AbstractSystem>(system)->entities)
                           : py::getAttr(system, nEntities);
-    return members && py::callMethod(members.get(), nClear);
+    bool cleared = members && py::callMethod(members.get(), nClear);
+    py::changes::changed(system);
+    return cleared;
 }
 
 bool update(PyObject* system, PyObject* timeStep) {
@@ -265,6 +272,7 @@ static int Entity_init(PyObject* self, py::Arguments<1>& a, PyObject* args) {
     }
     py::assign(entity->components, components.get());
     py::assign(entity->ecs, Py_None);
+    py::changes::changed(self);
     return 0;
 }
 
@@ -289,7 +297,9 @@ static PyObject* addUnder(PyObject* self, PyObject* key, PyObject* component) {
     if (!components) return nullptr;
     int present = PyDict_Contains(components.get(), key);
     if (present != 0) return noneUnlessError(present);
-    if (PyDict_SetItem(components.get(), key, component) < 0) return nullptr;
+    int stored = PyDict_SetItem(components.get(), key, component);
+    py::changes::changed(self);
+    if (stored < 0) return nullptr;
     return componentsChanged(self);
 }
 
@@ -298,7 +308,9 @@ static PyObject* removeKey(PyObject* self, PyObject* key) {
     if (!components) return nullptr;
     int present = PyDict_Contains(components.get(), key);
     if (present <= 0) return noneUnlessError(present);
-    if (PyDict_DelItem(components.get(), key) < 0) return nullptr;
+    int removed = PyDict_DelItem(components.get(), key);
+    py::changes::changed(self);
+    if (removed < 0) return nullptr;
     return componentsChanged(self);
 }
 
@@ -346,7 +358,7 @@ static const PyMethodDef entityMethods[] = {
 };
 
 static const py::Member entityMembers[] = {
-    py::member<&Entity::components>("_components").exposed().exactly<py::Dict>(),
+    py::member<&Entity::components>("_components").exposed().exactly<py::Dict>().watched(),
     py::member<&Entity::ecs>("_ecs").exposed().typed<&Ecs::type>(),
     py::member<&Entity::id>("_id").readonly("id").exposed(),
 };
@@ -507,6 +519,7 @@ static int AbstractSystem_init(PyObject* self, py::Arguments<0>&, PyObject* args
     AbstractSystem* system = py::cast<AbstractSystem>(self);
     py::assign(system->interestedComponentTypes, args);
     py::assign(system->entities, members.get());
+    py::changes::changed(self);
     return 0;
 }
 
@@ -573,7 +586,8 @@ static const py::Member abstractSystemMembers[] = {
     py::member<&AbstractSystem::entities>("_entities")
         .readonly("entities")
         .exposed()
-        .exactly<py::List>(),
+        .exactly<py::List>()
+        .watched(),
     py::member<&AbstractSystem::ecs>("_ecs").exposed().typed<&Ecs::type>(),
     py::member<&AbstractSystem::engine>("_engine").exposed().typed<&Engine::type>(),
 };

@@ -29,8 +29,15 @@ Vector2* heldVector(PyObject* field, char axis) {
     return vector;
 }
 
-double& coordinate(Vector2* vector, char axis) {
+double coordinate(const Vector2* vector, char axis) {
     return axis == 'x' ? vector->x : vector->y;
+}
+
+void writeCoordinate(Vector2* vector, char axis, double value) {
+    if (axis == 'x')
+        vector->assign(value, vector->y);
+    else
+        vector->assign(vector->x, value);
 }
 
 // A vector argument of a constructor: the given Vector2 itself, shared; a new vector at
@@ -58,7 +65,7 @@ template <auto field, char axis> int setCoordinate(PyObject* self, PyObject* val
     if (!py::toDouble(value, converted)) return -1;
     Vector2* vector = heldVector(py::fieldOf<field>(self), axis);
     if (!vector) return -1;
-    coordinate(vector, axis) = converted;
+    writeCoordinate(vector, axis, converted);
     return 0;
 }
 
@@ -74,7 +81,7 @@ bool loadCoordinate(PyObject* self, PyObject* (*field)(PyObject*), PyObject* inp
     if (!levelForm::readDouble(input, axis == 'x' ? nX : nY, value)) return false;
     Vector2* vector = heldVector(field(self), axis);
     if (!vector) return false;
-    coordinate(vector, axis) = value;
+    writeCoordinate(vector, axis, value);
     return true;
 }
 
@@ -107,6 +114,7 @@ static int PositionComponent_init(PyObject* self, py::Arguments<1>& a) {
     py::Ref pos = vectorOrNew(a[0], 0.0, 0.0);
     if (!pos) return -1;
     py::assign(py::cast<PositionComponent>(self)->pos, pos.get());
+    py::changes::changed(self);
     return 0;
 }
 
@@ -133,7 +141,8 @@ static const py::Member positionComponentMembers[] = {
         .readwrite("pos")
         .undeletable()
         .exposed()
-        .typed<&Vector2::type>(),
+        .typed<&Vector2::type>()
+        .watched(),
 };
 
 static const PyGetSetDef positionComponentProperties[] = {
@@ -282,15 +291,17 @@ py::ClassDef& rotationComponentClass() {
 // --- CollisionComponent ----------------------------------------------------------------------
 
 static const py::Member collisionComponentMembers[] = {
-    py::member<&CollisionComponent::radius>("_radius").readwrite("radius").exposed(),
+    py::member<&CollisionComponent::radius>("_radius").readwrite("radius").exposed().watched(),
     py::member<&CollisionComponent::isOnlyTrigger>("_isOnlyTrigger")
         .readwrite("isOnlyTrigger")
-        .exposed(),
+        .exposed()
+        .watched(),
     py::member<&CollisionComponent::hasFlags>("_hasFlags")
         .readwrite("hasFlags")
         .undeletable()
         .exposed()
-        .exactly<py::List>(),
+        .exactly<py::List>()
+        .watched(),
     py::member<&CollisionComponent::ignoreFlags>("_ignoreFlags")
         .readwrite("ignoreFlags")
         .undeletable()
@@ -305,7 +316,7 @@ static const py::Member& ignoreFlagsRow = collisionComponentMembers[3];
 // shared by all of them would carry one's flags over to every other.
 static bool storeFlags(PyObject* self, const py::Member& row, PyObject* given) {
     py::Ref flags = given ? py::Ref::borrow(given) : py::Ref(PyList_New(0));
-    return flags && row.set(self, flags.get(), nullptr) == 0;
+    return flags && row.writer()(self, flags.get(), nullptr) == 0;
 }
 
 static int CollisionComponent_init(PyObject* self, py::Arguments<4>& a) {
@@ -316,6 +327,7 @@ static int CollisionComponent_init(PyObject* self, py::Arguments<4>& a) {
     auto* component = py::cast<CollisionComponent>(self);
     component->radius = radius;
     component->isOnlyTrigger = isOnlyTrigger;
+    py::changes::changed(self);
     return storeFlags(self, hasFlagsRow, a[2]) && storeFlags(self, ignoreFlagsRow, a[3]) ? 0 : -1;
 }
 
@@ -337,15 +349,18 @@ static PyObject* CollisionComponent_loadFromDict(PyObject* self, py::Arguments<2
     double radius;
     if (!levelForm::readDouble(input, nRadius, 0.25, radius)) return nullptr;
     component->radius = radius;
+    py::changes::changed(self);
     bool isOnlyTrigger;
     if (!levelForm::readFlag(input, nIsOnlyTrigger, isOnlyTrigger)) return nullptr;
     component->isOnlyTrigger = isOnlyTrigger;
+    py::changes::changed(self);
     return py::noneOrFailed(loadFlags(self, hasFlagsRow, input, nHasFlags) &&
                             loadFlags(self, ignoreFlagsRow, input, nIgnoreFlags));
 }
 
 static PyObject* CollisionComponent_dumpToDict(PyObject* self, PyObject*) {
     auto* component = py::cast<CollisionComponent>(self);
+    py::changes::handedOut(self); // the flag lists themselves
     py::Ref dict(PyDict_New());
     if (!dict ||
         !levelForm::put(dict.get(), nRadius, py::Ref(PyFloat_FromDouble(component->radius))) ||

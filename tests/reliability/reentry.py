@@ -9,6 +9,7 @@ Each hook fires once: it records what the second call did (its error type and
 message, or "returned") and lets the first call go on."""
 import contextlib
 import io
+import gc
 import json
 import os
 import pathlib
@@ -313,7 +314,13 @@ def contact_handler(action):
         "empty level": lambda: quiet(level.__init__, None),
         "drop the bodies": lambda: setattr(bodies, "_entities", None),
         "remove the system": lambda: engine.ecs.removeSystem(movement),
+        # Containers that the step trusts, reached behind the engine's back.
+        "empty the list through the collector": lambda: next(
+            found for found in gc.get_referents(bodies) if isinstance(found, list)).clear(),
+        "empty the other's components, kept": lambda: kept.append(other._components) or
+        kept[0].clear(),
     }
+    kept = []
     contacts = []
 
     def handler(event):

@@ -122,6 +122,8 @@ BOTH_PUSHES, BODY_ONLY, WHERE_IT_WAS = (2.85, 2.5), (2.95, 2.5), (2.6, 2.5)
     ("shrink the level", BODY_ONLY),       # the wall pass reads the level as it is now
     ("empty level", BODY_ONLY),
     ("remove the system", WHERE_IT_WAS),   # no engine: the next contact ends the step
+    ("empty the list through the collector", BOTH_PUSHES),
+    ("empty the other's components, kept", BOTH_PUSHES),
 ])
 def test_contact_handlers_may_start_the_movement_again(child, action, position):
     seen = run(child, "contact_handler", action)

@@ -3,11 +3,13 @@
 // constructed and destroyed once, in order; the exception boundary around every kind
 // of entry; member rows with their conversions, properties and pickling.
 #include "py/args.hpp"
+#include "py/changes.hpp"
 #include "py/classdef.hpp"
 #include "py/import.hpp"
 #include "py/methods.hpp"
 #include "py/module.hpp"
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -205,6 +207,69 @@ py::ClassDef& kindsProbeClass() {
         {.members = kindsMembers, .init = py::memberInit<KindsProbe>, .checksum = 0x7654321});
 }
 
+// Watched rows: a value, a list, and an object field that is not watched.
+struct WatchedProbe {
+    PyObject_HEAD
+    double level;
+    PyObject* members; // list or None
+    PyObject* other;
+
+    static inline PyTypeObject* type = nullptr;
+};
+
+const py::Member watchedMembers[] = {
+    py::member<&WatchedProbe::members>("_members")
+        .readwrite("members")
+        .exactly<py::List>()
+        .watched(),
+    py::member<&WatchedProbe::level>("_level").readwrite("level").exposed().watched(),
+    py::member<&WatchedProbe::other>("_other").readwrite("other"),
+};
+
+py::ClassDef& watchedProbeClass() {
+    return py::define<WatchedProbe>(
+        "WatchedProbe",
+        {.members = watchedMembers, .init = py::memberInit<WatchedProbe>, .checksum = 0x1111111});
+}
+
+// One reader of the change log, while the tests want one.
+std::unique_ptr<py::changes::Reader> notes;
+
+PyObject* startNotes(PyObject*, PyObject*) {
+    notes = std::make_unique<py::changes::Reader>();
+    notes->start(0);
+    Py_RETURN_NONE;
+}
+
+PyObject* stopNotes(PyObject*, PyObject*) {
+    notes.reset();
+    Py_RETURN_NONE;
+}
+
+// The entries since the last call as (address, hand-out) pairs; None when the log was
+// dropped meanwhile.
+PyObject* takeNotes(PyObject*, PyObject*) {
+    if (!notes || notes->lost()) {
+        if (notes) notes->start(0);
+        Py_RETURN_NONE;
+    }
+    py::Ref taken(PyList_New(0));
+    bool failed = false;
+    notes->read([&](PyObject* object, bool handOut) {
+        py::Ref pair(
+            Py_BuildValue("(NO)", PyLong_FromVoidPtr(object), handOut ? Py_True : Py_False));
+        failed = failed || !pair || PyList_Append(taken.get(), pair.get()) < 0;
+    });
+    return failed ? nullptr : taken.release();
+}
+
+PyMethodDef startNotesDef =
+    py::noArgs<"startNotes", startNotes>(py::functionDoc<"Reads the change log from now on.">);
+PyMethodDef stopNotesDef =
+    py::noArgs<"stopNotes", stopNotes>(py::functionDoc<"Stops reading the change log.">);
+PyMethodDef takeNotesDef = py::noArgs<"takeNotes", takeNotes>(
+    py::functionDoc<"The change log's entries since the last call.">);
+
 PyObject* takeLifeEvents(PyObject*, PyObject*) {
     py::Ref events(PyList_New(0));
     for (const std::string& event : lifeEvents) {
@@ -223,13 +288,16 @@ PyMethodDef failNextAllocationDef = py::oneArg<"failNextAllocation", failNextAll
 bool bodyStatements() {
     return py::bind("takeLifeEvents", py::moduleFunction(&takeLifeEventsDef)) &&
            py::bind("failNextAllocation", py::moduleFunction(&failNextAllocationDef)) &&
-           py::bindUnpickleFunctions();
+           py::bind("startNotes", py::moduleFunction(&startNotesDef)) &&
+           py::bind("stopNotes", py::moduleFunction(&stopNotesDef)) &&
+           py::bind("takeNotes", py::moduleFunction(&takeNotesDef)) && py::bindUnpickleFunctions();
 }
 
 const py::Segment bodySegment{bodyStatements};
 
-constexpr py::ClassDefinition classes[] = {probeClass, derivedProbeClass, kindsProbeClass};
-constexpr const py::Segment* segments[] = {&bodySegment};
+constexpr py::ClassDefinition classes[] = {probeClass, derivedProbeClass, kindsProbeClass,
+                                           watchedProbeClass};
+constexpr const py::Segment* segments[] = {&py::changesSegment, &bodySegment};
 constexpr py::ModuleSpec probeModule = {"toolkit_probe", classes, segments};
 
 } // namespace

@@ -3,6 +3,7 @@ toolkit's sources and tests/toolkit/probe.cpp, then imported here. It checks wha
 every engine class relies on without naming one: C++ members constructed and
 destroyed exactly once and in order, no C++ exception ever reaching the interpreter,
 and member rows that give __init__, properties and pickling their rules."""
+import gc
 import importlib.machinery
 import importlib.util
 import os
@@ -321,3 +322,54 @@ def test_further_positional_arguments_and_positional_only_rows(probe):
         p.push(number=1)
     with pytest.raises(TypeError, match=r"^__init__\(\) takes exactly 1 positional argument \(0 given\)$"):
         probe.DerivedProbe()
+
+
+# --- watched rows and the change log --------------------------------------------------------
+
+@pytest.fixture
+def notes(probe):
+    probe.startNotes()
+    yield probe.takeNotes
+    probe.stopNotes()
+
+
+def test_watched_rows_note_their_writes_and_the_hand_out_of_their_lists(probe, notes):
+    watched = probe.WatchedProbe([], 1.0, None)
+    changed, handed_out = (id(watched), False), (id(watched), True)
+    assert notes() == [changed]  # __init__ made from the rows
+    watched.level = 2.0
+    watched._level = 3.0
+    watched.other = object()  # not watched
+    assert notes() == [changed, changed]
+    assert watched.level == 3.0 and notes() == []  # a value read is no hand-out
+    watched.members.append(1)
+    assert notes() == [handed_out]
+    state = watched.__reduce__()[2]
+    assert notes() == [handed_out]
+    watched.__setstate__(state)
+    assert notes() == [changed] * 2  # each watched field that the state sets
+    with pytest.raises(TypeError):
+        watched.members = ()  # refused before anything is stored
+    assert notes() == []
+
+
+def test_the_collector_notes_what_it_clears_and_drops_the_log_when_it_hands_out(probe, notes):
+    watched = probe.WatchedProbe([], 1.0, None)
+    watched.other = watched  # a cycle of one object: the collector clears it
+    watched_id = id(watched)
+    notes()
+    del watched
+    gc.collect()  # the collector hands nothing out: it clears, which is a change
+    assert (watched_id, False) in notes()
+    gc.get_referents(probe.WatchedProbe([], 1.0, None))
+    assert notes() is None  # the log was dropped: a reader reads afresh
+
+
+def test_nothing_is_noted_while_nobody_reads(probe):
+    watched = probe.WatchedProbe([], 1.0, None)
+    watched.level = 5.0
+    probe.startNotes()
+    try:
+        assert probe.takeNotes() == []
+    finally:
+        probe.stopNotes()
