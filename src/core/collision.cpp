@@ -30,14 +30,6 @@ bool bodyContact(const Vec2& old, double moverRadius, const Vec2& other, double 
     return true;
 }
 
-bool mayTouch(double dx, double dy, double radiusSum) {
-    // A contact needs sqrt(dx^2 + dy^2) < radiusSum, so each offset is at most the sum; the
-    // relative margin covers the rounding of the squares and the root, the absolute one
-    // offsets so small that their squares lose precision. NaN touches nothing.
-    double bound = std::fabs(radiusSum) * (1.0 + 1e-9) + 1e-150;
-    return std::fabs(dx) <= bound && std::fabs(dy) <= bound;
-}
-
 bool probeWall(const uint8_t* cells, int32_t width, int32_t height, const Vec2& origin, Vec2 dir,
                double radius, const Vec2& position, Vec2& next) {
     raycast::RayHit hit;
@@ -126,16 +118,6 @@ bool probeMayTouch(const WallGrid& walls, const Vec2& origin, const Vec2& direct
     return solidCellMeetsAround(
         walls, origin, std::min(origin.x, endX) - margin, std::min(origin.y, endY) - margin,
         std::max(origin.x, endX) + margin, std::max(origin.y, endY) + margin);
-}
-
-bool probeMayTouch(const uint8_t* cells, int32_t width, int32_t height, const Vec2& origin,
-                   const Vec2& dir, double radius) {
-    return probeMayTouch(WallGrid{cells, width, height}, origin, dir, radius);
-}
-
-bool wallsMayTouch(const uint8_t* cells, int32_t width, int32_t height, const Vec2& origin,
-                   double radius) {
-    return wallsMayTouch(WallGrid{cells, width, height}, origin, radius);
 }
 
 float toSingle(double value) {

@@ -51,15 +51,13 @@ inline constexpr double PROBES[2 * PROBE_COUNT] = {
 bool bodyContact(const Vec2& old, double moverRadius, const Vec2& other, double otherRadius,
                  bool otherIsTrigger, Vec2& move, Vec2& next);
 
-// Whether two centres dx, dy apart whose radii add up to `radiusSum` could touch. Never
-// false where bodyContact reports a contact (the margin covers every rounding), so a broad
-// phase may skip each pair it refuses.
-bool mayTouch(double dx, double dy, double radiusSum);
-
-// Whether each offset is within `reach`, by a looser margin than mayTouch: a body that
-// may touch a mover at some point also lies within reach of any point at most `slack`
-// away from it (per axis), for reach = |its radius| + |the mover's radius| + slack. So
-// one query serves a mover whose target is pushed about, until it strays that far.
+// Whether each offset is within `reach`. Never false where bodyContact reports a contact of
+// circles whose radii add up to at most `reach` (the margin covers every rounding of the
+// squares and the root, and offsets so small that their squares lose precision): a body
+// that may touch a mover at some point also lies within reach of any point at most
+// `slack` away from it (per axis), for reach = |its radius| + |the mover's radius| +
+// slack. So one query serves a mover whose target is pushed about, until it strays that
+// far, and a broad phase may skip each body it refuses.
 inline bool withinReach(double dx, double dy, double reach) {
     // The offsets of the two points differ by the rounding of two subtractions, each within
     // half a unit of their result: far inside the relative margin.
@@ -165,10 +163,6 @@ inline bool wallsMayTouch(const WallGrid& walls, const Vec2& origin, double radi
     return solidCellMeetsAround(walls, origin, origin.x - reach, origin.y - reach, origin.x + reach,
                                 origin.y + reach);
 }
-bool probeMayTouch(const uint8_t* cells, int32_t width, int32_t height, const Vec2& origin,
-                   const Vec2& dir, double radius);
-bool wallsMayTouch(const uint8_t* cells, int32_t width, int32_t height, const Vec2& origin,
-                   double radius);
 
 // The value a double takes as a single-precision float, by IEEE rounding: beyond the
 // float range it becomes an infinity, as the hardware conversion gives.
