@@ -861,8 +861,10 @@ static PyObject* Engine_saveScreenshot(PyObject* self, PyObject* filename) {
     if (!window) return nullptr;
     // The surface the software renderer presents into: the last frame at window size.
     SDL_Surface* surface = SDL_GetWindowSurface(window);
-    if (!surface || !savePngFile(surface, name))
+    if (!surface || !savePngFile(surface, name)) {
+        if (PyErr_Occurred()) return nullptr; // a signal's handler raised while it waited
         return py::engineSdlException("Could not save the screenshot.");
+    }
     Py_RETURN_NONE;
 }
 

@@ -110,17 +110,16 @@ int Replacement::open(const char* path) {
     return 0;
 }
 
-int Replacement::write(const void* bytes, size_t size) {
+int Replacement::write(const void* bytes, size_t size, size_t& written) {
     if (fd_ < 0) return EBADF;
     auto* from = static_cast<const uint8_t*>(bytes);
-    size_t written = 0;
     while (written < size) {
         ssize_t count = ::write(fd_, from + written, std::min(size - written, largestTransfer));
         if (count > 0)
             written += size_t(count);
         else if (count == 0)
             return EIO; // a file that takes nothing more
-        else if (errno != EINTR)
+        else
             return errno;
     }
     return 0;

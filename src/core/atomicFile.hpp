@@ -29,8 +29,10 @@ class Replacement {
     // EISDIR for a directory, the system's error where the directory cannot take a
     // new file. EINTR may be returned: the caller decides whether to try again.
     int open(const char* path);
-    // Appends `size` bytes (an interrupted write goes on at once).
-    int write(const void* bytes, size_t size);
+    // Appends `bytes[written..size)` and adds what it wrote to `written`. EINTR when a
+    // signal interrupts the write: called again with the same arguments, it goes on
+    // where it stopped.
+    int write(const void* bytes, size_t size, size_t& written);
     // Flushes the content to the disk and closes the temporary file, reporting what the
     // system reports. After this, only the rename is left.
     int finish();

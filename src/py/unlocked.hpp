@@ -12,6 +12,7 @@
 
 #include <Python.h>
 
+#include <cerrno>
 #include <exception>
 #include <type_traits>
 
@@ -35,6 +36,20 @@ template <class Work> auto withoutLock(Work&& work) -> decltype(work()) {
         // The work failed (memory): the lock comes back before the exception goes on.
         if (!locked) PyEval_RestoreThread(thread);
         throw;
+    }
+}
+
+// Makes `call` (a system call that may wait, giving its errno value, 0 for success)
+// without the lock, again and again while a signal interrupts it (EINTR), as the
+// host's own file calls do: between the attempts, with the lock, the signals' Python
+// handlers run, so Ctrl-C ends a wait for a pipe's other end that never comes. -1 when
+// a handler raised (KeyboardInterrupt). A call that moves data keeps its progress in
+// what it captures, so that the next attempt goes on where the last one stopped.
+template <class Call> int waitWithoutLock(Call&& call) {
+    for (;;) {
+        int error = withoutLock(call);
+        if (error != EINTR) return error;
+        if (PyErr_CheckSignals() < 0) return -1;
     }
 }
 

@@ -10,6 +10,7 @@
 #include "py/call.hpp"
 #include "py/cast.hpp"
 #include "py/methods.hpp"
+#include "py/unlocked.hpp"
 #include "resources/mediaFile.hpp"
 #include "resources/texture/drawing.hpp"
 
@@ -185,8 +186,10 @@ bool encodePng(SDL_Surface* surface, MemoryStream& memory) {
     return IMG_SavePNG_RW(surface, stream.get(), 0) == 0;
 }
 
-bool systemFailure(int error) {
-    if (error) SDL_SetError("%s", std::strerror(error));
+// True for a step that succeeded; a system error goes to SDL's error, while a Python
+// error (-1: a signal's handler raised) is already set.
+bool succeeded(int error) {
+    if (error > 0) SDL_SetError("%s", std::strerror(error));
     return error == 0;
 }
 
@@ -196,12 +199,13 @@ bool savePngFile(SDL_Surface* surface, const char* path) {
     MemoryStream memory;
     if (!encodePng(surface, memory)) return false;
     // The encoded bytes are the save's own: the file is written without the lock.
-    return py::withoutLock([&] {
-        atomicFile::Replacement file;
-        return systemFailure(file.open(path)) &&
-               systemFailure(file.write(memory.bytes.data(), memory.bytes.size())) &&
-               systemFailure(file.finish()) && systemFailure(file.commit());
-    });
+    atomicFile::Replacement file;
+    size_t written = 0;
+    return succeeded(py::waitWithoutLock([&] { return file.open(path); })) &&
+           succeeded(py::waitWithoutLock(
+               [&] { return file.write(memory.bytes.data(), memory.bytes.size(), written); })) &&
+           succeeded(py::withoutLock([&] { return file.finish(); })) &&
+           succeeded(py::withoutLock([&] { return file.commit(); }));
 }
 
 // --- colour arguments -----------------------------------------------------------------------
@@ -375,8 +379,10 @@ static PyObject* Texture_saveFile(PyObject* self, PyObject* filename) {
     // Encoding the name ran Python code, which may have re-initialised the texture.
     SDL_Surface* surface = name ? textureSurface(self) : nullptr;
     if (!surface) return nullptr;
-    if (!savePngFile(surface, name))
+    if (!savePngFile(surface, name)) {
+        if (PyErr_Occurred()) return nullptr; // a signal's handler raised while it waited
         return py::fileError("Unable to save image file '%s'", filename);
+    }
     Py_RETURN_NONE;
 }
 

@@ -66,8 +66,10 @@ OwnedSurface loadImageSurface(const char* path);
 // Writes `surface` as a PNG file at `path` (bytes for the system), replacing the file
 // there only once the whole image is written and flushed: the image is encoded in
 // memory, every error of the encoder checked, then handed to atomicFile, which writes
-// it without the interpreter lock. False with SDL's error set; the previous file is
-// then as it was, and no temporary file is left.
+// it without the interpreter lock. False with SDL's error set, or with a Python error
+// set when a signal's handler raised while the file waited (a pipe's reader that does
+// not read: Ctrl-C ends the wait); the previous file is then as it was, and no
+// temporary file is left.
 bool savePngFile(SDL_Surface* surface, const char* path);
 
 // A new blank Texture of that size (transparent black, file name ""), made through

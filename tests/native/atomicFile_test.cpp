@@ -59,7 +59,8 @@ std::string contentOf(const std::string& path) {
 int replace(const std::string& path, const std::string& content, bool commit = true) {
     atomicFile::Replacement file;
     if (int error = file.open(path.c_str())) return error;
-    if (int error = file.write(content.data(), content.size())) return error;
+    size_t written = 0;
+    if (int error = file.write(content.data(), content.size(), written)) return error;
     if (int error = file.finish()) return error;
     return commit ? file.commit() : 0;
 }
@@ -78,7 +79,8 @@ NATIVE_TEST(theOldFileStaysUntilTheCommit) {
     {
         atomicFile::Replacement file;
         CHECK(file.open(path.c_str()) == 0);
-        CHECK(file.write("new content", 11) == 0);
+        size_t written = 0;
+        CHECK(file.write("new content", 11, written) == 0 && written == 11);
         CHECK(contentOf(path) == "old");
         CHECK(file.finish() == 0);
         CHECK(contentOf(path) == "old");
@@ -97,10 +99,23 @@ NATIVE_TEST(aReplacementGivenUpLeavesNothing) {
     {
         atomicFile::Replacement file; // given up before its content is finished
         CHECK(file.open((folder / "a.bin").c_str()) == 0);
-        CHECK(file.write("partial", 7) == 0);
+        size_t written = 0;
+        CHECK(file.write("partial", 7, written) == 0);
     }
     CHECK(contentOf(folder / "a.bin") == "old");
     CHECK(folder.names() == std::vector<std::string>{"a.bin"});
+}
+
+// An interrupted write is made again with what it had written: it goes on from there.
+NATIVE_TEST(aWriteGoesOnWhereItStopped) {
+    Folder folder;
+    atomicFile::Replacement file;
+    CHECK(file.open((folder / "a.bin").c_str()) == 0);
+    size_t written = 4;
+    CHECK(file.write("new content", 11, written) == 0 && written == 11);
+    CHECK(file.write("new content", 11, written) == 0 && written == 11);
+    CHECK(file.finish() == 0 && file.commit() == 0);
+    CHECK(contentOf(folder / "a.bin") == "content");
 }
 
 NATIVE_TEST(targetsThatCannotBeReplaced) {
@@ -112,7 +127,8 @@ NATIVE_TEST(targetsThatCannotBeReplaced) {
     CHECK(replace(folder / "file/a.bin", "x") == ENOTDIR);
     CHECK(contentOf(folder / "file") == "old");
     atomicFile::Replacement unopened;
-    CHECK(unopened.write("x", 1) == EBADF && unopened.finish() == EBADF);
+    size_t written = 0;
+    CHECK(unopened.write("x", 1, written) == EBADF && unopened.finish() == EBADF);
     CHECK(unopened.commit() == EBADF);
 }
 

@@ -16,7 +16,9 @@ the savers (a short one that reads 10 bytes, an endless one that reads to the en
 """
 import json
 import os
+import random
 import resource
+import signal
 import threading
 import time
 
@@ -195,3 +197,93 @@ def main(operation, folder, permissions=False):
         seconds = time.monotonic() - start
         print(json.dumps({"source": source, "outcome": outcome, "seconds": seconds}), flush=True)
     print("DONE", flush=True)
+
+
+# --- Waits that only a signal ends ------------------------------------------------------
+# A FIFO whose other end opens it and then stalls: a writer that writes 10 bytes and
+# holds it open, a reader that never reads. The engine waits for the system, as the
+# host's open() does, and Ctrl-C ends the wait as it ends open()'s.
+
+def stalled_writer(path):
+    os.mkfifo(path)
+
+    def write():
+        with open(path, "wb") as pipe:
+            pipe.write(bytes(10))
+            pipe.flush()
+            time.sleep(3600)
+    thread(write)
+    return path
+
+
+def stalled_reader(path):
+    os.mkfifo(path)
+
+    def read():
+        with open(path, "rb"):
+            time.sleep(3600)
+    thread(read)
+    return path
+
+
+def large_level(folder):
+    """A level whose cells (280 KB) are more than a pipe holds."""
+    path = os.path.join(folder, "large.lvl")
+    with open(path + ".json", "w") as file:
+        file.write('{"width": 200, "height": 200}')
+    with open(path, "wb") as file:
+        file.write(bytes(200 * 200 * 7))
+    return Level(path)
+
+
+def noisy_texture(folder):
+    """A texture whose PNG (some 260 KB) is more than a pipe holds."""
+    from media.files import write_png
+    path = os.path.join(folder, "noise.png")
+    noise = random.Random(1)
+    write_png(path, 256, 256, [noise.getrandbits(32) for _ in range(256 * 256)])
+    return Texture(path)
+
+
+# Each: the source's maker; what is made before the wait, given the folder; the call.
+STALLED = {
+    "Level, its cells": (stalled_writer, lambda folder: None, lambda made, p: level_cells(p)),
+    "Level.saveFile": (stalled_reader, large_level, lambda level, p: level.saveFile(p)),
+    "Texture.saveFile": (stalled_reader, noisy_texture, lambda texture, p: texture.saveFile(p)),
+}
+
+
+class Interrupted(Exception):
+    """What the child's Ctrl-C raises."""
+
+
+def interrupt(operation, folder):
+    """Calls the operation on its stalled FIFO while SIGINT comes to the main thread
+    every 0.2 s, and prints what ended the call: "interrupted" when the handler's
+    exception did."""
+    make_source, prepare, call = STALLED[operation]
+    made = prepare(folder)
+    path = make_source(os.path.join(folder, "stalled.lvl"))
+    raised = []
+
+    def handler(number, frame):
+        if not raised:  # once: the signals still on their way find the call over
+            raised.append(number)
+            raise Interrupted
+
+    signal.signal(signal.SIGINT, handler)
+    over = threading.Event()
+    main = threading.main_thread().ident
+
+    def send():
+        while not over.wait(0.2):
+            signal.pthread_kill(main, signal.SIGINT)
+    thread(send)
+    try:
+        call(made, path)
+        outcome = "returned"
+    except Interrupted:
+        outcome = "interrupted"
+    finally:
+        over.set()
+    print(outcome, flush=True)

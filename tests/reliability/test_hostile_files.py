@@ -48,3 +48,16 @@ def test_unusual_files(child, tmp_path, operation):
 def test_files_that_permissions_refuse(child, tmp_path, operation):
     outcomes = run_table(child, tmp_path, operation, permissions=True)
     assert "returned" not in outcomes.values() or operation == "Engine.setWindowIcon"
+
+
+@pytest.mark.parametrize("operation", hostile_files.STALLED)
+def test_ctrl_c_ends_a_wait_for_a_pipe(child, tmp_path, operation):
+    """A FIFO whose other end never reads or writes again: Ctrl-C ends the wait, as it
+    ends the host's open() and read(); without it the process would wait for good."""
+    result = child(f"""
+        import sys
+        sys.path.insert(0, {hostile_files.TESTS!r})
+        from reliability import hostile_files
+        hostile_files.interrupt({operation!r}, {str(tmp_path)!r})
+    """, timeout=60)
+    assert result.stdout.split() == ["interrupted"], result.stderr[-4000:]

@@ -4,7 +4,8 @@
 // engine's own file calls (the cells, and the writing of both files) wait for the system
 // without the interpreter lock (an opening of a pipe waits for its other end, a slow
 // disk for the disk), and their errors are the OSError that open() would raise, naming
-// the path as it was given.
+// the path as it was given. As with open(), a signal's Python handler runs while they
+// wait, and what it raises (KeyboardInterrupt) ends the call.
 #pragma once
 
 #include "core/atomicFile.hpp"
@@ -28,9 +29,9 @@ class CellReader {
     // `path`: a str, bytes or os.PathLike object. False with OSError.
     bool open(PyObject* path);
     // Reads up to `size` bytes into `bytes`, fewer where the file ends, and returns how
-    // many; failedRead with OSError. Reads without the interpreter lock, while other
-    // threads run: `bytes` must be the caller's own, never memory that Python code
-    // could free (a level's live cell array).
+    // many; failedRead with OSError or what a signal's handler raised. Reads without the
+    // interpreter lock, while other threads run: `bytes` must be the caller's own, never memory
+    // that Python code could free (a level's live cell array).
     size_t read(uint8_t* bytes, size_t size);
 
   private:
