@@ -69,8 +69,9 @@ size_t CellReader::read(uint8_t* bytes, size_t size) {
     return done;
 }
 
+// -1: a signal's handler raised while the call waited, and its error is set.
 bool FileWriter::succeeded(int error) {
-    return error == 0 || systemError(path_.get(), error);
+    return error == 0 || (error > 0 && systemError(path_.get(), error));
 }
 
 bool FileWriter::open(PyObject* path) {
@@ -78,14 +79,12 @@ bool FileWriter::open(PyObject* path) {
     if (!systemPath(path, name)) return false;
     path_ = py::Ref::borrow(path);
     const char* bytes = PyBytes_AS_STRING(name.get());
-    int error = py::waitWithoutLock([&] { return file_.open(bytes); });
-    return error >= 0 && succeeded(error);
+    return succeeded(py::waitWithoutLock([&] { return file_.open(bytes); }));
 }
 
 bool FileWriter::write(const void* bytes, size_t size) {
     size_t written = 0;
-    int error = py::waitWithoutLock([&] { return file_.write(bytes, size, written); });
-    return error >= 0 && succeeded(error);
+    return succeeded(py::waitWithoutLock([&] { return file_.write(bytes, size, written); }));
 }
 
 bool FileWriter::finish() {
